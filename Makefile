@@ -1,0 +1,44 @@
+# Two commands on a fresh machine: `make demo` and `make test`.
+BUILD      ?= build
+BUILD_SAN  ?= build-san
+BUILD_FUZZ ?= build-fuzz
+BUILD_BENCH?= build-bench
+JOBS       ?= $(shell nproc)
+
+.PHONY: all setup configure build test demo sanitize fuzz bench clean
+
+all: build
+
+setup:
+	@scripts/setup
+
+configure:
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: setup build
+	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+demo: setup build
+	@scripts/demo $(BUILD)
+
+# The same tests under the address and undefined-behaviour sanitizers.
+sanitize: setup
+	@cmake -S . -B $(BUILD_SAN) -DDISKWARD_SANITIZE=ON -DDISKWARD_GUI=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(BUILD_SAN) -j $(JOBS)
+	@ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS)
+
+# libFuzzer targets, built with clang; not part of `make test`.
+fuzz: setup
+	@CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DDISKWARD_FUZZ=ON -DDISKWARD_TESTS=OFF -DDISKWARD_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD_FUZZ) -j $(JOBS)
+
+# Benchmarks, run by hand.
+bench: setup
+	@cmake -S . -B $(BUILD_BENCH) -DDISKWARD_BENCH=ON -DDISKWARD_TESTS=OFF -DDISKWARD_GUI=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD_BENCH) -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ) $(BUILD_BENCH)

@@ -1,0 +1,80 @@
+// Small text helpers shared by every layer.
+#include "sys/text.h"
+
+bool text_equal_nocase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (fold_char(a[i]) != fold_char(b[i])) return false;
+    return true;
+}
+
+bool text_equal_nocase_n(std::string_view a, std::string_view b, size_t limit) {
+    if (a.size() > limit) a = a.substr(0, limit);
+    if (b.size() > limit) b = b.substr(0, limit);
+    return text_equal_nocase(a, b);
+}
+
+bool text_contains_nocase(std::string_view a, std::string_view b) {
+    if (b.empty()) return true;
+    if (b.size() > a.size()) return false;
+    for (size_t start = 0; start + b.size() <= a.size(); ++start) {
+        size_t i = 0;
+        while (i < b.size() && fold_char(a[start + i]) == fold_char(b[i])) ++i;
+        if (i == b.size()) return true;
+    }
+    return false;
+}
+
+int text_compare_nocase(std::string_view a, std::string_view b) {
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char ca = static_cast<unsigned char>(fold_char(a[i]));
+        unsigned char cb = static_cast<unsigned char>(fold_char(b[i]));
+        if (ca != cb) return ca < cb ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+std::string text_fold(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = fold_char(c);
+    return out;
+}
+
+bool is_digits(std::string_view text) {
+    if (text.empty()) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+static bool only_spaces(std::string_view rest) {
+    for (char c : rest)
+        if (c != ' ') return false;
+    return true;
+}
+
+bool parse_size(std::string_view text, uint32_t* out) {
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    uint64_t value = 0;
+    size_t digits = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
+        value = value * 10 + uint64_t(text[i] - '0');
+        if (value > UINT32_MAX) return false;
+    }
+    if (digits == 0) return false;
+    if (i < text.size()) {
+        char c = text[i];
+        uint64_t multiplier = 1;
+        if (c == 'K' || c == 'k') multiplier = 1024;
+        else if (c == 'M' || c == 'm') multiplier = 1048576;
+        else if (c != ' ') return false;
+        if (!only_spaces(text.substr(i + 1))) return false;
+        value *= multiplier;
+        if (value > UINT32_MAX) return false;
+    }
+    if (out) *out = static_cast<uint32_t>(value);
+    return true;
+}

@@ -1,0 +1,30 @@
+// Helpers shared by the tests: a temporary folder that removes itself, and
+// small file utilities for building staging areas and comparing results.
+#pragma once
+
+#include <string>
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // The folder's host path, without a trailing slash.
+    const std::string& path() const { return path_; }
+    // The host path of `relative` inside the folder.
+    std::string at(const std::string& relative) const { return path_ + "/" + relative; }
+
+private:
+    std::string path_;
+};
+
+// Writes `bytes` to the host file `path`, creating parent folders.
+void write_host_file(const std::string& path, const std::string& bytes);
+// Reads the host file `path` whole; empty when it cannot be read.
+std::string read_host_file(const std::string& path);
+// True when the host path exists.
+bool host_exists(const std::string& path);
+// The engine's form of a host absolute path: "/a/b" becomes "Z:\a\b".
+std::string engine_path(const std::string& host_path);
