@@ -1,1 +1,31 @@
-int main(int argc, char** argv) { (void)argc; (void)argv; return 0; }
+// The console command: converts the host paths among its words to the
+// engine's form, runs the engine once with a log that writes every ended
+// line to standard output, and exits 0 when the run succeeded, 1 otherwise.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/engine_main.h"
+#include "sys/host_paths.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> words;
+    words.emplace_back("diskward");
+    for (int i = 1; i < argc; ++i) words.push_back(console_convert_argument(argv[i]));
+    std::vector<const char*> vector;
+    for (const std::string& w : words) vector.push_back(w.c_str());
+
+    OutputLog log;
+    log.publish = [](const std::string& line) {
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fflush(stdout);
+    };
+    RunContext rc;
+    if (engine_attach(&rc, &log) != RC_OK) {
+        std::fputs("diskward: out of memory\n", stderr);
+        return 1;
+    }
+    ResultCode result = engine_main(&rc, int(vector.size()), vector.data());
+    engine_detach(&rc);
+    return result == RC_OK ? 0 : 1;
+}

@@ -1,0 +1,159 @@
+// The engine's entry point, the directory walk and the product-file step.
+#include "engine/engine_main.h"
+
+#include "engine/messages.h"
+#include "engine/options.h"
+#include "sys/directory.h"
+#include "sys/text.h"
+
+namespace {
+
+void write_banner(OutputLog* log) {
+    log_end_line(log);
+    log_text(log, BANNER_VERSION_TEXT);
+    log_text(log, "\n");
+    log_text(log, MAKER_NOTICE_TEXT);
+    log_end_line(log);
+    log_end_line(log);
+    log_text(log, "Diskward Utility");
+    log_end_line(log);
+    log_end_line(log);
+}
+
+bool follows_compress_option(const char* previous) {
+    return text_equal_nocase(previous, "-c") || text_equal_nocase(previous, "/c");
+}
+
+// Reads every argument into the run context and the directory parts.
+// Returns false when nothing may be processed.
+bool read_arguments(RunContext* rc, int argc, const char* const* argv, PathParts* parts) {
+    bool proceed = true;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (arg[0] == '-' || arg[0] == '/') {
+            ResultCode code = engine_parse_option(rc, argc, argv, &i, &proceed);
+            if (code == RC_STOP) break;
+            if (code != RC_OK) engine_report(rc->log, *parts, NO_LINE, 0, code);
+            if (code == RC_INVALID_FILE_NAME) rc->result = code;
+            if (!proceed) break;
+        } else if (is_digits(arg) && follows_compress_option(argv[i - 1])) {
+            uint32_t kb = 0;
+            if (!parse_size(arg, &kb) || kb > UINT32_MAX / 1024)
+                engine_report(rc->log, *parts, NO_LINE, 0, RC_INVALID_THRESHOLD_SIZE);
+            else
+                rc->compress_threshold = kb * 1024;
+        } else if (std::string_view(arg).size() > PATH_LIMIT) {
+            engine_report(rc->log, *parts, NO_LINE, 0, RC_INVALID_FILE_NAME);
+            rc->result = RC_INVALID_FILE_NAME;
+            proceed = false;
+            break;
+        } else {
+            rc->path = arg;
+            *parts = path_split(rc->path);
+        }
+    }
+    return proceed;
+}
+
+// Kb to bytes once the options are read, when the disk sizes are used.
+void finish_sizes(RunContext* rc, const PathParts& parts) {
+    if (!rc->assign) return;
+    rc->slop *= 1024;
+    rc->min_split_space *= 1024;
+    // A -Z after -S can leave a slop larger than the medium itself.
+    if (rc->slop > rc->media_capacity) {
+        engine_report(rc->log, parts, NO_LINE, 0, RC_INVALID_SLOP_SIZE);
+        rc->slop = 0;
+    }
+}
+
+PathParts current_directory_parts() {
+    PathParts parts;
+    parts.relative = ".";
+    return parts;
+}
+
+// Walks one directory at depth 0, reporting a failure of the walk itself.
+void walk(RunContext* rc, const PathParts& parts) {
+    rc->result = RC_OK;
+    ResultCode code = engine_process_directory(rc, parts, 0);
+    if (code == RC_OK) return;  // product-file failures are kept in rc->result
+    engine_report(rc->log, parts, NO_LINE, 0, code);
+    rc->result = code;
+}
+
+}  // namespace
+
+ResultCode engine_main(RunContext* rc, int argc, const char* const* argv) {
+    if (!rc) return RC_NO_OBJECT;
+    PathParts parts = current_directory_parts();
+    engine_reset_run(rc);
+    bool proceed = read_arguments(rc, argc, argv, &parts);
+    finish_sizes(rc, parts);
+
+    if (rc->show_banner) write_banner(rc->log);
+    if (rc->show_usage) {
+        engine_write_usage(rc->log);
+        return rc->result;
+    }
+    if (!proceed) return rc->result;
+
+    rc->installer_version.clear();
+    rc->top_level = true;
+    rc->dependency_flag = false;
+    if (rc->replicate) {
+        parts = path_split(rc->path);
+        walk(rc, parts);
+        rc->replicate = false;
+        rc->no_backups = true;
+        rc->no_cd_subdirs = true;
+        parts = path_split(rc->target);
+    }
+    if (rc->result == RC_OK) walk(rc, parts);
+    return rc->result;
+}
+
+ResultCode engine_process_directory(RunContext* rc, const PathParts& parts, int depth) {
+    std::string directory = path_join(parts);
+    log_depth(rc->log, depth);
+    log_text(rc->log, directory);
+    log_end_line(rc->log);
+
+    DirectoryListing* listing = directory_open(directory);
+    if (!listing) return RC_UNABLE_TO_READ;
+
+    bool found = false;
+    ResultCode code;
+    while ((code = directory_next(listing)) == RC_OK) {
+        PathParts entry = path_split(directory_entry_name(listing));
+        if (!rc->top_level || !text_equal_nocase(entry.base, rc->os_word) ||
+            !text_equal_nocase(entry.extension, "prd"))
+            continue;
+        found = true;
+        ResultCode product_file_code =
+            engine_process_product_file(rc, directory, entry.base, entry.extension, depth + 2);
+        if (product_file_code == RC_OK) continue;
+        engine_report(rc->log, directory, "", entry.base, entry.extension, rc->error_line,
+                      depth + 2, product_file_code);
+        if (rc->result == RC_OK) rc->result = product_file_code;
+    }
+    directory_close(listing);
+    if (code != RC_NO_MORE_ENTRIES) return code;
+    if (!found) {
+        log_depth(rc->log, depth);
+        log_text(rc->log, directory);
+        log_text(rc->log, ": No products found");
+        log_end_line(rc->log);
+    }
+    return RC_OK;
+}
+
+ResultCode engine_process_product_file(RunContext* rc, std::string_view directory,
+                                       std::string_view base, std::string_view extension,
+                                       int depth) {
+    rc->error_line = NO_LINE;
+    log_depth(rc->log, depth);
+    log_text(rc->log, path_join(directory, "", base, extension));
+    log_end_line(rc->log);
+    return RC_OK;
+}

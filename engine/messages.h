@@ -1,0 +1,24 @@
+// The message table that turns a result code into words, and the one
+// layout of a report line (`engine_report`): indentation, path, ": ",
+// message and, where a line is known, " on line " and its number.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "engine/output_log.h"
+#include "sys/paths.h"
+#include "sys/result_code.h"
+
+// The message of `code`; "Unexpected Error" for every code without one.
+std::string_view engine_message(int32_t code);
+
+// True for the codes whose step goes on after the message is written:
+// the "WARNING:" messages and the three invalid-size fallbacks.
+bool engine_is_warning(int32_t code);
+
+// Writes one report line. `line` of NO_LINE names no line.
+void engine_report(OutputLog* log, std::string_view absolute, std::string_view relative,
+                   std::string_view base, std::string_view extension, int32_t line, int depth,
+                   int32_t code);
+void engine_report(OutputLog* log, const PathParts& parts, int32_t line, int depth, int32_t code);

@@ -1,0 +1,17 @@
+// Reading the engine's command-line options into the run context: the
+// option table, the operating-system words, the media and size checks, and
+// the usage text that describes them.
+#pragma once
+
+#include "engine/run_context.h"
+
+// Reads the option at argv[*index] (and its value, when it takes one).
+// Returns RC_OK with *index on the last argument consumed; RC_STOP (1) when
+// reading must stop at once (*proceed turned off); RC_INVALID_SLOP_SIZE or
+// RC_INVALID_SPLIT_SIZE as warnings; RC_INVALID_FILE_NAME for a value longer
+// than its field (*proceed turned off: nothing is processed).
+ResultCode engine_parse_option(RunContext* rc, int argc, const char* const* argv, int* index,
+                               bool* proceed);
+
+// Writes the usage text line by line.
+void engine_write_usage(OutputLog* log);

@@ -1,0 +1,30 @@
+// Binding and resetting the run context.
+#include "engine/run_context.h"
+
+#include "runtime/runtime_context.h"
+
+ResultCode engine_attach(RunContext* rc, OutputLog* log) {
+    if (!rc) return RC_NO_OBJECT;
+    rc->log = log;
+    rc->runtime = rt_create();
+    return rc->runtime ? RC_OK : RC_NO_OBJECT;
+}
+
+ResultCode engine_detach(RunContext* rc) {
+    if (!rc) return RC_NO_OBJECT;
+    if (rc->runtime) rt_destroy(rc->runtime);
+    rc->runtime = nullptr;
+    return RC_OK;
+}
+
+ResultCode engine_reset_run(RunContext* rc) {
+    if (!rc) return RC_NO_OBJECT;
+    RunContext fresh;
+    fresh.runtime = rc->runtime;
+    fresh.log = rc->log;
+    fresh.computed_size = rc->computed_size;
+    fresh.modified = rc->modified;
+    fresh.error_line = rc->error_line;
+    *rc = std::move(fresh);
+    return RC_OK;
+}

@@ -1,0 +1,69 @@
+// The run context: the one program-wide record of a run's options, media
+// parameters, paths, flags and result, bound once to a runtime context and
+// an output log, and reset to its defaults by every call of engine_main.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/output_log.h"
+#include "sys/result_code.h"
+
+struct RuntimeContext;
+
+// Version texts: the banner's, the About box's, and the installer version
+// that the version checks assume when a run gives none.
+constexpr const char* BANNER_VERSION_TEXT = "Veltra Installer 3.1.4.1.1 - Development";
+constexpr const char* ABOUT_VERSION_TEXT = "Veltra Installer Diskward 3.2.1 - Production";
+constexpr const char* DEFAULT_INSTALLER_VERSION = "3.2.1.0.0";
+// The maker's notice, second line of the banner and of the About box.
+constexpr const char* MAKER_NOTICE_TEXT =
+    "Staging-area checker and floppy-disk builder for installer kits";
+
+struct RunContext {
+    RuntimeContext* runtime = nullptr;
+    OutputLog* log = nullptr;  // not owned
+    std::string os_word;
+    std::string installer_version;
+    std::string product_filter;
+    std::string path;
+    std::string target;
+    std::string replica_dir;
+    // The -N products in replication mode; absent (false) until a -N reads them.
+    bool has_replication_products = false;
+    std::vector<std::string> replication_products;
+    std::string install_product;
+    uint32_t slop = 0;
+    uint32_t media_capacity = 1457664;
+    uint32_t other_capacity = 730112;
+    uint32_t min_split_space = 0;
+    uint32_t cluster_size = 512;
+    uint32_t compress_threshold = 512;
+    uint32_t max_root_entries = 223;
+    uintptr_t computed_size = 0;  // a number value of the runtime, or none
+    int32_t error_line = NO_LINE;
+    int32_t os_code = 0;
+    ResultCode result = RC_OK;
+    bool replicate = false;
+    bool show_usage = false;
+    bool show_banner = false;
+    bool top_level = true;
+    bool assign = false;
+    bool make_disks = false;
+    bool compress = false;
+    bool no_backups = false;
+    bool no_split = false;
+    bool modified = false;
+    bool no_cd_subdirs = false;
+    bool dependency_flag = false;
+};
+
+// Creates the runtime context and binds it and the log. RC_NO_OBJECT when
+// the runtime cannot be made.
+ResultCode engine_attach(RunContext* rc, OutputLog* log);
+// Releases the runtime context.
+ResultCode engine_detach(RunContext* rc);
+// Sets every option field to its default; the bindings, `computed_size`
+// and `modified` are kept.
+ResultCode engine_reset_run(RunContext* rc);

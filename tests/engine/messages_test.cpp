@@ -1,0 +1,54 @@
+#include "engine/messages.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string report(const PathParts& parts, int32_t line, int depth, int32_t code) {
+    std::string out;
+    OutputLog log;
+    log.publish = [&](const std::string& l) { out += l; };
+    engine_report(&log, parts, line, depth, code);
+    return out;
+}
+
+}  // namespace
+
+TEST(EngineReport, LaysOutIndentPathMessageAndLine) {
+    PathParts prd{"C:\\kit", "", "win95", "prd"};
+    EXPECT_EQ(report(prd, 12, 2, RC_UNABLE_TO_PARSE),
+              "  C:\\kit\\win95.prd: Unable to Parse on line 12\r\n");
+    EXPECT_EQ(report(prd, NO_LINE, 0, RC_EMPTY), "C:\\kit\\win95.prd: Empty\r\n");
+    EXPECT_EQ(report(prd, 0, 4, RC_EMPTY), "    C:\\kit\\win95.prd: Empty on line 0\r\n");
+    EXPECT_EQ(report(PathParts{"", ".", "", ""}, NO_LINE, 0, RC_INVALID_SLOP_SIZE),
+              ": Invalid Slop Size. Using default size of 0\r\n");
+}
+
+TEST(EngineMessage, GapsPrintUnexpectedError) {
+    for (int32_t code : {1, 5, 7, 24, 30, 50, 999, 1007, 1019, -1})
+        EXPECT_EQ(engine_message(code), "Unexpected Error") << code;
+    EXPECT_EQ(engine_message(8), "User Cancelled");
+    EXPECT_EQ(engine_message(20), "Unable To Read");
+    EXPECT_EQ(engine_message(21), "Unable to Write");
+    EXPECT_EQ(engine_message(1003), "Invalid Media Size.");
+    EXPECT_EQ(engine_message(1018), "Invalid target location relative to source");
+    EXPECT_TRUE(engine_is_warning(1002));
+    EXPECT_TRUE(engine_is_warning(1016));
+    EXPECT_FALSE(engine_is_warning(1013));
+}
+
+TEST(OutputLog, PublishesOnlyEndedLinesAndRefusesANullLog) {
+    std::vector<std::string> lines;
+    OutputLog log;
+    log.publish = [&](const std::string& l) { lines.push_back(l); };
+    log_indent(&log);
+    log_text(&log, "a\nb");
+    log_int(&log, -2147483647 - 1);
+    log_unsigned(&log, 4294967295u);
+    EXPECT_TRUE(lines.empty());
+    log_end_line(&log);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], " a\nb-21474836484294967295\r\n");
+    EXPECT_EQ(log_text(nullptr, "x"), RC_OS_ERROR);
+    EXPECT_EQ(log_end_line(nullptr), RC_OS_ERROR);
+}

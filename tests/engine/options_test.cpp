@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include "engine/options.h"
+#include "engine_fixture.h"
+#include "sys/files.h"
+
+// Every run below names a directory that does not exist, so that the walk
+// fails fast and the test looks only at what the options did.
+static const std::string kNowhere = "Z:\\nonexistent-diskward-dir";
+
+TEST(Options, OperatingSystemWordsChooseInstallerAndCode) {
+    EngineRun e;
+    e.run({kNowhere, "-O", "WIN95"});
+    EXPECT_EQ(e.rc.os_word, "WIN95");
+    EXPECT_EQ(e.rc.install_product, "w95install");
+    EXPECT_EQ(e.rc.os_code, 615);
+    e.run({kNowhere, "/o", "win32"});
+    EXPECT_EQ(e.rc.install_product, "w32install");
+    EXPECT_EQ(e.rc.os_code, 0);
+    e.run({kNowhere, "-o", "nt"});
+    EXPECT_EQ(e.rc.os_code, 912);
+    e.run({kNowhere, "-o", "netware"});
+    EXPECT_EQ(e.rc.install_product, "netwareinstall");
+}
+
+TEST(Options, FlagsAreResetBetweenRuns) {
+    EngineRun e;
+    e.run({kNowhere, "-a", "-f", "/R", "-q", "-C"});
+    EXPECT_TRUE(e.rc.assign && e.rc.no_backups && e.rc.no_cd_subdirs && e.rc.no_split &&
+                e.rc.compress);
+    EXPECT_FALSE(e.rc.make_disks);
+    e.run({kNowhere, "-W"});
+    EXPECT_TRUE(e.rc.assign && e.rc.make_disks);
+    EXPECT_FALSE(e.rc.no_backups || e.rc.compress);
+}
+
+TEST(Options, SlopAndSplitSizesAreCheckedAgainstTheMediumSoFar) {
+    EngineRun e;
+    e.run({kNowhere, "-S", "2000"});
+    EXPECT_EQ(e.rc.slop, 0u);
+    EXPECT_EQ(e.rc.path, kNowhere);  // 2000 was consumed, not taken as the directory
+    EXPECT_NE(e.output.find(": Invalid Slop Size. Using default size of 0\r\n"),
+              std::string::npos);
+
+    e.run({kNowhere, "-S", "1423", "-a"});
+    EXPECT_EQ(e.rc.slop, 1423u * 1024u);
+    e.run({kNowhere, "-S", "1423"});
+    EXPECT_EQ(e.rc.slop, 1423u);  // stays in Kb without a disk option
+
+    e.run({kNowhere, "-Z", "3.5LD", "-S", "1423"});
+    EXPECT_EQ(e.rc.slop, 0u);
+    e.run({kNowhere, "-Z", "3.5UD", "-S", "2000"});
+    EXPECT_EQ(e.rc.slop, 2000u);
+    e.run({kNowhere, "-S", "2000", "-Z", "3.5UD"});
+    EXPECT_EQ(e.rc.slop, 0u);
+    e.run({kNowhere, "-S", "12k"});
+    EXPECT_EQ(e.rc.slop, 0u);
+
+    e.run({kNowhere, "-X", "99999999999"});
+    EXPECT_EQ(e.rc.min_split_space, 0u);
+    EXPECT_NE(e.output.find(": Invalid Split Size. Using default size of 0\r\n"),
+              std::string::npos);
+    e.run({kNowhere, "-x", "100", "-w"});
+    EXPECT_EQ(e.rc.min_split_space, 102400u);
+}
+
+TEST(Options, SlopLargerThanALaterMediumIsDroppedWhenAssigning) {
+    EngineRun e;
+    e.run({kNowhere, "-S", "1000", "-Z", "5.25LD", "-A"});
+    EXPECT_EQ(e.rc.slop, 0u);
+    EXPECT_NE(e.output.find("Invalid Slop Size"), std::string::npos);
+}
+
+TEST(Options, CompressThresholdFollowsMediaAndValue) {
+    EngineRun e;
+    e.run({kNowhere});
+    EXPECT_EQ(e.rc.compress_threshold, 512u);
+    e.run({kNowhere, "-Z", "5.25ld"});
+    EXPECT_EQ(e.rc.compress_threshold, 1024u);
+    EXPECT_EQ(e.rc.media_capacity, 362496u);
+    e.run({kNowhere, "-C", "64", "-Z", "5.25LD"});
+    EXPECT_EQ(e.rc.compress_threshold, 65536u);
+    e.run({kNowhere, "-C", "2", "-Z", "3.5LD"});
+    EXPECT_EQ(e.rc.compress_threshold, 2048u);
+    e.run({kNowhere, "-Z", "3.5LD", "-C", "0"});
+    EXPECT_EQ(e.rc.compress_threshold, 0u);
+    e.run({kNowhere, "-C", "-A"});
+    EXPECT_TRUE(e.rc.compress);
+    EXPECT_EQ(e.rc.compress_threshold, 512u);
+
+    e.run({kNowhere, "-C", "4194304"});  // times 1024 overflows
+    EXPECT_EQ(e.rc.compress_threshold, 512u);
+    EXPECT_NE(e.output.find(": Invalid Threshold Compress Size. Using default size\r\n"),
+              std::string::npos);
+    e.run({"-C", "9999999999", kNowhere});
+    EXPECT_EQ(e.rc.compress_threshold, 512u);
+    EXPECT_EQ(e.rc.path, kNowhere);
+
+    e.run({kNowhere, "4096"});  // digits not after -C are the directory
+    EXPECT_EQ(e.rc.path, "4096");
+}
+
+TEST(Options, UnknownMediumStopsSilentlyAndProcessesNothing) {
+    EngineRun e;
+    EXPECT_EQ(e.run({kNowhere, "-Z", "2.88", "-B"}), RC_OK);
+    EXPECT_EQ(e.output, "");
+    EXPECT_FALSE(e.rc.show_banner);
+    e.run({kNowhere, "-B", "-Z", "2.88"});
+    EXPECT_NE(e.output.find("Diskward Utility"), std::string::npos);
+    EXPECT_EQ(e.output.find(kNowhere), std::string::npos);
+}
+
+TEST(Options, UnknownOptionsArePassedOverAndMissingValuesHaveNoEffect) {
+    EngineRun e;
+    e.run({"-I", kNowhere, "-ab"});
+    EXPECT_EQ(e.rc.path, kNowhere);
+    EXPECT_FALSE(e.rc.assign);
+    e.run({kNowhere, "-O"});
+    EXPECT_EQ(e.rc.os_word, "");
+    e.run({kNowhere, "-J"});
+    EXPECT_TRUE(e.rc.replicate);
+    EXPECT_EQ(e.rc.target, "");
+}
+
+TEST(Options, ProductNamesInCheckAndReplicationMode) {
+    EngineRun e;
+    e.run({kNowhere, "-N", "core"});
+    EXPECT_EQ(e.rc.product_filter, "core");
+    EXPECT_FALSE(e.rc.has_replication_products);
+
+    e.run({kNowhere, "-O", "nt", "-J", "Z:\\t", "-N", "a", "b"});
+    EXPECT_EQ(e.rc.replication_products, (std::vector<std::string>{"a", "b", "ntinstall"}));
+    EXPECT_EQ(e.rc.path, kNowhere);
+
+    e.run({kNowhere, "-J", "Z:\\t", "-N", "a", "b", "-O", "nt"});
+    EXPECT_EQ(e.rc.replication_products, (std::vector<std::string>{"a", "b", ""}));
+    EXPECT_EQ(e.rc.os_word, "nt");
+
+    e.run({"-o", "nt", "-E", "-N", "a", "NTINSTALL", "-N", "c", kNowhere});
+    // A later -N replaces the list; "c" and the directory are both names.
+    EXPECT_EQ(e.rc.replication_products,
+              (std::vector<std::string>{"c", kNowhere, "ntinstall"}));
+
+    e.run({"-o", "dos", "-E", "-N"});
+    EXPECT_EQ(e.rc.replication_products, (std::vector<std::string>{"dosinstall"}));
+}
+
+TEST(Options, OverLongValuesStopTheRunWithInvalidFileName) {
+    EngineRun e;
+    EXPECT_EQ(e.run({"Z:\\kit", "-O", "win95abcde", "-B"}), RC_INVALID_FILE_NAME);
+    EXPECT_EQ(e.output, "Z:\\kit: Invalid File Name\r\n");
+    EXPECT_EQ(e.rc.os_word, "");
+
+    std::string long_path = "Z:\\" + std::string(258, 'a');
+    EXPECT_EQ(e.run({long_path}), RC_INVALID_FILE_NAME);
+    EXPECT_EQ(e.output, ": Invalid File Name\r\n");
+    EXPECT_EQ(e.rc.path, "");
+
+    EXPECT_EQ(e.run({"-J", long_path}), RC_INVALID_FILE_NAME);
+    EXPECT_EQ(e.run({"-D", long_path}), RC_INVALID_FILE_NAME);
+    EXPECT_EQ(e.run({"-N", std::string(2049, 'p')}), RC_INVALID_FILE_NAME);
+    EXPECT_EQ(e.run({"-N", std::string(2048, 'p'), kNowhere}), RC_UNABLE_TO_READ);
+}
+
+TEST(Options, FloppyRootSurvivesRuns) {
+    EngineRun e;
+    e.run({kNowhere, "-D", "Z:\\tmp\\floppies"});
+    e.run({kNowhere});
+    EXPECT_EQ(floppy_root(), "Z:\\tmp\\floppies");
+    e.run({kNowhere, "-D", ""});
+    EXPECT_EQ(floppy_root(), "Z:\\tmp\\floppies");
+    floppy_root_set("A:\\");
+}

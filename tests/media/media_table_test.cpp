@@ -1,0 +1,35 @@
+#include "media/media_table.h"
+
+#include <gtest/gtest.h>
+
+TEST(MediaTable, RowsMatchTheirClusterCountsAndSuffixesFollowCapacity) {
+    size_t count = 0;
+    const MediaRow* rows = media_rows(&count);
+    ASSERT_EQ(count, 7u);
+    EXPECT_STREQ(rows[0].name, "3.5HD");
+    for (size_t i = 0; i < count; ++i) {
+        EXPECT_EQ(rows[i].media_capacity % rows[i].cluster_size, 0u) << rows[i].name;
+        // The other density's capacity names a density too.
+        std::string suffix;
+        EXPECT_TRUE(media_density_suffix(rows[i].other_capacity, &suffix)) << rows[i].name;
+    }
+    EXPECT_EQ(media_find("5.25ld")->media_capacity, 362496u);
+    EXPECT_EQ(media_find("3.5UD")->max_root_entries, 111u);
+    EXPECT_EQ(media_find("2.88"), nullptr);
+
+    std::string suffix = "keep";
+    EXPECT_FALSE(media_density_suffix(1440000, &suffix));
+    EXPECT_EQ(suffix, "keep");
+    EXPECT_TRUE(media_density_suffix(730112, &suffix));
+    EXPECT_EQ(suffix, "3ld");
+    EXPECT_TRUE(media_density_suffix(media_find("3.5JHD")->media_capacity, &suffix));
+    EXPECT_EQ(suffix, "jhd");
+}
+
+TEST(MediaTable, RoundsToWholeClusters) {
+    EXPECT_EQ(media_round_to_cluster(0, 512), 0u);
+    EXPECT_EQ(media_round_to_cluster(1, 512), 512u);
+    EXPECT_EQ(media_round_to_cluster(512, 512), 512u);
+    EXPECT_EQ(media_round_to_cluster(1025, 1024), 2048u);
+    EXPECT_EQ(media_round_to_cluster(4294967295u, 512), 4294967296ull);
+}
