@@ -129,7 +129,7 @@ ResultCode file_read_all(std::string_view path, std::string* bytes) {
     char buffer[65536];
     long n;
     while ((n = host_read(fd, buffer, sizeof buffer)) > 0) data.append(buffer, size_t(n));
-    rc = n < 0 ? host_error_code(errno) : RC_OK;
+    rc = n < 0 ? host_read_error_code(errno) : RC_OK;
     close(fd);
     if (rc == RC_OK) *bytes = std::move(data);
     return rc;

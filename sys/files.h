@@ -46,7 +46,7 @@ ResultCode directory_make(std::string_view path);
 ResultCode directory_full_path(std::string_view path, std::string* full_path);
 
 // Reads the whole file into *bytes, bytes as they are. 0, or the host
-// error's code (29 for a directory).
+// error's code (20 when reading fails, 29 for a directory).
 ResultCode file_read_all(std::string_view path, std::string* bytes);
 
 // The floppy drive root: starts as "A:\". An empty text (or one over 260

@@ -38,6 +38,10 @@ ResultCode host_write_error_code(int error) {
     return host_error_code(error);
 }
 
+ResultCode host_read_error_code(int error) {
+    return error == EIO ? RC_UNABLE_TO_READ : host_error_code(error);
+}
+
 // The pending forced failures: one error per operation (0 for none), and the
 // byte budget of writes when a "fail writes after N bytes" switch is set.
 struct FaultSwitches {

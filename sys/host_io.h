@@ -1,6 +1,5 @@
-// Host I/O: the one mapping from the host's error numbers to result codes, and
-// thin wrappers around the host calls that the file services make, so that
-// tests can force any of them to fail ("Unable to Write", "Disk Full", ...).
+// Host I/O: the one mapping of host error numbers to result codes, and the
+// host calls of the file services behind wrappers that tests can make fail.
 // Needs only the C library; owns the failure-injection switches.
 #pragma once
 
@@ -20,6 +19,9 @@ ResultCode host_error_code(int error);
 
 // The same for a failed write: no space (or quota) or file too large is 21 as well.
 ResultCode host_write_error_code(int error);
+
+// The same for a failed read: an input/output error is 20 ("Unable to Read").
+ResultCode host_read_error_code(int error);
 
 // The host calls that a test can make fail.
 enum HostOp {

@@ -110,7 +110,6 @@ static std::string component_lookup(const std::string& directory, std::string_vi
 
 // Strips the last component of `path`, never going above `floor`.
 static void host_parent(std::string* path, const std::string& floor) {
-    if (path->size() <= floor.size()) return;
     size_t slash = path->rfind('/');
     path->resize(slash == 0 ? 1 : slash);
     if (path->size() < floor.size()) *path = floor;

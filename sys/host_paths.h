@@ -1,7 +1,6 @@
-// Host paths: the drive table (letter to host directory, Z: bound to the host
-// root) and the turning of the engine's Windows-form paths into host paths
-// and back, with the case-insensitive lookup of each component.
-// Needs sys/text and sys/host_io; owns the drive table.
+// Host paths: the drive table (Z: bound to the host root) and the turning of
+// engine paths into host paths, with case-insensitive lookup, and back.
+// Needs sys/text and sys/paths; owns the drive table.
 #pragma once
 
 #include <string>

@@ -1,8 +1,6 @@
-// The text-file writer: product tables, map files and resource files written
-// in text mode (each line feed becomes CR LF). A rewrite goes to a temporary
-// file beside the target that replaces it only when closed after every write
-// succeeded, so a failure never leaves a half-written file. Needs
-// sys/paths, sys/host_paths and sys/host_io.
+// The text-file writer: text mode (line feed becomes CR LF), written to a
+// temporary file that replaces the target only after every write succeeded.
+// Needs sys/paths, sys/host_paths and sys/host_io; owns its handles.
 #pragma once
 
 #include <cstdint>

@@ -6,15 +6,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <functional>
 
 #include "support/test_support.h"
+#include "sys/host_io.h"
 #include "sys/host_paths.h"
 
 namespace {
 
-// Runs `operation` as an ordinary user and returns its result code: as root,
-// permissions are not checked, so a child process gives up root first.
+// Runs `operation` as an ordinary user and returns its result code: root
+// passes every permission check, so a child process gives up root first.
 int run_unprivileged(const std::function<int()>& operation) {
     if (geteuid() != 0) return operation();
     pid_t child = fork();
@@ -27,51 +29,35 @@ int run_unprivileged(const std::function<int()>& operation) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(Files, DeleteMakesWritableAndCountsAMissingFileAsDone) {
+TEST(Files, DeleteExistsSizeAndMakeDirectory) {
     TempDir dir;
-    write_host_file(dir.at("old.map"), "x");
-    ASSERT_EQ(chmod(dir.at("old.map").c_str(), 0444), 0);
-    EXPECT_EQ(file_delete(engine_path(dir.at("OLD.MAP"))), RC_OK);
-    EXPECT_FALSE(host_exists(dir.at("old.map")));
-    EXPECT_EQ(file_delete(engine_path(dir.at("old.map"))), RC_OK);
-    EXPECT_EQ(file_delete(engine_path(dir.at("no\\such\\old.map"))), RC_OK);
-    EXPECT_EQ(file_delete("Q:\\unbound"), RC_OK);
-    write_host_file(dir.at("sub/x"), "");
-    EXPECT_EQ(file_delete(engine_path(dir.at("sub"))), RC_OS_ERROR);
-}
+    write_host_file(dir.at("Kit/old.map"), "12345");
+    ASSERT_EQ(chmod(dir.at("Kit/old.map").c_str(), 0444), 0);
+    std::string kit = engine_path(dir.at("kit"));
+    bool exists = false;
+    EXPECT_EQ(file_exists(kit + "\\OLD.MAP", &exists), RC_OK);
+    EXPECT_TRUE(exists);
+    uint32_t size = 0;
+    EXPECT_EQ(file_size(kit + "\\OLD.MAP", &size), RC_OK);
+    EXPECT_EQ(size, 5u);
+    EXPECT_EQ(file_size(kit, &size), RC_OS_ERROR);
+    EXPECT_EQ(file_delete(kit + "\\OLD.MAP"), RC_OK);
+    EXPECT_EQ(file_exists(kit + "\\old.map", &exists), RC_OK);
+    EXPECT_FALSE(exists);
+    EXPECT_EQ(file_size(kit + "\\old.map", &size), RC_FILE_NOT_FOUND);
+    EXPECT_EQ(file_delete(kit + "\\old.map"), RC_OK);
+    EXPECT_EQ(file_delete(kit + "\\no\\old.map"), RC_OK);
 
-TEST(Files, MakeDirectoryAnswersZeroOnlyWhenADirectoryIsThere) {
-    TempDir dir;
-    EXPECT_EQ(directory_make(engine_path(dir.at("new"))), RC_OK);
+    EXPECT_EQ(directory_make(kit + "\\New"), RC_OK);
+    EXPECT_EQ(directory_make(kit + "\\NEW"), RC_OK);
     struct stat info;
-    ASSERT_EQ(stat(dir.at("new").c_str(), &info), 0);
-    EXPECT_TRUE(S_ISDIR(info.st_mode));
-    EXPECT_EQ(directory_make(engine_path(dir.at("NEW"))), RC_OK);
+    EXPECT_TRUE(stat(dir.at("Kit/New").c_str(), &info) == 0 && S_ISDIR(info.st_mode));
     write_host_file(dir.at("plain"), "");
     EXPECT_EQ(directory_make(engine_path(dir.at("plain"))), RC_OS_ERROR);
     EXPECT_EQ(directory_make(engine_path(dir.at("missing/new"))), RC_FILE_NOT_FOUND);
-}
 
-TEST(Files, ExistsAndSize) {
-    TempDir dir;
-    write_host_file(dir.at("Kit/setup.exe"), "12345");
-    bool exists = false;
-    EXPECT_EQ(file_exists(engine_path(dir.at("KIT\\SETUP.EXE")), &exists), RC_OK);
-    EXPECT_TRUE(exists);
-    EXPECT_EQ(file_exists(engine_path(dir.at("Kit")), &exists), RC_OK);
-    EXPECT_TRUE(exists);
-    EXPECT_EQ(file_exists(engine_path(dir.at("Kit\\other")), &exists), RC_OK);
-    EXPECT_FALSE(exists);
-
-    uint32_t size = 0;
-    EXPECT_EQ(file_size(engine_path(dir.at("kit\\Setup.exe")), &size), RC_OK);
-    EXPECT_EQ(size, 5u);
-    EXPECT_EQ(file_size(engine_path(dir.at("kit\\none")), &size), RC_FILE_NOT_FOUND);
-    EXPECT_EQ(file_size(engine_path(dir.at("kit")), &size), RC_OS_ERROR);
-    write_host_file(dir.at("big"), "");
-    ASSERT_EQ(truncate(dir.at("big").c_str(), 4294967296LL), 0);
-    EXPECT_EQ(file_size(engine_path(dir.at("big")), &size), RC_OS_ERROR);
-    EXPECT_EQ(size, 5u);
+    ASSERT_EQ(truncate(dir.at("plain").c_str(), 4294967296LL), 0);
+    EXPECT_EQ(file_size(engine_path(dir.at("plain")), &size), RC_OS_ERROR);
 }
 
 TEST(Files, TimesAreCopiedToTheNanosecondAndCompared) {
@@ -81,38 +67,28 @@ TEST(Files, TimesAreCopiedToTheNanosecondAndCompared) {
     const struct timespec times[2] = {{1000000000, 123456789}, {1100000000, 987654321}};
     ASSERT_EQ(utimensat(AT_FDCWD, dir.at("a").c_str(), times, 0), 0);
     std::string a = engine_path(dir.at("a")), b = engine_path(dir.at("b"));
-
-    bool not_older = false;
+    bool not_older = true;
     EXPECT_EQ(file_not_older(b, a, &not_older), RC_OK);
-    EXPECT_FALSE(not_older);  // a was set back to 2004
-    EXPECT_EQ(file_not_older(a, b, &not_older), RC_OK);
-    EXPECT_TRUE(not_older);
-
+    EXPECT_FALSE(not_older);
     EXPECT_EQ(file_copy_times(a, b), RC_OK);
     struct stat info;
     ASSERT_EQ(stat(dir.at("b").c_str(), &info), 0);
-    EXPECT_EQ(info.st_atim.tv_sec, 1000000000);
     EXPECT_EQ(info.st_atim.tv_nsec, 123456789);
     EXPECT_EQ(info.st_mtim.tv_sec, 1100000000);
     EXPECT_EQ(info.st_mtim.tv_nsec, 987654321);
-    EXPECT_EQ(file_not_older(a, b, &not_older), RC_OK);
+    EXPECT_EQ(file_not_older(b, a, &not_older), RC_OK);
     EXPECT_TRUE(not_older);  // equal times
-
-    EXPECT_EQ(file_copy_times(engine_path(dir.at("gone")), b), RC_FILE_NOT_FOUND);
     EXPECT_EQ(file_not_older(a, engine_path(dir.at("gone")), &not_older), RC_FILE_NOT_FOUND);
 }
 
 TEST(Files, DirectoryFullPathResolvesWithoutChangingDirectory) {
     TempDir dir;
     write_host_file(dir.at("Kit/Core/x"), "");
-    std::string before = host_current_directory();
+    std::string before = host_current_directory(), full;
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
-    std::string full;
     EXPECT_EQ(directory_full_path("kit\\core\\..\\.\\CORE\\", &full), RC_OK);
     EXPECT_EQ(full, engine_path(dir.at("Kit/Core")));
     EXPECT_EQ(host_current_directory(), dir.path());
-    EXPECT_EQ(directory_full_path("", &full), RC_OK);
-    EXPECT_EQ(full, engine_path(dir.path()));
     EXPECT_EQ(directory_full_path("kit\\none", &full), RC_FILE_NOT_FOUND);
     EXPECT_EQ(directory_full_path("kit\\core\\x", &full), RC_FILE_NOT_FOUND);
     ASSERT_EQ(chdir(before.c_str()), 0);
@@ -128,14 +104,12 @@ TEST(Files, DirectoryFullPathResolvesWithoutChangingDirectory) {
 
 TEST(Files, ReadAllGivesTheBytesAsTheyAre) {
     TempDir dir;
-    std::string bytes("line\r\nnul\0end\n", 14);
+    std::string bytes("line\r\nnul\0end\n", 14), read;
     write_host_file(dir.at("win95.prd"), bytes);
-    std::string read;
     EXPECT_EQ(file_read_all(engine_path(dir.at("WIN95.PRD")), &read), RC_OK);
     EXPECT_EQ(read, bytes);
-    EXPECT_EQ(file_read_all(engine_path(dir.at("none.prd")), &read), RC_FILE_NOT_FOUND);
-    EXPECT_EQ(file_read_all(engine_path(dir.path()), &read), RC_OS_ERROR);
-    EXPECT_EQ(read, bytes);
+    file_services_fail_next(HOST_OP_READ, EIO);
+    EXPECT_EQ(file_read_all(engine_path(dir.at("win95.prd")), &read), RC_UNABLE_TO_READ);
 }
 
 TEST(Files, ReadOnlyAndClosedDirectoriesGivePermissionDenied) {
@@ -146,36 +120,24 @@ TEST(Files, ReadOnlyAndClosedDirectoriesGivePermissionDenied) {
     ASSERT_EQ(chmod(dir.at("ro").c_str(), 0555), 0);
     ASSERT_EQ(chmod(dir.at("closed").c_str(), 0600), 0);
     std::string ro = engine_path(dir.at("ro")), closed = engine_path(dir.at("closed"));
-
+    bool exists = false;
+    std::string full;
     EXPECT_EQ(run_unprivileged([&] { return int(file_delete(ro + "\\file")); }), 27);
     EXPECT_EQ(run_unprivileged([&] { return int(directory_make(ro + "\\new")); }), 27);
-    EXPECT_EQ(run_unprivileged([&] {
-                  bool exists = false;
-                  return int(file_exists(closed + "\\file", &exists));
-              }),
-              27);
-    EXPECT_EQ(run_unprivileged([&] {
-                  std::string full;
-                  return int(directory_full_path(closed, &full));
-              }),
-              27);
+    EXPECT_EQ(run_unprivileged([&] { return int(file_exists(closed + "\\file", &exists)); }), 27);
+    EXPECT_EQ(run_unprivileged([&] { return int(directory_full_path(closed, &full)); }), 27);
     EXPECT_TRUE(host_exists(dir.at("ro/file")));
 }
 
 TEST(Files, FloppyRootKeepsItsCaseButForTheDriveLetter) {
     EXPECT_EQ(floppy_root(), "A:\\");  // nothing else in these tests sets it
-    std::string saved = floppy_root();
     floppy_root_set("b:\\Disks\\a");
     EXPECT_EQ(floppy_root(), "B:\\Disks\\a");
     floppy_root_set("");
     EXPECT_EQ(floppy_root(), "B:\\Disks\\a");
-    floppy_root_set(std::string(261, 'x'));
-    EXPECT_EQ(floppy_root(), "B:\\Disks\\a");
-    floppy_root_set("images");
-    EXPECT_EQ(floppy_root(), "images");
     floppy_root_set(".");
     EXPECT_EQ(floppy_root(), host_path_to_engine(host_current_directory()));
-    floppy_root_set(saved);
+    floppy_root_set("A:\\");
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include "support/test_support.h"
-#include "sys/files.h"
 
 namespace {
 
@@ -25,42 +24,26 @@ TEST_F(DriveA, LooksUpEachComponentWithoutCaseWhenNotFoundAsWritten) {
     write_host_file(dir.at("Setup.EXE"), "x");
     write_host_file(dir.at("Disk1/readme.TXT"), "x");
     EXPECT_EQ(resolve("A:\\SETUP.EXE"), dir.at("Setup.EXE"));
-    EXPECT_EQ(resolve("a:/disk1\\README.txt"), dir.at("Disk1/readme.TXT"));
-    EXPECT_EQ(resolve("A:\\\\Disk1\\.\\readme.TXT"), dir.at("Disk1/readme.TXT"));
-    // Missing components keep the spelling the engine gave, and so does
-    // everything after them.
+    EXPECT_EQ(resolve("a:/disk1\\\\.\\README.txt"), dir.at("Disk1/readme.TXT"));
+    // Missing components keep their spelling, and so does all after them.
     EXPECT_EQ(resolve("A:\\DISK1\\NewFile.Txt"), dir.at("Disk1/NewFile.Txt"));
     EXPECT_EQ(resolve("A:\\NoDir\\SETUP.EXE"), dir.at("NoDir/SETUP.EXE"));
-    // A file where a directory is expected: the path simply does not exist.
     EXPECT_EQ(resolve("A:\\setup.exe\\x"), dir.at("Setup.EXE/x"));
-    bool exists = true;
-    EXPECT_EQ(file_exists("A:\\setup.exe\\x", &exists), RC_OK);
-    EXPECT_FALSE(exists);
     // ".." never leaves the drive's directory.
     EXPECT_EQ(resolve("A:\\..\\..\\Disk1\\..\\setup.exe"), dir.at("Setup.EXE"));
-    EXPECT_EQ(resolve("A:"), dir.path());
 }
 
 TEST_F(DriveA, SeveralMatchesTakeTheFirstInListingOrderAndAnExactNameWins) {
-    write_host_file(dir.at("data/x"), "");
-    write_host_file(dir.at("Data/x"), "");
-    write_host_file(dir.at("DATA/x"), "");
+    for (const char* name : {"data/x", "Data/x", "DATA/x"}) write_host_file(dir.at(name), "");
     EXPECT_EQ(resolve("A:\\dATa\\X"), dir.at("DATA/x"));
     EXPECT_EQ(resolve("A:\\Data\\x"), dir.at("Data/x"));
-    EXPECT_EQ(resolve("A:\\data"), dir.at("data"));
 }
 
 TEST_F(DriveA, UnboundDrivesAndLongPathsFail) {
     std::string host;
     drive_unbind('A');
     EXPECT_EQ(host_path_resolve("A:\\x", &host), RC_FILE_NOT_FOUND);
-    EXPECT_EQ(host_path_resolve("q:x", &host), RC_FILE_NOT_FOUND);
-    bool exists = true;
-    EXPECT_EQ(file_exists("A:\\x", &exists), RC_OK);
-    EXPECT_FALSE(exists);
-    EXPECT_EQ(drive_bind('1', dir.path()), RC_INVALID_FILE_NAME);
     EXPECT_EQ(drive_bind('Z', dir.path()), RC_INVALID_FILE_NAME);
-
     std::string long_path = "Z:\\" + std::string(257, 'a');
     EXPECT_EQ(host_path_resolve(long_path, &host), RC_OK);  // 260 characters
     EXPECT_EQ(host_path_resolve(long_path + "a", &host), RC_INVALID_FILE_NAME);
@@ -71,34 +54,20 @@ TEST_F(DriveA, RootedPathsAreOnZAndRelativePathsOnTheCurrentDirectory) {
     write_host_file(dir.at("Kit/Core/setup.inf"), "");
     std::string rooted = engine_path(dir.path()).substr(2);  // "\tmp\..."
     EXPECT_EQ(resolve(rooted + "\\kit\\CORE"), dir.at("Kit/Core"));
-    EXPECT_EQ(resolve("Z:" + rooted + "\\kit"), dir.at("Kit"));
-
     std::string before = host_current_directory();
     ASSERT_EQ(chdir(dir.at("Kit").c_str()), 0);
     EXPECT_EQ(resolve(""), dir.at("Kit"));
     EXPECT_EQ(resolve("core/SETUP.INF"), dir.at("Kit/Core/setup.inf"));
-    EXPECT_EQ(resolve("Z:core"), dir.at("Kit/Core"));
-    EXPECT_EQ(resolve("..\\kit\\core"), dir.at("Kit/Core"));
+    EXPECT_EQ(resolve("Z:..\\kit\\core"), dir.at("Kit/Core"));
     ASSERT_EQ(chdir(before.c_str()), 0);
 }
 
-TEST(HostPaths, HostPathsComeBackInEngineForm) {
-    EXPECT_EQ(host_path_to_engine("/home/ana"), "Z:\\home\\ana");
-    EXPECT_EQ(host_path_to_engine("/"), "Z:\\");
-    HostLocation location{'A', "/media/floppy", "/media/floppy/DISK1/x"};
-    EXPECT_EQ(host_location_engine_path(location), "A:\\DISK1\\x");
-    location.path = "/media/floppy";
-    EXPECT_EQ(host_location_engine_path(location), "A:\\");
-}
-
 TEST(HostPaths, ConsoleArgumentsTurnHostPathsIntoEnginePaths) {
+    EXPECT_EQ(host_path_to_engine("/home/ana"), "Z:\\home\\ana");
     EXPECT_EQ(console_convert_argument("/home/ana/kit"), "Z:\\home\\ana\\kit");
-    EXPECT_EQ(console_convert_argument("/ab"), "Z:\\ab");
     EXPECT_EQ(console_convert_argument("-a"), "-a");
     EXPECT_EQ(console_convert_argument("/A"), "/A");
     EXPECT_EQ(console_convert_argument("kit/core"), "kit\\core");
-    EXPECT_EQ(console_convert_argument("-D/mnt"), "-D\\mnt");
-    EXPECT_EQ(console_convert_argument("win95"), "win95");
     EXPECT_EQ(console_convert_argument("/"), "\\");
 }
 
