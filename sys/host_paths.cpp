@@ -95,17 +95,22 @@ static std::string host_child(const std::string& directory, std::string_view nam
 }
 
 // The spelling of `name` inside host directory `directory`: as written when
-// it exists so, else the first entry equal to it without regard to case.
-// Empty when neither exists.
+// it exists so, else the first entry equal to it without regard to case, in
+// delivery order. Empty when neither exists.
 static std::string component_lookup(const std::string& directory, std::string_view name) {
     struct stat info;
     if (lstat(host_child(directory, name).c_str(), &info) == 0) return std::string(name);
     if (errno != ENOENT) return std::string();
-    std::vector<std::string> names;
-    if (host_directory_read(directory, &names) != 0) return std::string();
-    for (const std::string& entry : names)
-        if (text_equal_nocase(entry, name)) return entry;
-    return std::string();
+    DIR* dir = opendir(directory.c_str());
+    if (!dir) return std::string();
+    std::string first;
+    while (dirent* entry = readdir(dir)) {
+        std::string_view entry_name = entry->d_name;
+        if (!text_equal_nocase(entry_name, name)) continue;
+        if (first.empty() || entry_name < first) first = entry_name;
+    }
+    closedir(dir);
+    return first;
 }
 
 // Strips the last component of `path`, never going above `floor`.

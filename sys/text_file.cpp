@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <charconv>
-#include <climits>
 #include <cstdlib>
 
 #include "sys/host_io.h"
@@ -48,12 +47,13 @@ static std::string target_of(const std::string& host_path) {
     return out;
 }
 
-// Creates a new, empty temporary file beside `target`, named after it.
+// Creates a new, empty temporary file beside `target`, named after it (the
+// name cut short enough to stay within the host's limit on a name).
 // Returns the descriptor (or -1 with errno set) and the name in *temporary.
 static int temporary_create(const std::string& target, std::string* temporary) {
     size_t slash = target.rfind('/');
     std::string directory = target.substr(0, slash + 1);
-    std::string name = target.substr(slash + 1);
+    std::string name = target.substr(slash + 1, 200);
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         *temporary = directory + "." + name + ".~" + std::to_string(getpid()) + "-" +
@@ -92,6 +92,9 @@ static ResultCode file_prepare(TextFile* file, bool append) {
         return RC_OS_ERROR;
     }
     if (!has_former) return RC_OK;
+    // The new file takes the former one's permissions and, where the host
+    // allows it, its owner.
+    if (fchown(file->fd, former.st_uid, former.st_gid) != 0) errno = 0;
     fchmod(file->fd, former.st_mode & 07777);
     return append ? contents_copy(file) : RC_OK;
 }

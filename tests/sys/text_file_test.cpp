@@ -112,6 +112,14 @@ TEST_F(TextFileTest, OpenFailuresAndDeleteOnClose) {
     EXPECT_EQ(text_file_open_write(&file, "Z:\\" + std::string(300, 'd'), "", "x", "map"),
               RC_INVALID_FILE_NAME);
     EXPECT_EQ(file, nullptr);
+    // A name near the host's limit still leaves room for the temporary file's.
+    ASSERT_EQ(drive_bind('A', dir.path()), RC_OK);
+    std::string name(250, 'n');
+    ASSERT_EQ(text_file_open_write(&file, "A:\\", "", name, ""), RC_OK);
+    EXPECT_EQ(text_file_close(file), RC_OK);
+    EXPECT_TRUE(host_exists(dir.at(name)));
+    ASSERT_EQ(unlink(dir.at(name).c_str()), 0);
+    drive_unbind('A');
     write_host_file(dir.at("core.map"), "former");
     file = open("core");
     text_file_write_text(file, "discarded");
