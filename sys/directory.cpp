@@ -1,0 +1,90 @@
+// Directory listing over a snapshot of the directory's names, taken in
+// delivery order when the listing starts; each entry is examined when it is
+// delivered.
+#include "sys/directory.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "sys/host_io.h"
+#include "sys/host_paths.h"
+
+struct DirectoryListing {
+    std::string host_directory;
+    std::vector<std::string> names;  // in delivery order
+    size_t next_index = 0;
+    int read_error = 0;  // a failure while reading the names, reported at the end
+    std::string entry_name;
+    uint32_t entry_size = 0;
+    bool entry_is_directory = false;
+};
+
+DirectoryListing* directory_open(std::string_view directory) {
+    std::string host_directory;
+    if (host_path_resolve(directory, &host_directory) != RC_OK) return nullptr;
+    struct stat info;
+    if (host_stat(host_directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return nullptr;
+    DirectoryListing* listing = new DirectoryListing;
+    listing->host_directory = host_directory;
+    int error = host_directory_read(host_directory, &listing->names);
+    if (error != 0 && listing->names.empty()) {
+        delete listing;
+        return nullptr;
+    }
+    listing->read_error = error;
+    return listing;
+}
+
+static void entry_clear(DirectoryListing* listing) {
+    listing->entry_name.clear();
+    listing->entry_size = 0;
+    listing->entry_is_directory = false;
+}
+
+// Examines the entry `name`: 0 when it is to be delivered, 23 when it is to
+// be passed over (a link pointing nowhere, or an entry gone since the
+// listing started), 29 otherwise.
+static ResultCode entry_examine(DirectoryListing* listing, const std::string& name) {
+    std::string host_path = listing->host_directory;
+    if (host_path.back() != '/') host_path += '/';
+    host_path += name;
+    struct stat info;
+    if (host_stat(host_path.c_str(), &info) != 0)
+        return (errno == ENOENT || errno == ELOOP) ? RC_NO_MORE_ENTRIES : RC_OS_ERROR;
+    listing->entry_name = name;
+    listing->entry_is_directory = S_ISDIR(info.st_mode);
+    if (listing->entry_is_directory) return RC_OK;
+    if (uint64_t(info.st_size) > UINT32_MAX) return RC_OS_ERROR;
+    listing->entry_size = static_cast<uint32_t>(info.st_size);
+    return RC_OK;
+}
+
+ResultCode directory_next(DirectoryListing* listing) {
+    if (!listing) return RC_NO_OBJECT;
+    entry_clear(listing);
+    while (listing->next_index < listing->names.size()) {
+        const std::string& name = listing->names[listing->next_index++];
+        ResultCode rc = entry_examine(listing, name);
+        if (rc == RC_NO_MORE_ENTRIES) continue;
+        if (rc != RC_OK) entry_clear(listing);
+        return rc;
+    }
+    return listing->read_error != 0 ? RC_OS_ERROR : RC_NO_MORE_ENTRIES;
+}
+
+const std::string& directory_entry_name(const DirectoryListing* listing) {
+    static const std::string none;
+    return listing ? listing->entry_name : none;
+}
+
+uint32_t directory_entry_size(const DirectoryListing* listing) {
+    return listing ? listing->entry_size : 0;
+}
+
+bool directory_entry_is_directory(const DirectoryListing* listing) {
+    return listing && listing->entry_is_directory;
+}
+
+void directory_close(DirectoryListing* listing) { delete listing; }

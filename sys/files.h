@@ -1,0 +1,56 @@
+// File operations on engine paths: exists, delete, size, file times, make
+// directory, directory full path, whole-file read, and the floppy drive root.
+// Needs sys/host_paths and sys/host_io; owns the floppy drive root.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "sys/result_code.h"
+
+// 0 with *exists set when the file or directory can be found; 0 with it
+// clear when it is absent, its drive unbound, or a component of the path is
+// not a directory; 27 on a permission error; 23 for a path over 260
+// characters; 29 otherwise.
+ResultCode file_exists(std::string_view path, bool* exists);
+
+// Makes the file writable and deletes it. 0 also when the file or its
+// directory does not exist; else the host error's code (27 in a directory
+// that may not be written).
+ResultCode file_delete(std::string_view path);
+
+// The file's size in *size. 22 when it is absent, 27 without permission to
+// read it, 29 for a directory or a file of 4 GiB or more.
+ResultCode file_size(std::string_view path, uint32_t* size);
+
+// Sets the access and modification times of `destination` to those of
+// `source`, to the nanosecond. 0, or the host error's code (27 when
+// `destination` may not be changed, 21 on a read-only file system).
+ResultCode file_copy_times(std::string_view source, std::string_view destination);
+
+// *not_older is set when `second` was modified no earlier than `first`.
+// 0, or the host error's code (22 when either is missing).
+ResultCode file_not_older(std::string_view first, std::string_view second, bool* not_older);
+
+// Makes the directory `path`. 0 only when a directory is there afterwards
+// (one already there is fine); 22 when the parent is missing; 27 without
+// permission; 21 on a read-only file system; 29 when a file is in the way.
+ResultCode directory_make(std::string_view path);
+
+// The full engine path of directory `path` in *full_path, in the spelling
+// found on the host and on the drive `path` names ("kit" in /home/ana gives
+// "Z:\home\ana\kit"). The process's current directory is left alone.
+// 22 when it does not exist or is not a directory, 27 when it may not be
+// entered, 23 when either path is over 260 characters, 29 otherwise.
+ResultCode directory_full_path(std::string_view path, std::string* full_path);
+
+// Reads the whole file into *bytes, bytes as they are. 0, or the host
+// error's code (20 when reading fails, 29 for a directory).
+ResultCode file_read_all(std::string_view path, std::string* bytes);
+
+// The floppy drive root: starts as "A:\". An empty text (or one over 260
+// characters) leaves it as it is; "." sets it to the current directory;
+// anything else is taken as it is, a leading drive letter upper-cased.
+void floppy_root_set(std::string_view text);
+const std::string& floppy_root();

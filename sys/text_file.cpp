@@ -1,0 +1,236 @@
+// The text-file writer: a buffer, a temporary file beside the target, and a
+// rename over the target at the close.
+#include "sys/text_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+
+#include "sys/host_io.h"
+#include "sys/host_paths.h"
+
+// How much text is gathered before it goes to the host.
+constexpr size_t BUFFER_LIMIT = 65536;
+
+struct TextFile {
+    PathParts parts;
+    std::string path;       // the joined engine path; empty for standard output
+    std::string target;     // the host file that the text replaces
+    std::string temporary;  // the host file being written; empty for standard output
+    int fd = -1;
+    bool standard_output = false;
+    std::string buffer;
+    ResultCode failure = RC_OK;
+    bool delete_on_close = false;
+};
+
+// The writer's code for a failed host call: 21 when no space is left (or the
+// disk failed), 29 for anything else.
+static ResultCode write_failure_code(int error) {
+    ResultCode rc = host_write_error_code(error);
+    return rc == RC_UNABLE_TO_WRITE ? rc : RC_OS_ERROR;
+}
+
+// The host file to replace: the file a symbolic link points to, so that the
+// link stays a link.
+static std::string target_of(const std::string& host_path) {
+    struct stat info;
+    if (lstat(host_path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return host_path;
+    char* real = realpath(host_path.c_str(), nullptr);
+    if (!real) return host_path;
+    std::string out = real;
+    free(real);
+    return out;
+}
+
+// Creates a new, empty temporary file beside `target`, named after it (the
+// name cut short enough to stay within the host's limit on a name).
+// Returns the descriptor (or -1 with errno set) and the name in *temporary.
+static int temporary_create(const std::string& target, std::string* temporary) {
+    size_t slash = target.rfind('/');
+    std::string directory = target.substr(0, slash + 1);
+    std::string name = target.substr(slash + 1, 200);
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *temporary = directory + "." + name + ".~" + std::to_string(getpid()) + "-" +
+                     std::to_string(++counter);
+        int fd = host_open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Copies the former contents of the target to the temporary file. A failed
+// write is kept as the file's failure, for the close to answer; 29 when the
+// former file cannot be read.
+static ResultCode contents_copy(TextFile* file) {
+    int in = host_open(file->target.c_str(), O_RDONLY, 0);
+    if (in < 0) return RC_OS_ERROR;
+    char chunk[65536];
+    long n = 0;
+    while (file->failure == RC_OK && (n = host_read(in, chunk, sizeof chunk)) > 0) {
+        int error = host_write_all(file->fd, chunk, size_t(n));
+        if (error != 0) file->failure = write_failure_code(error);
+    }
+    close(in);
+    return file->failure == RC_OK && n < 0 ? RC_OS_ERROR : RC_OK;
+}
+
+// Opens the temporary file of `file`, with the former file's permissions
+// and, when appending, its contents.
+static ResultCode file_prepare(TextFile* file, bool append) {
+    struct stat former;
+    bool has_former = stat(file->target.c_str(), &former) == 0;
+    if (has_former && !S_ISREG(former.st_mode)) return RC_OS_ERROR;
+    file->fd = temporary_create(file->target, &file->temporary);
+    if (file->fd < 0) {
+        file->temporary.clear();
+        return RC_OS_ERROR;
+    }
+    if (!has_former) return RC_OK;
+    // The new file takes the former one's permissions and, where the host
+    // allows it, its owner.
+    if (fchown(file->fd, former.st_uid, former.st_gid) != 0) errno = 0;
+    fchmod(file->fd, former.st_mode & 07777);
+    return append ? contents_copy(file) : RC_OK;
+}
+
+static void file_discard(TextFile* file) {
+    if (file->fd >= 0 && !file->standard_output) close(file->fd);
+    if (!file->temporary.empty()) unlink(file->temporary.c_str());
+    delete file;
+}
+
+static ResultCode file_open(TextFile** file, const PathParts& parts, bool append) {
+    *file = nullptr;
+    TextFile* opened = new TextFile;
+    opened->parts = parts;
+    opened->path = path_join(parts);
+    if (opened->path.empty()) {
+        opened->fd = STDOUT_FILENO;
+        opened->standard_output = true;
+        *file = opened;
+        return RC_OK;
+    }
+    std::string host;
+    ResultCode rc = host_path_resolve(opened->path, &host);
+    if (rc == RC_OK) {
+        opened->target = target_of(host);
+        rc = file_prepare(opened, append);
+    } else if (rc != RC_INVALID_FILE_NAME) {
+        rc = RC_OS_ERROR;
+    }
+    if (rc != RC_OK) {
+        file_discard(opened);
+        return rc;
+    }
+    *file = opened;
+    return RC_OK;
+}
+
+ResultCode text_file_open_write(TextFile** file, std::string_view absolute,
+                                std::string_view relative, std::string_view base,
+                                std::string_view extension) {
+    PathParts parts{std::string(absolute), std::string(relative), std::string(base),
+                    std::string(extension)};
+    return file_open(file, parts, false);
+}
+
+ResultCode text_file_open_append(TextFile** file, std::string_view absolute,
+                                 std::string_view relative, std::string_view base,
+                                 std::string_view extension) {
+    PathParts parts{std::string(absolute), std::string(relative), std::string(base),
+                    std::string(extension)};
+    return file_open(file, parts, true);
+}
+
+// Hands the buffered text to the host; the first failure is kept.
+static void buffer_flush(TextFile* file) {
+    if (file->failure == RC_OK && !file->buffer.empty()) {
+        int error = host_write_all(file->fd, file->buffer.data(), file->buffer.size());
+        if (error != 0) file->failure = write_failure_code(error);
+    }
+    file->buffer.clear();
+}
+
+ResultCode text_file_write_text(TextFile* file, std::string_view text) {
+    if (!file) return RC_OS_ERROR;
+    for (char c : text) {
+        if (c == '\n') file->buffer += '\r';
+        file->buffer += c;
+    }
+    if (file->buffer.size() >= BUFFER_LIMIT) buffer_flush(file);
+    return file->failure;
+}
+
+ResultCode text_file_write_char(TextFile* file, char c) {
+    return text_file_write_text(file, std::string_view(&c, 1));
+}
+
+ResultCode text_file_write_line_end(TextFile* file) { return text_file_write_text(file, "\n"); }
+
+ResultCode text_file_write_space(TextFile* file) { return text_file_write_text(file, " "); }
+
+ResultCode text_file_write_u32(TextFile* file, uint32_t value) {
+    char digits[16];
+    std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+    return text_file_write_text(file, std::string_view(digits, size_t(end.ptr - digits)));
+}
+
+ResultCode text_file_write_u16(TextFile* file, uint16_t value) {
+    return text_file_write_u32(file, value);
+}
+
+ResultCode text_file_write_padded(TextFile* file, std::string_view text, size_t width) {
+    ResultCode rc = text_file_write_text(file, text);
+    for (size_t n = text.size(); rc == RC_OK && n < width; ++n) rc = text_file_write_space(file);
+    return rc;
+}
+
+const PathParts& text_file_parts(const TextFile* file) {
+    static const PathParts none;
+    return file ? file->parts : none;
+}
+
+const std::string& text_file_path(const TextFile* file) {
+    static const std::string none;
+    return file ? file->path : none;
+}
+
+void text_file_set_delete_on_close(TextFile* file, bool delete_on_close) {
+    if (file) file->delete_on_close = delete_on_close;
+}
+
+// Makes the written text durable and puts it in the target's place.
+static ResultCode file_publish(TextFile* file) {
+    if (fsync(file->fd) != 0) return write_failure_code(errno);
+    int fd = file->fd;
+    file->fd = -1;
+    if (close(fd) != 0) return write_failure_code(errno);
+    if (host_rename(file->temporary.c_str(), file->target.c_str()) != 0)
+        return write_failure_code(errno);
+    file->temporary.clear();
+    return RC_OK;
+}
+
+ResultCode text_file_close(TextFile* file) {
+    if (!file) return RC_OS_ERROR;
+    buffer_flush(file);
+    ResultCode rc = file->failure;
+    if (file->standard_output) {  // never closed
+        file_discard(file);
+        return rc;
+    }
+    if (file->delete_on_close) {
+        if (host_unlink(file->target.c_str()) != 0 && errno != ENOENT) rc = host_error_code(errno);
+        else rc = RC_OK;
+    } else if (rc == RC_OK) {
+        rc = file_publish(file);
+    }
+    file_discard(file);
+    return rc;
+}

@@ -1,0 +1,143 @@
+#include "sys/files.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <functional>
+
+#include "support/test_support.h"
+#include "sys/host_io.h"
+#include "sys/host_paths.h"
+
+namespace {
+
+// Runs `operation` as an ordinary user and returns its result code: root
+// passes every permission check, so a child process gives up root first.
+int run_unprivileged(const std::function<int()>& operation) {
+    if (geteuid() != 0) return operation();
+    pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(255);
+        _exit(operation());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Files, DeleteExistsSizeAndMakeDirectory) {
+    TempDir dir;
+    write_host_file(dir.at("Kit/old.map"), "12345");
+    ASSERT_EQ(chmod(dir.at("Kit/old.map").c_str(), 0444), 0);
+    std::string kit = engine_path(dir.at("kit"));
+    bool exists = false;
+    EXPECT_EQ(file_exists(kit + "\\OLD.MAP", &exists), RC_OK);
+    EXPECT_TRUE(exists);
+    uint32_t size = 0;
+    EXPECT_EQ(file_size(kit + "\\OLD.MAP", &size), RC_OK);
+    EXPECT_EQ(size, 5u);
+    EXPECT_EQ(file_size(kit, &size), RC_OS_ERROR);
+    EXPECT_EQ(file_delete(kit + "\\OLD.MAP"), RC_OK);
+    EXPECT_EQ(file_exists(kit + "\\old.map", &exists), RC_OK);
+    EXPECT_FALSE(exists);
+    EXPECT_EQ(file_size(kit + "\\old.map", &size), RC_FILE_NOT_FOUND);
+    EXPECT_EQ(file_delete(kit + "\\old.map"), RC_OK);
+    EXPECT_EQ(file_delete(kit + "\\no\\old.map"), RC_OK);
+
+    EXPECT_EQ(directory_make(kit + "\\New"), RC_OK);
+    EXPECT_EQ(directory_make(kit + "\\NEW"), RC_OK);
+    struct stat info;
+    EXPECT_TRUE(stat(dir.at("Kit/New").c_str(), &info) == 0 && S_ISDIR(info.st_mode));
+    write_host_file(dir.at("plain"), "");
+    EXPECT_EQ(directory_make(engine_path(dir.at("plain"))), RC_OS_ERROR);
+    EXPECT_EQ(directory_make(engine_path(dir.at("missing/new"))), RC_FILE_NOT_FOUND);
+
+    ASSERT_EQ(truncate(dir.at("plain").c_str(), 4294967296LL), 0);
+    EXPECT_EQ(file_size(engine_path(dir.at("plain")), &size), RC_OS_ERROR);
+}
+
+TEST(Files, TimesAreCopiedToTheNanosecondAndCompared) {
+    TempDir dir;
+    write_host_file(dir.at("a"), "");
+    write_host_file(dir.at("b"), "");
+    const struct timespec times[2] = {{1000000000, 123456789}, {1100000000, 987654321}};
+    ASSERT_EQ(utimensat(AT_FDCWD, dir.at("a").c_str(), times, 0), 0);
+    std::string a = engine_path(dir.at("a")), b = engine_path(dir.at("b"));
+    bool not_older = true;
+    EXPECT_EQ(file_not_older(b, a, &not_older), RC_OK);
+    EXPECT_FALSE(not_older);
+    EXPECT_EQ(file_copy_times(a, b), RC_OK);
+    struct stat info;
+    ASSERT_EQ(stat(dir.at("b").c_str(), &info), 0);
+    EXPECT_EQ(info.st_atim.tv_nsec, 123456789);
+    EXPECT_EQ(info.st_mtim.tv_sec, 1100000000);
+    EXPECT_EQ(info.st_mtim.tv_nsec, 987654321);
+    EXPECT_EQ(file_not_older(b, a, &not_older), RC_OK);
+    EXPECT_TRUE(not_older);  // equal times
+    EXPECT_EQ(file_not_older(a, engine_path(dir.at("gone")), &not_older), RC_FILE_NOT_FOUND);
+}
+
+TEST(Files, DirectoryFullPathResolvesWithoutChangingDirectory) {
+    TempDir dir;
+    write_host_file(dir.at("Kit/Core/x"), "");
+    std::string before = host_current_directory(), full;
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    EXPECT_EQ(directory_full_path("kit\\core\\..\\.\\CORE\\", &full), RC_OK);
+    EXPECT_EQ(full, engine_path(dir.at("Kit/Core")));
+    EXPECT_EQ(host_current_directory(), dir.path());
+    EXPECT_EQ(directory_full_path("kit\\none", &full), RC_FILE_NOT_FOUND);
+    EXPECT_EQ(directory_full_path("kit\\core\\x", &full), RC_FILE_NOT_FOUND);
+    ASSERT_EQ(chdir(before.c_str()), 0);
+
+    ASSERT_EQ(drive_bind('B', dir.at("Kit")), RC_OK);
+    EXPECT_EQ(directory_full_path("b:\\CORE", &full), RC_OK);
+    EXPECT_EQ(full, "B:\\Core");
+    EXPECT_EQ(directory_full_path("B:", &full), RC_OK);
+    EXPECT_EQ(full, "B:\\");
+    drive_unbind('B');
+    EXPECT_EQ(directory_full_path("B:\\", &full), RC_FILE_NOT_FOUND);
+}
+
+TEST(Files, ReadAllGivesTheBytesAsTheyAre) {
+    TempDir dir;
+    std::string bytes("line\r\nnul\0end\n", 14), read;
+    write_host_file(dir.at("win95.prd"), bytes);
+    EXPECT_EQ(file_read_all(engine_path(dir.at("WIN95.PRD")), &read), RC_OK);
+    EXPECT_EQ(read, bytes);
+    file_services_fail_next(HOST_OP_READ, EIO);
+    EXPECT_EQ(file_read_all(engine_path(dir.at("win95.prd")), &read), RC_UNABLE_TO_READ);
+}
+
+TEST(Files, ReadOnlyAndClosedDirectoriesGivePermissionDenied) {
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    write_host_file(dir.at("ro/file"), "x");
+    write_host_file(dir.at("closed/file"), "x");
+    ASSERT_EQ(chmod(dir.at("ro").c_str(), 0555), 0);
+    ASSERT_EQ(chmod(dir.at("closed").c_str(), 0600), 0);
+    std::string ro = engine_path(dir.at("ro")), closed = engine_path(dir.at("closed"));
+    bool exists = false;
+    std::string full;
+    EXPECT_EQ(run_unprivileged([&] { return int(file_delete(ro + "\\file")); }), 27);
+    EXPECT_EQ(run_unprivileged([&] { return int(directory_make(ro + "\\new")); }), 27);
+    EXPECT_EQ(run_unprivileged([&] { return int(file_exists(closed + "\\file", &exists)); }), 27);
+    EXPECT_EQ(run_unprivileged([&] { return int(directory_full_path(closed, &full)); }), 27);
+    EXPECT_TRUE(host_exists(dir.at("ro/file")));
+}
+
+TEST(Files, FloppyRootKeepsItsCaseButForTheDriveLetter) {
+    EXPECT_EQ(floppy_root(), "A:\\");  // nothing else in these tests sets it
+    floppy_root_set("b:\\Disks\\a");
+    EXPECT_EQ(floppy_root(), "B:\\Disks\\a");
+    floppy_root_set("");
+    EXPECT_EQ(floppy_root(), "B:\\Disks\\a");
+    floppy_root_set(".");
+    EXPECT_EQ(floppy_root(), host_path_to_engine(host_current_directory()));
+    floppy_root_set("A:\\");
+}
+
+}  // namespace

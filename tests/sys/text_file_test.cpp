@@ -1,0 +1,150 @@
+#include "sys/text_file.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "support/test_support.h"
+#include "sys/host_io.h"
+#include "sys/host_paths.h"
+
+namespace {
+
+class TextFileTest : public ::testing::Test {
+protected:
+    void TearDown() override { file_services_faults_clear(); }
+    // Opens dir/<name>.map for writing (or appending).
+    TextFile* open(const std::string& name, bool append = false) {
+        TextFile* file = nullptr;
+        std::string absolute = engine_path(dir.path());
+        ResultCode rc = append ? text_file_open_append(&file, absolute, "", name, "map")
+                               : text_file_open_write(&file, absolute, "", name, "map");
+        EXPECT_EQ(rc, RC_OK);
+        return file;
+    }
+    // The names in the folder, so that a left-over temporary file shows.
+    std::string names() {
+        std::vector<std::string> found;
+        EXPECT_EQ(host_directory_read(dir.path(), &found), 0);
+        std::string out;
+        for (const std::string& name : found) out += name + ";";
+        return out;
+    }
+    TempDir dir;
+};
+
+TEST_F(TextFileTest, WritesTextModeBytesAndKeepsItsParts) {
+    TextFile* file = open("core");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(text_file_parts(file).base, "core");
+    EXPECT_EQ(text_file_path(file), engine_path(dir.at("core.map")));
+    text_file_write_text(file, "#Name\nx");
+    text_file_write_line_end(file);
+    text_file_write_char(file, '\n');
+    text_file_write_u16(file, 65535);
+    text_file_write_space(file);
+    text_file_write_u32(file, 4294967295u);
+    text_file_write_u32(file, 0);
+    text_file_write_padded(file, "ab", 5);
+    EXPECT_EQ(text_file_write_padded(file, "long", 2), RC_OK);
+    EXPECT_FALSE(host_exists(dir.at("core.map")));  // nothing is in place before the close
+    EXPECT_EQ(text_file_close(file), RC_OK);
+    EXPECT_EQ(read_host_file(dir.at("core.map")), "#Name\r\nx\r\n\r\n65535 42949672950ab   long");
+    EXPECT_EQ(names(), "core.map;");
+    EXPECT_EQ(text_file_write_char(nullptr, 'x'), RC_OS_ERROR);
+}
+
+TEST_F(TextFileTest, ARewriteReplacesTheFormerFileKeepingPermissionsAndLinks) {
+    write_host_file(dir.at("core.map"), "former contents that are longer");
+    ASSERT_EQ(chmod(dir.at("core.map").c_str(), 0640), 0);
+    TextFile* file = open("CORE");  // found without regard to case
+    text_file_write_text(file, "new\n");
+    EXPECT_EQ(text_file_close(file), RC_OK);
+    file = open("core", true);
+    text_file_write_text(file, "more\n");
+    EXPECT_EQ(text_file_close(file), RC_OK);
+    EXPECT_EQ(read_host_file(dir.at("core.map")), "new\r\nmore\r\n");
+    struct stat info;
+    ASSERT_EQ(stat(dir.at("core.map").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+
+    ASSERT_EQ(symlink("core.map", dir.at("link.map").c_str()), 0);
+    file = open("link");
+    text_file_write_text(file, "linked");
+    EXPECT_EQ(text_file_close(file), RC_OK);
+    EXPECT_EQ(read_host_file(dir.at("core.map")), "linked");
+    ASSERT_EQ(lstat(dir.at("link.map").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+}
+
+TEST_F(TextFileTest, AFailedWriteOrRenameLeavesTheFormerFileWhole) {
+    const std::string former = "former\r\ncontents\r\n";
+    write_host_file(dir.at("core.map"), former);
+    struct Case {
+        void (*arrange)();
+        bool append;
+        ResultCode expected;
+    } cases[] = {
+        {[] { file_services_fail_writes_after(5000, ENOSPC); }, false, RC_UNABLE_TO_WRITE},
+        {[] { file_services_fail_writes_after(5, EFBIG); }, true, RC_UNABLE_TO_WRITE},
+        {[] { file_services_fail_next(HOST_OP_WRITE, EBADF); }, false, RC_OS_ERROR},
+        {[] { file_services_fail_next(HOST_OP_RENAME, EXDEV); }, false, RC_OS_ERROR},
+    };
+    for (const Case& c : cases) {
+        c.arrange();
+        TextFile* file = open("core", c.append);
+        ASSERT_NE(file, nullptr);
+        for (int i = 0; i < 100; ++i) text_file_write_text(file, std::string(1000, 'x'));
+        EXPECT_EQ(text_file_close(file), c.expected);
+        EXPECT_EQ(read_host_file(dir.at("core.map")), former);
+        EXPECT_EQ(names(), "core.map;");
+        file_services_faults_clear();
+    }
+}
+
+TEST_F(TextFileTest, OpenFailuresAndDeleteOnClose) {
+    TextFile* file = nullptr;
+    EXPECT_EQ(text_file_open_write(&file, engine_path(dir.at("missing")), "", "x", "map"),
+              RC_OS_ERROR);
+    EXPECT_EQ(text_file_open_write(&file, "Z:\\" + std::string(300, 'd'), "", "x", "map"),
+              RC_INVALID_FILE_NAME);
+    EXPECT_EQ(file, nullptr);
+    // A name near the host's limit still leaves room for the temporary file's.
+    ASSERT_EQ(drive_bind('A', dir.path()), RC_OK);
+    std::string name(250, 'n');
+    ASSERT_EQ(text_file_open_write(&file, "A:\\", "", name, ""), RC_OK);
+    EXPECT_EQ(text_file_close(file), RC_OK);
+    EXPECT_TRUE(host_exists(dir.at(name)));
+    ASSERT_EQ(unlink(dir.at(name).c_str()), 0);
+    drive_unbind('A');
+    write_host_file(dir.at("core.map"), "former");
+    file = open("core");
+    text_file_write_text(file, "discarded");
+    text_file_set_delete_on_close(file, true);
+    EXPECT_EQ(text_file_close(file), RC_OK);
+    EXPECT_EQ(names(), "");
+}
+
+TEST_F(TextFileTest, AnEmptyPathWritesToStandardOutputAndLeavesItOpen) {
+    fflush(stdout);
+    int saved = dup(STDOUT_FILENO);
+    int fd = ::open(dir.at("out").c_str(), O_WRONLY | O_CREAT, 0644);
+    dup2(fd, STDOUT_FILENO);
+    TextFile* file = nullptr;
+    ResultCode opened = text_file_open_write(&file, "", ".", "", "");
+    text_file_write_text(file, "line\n");
+    ResultCode closed = text_file_close(file);
+    bool still_open = write(STDOUT_FILENO, "!", 1) == 1;
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    close(fd);
+    EXPECT_EQ(opened, RC_OK);
+    EXPECT_EQ(closed, RC_OK);
+    EXPECT_TRUE(still_open);
+    EXPECT_EQ(read_host_file(dir.at("out")), "line\r\n!");
+}
+
+}  // namespace
