@@ -1,0 +1,133 @@
+// The runtime context, value blocks, header words and interned boxes.
+#include "runtime/runtime_context.h"
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+// Every block starts with 4 bytes of padding and the 32-bit header, so that
+// the body after it is aligned for pointer-sized words.
+constexpr uintptr_t BLOCK_PREFIX = 8;
+constexpr uint32_t HEADER_BYTES = 4;
+constexpr uint32_t BLOCK_LIMIT = 65536;
+constexpr uint32_t BOXED = 0x100;
+constexpr uint32_t TYPE_BITS = 0x0F;
+constexpr uint32_t KIND_BITS = 0xF0;
+
+uint32_t* header_of(Value v) { return reinterpret_cast<uint32_t*>(v - HEADER_BYTES); }
+
+void free_intern_list(InternEntry* entry) {
+    while (entry) {
+        InternEntry* next = entry->next;
+        std::free(reinterpret_cast<void*>(entry->box - BLOCK_PREFIX));
+        delete entry;
+        entry = next;
+    }
+}
+
+// Finds the box of `payload` in an intern list, or appends a new one whose
+// header is `header`.
+Value intern_box(RuntimeContext* rt, InternEntry** head, Value payload, uint32_t header) {
+    InternEntry** link = head;
+    for (; *link; link = &(*link)->next)
+        if ((*link)->payload == payload) return (*link)->box;
+    Value box = value_alloc(rt, sizeof(Value));
+    if (!box) return 0;
+    InternEntry* entry = new (std::nothrow) InternEntry{payload, box, nullptr};
+    if (!entry) {
+        value_free(rt, box);
+        return 0;
+    }
+    *header_of(box) = header;
+    *value_record<Value>(box) = payload;
+    *link = entry;
+    return box;
+}
+
+}  // namespace
+
+RuntimeContext* rt_create() {
+    // Value-initialised: every list head, the state and the hooks start at 0.
+    return new (std::nothrow) RuntimeContext{};
+}
+
+ResultCode rt_destroy(RuntimeContext* rt) {
+    if (!rt) return RC_OK;
+    for (int slot = 0; slot < 16; ++slot) {
+        free_intern_list(rt->type_boxes[slot]);
+        free_intern_list(rt->kind_boxes[slot]);
+    }
+    delete rt;
+    return RC_OK;
+}
+
+bool rt_usable(const RuntimeContext* rt) { return rt && rt->state != 1; }
+
+ResultCode value_register_type(RuntimeContext* rt, uint32_t type, const ValueTypeOps& ops) {
+    if (!rt_usable(rt)) return RC_NO_OBJECT;
+    if (type != VT_GROUP && type != VT_PRODUCT && type != VT_VOLUMEMAP) return RC_NO_OBJECT;
+    rt->type_ops[type] = ops;
+    return RC_OK;
+}
+
+Value value_alloc(RuntimeContext* rt, uint32_t size) {
+    if (!rt_usable(rt)) return 0;
+    if (uint64_t(size) + HEADER_BYTES >= BLOCK_LIMIT) return 0;
+    if (rt->limit_allocations) {
+        if (rt->allocations_left == 0) return 0;
+        --rt->allocations_left;
+    }
+    void* block = std::malloc(BLOCK_PREFIX + size);
+    if (!block) return 0;
+    Value v = reinterpret_cast<Value>(block) + BLOCK_PREFIX;
+    *header_of(v) = 0;
+    return v;
+}
+
+ResultCode value_free(RuntimeContext* rt, Value block) {
+    if (!rt_usable(rt)) return RC_NO_OBJECT;
+    if (!value_is_real(block)) return RC_OK;
+    std::free(reinterpret_cast<void*>(block - BLOCK_PREFIX));
+    return RC_OK;
+}
+
+uint32_t value_type(Value v) { return value_is_real(v) ? (*header_of(v) & TYPE_BITS) : 0; }
+
+uint32_t value_kind(Value v) { return value_is_real(v) ? (*header_of(v) & KIND_BITS) >> 4 : 0; }
+
+bool value_is_boxed(Value v) { return value_is_real(v) && (*header_of(v) & BOXED) != 0; }
+
+Value value_unbox(Value v) { return value_is_boxed(v) ? *value_record<Value>(v) : v; }
+
+Value value_set_type(RuntimeContext* rt, uint32_t type, Value v, bool share) {
+    if (!rt_usable(rt)) return 0;
+    type &= TYPE_BITS;
+    if (share || !value_is_real(v)) return intern_box(rt, &rt->type_boxes[type], v, type | BOXED);
+    uint32_t* header = header_of(v);
+    *header = (*header & KIND_BITS) | type;
+    return v;
+}
+
+Value value_set_kind(RuntimeContext* rt, uint32_t kind, Value v, bool share) {
+    if (!rt_usable(rt)) return 0;
+    kind &= TYPE_BITS;
+    if (share || !value_is_real(v))
+        return intern_box(rt, &rt->kind_boxes[kind], v, (kind << 4) | BOXED);
+    uint32_t* header = header_of(v);
+    *header = (*header & TYPE_BITS) | (kind << 4);
+    return v;
+}
+
+Value value_failure(RuntimeContext* rt) { return value_set_type(rt, VT_FAILURE, 0, true); }
+Value value_optional(RuntimeContext* rt) { return value_set_type(rt, VT_OPTIONAL, 0, true); }
+Value value_any(RuntimeContext* rt) { return value_set_type(rt, VT_ANY, 0, true); }
+
+Value value_boolean(RuntimeContext* rt, Value b) {
+    return value_set_type(rt, VT_BOOLEAN, b == 1 ? 1 : 0, true);
+}
+
+Value value_atom(RuntimeContext* rt, Value atom) {
+    if (!atom) return 0;
+    return value_set_type(rt, VT_ATOM, atom, true);
+}

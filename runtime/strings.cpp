@@ -1,0 +1,233 @@
+// String values: texts in their own blocks, compared with A to Z folded.
+#include "runtime/strings.h"
+
+#include <cstring>
+#include <string>
+
+#include "sys/text.h"
+
+namespace {
+
+StringRecord* record_of(Value s) { return value_record<StringRecord>(s); }
+
+// A NUL-terminated copy of `text` in a block of its own.
+Value text_block_new(RuntimeContext* rt, std::string_view text) {
+    if (text.size() > STRING_TEXT_LIMIT) return 0;
+    Value block = value_alloc(rt, uint32_t(text.size() + 1));
+    if (!block) return 0;
+    char* chars = reinterpret_cast<char*>(block);
+    std::memcpy(chars, text.data(), text.size());
+    chars[text.size()] = '\0';
+    return block;
+}
+
+// Length of the text after trailing spaces, tabs and line feeds.
+size_t trimmed_length(const char* text, size_t length) {
+    while (length > 0) {
+        char c = text[length - 1];
+        if (c != ' ' && c != '\t' && c != '\n') break;
+        --length;
+    }
+    return length;
+}
+
+// Non-overlapping, case-insensitive occurrences of `find` in `text`.
+size_t count_occurrences(std::string_view text, std::string_view find) {
+    if (find.empty()) return 0;
+    size_t count = 0;
+    for (size_t at = 0; at + find.size() <= text.size();) {
+        if (text_equal_nocase(text.substr(at, find.size()), find)) {
+            ++count;
+            at += find.size();
+        } else {
+            ++at;
+        }
+    }
+    return count;
+}
+
+std::string replace_all(std::string_view text, std::string_view find, std::string_view with) {
+    std::string out;
+    for (size_t at = 0; at < text.size();) {
+        if (at + find.size() <= text.size() && text_equal_nocase(text.substr(at, find.size()), find)) {
+            out.append(with);
+            at += find.size();
+        } else {
+            out.push_back(text[at++]);
+        }
+    }
+    return out;
+}
+
+// The three-way answer of a version comparison; NO_ANSWER for an absent text.
+enum VersionOrder { VERSION_LESS, VERSION_EQUAL, VERSION_GREATER, VERSION_NO_ANSWER };
+
+VersionOrder order_of(uint64_t a, uint64_t b) {
+    if (a < b) return VERSION_LESS;
+    return a > b ? VERSION_GREATER : VERSION_EQUAL;
+}
+
+// Reads the digit run at `*at` (after spaces); false when there is none.
+bool read_field(std::string_view text, size_t* at, uint64_t* value) {
+    while (*at < text.size() && text[*at] == ' ') ++*at;
+    size_t start = *at;
+    uint64_t sum = 0;
+    for (; *at < text.size() && text[*at] >= '0' && text[*at] <= '9'; ++*at)
+        if (sum < UINT32_MAX) sum = sum * 10 + uint64_t(text[*at] - '0');
+    *value = sum;
+    return *at > start;
+}
+
+void skip_separator(std::string_view text, size_t* at) {
+    if (*at < text.size() && (text[*at] == '.' || text[*at] == ',')) ++*at;
+}
+
+VersionOrder version_order(RuntimeContext* rt, Value a, Value b, uint32_t n) {
+    if (!rt_usable(rt) || !a || !b) return VERSION_NO_ANSWER;
+    std::string_view ta = string_view_of(rt, a), tb = string_view_of(rt, b);
+    size_t ia = 0, ib = 0;
+    for (uint32_t fields = 0;; ++fields) {
+        // The field limit is tested first, so trailing fields past it never count.
+        if (fields >= n) return VERSION_EQUAL;
+        bool a_done = ia >= ta.size(), b_done = ib >= tb.size();
+        if (a_done || b_done) return order_of(!a_done, !b_done);
+        uint64_t va = 0, vb = 0;
+        bool a_has = read_field(ta, &ia, &va), b_has = read_field(tb, &ib, &vb);
+        if (!a_has && b_has) return VERSION_LESS;
+        if (!a_has) {
+            unsigned char ca = ia < ta.size() ? uint8_t(fold_char(ta[ia])) : 0;
+            unsigned char cb = ib < tb.size() ? uint8_t(fold_char(tb[ib])) : 0;
+            return order_of(ca, cb);
+        }
+        if (!b_has) return VERSION_GREATER;
+        if (va != vb) return order_of(va, vb);
+        skip_separator(ta, &ia);
+        skip_separator(tb, &ib);
+    }
+}
+
+}  // namespace
+
+Value string_new(RuntimeContext* rt, std::string_view text) {
+    Value s = value_alloc(rt, sizeof(StringRecord));
+    if (!s) return 0;
+    Value block = text_block_new(rt, text);
+    if (!block) {
+        value_free(rt, s);
+        return 0;
+    }
+    *record_of(s) = StringRecord{block, 0};
+    return s;
+}
+
+const char* string_text(RuntimeContext* rt, Value s) {
+    if (!rt_usable(rt) || !value_is_real(s)) return nullptr;
+    return reinterpret_cast<const char*>(record_of(s)->text);
+}
+
+Value string_done(RuntimeContext*, Value s) { return s; }
+
+std::string_view string_view_of(RuntimeContext* rt, Value s) {
+    const char* text = string_text(rt, s);
+    return text ? std::string_view(text) : std::string_view();
+}
+
+ResultCode string_free(RuntimeContext* rt, Value s) {
+    if (!rt_usable(rt)) return RC_NO_OBJECT;
+    if (!value_is_real(s)) return RC_OK;
+    value_free(rt, record_of(s)->text);
+    value_free(rt, record_of(s)->second);
+    return value_free(rt, s);
+}
+
+uint16_t string_length(RuntimeContext* rt, Value s) {
+    return uint16_t(string_view_of(rt, s).size());
+}
+
+Value string_copy(RuntimeContext* rt, Value s) {
+    if (!string_text(rt, s)) return 0;
+    return string_new(rt, string_view_of(rt, s));
+}
+
+ResultCode string_replace(RuntimeContext* rt, Value s, Value find, Value replacement, Value* out) {
+    if (!rt_usable(rt) || !string_text(rt, s) || !string_text(rt, find) ||
+        !string_text(rt, replacement) || !out)
+        return RC_NO_OBJECT;
+    std::string_view text = string_view_of(rt, s), what = string_view_of(rt, find);
+    std::string_view with = string_view_of(rt, replacement);
+    size_t count = count_occurrences(text, what);
+    Value result = 0;
+    if (count == 0) {
+        result = string_copy(rt, s);
+    } else {
+        size_t length = text.size() + count * with.size() - count * what.size();
+        if (length > size_t(TEXT_LIMIT)) return RC_TEXT_TOO_LONG;
+        result = string_new(rt, replace_all(text, what, with));
+    }
+    if (!result) return RC_NO_OBJECT;
+    *out = result;
+    return RC_OK;
+}
+
+bool string_equal(RuntimeContext* rt, Value a, Value b) {
+    if (!rt_usable(rt) || !a || !b) return false;
+    if (a == b) return true;
+    return text_equal_nocase(string_view_of(rt, a), string_view_of(rt, b));
+}
+
+bool string_contains(RuntimeContext* rt, Value a, Value b) {
+    if (!rt_usable(rt) || !a || !b) return false;
+    if (a == b) return true;
+    return text_contains_nocase(string_view_of(rt, a), string_view_of(rt, b));
+}
+
+bool string_less(RuntimeContext* rt, Value a, Value b) {
+    if (!rt_usable(rt) || !a || !b || a == b) return false;
+    return text_compare_nocase(string_view_of(rt, a), string_view_of(rt, b)) < 0;
+}
+
+bool string_greater(RuntimeContext* rt, Value a, Value b) {
+    if (!rt_usable(rt) || !a || !b || a == b) return false;
+    return text_compare_nocase(string_view_of(rt, a), string_view_of(rt, b)) > 0;
+}
+
+bool string_is_empty(RuntimeContext* rt, Value s) {
+    const char* text = string_text(rt, s);
+    return text && text[0] == '\0';
+}
+
+bool string_version_less(RuntimeContext* rt, Value a, Value b, uint32_t n) {
+    return version_order(rt, a, b, n) == VERSION_LESS;
+}
+
+bool string_version_greater(RuntimeContext* rt, Value a, Value b, uint32_t n) {
+    return version_order(rt, a, b, n) == VERSION_GREATER;
+}
+
+bool string_version_equal(RuntimeContext* rt, Value a, Value b, uint32_t n) {
+    return version_order(rt, a, b, n) == VERSION_EQUAL;
+}
+
+uint32_t text_hash(std::string_view text, uint32_t size) {
+    if (size == 0) return 0;
+    uint32_t sum = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+        sum += uint32_t(uint8_t(fold_char(text[i]))) << (i % 32);
+    return sum % size;
+}
+
+uint32_t string_hash(RuntimeContext* rt, Value s, uint32_t size) {
+    if (!string_text(rt, s)) return 0;
+    return text_hash(string_view_of(rt, s), size);
+}
+
+ResultCode string_trim_path(RuntimeContext* rt, Value s) {
+    if (!rt_usable(rt)) return RC_NO_OBJECT;
+    if (!string_text(rt, s)) return RC_OK;
+    char* text = reinterpret_cast<char*>(record_of(s)->text);
+    size_t length = std::strlen(text);
+    for (size_t i = 0; i < length; ++i)
+        if (text[i] == '/') text[i] = '\\';
+    text[trimmed_length(text, length)] = '\0';
+    return RC_OK;
+}
