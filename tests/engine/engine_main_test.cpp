@@ -41,7 +41,8 @@ TEST(EngineMain, UsageTextLines) {
               std::string::npos);
     EXPECT_NE(usage.find("       -W   Assignes files to floppies and creates disks.\r\n"),
               std::string::npos);
-    EXPECT_EQ(usage.substr(usage.size() - 28), "current\r\n       working directory.\r\n\r\n");
+    std::string tail = "current\r\n       working directory.\r\n\r\n";
+    EXPECT_EQ(usage.substr(usage.size() - tail.size()), tail);
     size_t lines = 0;
     for (size_t at = 0; (at = usage.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
     EXPECT_EQ(lines, 45u);

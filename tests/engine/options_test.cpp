@@ -117,8 +117,10 @@ TEST(Options, UnknownOptionsArePassedOverAndMissingValuesHaveNoEffect) {
     EXPECT_FALSE(e.rc.assign);
     e.run({kNowhere, "-O"});
     EXPECT_EQ(e.rc.os_word, "");
+    // -J without a value still replicates: the copy's check runs without
+    // back-ups once the replication walk is over.
     e.run({kNowhere, "-J"});
-    EXPECT_TRUE(e.rc.replicate);
+    EXPECT_TRUE(e.rc.no_backups);
     EXPECT_EQ(e.rc.target, "");
 }
 
