@@ -106,7 +106,10 @@ bool ns_owns(RuntimeContext* rt, Namespace* ns, Value value, HashFn hash, MatchF
 
 ResultCode ns_record(RuntimeContext* rt, Namespace* ns, Value value, HashFn hash, MatchFn match) {
     if (!usable(rt, ns)) return RC_NO_OBJECT;
-    if (!value_is_real(value) || ns_owns(rt, ns, value, hash, match)) return RC_OK;
+    // Boxes belong to the context. A recorded ANY box would also make every
+    // later value of its bucket look recorded under the identity-or-ANY match.
+    if (!value_is_real(value) || value_is_boxed(value)) return RC_OK;
+    if (ns_owns(rt, ns, value, hash, match)) return RC_OK;
     return symtab_put(rt, ns->owned, value, 0, symbol_identity_hash, symbol_identity_match, nullptr);
 }
 

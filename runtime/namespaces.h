@@ -43,7 +43,7 @@ Value ns_intern_name(RuntimeContext* rt, Namespace* ns, std::string_view text);
 // True when this namespace or an ancestor has recorded `value`.
 bool ns_owns(RuntimeContext* rt, Namespace* ns, Value value, HashFn hash, MatchFn match);
 // Unless ns_owns says so, enters `value` into this namespace's owned table.
-// Handles 0 and 1 are never recorded. RC_NO_OBJECT when memory runs out.
+// Handles 0 and 1 and boxes are never recorded. RC_NO_OBJECT when memory runs out.
 ResultCode ns_record(RuntimeContext* rt, Namespace* ns, Value value, HashFn hash, MatchFn match);
 // ns_record with identity hash and match (the shape containers take).
 ResultCode ns_record_value(RuntimeContext* rt, Namespace* ns, Value value);

@@ -125,6 +125,11 @@ const char* string_text(RuntimeContext* rt, Value s) {
     return reinterpret_cast<const char*>(record_of(s)->text);
 }
 
+const char* string_shown_text(RuntimeContext* rt, Value s) {
+    const char* text = string_text(rt, s);
+    return text ? text : STRING_PLACEHOLDER;
+}
+
 Value string_done(RuntimeContext*, Value s) { return s; }
 
 std::string_view string_view_of(RuntimeContext* rt, Value s) {

@@ -25,6 +25,8 @@ constexpr const char* STRING_PLACEHOLDER = "%SGVD%";
 Value string_new(RuntimeContext* rt, std::string_view text);
 // Borrows the text; nullptr for an absent string. Close with string_done.
 const char* string_text(RuntimeContext* rt, Value s);
+// The text to show for `s`: its text, or "%SGVD%" when it is absent.
+const char* string_shown_text(RuntimeContext* rt, Value s);
 // Ends a borrow; does nothing and returns `s`.
 Value string_done(RuntimeContext* rt, Value s);
 // The text as a view (empty for an absent string); a borrow like string_text.

@@ -138,17 +138,32 @@ TEST_F(NamespaceTest, LookupFallsBackToAncestorsAndUndefineIsLocal) {
     namespace_destroy(rt, parent, string_free, value_release);
 }
 
+ResultCode note_and_free(RuntimeContext* rt, Value v) {
+    released_keys.push_back(v);
+    return number_free(rt, v);
+}
+
 TEST_F(NamespaceTest, RecordedValuesAreReleasedExactlyOnce) {
     released_keys.clear();
     Namespace* ns = namespace_new(rt, nullptr, 7);
-    const Value values[] = {101, 102, 103};
+    const Value values[] = {number_new(rt, 1), number_new(rt, 2), number_new(rt, 3)};
     for (Value v : values) ASSERT_EQ(ns_record_value(rt, ns, v), RC_OK);
-    ASSERT_EQ(ns_record_value(rt, ns, 102), RC_OK);  // recorded twice
-    ASSERT_EQ(ns_record_value(rt, ns, 0), RC_OK);    // never recorded
+    ASSERT_EQ(ns_record_value(rt, ns, values[1]), RC_OK);  // recorded twice
+    ASSERT_EQ(ns_record_value(rt, ns, 0), RC_OK);          // never recorded
     ASSERT_EQ(ns_record_value(rt, ns, 1), RC_OK);
-    namespace_destroy(rt, ns, string_free, note_release);
+    namespace_destroy(rt, ns, string_free, note_and_free);
     EXPECT_EQ(std::multiset<Value>(released_keys.begin(), released_keys.end()),
-              (std::multiset<Value>{101, 102, 103}));
+              (std::multiset<Value>(std::begin(values), std::end(values))));
+}
+
+TEST_F(NamespaceTest, AnyBoxNeverHidesALaterValue) {
+    Namespace* ns = namespace_new(rt, nullptr, 1);  // one bucket: every value meets the box
+    ASSERT_EQ(ns_record(rt, ns, value_any(rt), symbol_identity_hash, symbol_identity_or_any_match), RC_OK);
+    Value n = value_set_type(rt, VT_NUMBER, number_new(rt, 3), false);
+    ASSERT_EQ(ns_record(rt, ns, n, symbol_identity_hash, symbol_identity_or_any_match), RC_OK);
+    EXPECT_TRUE(ns_owns(rt, ns, n, symbol_identity_hash, symbol_identity_match));
+    EXPECT_FALSE(ns_owns(rt, ns, value_any(rt), symbol_identity_hash, symbol_identity_match));
+    namespace_destroy(rt, ns, string_free, value_release);  // releases n
 }
 
 TEST_F(NamespaceTest, ChildOutlivingItsParentIsOrphanedNotDangling) {

@@ -86,10 +86,14 @@ TEST_F(ValuesTest, UnusableContextRefusesEverything) {
     Value out = 0;
     EXPECT_EQ(string_replace(rt, s, s, s, &out), RC_NO_OBJECT);
     EXPECT_EQ(type_name(rt, s), "");
+    EXPECT_STREQ(string_shown_text(rt, s), "%SGVD%");
     rt->state = 0;
     EXPECT_EQ(text(s), "kept");
     string_free(rt, s);
     EXPECT_FALSE(rt_usable(nullptr));
+    // rt_destroy frees the boxes of an unusable context too (the leak checker watches).
+    ASSERT_NE(value_set_type(rt, VT_ATOM, 12345, true), 0u);
+    rt->state = 1;
 }
 
 TEST_F(ValuesTest, TypeNamesForEveryCode) {
