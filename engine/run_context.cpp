@@ -1,13 +1,16 @@
 // Binding and resetting the run context.
 #include "engine/run_context.h"
 
+#include "media/volume_map.h"
 #include "runtime/runtime_context.h"
 
 ResultCode engine_attach(RunContext* rc, OutputLog* log) {
     if (!rc) return RC_NO_OBJECT;
     rc->log = log;
     rc->runtime = rt_create();
-    return rc->runtime ? RC_OK : RC_NO_OBJECT;
+    if (!rc->runtime) return RC_NO_OBJECT;
+    // The value types that live outside the runtime itself.
+    return volume_map_register(rc->runtime);
 }
 
 ResultCode engine_detach(RunContext* rc) {
