@@ -147,13 +147,3 @@ ResultCode engine_process_directory(RunContext* rc, const PathParts& parts, int 
     }
     return RC_OK;
 }
-
-ResultCode engine_process_product_file(RunContext* rc, std::string_view directory,
-                                       std::string_view base, std::string_view extension,
-                                       int depth) {
-    rc->error_line = NO_LINE;
-    log_depth(rc->log, depth);
-    log_text(rc->log, path_join(directory, "", base, extension));
-    log_end_line(rc->log);
-    return RC_OK;
-}

@@ -2,6 +2,8 @@
 #include "engine/run_context.h"
 
 #include "media/volume_map.h"
+#include "model/group.h"
+#include "model/product.h"
 #include "runtime/runtime_context.h"
 
 ResultCode engine_attach(RunContext* rc, OutputLog* log) {
@@ -10,7 +12,10 @@ ResultCode engine_attach(RunContext* rc, OutputLog* log) {
     rc->runtime = rt_create();
     if (!rc->runtime) return RC_NO_OBJECT;
     // The value types that live outside the runtime itself.
-    return volume_map_register(rc->runtime);
+    ResultCode code = volume_map_register(rc->runtime);
+    if (code == RC_OK) code = product_register(rc->runtime);
+    if (code == RC_OK) code = group_register(rc->runtime);
+    return code;
 }
 
 ResultCode engine_detach(RunContext* rc) {

@@ -1,5 +1,6 @@
 // File operations on engine paths, each resolved to its host path first.
 #include "sys/files.h"
+#include "sys/text_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -154,3 +155,14 @@ void floppy_root_set(std::string_view text) {
 }
 
 const std::string& floppy_root() { return floppy_root_text(); }
+
+ResultCode file_copy_contents(std::string_view source, std::string_view destination) {
+    std::string bytes;
+    ResultCode rc = file_read_all(source, &bytes);
+    if (rc != RC_OK) return rc;
+    TextFile* out = nullptr;
+    rc = text_file_open_write(&out, destination, "", "", "");
+    if (rc != RC_OK) return rc;
+    text_file_write_bytes(out, bytes);
+    return text_file_close(out);
+}

@@ -49,6 +49,11 @@ ResultCode directory_full_path(std::string_view path, std::string* full_path);
 // error's code (20 when reading fails, 29 for a directory).
 ResultCode file_read_all(std::string_view path, std::string* bytes);
 
+// Copies the bytes of `source` to `destination`, replacing it only once the
+// whole copy is written. 0, the read's code (22 when `source` is missing),
+// or the write's code.
+ResultCode file_copy_contents(std::string_view source, std::string_view destination);
+
 // The floppy drive root: starts as "A:\". An empty text (or one over 260
 // characters) leaves it as it is; "." sets it to the current directory;
 // anything else is taken as it is, a leading drive letter upper-cased.

@@ -167,6 +167,13 @@ ResultCode text_file_write_text(TextFile* file, std::string_view text) {
     return file->failure;
 }
 
+ResultCode text_file_write_bytes(TextFile* file, std::string_view bytes) {
+    if (!file) return RC_OS_ERROR;
+    file->buffer += bytes;
+    if (file->buffer.size() >= BUFFER_LIMIT) buffer_flush(file);
+    return file->failure;
+}
+
 ResultCode text_file_write_char(TextFile* file, char c) {
     return text_file_write_text(file, std::string_view(&c, 1));
 }

@@ -33,6 +33,8 @@ ResultCode text_file_write_space(TextFile* file);
 ResultCode text_file_write_text(TextFile* file, std::string_view text);
 ResultCode text_file_write_u16(TextFile* file, uint16_t value);
 ResultCode text_file_write_u32(TextFile* file, uint32_t value);
+// Writes bytes as they are, line feeds untranslated (for copies of files).
+ResultCode text_file_write_bytes(TextFile* file, std::string_view bytes);
 // Writes `text` and then spaces up to `width` characters (none when the text
 // is as long or longer).
 ResultCode text_file_write_padded(TextFile* file, std::string_view text, size_t width);

@@ -1,0 +1,231 @@
+// Checking products against the staging area.
+#include "engine/check_products.h"
+
+#include "engine/messages.h"
+#include "engine/script_resources.h"
+#include "engine/staging_scan.h"
+#include "engine/version_checks.h"
+#include "media/map_files.h"
+#include "model/fields.h"
+#include "model/group_table.h"
+#include "model/product.h"
+#include "runtime/atoms.h"
+#include "runtime/bidirectional_lists.h"
+#include "runtime/namespaces.h"
+#include "runtime/reader.h"
+#include "runtime/strings.h"
+#include "runtime/values.h"
+#include "sys/files.h"
+#include "sys/text.h"
+
+namespace {
+
+constexpr uint32_t kNamespaceBuckets = 57;
+constexpr uint32_t kAtomBuckets = 7;
+
+// Everything one map file is read with, released in reverse order.
+struct MapReading {
+    Namespace* ns = nullptr;
+    SymbolTable* atoms = nullptr;
+    Reader* reader = nullptr;
+    BiList* groups = nullptr;
+};
+
+void reading_release(RuntimeContext* rt, MapReading* r) {
+    group_list_destroy(rt, r->groups);
+    if (r->reader) reader_close(rt, r->reader);
+    if (r->atoms) atom_table_destroy(rt, r->atoms);
+    if (r->ns) namespace_destroy(rt, r->ns, string_free, value_release);
+}
+
+void set_computed_size(RunContext* rc, Value size) {
+    field_release(rc->runtime, rc->computed_size);
+    rc->computed_size = size;
+}
+
+// The sum of every component's Size, or 0 (none) when it leaves 32 bits.
+Value component_sizes_sum(RuntimeContext* rt, BiList* groups) {
+    uint64_t sum = 0;
+    for (BiNode* g = groups->first; g; g = g->next)
+        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next)
+            sum += field_number_value(rt, component_size(c->value, false));
+    return sum > UINT32_MAX ? 0 : field_number(rt, uint32_t(sum));
+}
+
+void log_path_line(OutputLog* log, int depth, const std::string& path) {
+    log_depth(log, depth);
+    log_text(log, path);
+    log_end_line(log);
+}
+
+// Keeps the former map file as .old (with its times) and writes the new one.
+ResultCode rewrite_map_file(RunContext* rc, const MapReading& r, const PathParts& map,
+                            int depth) {
+    std::string path = path_join(map);
+    if (!rc->no_backups) {
+        std::string old = path_join(map.absolute, map.relative, map.base, "old");
+        ResultCode code = file_copy_contents(path, old);
+        if (code == RC_OK) code = file_copy_times(path, old);
+        if (code != RC_OK) return code;
+    }
+    return map_file_write(rc, r.ns, r.groups, map.base, &map, depth + 2, false);
+}
+
+// Writes the CD-ROM map file in the product's working subdirectory.
+ResultCode write_cdrom_map(RunContext* rc, const MapReading& r, std::string_view directory,
+                           std::string_view map_base, int depth) {
+    std::string subdirectory = path_join(directory, "", "diskward", "");
+    if (directory_make(subdirectory) != RC_OK) return RC_NO_DISKWARD_SUBDIR;
+    map_clear_assignment(rc->runtime, r.groups);
+    PathParts cdr{subdirectory, "", std::string(map_base), "cdr"};
+    return map_file_write(rc, r.ns, r.groups, map_base, &cdr, depth + 2, false);
+}
+
+// The checks after the map file is read; their result.
+ResultCode check_read_map(RunContext* rc, const MapReading& r, const PathParts& map,
+                          int depth) {
+    rc->modified = false;
+    ResultCode result = scan_staging_area(rc, r.ns, r.groups, map.absolute, depth + 2);
+    if (result != RC_OK) return result;
+    if (rc->no_cd_subdirs && map_clear_assignment(rc->runtime, r.groups)) rc->modified = true;
+    if (!rc->modified)
+        result = map_file_write(rc, r.ns, r.groups, map.base, nullptr, depth + 2, false);
+    else if (rc->top_level)
+        result = rewrite_map_file(rc, r, map, depth);
+    if (result == RC_OK && !rc->no_cd_subdirs)
+        result = write_cdrom_map(rc, r, map.absolute, map.base, depth);
+    return result;
+}
+
+}  // namespace
+
+ResultCode check_product(RunContext* rc, Value product, std::string_view product_directory,
+                         std::string_view map_base, std::string_view map_extension, int depth) {
+    RuntimeContext* rt = rc->runtime;
+    PathParts map{std::string(product_directory), "", std::string(map_base),
+                  std::string(map_extension)};
+    MapReading r;
+    r.ns = namespace_new(rt, nullptr, kNamespaceBuckets);
+    r.atoms = symtab_new(rt, kAtomBuckets);
+    if (r.ns && r.atoms)
+        r.reader = reader_open(rt, r.atoms, nullptr, r.ns, false, false, map.absolute, "",
+                               map.base, map.extension);
+    rc->error_line = NO_LINE;
+    set_computed_size(rc, 0);
+    log_path_line(rc->log, depth, path_join(map));
+
+    ResultCode result = RC_UNABLE_TO_READ;
+    if (r.reader) {
+        r.groups = group_list_read(rt, r.reader, product, rc->os_code);
+        rc->error_line = int32_t(reader_line(rt, r.reader));
+        if (!r.groups) result = RC_UNABLE_TO_PARSE;
+        else if (bilist_is_empty(rt, r.groups)) result = RC_EMPTY;
+        else result = RC_OK;
+    }
+    if (result == RC_OK) {
+        rc->error_line = NO_LINE;
+        result = check_read_map(rc, r, map, depth);
+        Value sum = component_sizes_sum(rt, r.groups);
+        set_computed_size(rc, sum);
+        log_depth(rc->log, depth);
+        log_text(rc->log, path_join(map));
+        log_text(rc->log, ": ");
+        if (sum) log_unsigned(rc->log, field_number_value(rt, sum));
+        else log_text(rc->log, "%NMVD%");
+        log_end_line(rc->log);
+    }
+    // The script resources are written whatever the map file gave; their
+    // failure counts only when the product had none of its own.
+    if (rc->top_level && !rc->no_cd_subdirs) {
+        ResultCode scripts = write_script_resources(rc, product, product_directory, depth);
+        if (result == RC_OK) result = scripts;
+    }
+    reading_release(rt, &r);
+    return result;
+}
+
+namespace {
+
+// The version product keeps the installer version current; true when it
+// changed.
+bool check_version_product(RunContext* rc, Value product, const PathParts& product_file,
+                           int depth) {
+    RuntimeContext* rt = rc->runtime;
+    std::string current = current_installer_version(rc);
+    std::string_view version = field_text(rt, product_version(product));
+    if (version_less(rt, version, current, 5)) {
+        Value made = field_string(rt, current);
+        return made && product_set_version(rt, product, made) == RC_OK;
+    }
+    if (version_greater(rt, version, current, 4))
+        engine_report(rc->log, product_file, NO_LINE, depth, RC_WARN_ENGINE_OUT_OF_DATE);
+    return false;
+}
+
+bool is_named(RuntimeContext* rt, Value product, std::string_view name) {
+    return text_equal_nocase(field_text(rt, product_name(product)), name);
+}
+
+// Checks one product of the list; true when its Size changed.
+bool check_listed_product(RunContext* rc, Value product, const PathParts& product_file,
+                          int depth, ResultCode* first_failure) {
+    RuntimeContext* rt = rc->runtime;
+    uint32_t remembered = field_number_value(rt, product_size(product));
+    std::string directory =
+        path_join(product_file.absolute, field_text(rt, product_location(product)), "", "");
+    std::string map_base(field_text(rt, product_filename(product)));
+    ResultCode code = check_product(rc, product, directory, map_base, "map", depth + 2);
+    if (code != RC_OK) {
+        engine_report(rc->log, directory, "", map_base, "map", rc->error_line, depth + 2, code);
+        if (*first_failure == RC_OK) *first_failure = code;
+    }
+    if (!rc->computed_size) return false;
+    product_record(product)->size_computed = true;
+    uint32_t computed = field_number_value(rt, rc->computed_size);
+    if (computed == remembered) return false;
+    Value made = field_number(rt, computed);
+    return made && product_set_size(rt, product, made) == RC_OK;
+}
+
+}  // namespace
+
+ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
+                          std::string_view directory, std::string_view base,
+                          std::string_view extension, int depth) {
+    RuntimeContext* rt = rc->runtime;
+    PathParts product_file{std::string(directory), "", std::string(base), std::string(extension)};
+    std::string version_name = version_product_name(rc);
+    std::string current = current_installer_version(rc);
+    rc->modified = false;
+    bool changed = false, version_found = false, matched = false;
+    ResultCode first_failure = RC_OK;
+
+    for (BiNode* n = products->first; n; n = n->next) {
+        Value product = n->value;
+        if (rc->top_level && field_number_value(rt, product_number(product)) == 0) {
+            if (is_named(rt, product, version_name)) {
+                version_found = true;
+                if (check_version_product(rc, product, product_file, depth)) changed = true;
+                continue;
+            }
+            if (is_named(rt, product, rc->install_product) &&
+                version_greater(rt, current, field_text(rt, product_version(product)), 4))
+                engine_report(rc->log, product_file, NO_LINE, depth,
+                              RC_WARN_INSTALLER_OUT_OF_DATE);
+        }
+        if (!rc->product_filter.empty() && !is_named(rt, product, rc->product_filter)) continue;
+        matched = true;
+        if (check_listed_product(rc, product, product_file, depth, &first_failure))
+            changed = true;
+    }
+    set_computed_size(rc, 0);
+
+    if (rc->top_level && !version_found) {
+        Value made = version_product_create(rt, atoms, current, version_name);
+        if (made && bilist_push_front(rt, products, made) == RC_OK) changed = true;
+        else if (made) product_destroy(rt, made);
+    }
+    rc->modified = changed;
+    if (!rc->product_filter.empty() && !matched) return RC_UNKNOWN_PRODUCT_NAME;
+    return first_failure;
+}

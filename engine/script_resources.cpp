@@ -1,0 +1,213 @@
+// Installer scripts and the language resource file.
+#include "engine/script_resources.h"
+
+#include <algorithm>
+
+#include "engine/messages.h"
+#include "model/fields.h"
+#include "model/product.h"
+#include "runtime/atoms.h"
+#include "runtime/namespaces.h"
+#include "runtime/reader.h"
+#include "runtime/strings.h"
+#include "runtime/tokens.h"
+#include "runtime/values.h"
+#include "sys/files.h"
+#include "sys/text.h"
+#include "sys/text_file.h"
+
+namespace {
+
+const char* const kInstallerExtensions[] = {"stp", "shd", "avf", "pvf", "pin",
+                                            "zoo", "tpz", "vrf", "ins", "dei"};
+const char* const kUserExtensions[] = {"stp", "avf", "pvf", "pin", "shd", "nls", "lic"};
+const char* const kProductExtensions[] = {"vrf", "ins", "dei"};
+
+struct ScriptSet {
+    std::string base;
+    std::vector<std::string> extensions;
+    std::string title;
+};
+
+template <size_t N>
+std::vector<std::string> extensions_of(const char* const (&list)[N]) {
+    return std::vector<std::string>(list, list + N);
+}
+
+std::vector<ScriptSet> script_sets(RunContext* rc, Value product) {
+    RuntimeContext* rt = rc->runtime;
+    std::vector<ScriptSet> sets;
+    if (text_equal_nocase(field_text(rt, product_name(product)), rc->install_product)) {
+        sets.push_back({rc->os_word, extensions_of(kInstallerExtensions),
+                        rc->os_word + " Installer Scripts"});
+        for (const char* word : {"win95", "nt", "win32"})
+            if (text_equal_nocase(rc->os_word, word))
+                sets.push_back({"win32", extensions_of(kInstallerExtensions),
+                                "win32 Installer Scripts"});
+        sets.push_back({"user", extensions_of(kUserExtensions), rc->os_word + " User Scripts"});
+    }
+    sets.push_back({std::string(field_text(rt, product_filename(product))),
+                    extensions_of(kProductExtensions),
+                    std::string(field_text(rt, product_interface_label(product)))});
+    return sets;
+}
+
+// Doubles every backslash; false when the text would pass 2048 characters.
+bool double_backslashes(std::string_view text, std::string* out) {
+    out->clear();
+    for (char c : text) {
+        if (c == '\\') *out += '\\';
+        *out += c;
+    }
+    return out->size() <= size_t(TEXT_LIMIT);
+}
+
+// Reads the arguments of one nls( call; false when it is not a call of two strings.
+bool read_call(RuntimeContext* rt, Reader* reader, std::string* key, std::string* text) {
+    Value token = reader_next(rt, reader);
+    bool ok = is_lparen(token);
+    for (int step = 0; ok && step < 3; ++step) {
+        token = reader_next(rt, reader);
+        if (step == 1) {
+            ok = is_comma(token);
+            continue;
+        }
+        ok = is_string(token);
+        if (ok) *(step == 0 ? key : text) = string_view_of(rt, token);
+        token_release(rt, token);
+    }
+    // A token that breaks the call is looked at again as a token of its own.
+    if (!ok && !is_eof(token)) reader_unget(rt, reader);
+    return ok;
+}
+
+// The stale test and the collection of one set; 0 when nothing is to be done.
+ResultCode refresh_resource_file(RunContext* rc, const ScriptSet& set, std::string_view directory,
+                                 int depth) {
+    std::string subdirectory = path_join(directory, "", "diskward", "");
+    std::string resource = path_join(subdirectory, "", set.base, "prn");
+    bool resource_exists = false;
+    ResultCode code = file_exists(resource, &resource_exists);
+    if (code != RC_OK) return code;
+    bool stale = !resource_exists;
+    std::vector<std::string> present;
+    for (const std::string& ext : set.extensions) {
+        std::string script = path_join(directory, "", set.base, ext);
+        bool exists = false;
+        if ((code = file_exists(script, &exists)) != RC_OK) return code;
+        if (!exists) continue;
+        present.push_back(ext);
+        bool not_older = true;
+        if (resource_exists && (code = file_not_older(script, resource, &not_older)) != RC_OK)
+            return code;
+        if (!not_older) stale = true;
+    }
+    if (!stale) return RC_OK;
+
+    std::vector<NlsPair> pairs;
+    size_t width = 0;
+    for (const std::string& ext : present) {
+        code = collect_nls_strings(rc, directory, set.base, ext, &pairs, &width, depth);
+        if (code == RC_TEXT_TOO_LONG)
+            engine_report(rc->log, directory, "", set.base, ext, NO_LINE, depth, code);
+        if (code != RC_OK) return code;
+    }
+    if (pairs.empty()) return RC_OK;
+    if (directory_make(subdirectory) != RC_OK) return RC_NO_DISKWARD_SUBDIR;
+    return write_resource_file(PathParts{subdirectory, "", set.base, "prn"}, set.title, pairs,
+                               width);
+}
+
+}  // namespace
+
+ResultCode write_script_resources(RunContext* rc, Value product,
+                                  std::string_view product_directory, int depth) {
+    for (const ScriptSet& set : script_sets(rc, product)) {
+        ResultCode code = refresh_resource_file(rc, set, product_directory, depth);
+        if (code != RC_OK) return code;
+    }
+    return RC_OK;
+}
+
+ResultCode collect_nls_strings(RunContext* rc, std::string_view directory, std::string_view base,
+                               std::string_view extension, std::vector<NlsPair>* pairs,
+                               size_t* width, int depth) {
+    RuntimeContext* rt = rc->runtime;
+    Namespace* ns = namespace_new(rt, nullptr, 57);
+    SymbolTable* atoms = symtab_new(rt, 7);
+    Reader* reader = (ns && atoms) ? reader_open(rt, atoms, nullptr, ns, false, false, directory,
+                                                 "", base, extension)
+                                   : nullptr;
+    ResultCode result = RC_OK;
+    if (!reader) {
+        engine_report(rc->log, directory, "", base, extension, NO_LINE, depth, RC_FILE_NOT_FOUND);
+        result = RC_FILE_NOT_FOUND;
+    }
+    while (reader) {
+        Value token = reader_next(rt, reader);
+        if (is_eof(token) || is_lex_error(token) || is_none(token)) break;
+        bool call = is_name(token) && text_equal_nocase(string_view_of(rt, token), "nls");
+        token_release(rt, token);
+        std::string key, text;
+        if (!call || !read_call(rt, reader, &key, &text)) continue;
+        bool known = std::any_of(pairs->begin(), pairs->end(),
+                                 [&](const NlsPair& p) { return p.key == key; });
+        if (known) continue;
+        NlsPair pair{key, ""};
+        if (!double_backslashes(text, &pair.text)) {
+            result = RC_TEXT_TOO_LONG;
+            break;
+        }
+        *width = std::max(*width, key.size());
+        pairs->push_back(std::move(pair));
+    }
+    if (reader) reader_close(rt, reader);
+    if (atoms) atom_table_destroy(rt, atoms);
+    if (ns) namespace_destroy(rt, ns, string_free, value_release);
+    return result;
+}
+
+namespace {
+
+// Occurrences of the two characters `a` `b` in `text`, left to right
+// without overlap, letters folded.
+size_t count_pairs(std::string_view text, char a, char b) {
+    size_t count = 0;
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (fold_char(text[i]) != a || fold_char(text[i + 1]) != b) continue;
+        ++count;
+        ++i;
+    }
+    return count;
+}
+
+}  // namespace
+
+size_t nls_text_length(std::string_view text) {
+    // Each kind of escape is counted on its own, as the installer counts them.
+    return text.size() - count_pairs(text, '\\', '\\') - count_pairs(text, '\\', 'n');
+}
+
+ResultCode write_resource_file(const PathParts& out, std::string_view title,
+                               const std::vector<NlsPair>& pairs, size_t width) {
+    TextFile* file = nullptr;
+    ResultCode code =
+        text_file_open_write(&file, out.absolute, out.relative, out.base, out.extension);
+    if (code != RC_OK) return code;
+    std::string head = "/*\nVeltra Diskward Utility\n */\nSummary \"NLS Strings for ";
+    head += title;
+    head += "\"\n\n/*---------------------------------------*/\n";
+    head += "Resource    \"Installer Text\"\nType        \"installertext\"\nContent\n\ntable\n{\n";
+    text_file_write_text(file, head);
+    for (const NlsPair& p : pairs) {
+        std::string length = std::to_string(nls_text_length(p.text));
+        text_file_write_text(file, "  ");
+        text_file_write_padded(file, "\"" + p.key + "\"", width + 3);
+        text_file_write_text(file, " string 1 ");
+        text_file_write_text(file, std::string(length.size() < 3 ? 3 - length.size() : 0, ' '));
+        text_file_write_text(file, length);
+        text_file_write_text(file, " \"" + p.text + "\"\n");
+    }
+    text_file_write_text(file, "}\n");
+    return text_file_close(file);
+}

@@ -1,0 +1,34 @@
+// Installer scripts and the language resource file: the nls() texts of a
+// product's script files, collected per set of scripts that share a base
+// name, written to the set's ".prn" file in the product's working
+// subdirectory when a script is newer than it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/run_context.h"
+
+struct NlsPair {
+    std::string key;
+    std::string text;  // backslashes doubled
+};
+
+// Handles the product's script sets in order; stops at the first failure.
+ResultCode write_script_resources(RunContext* rc, Value product,
+                                  std::string_view product_directory, int depth);
+
+// Collects the nls() pairs of one script file into `pairs` (first key wins)
+// and raises `width` to the longest key. 22 when the file cannot be read;
+// RC_TEXT_TOO_LONG when a text grows beyond 2048 characters.
+ResultCode collect_nls_strings(RunContext* rc, std::string_view directory, std::string_view base,
+                               std::string_view extension, std::vector<NlsPair>* pairs,
+                               size_t* width, int depth);
+
+// The length the installer counts for a text: "\\" and "\n" count as one.
+size_t nls_text_length(std::string_view text);
+
+// Writes the resource file's lines to the file named by `out`.
+ResultCode write_resource_file(const PathParts& out, std::string_view title,
+                               const std::vector<NlsPair>& pairs, size_t width);

@@ -1,0 +1,150 @@
+// The staging-area scan. Components are found by an index on their folded
+// Source, so a kit of many files is matched in one pass; the lines come out
+// in the order a walk over every group and component would give them.
+#include "engine/staging_scan.h"
+
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "model/fields.h"
+#include "model/group.h"
+#include "runtime/bidirectional_lists.h"
+#include "sys/directory.h"
+#include "sys/paths.h"
+#include "sys/text.h"
+
+namespace {
+
+struct Match {
+    size_t group_index;
+    Value group;
+    Value component;
+};
+
+struct Scan {
+    RunContext* rc;
+    Namespace* reader_namespace;
+    BiList* groups;
+    int depth;
+    bool first_file_done = false;
+    // Components by folded Source, in group and file order.
+    std::unordered_map<std::string, std::vector<Match>> index;
+    std::set<size_t> changed_groups;  // by position in the group list
+    std::vector<Value> group_at;
+};
+
+void log_line(Scan* scan, std::string_view a, std::string_view b) {
+    OutputLog* log = scan->rc->log;
+    log_depth(log, scan->depth);
+    log_text(log, a);
+    log_text(log, " ");
+    log_text(log, b);
+    log_end_line(log);
+}
+
+void build_index(Scan* scan) {
+    RuntimeContext* rt = scan->rc->runtime;
+    size_t g_index = 0;
+    for (BiNode* g = scan->groups->first; g; g = g->next, ++g_index) {
+        scan->group_at.push_back(g->value);
+        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
+            std::string key = text_fold(field_text(rt, component_source(c->value)));
+            scan->index[key].push_back(Match{g_index, g->value, c->value});
+        }
+    }
+}
+
+// The checks made while the first file of the scan is handled: a product
+// file listed in the map, and a component without a Source that has a size.
+void first_file_checks(Scan* scan) {
+    RuntimeContext* rt = scan->rc->runtime;
+    size_t g_index = 0;
+    for (BiNode* g = scan->groups->first; g; g = g->next, ++g_index) {
+        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
+            std::string_view source = field_text(rt, component_source(c->value));
+            PathParts parts = path_split(source);
+            if (text_equal_nocase(parts.base, scan->rc->os_word) &&
+                text_equal_nocase(parts.extension, "prd"))
+                log_line(scan, source, "Should not be included in map file");
+            if (source.empty() && field_number_value(rt, component_size(c->value, false)) != 0) {
+                Value zero = field_number(rt, 0);
+                if (zero) component_set_size(rt, c->value, zero, false);
+                scan->changed_groups.insert(g_index);
+            }
+        }
+    }
+}
+
+// Matches one file; true when a component names it.
+bool match_file(Scan* scan, const std::string& relative, uint32_t size) {
+    RuntimeContext* rt = scan->rc->runtime;
+    auto found = scan->index.find(text_fold(relative));
+    if (found == scan->index.end()) return false;
+    for (const Match& m : found->second) {
+        component_mark_processed(m.component);
+        uint32_t old_size = field_number_value(rt, component_size(m.component, false));
+        if (old_size == size) continue;
+        OutputLog* log = scan->rc->log;
+        log_depth(log, scan->depth);
+        log_text(log, relative);
+        log_text(log, " ");
+        log_unsigned(log, old_size);
+        log_text(log, " --> ");
+        log_unsigned(log, size);
+        log_end_line(log);
+        Value made = field_number(rt, size);
+        if (made) component_set_size(rt, m.component, made, false);
+        scan->changed_groups.insert(m.group_index);
+    }
+    return true;
+}
+
+void handle_file(Scan* scan, const std::string& relative, uint32_t size) {
+    if (!scan->first_file_done) first_file_checks(scan);
+    bool matched = match_file(scan, relative, size);
+    scan->first_file_done = true;
+    if (!matched && !text_equal_nocase(path_split(relative).extension, "old"))
+        log_line(scan, relative, "Superfluous");
+}
+
+bool is_own_subdirectory(std::string_view prefix, std::string_view name) {
+    return prefix.empty() && text_equal_nocase(name, "diskward");
+}
+
+ResultCode walk(Scan* scan, const std::string& directory, const std::string& prefix) {
+    DirectoryListing* listing = directory_open(directory);
+    if (!listing) return RC_UNABLE_TO_READ;
+    ResultCode code;
+    while ((code = directory_next(listing)) == RC_OK) {
+        const std::string& name = directory_entry_name(listing);
+        // The name is joined whole, so that a name ending in a dot keeps it.
+        std::string relative = path_join("", prefix, name, "");
+        if (!directory_entry_is_directory(listing)) {
+            handle_file(scan, relative, directory_entry_size(listing));
+            continue;
+        }
+        // The tool's own working subdirectory is never part of the kit.
+        if (is_own_subdirectory(prefix, name)) continue;
+        std::string full = path_join(directory, "", name, "");
+        code = walk(scan, full, relative);
+        if (code != RC_OK) break;
+    }
+    directory_close(listing);
+    return code == RC_NO_MORE_ENTRIES ? RC_OK : code;
+}
+
+}  // namespace
+
+ResultCode scan_staging_area(RunContext* rc, Namespace* reader_namespace, BiList* groups,
+                             std::string_view directory, int depth) {
+    if (!groups || !rt_usable(rc->runtime)) return RC_NO_OBJECT;
+    Scan scan{rc, reader_namespace, groups, depth};
+    build_index(&scan);
+    ResultCode code = walk(&scan, std::string(directory), "");
+    if (!scan.changed_groups.empty()) rc->modified = true;
+    for (size_t g : scan.changed_groups)
+        group_rebuild_volume_map(rc->runtime, reader_namespace, scan.group_at[g]);
+    return code;
+}

@@ -1,0 +1,139 @@
+// Writing map files, with the map file's own size kept current.
+#include "media/map_files.h"
+
+#include "engine/output_log.h"
+#include "model/fields.h"
+#include "model/group_table.h"
+#include "runtime/bidirectional_lists.h"
+#include "sys/files.h"
+#include "sys/text.h"
+#include "sys/text_file.h"
+
+namespace {
+
+// A size entry settles within a few rewrites (only its digit count can move
+// the file size); more than this means something else keeps changing it.
+constexpr int kMostRewrites = 16;
+
+struct MapComponent {
+    Value component = 0;
+    Value group = 0;
+};
+
+// Reports the files the staging-area check did not find and finds the map
+// file's own entry. True when something is missing.
+bool report_missing(RunContext* rc, BiList* groups, std::string_view map_base, int indent,
+                    MapComponent* map) {
+    RuntimeContext* rt = rc->runtime;
+    bool missing = false;
+    for (BiNode* g = groups->first; g; g = g->next) {
+        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
+            std::string_view source = field_text(rt, component_source(c->value));
+            if (!map->component && map_is_map_component(source, map_base)) {
+                map->component = c->value;
+                map->group = g->value;
+            }
+            if (component_processed(c->value) || source.find('%') != std::string_view::npos)
+                continue;
+            PathParts parts = path_split(source);
+            if (parts.base.empty() && parts.extension.empty()) continue;
+            log_depth(rc->log, indent);
+            log_text(rc->log, source);
+            log_text(rc->log, " Missing");
+            log_end_line(rc->log);
+            missing = true;
+        }
+    }
+    return missing;
+}
+
+// Writes the whole table to `out` and measures the file written.
+ResultCode write_table(RuntimeContext* rt, BiList* groups, const PathParts& out,
+                       int32_t os_code, uint32_t* size) {
+    TextFile* file = nullptr;
+    ResultCode code =
+        text_file_open_write(&file, out.absolute, out.relative, out.base, out.extension);
+    if (code != RC_OK) return code;
+    code = group_table_write(rt, file, groups, os_code);
+    ResultCode closed = text_file_close(file);
+    if (code == RC_OK) code = closed;
+    if (code != RC_OK) return code;
+    return file_size(path_join(out), size);
+}
+
+uint64_t clusters(uint32_t size, uint32_t cluster_size) {
+    return cluster_size ? (uint64_t(size) + cluster_size - 1) / cluster_size : size;
+}
+
+}  // namespace
+
+bool map_is_map_component(std::string_view source, std::string_view map_base) {
+    PathParts parts = path_split(source);
+    return text_equal_nocase(parts.base, map_base) && text_equal_nocase(parts.extension, "map");
+}
+
+ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* groups,
+                          std::string_view map_base, const PathParts* out, int indent,
+                          bool check_block_allocation) {
+    RuntimeContext* rt = rc->runtime;
+    if (!groups || !rt_usable(rt)) return RC_NO_OBJECT;
+    MapComponent map;
+    bool missing = report_missing(rc, groups, map_base, indent, &map);
+    ResultCode result = missing ? RC_FILE_NOT_FOUND : RC_OK;
+    if (!out) return result;
+
+    uint32_t first_size = field_number_value(rt, component_size(map.component, false));
+    uint32_t size = 0;
+    ResultCode code = write_table(rt, groups, *out, rc->os_code, &size);
+    // The map file lists itself: its entry must equal the size it ends up
+    // with, which may take more than one writing when the digits change.
+    for (int round = 0; code == RC_OK && map.component; ++round) {
+        uint32_t recorded = field_number_value(rt, component_size(map.component, false));
+        if (recorded == size) break;
+        if (round == kMostRewrites) return RC_OS_ERROR;  // never settles: give up, not loop
+        std::string_view source = field_text(rt, component_source(map.component));
+        log_depth(rc->log, indent);
+        log_text(rc->log, source);
+        log_text(rc->log, " ");
+        log_unsigned(rc->log, recorded);
+        log_text(rc->log, " --> ");
+        log_unsigned(rc->log, size);
+        log_end_line(rc->log);
+        Value made = field_number(rt, size);
+        if (!made) return RC_NO_OBJECT;
+        component_set_size(rt, map.component, made, false);
+        group_rebuild_volume_map(rt, reader_namespace, map.group);
+        code = write_table(rt, groups, *out, rc->os_code, &size);
+    }
+    if (code != RC_OK) return code;
+
+    if (check_block_allocation && map.component &&
+        clusters(first_size, rc->cluster_size) != clusters(size, rc->cluster_size)) {
+        std::string_view source = field_text(rt, component_source(map.component));
+        log_depth(rc->log, indent);
+        log_text(rc->log, source);
+        log_text(rc->log, ": Block allocation has changed.");
+        log_end_line(rc->log);
+        log_depth(rc->log, indent + int(source.size()) + 2);
+        log_text(rc->log, "Please run Diskward again.");
+        log_end_line(rc->log);
+        return RC_MAP_FILE_SIZE_CHANGED;
+    }
+    return result;
+}
+
+bool map_clear_assignment(RuntimeContext* rt, BiList* groups) {
+    bool had = false;
+    for (BiNode* g = groups ? groups->first : nullptr; g; g = g->next) {
+        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
+            SystemComponent* system = component_system(c->value);
+            had = had || component_compress(c->value) ||
+                  system_component_start_disk(rt, system) != 0 ||
+                  system_component_total_disks(rt, system) != 0;
+            component_set_compress(rt, c->value, false);
+            system_component_set_start_disk(rt, system, 0);
+            system_component_set_total_disks(rt, system, 0);
+        }
+    }
+    return had;
+}

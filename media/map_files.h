@@ -1,0 +1,29 @@
+// Writing a product's map files: the "Missing" report, the table itself,
+// the fix-up that keeps the map file's own entry equal to the size of the
+// file finally written, and the block-allocation check after an
+// assignment. Also the clearing of a disk assignment before a CD-ROM map.
+#pragma once
+
+#include <string_view>
+
+#include "engine/run_context.h"
+#include "sys/paths.h"
+
+struct BiList;
+
+// Writes the groups of a product whose map file base name is `map_base` to
+// the file named by `out` (or, with `out` null, only reports missing
+// files). Lines go to the log at `indent`. Returns 0; 22 when a component's
+// file is missing (after the whole file was written); 1007 when the block
+// allocation check finds the map file's cluster count changed; the file
+// services' code when the file cannot be written or measured.
+ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* groups,
+                          std::string_view map_base, const PathParts* out, int indent,
+                          bool check_block_allocation);
+
+// Sets every component's Compress? false and its StartDisk and TotalDisks 0.
+// True when any of them had Compress? true or a disk number.
+bool map_clear_assignment(RuntimeContext* rt, BiList* groups);
+
+// True when `source` names the map file of base name `map_base`.
+bool map_is_map_component(std::string_view source, std::string_view map_base);

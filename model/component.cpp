@@ -1,0 +1,137 @@
+// Components: creation, copy, release, fields and equality.
+#include "model/component.h"
+
+#include "model/fields.h"
+#include "runtime/bidirectional_lists.h"
+#include "runtime/strings.h"
+#include "sys/text.h"
+
+namespace {
+
+void normalise_path_field(RuntimeContext* rt, Value s) {
+    if (value_is_real(s)) string_trim_path(rt, value_unbox(s));
+}
+
+ResultCode release_number(RuntimeContext* rt, Value v) {
+    field_release(rt, v);
+    return RC_OK;
+}
+
+Value copy_number(RuntimeContext* rt, Value v) { return field_copy(rt, v); }
+
+}  // namespace
+
+Value component_create(RuntimeContext* rt, Value subgroup, Value source, Value destination,
+                       Value size, Value instantiate, Value append, Value compress,
+                       SystemComponent* system) {
+    Value block = value_alloc(rt, sizeof(Component));
+    BiList* segments = block ? bilist_new(rt, 0) : nullptr;
+    if (!segments) {
+        if (block) value_free(rt, block);
+        for (Value v : {subgroup, source, destination, size}) field_release(rt, v);
+        system_component_destroy(rt, system);
+        return 0;
+    }
+    Component* c = value_record<Component>(block);
+    *c = Component{subgroup,    source,      destination, size,     0, instantiate == 1,
+                   append == 1, compress == 1, segments,  system,   0};
+    normalise_path_field(rt, c->source);
+    normalise_path_field(rt, c->destination);
+    return block;
+}
+
+Value component_copy(RuntimeContext* rt, Value component) {
+    Component* c = component_record(component);
+    if (!c || !rt_usable(rt)) return 0;
+    Value made = component_create(rt, field_copy(rt, c->subgroup), field_copy(rt, c->source),
+                                  field_copy(rt, c->destination), field_copy(rt, c->size),
+                                  c->instantiate, c->append, c->compress,
+                                  system_component_copy(rt, c->system));
+    Component* m = component_record(made);
+    if (!m) return 0;
+    bilist_destroy(rt, m->segments, nullptr);
+    m->segments = bilist_map(rt, c->segments, copy_number, release_number);
+    if (m->segments) return made;
+    m->segments = bilist_new(rt, 0);
+    component_destroy(rt, made);
+    return 0;
+}
+
+ResultCode component_destroy(RuntimeContext* rt, Value component) {
+    Component* c = component_record(component);
+    if (!c || !rt_usable(rt)) return RC_NO_OBJECT;
+    for (Value v : {c->subgroup, c->source, c->destination, c->size, c->stored_size})
+        field_release(rt, v);
+    bilist_destroy(rt, c->segments, release_number);
+    system_component_destroy(rt, c->system);
+    return value_free(rt, component);
+}
+
+Component* component_record(Value component) {
+    return value_is_real(component) ? value_record<Component>(component) : nullptr;
+}
+
+Value component_subgroup(Value c) { return component_record(c) ? component_record(c)->subgroup : 0; }
+Value component_source(Value c) { return component_record(c) ? component_record(c)->source : 0; }
+Value component_destination(Value c) {
+    return component_record(c) ? component_record(c)->destination : 0;
+}
+
+Value component_size(Value component, bool stored) {
+    Component* c = component_record(component);
+    if (!c) return 0;
+    return stored ? c->stored_size : c->size;
+}
+
+bool component_instantiate(Value c) { return component_record(c) && component_record(c)->instantiate == 1; }
+bool component_append(Value c) { return component_record(c) && component_record(c)->append == 1; }
+bool component_compress(Value c) { return component_record(c) && component_record(c)->compress == 1; }
+SystemComponent* component_system(Value c) {
+    return component_record(c) ? component_record(c)->system : nullptr;
+}
+BiList* component_segments(Value c) {
+    return component_record(c) ? component_record(c)->segments : nullptr;
+}
+bool component_processed(Value c) { return component_record(c) && component_record(c)->processed; }
+
+ResultCode component_set_size(RuntimeContext* rt, Value component, Value number, bool stored) {
+    Component* c = component_record(component);
+    if (!c || !rt_usable(rt)) return RC_NO_OBJECT;
+    Value* field = stored ? &c->stored_size : &c->size;
+    field_release(rt, *field);
+    *field = number;
+    return RC_OK;
+}
+
+ResultCode component_set_compress(RuntimeContext* rt, Value component, bool on) {
+    Component* c = component_record(component);
+    if (!c || !rt_usable(rt)) return RC_NO_OBJECT;
+    c->compress = on ? 1 : 0;
+    return RC_OK;
+}
+
+ResultCode component_add_segment(RuntimeContext* rt, Value component, Value number) {
+    Component* c = component_record(component);
+    if (!c) return RC_NO_OBJECT;
+    return bilist_push_back(rt, c->segments, number);
+}
+
+ResultCode component_mark_processed(Value component) {
+    Component* c = component_record(component);
+    if (!c) return RC_NO_OBJECT;
+    c->processed = 1;
+    return RC_OK;
+}
+
+bool component_equal(RuntimeContext* rt, Value a, Value b) {
+    if (a == b) return true;
+    Component* x = component_record(a);
+    Component* y = component_record(b);
+    if (!x || !y) return false;
+    return text_equal_nocase(field_text(rt, x->subgroup), field_text(rt, y->subgroup)) &&
+           text_equal_nocase(field_text(rt, x->source), field_text(rt, y->source)) &&
+           text_equal_nocase(field_text(rt, x->destination), field_text(rt, y->destination)) &&
+           field_number_value(rt, x->size) == field_number_value(rt, y->size) &&
+           x->instantiate == y->instantiate && x->append == y->append &&
+           x->compress == y->compress && system_component_equal(rt, x->system, y->system);
+}

@@ -1,0 +1,52 @@
+// Components: one row of a map file, naming one file of a product with its
+// source in the staging area, destination, size, installation flags, disk
+// segments and operating-system columns.
+#pragma once
+
+#include "model/system_columns.h"
+#include "runtime/runtime_context.h"
+
+struct BiList;
+
+struct Component {
+    Value subgroup;     // string
+    Value source;       // string, "/" turned into "\" and trailing blanks cut
+    Value destination;  // string, normalised like `source`
+    Value size;         // number
+    Value stored_size;  // number or 0: the size on the media, set by compression
+    Value instantiate;  // 1 or 0
+    Value append;       // 1 or 0
+    Value compress;     // 1 or 0
+    BiList* segments;   // numbers: per-disk byte counts of a split file
+    SystemComponent* system;
+    uint32_t processed;  // 1 once the staging-area check found the file
+};
+
+// Takes ownership of the values; the component (a plain block) or 0, with
+// the values released.
+Value component_create(RuntimeContext* rt, Value subgroup, Value source, Value destination,
+                       Value size, Value instantiate, Value append, Value compress,
+                       SystemComponent* system);
+Value component_copy(RuntimeContext* rt, Value component);
+ResultCode component_destroy(RuntimeContext* rt, Value component);
+
+Component* component_record(Value component);
+Value component_subgroup(Value component);
+Value component_source(Value component);
+Value component_destination(Value component);
+// `stored_size` when `stored` is set, else `size`.
+Value component_size(Value component, bool stored);
+bool component_instantiate(Value component);
+bool component_append(Value component);
+bool component_compress(Value component);
+SystemComponent* component_system(Value component);
+BiList* component_segments(Value component);
+bool component_processed(Value component);
+
+// Replace the value (taking ownership) and release the old one.
+ResultCode component_set_size(RuntimeContext* rt, Value component, Value number, bool stored);
+ResultCode component_set_compress(RuntimeContext* rt, Value component, bool on);
+ResultCode component_add_segment(RuntimeContext* rt, Value component, Value number);
+ResultCode component_mark_processed(Value component);
+
+bool component_equal(RuntimeContext* rt, Value a, Value b);

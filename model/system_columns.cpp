@@ -1,0 +1,224 @@
+// System components and system products: the per-system columns.
+#include "model/system_columns.h"
+
+#include "model/fields.h"
+#include "runtime/printer.h"
+#include "runtime/strings.h"
+#include "sys/text.h"
+#include "sys/text_file.h"
+
+namespace {
+
+const char* const kDiskHeaders[] = {"StartDisk", "TotalDisks"};
+const char* const kItemHeaders[] = {"Icon", "Group", "Item", "Command"};
+const char* const kNetwareHeaders[] = {"Owner", "Attributes"};
+
+// The values of the columns `os_code` writes, in column order.
+int column_values(const SystemComponent* r, int32_t os_code, Value* out) {
+    int n = 0;
+    out[n++] = r->start_disk;
+    out[n++] = r->total_disks;
+    if (os_code_has_program_item(os_code)) {
+        out[n++] = r->icon;
+        out[n++] = r->group;
+        out[n++] = r->item;
+        out[n++] = r->command;
+    } else if (os_code == OS_CODE_NETWARE) {
+        out[n++] = r->owner;
+        out[n++] = r->attributes;
+    }
+    return n;
+}
+
+// The header texts of the columns `os_code` writes.
+int column_headers(int32_t os_code, const char** out) {
+    int n = 0;
+    for (const char* h : kDiskHeaders) out[n++] = h;
+    if (os_code_has_program_item(os_code))
+        for (const char* h : kItemHeaders) out[n++] = h;
+    else if (os_code == OS_CODE_NETWARE)
+        for (const char* h : kNetwareHeaders) out[n++] = h;
+    return n;
+}
+
+bool is_number_column(int column) { return column <= 2; }  // StartDisk, TotalDisks, Icon
+
+void release_all(RuntimeContext* rt, Value* values, int count) {
+    for (int i = 0; i < count; ++i) field_release(rt, values[i]);
+}
+
+ResultCode set_number(RuntimeContext* rt, Value* field, uint32_t n) {
+    Value made = field_number(rt, n);
+    if (!made) return RC_NO_OBJECT;
+    field_release(rt, *field);
+    *field = made;
+    return RC_OK;
+}
+
+}  // namespace
+
+bool os_code_has_program_item(int32_t os_code) {
+    return os_code == 176 || os_code == 615 || os_code == 912;
+}
+
+SystemComponent* system_component_create(RuntimeContext* rt, Value start_disk, Value total_disks,
+                                         Value icon, Value group, Value item, Value command,
+                                         Value owner, Value attributes) {
+    Value values[] = {start_disk, total_disks, icon, group, item, command, owner, attributes};
+    if (!rt_usable(rt)) {
+        release_all(rt, values, 8);
+        return nullptr;
+    }
+    return new SystemComponent{start_disk, total_disks, icon, group, item, command, owner,
+                               attributes};
+}
+
+SystemComponent* system_component_read(RuntimeContext* rt, Reader* reader, int32_t os_code) {
+    // Columns a system does not have are a number 0 or empty strings.
+    Value v[8] = {};
+    bool ok = field_take_number(rt, reader, &v[0]) && field_take_number(rt, reader, &v[1]);
+    if (ok && os_code_has_program_item(os_code)) {
+        ok = field_take_number(rt, reader, &v[2]) && field_take_string(rt, reader, &v[3]) &&
+             field_take_string(rt, reader, &v[4]) && field_take_string(rt, reader, &v[5]);
+    }
+    if (ok && os_code == OS_CODE_NETWARE)
+        ok = field_take_string(rt, reader, &v[6]) && field_take_string(rt, reader, &v[7]);
+    if (ok && !v[2]) ok = (v[2] = field_number(rt, 0)) != 0;
+    for (int i = 3; ok && i < 8; ++i)
+        if (!v[i]) ok = (v[i] = field_string(rt, "")) != 0;
+    if (!ok) {
+        release_all(rt, v, 8);
+        return nullptr;
+    }
+    return system_component_create(rt, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+}
+
+SystemComponent* system_component_copy(RuntimeContext* rt, const SystemComponent* r) {
+    if (!r || !rt_usable(rt)) return nullptr;
+    return new SystemComponent{field_copy(rt, r->start_disk), field_copy(rt, r->total_disks),
+                               field_copy(rt, r->icon),       field_copy(rt, r->group),
+                               field_copy(rt, r->item),       field_copy(rt, r->command),
+                               field_copy(rt, r->owner),      field_copy(rt, r->attributes)};
+}
+
+void system_component_destroy(RuntimeContext* rt, SystemComponent* r) {
+    if (!r) return;
+    Value values[] = {r->start_disk, r->total_disks, r->icon,  r->group,
+                      r->item,       r->command,     r->owner, r->attributes};
+    release_all(rt, values, 8);
+    delete r;
+}
+
+bool system_component_equal(RuntimeContext* rt, const SystemComponent* a,
+                            const SystemComponent* b) {
+    if (a == b) return true;
+    if (!a || !b) return false;
+    const Value numbers_a[] = {a->start_disk, a->total_disks, a->icon};
+    const Value numbers_b[] = {b->start_disk, b->total_disks, b->icon};
+    for (int i = 0; i < 3; ++i)
+        if (field_number_value(rt, numbers_a[i]) != field_number_value(rt, numbers_b[i]))
+            return false;
+    const Value texts_a[] = {a->group, a->item, a->command, a->owner, a->attributes};
+    const Value texts_b[] = {b->group, b->item, b->command, b->owner, b->attributes};
+    for (int i = 0; i < 5; ++i)
+        if (!text_equal_nocase(field_text(rt, texts_a[i]), field_text(rt, texts_b[i])))
+            return false;
+    return true;
+}
+
+uint32_t system_component_start_disk(RuntimeContext* rt, const SystemComponent* r) {
+    return r ? field_number_value(rt, r->start_disk) : 0;
+}
+
+uint32_t system_component_total_disks(RuntimeContext* rt, const SystemComponent* r) {
+    return r ? field_number_value(rt, r->total_disks) : 0;
+}
+
+ResultCode system_component_set_start_disk(RuntimeContext* rt, SystemComponent* r, uint32_t d) {
+    return r ? set_number(rt, &r->start_disk, d) : RC_NO_OBJECT;
+}
+
+ResultCode system_component_set_total_disks(RuntimeContext* rt, SystemComponent* r,
+                                            uint32_t d) {
+    return r ? set_number(rt, &r->total_disks, d) : RC_NO_OBJECT;
+}
+
+int system_component_column_count(int32_t os_code) {
+    const char* headers[SYSTEM_COLUMNS_MAX];
+    return column_headers(os_code, headers);
+}
+
+void system_component_header_widths(uint16_t* widths, int32_t os_code) {
+    const char* headers[SYSTEM_COLUMNS_MAX];
+    int n = column_headers(os_code, headers);
+    for (int i = 0; i < n; ++i) widths[i] = uint16_t(std::string_view(headers[i]).size());
+}
+
+void system_component_widths(RuntimeContext* rt, const SystemComponent* r, uint16_t* widths,
+                             uint32_t flags, int32_t os_code) {
+    Value values[SYSTEM_COLUMNS_MAX];
+    int n = column_values(r, os_code, values);
+    for (int i = 0; i < n; ++i)
+        widths[i] = is_number_column(i) ? number_width(rt, values[i], flags)
+                                        : string_width(rt, values[i], flags);
+}
+
+ResultCode system_component_header_write(TextFile* stream, const uint16_t* widths,
+                                         int32_t os_code) {
+    const char* headers[SYSTEM_COLUMNS_MAX];
+    int n = column_headers(os_code, headers);
+    for (int i = 0; i < n; ++i) {
+        ResultCode code = text_file_write_padded(stream, headers[i], widths[i]);
+        // The space after TotalDisks is always written; the others separate.
+        if (code == RC_OK && (i < n - 1 || i == 1)) code = text_file_write_space(stream);
+        if (code != RC_OK) return code;
+    }
+    return RC_OK;
+}
+
+ResultCode system_component_write(RuntimeContext* rt, TextFile* stream,
+                                  const SystemComponent* r, const uint16_t* widths, uint32_t flags,
+                                  int32_t os_code) {
+    if (!rt_usable(rt)) return RC_NO_OBJECT;
+    if (!r) return RC_OS_ERROR;
+    Value values[SYSTEM_COLUMNS_MAX];
+    int n = column_values(r, os_code, values);
+    for (int i = 0; i < n; ++i) {
+        ResultCode code = is_number_column(i)
+                              ? number_write(rt, stream, values[i], widths[i], flags)
+                              : string_write(rt, stream, values[i], widths[i], flags);
+        if (code == RC_OK && (i < n - 1 || i == 1)) code = text_file_write_space(stream);
+        if (code != RC_OK) return code;
+    }
+    return RC_OK;
+}
+
+SystemProduct* system_product_create(RuntimeContext* rt, Value volume) {
+    if (!rt_usable(rt)) {
+        field_release(rt, volume);
+        return nullptr;
+    }
+    return new SystemProduct{volume};
+}
+
+SystemProduct* system_product_copy(RuntimeContext* rt, const SystemProduct* r) {
+    if (!r || !rt_usable(rt)) return nullptr;
+    return new SystemProduct{field_copy(rt, r->volume)};
+}
+
+void system_product_destroy(RuntimeContext* rt, SystemProduct* r) {
+    if (!r) return;
+    field_release(rt, r->volume);
+    delete r;
+}
+
+Value system_product_volume(const SystemProduct* r) { return r ? r->volume : 0; }
+
+uint16_t system_product_width(RuntimeContext* rt, const SystemProduct* r, uint32_t flags) {
+    return string_width(rt, system_product_volume(r), flags);
+}
+
+ResultCode system_product_write(RuntimeContext* rt, TextFile* stream, const SystemProduct* r,
+                                uint16_t width, uint32_t flags) {
+    return string_write(rt, stream, system_product_volume(r), width, flags);
+}
