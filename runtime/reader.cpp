@@ -17,19 +17,19 @@ bool replay_pending(const MultiQueue* history) {
     return at != history->last;
 }
 
-Value newest_token(const MultiQueue* history) { return history->last ? history->last->value : 0; }
-
 // A newly scanned token, appended to the history. At the end of the input
 // the end-of-input token already there is given again instead of growing
-// the history.
+// the history. (Tokens in the history may have been released by their
+// takers, so the reader never looks into them.)
 Value scan_new(RuntimeContext* rt, Reader* reader) {
-    if (is_eof(newest_token(reader->history))) return newest_token(reader->history);
+    if (reader->end_token) return reader->end_token;
     Value token = lexer_scan(rt, reader);
     if (!token) return 0;
     if (mq_append(rt, reader->history, token) != RC_OK) {
         token_release(rt, token);
         return 0;
     }
+    if (is_eof(token)) reader->end_token = token;
     return token;
 }
 

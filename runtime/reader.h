@@ -27,6 +27,7 @@ struct Reader {
     Namespace* bound_namespace;   // definitions that make bound-name tokens; may be none
     Namespace* variable_namespace;  // other names, and the recorded literals
     uint32_t line;                // 1 plus the line feeds consumed
+    Value end_token;              // the end-of-input token once it was scanned, else 0
     bool record_literals;
     bool expand_strings;
     char token_text[TOKEN_TEXT_SIZE];
