@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "engine/output_log.h"
+#include "runtime/runtime_context.h"
 #include "sys/result_code.h"
 
-struct RuntimeContext;
+struct SymbolTable;
 
 // Version texts: the banner's, the About box's, and the installer version
 // that the version checks assume when a run gives none.
@@ -41,7 +42,7 @@ struct RunContext {
     uint32_t cluster_size = 512;
     uint32_t compress_threshold = 512;
     uint32_t max_root_entries = 223;
-    uintptr_t computed_size = 0;  // a number value of the runtime, or none
+    Value computed_size = 0;  // a number value of the runtime, or none
     int32_t error_line = NO_LINE;
     int32_t os_code = 0;
     ResultCode result = RC_OK;

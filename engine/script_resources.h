@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/run_context.h"
+#include "sys/paths.h"
 
 struct NlsPair {
     std::string key;

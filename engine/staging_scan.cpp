@@ -24,10 +24,10 @@ struct Match {
 };
 
 struct Scan {
-    RunContext* rc;
-    Namespace* reader_namespace;
-    BiList* groups;
-    int depth;
+    RunContext* rc = nullptr;
+    Namespace* reader_namespace = nullptr;
+    BiList* groups = nullptr;
+    int depth = 0;
     bool first_file_done = false;
     // Components by folded Source, in group and file order.
     std::unordered_map<std::string, std::vector<Match>> index;
@@ -140,7 +140,11 @@ ResultCode walk(Scan* scan, const std::string& directory, const std::string& pre
 ResultCode scan_staging_area(RunContext* rc, Namespace* reader_namespace, BiList* groups,
                              std::string_view directory, int depth) {
     if (!groups || !rt_usable(rc->runtime)) return RC_NO_OBJECT;
-    Scan scan{rc, reader_namespace, groups, depth};
+    Scan scan;
+    scan.rc = rc;
+    scan.reader_namespace = reader_namespace;
+    scan.groups = groups;
+    scan.depth = depth;
     build_index(&scan);
     ResultCode code = walk(&scan, std::string(directory), "");
     if (!scan.changed_groups.empty()) rc->modified = true;

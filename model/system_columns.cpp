@@ -41,7 +41,10 @@ int column_headers(int32_t os_code, const char** out) {
     return n;
 }
 
-bool is_number_column(int column) { return column <= 2; }  // StartDisk, TotalDisks, Icon
+// StartDisk and TotalDisks, and Icon where the system has program items.
+bool is_number_column(int column, int32_t os_code) {
+    return column <= 1 || (column == 2 && os_code_has_program_item(os_code));
+}
 
 void release_all(RuntimeContext* rt, Value* values, int count) {
     for (int i = 0; i < count; ++i) field_release(rt, values[i]);
@@ -159,7 +162,7 @@ void system_component_widths(RuntimeContext* rt, const SystemComponent* r, uint1
     Value values[SYSTEM_COLUMNS_MAX];
     int n = column_values(r, os_code, values);
     for (int i = 0; i < n; ++i)
-        widths[i] = is_number_column(i) ? number_width(rt, values[i], flags)
+        widths[i] = is_number_column(i, os_code) ? number_width(rt, values[i], flags)
                                         : string_width(rt, values[i], flags);
 }
 
@@ -184,7 +187,7 @@ ResultCode system_component_write(RuntimeContext* rt, TextFile* stream,
     Value values[SYSTEM_COLUMNS_MAX];
     int n = column_values(r, os_code, values);
     for (int i = 0; i < n; ++i) {
-        ResultCode code = is_number_column(i)
+        ResultCode code = is_number_column(i, os_code)
                               ? number_write(rt, stream, values[i], widths[i], flags)
                               : string_write(rt, stream, values[i], widths[i], flags);
         if (code == RC_OK && (i < n - 1 || i == 1)) code = text_file_write_space(stream);

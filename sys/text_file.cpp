@@ -86,6 +86,10 @@ static ResultCode file_prepare(TextFile* file, bool append) {
     struct stat former;
     bool has_former = stat(file->target.c_str(), &former) == 0;
     if (has_former && !S_ISREG(former.st_mode)) return RC_OS_ERROR;
+    // A file marked read-only is not replaced behind its owner's back, even
+    // where the directory would allow it.
+    if (has_former && (former.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return RC_PERMISSION_DENIED;
     file->fd = temporary_create(file->target, &file->temporary);
     if (file->fd < 0) {
         file->temporary.clear();

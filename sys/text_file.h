@@ -15,7 +15,8 @@ struct TextFile;
 // Opens the file named by the four parts for writing (its former contents
 // are replaced when it is closed) and hands the handle out in *file. An empty
 // joined path writes to standard output. Returns 0; 23 for a path over 260
-// characters; 29 when the file cannot be opened.
+// characters; 27 when the file is marked read-only; 29 when the file cannot
+// be opened.
 ResultCode text_file_open_write(TextFile** file, std::string_view absolute,
                                 std::string_view relative, std::string_view base,
                                 std::string_view extension);

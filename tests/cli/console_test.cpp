@@ -56,8 +56,9 @@ TEST(Console, TakesTheProductFileAndFailsOnAMissingDirectory) {
     write_host_file(dir.at("nt.prd"), "");
     Outcome out = run_console(dir.path() + " -o win95");
     std::string shown = engine_path(dir.path());
-    EXPECT_EQ(out.status, 0);
-    EXPECT_EQ(out.output, shown + "\r\n  " + shown + "\\WIN95.PRD\r\n");
+    EXPECT_EQ(out.status, 1);  // an empty product file
+    EXPECT_EQ(out.output, shown + "\r\n  " + shown + "\\WIN95.PRD\r\n  " + shown +
+                              "\\WIN95.PRD: Empty on line 1\r\n");
 
     out = run_console(dir.at("missing") + " -o win95");
     EXPECT_EQ(out.status, 1);

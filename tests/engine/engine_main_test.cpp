@@ -65,11 +65,14 @@ TEST(EngineMain, WalkTakesTheProductFileOfTheWordInAnyCase) {
     mkdir(dir.at("sub").c_str(), 0755);
     EngineRun e;
     std::string path = engine_path(dir.path());
-    EXPECT_EQ(e.run({path, "-o", "win95"}), RC_OK);
-    EXPECT_EQ(e.output, path + "\r\n  " + path + "\\WIN95.PRD\r\n");
+    // Both files are empty: the one taken is reported as such, with its line.
+    EXPECT_EQ(e.run({path, "-o", "win95"}), RC_EMPTY);
+    EXPECT_EQ(e.output, path + "\r\n  " + path + "\\WIN95.PRD\r\n  " + path +
+                            "\\WIN95.PRD: Empty on line 1\r\n");
 
     e.run({path, "-o", "NT"});
-    EXPECT_EQ(e.output, path + "\r\n  " + path + "\\nt.prd\r\n");
+    EXPECT_EQ(e.output, path + "\r\n  " + path + "\\nt.prd\r\n  " + path +
+                            "\\nt.prd: Empty on line 1\r\n");
 }
 
 TEST(EngineMain, LastDirectoryArgumentWins) {
