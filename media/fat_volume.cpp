@@ -28,21 +28,27 @@ ResultCode read_table(FatVolume* volume) {
     return fat_table_check(volume->table);
 }
 
+// Reads and checks the boot sector, the FAT and the directory tree.
+ResultCode mount(FatVolume* volume) {
+    int64_t size = descriptor_size(volume->fd);
+    if (size < 0) return RC_UNABLE_TO_READ;
+    uint8_t boot[FAT_BOOT_BYTES];
+    if (size < int64_t(sizeof boot)) return RC_FILE_CORRUPT;
+    ResultCode rc = fat_volume_read(*volume, 0, boot, sizeof boot);
+    if (rc == RC_OK) rc = fat_boot_read(boot, &volume->layout);
+    if (rc == RC_OK && volume->layout.volume_bytes > uint64_t(size)) rc = RC_FILE_CORRUPT;
+    if (rc == RC_OK) rc = read_table(volume);
+    if (rc == RC_OK) rc = fat_volume_check(*volume);
+    return rc;
+}
+
 }  // namespace
 
 ResultCode fat_volume_open_fd(int fd, bool read_only, FatVolume* out) {
     fat_volume_close(out);
     out->fd = fd;
     out->read_only = read_only;
-    uint8_t boot[FAT_BOOT_BYTES];
-    int64_t size = descriptor_size(fd);
-    if (size < 0) return RC_UNABLE_TO_READ;
-    if (size < int64_t(sizeof boot)) return RC_FILE_CORRUPT;
-    ResultCode rc = fat_volume_read(*out, 0, boot, sizeof boot);
-    if (rc == RC_OK) rc = fat_boot_read(boot, &out->layout);
-    if (rc == RC_OK && out->layout.volume_bytes > uint64_t(size)) rc = RC_FILE_CORRUPT;
-    if (rc == RC_OK) rc = read_table(out);
-    if (rc == RC_OK) rc = fat_volume_check(*out);
+    ResultCode rc = mount(out);
     if (rc != RC_OK) *out = FatVolume();
     return rc;
 }
