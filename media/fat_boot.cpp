@@ -5,11 +5,6 @@
 
 namespace {
 
-uint32_t get16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-uint32_t get32(const uint8_t* p) { return get16(p) | get16(p + 2) << 16; }
-void put16(uint8_t* p, uint32_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
-void put32(uint8_t* p, uint32_t v) { put16(p, v); put16(p + 2, v >> 16); }
-
 bool is_power_of_two(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
 
 // Largest cluster numbers of 12- and 16-bit FATs.
@@ -40,14 +35,14 @@ constexpr size_t BOOT_PROGRAM_OFFSET = 0x3E;
 
 ResultCode fat_boot_read(const uint8_t* s, FatLayout* out) {
     FatLayout l;
-    l.bytes_per_sector = get16(s + 11);
+    l.bytes_per_sector = fat_get16(s + 11);
     l.sectors_per_cluster = s[13];
-    uint32_t reserved = get16(s + 14);
+    uint32_t reserved = fat_get16(s + 14);
     l.fat_count = s[16];
-    l.root_entries = get16(s + 17);
-    uint32_t total = get16(s + 19);
-    if (total == 0) total = get32(s + 32);
-    uint32_t fat_sectors = get16(s + 22);
+    l.root_entries = fat_get16(s + 17);
+    uint32_t total = fat_get16(s + 19);
+    if (total == 0) total = fat_get32(s + 32);
+    uint32_t fat_sectors = fat_get16(s + 22);
 
     if (l.bytes_per_sector < 512 || l.bytes_per_sector > 4096 || !is_power_of_two(l.bytes_per_sector))
         return RC_FILE_CORRUPT;
@@ -85,20 +80,20 @@ void fat_boot_build(const FatGeometry& g, const char label[FAT_LABEL_BYTES], uin
     s[1] = uint8_t(BOOT_PROGRAM_OFFSET - 2);
     s[2] = 0x90;
     memcpy(s + 3, "DISKWARD", 8);
-    put16(s + 11, g.bytes_per_sector);
+    fat_put16(s + 11, g.bytes_per_sector);
     s[13] = g.sectors_per_cluster;
-    put16(s + 14, g.reserved_sectors);
+    fat_put16(s + 14, g.reserved_sectors);
     s[16] = g.fat_count;
-    put16(s + 17, g.root_entries);
-    if (g.total_sectors < 65536) put16(s + 19, g.total_sectors);
-    else put32(s + 32, g.total_sectors);
+    fat_put16(s + 17, g.root_entries);
+    if (g.total_sectors < 65536) fat_put16(s + 19, g.total_sectors);
+    else fat_put32(s + 32, g.total_sectors);
     s[21] = g.media_descriptor;
-    put16(s + 22, g.fat_sectors);
-    put16(s + 24, g.sectors_per_track);
-    put16(s + 26, g.heads);
+    fat_put16(s + 22, g.fat_sectors);
+    fat_put16(s + 24, g.sectors_per_track);
+    fat_put16(s + 26, g.heads);
     s[36] = 0x00;  // drive number of the first floppy drive
     s[38] = 0x29;
-    put32(s + 39, serial);
+    fat_put32(s + 39, serial);
     memcpy(s + FAT_BOOT_LABEL_OFFSET, label, FAT_LABEL_BYTES);
     memcpy(s + 54, g.fat16 ? "FAT16   " : "FAT12   ", 8);
     memcpy(s + BOOT_PROGRAM_OFFSET, boot_program, sizeof boot_program);

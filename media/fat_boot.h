@@ -10,6 +10,18 @@
 #include "media/fat_geometry.h"
 #include "sys/result_code.h"
 
+// Little-endian fields of the records on the disk.
+inline uint32_t fat_get16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
+inline uint32_t fat_get32(const uint8_t* p) { return fat_get16(p) | fat_get16(p + 2) << 16; }
+inline void fat_put16(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+inline void fat_put32(uint8_t* p, uint32_t v) {
+    fat_put16(p, v);
+    fat_put16(p + 2, v >> 16);
+}
+
 // Where the parts of a volume lie; byte offsets from the start of the image.
 struct FatLayout {
     uint32_t bytes_per_sector = 0;

@@ -13,9 +13,6 @@ constexpr size_t DIR_SLOT_LIMIT = 65536;
 // Most long-name entries one name can have (255 characters).
 constexpr uint8_t LONG_ORDINAL_LIMIT = 20;
 
-uint32_t get16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-void put16(uint8_t* p, uint32_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
-
 size_t slot_count(const FatDir& dir) { return dir.bytes.size() / FAT_ENTRY_BYTES; }
 
 bool slot_free(const FatDir& dir, size_t slot) {
@@ -64,8 +61,8 @@ void long_name_take(LongName* ln, const uint8_t* e, size_t slot) {
 void entry_from_slot(const FatDir& dir, size_t slot, LongName* ln, FatEntry* out) {
     const uint8_t* e = dir.bytes.data() + slot * FAT_ENTRY_BYTES;
     out->attributes = e[11];
-    out->first_cluster = get16(e + 26);
-    out->size = uint32_t(get16(e + 28)) | get16(e + 30) << 16;
+    out->first_cluster = fat_get16(e + 26);
+    out->size = uint32_t(fat_get16(e + 28)) | fat_get16(e + 30) << 16;
     out->slot = slot;
     out->first_slot = slot;
     out->short_name = fat_name_short_text(e, e[12]);
@@ -266,27 +263,27 @@ uint64_t fat_dir_slot_offset(const FatVolume& volume, const FatDir& dir, size_t 
 }
 
 void fat_entry_set_cluster(uint8_t* entry, uint32_t cluster) {
-    put16(entry + 20, 0);
-    put16(entry + 26, cluster);
+    fat_put16(entry + 20, 0);
+    fat_put16(entry + 26, cluster);
 }
 
 void fat_entry_set_size(uint8_t* entry, uint32_t size) {
-    put16(entry + 28, size);
-    put16(entry + 30, size >> 16);
+    fat_put16(entry + 28, size);
+    fat_put16(entry + 30, size >> 16);
 }
 
 void fat_entry_set_times(uint8_t* entry, time_t access_time, time_t write_time) {
     uint32_t date = 0, time_of_day = 0;
     dos_stamp(access_time, &date, &time_of_day);
-    put16(entry + 18, date);
+    fat_put16(entry + 18, date);
     dos_stamp(write_time, &date, &time_of_day);
-    put16(entry + 22, time_of_day);
-    put16(entry + 24, date);
+    fat_put16(entry + 22, time_of_day);
+    fat_put16(entry + 24, date);
 }
 
 time_t fat_entry_write_time(const uint8_t* entry) {
-    uint32_t time_of_day = get16(entry + 22);
-    uint32_t date = get16(entry + 24);
+    uint32_t time_of_day = fat_get16(entry + 22);
+    uint32_t date = fat_get16(entry + 24);
     struct tm tm_value {};
     tm_value.tm_year = int(date >> 9) + 80;
     tm_value.tm_mon = int((date >> 5) & 15) - 1;

@@ -134,6 +134,12 @@ ResultCode fat_file_open(FatVolume* volume, std::string_view path, FatOpenMode m
         rc = fat_chain_read(volume->table, entry.first_cluster, &out->chain);
         if (rc != RC_OK) return rc;
     }
+    // The image may have changed since it was checked: never trust a size
+    // that its clusters cannot hold.
+    if (uint64_t(out->chain.size()) * volume->layout.cluster_bytes < entry.size) {
+        out->chain.clear();
+        return RC_FILE_CORRUPT;
+    }
     out->volume = volume;
     out->mode = mode;
     out->entry_offset = fat_dir_slot_offset(*volume, dir, entry.slot);

@@ -35,6 +35,7 @@ struct FatFile {
 // read-only file; RC_SHARING_VIOLATION when the file is open for writing, or
 // is open at all and is to be written; RC_WRITE_PROTECTED on a read-only
 // volume; RC_UNABLE_TO_WRITE when no directory entry is left for a new file.
+// `out` must not be a handle that is still open.
 ResultCode fat_file_open(FatVolume* volume, std::string_view path, FatOpenMode mode, FatFile* out);
 
 // Reads up to `size` bytes at the current position; *got is less than

@@ -143,69 +143,78 @@ TEST(FatFiles, ShortNamesOfSimilarLongNamesStayUnique) {
 
 TEST(FatFiles, AFullDiskAnswersUnableToWriteAndStaysSound) {
     require_tool("fsck.fat");
-    require_tool("mdir");
+    require_tool("mtype");
     TempDir dir;
-    std::string image = dir.at("disk.img");
-    FatVolume volume;
-    blank_volume(image, "5.25LD", &volume);
-    uint32_t capacity = fat_volume_free_bytes(volume);
+    for (const char* medium : all_media) {
+        SCOPED_TRACE(medium);
+        std::string image = dir.at("disk.img");
+        FatVolume volume;
+        blank_volume(image, medium, &volume);
+        uint32_t capacity = fat_volume_free_bytes(volume);
 
-    // Filled to the last cluster: it fits exactly.
-    std::string whole = pattern_bytes(capacity, 5);
-    ASSERT_EQ(put_file(&volume, "WHOLE.BIN", whole), RC_OK);
-    EXPECT_EQ(fat_volume_free_bytes(volume), 0u);
-    // Nothing more fits; the new file stays, empty.
-    FatFile file;
-    ASSERT_EQ(fat_file_open(&volume, "MORE.BIN", FAT_OPEN_WRITE, &file), RC_OK);
-    size_t written = 99;
-    EXPECT_EQ(fat_file_write(&file, "x", 1, &written), RC_UNABLE_TO_WRITE);
-    EXPECT_EQ(written, 0u);
-    EXPECT_EQ(fat_file_close(&file), RC_OK);
-    fat_volume_close(&volume);
-    ToolRun check = fsck(image);
-    EXPECT_EQ(check.status, 0) << check.output;
-    EXPECT_EQ(mtype(image, "WHOLE.BIN"), whole);
+        // Filled to the last cluster: it fits exactly.
+        std::string whole = pattern_bytes(capacity, 5);
+        ASSERT_EQ(put_file(&volume, "WHOLE.BIN", whole), RC_OK);
+        EXPECT_EQ(fat_volume_free_bytes(volume), 0u);
+        // Nothing more fits; the new file stays, empty.
+        FatFile file;
+        ASSERT_EQ(fat_file_open(&volume, "MORE.BIN", FAT_OPEN_WRITE, &file), RC_OK);
+        size_t written = 99;
+        EXPECT_EQ(fat_file_write(&file, "x", 1, &written), RC_UNABLE_TO_WRITE);
+        EXPECT_EQ(written, 0u);
+        EXPECT_EQ(fat_file_close(&file), RC_OK);
+        // A new directory finds no cluster either.
+        EXPECT_EQ(fat_path_make_directory(&volume, "NODIR"), RC_UNABLE_TO_WRITE);
+        fat_volume_close(&volume);
+        ToolRun check = fsck(image);
+        EXPECT_EQ(check.status, 0) << check.output;
+        EXPECT_EQ(mtype(image, "WHOLE.BIN"), whole);
 
-    // Deleting gives the room back; a file larger than the disk is written
-    // as far as it fits and then refused.
-    ASSERT_EQ(fat_volume_open(image, &volume), RC_OK);
-    ASSERT_EQ(fat_path_delete(&volume, "whole.bin"), RC_OK);
-    EXPECT_EQ(fat_volume_free_bytes(volume), capacity);
-    std::string too_big = pattern_bytes(capacity + 5000, 6);
-    EXPECT_EQ(put_file(&volume, "TOOBIG.BIN", too_big), RC_UNABLE_TO_WRITE);
-    EXPECT_EQ(fat_volume_free_bytes(volume), 0u);
-    FatInfo info;
-    ASSERT_EQ(fat_path_stat(volume, "TOOBIG.BIN", &info), RC_OK);
-    EXPECT_EQ(info.size, capacity);
-    fat_volume_close(&volume);
-    check = fsck(image);
-    EXPECT_EQ(check.status, 0) << check.output;
-    EXPECT_EQ(mtype(image, "TOOBIG.BIN"), too_big.substr(0, capacity));
+        // Deleting gives the room back; a file larger than the disk is
+        // written as far as it fits and then refused.
+        ASSERT_EQ(fat_volume_open(image, &volume), RC_OK);
+        ASSERT_EQ(fat_path_delete(&volume, "whole.bin"), RC_OK);
+        EXPECT_EQ(fat_volume_free_bytes(volume), capacity);
+        std::string too_big = pattern_bytes(capacity + 5000, 6);
+        EXPECT_EQ(put_file(&volume, "TOOBIG.BIN", too_big), RC_UNABLE_TO_WRITE);
+        EXPECT_EQ(fat_volume_free_bytes(volume), 0u);
+        FatInfo info;
+        ASSERT_EQ(fat_path_stat(volume, "TOOBIG.BIN", &info), RC_OK);
+        EXPECT_EQ(info.size, capacity);
+        fat_volume_close(&volume);
+        check = fsck(image);
+        EXPECT_EQ(check.status, 0) << check.output;
+        EXPECT_EQ(mtype(image, "TOOBIG.BIN"), too_big.substr(0, capacity));
+    }
 }
 
 TEST(FatFiles, AFullRootAnswersUnableToWrite) {
     require_tool("fsck.fat");
     TempDir dir;
-    std::string image = dir.at("disk.img");
-    FatVolume volume;
-    blank_volume(image, "3.5JHD", &volume);
-    // 192 entries, one of them the label: 191 files, the last one with a
-    // long name that needs three entries where only one is left.
-    for (int i = 0; i < 190; i++) ASSERT_EQ(put_file(&volume, "F" + std::to_string(i), "data"), RC_OK) << i;
-    FatFile file;
-    EXPECT_EQ(fat_file_open(&volume, long_name, FAT_OPEN_WRITE, &file), RC_UNABLE_TO_WRITE);
-    uint32_t free_before = fat_volume_free_bytes(volume);
-    ASSERT_EQ(put_file(&volume, "LAST.TXT", "last"), RC_OK);
-    EXPECT_EQ(put_file(&volume, "ONEMORE.TXT", "x"), RC_UNABLE_TO_WRITE);
-    // A directory that finds no entry gives its cluster back.
-    EXPECT_EQ(fat_path_make_directory(&volume, "SUBDIR"), RC_UNABLE_TO_WRITE);
-    EXPECT_EQ(fat_volume_free_bytes(volume), free_before - 1024);
-    std::vector<FatInfo> list;
-    ASSERT_EQ(fat_path_list(volume, "", &list), RC_OK);
-    EXPECT_EQ(list.size(), 191u);
-    fat_volume_close(&volume);
-    ToolRun check = fsck(image);
-    EXPECT_EQ(check.status, 0) << check.output;
+    for (const char* medium : all_media) {
+        SCOPED_TRACE(medium);
+        std::string image = dir.at("disk.img");
+        FatVolume volume;
+        blank_volume(image, medium, &volume);
+        // One root entry holds the label. Fill all but one of the others,
+        // then try a long name that needs three entries.
+        size_t files = volume.layout.root_entries - 1;
+        for (size_t i = 0; i + 1 < files; i++) ASSERT_EQ(put_file(&volume, "F" + std::to_string(i), "data"), RC_OK) << i;
+        FatFile file;
+        EXPECT_EQ(fat_file_open(&volume, long_name, FAT_OPEN_WRITE, &file), RC_UNABLE_TO_WRITE);
+        uint32_t free_before = fat_volume_free_bytes(volume);
+        ASSERT_EQ(put_file(&volume, "LAST.TXT", "last"), RC_OK);
+        EXPECT_EQ(put_file(&volume, "ONEMORE.TXT", "x"), RC_UNABLE_TO_WRITE);
+        // A directory that finds no entry gives its cluster back.
+        EXPECT_EQ(fat_path_make_directory(&volume, "SUBDIR"), RC_UNABLE_TO_WRITE);
+        EXPECT_EQ(fat_volume_free_bytes(volume), free_before - fat_volume_cluster_bytes(volume));
+        std::vector<FatInfo> list;
+        ASSERT_EQ(fat_path_list(volume, "", &list), RC_OK);
+        EXPECT_EQ(list.size(), files);
+        fat_volume_close(&volume);
+        ToolRun check = fsck(image);
+        EXPECT_EQ(check.status, 0) << check.output;
+    }
 }
 
 TEST(FatFiles, HandlesAndAttributesRefuseWhatWindowsRefuses) {
