@@ -68,7 +68,8 @@ void entry_from_slot(const FatDir& dir, size_t slot, LongName* ln, FatEntry* out
     out->short_name = fat_name_short_text(e, e[12]);
     out->name = out->short_name;
     if (e[11] & FAT_ATTR_VOLUME) out->name = out->short_name = fat_label_text(e);
-    bool joined = !(e[11] & FAT_ATTR_VOLUME) && ln->complete && ln->checksum == fat_name_checksum(e) && ln->first_slot < slot;
+    bool joined = !(e[11] & FAT_ATTR_VOLUME) && ln->complete && ln->checksum == fat_name_checksum(e) &&
+                  ln->first_slot < slot;
     if (joined) {
         std::string name;
         size_t count = slot - ln->first_slot;

@@ -1,7 +1,6 @@
-// Directories of a FAT volume: a directory is loaded whole into memory,
-// read entry by entry with long names joined to their short entries,
-// changed there and stored back whole. Also path lookup inside the volume
-// and the fields of one 32-byte entry. Needs fat_volume and fat_names.
+// Directories of a FAT volume, loaded whole, read entry by entry with long
+// names joined to their short entries, changed and stored back whole; path
+// lookup and 32-byte entry fields. Needs fat_volume and fat_names.
 #pragma once
 
 #include <cstdint>

@@ -180,7 +180,8 @@ ResultCode fat_file_write(FatFile* file, const void* buffer, size_t size, size_t
     size_t had = file->chain.size();
     size_t needed = size_t((end + cluster_bytes - 1) / cluster_bytes);
     if (needed > had) {
-        ResultCode rc = fat_chain_extend(&volume->table, had ? file->chain.back() : 0, uint32_t(needed - had), &file->chain);
+        uint32_t tail = had ? file->chain.back() : 0;
+        ResultCode rc = fat_chain_extend(&volume->table, tail, uint32_t(needed - had), &file->chain);
         if (rc != RC_OK) return rc;
     }
     ResultCode rc = write_data(file, static_cast<const uint8_t*>(buffer), fit);

@@ -1,7 +1,6 @@
-// Open files of a FAT volume: opening by path for reading, for writing
-// (created or emptied) or for appending, streaming reads and writes, and
-// closing. Every write leaves the volume consistent: data first, then both
-// FAT copies, then the directory entry. Needs fat_volume and fat_directory.
+// Open files of a FAT volume: opening by path, streaming reads and writes,
+// closing. Each write leaves the volume sound: data first, then both FAT
+// copies, then the directory entry. Needs fat_volume and fat_directory.
 #pragma once
 
 #include <cstddef>

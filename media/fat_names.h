@@ -1,7 +1,6 @@
-// Names on a FAT volume: long names as the user gives them, the 11-byte
-// short (8.3) names stored in directory entries, the short name made up for
-// a long one, the long-name entries that carry it, and volume labels.
-// Pure text work on bytes; needs nothing else.
+// Names on a FAT volume: long names, the 11-byte short (8.3) names of
+// directory entries and the one made up for a long name, long-name entries,
+// and volume labels. Pure text work on bytes; needs nothing else.
 #pragma once
 
 #include <cstdint>

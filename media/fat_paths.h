@@ -1,6 +1,5 @@
-// Operations on files and directories of a FAT volume named by path (as in
-// fat_file): details of one entry, directory listings, deletion, clearing
-// the read-only attribute, setting times and making directories.
+// Files and directories of a FAT volume named by path: details, listings,
+// deletion, clearing read-only, setting times, making directories.
 // Needs fat_volume and fat_directory.
 #pragma once
 

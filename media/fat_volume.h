@@ -1,7 +1,6 @@
-// A mounted FAT volume: the image file or block device it lives on, its
-// layout and its FAT held in memory. Opening checks the whole volume before
-// anything is trusted; all access is plain pread/pwrite on one descriptor.
-// Needs fat_boot and fat_table; files and directories are in fat_file.
+// A mounted FAT volume: the image file or block device it lives on (plain
+// pread/pwrite on one descriptor), its layout and its FAT held in memory.
+// Opening checks the whole volume first. Needs fat_boot and fat_table.
 #pragma once
 
 #include <cstdint>

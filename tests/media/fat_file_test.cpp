@@ -199,7 +199,8 @@ TEST(FatFiles, AFullRootAnswersUnableToWrite) {
         // One root entry holds the label. Fill all but one of the others,
         // then try a long name that needs three entries.
         size_t files = volume.layout.root_entries - 1;
-        for (size_t i = 0; i + 1 < files; i++) ASSERT_EQ(put_file(&volume, "F" + std::to_string(i), "data"), RC_OK) << i;
+        for (size_t i = 0; i + 1 < files; i++)
+            ASSERT_EQ(put_file(&volume, "F" + std::to_string(i), "data"), RC_OK) << i;
         FatFile file;
         EXPECT_EQ(fat_file_open(&volume, long_name, FAT_OPEN_WRITE, &file), RC_UNABLE_TO_WRITE);
         uint32_t free_before = fat_volume_free_bytes(volume);
