@@ -1,14 +1,36 @@
-// Volumes of host directories. A host directory has no label of its own.
+// Volumes of host directories and of drive providers. A host directory has
+// no label of its own and holds only the one volume.
 #include "sys/volumes.h"
 
 #include <sys/statvfs.h>
 
 #include <cerrno>
 
+#include "sys/drive_providers.h"
 #include "sys/host_io.h"
 #include "sys/host_paths.h"
 
+// The provider answering for `path`, with its context.
+struct VolumeProvider {
+    const DriveProvider* provider = nullptr;
+    void* context = nullptr;
+};
+
+static bool provided(std::string_view path, VolumeProvider* out) {
+    std::string inner;
+    return drive_provider_find(path, &out->provider, &out->context, &inner);
+}
+
 ResultCode volume_space(std::string_view path, uint32_t* free_bytes, uint32_t* cluster_size) {
+    VolumeProvider on;
+    if (provided(path, &on)) {
+        uint32_t free = 0, cluster = 0;
+        ResultCode rc = on.provider->space(on.context, &free, &cluster);
+        if (rc != RC_OK) return rc;
+        if (free_bytes) *free_bytes = free;
+        if (cluster_size) *cluster_size = cluster;
+        return RC_OK;
+    }
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     if (rc != RC_OK) return rc;
@@ -21,6 +43,13 @@ ResultCode volume_space(std::string_view path, uint32_t* free_bytes, uint32_t* c
 }
 
 ResultCode volume_label(std::string_view path, std::string* label) {
+    VolumeProvider on;
+    if (provided(path, &on)) {
+        std::string found;
+        ResultCode rc = on.provider->label(on.context, &found);
+        if (rc == RC_OK && label) *label = found;
+        return rc;
+    }
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     if (rc != RC_OK) return rc;
@@ -28,8 +57,17 @@ ResultCode volume_label(std::string_view path, std::string* label) {
     return RC_OK;
 }
 
-ResultCode volume_set_label(std::string_view path, std::string_view) {
+ResultCode volume_set_label(std::string_view path, std::string_view label) {
+    VolumeProvider on;
+    if (provided(path, &on)) return on.provider->set_label(on.context, label);
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     return rc != RC_OK ? rc : RC_UNABLE_TO_WRITE;
+}
+
+ResultCode volume_insert_labelled(std::string_view path, std::string_view label) {
+    VolumeProvider on;
+    if (provided(path, &on)) return on.provider->insert_labelled(on.context, label);
+    std::string host;
+    return host_path_resolve(path, &host);
 }
