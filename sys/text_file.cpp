@@ -159,11 +159,9 @@ static ResultCode file_open(TextFile** file, const PathParts& parts, bool append
     }
     std::string host;
     ResultCode rc = RC_OK;
-    if (drive_provider_find(opened->path, &opened->provider, &opened->provider_context, &opened->inner))
+    if (drive_provider_find(opened->path, &opened->provider, &opened->provider_context, &opened->inner)) {
         rc = provided_prepare(opened, append);
-    else
-        rc = host_path_resolve(opened->path, &host);
-    if (rc == RC_OK && !opened->provider) {
+    } else if ((rc = host_path_resolve(opened->path, &host)) == RC_OK) {
         opened->target = target_of(host);
         rc = file_prepare(opened, append);
     } else if (rc != RC_INVALID_FILE_NAME) {
