@@ -131,6 +131,18 @@ static ResultCode provided_prepare(TextFile* file, bool append) {
     return rc == RC_OK ? RC_OK : RC_OS_ERROR;
 }
 
+// Whether the text fits on the disk in place of the former file, so that a
+// full disk refuses the text before the former file is emptied.
+static bool provided_text_fits(const TextFile* file) {
+    uint32_t free_bytes = 0, cluster = 0;
+    if (file->provider->space(file->provider_context, &free_bytes, &cluster) != RC_OK || cluster == 0) return true;
+    DriveEntry former;
+    uint64_t available = free_bytes;
+    if (file->provider->stat(file->provider_context, file->inner, &former) == RC_OK)
+        available += (uint64_t(former.size) + cluster - 1) / cluster * cluster;
+    return (uint64_t(file->buffer.size()) + cluster - 1) / cluster * cluster <= available;
+}
+
 // Writes the whole text of a provider's file in its place.
 static ResultCode provided_publish(TextFile* file) {
     if (file->delete_on_close) {
@@ -138,6 +150,7 @@ static ResultCode provided_publish(TextFile* file) {
         return rc == RC_FILE_NOT_FOUND ? RC_OK : rc;
     }
     if (file->failure != RC_OK) return file->failure;
+    if (!provided_text_fits(file)) return RC_UNABLE_TO_WRITE;
     DriveFile* out = nullptr;
     ResultCode rc = file->provider->open(file->provider_context, file->inner, DRIVE_OPEN_WRITE, &out);
     if (rc != RC_OK) return write_failure_code_of(rc);

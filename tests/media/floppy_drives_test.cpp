@@ -151,24 +151,37 @@ TEST_F(FloppyDrives, AFullDiskAnswersUnableToWriteAndStaysSound) {
     ASSERT_EQ(floppy_drive_insert_blank("A:\\", "3.5LD"), RC_OK);
     ASSERT_EQ(disk_set_label("A:\\", "FULL", 1), RC_OK);
 
-    // Exactly the capacity fits; then not a byte more.
-    const std::string filler = pattern_bytes(730112, 3);
+    // A text file of one cluster, then exactly the rest of the capacity fits;
+    // then not a byte more.
+    TextFile* notes = nullptr;
+    ASSERT_EQ(text_file_open_write(&notes, "A:\\", "", "NOTES", "TXT"), RC_OK);
+    text_file_write_text(notes, "old\n");
+    ASSERT_EQ(text_file_close(notes), RC_OK);
+    const std::string filler = pattern_bytes(730112 - 1024, 3);
     ASSERT_EQ(write_engine_file("A:\\FILLER.BIN", filler), RC_OK);
     uint32_t free_bytes = 1, cluster = 0;
     ASSERT_EQ(volume_space("A:\\", &free_bytes, &cluster), RC_OK);
     EXPECT_EQ(free_bytes, 0u);
     EXPECT_EQ(write_engine_file("A:\\MORE.BIN", "x"), RC_UNABLE_TO_WRITE);
 
+    // A longer text does not fit in place of the former one, which stays.
+    ASSERT_EQ(text_file_open_write(&notes, "A:\\", "", "NOTES", "TXT"), RC_OK);
+    text_file_write_text(notes, std::string(2000, 'n'));
+    EXPECT_EQ(text_file_close(notes), RC_UNABLE_TO_WRITE);
+    std::string bytes;
+    ASSERT_EQ(file_read_all("A:\\NOTES.TXT", &bytes), RC_OK);
+    EXPECT_EQ(bytes, "old\r\n");
+
     // Making room and writing too much stops at the disk's end.
     ASSERT_EQ(file_delete("A:\\FILLER.BIN"), RC_OK);
     EXPECT_EQ(write_engine_file("A:\\BIG.BIN", pattern_bytes(800000, 4)), RC_UNABLE_TO_WRITE);
     uint32_t size = 0;
     ASSERT_EQ(file_size("A:\\BIG.BIN", &size), RC_OK);
-    EXPECT_EQ(size, 730112u);
+    EXPECT_EQ(size, 730112u - 1024);
 
     const std::string image = dir.at("FULL_1.img");
     EXPECT_EQ(fsck(image).status, 0) << fsck(image).output;
-    EXPECT_EQ(mtype(image, "BIG.BIN"), pattern_bytes(800000, 4).substr(0, 730112));
+    EXPECT_EQ(mtype(image, "BIG.BIN"), pattern_bytes(800000, 4).substr(0, 730112 - 1024));
 }
 
 TEST_F(FloppyDrives, FileServicesOnAFloppyPathAnswerLikeTheHostOnes) {
