@@ -55,7 +55,8 @@ static void drive_release(FloppyDrive* drive) {
     *drive = FloppyDrive{};
 }
 
-ResultCode floppy_drive_bind(std::string_view root, FloppyBinding binding, const std::string& host_path) {
+ResultCode floppy_drive_bind(std::string_view root, FloppyBinding binding,
+                             const std::string& host_path) {
     std::string key = root_form(root);
     if (key.empty() || binding == FLOPPY_UNBOUND) return RC_INVALID_FILE_NAME;
     struct stat info;
@@ -91,18 +92,21 @@ void floppy_root_follow(const std::string& root) {
     const DriveProvider* provider = nullptr;
     void* context = nullptr;
     std::string inner;
-    if (drive_provider_find(root, &provider, &context, &inner)) return;  // already on a floppy drive
+    if (drive_provider_find(root, &provider, &context, &inner))
+        return;  // already on a floppy drive
     std::string host;
     if (host_path_resolve(root, &host) != RC_OK) return;
-    FloppyBinding binding = host_is(host, S_IFDIR) ? FLOPPY_FOLDER : host_is(host, S_IFREG) ? FLOPPY_IMAGE
-                                                                                            : FLOPPY_UNBOUND;
+    FloppyBinding binding = host_is(host, S_IFDIR)   ? FLOPPY_FOLDER
+                            : host_is(host, S_IFREG) ? FLOPPY_IMAGE
+                                                     : FLOPPY_UNBOUND;
     if (binding == FLOPPY_UNBOUND) return;
     if (floppy_drive_bind(root, binding, host) == RC_OK) followed_root() = root;
 }
 
 void floppy_drives_start(const std::string& dev_root) {
     std::string device = dev_root + "/fd0";
-    if (host_is(device, S_IFBLK) || host_is(device, S_IFREG)) floppy_drive_bind("A:\\", FLOPPY_DEVICE, device);
+    if (host_is(device, S_IFBLK) || host_is(device, S_IFREG))
+        floppy_drive_bind("A:\\", FLOPPY_DEVICE, device);
     floppy_root_watch(floppy_root_follow);
 }
 
@@ -111,8 +115,10 @@ std::string floppy_image_name(std::string_view label) {
     std::string name;
     for (char c : label) {
         bool kept = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_';
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-        else if (!kept) c = '_';
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+        else if (!kept)
+            c = '_';
         name += c;
     }
     return name + ".img";
@@ -149,7 +155,8 @@ static bool image_has_label(const std::string& image, std::string_view label) {
 }
 
 static bool name_is_image(const std::string& name) {
-    return name.size() > 4 && text_equal_nocase(std::string_view(name).substr(name.size() - 4), ".img");
+    return name.size() > 4 &&
+           text_equal_nocase(std::string_view(name).substr(name.size() - 4), ".img");
 }
 
 // The image of the folder labelled `label`: the one named after the label
@@ -161,14 +168,16 @@ static std::string folder_find_label(const std::string& folder, std::string_view
     host_directory_read(folder, &names);
     for (const std::string& name : names) {
         std::string image = folder + "/" + name;
-        if (name_is_image(name) && host_is(image, S_IFREG) && image_has_label(image, label)) return image;
+        if (name_is_image(name) && host_is(image, S_IFREG) && image_has_label(image, label))
+            return image;
     }
     return std::string();
 }
 
 ResultCode floppy_drive_insert_labelled(FloppyDrive* drive, std::string_view label) {
     if (drive->binding != FLOPPY_FOLDER || label.empty()) return RC_OK;
-    if (!drive->disk.empty() && drive->users == 0 && image_has_label(drive->disk, label)) return RC_OK;
+    if (!drive->disk.empty() && drive->users == 0 && image_has_label(drive->disk, label))
+        return RC_OK;
     std::string image = folder_find_label(drive->host_path, label);
     if (image.empty() || image == drive->disk) return RC_OK;
     if (drive->users > 0) return RC_SHARING_VIOLATION;
@@ -177,7 +186,8 @@ ResultCode floppy_drive_insert_labelled(FloppyDrive* drive, std::string_view lab
 }
 
 // The first of `stem`, `stem`~2, `stem`~3 ... ".img" that is free in `folder`.
-static std::string folder_free_name(const std::string& folder, const std::string& stem, const char* mark) {
+static std::string folder_free_name(const std::string& folder, const std::string& stem,
+                                    const char* mark) {
     std::string name = folder + "/" + stem + ".img";
     for (unsigned n = 2; host_is(name, S_IFREG) || host_is(name, S_IFDIR); ++n)
         name = folder + "/" + stem + mark + std::to_string(n) + ".img";
@@ -190,7 +200,8 @@ ResultCode floppy_drive_name_disk(FloppyDrive* drive, std::string_view label) {
     std::string target = drive->host_path + "/" + name;
     if (target == drive->disk) return RC_OK;
     if (host_is(target, S_IFREG)) {
-        std::string aside = folder_free_name(drive->host_path, name.substr(0, name.size() - 4), "~");
+        std::string aside =
+            folder_free_name(drive->host_path, name.substr(0, name.size() - 4), "~");
         if (std::rename(target.c_str(), aside.c_str()) != 0) return RC_UNABLE_TO_WRITE;
     }
     if (std::rename(drive->disk.c_str(), target.c_str()) != 0) return RC_UNABLE_TO_WRITE;
@@ -210,8 +221,9 @@ ResultCode floppy_drive_insert_blank(std::string_view root, std::string_view med
     if (!media_find(medium)) return RC_INVALID_MEDIA_SIZE;
     if (drive->binding == FLOPPY_DEVICE) return RC_DEVICE_NOT_READY;
     if (drive->users > 0) return RC_SHARING_VIOLATION;
-    std::string image = drive->binding == FLOPPY_IMAGE ? drive->host_path
-                                                       : folder_free_name(drive->host_path, "BLANK", "-");
+    std::string image = drive->binding == FLOPPY_IMAGE
+                            ? drive->host_path
+                            : folder_free_name(drive->host_path, "BLANK", "-");
     ResultCode rc = fat_format_image(image, medium, "", new_serial());
     if (rc != RC_OK) return rc;
     drive->disk = image;

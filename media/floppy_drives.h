@@ -18,12 +18,12 @@ enum FloppyBinding {
 };
 
 struct FloppyDrive {
-    std::string root;                    // engine root the drive answers for, "" when free
+    std::string root;  // engine root the drive answers for, "" when free
     FloppyBinding binding = FLOPPY_UNBOUND;
-    std::string host_path;               // the device, image file or folder
-    std::string disk;                    // host path of the disk in the drive; "" when none
-    FatVolume volume;                    // open while `users` is not 0
-    int users = 0;                       // operations and open files using `volume`
+    std::string host_path;  // the device, image file or folder
+    std::string disk;       // host path of the disk in the drive; "" when none
+    FatVolume volume;       // open while `users` is not 0
+    int users = 0;          // operations and open files using `volume`
 };
 
 // Binds the drive root `root` (an engine path such as "A:\" or
@@ -31,7 +31,8 @@ struct FloppyDrive {
 // images on the host, replacing what it was bound to. Paths under the root
 // then go to the disk in the drive. 23 for an empty root, 22 when the
 // host path does not exist, 29 when the table is full.
-ResultCode floppy_drive_bind(std::string_view root, FloppyBinding binding, const std::string& host_path);
+ResultCode floppy_drive_bind(std::string_view root, FloppyBinding binding,
+                             const std::string& host_path);
 // Unbinds the drive root; its paths go back to the host.
 void floppy_drive_unbind(std::string_view root);
 // The drive bound at `root` (letter case and "/" aside), or nullptr.

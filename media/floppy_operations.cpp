@@ -14,7 +14,8 @@ std::string disk_label_text(std::string_view label_base, uint32_t disk_number) {
 // Takes a label apart at its last blank into base and number.
 static void label_parse(const std::string& label, std::string* label_base, uint32_t* disk_number) {
     size_t blank = label.rfind(' ');
-    std::string_view digits = blank == std::string::npos ? std::string_view() : std::string_view(label).substr(blank + 1);
+    std::string_view digits =
+        blank == std::string::npos ? std::string_view() : std::string_view(label).substr(blank + 1);
     if (!is_digits(digits) || digits.size() > 9) {
         *label_base = label;
         *disk_number = 0;
@@ -39,8 +40,11 @@ ResultCode disk_check_label(std::string_view root, std::string* label_base, uint
     return text_equal_nocase(label, wanted) ? RC_OK : RC_FILE_NOT_FOUND;
 }
 
-ResultCode disk_set_label(std::string_view root, std::string_view label_base, uint32_t disk_number) {
-    return volume_set_label(root, disk_label_text(label_base, disk_number)) == RC_OK ? RC_OK : RC_FILE_NOT_FOUND;
+ResultCode disk_set_label(std::string_view root, std::string_view label_base,
+                          uint32_t disk_number) {
+    return volume_set_label(root, disk_label_text(label_base, disk_number)) == RC_OK
+               ? RC_OK
+               : RC_FILE_NOT_FOUND;
 }
 
 ResultCode disk_root_is_empty(std::string_view root, bool* empty) {

@@ -12,11 +12,20 @@
 
 int floppy_kind_of_sectors(uint64_t sectors) {
     switch (sectors) {
-        case 2880: case 5760: return FLOPPY_KIND_35_HIGH;
-        case 1440: return FLOPPY_KIND_35_LOW;
-        case 2400: return FLOPPY_KIND_525_HIGH;
-        case 720: case 640: case 360: case 320: return FLOPPY_KIND_525_LOW;
-        default: return FLOPPY_KIND_NONE;
+        case 2880:
+        case 5760:
+            return FLOPPY_KIND_35_HIGH;
+        case 1440:
+            return FLOPPY_KIND_35_LOW;
+        case 2400:
+            return FLOPPY_KIND_525_HIGH;
+        case 720:
+        case 640:
+        case 360:
+        case 320:
+            return FLOPPY_KIND_525_LOW;
+        default:
+            return FLOPPY_KIND_NONE;
     }
 }
 
@@ -35,13 +44,15 @@ static bool name_is_floppy_device(std::string_view name) {
 // The kind of block device `name`, or 0 when it is neither an fd device nor removable.
 static int block_kind(const std::string& sys_root, const std::string& name) {
     std::string folder = sys_root + "/block/" + name;
-    if (!name_is_floppy_device(name) && word_of(folder + "/removable") != "1") return FLOPPY_KIND_NONE;
+    if (!name_is_floppy_device(name) && word_of(folder + "/removable") != "1")
+        return FLOPPY_KIND_NONE;
     std::string size = word_of(folder + "/size");
     if (!is_digits(size) || size.size() > 12) return FLOPPY_KIND_NONE;
     return floppy_kind_of_sectors(std::stoull(size));
 }
 
-std::vector<FloppyDevice> floppy_devices_probe(const std::string& sys_root, const std::string& dev_root) {
+std::vector<FloppyDevice> floppy_devices_probe(const std::string& sys_root,
+                                               const std::string& dev_root) {
     std::vector<FloppyDevice> found;
     std::vector<std::string> names;
     host_directory_read(sys_root + "/block", &names);
@@ -49,7 +60,8 @@ std::vector<FloppyDevice> floppy_devices_probe(const std::string& sys_root, cons
         int kind = block_kind(sys_root, name);
         std::string node = dev_root + "/" + name;
         struct stat info;
-        if (kind != FLOPPY_KIND_NONE && stat(node.c_str(), &info) == 0) found.push_back({node, kind});
+        if (kind != FLOPPY_KIND_NONE && stat(node.c_str(), &info) == 0)
+            found.push_back({node, kind});
     }
     return found;
 }

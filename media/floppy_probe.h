@@ -31,7 +31,8 @@ int floppy_kind_of_sectors(uint64_t sectors);
 // `sys_root`/block whose name is "fd" and digits, or whose "removable" file
 // says 1, that has a node in `dev_root` and a kind other than 0 by its
 // "size" file. `sys_root` and `dev_root` are "/sys" and "/dev" but for tests.
-std::vector<FloppyDevice> floppy_devices_probe(const std::string& sys_root, const std::string& dev_root);
+std::vector<FloppyDevice> floppy_devices_probe(const std::string& sys_root,
+                                               const std::string& dev_root);
 
 // The kind of the drive whose device is `device` (found by its name in
 // `sys_root`/block); 0 when it is not a floppy drive.

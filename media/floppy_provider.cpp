@@ -24,7 +24,9 @@ static ResultCode with_volume(void* context, Operation operation) {
     return rc;
 }
 
-static struct timespec from_time(time_t t) { return {t, 0}; }
+static struct timespec from_time(time_t t) {
+    return {t, 0};
+}
 
 static DriveEntry entry_from(const FatInfo& info) {
     DriveEntry entry;
@@ -63,11 +65,13 @@ static ResultCode floppy_remove(void* context, std::string_view path) {
 }
 
 static ResultCode floppy_make_directory(void* context, std::string_view path) {
-    return with_volume(context,
-                       [&](FloppyDrive*, FatVolume* volume) { return fat_path_make_directory(volume, path); });
+    return with_volume(context, [&](FloppyDrive*, FatVolume* volume) {
+        return fat_path_make_directory(volume, path);
+    });
 }
 
-static ResultCode floppy_set_times(void* context, std::string_view path, const struct timespec times[2]) {
+static ResultCode floppy_set_times(void* context, std::string_view path,
+                                   const struct timespec times[2]) {
     return with_volume(context, [&](FloppyDrive*, FatVolume* volume) {
         return fat_path_set_times(volume, path, times[0].tv_sec, times[1].tv_sec);
     });
@@ -78,7 +82,8 @@ static FatOpenMode open_mode(DriveOpenMode mode) {
     return mode == DRIVE_OPEN_APPEND ? FAT_OPEN_APPEND : FAT_OPEN_READ;
 }
 
-static ResultCode floppy_open(void* context, std::string_view path, DriveOpenMode mode, DriveFile** out) {
+static ResultCode floppy_open(void* context, std::string_view path, DriveOpenMode mode,
+                              DriveFile** out) {
     FloppyDrive* drive = static_cast<FloppyDrive*>(context);
     FatVolume* volume = nullptr;
     ResultCode rc = floppy_volume_acquire(drive, &volume);
@@ -120,7 +125,8 @@ static ResultCode floppy_space(void* context, uint32_t* free_bytes, uint32_t* cl
 }
 
 static ResultCode floppy_label(void* context, std::string* label) {
-    return with_volume(context, [&](FloppyDrive*, FatVolume* volume) { return fat_volume_label(*volume, label); });
+    return with_volume(
+        context, [&](FloppyDrive*, FatVolume* volume) { return fat_volume_label(*volume, label); });
 }
 
 // The label goes on the volume; in a folder the image then takes its name.
@@ -137,9 +143,19 @@ static ResultCode floppy_insert_labelled(void* context, std::string_view label) 
 
 const DriveProvider* floppy_provider() {
     static const DriveProvider provider = {
-        floppy_stat,  floppy_list,  floppy_remove, floppy_make_directory, floppy_set_times,
-        floppy_open,  floppy_read,  floppy_write,  floppy_close,          floppy_space,
-        floppy_label, floppy_set_label, floppy_insert_labelled,
+        floppy_stat,
+        floppy_list,
+        floppy_remove,
+        floppy_make_directory,
+        floppy_set_times,
+        floppy_open,
+        floppy_read,
+        floppy_write,
+        floppy_close,
+        floppy_space,
+        floppy_label,
+        floppy_set_label,
+        floppy_insert_labelled,
     };
     return &provider;
 }

@@ -21,8 +21,8 @@ struct BinaryFile {
 static ResultCode provided_open(BinaryFile** file, const DriveProvider* provider, void* context,
                                 const std::string& inner, BinaryMode mode) {
     DriveFile* drive_file = nullptr;
-    ResultCode rc =
-        provider->open(context, inner, mode == BINARY_READ ? DRIVE_OPEN_READ : DRIVE_OPEN_WRITE, &drive_file);
+    ResultCode rc = provider->open(
+        context, inner, mode == BINARY_READ ? DRIVE_OPEN_READ : DRIVE_OPEN_WRITE, &drive_file);
     if (rc != RC_OK) return rc;
     *file = new BinaryFile{-1, provider, drive_file};
     return RC_OK;
@@ -34,7 +34,8 @@ ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode
     const DriveProvider* provider = nullptr;
     void* context = nullptr;
     std::string inner;
-    if (drive_provider_find(path, &provider, &context, &inner)) return provided_open(file, provider, context, inner, mode);
+    if (drive_provider_find(path, &provider, &context, &inner))
+        return provided_open(file, provider, context, inner, mode);
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     if (rc != RC_OK) return rc;

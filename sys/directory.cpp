@@ -26,11 +26,13 @@ struct DirectoryListing {
 };
 
 // A listing of a provider's directory, taken whole when it starts.
-static DirectoryListing* provided_open(const DriveProvider* provider, void* context, const std::string& inner) {
+static DirectoryListing* provided_open(const DriveProvider* provider, void* context,
+                                       const std::string& inner) {
     std::vector<DriveEntry> entries;
     if (provider->list(context, inner, &entries) != RC_OK) return nullptr;
-    std::sort(entries.begin(), entries.end(),
-              [](const DriveEntry& a, const DriveEntry& b) { return host_name_before(a.name, b.name); });
+    std::sort(entries.begin(), entries.end(), [](const DriveEntry& a, const DriveEntry& b) {
+        return host_name_before(a.name, b.name);
+    });
     DirectoryListing* listing = new DirectoryListing;
     listing->provided = true;
     listing->entries = std::move(entries);
@@ -41,7 +43,8 @@ DirectoryListing* directory_open(std::string_view directory) {
     const DriveProvider* provider = nullptr;
     void* context = nullptr;
     std::string inner;
-    if (drive_provider_find(directory, &provider, &context, &inner)) return provided_open(provider, context, inner);
+    if (drive_provider_find(directory, &provider, &context, &inner))
+        return provided_open(provider, context, inner);
     std::string host_directory;
     if (host_path_resolve(directory, &host_directory) != RC_OK) return nullptr;
     struct stat info;

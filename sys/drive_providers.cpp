@@ -36,11 +36,13 @@ static std::string comparison_form(std::string_view path, size_t* added) {
 
 static ProviderSlot* slot_of(const std::string& root) {
     for (size_t i = 0; i < PROVIDER_LIMIT; ++i)
-        if (!provider_slots()[i].root.empty() && provider_slots()[i].root == root) return &provider_slots()[i];
+        if (!provider_slots()[i].root.empty() && provider_slots()[i].root == root)
+            return &provider_slots()[i];
     return nullptr;
 }
 
-ResultCode drive_provider_register(std::string_view root, const DriveProvider* provider, void* context) {
+ResultCode drive_provider_register(std::string_view root, const DriveProvider* provider,
+                                   void* context) {
     if (root.empty() || root.size() > size_t(PATH_LIMIT) || !provider) return RC_INVALID_FILE_NAME;
     size_t added = 0;
     std::string key = comparison_form(root, &added);

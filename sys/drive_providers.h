@@ -53,7 +53,8 @@ struct DriveProvider {
 // every engine path under `root`; a root registered before is replaced.
 // Returns 0, 23 for an empty root or one over 260 characters, 29 when the
 // table is full.
-ResultCode drive_provider_register(std::string_view root, const DriveProvider* provider, void* context);
+ResultCode drive_provider_register(std::string_view root, const DriveProvider* provider,
+                                   void* context);
 // Removes the registration of `root`, if any.
 void drive_provider_unregister(std::string_view root);
 

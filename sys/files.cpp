@@ -24,7 +24,9 @@ static bool provided(std::string_view path, ProvidedPath* out) {
 }
 
 // A drive without a disk, or a path missing on its disk.
-static bool provided_absent(ResultCode rc) { return rc == RC_FILE_NOT_FOUND || rc == RC_DEVICE_NOT_READY; }
+static bool provided_absent(ResultCode rc) {
+    return rc == RC_FILE_NOT_FOUND || rc == RC_DEVICE_NOT_READY;
+}
 
 ResultCode file_exists(std::string_view path, bool* exists) {
     *exists = false;
@@ -150,7 +152,8 @@ static ResultCode provided_directory_make(const ProvidedPath& on) {
     ResultCode rc = on.provider->make_directory(on.context, on.inner);
     if (rc == RC_OK) return rc;
     DriveEntry entry;
-    if (on.provider->stat(on.context, on.inner, &entry) == RC_OK && entry.is_directory) return RC_OK;
+    if (on.provider->stat(on.context, on.inner, &entry) == RC_OK && entry.is_directory)
+        return RC_OK;
     return rc;
 }
 
@@ -167,7 +170,8 @@ ResultCode directory_make(std::string_view path) {
 }
 
 // A directory on a provider's drive is named as written, with "\" separators.
-static ResultCode provided_full_path(std::string_view path, const ProvidedPath& on, std::string* full_path) {
+static ResultCode provided_full_path(std::string_view path, const ProvidedPath& on,
+                                     std::string* full_path) {
     DriveEntry entry;
     ResultCode rc = on.provider->stat(on.context, on.inner, &entry);
     if (rc != RC_OK) return rc;
@@ -202,7 +206,8 @@ static ResultCode provided_read_all(const ProvidedPath& on, std::string* bytes) 
     std::string data;
     char buffer[65536];
     size_t got = 0;
-    while ((rc = on.provider->read(file, buffer, sizeof buffer, &got)) == RC_OK && got > 0) data.append(buffer, got);
+    while ((rc = on.provider->read(file, buffer, sizeof buffer, &got)) == RC_OK && got > 0)
+        data.append(buffer, got);
     ResultCode closed = on.provider->close(file);
     if (rc == RC_OK) rc = closed;
     if (rc == RC_OK) *bytes = std::move(data);

@@ -120,7 +120,8 @@ static void file_discard(TextFile* file) {
 static ResultCode provided_prepare(TextFile* file, bool append) {
     if (!append) return RC_OK;
     DriveFile* former = nullptr;
-    ResultCode rc = file->provider->open(file->provider_context, file->inner, DRIVE_OPEN_READ, &former);
+    ResultCode rc =
+        file->provider->open(file->provider_context, file->inner, DRIVE_OPEN_READ, &former);
     if (rc == RC_FILE_NOT_FOUND) return RC_OK;
     if (rc != RC_OK) return RC_OS_ERROR;
     char chunk[65536];
@@ -135,7 +136,9 @@ static ResultCode provided_prepare(TextFile* file, bool append) {
 // full disk refuses the text before the former file is emptied.
 static bool provided_text_fits(const TextFile* file) {
     uint32_t free_bytes = 0, cluster = 0;
-    if (file->provider->space(file->provider_context, &free_bytes, &cluster) != RC_OK || cluster == 0) return true;
+    if (file->provider->space(file->provider_context, &free_bytes, &cluster) != RC_OK ||
+        cluster == 0)
+        return true;
     DriveEntry former;
     uint64_t available = free_bytes;
     if (file->provider->stat(file->provider_context, file->inner, &former) == RC_OK)
@@ -152,7 +155,8 @@ static ResultCode provided_publish(TextFile* file) {
     if (file->failure != RC_OK) return file->failure;
     if (!provided_text_fits(file)) return RC_UNABLE_TO_WRITE;
     DriveFile* out = nullptr;
-    ResultCode rc = file->provider->open(file->provider_context, file->inner, DRIVE_OPEN_WRITE, &out);
+    ResultCode rc =
+        file->provider->open(file->provider_context, file->inner, DRIVE_OPEN_WRITE, &out);
     if (rc != RC_OK) return write_failure_code_of(rc);
     rc = file->provider->write(out, file->buffer.data(), file->buffer.size());
     ResultCode closed = file->provider->close(out);
@@ -172,7 +176,8 @@ static ResultCode file_open(TextFile** file, const PathParts& parts, bool append
     }
     std::string host;
     ResultCode rc = RC_OK;
-    if (drive_provider_find(opened->path, &opened->provider, &opened->provider_context, &opened->inner)) {
+    if (drive_provider_find(opened->path, &opened->provider, &opened->provider_context,
+                            &opened->inner)) {
         rc = provided_prepare(opened, append);
     } else if ((rc = host_path_resolve(opened->path, &host)) == RC_OK) {
         opened->target = target_of(host);

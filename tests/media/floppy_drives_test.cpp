@@ -1,23 +1,23 @@
 // Floppy drives seen through the engine's file services: a folder of disk
 // images, one image, a device node, the folder -D names, and the host's drive
 // kinds; the images judged by the Debian disk tools.
-#include <gtest/gtest.h>
+#include "media/floppy_drives.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "media/fat_format.h"
 #include "media/fat_test_tools.h"
-#include "media/floppy_drives.h"
 #include "media/floppy_operations.h"
 #include "media/floppy_probe.h"
+#include "support/test_support.h"
 #include "sys/binary_file.h"
 #include "sys/directory.h"
 #include "sys/files.h"
 #include "sys/host_paths.h"
 #include "sys/text_file.h"
 #include "sys/volumes.h"
-#include "support/test_support.h"
 
 namespace {
 
@@ -48,7 +48,8 @@ std::string read_engine_file(std::string_view path) {
     std::string bytes;
     char buffer[4096];
     size_t got = 0;
-    while (binary_file_read(file, buffer, sizeof buffer, &got) == RC_OK && got > 0) bytes.append(buffer, got);
+    while (binary_file_read(file, buffer, sizeof buffer, &got) == RC_OK && got > 0)
+        bytes.append(buffer, got);
     binary_file_close(file);
     return bytes;
 }
@@ -59,8 +60,8 @@ std::string listing_of(std::string_view path) {
     if (!listing) return "<cannot list>";
     std::string out;
     while (directory_next(listing) == RC_OK)
-        out += directory_entry_name(listing) + (directory_entry_is_directory(listing) ? "/" : "") + " " +
-               std::to_string(directory_entry_size(listing)) + "|";
+        out += directory_entry_name(listing) + (directory_entry_is_directory(listing) ? "/" : "") +
+               " " + std::to_string(directory_entry_size(listing)) + "|";
     directory_close(listing);
     return out;
 }
@@ -107,7 +108,8 @@ TEST_F(FloppyDrives, AFolderOfImagesTakesFilesAndFindsDisksByLabelInALaterRun) {
     ASSERT_EQ(text_file_open_write(&notes, "A:\\Release Notes", "", "Read me first", "txt"), RC_OK);
     text_file_write_text(notes, "line one\n");
     ASSERT_EQ(text_file_close(notes), RC_OK);
-    ASSERT_EQ(text_file_open_append(&notes, "A:\\RELEASE NOTES", "", "read me first", "TXT"), RC_OK);
+    ASSERT_EQ(text_file_open_append(&notes, "A:\\RELEASE NOTES", "", "read me first", "TXT"),
+              RC_OK);
     text_file_write_text(notes, "line two\n");
     ASSERT_EQ(text_file_close(notes), RC_OK);
 
@@ -117,7 +119,8 @@ TEST_F(FloppyDrives, AFolderOfImagesTakesFilesAndFindsDisksByLabelInALaterRun) {
     ASSERT_EQ(disk_root_is_empty("A:\\", &empty_now), RC_OK);
     EXPECT_FALSE(empty_now);
     ASSERT_EQ(volume_space("A:\\", &free_bytes, &cluster), RC_OK);
-    EXPECT_EQ(free_bytes, 730112u - 98u * 1024 - 2u * 1024);  // 98 clusters of data, a directory, the notes
+    EXPECT_EQ(free_bytes,
+              730112u - 98u * 1024 - 2u * 1024);  // 98 clusters of data, a directory, the notes
 
     // The tools read the image as we wrote it.
     const std::string image = dir.at("PRODUCT_1.img");
@@ -263,7 +266,8 @@ TEST_F(FloppyDrives, AnImageFromMformatAndACorruptImageInTheFolder) {
     ASSERT_EQ(floppy_drive_bind("A:\\", FLOPPY_FOLDER, dir.path()), RC_OK);
     std::string base = "TOOLDISK";
     uint32_t number = 0;
-    EXPECT_EQ(disk_check_label("A:\\", &base, &number), RC_OS_ERROR);  // "TOOLDISK 0" is not on any disk
+    EXPECT_EQ(disk_check_label("A:\\", &base, &number),
+              RC_OS_ERROR);  // "TOOLDISK 0" is not on any disk
     ASSERT_EQ(floppy_drive_bind("A:\\", FLOPPY_IMAGE, dir.at("JUNK.img")), RC_OK);
     EXPECT_EQ(volume_label("A:\\", &label), RC_FILE_CORRUPT);
     EXPECT_EQ(disk_check_label("A:\\", &base, &number), RC_OS_ERROR);
@@ -301,7 +305,8 @@ TEST_F(FloppyDrives, ADashDFolderBecomesTheDriveAndFdZeroBecomesA) {
 
 TEST_F(FloppyDrives, DriveKindsComeFromTheBlockDevicesOfTheHost) {
     TempDir sys, dev;
-    auto device = [&](const std::string& name, const char* removable, const char* sectors, bool node) {
+    auto device = [&](const std::string& name, const char* removable, const char* sectors,
+                      bool node) {
         write_host_file(sys.at("block/" + name + "/removable"), std::string(removable) + "\n");
         write_host_file(sys.at("block/" + name + "/size"), std::string(sectors) + "\n");
         if (node) write_host_file(dev.at(name), "");
@@ -312,11 +317,12 @@ TEST_F(FloppyDrives, DriveKindsComeFromTheBlockDevicesOfTheHost) {
     device("sdb", "1", "1440", true);      // a USB drive with a 720 KB disk
     device("sdc", "1", "31116288", true);  // a memory stick
     device("sdd", "1", "720", true);
-    write_host_file(dev.at("fd"), "");     // /dev/fd is no drive
+    write_host_file(dev.at("fd"), "");  // /dev/fd is no drive
 
     std::vector<FloppyDevice> found = floppy_devices_probe(sys.path(), dev.path());
     std::string seen;
-    for (const FloppyDevice& d : found) seen += d.device.substr(dev.path().size()) + "=" + std::to_string(d.kind) + " ";
+    for (const FloppyDevice& d : found)
+        seen += d.device.substr(dev.path().size()) + "=" + std::to_string(d.kind) + " ";
     EXPECT_EQ(seen, "/fd0=4 /sdb=3 /sdd=1 ");
     EXPECT_EQ(floppy_kind_of_sectors(2400), FLOPPY_KIND_525_HIGH);
     EXPECT_EQ(floppy_kind_of_sectors(5760), FLOPPY_KIND_35_HIGH);

@@ -1,7 +1,8 @@
 // Which provider answers a path, and what part of the path it gets.
+#include "sys/drive_providers.h"
+
 #include <gtest/gtest.h>
 
-#include "sys/drive_providers.h"
 #include "sys/volumes.h"
 
 namespace {
@@ -34,7 +35,8 @@ TEST(DriveProviders, APathGoesToTheLongestRootAboveIt) {
     static int drive_a = 1, folder = 2, inner_folder = 3;
     ASSERT_EQ(drive_provider_register("a:\\", numbered_provider(), &drive_a), RC_OK);
     ASSERT_EQ(drive_provider_register("Z:\\tmp\\Floppies\\", numbered_provider(), &folder), RC_OK);
-    ASSERT_EQ(drive_provider_register("\\tmp\\floppies\\inner", numbered_provider(), &inner_folder), RC_OK);
+    ASSERT_EQ(drive_provider_register("\\tmp\\floppies\\inner", numbered_provider(), &inner_folder),
+              RC_OK);
 
     EXPECT_EQ(reached("A:\\SETUP.EXE"), "1:\\SETUP.EXE");
     EXPECT_EQ(reached("a:SETUP.EXE"), "1:SETUP.EXE");
