@@ -80,6 +80,23 @@ void floppy_drive_unbind(std::string_view root) {
     if (drive) drive_release(drive);
 }
 
+static bool name_is_image(const std::string& name) {
+    return name.size() > 4 &&
+           text_equal_nocase(std::string_view(name).substr(name.size() - 4), ".img");
+}
+
+// Whether the host folder holds disk images and nothing else (or nothing at
+// all): only such a folder is taken for a drive, so that a -D naming a
+// folder of other files (a staging area, the current directory) leaves
+// those files to the host.
+static bool folder_holds_only_images(const std::string& folder) {
+    std::vector<std::string> names;
+    if (host_directory_read(folder, &names) != 0) return false;
+    for (const std::string& name : names)
+        if (!name_is_image(name) || !host_is(folder + "/" + name, S_IFREG)) return false;
+    return true;
+}
+
 // The root that -D made a drive, to be unbound when -D names another.
 static std::string& followed_root() {
     static std::string root;
@@ -96,9 +113,9 @@ void floppy_root_follow(const std::string& root) {
         return;  // already on a floppy drive
     std::string host;
     if (host_path_resolve(root, &host) != RC_OK) return;
-    FloppyBinding binding = host_is(host, S_IFDIR)   ? FLOPPY_FOLDER
-                            : host_is(host, S_IFREG) ? FLOPPY_IMAGE
-                                                     : FLOPPY_UNBOUND;
+    FloppyBinding binding = FLOPPY_UNBOUND;
+    if (host_is(host, S_IFDIR) && folder_holds_only_images(host)) binding = FLOPPY_FOLDER;
+    if (host_is(host, S_IFREG) && name_is_image(host)) binding = FLOPPY_IMAGE;
     if (binding == FLOPPY_UNBOUND) return;
     if (floppy_drive_bind(root, binding, host) == RC_OK) followed_root() = root;
 }
@@ -152,11 +169,6 @@ static bool image_label(const std::string& image, std::string* label) {
 static bool image_has_label(const std::string& image, std::string_view label) {
     std::string found;
     return image_label(image, &found) && text_equal_nocase(found, label);
-}
-
-static bool name_is_image(const std::string& name) {
-    return name.size() > 4 &&
-           text_equal_nocase(std::string_view(name).substr(name.size() - 4), ".img");
 }
 
 // The image of the folder labelled `label`: the one named after the label

@@ -1,7 +1,6 @@
-// Floppy drives: a drive root ("A:\", or the host folder -D names) bound to a
-// block device, to one disk image, or to a folder of disk images named after
-// their labels; which disk is in each drive. Owns the floppy drive table.
-// Needs the FAT volume module and sys/drive_providers (media/floppy_provider).
+// Floppy drives: a drive root bound to a block device, one disk image, or a
+// folder of images named after their labels, and which disk is in each.
+// Owns the floppy drive table; needs the FAT module and sys/drive_providers.
 #pragma once
 
 #include <string>
@@ -39,11 +38,14 @@ void floppy_drive_unbind(std::string_view root);
 FloppyDrive* floppy_drive_find(std::string_view root);
 
 // The start of a program that cuts disks: A: is bound to `dev_root`/fd0
-// (dev_root is "/dev" but for tests) when that exists, and from now on a
-// floppy root set by -D that names a host folder (or an image file) makes
-// that folder (or image) a floppy drive, unless the root already lies on one.
+// (dev_root is "/dev" but for tests) when that exists, and from now on each
+// floppy root that -D sets is followed by floppy_root_follow.
 void floppy_drives_start(const std::string& dev_root);
-// The -D rule alone: binds `root` when it names a host folder or image file.
+// The -D rule: a root that lies on no floppy drive yet and names a host
+// folder holding only disk images ("*.img", or nothing at all) makes that
+// folder a drive; one naming an image file ("*.img") makes that image a
+// drive. Any other root stays a host path. The drive made for the former
+// root is unbound first.
 void floppy_root_follow(const std::string& root);
 
 // Puts a blank disk of medium `medium` (a media-table name) in the drive:

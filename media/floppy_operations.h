@@ -1,7 +1,6 @@
-// The drive operations disk cutting and the front ends call on the floppy
-// drive root: check and set a disk's label, whether the root is empty, and
-// the kind of a drive. Work through sys/volumes and sys/directory, so any
-// root answers; needs media/floppy_drives and media/floppy_probe for kinds.
+// Drive operations on a floppy root: check and set a disk's label, whether
+// the root is empty, a drive's kind. Needs sys/volumes, sys/directory,
+// media/floppy_drives and media/floppy_probe.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,6 @@
-// The floppy drives of the host and their kinds (0 to 4): the fd block
-// devices and the removable block devices of a floppy's size, as the block
-// devices' statistics folder (/sys) describes them. Needs only the C library.
+// The host's floppy drives and their kinds (0 to 4): fd block devices and
+// removable block devices of a floppy's size, as the block devices' statistics
+// folder (/sys) describes them. Needs sys/host_paths and sys/text.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,6 @@
-// Drive providers: the hook through which a drive that is not a host folder
-// (a floppy drive holding a FAT disk) answers the file services. A provider
-// is registered for a root (a drive letter "A:\" or a folder "Z:\floppies");
-// every engine path under that root goes to it. Owns the provider table.
+// Drive providers: how a drive that is no host folder (a floppy disk) answers
+// the file services; a provider registered for a root ("A:\", "Z:\floppies")
+// gets every engine path under it. Owns the provider table.
 #pragma once
 
 #include <cstddef>

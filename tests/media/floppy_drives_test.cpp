@@ -301,6 +301,17 @@ TEST_F(FloppyDrives, ADashDFolderBecomesTheDriveAndFdZeroBecomesA) {
     EXPECT_TRUE(exists);
     ASSERT_EQ(volume_label("A:\\", &label), RC_OK);
     EXPECT_EQ(label, "DEVDISK");
+
+    // -D with an image file makes that image the drive; with a folder of
+    // other files (a staging area, say) the files stay the host's.
+    floppy_root_set(root + "\\DEE_1.img");
+    ASSERT_EQ(volume_label(root + "\\DEE_1.img", &label), RC_OK);
+    EXPECT_EQ(label, "DEE 1");
+    EXPECT_EQ(read_engine_file(root + "\\dee_1.img\\data.cab"), "cab");
+    write_host_file(dir.at("kit/setup.inf"), "inf");
+    floppy_root_set(root);
+    EXPECT_EQ(read_engine_file(root + "\\kit\\setup.inf"), "inf");
+    EXPECT_EQ(floppy_drive_kind(root, "/nonexistent"), FLOPPY_KIND_NONE);
 }
 
 TEST_F(FloppyDrives, DriveKindsComeFromTheBlockDevicesOfTheHost) {
