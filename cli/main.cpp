@@ -1,11 +1,13 @@
 // The console command: converts the host paths among its words to the
 // engine's form, runs the engine once with a log that writes every ended
 // line to standard output, and exits 0 when the run succeeded, 1 otherwise.
+// Floppy drives are set up first: A: on /dev/fd0, and the folder -D names.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "engine/engine_main.h"
+#include "media/floppy_drives.h"
 #include "sys/host_paths.h"
 
 int main(int argc, char** argv) {
@@ -20,6 +22,7 @@ int main(int argc, char** argv) {
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fflush(stdout);
     };
+    floppy_drives_start("/dev");
     RunContext rc;
     if (engine_attach(&rc, &log) != RC_OK) {
         std::fputs("diskward: out of memory\n", stderr);

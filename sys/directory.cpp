@@ -5,15 +5,19 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
+#include "sys/drive_providers.h"
 #include "sys/host_io.h"
 #include "sys/host_paths.h"
 
 struct DirectoryListing {
     std::string host_directory;
     std::vector<std::string> names;  // in delivery order
+    bool provided = false;           // the entries come from a drive provider
+    std::vector<DriveEntry> entries; // a provider's entries, in delivery order
     size_t next_index = 0;
     int read_error = 0;  // a failure while reading the names, reported at the end
     std::string entry_name;
@@ -21,7 +25,26 @@ struct DirectoryListing {
     bool entry_is_directory = false;
 };
 
+// A listing of a provider's directory, taken whole when it starts.
+static DirectoryListing* provided_open(const DriveProvider* provider, void* context,
+                                       const std::string& inner) {
+    std::vector<DriveEntry> entries;
+    if (provider->list(context, inner, &entries) != RC_OK) return nullptr;
+    std::sort(entries.begin(), entries.end(), [](const DriveEntry& a, const DriveEntry& b) {
+        return host_name_before(a.name, b.name);
+    });
+    DirectoryListing* listing = new DirectoryListing;
+    listing->provided = true;
+    listing->entries = std::move(entries);
+    return listing;
+}
+
 DirectoryListing* directory_open(std::string_view directory) {
+    const DriveProvider* provider = nullptr;
+    void* context = nullptr;
+    std::string inner;
+    if (drive_provider_find(directory, &provider, &context, &inner))
+        return provided_open(provider, context, inner);
     std::string host_directory;
     if (host_path_resolve(directory, &host_directory) != RC_OK) return nullptr;
     struct stat info;
@@ -64,6 +87,14 @@ static ResultCode entry_examine(DirectoryListing* listing, const std::string& na
 ResultCode directory_next(DirectoryListing* listing) {
     if (!listing) return RC_NO_OBJECT;
     entry_clear(listing);
+    if (listing->provided) {
+        if (listing->next_index >= listing->entries.size()) return RC_NO_MORE_ENTRIES;
+        const DriveEntry& entry = listing->entries[listing->next_index++];
+        listing->entry_name = entry.name;
+        listing->entry_size = entry.size;
+        listing->entry_is_directory = entry.is_directory;
+        return RC_OK;
+    }
     while (listing->next_index < listing->names.size()) {
         const std::string& name = listing->names[listing->next_index++];
         ResultCode rc = entry_examine(listing, name);

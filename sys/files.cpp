@@ -8,12 +8,36 @@
 
 #include <cerrno>
 
+#include "sys/drive_providers.h"
 #include "sys/host_io.h"
 #include "sys/host_paths.h"
 #include "sys/paths.h"
 
+// The provider answering for `path`, with the part of the path below its root.
+struct ProvidedPath {
+    const DriveProvider* provider = nullptr;
+    void* context = nullptr;
+    std::string inner;
+};
+
+static bool provided(std::string_view path, ProvidedPath* out) {
+    return drive_provider_find(path, &out->provider, &out->context, &out->inner);
+}
+
+// A drive without a disk, or a path missing on its disk.
+static bool provided_absent(ResultCode rc) {
+    return rc == RC_FILE_NOT_FOUND || rc == RC_DEVICE_NOT_READY;
+}
+
 ResultCode file_exists(std::string_view path, bool* exists) {
     *exists = false;
+    ProvidedPath on;
+    if (provided(path, &on)) {
+        DriveEntry entry;
+        ResultCode rc = on.provider->stat(on.context, on.inner, &entry);
+        *exists = rc == RC_OK;
+        return provided_absent(rc) ? RC_OK : rc;
+    }
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     if (rc == RC_FILE_NOT_FOUND) return RC_OK;
@@ -28,6 +52,11 @@ ResultCode file_exists(std::string_view path, bool* exists) {
 }
 
 ResultCode file_delete(std::string_view path) {
+    ProvidedPath on;
+    if (provided(path, &on)) {
+        ResultCode rc = on.provider->remove(on.context, on.inner);
+        return rc == RC_FILE_NOT_FOUND ? RC_OK : rc;
+    }
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     if (rc == RC_FILE_NOT_FOUND) return RC_OK;
@@ -43,6 +72,15 @@ ResultCode file_delete(std::string_view path) {
 }
 
 ResultCode file_size(std::string_view path, uint32_t* size) {
+    ProvidedPath on;
+    if (provided(path, &on)) {
+        DriveEntry entry;
+        ResultCode rc = on.provider->stat(on.context, on.inner, &entry);
+        if (rc != RC_OK) return rc;
+        if (entry.is_directory) return RC_OS_ERROR;
+        *size = entry.size;
+        return RC_OK;
+    }
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     if (rc != RC_OK) return rc;
@@ -58,34 +96,49 @@ ResultCode file_size(std::string_view path, uint32_t* size) {
     return rc;
 }
 
-ResultCode file_copy_times(std::string_view source, std::string_view destination) {
-    std::string host_source, host_destination;
-    ResultCode rc = host_path_resolve(source, &host_source);
-    if (rc == RC_OK) rc = host_path_resolve(destination, &host_destination);
-    if (rc != RC_OK) return rc;
-    struct stat info;
-    if (host_stat(host_source.c_str(), &info) != 0) return host_error_code(errno);
-    const struct timespec times[2] = {info.st_atim, info.st_mtim};
-    if (host_set_times(host_destination.c_str(), times) != 0) return host_error_code(errno);
-    return RC_OK;
-}
-
-// The modification time of an engine path in *mtime.
-static ResultCode modification_time(std::string_view path, struct timespec* mtime) {
+// The access and modification times of an engine path.
+static ResultCode path_times(std::string_view path, struct timespec times[2]) {
+    ProvidedPath on;
+    if (provided(path, &on)) {
+        DriveEntry entry;
+        ResultCode rc = on.provider->stat(on.context, on.inner, &entry);
+        times[0] = entry.access_time;
+        times[1] = entry.write_time;
+        return rc;
+    }
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     if (rc != RC_OK) return rc;
     struct stat info;
     if (host_stat(host.c_str(), &info) != 0) return host_error_code(errno);
-    *mtime = info.st_mtim;
+    times[0] = info.st_atim;
+    times[1] = info.st_mtim;
     return RC_OK;
 }
 
-ResultCode file_not_older(std::string_view first, std::string_view second, bool* not_older) {
-    struct timespec first_time, second_time;
-    ResultCode rc = modification_time(first, &first_time);
-    if (rc == RC_OK) rc = modification_time(second, &second_time);
+static ResultCode path_set_times(std::string_view path, const struct timespec times[2]) {
+    ProvidedPath on;
+    if (provided(path, &on)) return on.provider->set_times(on.context, on.inner, times);
+    std::string host;
+    ResultCode rc = host_path_resolve(path, &host);
     if (rc != RC_OK) return rc;
+    if (host_set_times(host.c_str(), times) != 0) return host_error_code(errno);
+    return RC_OK;
+}
+
+ResultCode file_copy_times(std::string_view source, std::string_view destination) {
+    struct timespec times[2];
+    ResultCode rc = path_times(source, times);
+    return rc != RC_OK ? rc : path_set_times(destination, times);
+}
+
+ResultCode file_not_older(std::string_view first, std::string_view second, bool* not_older) {
+    struct timespec first_times[2], second_times[2];
+    ResultCode rc = path_times(first, first_times);
+    if (rc == RC_OK) rc = path_times(second, second_times);
+    if (rc != RC_OK) return rc;
+    const struct timespec& first_time = first_times[1];
+    const struct timespec& second_time = second_times[1];
     *not_older = second_time.tv_sec != first_time.tv_sec ? second_time.tv_sec > first_time.tv_sec
                                                          : second_time.tv_nsec >= first_time.tv_nsec;
     return RC_OK;
@@ -96,7 +149,18 @@ static bool host_is_directory(const std::string& host) {
     return stat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+static ResultCode provided_directory_make(const ProvidedPath& on) {
+    ResultCode rc = on.provider->make_directory(on.context, on.inner);
+    if (rc == RC_OK) return rc;
+    DriveEntry entry;
+    if (on.provider->stat(on.context, on.inner, &entry) == RC_OK && entry.is_directory)
+        return RC_OK;
+    return rc;
+}
+
 ResultCode directory_make(std::string_view path) {
+    ProvidedPath on;
+    if (provided(path, &on)) return provided_directory_make(on);
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     if (rc != RC_OK) return rc;
@@ -106,7 +170,23 @@ ResultCode directory_make(std::string_view path) {
     return error == EEXIST ? RC_OS_ERROR : host_error_code(error);
 }
 
+// A directory on a provider's drive is named as written, with "\" separators.
+static ResultCode provided_full_path(std::string_view path, const ProvidedPath& on,
+                                     std::string* full_path) {
+    DriveEntry entry;
+    ResultCode rc = on.provider->stat(on.context, on.inner, &entry);
+    if (rc != RC_OK) return rc;
+    if (!entry.is_directory) return RC_FILE_NOT_FOUND;
+    std::string full = path_trim(path);
+    for (char& c : full)
+        if (c == '/') c = '\\';
+    *full_path = full;
+    return RC_OK;
+}
+
 ResultCode directory_full_path(std::string_view path, std::string* full_path) {
+    ProvidedPath on;
+    if (provided(path, &on)) return provided_full_path(path, on, full_path);
     HostLocation location;
     ResultCode rc = host_path_locate(path, &location);
     if (rc != RC_OK) return rc;
@@ -120,7 +200,24 @@ ResultCode directory_full_path(std::string_view path, std::string* full_path) {
     return RC_OK;
 }
 
+static ResultCode provided_read_all(const ProvidedPath& on, std::string* bytes) {
+    DriveFile* file = nullptr;
+    ResultCode rc = on.provider->open(on.context, on.inner, DRIVE_OPEN_READ, &file);
+    if (rc != RC_OK) return rc;
+    std::string data;
+    char buffer[65536];
+    size_t got = 0;
+    while ((rc = on.provider->read(file, buffer, sizeof buffer, &got)) == RC_OK && got > 0)
+        data.append(buffer, got);
+    ResultCode closed = on.provider->close(file);
+    if (rc == RC_OK) rc = closed;
+    if (rc == RC_OK) *bytes = std::move(data);
+    return rc;
+}
+
 ResultCode file_read_all(std::string_view path, std::string* bytes) {
+    ProvidedPath on;
+    if (provided(path, &on)) return provided_read_all(on, bytes);
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     if (rc != RC_OK) return rc;
@@ -135,6 +232,13 @@ ResultCode file_read_all(std::string_view path, std::string* bytes) {
     if (rc == RC_OK) *bytes = std::move(data);
     return rc;
 }
+
+static FloppyRootWatcher& floppy_root_watcher() {
+    static FloppyRootWatcher watcher = nullptr;
+    return watcher;
+}
+
+void floppy_root_watch(FloppyRootWatcher watcher) { floppy_root_watcher() = watcher; }
 
 static std::string& floppy_root_text() {
     static std::string root = "A:\\";
@@ -152,6 +256,7 @@ void floppy_root_set(std::string_view text) {
     }
     if (path_has_drive(root) && root[0] >= 'a' && root[0] <= 'z') root[0] = char(root[0] - 'a' + 'A');
     floppy_root_text() = root;
+    if (floppy_root_watcher()) floppy_root_watcher()(root);
 }
 
 const std::string& floppy_root() { return floppy_root_text(); }

@@ -1,6 +1,7 @@
 // File operations on engine paths: exists, delete, size, file times, make
 // directory, directory full path, whole-file read, and the floppy drive root.
-// Needs sys/host_paths and sys/host_io; owns the floppy drive root.
+// Paths under a drive provider's root go to that provider. Needs
+// sys/host_paths, sys/host_io and sys/drive_providers; owns the floppy root.
 #pragma once
 
 #include <cstdint>
@@ -59,3 +60,8 @@ ResultCode file_copy_contents(std::string_view source, std::string_view destinat
 // anything else is taken as it is, a leading drive letter upper-cased.
 void floppy_root_set(std::string_view text);
 const std::string& floppy_root();
+
+// Called with the new root each time floppy_root_set sets one, so that the
+// floppy-disk layer can make the folder it names a drive; nullptr stops it.
+using FloppyRootWatcher = void (*)(const std::string& root);
+void floppy_root_watch(FloppyRootWatcher watcher);

@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "sys/drive_providers.h"
 #include "sys/host_io.h"
 #include "sys/host_paths.h"
 
@@ -26,6 +27,11 @@ struct TextFile {
     std::string buffer;
     ResultCode failure = RC_OK;
     bool delete_on_close = false;
+    // A file on a drive provider's disk: the whole text is kept in `buffer`
+    // and written to the disk at the close.
+    const DriveProvider* provider = nullptr;
+    void* provider_context = nullptr;
+    std::string inner;
 };
 
 // The writer's code for a failed host call: 21 when no space is left (or the
@@ -33,6 +39,11 @@ struct TextFile {
 static ResultCode write_failure_code(int error) {
     ResultCode rc = host_write_error_code(error);
     return rc == RC_UNABLE_TO_WRITE ? rc : RC_OS_ERROR;
+}
+
+// The writer's code for a failed provider operation: 0, 21, else 29.
+static ResultCode write_failure_code_of(ResultCode rc) {
+    return rc == RC_OK || rc == RC_UNABLE_TO_WRITE ? rc : RC_OS_ERROR;
 }
 
 // The host file to replace: the file a symbolic link points to, so that the
@@ -109,6 +120,53 @@ static void file_discard(TextFile* file) {
     delete file;
 }
 
+// Takes the former contents of a provider's file, when appending, into the buffer.
+static ResultCode provided_prepare(TextFile* file, bool append) {
+    if (!append) return RC_OK;
+    DriveFile* former = nullptr;
+    ResultCode rc =
+        file->provider->open(file->provider_context, file->inner, DRIVE_OPEN_READ, &former);
+    if (rc == RC_FILE_NOT_FOUND) return RC_OK;
+    if (rc != RC_OK) return RC_OS_ERROR;
+    char chunk[65536];
+    size_t got = 0;
+    while ((rc = file->provider->read(former, chunk, sizeof chunk, &got)) == RC_OK && got > 0)
+        file->buffer.append(chunk, got);
+    file->provider->close(former);
+    return rc == RC_OK ? RC_OK : RC_OS_ERROR;
+}
+
+// Whether the text fits on the disk in place of the former file, so that a
+// full disk refuses the text before the former file is emptied.
+static bool provided_text_fits(const TextFile* file) {
+    uint32_t free_bytes = 0, cluster = 0;
+    if (file->provider->space(file->provider_context, &free_bytes, &cluster) != RC_OK ||
+        cluster == 0)
+        return true;
+    DriveEntry former;
+    uint64_t available = free_bytes;
+    if (file->provider->stat(file->provider_context, file->inner, &former) == RC_OK)
+        available += (uint64_t(former.size) + cluster - 1) / cluster * cluster;
+    return (uint64_t(file->buffer.size()) + cluster - 1) / cluster * cluster <= available;
+}
+
+// Writes the whole text of a provider's file in its place.
+static ResultCode provided_publish(TextFile* file) {
+    if (file->delete_on_close) {
+        ResultCode rc = file->provider->remove(file->provider_context, file->inner);
+        return rc == RC_FILE_NOT_FOUND ? RC_OK : rc;
+    }
+    if (file->failure != RC_OK) return file->failure;
+    if (!provided_text_fits(file)) return RC_UNABLE_TO_WRITE;
+    DriveFile* out = nullptr;
+    ResultCode rc =
+        file->provider->open(file->provider_context, file->inner, DRIVE_OPEN_WRITE, &out);
+    if (rc != RC_OK) return write_failure_code_of(rc);
+    rc = file->provider->write(out, file->buffer.data(), file->buffer.size());
+    ResultCode closed = file->provider->close(out);
+    return write_failure_code_of(rc != RC_OK ? rc : closed);
+}
+
 static ResultCode file_open(TextFile** file, const PathParts& parts, bool append) {
     *file = nullptr;
     TextFile* opened = new TextFile;
@@ -121,8 +179,11 @@ static ResultCode file_open(TextFile** file, const PathParts& parts, bool append
         return RC_OK;
     }
     std::string host;
-    ResultCode rc = host_path_resolve(opened->path, &host);
-    if (rc == RC_OK) {
+    ResultCode rc = RC_OK;
+    if (drive_provider_find(opened->path, &opened->provider, &opened->provider_context,
+                            &opened->inner)) {
+        rc = provided_prepare(opened, append);
+    } else if ((rc = host_path_resolve(opened->path, &host)) == RC_OK) {
         opened->target = target_of(host);
         rc = file_prepare(opened, append);
     } else if (rc != RC_INVALID_FILE_NAME) {
@@ -154,6 +215,7 @@ ResultCode text_file_open_append(TextFile** file, std::string_view absolute,
 
 // Hands the buffered text to the host; the first failure is kept.
 static void buffer_flush(TextFile* file) {
+    if (file->provider) return;
     if (file->failure == RC_OK && !file->buffer.empty()) {
         int error = host_write_all(file->fd, file->buffer.data(), file->buffer.size());
         if (error != 0) file->failure = write_failure_code(error);
@@ -233,6 +295,11 @@ ResultCode text_file_close(TextFile* file) {
     buffer_flush(file);
     ResultCode rc = file->failure;
     if (file->standard_output) {  // never closed
+        file_discard(file);
+        return rc;
+    }
+    if (file->provider) {
+        rc = provided_publish(file);
         file_discard(file);
         return rc;
     }

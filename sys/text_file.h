@@ -1,6 +1,7 @@
 // The text-file writer: text mode (line feed becomes CR LF), written to a
 // temporary file that replaces the target only after every write succeeded.
-// Needs sys/paths, sys/host_paths and sys/host_io; owns its handles.
+// A file on a drive provider's disk is written there at the close.
+// Needs sys/paths, sys/host_paths, sys/host_io, sys/drive_providers; owns its handles.
 #pragma once
 
 #include <cstdint>

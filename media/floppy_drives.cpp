@@ -1,0 +1,243 @@
+// The floppy drive table, the disk in each drive, and the folder of images
+// behind a folder drive.
+#include "media/floppy_drives.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <ctime>
+
+#include "media/fat_format.h"
+#include "media/fat_root.h"
+#include "media/floppy_provider.h"
+#include "media/media_table.h"
+#include "sys/drive_providers.h"
+#include "sys/files.h"
+#include "sys/host_paths.h"
+#include "sys/paths.h"
+#include "sys/text.h"
+
+// A letter or two and the folder -D names are all a run binds.
+constexpr size_t DRIVE_LIMIT = 8;
+
+static FloppyDrive* drive_table() {
+    static FloppyDrive drives[DRIVE_LIMIT];
+    return drives;
+}
+
+// The root as the table keeps it: "\" separators, a drive's letter in upper
+// case, no trailing separator but a drive's root backslash.
+static std::string root_form(std::string_view root) {
+    std::string out = path_trim(root);
+    for (char& c : out)
+        if (c == '/') c = '\\';
+    if (path_has_drive(out) && out[0] >= 'a' && out[0] <= 'z') out[0] = char(out[0] - 'a' + 'A');
+    return out;
+}
+
+FloppyDrive* floppy_drive_find(std::string_view root) {
+    std::string wanted = root_form(root);
+    for (size_t i = 0; i < DRIVE_LIMIT; ++i) {
+        FloppyDrive& drive = drive_table()[i];
+        if (!drive.root.empty() && text_equal_nocase(drive.root, wanted)) return &drive;
+    }
+    return nullptr;
+}
+
+static bool host_is(const std::string& path, mode_t type) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == type;
+}
+
+static void drive_release(FloppyDrive* drive) {
+    if (drive->users > 0) fat_volume_close(&drive->volume);
+    drive_provider_unregister(drive->root);
+    *drive = FloppyDrive{};
+}
+
+ResultCode floppy_drive_bind(std::string_view root, FloppyBinding binding,
+                             const std::string& host_path) {
+    std::string key = root_form(root);
+    if (key.empty() || binding == FLOPPY_UNBOUND) return RC_INVALID_FILE_NAME;
+    struct stat info;
+    if (stat(host_path.c_str(), &info) != 0) return RC_FILE_NOT_FOUND;
+    FloppyDrive* drive = floppy_drive_find(key);
+    for (size_t i = 0; !drive && i < DRIVE_LIMIT; ++i)
+        if (drive_table()[i].root.empty()) drive = &drive_table()[i];
+    if (!drive) return RC_OS_ERROR;
+    if (!drive->root.empty()) drive_release(drive);
+    drive->root = key;
+    drive->binding = binding;
+    drive->host_path = host_path;
+    drive->disk = binding == FLOPPY_FOLDER ? std::string() : host_path;
+    ResultCode rc = drive_provider_register(key, floppy_provider(), drive);
+    if (rc != RC_OK) *drive = FloppyDrive{};
+    return rc;
+}
+
+void floppy_drive_unbind(std::string_view root) {
+    FloppyDrive* drive = floppy_drive_find(root);
+    if (drive) drive_release(drive);
+}
+
+static bool name_is_image(const std::string& name) {
+    return name.size() > 4 &&
+           text_equal_nocase(std::string_view(name).substr(name.size() - 4), ".img");
+}
+
+// Whether the host folder holds disk images and nothing else (or nothing at
+// all): only such a folder is taken for a drive, so that a -D naming a
+// folder of other files (a staging area, the current directory) leaves
+// those files to the host.
+static bool folder_holds_only_images(const std::string& folder) {
+    std::vector<std::string> names;
+    if (host_directory_read(folder, &names) != 0) return false;
+    for (const std::string& name : names)
+        if (!name_is_image(name) || !host_is(folder + "/" + name, S_IFREG)) return false;
+    return true;
+}
+
+// The root that -D made a drive, to be unbound when -D names another.
+static std::string& followed_root() {
+    static std::string root;
+    return root;
+}
+
+void floppy_root_follow(const std::string& root) {
+    if (!followed_root().empty()) floppy_drive_unbind(followed_root());
+    followed_root().clear();
+    const DriveProvider* provider = nullptr;
+    void* context = nullptr;
+    std::string inner;
+    if (drive_provider_find(root, &provider, &context, &inner))
+        return;  // already on a floppy drive
+    std::string host;
+    if (host_path_resolve(root, &host) != RC_OK) return;
+    FloppyBinding binding = FLOPPY_UNBOUND;
+    if (host_is(host, S_IFDIR) && folder_holds_only_images(host)) binding = FLOPPY_FOLDER;
+    if (host_is(host, S_IFREG) && name_is_image(host)) binding = FLOPPY_IMAGE;
+    if (binding == FLOPPY_UNBOUND) return;
+    if (floppy_drive_bind(root, binding, host) == RC_OK) followed_root() = root;
+}
+
+void floppy_drives_start(const std::string& dev_root) {
+    std::string device = dev_root + "/fd0";
+    if (host_is(device, S_IFBLK) || host_is(device, S_IFREG))
+        floppy_drive_bind("A:\\", FLOPPY_DEVICE, device);
+    floppy_root_watch(floppy_root_follow);
+}
+
+std::string floppy_image_name(std::string_view label) {
+    if (label.empty()) return std::string();
+    std::string name;
+    for (char c : label) {
+        bool kept = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_';
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+        else if (!kept)
+            c = '_';
+        name += c;
+    }
+    return name + ".img";
+}
+
+ResultCode floppy_volume_acquire(FloppyDrive* drive, FatVolume** volume) {
+    if (drive->disk.empty()) return RC_DEVICE_NOT_READY;
+    if (drive->users == 0) {
+        ResultCode rc = fat_volume_open(drive->disk, &drive->volume);
+        if (rc == RC_FILE_NOT_FOUND) return RC_DEVICE_NOT_READY;
+        if (rc != RC_OK) return rc;
+    }
+    ++drive->users;
+    *volume = &drive->volume;
+    return RC_OK;
+}
+
+void floppy_volume_release(FloppyDrive* drive) {
+    if (drive->users > 0 && --drive->users == 0) fat_volume_close(&drive->volume);
+}
+
+// The label of the image file `image`; false when it is not a readable volume.
+static bool image_label(const std::string& image, std::string* label) {
+    FatVolume volume;
+    if (fat_volume_open(image, &volume) != RC_OK) return false;
+    bool read = fat_volume_label(volume, label) == RC_OK;
+    fat_volume_close(&volume);
+    return read;
+}
+
+static bool image_has_label(const std::string& image, std::string_view label) {
+    std::string found;
+    return image_label(image, &found) && text_equal_nocase(found, label);
+}
+
+// The image of the folder labelled `label`: the one named after the label
+// first, else the first in delivery order. Empty when there is none.
+static std::string folder_find_label(const std::string& folder, std::string_view label) {
+    std::string named = folder + "/" + floppy_image_name(label);
+    if (host_is(named, S_IFREG) && image_has_label(named, label)) return named;
+    std::vector<std::string> names;
+    host_directory_read(folder, &names);
+    for (const std::string& name : names) {
+        std::string image = folder + "/" + name;
+        if (name_is_image(name) && host_is(image, S_IFREG) && image_has_label(image, label))
+            return image;
+    }
+    return std::string();
+}
+
+ResultCode floppy_drive_insert_labelled(FloppyDrive* drive, std::string_view label) {
+    if (drive->binding != FLOPPY_FOLDER || label.empty()) return RC_OK;
+    if (!drive->disk.empty() && drive->users == 0 && image_has_label(drive->disk, label))
+        return RC_OK;
+    std::string image = folder_find_label(drive->host_path, label);
+    if (image.empty() || image == drive->disk) return RC_OK;
+    if (drive->users > 0) return RC_SHARING_VIOLATION;
+    drive->disk = image;
+    return RC_OK;
+}
+
+// The first of `stem`, `stem`~2, `stem`~3 ... ".img" that is free in `folder`.
+static std::string folder_free_name(const std::string& folder, const std::string& stem,
+                                    const char* mark) {
+    std::string name = folder + "/" + stem + ".img";
+    for (unsigned n = 2; host_is(name, S_IFREG) || host_is(name, S_IFDIR); ++n)
+        name = folder + "/" + stem + mark + std::to_string(n) + ".img";
+    return name;
+}
+
+ResultCode floppy_drive_name_disk(FloppyDrive* drive, std::string_view label) {
+    std::string name = floppy_image_name(label);
+    if (drive->binding != FLOPPY_FOLDER || name.empty()) return RC_OK;
+    std::string target = drive->host_path + "/" + name;
+    if (target == drive->disk) return RC_OK;
+    if (host_is(target, S_IFREG)) {
+        std::string aside =
+            folder_free_name(drive->host_path, name.substr(0, name.size() - 4), "~");
+        if (std::rename(target.c_str(), aside.c_str()) != 0) return RC_UNABLE_TO_WRITE;
+    }
+    if (std::rename(drive->disk.c_str(), target.c_str()) != 0) return RC_UNABLE_TO_WRITE;
+    drive->disk = target;
+    return RC_OK;
+}
+
+// A serial number for a new volume: the time, made different for each disk of a run.
+static uint32_t new_serial() {
+    static uint32_t count = 0;
+    return uint32_t(time(nullptr)) ^ (++count * 0x9E3779B9u);
+}
+
+ResultCode floppy_drive_insert_blank(std::string_view root, std::string_view medium) {
+    FloppyDrive* drive = floppy_drive_find(root);
+    if (!drive) return RC_FILE_NOT_FOUND;
+    if (!media_find(medium)) return RC_INVALID_MEDIA_SIZE;
+    if (drive->binding == FLOPPY_DEVICE) return RC_DEVICE_NOT_READY;
+    if (drive->users > 0) return RC_SHARING_VIOLATION;
+    std::string image = drive->binding == FLOPPY_IMAGE
+                            ? drive->host_path
+                            : folder_free_name(drive->host_path, "BLANK", "-");
+    ResultCode rc = fat_format_image(image, medium, "", new_serial());
+    if (rc != RC_OK) return rc;
+    drive->disk = image;
+    return RC_OK;
+}

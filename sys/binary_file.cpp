@@ -1,0 +1,79 @@
+// Binary files on the host.
+#include "sys/binary_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "sys/drive_providers.h"
+#include "sys/host_io.h"
+#include "sys/host_paths.h"
+
+// A host file (fd), or a file of a drive provider (drive_file).
+struct BinaryFile {
+    int fd = -1;
+    const DriveProvider* provider = nullptr;
+    DriveFile* drive_file = nullptr;
+};
+
+static ResultCode provided_open(BinaryFile** file, const DriveProvider* provider, void* context,
+                                const std::string& inner, BinaryMode mode) {
+    DriveFile* drive_file = nullptr;
+    ResultCode rc = provider->open(
+        context, inner, mode == BINARY_READ ? DRIVE_OPEN_READ : DRIVE_OPEN_WRITE, &drive_file);
+    if (rc != RC_OK) return rc;
+    *file = new BinaryFile{-1, provider, drive_file};
+    return RC_OK;
+}
+
+ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode mode) {
+    if (!file) return RC_NO_OBJECT;
+    *file = nullptr;
+    const DriveProvider* provider = nullptr;
+    void* context = nullptr;
+    std::string inner;
+    if (drive_provider_find(path, &provider, &context, &inner))
+        return provided_open(file, provider, context, inner, mode);
+    std::string host;
+    ResultCode rc = host_path_resolve(path, &host);
+    if (rc != RC_OK) return rc;
+    int flags = mode == BINARY_READ ? O_RDONLY : (O_WRONLY | O_CREAT | O_TRUNC);
+    int fd = host_open(host.c_str(), flags | O_CLOEXEC, 0666);
+    if (fd < 0) return host_error_code(errno);
+    *file = new BinaryFile{fd};
+    return RC_OK;
+}
+
+ResultCode binary_file_read(BinaryFile* file, void* buffer, size_t size, size_t* got) {
+    if (!file || !got) return RC_NO_OBJECT;
+    *got = 0;
+    if (file->provider) return file->provider->read(file->drive_file, buffer, size, got);
+    long n = host_read(file->fd, static_cast<char*>(buffer), size);
+    if (n < 0) return RC_UNABLE_TO_READ;
+    *got = size_t(n);
+    return RC_OK;
+}
+
+ResultCode binary_file_write(BinaryFile* file, const void* buffer, size_t size) {
+    if (!file) return RC_NO_OBJECT;
+    if (file->provider) return file->provider->write(file->drive_file, buffer, size);
+    int error = host_write_all(file->fd, static_cast<const char*>(buffer), size);
+    if (error == 0) return RC_OK;
+    ResultCode rc = host_write_error_code(error);
+    return rc == RC_UNABLE_TO_WRITE ? rc : RC_OS_ERROR;
+}
+
+ResultCode binary_file_close(BinaryFile* file) {
+    if (!file) return RC_NO_OBJECT;
+    if (file->provider) {
+        ResultCode rc = file->provider->close(file->drive_file);
+        delete file;
+        return rc;
+    }
+    int result = close(file->fd);
+    int error = errno;
+    delete file;
+    return result == 0 ? RC_OK : host_write_error_code(error);
+}

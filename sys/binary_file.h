@@ -1,0 +1,28 @@
+// Binary files: byte streams for the copies of staging files (plain,
+// compressed or split), read and written in chunks with no translation.
+// Written directly, so a copy that stops leaves what it wrote; the copy
+// deletes a failed piece itself.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "sys/result_code.h"
+
+struct BinaryFile;
+
+enum BinaryMode {
+    BINARY_READ,   // an existing file from its start
+    BINARY_WRITE,  // created, or emptied when it exists
+};
+
+// Opens the file at the engine path `path`. 0; 22 when a file to read is
+// missing; 27 without permission; 23 for a path over 260 characters; the
+// host error's code otherwise.
+ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode mode);
+// Reads up to `size` bytes; *got is 0 at the end of the file. 0 or 20.
+ResultCode binary_file_read(BinaryFile* file, void* buffer, size_t size, size_t* got);
+// Writes all `size` bytes. 0, or 21 when the disk is full or fails, 29 otherwise.
+ResultCode binary_file_write(BinaryFile* file, const void* buffer, size_t size);
+// Closes the file and frees the handle; the failure of the close, if any.
+ResultCode binary_file_close(BinaryFile* file);

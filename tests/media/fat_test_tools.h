@@ -1,0 +1,34 @@
+// Shared by the FAT volume tests: running the Debian disk tools (mtools and
+// dosfstools) on an image, and small helpers that write and read whole
+// files through the volume module.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "media/fat_volume.h"
+
+// Output and exit status of a shell command (standard error folded in).
+struct ToolRun {
+    int status = -1;
+    std::string output;
+};
+
+// Runs `command` with MTOOLS_SKIP_CHECK=1 set; a missing tool shows as a
+// failed run, and require_tool makes the calling test fail with its name.
+ToolRun run_tool(const std::string& command);
+void require_tool(const char* name);
+
+// `mdir -i image ::path` and `mtype -i image ::path`.
+ToolRun mdir(const std::string& image, const std::string& path = "");
+std::string mtype(const std::string& image, const std::string& path);
+// `fsck.fat -n image`; status 0 means no error was found.
+ToolRun fsck(const std::string& image);
+
+// Writes `bytes` to `path` in one call per 49152 bytes; returns the first
+// failure (RC_OK when all went well). Reads a whole file back.
+ResultCode put_file(FatVolume* volume, std::string_view path, const std::string& bytes);
+std::string get_file(FatVolume* volume, std::string_view path);
+
+// Bytes of a recognisable pattern, different for each seed.
+std::string pattern_bytes(size_t size, unsigned seed);

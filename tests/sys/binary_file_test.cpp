@@ -1,0 +1,56 @@
+#include "sys/binary_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "support/test_support.h"
+#include "sys/host_io.h"
+#include "sys/volumes.h"
+
+TEST(BinaryFile, WritesAndReadsBytesUntranslated) {
+    TempDir dir;
+    std::string path = engine_path(dir.at("Data.BIN"));
+    std::string bytes("a\nb\r\n\0z", 7);
+    BinaryFile* out = nullptr;
+    ASSERT_EQ(binary_file_open(&out, path, BINARY_WRITE), RC_OK);
+    EXPECT_EQ(binary_file_write(out, bytes.data(), bytes.size()), RC_OK);
+    EXPECT_EQ(binary_file_close(out), RC_OK);
+    EXPECT_EQ(read_host_file(dir.at("Data.BIN")), bytes);
+
+    // Read back through another letter case, in small chunks.
+    BinaryFile* in = nullptr;
+    ASSERT_EQ(binary_file_open(&in, engine_path(dir.at("data.bin")), BINARY_READ), RC_OK);
+    std::string back;
+    char chunk[3];
+    size_t got = 0;
+    while (binary_file_read(in, chunk, sizeof chunk, &got) == RC_OK && got > 0) back.append(chunk, got);
+    EXPECT_EQ(binary_file_close(in), RC_OK);
+    EXPECT_EQ(back, bytes);
+}
+
+TEST(BinaryFile, ReportsMissingFilesAndFullDisks) {
+    TempDir dir;
+    BinaryFile* file = nullptr;
+    EXPECT_EQ(binary_file_open(&file, engine_path(dir.at("none")), BINARY_READ), RC_FILE_NOT_FOUND);
+    EXPECT_EQ(file, nullptr);
+
+    ASSERT_EQ(binary_file_open(&file, engine_path(dir.at("full")), BINARY_WRITE), RC_OK);
+    file_services_fail_writes_after(4, ENOSPC);
+    EXPECT_EQ(binary_file_write(file, "0123456789", 10), RC_UNABLE_TO_WRITE);
+    file_services_faults_clear();
+    binary_file_close(file);
+    EXPECT_EQ(read_host_file(dir.at("full")), "0123");
+}
+
+TEST(Volumes, HostDirectoriesHaveSpaceButNoLabel) {
+    TempDir dir;
+    uint32_t free = 0, cluster = 0;
+    EXPECT_EQ(volume_space(engine_path(dir.path()), &free, &cluster), RC_OK);
+    EXPECT_GT(free, 0u);
+    EXPECT_GT(cluster, 0u);
+    std::string label = "x";
+    EXPECT_EQ(volume_label(engine_path(dir.path()), &label), RC_OK);
+    EXPECT_EQ(label, "");
+    EXPECT_EQ(volume_set_label(engine_path(dir.path()), "DISK1"), RC_UNABLE_TO_WRITE);
+}
