@@ -83,7 +83,12 @@ int host_directory_read(const std::string& host_directory, std::vector<std::stri
     }
     int error = errno;
     closedir(dir);
-    std::sort(names->begin(), names->end(), host_name_before);
+    // Sorted on folded copies made once, not folded again at every comparison.
+    std::vector<std::pair<std::string, std::string>> keyed;
+    keyed.reserve(names->size());
+    for (std::string& name : *names) keyed.emplace_back(text_fold(name), std::move(name));
+    std::sort(keyed.begin(), keyed.end());
+    for (size_t i = 0; i < keyed.size(); ++i) (*names)[i] = std::move(keyed[i].second);
     return error;
 }
 

@@ -225,9 +225,16 @@ static void buffer_flush(TextFile* file) {
 
 ResultCode text_file_write_text(TextFile* file, std::string_view text) {
     if (!file) return RC_OS_ERROR;
-    for (char c : text) {
-        if (c == '\n') file->buffer += '\r';
-        file->buffer += c;
+    // Whole runs between line feeds are appended at once.
+    for (size_t start = 0; start < text.size();) {
+        size_t feed = text.find('\n', start);
+        if (feed == std::string_view::npos) {
+            file->buffer.append(text.substr(start));
+            break;
+        }
+        file->buffer.append(text.substr(start, feed - start));
+        file->buffer += "\r\n";
+        start = feed + 1;
     }
     if (file->buffer.size() >= BUFFER_LIMIT) buffer_flush(file);
     return file->failure;
@@ -260,8 +267,8 @@ ResultCode text_file_write_u16(TextFile* file, uint16_t value) {
 
 ResultCode text_file_write_padded(TextFile* file, std::string_view text, size_t width) {
     ResultCode rc = text_file_write_text(file, text);
-    for (size_t n = text.size(); rc == RC_OK && n < width; ++n) rc = text_file_write_space(file);
-    return rc;
+    if (rc == RC_OK && text.size() < width) file->buffer.append(width - text.size(), ' ');
+    return rc == RC_OK ? file->failure : rc;
 }
 
 const PathParts& text_file_parts(const TextFile* file) {
