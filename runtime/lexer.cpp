@@ -2,7 +2,6 @@
 #include "runtime/lexer.h"
 
 #include <array>
-#include <cstring>
 #include <string_view>
 
 #include "runtime/atoms.h"
