@@ -12,6 +12,7 @@ using Value = uintptr_t;  // a value handle; 0 empty/false, 1 true
 
 struct Namespace;
 struct RuntimeContext;
+struct TextFile;
 
 // The fourteen value type codes (bits 0-3 of the header).
 enum ValueType : uint32_t {
@@ -42,6 +43,17 @@ struct ValueTypeOps {
     bool (*greater)(RuntimeContext* rt, Value a, Value b);
 };
 
+// The printing of a type that a later module supplies (GROUP, PRODUCT):
+// measuring its columns, writing them to a text file padded to `widths`,
+// and the string value that names it in %name% expansion. Installed with
+// value_register_printer (runtime/printer.h); a missing entry prints as VOID.
+struct ValuePrintOps {
+    uint16_t (*width)(RuntimeContext* rt, Value v, uint16_t* widths, uint32_t flags);
+    ResultCode (*write)(RuntimeContext* rt, TextFile* stream, Value v, const uint16_t* widths,
+                        uint32_t flags);
+    Value (*name)(RuntimeContext* rt, Value v);
+};
+
 // One entry of an intern list: the payload and the box made for it.
 struct InternEntry {
     Value payload;
@@ -54,6 +66,7 @@ struct RuntimeContext {
     InternEntry* kind_boxes[16];  // slot k: intern list of the boxes of token kind k
     uint32_t state;               // 0 usable, 1 not
     ValueTypeOps type_ops[16];    // hooks of the types that later modules add
+    ValuePrintOps print_ops[16];  // their printing hooks
     // Allocation failure for tests: while limit_allocations is set, only
     // allocations_left more blocks are handed out.
     bool limit_allocations;

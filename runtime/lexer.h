@@ -1,0 +1,15 @@
+// The lexer: turns the characters of a reader's input into one token at a
+// time, counting line feeds, skipping blanks and comments, and building
+// token texts in the reader's fixed buffer (nothing is allocated per
+// character). Needs reader, tokens, strings, numbers, atoms and namespaces.
+#pragma once
+
+#include "runtime/reader.h"
+
+// True for the 28 characters that end a name, a number or a quoted atom.
+bool lexer_is_delimiter(char c);
+
+// Scans the next token of the reader's input (see tokens.h for the kinds).
+// Errors are tokens; 0 only when the context or reader is unusable, or
+// memory runs out while making an atom, a string or a name.
+Value lexer_scan(RuntimeContext* rt, Reader* reader);

@@ -1,0 +1,53 @@
+// The input file a reader reads: opened from four path parts, read one
+// character at a time with one character of push-back. A file shorter than
+// 65534 bytes is read into memory whole; a longer one is read through a
+// fixed buffer. The CR of every CR LF pair is dropped, as in text mode.
+// Needs sys/paths, sys/files, sys/host_paths and sys/host_io.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "sys/paths.h"
+#include "sys/result_code.h"
+
+// Files below this size are read into memory whole.
+constexpr uint32_t INPUT_MEMORY_LIMIT = 65534;
+// The buffer of a file read as a stream (one byte kept for push-back).
+constexpr size_t INPUT_CHUNK = 16384;
+
+struct ScriptInput {
+    PathParts parts;    // the four parts the file was opened with
+    std::string bytes;  // the whole text, or the stream's current chunk
+    size_t position;    // next byte of `bytes` to deliver
+    int fd;             // the host file of a stream; -1 in memory
+    bool failed;        // a stream read failed: every read answers 29
+    bool ended;         // a stream has delivered its last chunk
+};
+
+// Opens the file named by the four parts. Returns 0 with the input in
+// *input; the file size query's code when the size cannot be taken; 29 when
+// the file cannot be opened or read, or memory runs out.
+ResultCode input_open(ScriptInput** input, std::string_view directory,
+                      std::string_view subdirectory, std::string_view base,
+                      std::string_view extension);
+// Closes the file and frees the input; RC_OK also for none.
+ResultCode input_close(ScriptInput* input);
+
+// Reads one character into *c: 0 when one was read, 1 at the end of the
+// input (every time), 29 after a read error.
+ResultCode input_read_slow(ScriptInput* input, char* c);
+inline ResultCode input_read(ScriptInput* input, char* c) {
+    // The common case: a byte in the buffer that is not a CR.
+    if (input->position < input->bytes.size() && input->bytes[input->position] != '\r') {
+        *c = input->bytes[input->position++];
+        return RC_OK;
+    }
+    return input_read_slow(input, c);
+}
+// Takes back the character just read, so that the next read delivers it
+// again: 0, or 29 at the start of the text (a stream keeps its current
+// chunk and the one byte before it).
+ResultCode input_unread(ScriptInput* input);
