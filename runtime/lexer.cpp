@@ -2,7 +2,6 @@
 #include "runtime/lexer.h"
 
 #include <array>
-#include <cstring>
 #include <string_view>
 
 #include "runtime/atoms.h"
@@ -141,15 +140,49 @@ Value bound_token(RuntimeContext* rt, Value bound) {
     return value_set_kind(rt, TK_BOUND_NAME, bound, !in_place);
 }
 
-// The interned name of `text` in the namespace or an ancestor, found
-// without making a string first; a new name is entered when none is known.
-Value intern_name(RuntimeContext* rt, Namespace* ns, const char* text, std::string_view view) {
-    for (Namespace* at = ns; at && !at->destroyed; at = at->parent) {
-        Value known = symtab_find_value(rt, at->names, reinterpret_cast<Value>(text),
-                                        symbol_raw_hash, symbol_raw_match);
-        if (known) return known;
+// The hash of a name's folded text.
+uint32_t name_hash(std::string_view text) {
+    uint32_t hash = 2166136261u;
+    for (char c : text) hash = (hash ^ uint8_t(fold_char(c))) * 16777619u;
+    return hash;
+}
+
+// The slot that holds the name of `text`, or the free slot where it belongs.
+NameSlot* name_slot(RuntimeContext* rt, Reader* reader, std::string_view text, uint32_t hash) {
+    size_t mask = reader->name_slots.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        NameSlot* slot = &reader->name_slots[i];
+        if (!slot->name) return slot;
+        if (slot->hash == hash && text_equal_nocase(string_view_of(rt, slot->name), text)) return slot;
     }
-    return ns_intern_name(rt, ns, view);
+}
+
+// Keeps the index at most half full.
+void grow_name_index(Reader* reader) {
+    if ((reader->name_count + 1) * 2 <= reader->name_slots.size()) return;
+    std::vector<NameSlot> old = std::move(reader->name_slots);
+    reader->name_slots.assign(old.empty() ? 64 : old.size() * 2, NameSlot{0, 0});
+    size_t mask = reader->name_slots.size() - 1;
+    for (const NameSlot& slot : old) {
+        if (!slot.name) continue;
+        size_t i = slot.hash & mask;
+        while (reader->name_slots[i].name) i = (i + 1) & mask;
+        reader->name_slots[i] = slot;
+    }
+}
+
+// The interned name of `text`: from the reader's index, else from the
+// variable namespace (or an ancestor), which enters it when it is new.
+Value intern_name(RuntimeContext* rt, Reader* reader, std::string_view text) {
+    grow_name_index(reader);
+    uint32_t hash = name_hash(text);
+    NameSlot* slot = name_slot(rt, reader, text, hash);
+    if (slot->name) return slot->name;
+    Value name = ns_intern_name(rt, reader->variable_namespace, text);
+    if (!name) return 0;
+    *slot = NameSlot{hash, name};
+    ++reader->name_count;
+    return name;
 }
 
 Value scan_name(RuntimeContext* rt, Reader* reader, char first) {
@@ -166,7 +199,7 @@ Value scan_name(RuntimeContext* rt, Reader* reader, char first) {
         Value bound = ns_lookup(rt, reader->bound_namespace, probe, symbol_raw_hash, symbol_raw_match);
         if (bound) return bound_token(rt, bound);
     }
-    Value name = intern_name(rt, reader->variable_namespace, text.chars, view);
+    Value name = intern_name(rt, reader, view);
     if (!name) return 0;
     return value_set_kind(rt, TK_NAME, name, false);
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "runtime/multi_queue.h"
 #include "runtime/namespaces.h"
@@ -20,6 +21,13 @@ constexpr size_t TOKEN_TEXT_SIZE = 2052;
 // text_expand's answer for a "%" that ends the text.
 constexpr ResultCode RC_EXPAND_PERCENT_AT_END = ResultCode(3);
 
+// One entry of a reader's index of the names it has met: the hash of the
+// folded text and the interned name (0 for a free slot).
+struct NameSlot {
+    uint32_t hash;
+    Value name;
+};
+
 struct Reader {
     ScriptInput* input;
     MultiQueue* history;          // every token delivered, oldest first
@@ -31,6 +39,11 @@ struct Reader {
     bool record_literals;
     bool expand_strings;
     char token_text[TOKEN_TEXT_SIZE];
+    // The names met so far, open-addressed (a power of two of slots), so
+    // that a name read again is found without walking the namespace's
+    // buckets; the names themselves stay the namespace's.
+    std::vector<NameSlot> name_slots;
+    size_t name_count;
 };
 
 // Opens the file named by the four parts with line 1 and an empty history.
