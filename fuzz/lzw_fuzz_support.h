@@ -22,7 +22,7 @@ inline void fuzz_check(bool ok, const char* what) {
 inline ResultCode fuzz_compress(const std::string& input, uint32_t limit, std::vector<std::string>* pieces) {
     // One table for the whole run, made fresh by a reset for each stream.
     static LzwCompressor c;
-    if (!c.slots) fuzz_check(lzw_compressor_create(&c, LZW_WIDTH, LZW_SLOT_INDEX) == RC_OK, "create");
+    if (!c.slot) fuzz_check(lzw_compressor_create(&c, LZW_WIDTH, LZW_SLOT_INDEX) == RC_OK, "create");
     lzw_compressor_reset(&c);
     ByteSource in;
     byte_source_open_memory(&in, input.data(), input.size());

@@ -1,6 +1,7 @@
 // Buffered byte and bit streams over a caller's FILE* or memory block.
 #include "media/bit_stream.h"
 
+#include <cstring>
 #include <new>
 
 // Allocates a staging buffer, halving the size after each failure.
@@ -87,7 +88,7 @@ ResultCode byte_sink_write(ByteSink* s, const uint8_t* bytes, size_t n) {
         }
         size_t room = s->capacity - s->used;
         size_t part = n < room ? n : room;
-        for (size_t i = 0; i < part; ++i) s->data[s->used + i] = bytes[i];
+        memcpy(s->data + s->used, bytes, part);
         s->used += part;
         bytes += part;
         n -= part;
@@ -176,7 +177,7 @@ void bit_reader_close(BitReader* r) {
     *r = BitReader{};
 }
 
-ResultCode bit_reader_read(BitReader* r, uint32_t width, uint32_t* code) {
+ResultCode bit_reader_read_slow(BitReader* r, uint32_t width, uint32_t* code) {
     ByteSource* s = &r->source;
     while (r->nbits < width) {
         if (s->pos == s->size) {

@@ -94,6 +94,7 @@ ResultCode bit_writer_pad(BitWriter* w);
 // Flushes the whole bytes and frees the buffer; pending bits are not
 // written (they belong to whoever suspended them). 21 on failure.
 ResultCode bit_writer_close(BitWriter* w);
+// The slow paths of the inline operations below: at the end of a buffer.
 void bit_writer_put_slow(BitWriter* w, uint32_t code, uint32_t width);
 
 // Writes the low `width` bits of `code` (width 1 to 16). A failed write is
@@ -122,6 +123,21 @@ void bit_reader_open_memory(BitReader* r, const void* data, size_t size);
 void bit_reader_resume(BitReader* r, BitCarry carry);
 BitCarry bit_reader_suspend(BitReader* r);
 void bit_reader_close(BitReader* r);
+ResultCode bit_reader_read_slow(BitReader* r, uint32_t width, uint32_t* code);
+
 // Reads a code of `width` bits (1 to 16): 0, or 1 (end of file) when fewer
 // than `width` bits remain (they stay pending), or 20 when reading fails.
-ResultCode bit_reader_read(BitReader* r, uint32_t width, uint32_t* code);
+inline ResultCode bit_reader_read(BitReader* r, uint32_t width, uint32_t* code) {
+    ByteSource* s = &r->source;
+    if (s->size - s->pos < 2) return bit_reader_read_slow(r, width, code);
+    uint32_t acc = r->acc, n = r->nbits;
+    while (n < width) {
+        acc = (acc << 8) | s->data[s->pos++];
+        n += 8;
+    }
+    n -= width;
+    *code = acc >> n;
+    r->acc = acc & ((1u << n) - 1);
+    r->nbits = n;
+    return RC_OK;
+}

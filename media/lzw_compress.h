@@ -11,25 +11,22 @@
 // Where a compressed stream stands between two steps.
 enum class LzwCompressPhase : uint8_t {
     fresh,          // nothing written yet, not even the header
-    match,          // the next match starts with `byte`
+    match,          // `prefix` is matched so far; the match goes on with the next byte
     code_pending,   // `prefix` is matched and waits to be written
     clear_pending,  // the dictionary is full and CLEAR waits to be written
     done,           // the input has ended and its last code is written
     failed,         // the input could not be read (or was empty)
 };
 
-// One slot of the hash table: the entry's last byte in bits 16 to 23 and its
-// prefix code in bits 0 to 15, and its code (0 marks an empty slot).
-struct LzwSlot {
-    uint32_t entry;
-    uint32_t code;
-};
-
+// The dictionary is a hash table of (prefix, byte) pairs: slots that hold
+// a code (see the .cpp for their layout), and per code its pair, the last
+// byte in bits 16 to 23 and the prefix code in bits 0 to 15.
 struct LzwCompressor {
-    LzwSlot* slots = nullptr;
+    uint32_t* slot = nullptr;        // by place in memory, not by slot number
     uint32_t slot_count = 0;
-    uint64_t slot_divisor = 0;       // turns the modulo by slot_count into products
-    uint32_t* code_slot = nullptr;   // the slot of each code, to empty on a reset
+    uint32_t slot_inverse = 0;       // places lie this far apart for adjacent slots
+    uint32_t* code_entry = nullptr;  // the pair of each code
+    uint32_t* code_place = nullptr;  // where each code lies, to empty on a reset
     uint32_t max_width = 0;          // written as the header
     uint32_t max_code = 0;           // highest code that may be assigned
     uint32_t last_code = 0;          // highest code assigned so far
@@ -37,16 +34,16 @@ struct LzwCompressor {
 
     LzwCompressPhase phase = LzwCompressPhase::fresh;
     uint32_t prefix = 0;             // code of the string matched so far
-    uint32_t byte = 0;               // the byte that ended the match
-    uint32_t free_slot = 0;          // the empty slot for (prefix, byte)
+    uint32_t byte = 0;               // the byte that ended the match (code pending)
+    uint32_t free_place = 0;         // where (prefix, byte) goes
     bool input_ended = false;        // the match ended with the input
     BitCarry carry;                  // bits not yet a whole byte
 };
 
-// Allocates the dictionary for codes of up to `max_width` bits (1 to 16) in
+// Allocates the dictionary for codes of up to `max_width` bits (9 to 16) in
 // the table of slot index `slot_index` (0 to 18: 667 ... 262147 slots) and
-// makes the state fresh. 5 when the table cannot be allocated or would be
-// too small for the codes.
+// makes the state fresh. 5 when the table cannot be allocated or has fewer
+// than 2^max_width slots.
 ResultCode lzw_compressor_create(LzwCompressor* c, uint32_t max_width, uint32_t slot_index);
 void lzw_compressor_free(LzwCompressor* c);
 // Makes the state fresh for a new stream, keeping the allocation.

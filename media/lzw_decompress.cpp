@@ -19,8 +19,10 @@ static void dictionary_reset(LzwDecompressor* d) {
 static ResultCode dictionary_create(LzwDecompressor* d, uint32_t header) {
     d->table_max = table_max_for(header);
     d->entries = new (std::nothrow) uint32_t[d->table_max + 1]();
+    d->lengths = new (std::nothrow) uint16_t[d->table_max + 1];
     d->string = new (std::nothrow) uint8_t[LZW_STRING_ROOM];
-    if (!d->entries || !d->string) return RC_NO_OBJECT;
+    if (!d->entries || !d->lengths || !d->string) return RC_NO_OBJECT;
+    for (uint32_t code = 0; code <= LZW_LAST_INITIAL; ++code) d->lengths[code] = 1;
     dictionary_reset(d);
     return RC_OK;
 }
@@ -31,6 +33,7 @@ void lzw_decompressor_init(LzwDecompressor* d) {
 
 void lzw_decompressor_free(LzwDecompressor* d) {
     delete[] d->entries;
+    delete[] d->lengths;
     delete[] d->string;
     *d = LzwDecompressor{};
 }
@@ -46,32 +49,52 @@ static ResultCode decode_first(LzwDecompressor* d, uint32_t code) {
     return RC_OK;
 }
 
-// Makes the string of `code` the string to write and adds the entry that the
-// compressor made one step earlier. A code one past the last defined one is
-// the previous string followed by its own first byte.
-static ResultCode decode_code(LzwDecompressor* d, uint32_t code) {
-    bool adding = d->count + 1 < d->table_max;
-    uint32_t top = LZW_STRING_ROOM;
-    uint32_t walk = code;
+// Writes the string of `code` backwards, its last byte just before `end`.
+static inline void string_put(const uint32_t* entries, uint32_t code, uint8_t* end) {
+    while (code > LZW_LAST_INITIAL) {
+        uint32_t entry = entries[code];
+        *--end = uint8_t(entry >> 16);
+        code = entry & 0xFFFF;
+    }
+    *--end = uint8_t(code - LZW_FIRST_BYTE_CODE);
+}
+
+// The length of the string of a code read after `d->prev`: 0 when the code
+// is neither defined nor the one about to be (the caller sorts that out).
+static inline uint32_t string_length(const LzwDecompressor* d, uint32_t code) {
+    if (code >= LZW_FIRST_BYTE_CODE && code <= d->count) return d->lengths[code];
+    if (code == d->count + 1 && d->count + 1 < d->table_max) return d->lengths[d->prev] + 1u;
+    return 0;
+}
+
+// Writes the string of `code` (the previous string and its own first byte
+// when it is the code about to be defined) into [start, start + length),
+// adds the entry the compressor made one step earlier, and makes `code` the
+// previous code.
+static inline void decode_into(LzwDecompressor* d, uint32_t code, uint8_t* start, uint32_t length) {
+    uint8_t* end = start + length;
     if (code > d->count) {
-        if (code != d->count + 1 || !adding) return RC_UNABLE_TO_READ;
-        d->string[--top] = d->prev_first;
-        walk = d->prev;
+        *--end = d->prev_first;
+        string_put(d->entries, d->prev, end);
+    } else {
+        string_put(d->entries, code, end);
     }
-    while (walk > LZW_LAST_INITIAL) {
-        uint32_t entry = d->entries[walk];
-        d->string[--top] = uint8_t(entry >> 16);
-        walk = entry & 0xFFFF;
-    }
-    d->string[--top] = uint8_t(walk - LZW_FIRST_BYTE_CODE);
-    uint8_t first = d->string[top];
-    if (adding) {
+    uint8_t first = *start;
+    if (d->count + 1 < d->table_max) {
         d->entries[++d->count] = (uint32_t(first) << 16) | d->prev;
+        d->lengths[d->count] = uint16_t(d->lengths[d->prev] + 1);
         if (d->count == (1u << d->width) - 1) ++d->width;
     }
     d->prev = code;
     d->prev_first = first;
-    d->pending = LZW_STRING_ROOM - top;
+}
+
+// Makes the string of a code read amid the stream the string to write.
+static ResultCode decode_code(LzwDecompressor* d, uint32_t code) {
+    uint32_t length = string_length(d, code);
+    if (length == 0) return RC_UNABLE_TO_READ;
+    decode_into(d, code, d->string + LZW_STRING_ROOM - length, length);
+    d->pending = length;
     return RC_OK;
 }
 
@@ -87,11 +110,8 @@ static ResultCode decompress_start(LzwDecompressor* d, BitReader* in) {
     return RC_OK;
 }
 
-// Reads one code and makes its string the string to write.
-static ResultCode decompress_code(LzwDecompressor* d, BitReader* in) {
-    uint32_t code;
-    ResultCode rc = bit_reader_read(in, d->width, &code);
-    if (rc != RC_OK) return rc;
+// Takes one code read from the stream: a first code, CLEAR or another code.
+static ResultCode decompress_value(LzwDecompressor* d, uint32_t code) {
     if (d->phase != LzwDecompressPhase::codes) return decode_first(d, code);
     if (code == 0) return RC_UNABLE_TO_READ;
     if (code == LZW_CLEAR) {
@@ -100,6 +120,43 @@ static ResultCode decompress_code(LzwDecompressor* d, BitReader* in) {
         return RC_OK;
     }
     return decode_code(d, code);
+}
+
+// Reads one code and makes its string the string to write.
+static ResultCode decompress_code(LzwDecompressor* d, BitReader* in) {
+    uint32_t code;
+    ResultCode rc = bit_reader_read(in, d->width, &code);
+    if (rc != RC_OK) return rc;
+    return decompress_value(d, code);
+}
+
+// The common path: reads codes while the bytes at hand hold them and writes
+// their strings straight into the output buffer while they fit there and
+// within `*room`. A code it does not take that way (CLEAR, a refused code, a
+// string too long for the room) goes to decompress_value.
+static ResultCode decompress_fast(LzwDecompressor* d, BitReader* in, ByteSink* out, uint32_t* room) {
+    if (out->error != RC_OK) return out->error;
+    ByteSource* s = &in->source;
+    size_t fits = out->capacity - out->used;
+    if (fits > *room) fits = *room;
+    uint8_t* o = out->data + out->used;
+    uint8_t* const o_start = o;
+    ResultCode rc = RC_OK;
+    while (fits > 0) {
+        uint32_t code;
+        if (s->size - s->pos < 2 || bit_reader_read(in, d->width, &code) != RC_OK) break;
+        uint32_t length = string_length(d, code);
+        if (length == 0 || length > fits) {
+            rc = decompress_value(d, code);
+            break;
+        }
+        decode_into(d, code, o, length);
+        o += length;
+        fits -= length;
+    }
+    out->used += size_t(o - o_start);
+    *room -= uint32_t(o - o_start);
+    return rc;
 }
 
 // Writes as much of the pending string as `*room` allows.
@@ -116,10 +173,16 @@ static ResultCode decompress_run(LzwDecompressor* d, BitReader* in, ByteSink* ou
     for (;;) {
         ResultCode rc = write_pending(d, out, &room);
         if (rc != RC_OK || room == 0) return rc;
-        if (d->phase == LzwDecompressPhase::header)
+        if (d->phase == LzwDecompressPhase::header) {
             rc = decompress_start(d, in);
-        else
+        } else {
+            if (d->phase == LzwDecompressPhase::codes) {
+                rc = decompress_fast(d, in, out, &room);
+                if (rc != RC_OK) return rc;
+                if (d->pending > 0 || room == 0 || d->phase != LzwDecompressPhase::codes) continue;
+            }
             rc = decompress_code(d, in);
+        }
         if (rc == RC_END_OF_FILE) return RC_OK;  // wait for more input
         if (rc != RC_OK) return rc;
     }

@@ -22,6 +22,7 @@ enum class LzwDecompressPhase : uint8_t {
 
 struct LzwDecompressor {
     uint32_t* entries = nullptr;  // per code: last byte in bits 16 to 23, prefix in 0 to 15
+    uint16_t* lengths = nullptr;  // per code: the length of its string
     uint8_t* string = nullptr;    // the string being written, built from its end
     uint32_t table_max = 0;       // highest code of the table; it is never assigned
     uint32_t count = 0;           // highest code defined

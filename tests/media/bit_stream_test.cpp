@@ -159,9 +159,10 @@ TEST(LzwCompress, RefusesTablesTooSmallForTheirCodes) {
     EXPECT_EQ(lzw_compressor_create(&c, 13, 12), RC_NO_OBJECT);  // 5003 slots, 8190 codes
     EXPECT_EQ(lzw_compressor_create(&c, 17, 18), RC_NO_OBJECT);
     EXPECT_EQ(lzw_compressor_create(&c, 13, 19), RC_NO_OBJECT);
-    // Other widths make streams the decompressor reads by their header.
-    for (uint32_t width : {9u, 12u, 16u}) {
-        ASSERT_EQ(lzw_compressor_create(&c, width, 18), RC_OK);
+    // Other widths and tables (where the first slots wrap around) make
+    // streams that the decompressor reads by their header.
+    for (auto [width, index] : {std::pair{9u, 18u}, {12u, 18u}, {16u, 18u}, {13u, 13u}, {12u, 12u}}) {
+        ASSERT_EQ(lzw_compressor_create(&c, width, index), RC_OK);
         std::string input = sample(200000), out(400000, '\0'), back(200000, '\0');
         ByteSource in;
         byte_source_open_memory(&in, input.data(), input.size());
@@ -180,7 +181,7 @@ TEST(LzwCompress, RefusesTablesTooSmallForTheirCodes) {
         ByteSink sink;
         byte_sink_open_memory(&sink, back.data(), back.size());
         EXPECT_EQ(lzw_decompress_step(&d, &r, &sink, UINT32_MAX, &written), RC_OK);
-        EXPECT_EQ(back, input) << "width " << width;
+        EXPECT_EQ(back, input) << "width " << width << ", table " << index;
         lzw_decompressor_free(&d);
     }
 }
