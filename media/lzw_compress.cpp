@@ -175,16 +175,19 @@ void lzw_compressor_reset(LzwCompressor* c) {
     c->carry = BitCarry{};
 }
 
-// Appends `width` bits of `code` to the output bytes at out[*used]; the
-// caller has made sure of the room.
+// Appends `width` bits (9 to 16) of `code` to the output bytes at
+// out[*used]: one or two whole bytes, as fewer than 8 bits are pending. The
+// caller has made sure of room for two bytes; the second is stored in any
+// case (without a branch) and counted only when it is whole, else the next
+// code overwrites it.
 static inline void emit(uint8_t* out, size_t* used, uint32_t* acc, uint32_t* nbits, uint32_t code,
                         uint32_t width) {
     uint32_t bits = (*acc << width) | code;
     uint32_t n = *nbits + width;
-    while (n >= 8) {
-        n -= 8;
-        out[(*used)++] = uint8_t(bits >> n);
-    }
+    out[*used] = uint8_t(bits >> (n - 8));
+    out[*used + 1] = uint8_t(n >= 16 ? bits >> (n - 16) : 0);
+    *used += n >> 3;
+    n &= 7;
     *acc = bits & ((1u << n) - 1);
     *nbits = n;
 }
