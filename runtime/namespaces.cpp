@@ -1,8 +1,17 @@
 // Namespaces with parents, children, interned names and owned values.
 #include "runtime/namespaces.h"
 
+#include <new>
+#include <string>
+#include <unordered_map>
+
 #include "runtime/lists.h"
 #include "runtime/strings.h"
+#include "sys/text.h"
+
+struct NameIndex {
+    std::unordered_map<std::string, Value> names;  // folded text -> interned name
+};
 
 namespace {
 
@@ -20,6 +29,7 @@ void free_parts(RuntimeContext* rt, Namespace* ns) {
     symtab_destroy(rt, ns->names, nullptr);
     symtab_destroy(rt, ns->owned, nullptr);
     list_destroy(rt, ns->children, true, nullptr);
+    delete ns->name_index;
     free_record(rt, ns);
 }
 
@@ -36,8 +46,10 @@ Namespace* namespace_new(RuntimeContext* rt, Namespace* parent, uint32_t bucket_
     Namespace* ns = reinterpret_cast<Namespace*>(value_alloc(rt, sizeof(Namespace)));
     if (!ns) return nullptr;
     *ns = Namespace{symtab_new(rt, bucket_count), symtab_new(rt, bucket_count),
-                    symtab_new(rt, bucket_count), parent, list_empty(rt), false, 0};
-    bool complete = ns->definitions && ns->names && ns->owned && ns->children;
+                    symtab_new(rt, bucket_count), parent, list_empty(rt), false, 0,
+                    new (std::nothrow) NameIndex};
+    bool complete =
+        ns->definitions && ns->names && ns->owned && ns->children && ns->name_index;
     if (complete && parent)
         complete = list_append(rt, reinterpret_cast<Value>(ns), parent->children) != 0;
     if (complete) return ns;
@@ -58,6 +70,8 @@ ResultCode namespace_destroy(RuntimeContext* rt, Namespace* ns, ReleaseFn releas
                              symbol_identity_match, nullptr);
     orphan_children(rt, ns);
     list_destroy(rt, ns->children, true, nullptr);
+    delete ns->name_index;
+    ns->name_index = nullptr;
     ns->destroyed = true;
     return free_record(rt, ns);
 }
@@ -83,18 +97,18 @@ ResultCode ns_undefine(RuntimeContext* rt, Namespace* ns, Value name, HashFn has
 
 Value ns_intern_name(RuntimeContext* rt, Namespace* ns, std::string_view text) {
     if (!usable(rt, ns)) return 0;
+    std::string key = text_fold(text);
+    for (Namespace* at = ns; usable(rt, at); at = at->parent) {
+        auto found = at->name_index->names.find(key);
+        if (found != at->name_index->names.end()) return found->second;
+    }
     Value fresh = string_new(rt, text);
     if (!fresh) return 0;
-    for (Namespace* at = ns; usable(rt, at); at = at->parent) {
-        Value known = symtab_find_value(rt, at->names, fresh, symbol_text_hash, symbol_text_match);
-        if (!known) continue;
-        string_free(rt, fresh);
-        return known;
-    }
-    if (symtab_put(rt, ns->names, fresh, fresh, symbol_text_hash, symbol_text_match, nullptr) != RC_OK) {
+    if (symtab_push_new(rt, ns->names, fresh, fresh, symbol_text_hash) != RC_OK) {
         string_free(rt, fresh);
         return 0;
     }
+    ns->name_index->names.emplace(std::move(key), fresh);
     return fresh;
 }
 

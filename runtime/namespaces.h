@@ -11,6 +11,8 @@
 #include "runtime/runtime_context.h"
 #include "runtime/symbol_tables.h"
 
+struct NameIndex;
+
 struct Namespace {
     SymbolTable* definitions;  // interned name -> value; values not owned
     SymbolTable* names;        // interned names, key and value the same; owned
@@ -19,6 +21,9 @@ struct Namespace {
     Value children;            // list of the namespaces made with this one as parent
     bool destroyed;
     uintptr_t user_word;       // free for the caller; 0 at creation
+    // The names of `names` by their folded text, so that interning does not
+    // walk a bucket chain; owned, holds no values of its own.
+    NameIndex* name_index;
 };
 
 // A namespace with three tables of `bucket_count` buckets, appended to the

@@ -21,9 +21,10 @@ constexpr size_t DIGITS_SIZE = 16;
 uint16_t clamp_width(size_t width) { return uint16_t(std::min<size_t>(width, UINT16_MAX)); }
 
 ResultCode write_spaces(TextFile* stream, size_t count) {
-    for (; count > 0; --count)
-        if (ResultCode rc = text_file_write_space(stream); rc != RC_OK) return rc;
-    return RC_OK;
+    static const std::string_view kSpaces = "                                                    ";
+    for (; count > kSpaces.size(); count -= kSpaces.size())
+        if (ResultCode rc = text_file_write_text(stream, kSpaces); rc != RC_OK) return rc;
+    return count ? text_file_write_text(stream, kSpaces.substr(0, count)) : RC_OK;
 }
 
 // Writes the parts in order, with spaces after them (or, for a

@@ -1,6 +1,7 @@
 // The runtime context, value blocks, header words and interned boxes.
 #include "runtime/runtime_context.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <new>
 
@@ -16,11 +17,66 @@ constexpr uint32_t TYPE_BITS = 0x0F;
 constexpr uint32_t KIND_BITS = 0xF0;
 
 uint32_t* header_of(Value v) { return reinterpret_cast<uint32_t*>(v - HEADER_BYTES); }
+// The padding word in front of the header: the block's size class in the
+// pool, or 0 for a block of its own from the C library.
+uint32_t* size_class_of(Value v) { return reinterpret_cast<uint32_t*>(v - BLOCK_PREFIX); }
 
-void free_intern_list(InternEntry* entry) {
+// The pool: blocks of up to 256 bytes (prefix included) in 16-byte classes,
+// carved from 64 KiB slabs and kept on free lists when released, so that the
+// many small values of a large table cost no call to the allocator each.
+// Builds with the address sanitizer give every block its own allocation, so
+// that leaks and late uses of single values stay visible.
+constexpr uint32_t POOL_GRANULE = 16;
+constexpr uint32_t POOL_CLASSES = 16;
+constexpr size_t POOL_SLAB = 65536;
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool POOL_ON = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool POOL_ON = false;
+#else
+constexpr bool POOL_ON = true;
+#endif
+#else
+constexpr bool POOL_ON = true;
+#endif
+
+void* pool_take(RuntimeContext* rt, uint32_t size_class) {
+    void*& head = rt->pool_free[size_class - 1];
+    if (head) {
+        void* block = head;
+        head = *static_cast<void**>(block);
+        return block;
+    }
+    size_t bytes = size_t(size_class) * POOL_GRANULE;
+    if (rt->pool_end - rt->pool_cursor < std::ptrdiff_t(bytes)) {
+        char* slab = static_cast<char*>(std::malloc(POOL_SLAB));
+        if (!slab) return nullptr;
+        *reinterpret_cast<void**>(slab) = rt->pool_slabs;
+        rt->pool_slabs = slab;
+        rt->pool_cursor = slab + POOL_GRANULE;  // the first granule links the slabs
+        rt->pool_end = slab + POOL_SLAB;
+    }
+    void* block = rt->pool_cursor;
+    rt->pool_cursor += bytes;
+    return block;
+}
+
+void block_release(RuntimeContext* rt, Value v) {
+    uint32_t size_class = *size_class_of(v);
+    void* block = reinterpret_cast<void*>(v - BLOCK_PREFIX);
+    if (size_class == 0) {
+        std::free(block);
+        return;
+    }
+    *static_cast<void**>(block) = rt->pool_free[size_class - 1];
+    rt->pool_free[size_class - 1] = block;
+}
+
+void free_intern_list(RuntimeContext* rt, InternEntry* entry) {
     while (entry) {
         InternEntry* next = entry->next;
-        std::free(reinterpret_cast<void*>(entry->box - BLOCK_PREFIX));
+        block_release(rt, entry->box);
         delete entry;
         entry = next;
     }
@@ -55,8 +111,13 @@ RuntimeContext* rt_create() {
 ResultCode rt_destroy(RuntimeContext* rt) {
     if (!rt) return RC_OK;
     for (int slot = 0; slot < 16; ++slot) {
-        free_intern_list(rt->type_boxes[slot]);
-        free_intern_list(rt->kind_boxes[slot]);
+        free_intern_list(rt, rt->type_boxes[slot]);
+        free_intern_list(rt, rt->kind_boxes[slot]);
+    }
+    for (void* slab = rt->pool_slabs; slab;) {
+        void* next = *static_cast<void**>(slab);
+        std::free(slab);
+        slab = next;
     }
     delete rt;
     return RC_OK;
@@ -78,9 +139,13 @@ Value value_alloc(RuntimeContext* rt, uint32_t size) {
         if (rt->allocations_left == 0) return 0;
         --rt->allocations_left;
     }
-    void* block = std::malloc(BLOCK_PREFIX + size);
+    size_t total = BLOCK_PREFIX + size;
+    uint32_t size_class = uint32_t((total + POOL_GRANULE - 1) / POOL_GRANULE);
+    if (!POOL_ON || size_class > POOL_CLASSES) size_class = 0;
+    void* block = size_class ? pool_take(rt, size_class) : std::malloc(total);
     if (!block) return 0;
     Value v = reinterpret_cast<Value>(block) + BLOCK_PREFIX;
+    *size_class_of(v) = size_class;
     *header_of(v) = 0;
     return v;
 }
@@ -88,7 +153,7 @@ Value value_alloc(RuntimeContext* rt, uint32_t size) {
 ResultCode value_free(RuntimeContext* rt, Value block) {
     if (!rt_usable(rt)) return RC_NO_OBJECT;
     if (!value_is_real(block)) return RC_OK;
-    std::free(reinterpret_cast<void*>(block - BLOCK_PREFIX));
+    block_release(rt, block);
     return RC_OK;
 }
 

@@ -71,6 +71,12 @@ struct RuntimeContext {
     // allocations_left more blocks are handed out.
     bool limit_allocations;
     uint32_t allocations_left;
+    // Small blocks are served from slabs kept per context: one free list per
+    // 16-byte size class, and the slab being carved.
+    void* pool_free[16];
+    char* pool_cursor;
+    char* pool_end;
+    void* pool_slabs;  // linked through each slab's first word
 };
 
 // A new context with empty intern lists and state 0; nullptr when memory runs out.

@@ -190,6 +190,17 @@ ResultCode symtab_put(RuntimeContext* rt, SymbolTable* table, Value key, Value v
     return symlist_put(rt, bucket_of(rt, table, key, hash), key, value, match, release_key);
 }
 
+ResultCode symtab_push_new(RuntimeContext* rt, SymbolTable* table, Value key, Value value,
+                          HashFn hash) {
+    SymbolList* bucket = bucket_of(rt, table, key, hash);
+    if (!bucket || !key) return RC_NO_OBJECT;
+    SymbolEntry* e = record_new<SymbolEntry>(rt);
+    if (!e) return RC_NO_OBJECT;
+    *e = SymbolEntry{key, value, bucket->head};
+    bucket->head = e;
+    return RC_OK;
+}
+
 ResultCode symtab_remove(RuntimeContext* rt, SymbolTable* table, Value key, HashFn hash,
                          MatchFn match, ReleaseFn release_key) {
     return symlist_remove(rt, bucket_of(rt, table, key, hash), key, match, release_key);

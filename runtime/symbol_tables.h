@@ -71,6 +71,10 @@ Value symtab_find_value(RuntimeContext* rt, SymbolTable* table, Value key, HashF
                         MatchFn match);
 ResultCode symtab_put(RuntimeContext* rt, SymbolTable* table, Value key, Value value,
                       HashFn hash, MatchFn match, ReleaseFn release_key);
+// Puts an entry that the caller knows is not in the table yet, at the front
+// of its bucket, without searching the bucket first.
+ResultCode symtab_push_new(RuntimeContext* rt, SymbolTable* table, Value key, Value value,
+                          HashFn hash);
 ResultCode symtab_remove(RuntimeContext* rt, SymbolTable* table, Value key, HashFn hash,
                          MatchFn match, ReleaseFn release_key);
 // The value already held for a matching key (releasing the key just passed,

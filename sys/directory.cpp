@@ -3,7 +3,9 @@
 // delivered.
 #include "sys/directory.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -19,6 +21,7 @@ struct DirectoryListing {
     bool provided = false;           // the entries come from a drive provider
     std::vector<DriveEntry> entries; // a provider's entries, in delivery order
     size_t next_index = 0;
+    int directory_fd = -1;  // entries are examined relative to it
     int read_error = 0;  // a failure while reading the names, reported at the end
     std::string entry_name;
     uint32_t entry_size = 0;
@@ -57,6 +60,7 @@ DirectoryListing* directory_open(std::string_view directory) {
         return nullptr;
     }
     listing->read_error = error;
+    listing->directory_fd = open(host_directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     return listing;
 }
 
@@ -70,11 +74,19 @@ static void entry_clear(DirectoryListing* listing) {
 // be passed over (a link pointing nowhere, or an entry gone since the
 // listing started), 29 otherwise.
 static ResultCode entry_examine(DirectoryListing* listing, const std::string& name) {
-    std::string host_path = listing->host_directory;
-    if (host_path.back() != '/') host_path += '/';
-    host_path += name;
     struct stat info;
-    if (host_stat(host_path.c_str(), &info) != 0)
+    int failed = 0;
+    if (listing->directory_fd >= 0) {
+        // Relative to the open directory, the host does not walk the whole
+        // path again for every entry.
+        failed = fstatat(listing->directory_fd, name.c_str(), &info, 0);
+    } else {
+        std::string host_path = listing->host_directory;
+        if (host_path.back() != '/') host_path += '/';
+        host_path += name;
+        failed = host_stat(host_path.c_str(), &info);
+    }
+    if (failed != 0)
         return (errno == ENOENT || errno == ELOOP) ? RC_NO_MORE_ENTRIES : RC_OS_ERROR;
     listing->entry_name = name;
     listing->entry_is_directory = S_ISDIR(info.st_mode);
@@ -118,4 +130,7 @@ bool directory_entry_is_directory(const DirectoryListing* listing) {
     return listing && listing->entry_is_directory;
 }
 
-void directory_close(DirectoryListing* listing) { delete listing; }
+void directory_close(DirectoryListing* listing) {
+    if (listing && listing->directory_fd >= 0) close(listing->directory_fd);
+    delete listing;
+}
