@@ -61,11 +61,8 @@ void log_path_line(OutputLog* log, int depth, const std::string& path) {
 // Keeps the former map file as .old (with its times) and writes the new one.
 ResultCode rewrite_map_file(RunContext* rc, const MapReading& r, const PathParts& map,
                             int depth) {
-    std::string path = path_join(map);
     if (!rc->no_backups) {
-        std::string old = path_join(map.absolute, map.relative, map.base, "old");
-        ResultCode code = file_copy_contents(path, old);
-        if (code == RC_OK) code = file_copy_times(path, old);
+        ResultCode code = file_keep_old_copy(map);
         if (code != RC_OK) return code;
     }
     return map_file_write(rc, r.ns, r.groups, map.base, &map, depth + 2, false);

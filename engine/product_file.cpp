@@ -21,11 +21,8 @@ constexpr uint32_t kAtomBuckets = 7;
 // Keeps the former product file as .old, rolls the sizes up the product
 // tree and writes the table.
 ResultCode write_back(RunContext* rc, BiList* products, const PathParts& file) {
-    std::string path = path_join(file);
     if (!rc->no_backups) {
-        std::string old = path_join(file.absolute, file.relative, file.base, "old");
-        ResultCode code = file_copy_contents(path, old);
-        if (code == RC_OK) code = file_copy_times(path, old);
+        ResultCode code = file_keep_old_copy(file);
         if (code != RC_OK) return code;
     }
     RuntimeContext* rt = rc->runtime;

@@ -271,3 +271,10 @@ ResultCode file_copy_contents(std::string_view source, std::string_view destinat
     text_file_write_bytes(out, bytes);
     return text_file_close(out);
 }
+
+ResultCode file_keep_old_copy(const PathParts& path) {
+    std::string source = path_join(path);
+    std::string old = path_join(path.absolute, path.relative, path.base, "old");
+    ResultCode rc = file_copy_contents(source, old);
+    return rc == RC_OK ? file_copy_times(source, old) : rc;
+}

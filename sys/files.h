@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "sys/paths.h"
 #include "sys/result_code.h"
 
 // 0 with *exists set when the file or directory can be found; 0 with it
@@ -54,6 +55,10 @@ ResultCode file_read_all(std::string_view path, std::string* bytes);
 // whole copy is written. 0, the read's code (22 when `source` is missing),
 // or the write's code.
 ResultCode file_copy_contents(std::string_view source, std::string_view destination);
+
+// Keeps the former contents of `path` under its base name with the extension
+// "old", replacing an earlier copy, with the file times of `path`.
+ResultCode file_keep_old_copy(const PathParts& path);
 
 // The floppy drive root: starts as "A:\". An empty text (or one over 260
 // characters) leaves it as it is; "." sets it to the current directory;
