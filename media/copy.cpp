@@ -144,6 +144,7 @@ static ResultCode first_open(CopyJob* job, const CopyOptions& options, ReadPlace
 static ResultCode next_open(CopyJob* job, const CopyOptions& options, ReadPlace* place,
                             bool* last) {
     DiskRequest request = disk_request(options);
+    copy_job_close_source(job);  // a drive changes disks only when none of its files is open
     ++place->piece;
     ++place->disk;
     ResultCode rc = copy_ask_for_disk(request, place->disk, false, false);
