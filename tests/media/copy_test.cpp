@@ -145,7 +145,6 @@ TEST(Copy, CompressedCopyTakesTheCompressedNameAndExpandsBack) {
         EXPECT_EQ(sum(watch.chunks), data.size());
         for (uint32_t chunk : watch.chunks) EXPECT_LE(chunk, 49152u);
     }
-    EXPECT_EQ(compressed_in_memory("abc"), std::string("\x0D\x31\x99\x0C\xA0", 5));
 }
 
 TEST(Copy, PiecesOfACompressedStreamJoinIntoTheWholeStream) {
@@ -154,8 +153,7 @@ TEST(Copy, PiecesOfACompressedStreamJoinIntoTheWholeStream) {
     write_host_file(dir.at("data.cab"), data);
     const std::string whole = compressed_in_memory(data);
     ASSERT_GT(whole.size(), 20000u);
-    folder(dir, "out");
-    folder(dir, "p");
+    for (const char* name : {"out", "p", "c"}) folder(dir, name);
     CopyOptions pieces;
     pieces.compress = true;
     pieces.disk_count = 3;
@@ -180,31 +178,17 @@ TEST(Copy, PiecesOfACompressedStreamJoinIntoTheWholeStream) {
               RC_OK);
     EXPECT_SAME_BYTES(read_host_file(dir.at("p/1ata.cab")), data.substr(0, 1000));
     EXPECT_SAME_BYTES(read_host_file(dir.at("p/0ata.cab")), data.substr(1000));
-}
 
-TEST(Copy, PiecesTooSmallForTheFileFailAndLeaveNoCompressedPiece) {
-    TempDir dir;
-    const std::string data = pattern_bytes(50000, 2);
-    write_host_file(dir.at("data.cab"), data);
-    for (const char* name : {"p", "c", "q"}) folder(dir, name);
-    CopyOptions plain;
-    plain.disk_count = 2;
+    // Pieces too small for the file fail; the unfinished compressed piece is
+    // deleted, the whole ones before it stay.
     plain.piece_sizes = {1000, 1000};
     EXPECT_EQ(copy_file(engine_path(dir.at("data.cab")), engine_path(dir.at("p/data.cab")), plain),
               RC_UNABLE_TO_WRITE);
-    CopyOptions compress = plain;
-    compress.compress = true;
-    EXPECT_EQ(copy_file(engine_path(dir.at("data.cab")), engine_path(dir.at("c/data.cab")),
-                        compress),
+    pieces.piece_sizes = {1000, 1000, 1000};
+    EXPECT_EQ(copy_file(engine_path(dir.at("data.cab")), engine_path(dir.at("c/data.cab")), pieces),
               RC_UNABLE_TO_WRITE);
+    EXPECT_TRUE(host_exists(dir.at("c/_2ata.cab")));
     EXPECT_FALSE(host_exists(dir.at("c/_0ata.cab")));
-    EXPECT_TRUE(host_exists(dir.at("c/_1ata.cab")));  // a whole piece stays
-
-    // Exactly enough is enough.
-    plain.piece_sizes = {1000, 49000};
-    EXPECT_EQ(copy_file(engine_path(dir.at("data.cab")), engine_path(dir.at("q/data.cab")), plain),
-              RC_OK);
-    EXPECT_SAME_BYTES(read_host_file(dir.at("q/0ata.cab")), data.substr(1000));
 }
 
 TEST(Copy, CancelEndsTheCopyWithItsResult) {
