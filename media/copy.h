@@ -45,19 +45,22 @@ bool copy_writes_pieces(const CopyOptions& options);
 // failure (also when the pieces cannot hold the whole file), 20 read
 // failure, truncated compressed source or open variable reference, 29
 // reference too long, 23 a file that cannot be named in that many pieces,
-// 8 cancelled, 5 no memory; a cancel callback's own result.
+// 8 cancelled, 5 no memory (or a piece list shorter than the pieces); a
+// cancel callback's or a lookup's own result.
 ResultCode copy_file(std::string_view source, std::string_view destination,
                      const CopyOptions& options);
 
 // Writes `source` as `disk_count` pieces: onto disks start_disk, start_disk
-// + 1, ... under the floppy root when a start disk is given, else beside
-// `destination`. A compressed copy takes the compressed name, and on
-// failure its unfinished piece is deleted.
+// + 1, ... under the floppy root when a start disk is given (each disk
+// labelled as it is put in), else beside `destination`. A compressed copy
+// takes the compressed name, and on failure its unfinished piece is
+// deleted. Input left over after the last piece fails with 21.
 ResultCode copy_to_disks(std::string_view source, std::string_view destination,
                          const CopyOptions& options);
 
 // Reads `source` (from the floppy root, disk start_disk on, when a start
-// disk is given, following its pieces from disk to disk) into
-// `destination`, expanding or instantiating it.
+// disk is given, following its pieces from disk to disk until the one
+// named "0") into `destination`, expanding or instantiating it. A failed
+// read leaves what it wrote.
 ResultCode copy_from_disks(std::string_view source, std::string_view destination,
                            const CopyOptions& options);

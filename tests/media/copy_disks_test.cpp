@@ -3,7 +3,9 @@
 // Debian disk tools.
 #include "media/copy.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "media/fat_test_tools.h"
 #include "media/floppy_drives.h"
@@ -90,12 +92,16 @@ TEST_F(CopyDisks, PiecesGoOntoLabelledDisksAndAreReadBackByTheirLabels) {
     // A file in two pieces on disks that already carry their labels: no
     // prompt, and reading finds piece 2 missing on disk 5 and takes "0".
     write_host_file(host.at("info.txt"), "first half|second half");
+    struct timespec times[2] = {{978350400, 0}, {978350400, 0}};  // 2001-01-01 12:00 UTC
+    utimensat(AT_FDCWD, host.at("info.txt").c_str(), times, 0);
     CopyOptions two = disks(4, 2);
     two.piece_sizes = {11, 100};
     ASSERT_EQ(copy_file(engine_path(host.at("info.txt")), "info.txt", two), RC_OK);
     EXPECT_EQ(user.calls, 3);
     EXPECT_EQ(mtype(dir.at("KIT_4.img"), "1NFO.TXT"), "first half|");
     EXPECT_EQ(mtype(dir.at("KIT_5.img"), "0NFO.TXT"), "second half");
+    EXPECT_NE(mdir(dir.at("KIT_5.img")).output.find("2001-01-01"), std::string::npos)
+        << mdir(dir.at("KIT_5.img")).output;  // the pieces keep the source's time
 
     // Reading back in a later run: the disks are found by their labels.
     floppy_drive_unbind("A:\\");
