@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "sys/binary_file.h"
+
 // Allocates a staging buffer, halving the size after each failure.
 static uint8_t* buffer_new(size_t* capacity) {
     for (size_t size = STREAM_BUFFER_SIZE; size >= STREAM_BUFFER_SMALLEST; size /= 2) {
@@ -16,14 +18,22 @@ static uint8_t* buffer_new(size_t* capacity) {
     return nullptr;
 }
 
-ResultCode byte_source_open_file(ByteSource* s, FILE* file) {
+// Opens a file source on whichever of `file` and `binary` is given.
+static ResultCode source_open(ByteSource* s, FILE* file, BinaryFile* binary) {
     *s = ByteSource{};
-    if (!file) return RC_NO_OBJECT;
+    if (!file && !binary) return RC_NO_OBJECT;
     s->buffer = buffer_new(&s->capacity);
     if (!s->buffer) return RC_NO_OBJECT;
     s->file = file;
+    s->binary = binary;
     s->data = s->buffer;
     return RC_OK;
+}
+
+ResultCode byte_source_open_file(ByteSource* s, FILE* file) { return source_open(s, file, nullptr); }
+
+ResultCode byte_source_open_binary(ByteSource* s, BinaryFile* file) {
+    return source_open(s, nullptr, file);
 }
 
 void byte_source_open_memory(ByteSource* s, const void* data, size_t size) {
@@ -38,9 +48,25 @@ void byte_source_close(ByteSource* s) {
     *s = ByteSource{};
 }
 
+// A binary file may give fewer bytes than asked before its end; only a read
+// that gives none ends it.
+static ResultCode binary_fill(ByteSource* s) {
+    size_t got = 0;
+    s->pos = 0;
+    s->size = 0;
+    if (binary_file_read(s->binary, s->buffer, s->capacity, &got) != RC_OK)
+        return RC_UNABLE_TO_READ;
+    s->size = got;
+    if (got > 0) return RC_OK;
+    s->ended = true;
+    return RC_END_OF_FILE;
+}
+
 ResultCode byte_source_fill(ByteSource* s) {
     if (s->pos < s->size) return RC_OK;
-    if (s->ended || !s->file) return RC_END_OF_FILE;
+    if (s->ended) return RC_END_OF_FILE;
+    if (s->binary) return binary_fill(s);
+    if (!s->file) return RC_END_OF_FILE;
     size_t got = fread(s->buffer, 1, s->capacity, s->file);
     s->pos = 0;
     s->size = got;
@@ -51,14 +77,22 @@ ResultCode byte_source_fill(ByteSource* s) {
     return got > 0 ? RC_OK : RC_END_OF_FILE;
 }
 
-ResultCode byte_sink_open_file(ByteSink* s, FILE* file) {
+// Opens a file sink on whichever of `file` and `binary` is given.
+static ResultCode sink_open(ByteSink* s, FILE* file, BinaryFile* binary) {
     *s = ByteSink{};
-    if (!file) return RC_NO_OBJECT;
+    if (!file && !binary) return RC_NO_OBJECT;
     s->data = buffer_new(&s->capacity);
     if (!s->data) return RC_NO_OBJECT;
     s->file = file;
+    s->binary = binary;
     s->owns_data = true;
     return RC_OK;
+}
+
+ResultCode byte_sink_open_file(ByteSink* s, FILE* file) { return sink_open(s, file, nullptr); }
+
+ResultCode byte_sink_open_binary(ByteSink* s, BinaryFile* file) {
+    return sink_open(s, nullptr, file);
 }
 
 void byte_sink_open_memory(ByteSink* s, void* data, size_t capacity) {
@@ -69,8 +103,10 @@ void byte_sink_open_memory(ByteSink* s, void* data, size_t capacity) {
 
 ResultCode byte_sink_flush(ByteSink* s) {
     if (s->error != RC_OK) return s->error;
-    if (!s->file || s->used == 0) return RC_OK;
-    if (fwrite(s->data, 1, s->used, s->file) != s->used) {
+    if ((!s->file && !s->binary) || s->used == 0) return RC_OK;
+    bool failed = s->binary ? binary_file_write(s->binary, s->data, s->used) != RC_OK
+                            : fwrite(s->data, 1, s->used, s->file) != s->used;
+    if (failed) {
         s->error = RC_UNABLE_TO_WRITE;
         return s->error;
     }
@@ -82,7 +118,7 @@ ResultCode byte_sink_flush(ByteSink* s) {
 ResultCode byte_sink_write(ByteSink* s, const uint8_t* bytes, size_t n) {
     while (n > 0 && s->error == RC_OK) {
         if (s->used == s->capacity) {
-            if (!s->file) s->error = RC_UNABLE_TO_WRITE;
+            if (!s->file && !s->binary) s->error = RC_UNABLE_TO_WRITE;
             byte_sink_flush(s);
             continue;
         }
@@ -107,6 +143,11 @@ ResultCode byte_sink_close(ByteSink* s) {
 ResultCode bit_writer_open_file(BitWriter* w, FILE* file) {
     *w = BitWriter{};
     return byte_sink_open_file(&w->sink, file);
+}
+
+ResultCode bit_writer_open_binary(BitWriter* w, BinaryFile* file) {
+    *w = BitWriter{};
+    return byte_sink_open_binary(&w->sink, file);
 }
 
 void bit_writer_open_memory(BitWriter* w, void* data, size_t capacity) {
@@ -153,6 +194,11 @@ ResultCode bit_writer_close(BitWriter* w) {
 ResultCode bit_reader_open_file(BitReader* r, FILE* file) {
     *r = BitReader{};
     return byte_source_open_file(&r->source, file);
+}
+
+ResultCode bit_reader_open_binary(BitReader* r, BinaryFile* file) {
+    *r = BitReader{};
+    return byte_source_open_binary(&r->source, file);
 }
 
 void bit_reader_open_memory(BitReader* r, const void* data, size_t size) {

@@ -18,11 +18,21 @@ struct BinaryFile {
     DriveFile* drive_file = nullptr;
 };
 
+static DriveOpenMode drive_mode(BinaryMode mode) {
+    if (mode == BINARY_READ) return DRIVE_OPEN_READ;
+    return mode == BINARY_WRITE ? DRIVE_OPEN_WRITE : DRIVE_OPEN_APPEND;
+}
+
+static int host_flags(BinaryMode mode) {
+    if (mode == BINARY_READ) return O_RDONLY;
+    if (mode == BINARY_WRITE) return O_WRONLY | O_CREAT | O_TRUNC;
+    return O_WRONLY | O_CREAT | O_APPEND;
+}
+
 static ResultCode provided_open(BinaryFile** file, const DriveProvider* provider, void* context,
                                 const std::string& inner, BinaryMode mode) {
     DriveFile* drive_file = nullptr;
-    ResultCode rc = provider->open(
-        context, inner, mode == BINARY_READ ? DRIVE_OPEN_READ : DRIVE_OPEN_WRITE, &drive_file);
+    ResultCode rc = provider->open(context, inner, drive_mode(mode), &drive_file);
     if (rc != RC_OK) return rc;
     *file = new BinaryFile{-1, provider, drive_file};
     return RC_OK;
@@ -39,8 +49,7 @@ ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     if (rc != RC_OK) return rc;
-    int flags = mode == BINARY_READ ? O_RDONLY : (O_WRONLY | O_CREAT | O_TRUNC);
-    int fd = host_open(host.c_str(), flags | O_CLOEXEC, 0666);
+    int fd = host_open(host.c_str(), host_flags(mode) | O_CLOEXEC, 0666);
     if (fd < 0) return host_error_code(errno);
     *file = new BinaryFile{fd};
     return RC_OK;

@@ -14,6 +14,7 @@ struct BinaryFile;
 enum BinaryMode {
     BINARY_READ,   // an existing file from its start
     BINARY_WRITE,  // created, or emptied when it exists
+    BINARY_APPEND, // created, or written on after its last byte
 };
 
 // Opens the file at the engine path `path`. 0; 22 when a file to read is

@@ -1,0 +1,193 @@
+// The copy engine: copying onto disks in pieces and reading back from them.
+#include "media/copy.h"
+
+#include "media/copy_names.h"
+#include "sys/files.h"
+#include "sys/paths.h"
+#include "sys/volumes.h"
+
+CopyMode copy_mode_of(const CopyOptions& options) {
+    if (options.instantiate) return COPY_INSTANTIATE;
+    if (options.decompress) return COPY_DECOMPRESS;
+    return options.compress ? COPY_COMPRESS : COPY_PLAIN;
+}
+
+bool copy_writes_pieces(const CopyOptions& options) {
+    CopyMode mode = copy_mode_of(options);
+    if (mode == COPY_COMPRESS) return true;
+    return mode == COPY_PLAIN && (options.start_disk != 0 || options.disk_count > 1);
+}
+
+ResultCode copy_file(std::string_view source, std::string_view destination,
+                     const CopyOptions& options) {
+    if (copy_writes_pieces(options)) return copy_to_disks(source, destination, options);
+    return copy_from_disks(source, destination, options);
+}
+
+static DiskRequest disk_request(const CopyOptions& options) {
+    return DiskRequest{options.label_base, options.label_text, options.prompt, options.user};
+}
+
+static ResultCode job_start(CopyJob* job, const CopyOptions& options) {
+    ResultCode rc = copy_job_setup(job, copy_mode_of(options));
+    job->progress = options.progress;
+    job->cancel = options.cancel;
+    job->user = options.user;
+    instantiation_init(&job->instantiation, options.lookup, options.lookup_context,
+                       options.lookup_context2);
+    return rc;
+}
+
+// `path` moved onto the floppy drive: its directory, base name and extension
+// under the floppy root.
+static std::string on_floppy(std::string_view path) {
+    PathParts parts = path_split(path);
+    std::string directory = parts.absolute.empty() ? parts.relative : parts.absolute;
+    if (path_has_drive(directory)) directory.erase(0, 2);
+    while (!directory.empty() && directory[0] == '\\') directory.erase(0, 1);
+    return path_join(floppy_root(), directory, parts.base, parts.extension);
+}
+
+// ---- Writing pieces ----
+
+// The bytes piece `piece` (from 0) may take.
+static ResultCode piece_budget(const CopyOptions& options, uint32_t piece, uint32_t* budget) {
+    *budget = COPY_UNLIMITED;
+    if (!options.piece_sizes.empty()) {
+        *budget = options.piece_sizes[piece];
+        return RC_OK;
+    }
+    if (options.start_disk == 0) return RC_OK;
+    uint32_t free_bytes = 0, cluster = 0;
+    ResultCode rc = volume_space(floppy_root(), &free_bytes, &cluster);
+    if (rc != RC_OK) return rc;
+    *budget = free_bytes > options.slop_size ? free_bytes - options.slop_size : 0;
+    return RC_OK;
+}
+
+// Writes one piece to `path`; the last piece must take the rest of the input.
+static ResultCode piece_write(CopyJob* job, const CopyOptions& options, std::string_view source,
+                              const std::string& path, uint32_t piece, bool last) {
+    uint32_t budget = 0;
+    ResultCode rc = piece_budget(options, piece, &budget);
+    if (rc == RC_OK) rc = copy_job_open_destination(job, path, false);
+    if (rc != RC_OK) return rc;
+    bool ended = false;
+    rc = copy_job_run(job, budget, &ended);
+    if (rc == RC_OK && last && !ended && copy_job_input_left(job)) rc = RC_UNABLE_TO_WRITE;
+    ResultCode closed = copy_job_close_destination(job, last && rc == RC_OK);
+    if (rc == RC_OK) rc = closed;
+    if (rc != RC_OK) {
+        if (job->mode == COPY_COMPRESS) file_delete(path);
+        return rc;
+    }
+    return file_copy_times(source, path);
+}
+
+static ResultCode pieces_write(CopyJob* job, const CopyOptions& options, std::string_view source,
+                               const std::string& destination, uint32_t pieces) {
+    for (uint32_t piece = 0; piece < pieces; ++piece) {
+        bool last = piece + 1 == pieces;
+        std::string path = destination;
+        ResultCode rc = RC_OK;
+        if (pieces > 1) rc = copy_piece_name(destination, piece + 1, last, &path);
+        if (rc == RC_OK && piece > 0 && options.start_disk != 0)
+            rc = copy_ask_for_disk(disk_request(options), options.start_disk + piece, true, false);
+        if (rc == RC_OK) rc = piece_write(job, options, source, path, piece, last);
+        if (rc != RC_OK) return rc;
+    }
+    return RC_OK;
+}
+
+ResultCode copy_to_disks(std::string_view source, std::string_view destination,
+                         const CopyOptions& options) {
+    uint32_t pieces = options.disk_count > 0 ? options.disk_count : 1;
+    if (!options.piece_sizes.empty() && options.piece_sizes.size() < pieces) return RC_NO_OBJECT;
+    std::string target = options.start_disk != 0 ? on_floppy(destination) : std::string(destination);
+    if (options.compress) target = copy_compressed_name(target);
+    ResultCode rc = copy_pieces_check(target, pieces);
+    if (rc != RC_OK) return rc;
+
+    CopyJob job;
+    rc = job_start(&job, options);
+    if (rc == RC_OK && options.start_disk != 0)
+        rc = copy_ask_for_disk(disk_request(options), options.start_disk, true, false);
+    if (rc == RC_OK) rc = copy_job_open_source(&job, source);
+    if (rc == RC_OK) rc = pieces_write(&job, options, source, target, pieces);
+    copy_job_release(&job);
+    return rc;
+}
+
+// ---- Reading pieces ----
+
+// Where a read stands: the source's name on the disks and the disk in use.
+struct ReadPlace {
+    std::string name;     // the source's name (compressed when expanding)
+    std::string opened;   // the path the current piece was opened under
+    uint32_t disk = 0;
+    uint32_t piece = 1;
+    bool split = false;
+};
+
+// Opens the first piece: the file itself, or, on disks, piece 1 of it.
+static ResultCode first_open(CopyJob* job, const CopyOptions& options, ReadPlace* place) {
+    place->opened = place->name;
+    ResultCode rc = copy_job_open_source(job, place->opened);
+    if (rc != RC_FILE_NOT_FOUND || options.start_disk == 0) return rc;
+    if (copy_piece_name(place->name, 1, false, &place->opened) != RC_OK) return RC_FILE_NOT_FOUND;
+    place->split = true;
+    return copy_job_open_source(job, place->opened);
+}
+
+// Opens the next piece on the next disk; *last is set when it is the one
+// named with "0".
+static ResultCode next_open(CopyJob* job, const CopyOptions& options, ReadPlace* place,
+                            bool* last) {
+    DiskRequest request = disk_request(options);
+    copy_job_close_source(job);  // a drive changes disks only when none of its files is open
+    ++place->piece;
+    ++place->disk;
+    ResultCode rc = copy_ask_for_disk(request, place->disk, false, false);
+    if (rc != RC_OK) return rc;
+    *last = copy_piece_name(place->name, place->piece, false, &place->opened) != RC_OK ||
+            copy_job_open_source(job, place->opened) != RC_OK;
+    if (!*last) return RC_OK;
+    copy_piece_name(place->name, place->piece, true, &place->opened);
+    rc = copy_ask_for_disk(request, place->disk, false, false);
+    if (rc == RC_OK) rc = copy_job_open_source(job, place->opened);
+    return rc;
+}
+
+static ResultCode pieces_read(CopyJob* job, const CopyOptions& options, ReadPlace* place) {
+    bool ended = false;
+    ResultCode rc = copy_job_run(job, COPY_UNLIMITED, &ended);
+    bool last = !place->split;
+    while (rc == RC_OK && !last) {
+        rc = next_open(job, options, place, &last);
+        if (rc == RC_OK) rc = copy_job_run(job, COPY_UNLIMITED, &ended);
+    }
+    if (rc == RC_OK) rc = copy_job_finish_input(job);
+    return rc;
+}
+
+ResultCode copy_from_disks(std::string_view source, std::string_view destination,
+                           const CopyOptions& options) {
+    CopyJob job;
+    ReadPlace place;
+    place.disk = options.start_disk;
+    place.name = options.start_disk != 0 ? on_floppy(source) : std::string(source);
+    ResultCode rc = job_start(&job, options);
+    if (job.mode == COPY_DECOMPRESS) place.name = copy_compressed_name(place.name);
+    if (rc == RC_OK && options.start_disk != 0)
+        rc = copy_ask_for_disk(disk_request(options), options.start_disk, false, false);
+    if (rc == RC_OK) rc = first_open(&job, options, &place);
+    if (rc == RC_OK) rc = copy_job_open_destination(&job, destination, options.append);
+    if (rc == RC_OK) rc = pieces_read(&job, options, &place);
+    if (rc == RC_OK) rc = copy_job_close_destination(&job, true);
+    if (rc == RC_OK) rc = file_copy_times(place.opened, destination);
+    uint64_t total = copy_job_written(&job);
+    if (rc == RC_OK && options.progress && total > job.reported)
+        options.progress(options.user, uint32_t(total - job.reported));
+    copy_job_release(&job);
+    return rc;
+}

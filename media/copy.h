@@ -1,0 +1,66 @@
+// The copy engine: every file the tool copies goes through here, as a plain
+// copy, compressed into a file, written onto numbered disks in pieces, or
+// read back from them, joined, expanded and instantiated. Needs the copy
+// job, the copy names, the disk requests and the file services.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "media/copy_disks.h"
+#include "media/copy_instantiate.h"
+#include "media/copy_job.h"
+
+struct CopyOptions {
+    uint32_t start_disk = 0;           // 0: no disks
+    uint32_t disk_count = 1;           // pieces, one per disk
+    uint32_t slop_size = 0;            // kept free on each disk without a piece list
+    std::string label_base;            // disk n is labelled "<base> <n>"
+    std::string label_text;            // shown by the prompt with the disk number
+    bool compress = false;
+    bool decompress = false;           // ignored when instantiating
+    bool instantiate = false;
+    bool append = false;               // reading: add to the destination
+    CopyLookup lookup = nullptr;       // instantiation's variable values
+    void* lookup_context = nullptr;
+    void* lookup_context2 = nullptr;
+    std::vector<uint32_t> piece_sizes;  // one per piece, or empty
+    CopyPrompt prompt = nullptr;
+    CopyProgress progress = nullptr;
+    CopyCancel cancel = nullptr;
+    void* user = nullptr;              // given to prompt, progress and cancel
+};
+
+// The transfer mode the options ask for.
+CopyMode copy_mode_of(const CopyOptions& options);
+
+// True when the options write pieces (compressing, or writing onto disks)
+// rather than read (a plain copy, or reading back from disks).
+bool copy_writes_pieces(const CopyOptions& options);
+
+// Copies `source` to `destination`, writing pieces or reading as the
+// options say. 0, or a code of the table: 22 source not found, 21 write
+// failure (also when the pieces cannot hold the whole file), 20 read
+// failure, truncated compressed source or open variable reference, 29
+// reference too long, 23 a file that cannot be named in that many pieces,
+// 8 cancelled, 5 no memory (or a piece list shorter than the pieces); a
+// cancel callback's or a lookup's own result.
+ResultCode copy_file(std::string_view source, std::string_view destination,
+                     const CopyOptions& options);
+
+// Writes `source` as `disk_count` pieces: onto disks start_disk, start_disk
+// + 1, ... under the floppy root when a start disk is given (each disk
+// labelled as it is put in), else beside `destination`. A compressed copy
+// takes the compressed name, and on failure its unfinished piece is
+// deleted. Input left over after the last piece fails with 21.
+ResultCode copy_to_disks(std::string_view source, std::string_view destination,
+                         const CopyOptions& options);
+
+// Reads `source` (from the floppy root, disk start_disk on, when a start
+// disk is given, following its pieces from disk to disk until the one
+// named "0") into `destination`, expanding or instantiating it. A failed
+// read leaves what it wrote.
+ResultCode copy_from_disks(std::string_view source, std::string_view destination,
+                           const CopyOptions& options);

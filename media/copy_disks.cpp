@@ -1,0 +1,58 @@
+// Asking for the disks of a copy.
+#include "media/copy_disks.h"
+
+#include "media/floppy_operations.h"
+#include "sys/files.h"
+#include "sys/text.h"
+
+std::string drive_root_normalise(std::string_view root) {
+    std::string out(root);
+    while (!out.empty() && (out.back() == ' ' || out.back() == '\t' || out.back() == '\r' ||
+                            out.back() == '\n'))
+        out.pop_back();
+    for (char& ch : out) {
+        if (ch == '/') ch = '\\';
+        if (ch >= 'a' && ch <= 'z') ch = char(ch - 'a' + 'A');
+    }
+    return out;
+}
+
+ResultCode copy_check_label(std::string_view label_base, uint32_t disk_number) {
+    std::string base(label_base);
+    uint32_t number = disk_number;
+    return disk_check_label(floppy_root(), &base, &number);
+}
+
+ResultCode copy_set_label(std::string_view label_base, uint32_t disk_number) {
+    if (disk_set_label(floppy_root(), label_base, disk_number) != RC_OK) return RC_UNABLE_TO_WRITE;
+    return copy_check_label(label_base, disk_number) == RC_OK ? RC_OK : RC_UNABLE_TO_WRITE;
+}
+
+// Takes the root the prompt left, normalised; the floppy root changes only
+// when it names another place.
+static void drive_root_take(const std::string& prompted) {
+    std::string root = drive_root_normalise(prompted);
+    if (!text_equal_nocase(root, floppy_root())) floppy_root_set(root);
+}
+
+ResultCode copy_ask_for_disk(const DiskRequest& request, uint32_t disk_number, bool labelling,
+                             bool wrong_disk) {
+    bool first = true;
+    for (;;) {
+        ResultCode rc = copy_check_label(request.label_base, disk_number);
+        if (rc == RC_OK) return RC_OK;
+        if (!first) wrong_disk = rc == RC_FILE_NOT_FOUND;
+        first = false;
+        if (!request.prompt) return RC_USER_CANCELLED;
+        std::string root = floppy_root();
+        bool cancelled = false;
+        request.prompt(request.user, &root, request.label_text, disk_number, COPY_SYSTEM_NAME,
+                       &cancelled, wrong_disk);
+        drive_root_take(root);
+        if (cancelled) return RC_USER_CANCELLED;
+        if (labelling && !request.label_base.empty()) {
+            rc = copy_set_label(request.label_base, disk_number);
+            if (rc != RC_OK) return rc;
+        }
+    }
+}

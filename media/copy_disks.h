@@ -1,0 +1,49 @@
+// Asking for the disks of a copy: the disk prompt callback that the front
+// end supplies, checking and setting the label of the disk in the floppy
+// drive, and the normalising of the drive root a prompt may rewrite.
+// Needs media/floppy_operations and the floppy root of sys/files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "sys/result_code.h"
+
+// The system name the prompt is given.
+constexpr const char* COPY_SYSTEM_NAME = "Windows 32";
+
+// Called until a disk is ready or the user cancels: `drive_root` may be
+// rewritten; *cancelled set means the user gave up; `wrong_disk` tells
+// whether the last check found a readable disk with another label.
+using CopyPrompt = void (*)(void* user, std::string* drive_root, std::string_view label_text,
+                            uint32_t disk_number, std::string_view system_name, bool* cancelled,
+                            bool wrong_disk);
+
+// What asking for a disk needs from the copy's options.
+struct DiskRequest {
+    std::string_view label_base;
+    std::string_view label_text;
+    CopyPrompt prompt = nullptr;
+    void* user = nullptr;
+};
+
+// "/" becomes "\", trailing blanks, tabs and line ends are cut, letters are
+// upper-cased.
+std::string drive_root_normalise(std::string_view root);
+
+// Checks the label of the disk in the floppy drive: 0 when it is the base,
+// a blank and `disk_number` (letter case aside), 22 when it is another, 29
+// when no readable disk is there. An empty base matches any disk.
+ResultCode copy_check_label(std::string_view label_base, uint32_t disk_number);
+
+// Labels the disk in the floppy drive and reads the label back: 0, or 21
+// when it cannot be set or reads back different.
+ResultCode copy_set_label(std::string_view label_base, uint32_t disk_number);
+
+// Makes sure disk `disk_number` is in the drive, prompting until it is. In
+// labelling mode each disk the prompt accepts is labelled. 0 when the disk
+// is there; 8 when the user cancelled (or there is no prompt to ask); 21
+// when a disk cannot be labelled.
+ResultCode copy_ask_for_disk(const DiskRequest& request, uint32_t disk_number, bool labelling,
+                             bool wrong_disk);

@@ -1,0 +1,135 @@
+// One copy job and its chunk loop.
+#include "media/copy_job.h"
+
+#include "sys/binary_file.h"
+#include "sys/files.h"
+
+ResultCode copy_job_setup(CopyJob* job, CopyMode mode) {
+    job->mode = mode;
+    lzw_decompressor_init(&job->decompressor);
+    instantiation_init(&job->instantiation, nullptr, nullptr, nullptr);
+    if (mode != COPY_COMPRESS) return RC_OK;
+    return lzw_compressor_create(&job->compressor, LZW_WIDTH, LZW_SLOT_INDEX) == RC_OK
+               ? RC_OK
+               : RC_NO_OBJECT;
+}
+
+void copy_job_release(CopyJob* job) {
+    copy_job_close_source(job);
+    if (job->destination) copy_job_close_destination(job, false);
+    lzw_compressor_free(&job->compressor);
+    lzw_decompressor_free(&job->decompressor);
+}
+
+ResultCode copy_job_open_source(CopyJob* job, std::string_view path) {
+    copy_job_close_source(job);
+    if (binary_file_open(&job->source, path, BINARY_READ) != RC_OK) return RC_FILE_NOT_FOUND;
+    return bit_reader_open_binary(&job->reader, job->source);
+}
+
+void copy_job_close_source(CopyJob* job) {
+    bit_reader_close(&job->reader);
+    if (job->source) binary_file_close(job->source);
+    job->source = nullptr;
+}
+
+ResultCode copy_job_open_destination(CopyJob* job, std::string_view path, bool append) {
+    if (!append) file_delete(path);  // makes room for a read-only file; errors show on opening
+    if (binary_file_open(&job->destination, path, append ? BINARY_APPEND : BINARY_WRITE) != RC_OK)
+        return RC_UNABLE_TO_WRITE;
+    return bit_writer_open_binary(&job->writer, job->destination);
+}
+
+ResultCode copy_job_close_destination(CopyJob* job, bool last) {
+    ResultCode rc = job->writer.sink.error;
+    if (rc == RC_OK && last && job->mode == COPY_COMPRESS)
+        rc = lzw_compress_finish(&job->compressor, &job->writer);
+    job->written += byte_sink_total(&job->writer.sink);
+    ResultCode closed = bit_writer_close(&job->writer);
+    if (job->destination && binary_file_close(job->destination) != RC_OK) closed = RC_UNABLE_TO_WRITE;
+    job->destination = nullptr;
+    return rc != RC_OK ? rc : closed;
+}
+
+uint64_t copy_job_written(const CopyJob* job) {
+    return job->written + byte_sink_total(&job->writer.sink);
+}
+
+// Moves up to `want` bytes unchanged.
+static ResultCode plain_chunk(CopyJob* job, uint32_t want, uint32_t* moved) {
+    ByteSource* in = &job->reader.source;
+    *moved = 0;
+    while (*moved < want) {
+        ResultCode rc = byte_source_fill(in);
+        if (rc == RC_END_OF_FILE) return RC_OK;
+        if (rc != RC_OK) return rc;
+        size_t n = in->size - in->pos;
+        if (n > want - *moved) n = want - *moved;
+        rc = byte_sink_write(&job->writer.sink, in->data + in->pos, n);
+        if (rc != RC_OK) return rc;
+        in->pos += n;
+        *moved += uint32_t(n);
+    }
+    return RC_OK;
+}
+
+// One chunk of at most `budget` bytes: *moved gets its bytes, *ended
+// whether the input ended in it.
+static ResultCode chunk_move(CopyJob* job, uint32_t budget, uint32_t* moved, bool* ended) {
+    uint32_t want = budget < COPY_CHUNK ? budget : COPY_CHUNK;
+    ResultCode rc = RC_OK;
+    switch (job->mode) {
+    case COPY_PLAIN:
+        rc = plain_chunk(job, want, moved);
+        break;
+    case COPY_INSTANTIATE:
+        rc = instantiation_copy(&job->instantiation, &job->reader.source, &job->writer.sink, want,
+                                moved);
+        break;
+    case COPY_DECOMPRESS:
+        rc = lzw_decompress_step(&job->decompressor, &job->reader, &job->writer.sink, want, moved);
+        break;
+    case COPY_COMPRESS:
+        // The step stops short of its limit, so only the coder knows when
+        // the input is over.
+        rc = lzw_compress_step(&job->compressor, &job->reader.source, &job->writer, want, moved);
+        *ended = lzw_compress_is_done(&job->compressor);
+        return rc;
+    }
+    *ended = *moved < want;
+    return rc;
+}
+
+// The least budget with which a chunk can still move something: the
+// compressor keeps two bytes of its limit for the stream's last bits.
+static uint32_t budget_floor(const CopyJob* job) { return job->mode == COPY_COMPRESS ? 2 : 0; }
+
+ResultCode copy_job_run(CopyJob* job, uint32_t budget, bool* ended) {
+    *ended = false;
+    while (budget > budget_floor(job)) {
+        uint32_t moved = 0;
+        ResultCode rc = chunk_move(job, budget, &moved, ended);
+        if (rc != RC_OK) return rc;
+        if (job->progress) job->progress(job->user, moved);
+        job->reported += moved;
+        if (job->cancel) {
+            rc = job->cancel(job->user);
+            if (rc != RC_OK) return rc;
+        }
+        if (*ended) return RC_OK;
+        budget -= moved;
+    }
+    return RC_OK;
+}
+
+bool copy_job_input_left(CopyJob* job) {
+    if (job->mode == COPY_COMPRESS) return !lzw_compress_is_done(&job->compressor);
+    if (job->mode == COPY_DECOMPRESS && job->decompressor.pending > 0) return true;
+    return byte_source_fill(&job->reader.source) != RC_END_OF_FILE;
+}
+
+ResultCode copy_job_finish_input(const CopyJob* job) {
+    if (job->mode == COPY_DECOMPRESS) return lzw_decompress_finish(&job->decompressor);
+    if (job->mode == COPY_INSTANTIATE) return instantiation_finish(&job->instantiation);
+    return RC_OK;
+}

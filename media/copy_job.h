@@ -1,0 +1,71 @@
+// One copy job: its source and destination files with their streams, the
+// coder or instantiation state of its mode, and the chunk loop that moves
+// data between them with progress and cancel callbacks. Needs the coder,
+// the bit streams and sys/binary_file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "media/bit_stream.h"
+#include "media/copy_instantiate.h"
+#include "media/lzw_compress.h"
+#include "media/lzw_decompress.h"
+
+// Largest chunk moved between two progress reports.
+constexpr uint32_t COPY_CHUNK = 49152;
+constexpr uint32_t COPY_UNLIMITED = 4294967295u;
+
+enum CopyMode { COPY_PLAIN, COPY_COMPRESS, COPY_DECOMPRESS, COPY_INSTANTIATE };
+
+// Told the bytes of each chunk.
+using CopyProgress = void (*)(void* user, uint32_t bytes);
+// Asked after each chunk; a non-zero answer ends the copy with it.
+using CopyCancel = ResultCode (*)(void* user);
+
+struct CopyJob {
+    CopyMode mode = COPY_PLAIN;
+    CopyProgress progress = nullptr;
+    CopyCancel cancel = nullptr;
+    void* user = nullptr;
+
+    BinaryFile* source = nullptr;
+    BitReader reader;            // its byte source serves every mode
+    BinaryFile* destination = nullptr;
+    BitWriter writer;            // its byte sink serves every mode
+    uint64_t written = 0;        // destination bytes of earlier pieces
+
+    LzwCompressor compressor;
+    LzwDecompressor decompressor;
+    Instantiation instantiation;
+    uint64_t reported = 0;       // bytes told to the progress callback
+};
+
+// Makes the job ready for `mode`; the compressor's dictionary is allocated
+// here. 5 when it cannot be.
+ResultCode copy_job_setup(CopyJob* job, CopyMode mode);
+// Closes whatever is still open and frees the dictionaries.
+void copy_job_release(CopyJob* job);
+
+// Opens the source. 22 when it cannot be opened, 5 without buffer memory.
+ResultCode copy_job_open_source(CopyJob* job, std::string_view path);
+void copy_job_close_source(CopyJob* job);
+// Opens the destination, replacing it (made writable first) or appending to
+// it. 21 when it cannot be opened, 5 without buffer memory.
+ResultCode copy_job_open_destination(CopyJob* job, std::string_view path, bool append);
+// Closes the destination; `last` writes out the pending bits of a
+// compressed stream. 21 when a write fails.
+ResultCode copy_job_close_destination(CopyJob* job, bool last);
+// Bytes written to destinations so far.
+uint64_t copy_job_written(const CopyJob* job);
+
+// Moves data in chunks until the input ends or `budget` destination bytes
+// (source bytes in plain and instantiate modes) are spent; *ended tells
+// which. Each chunk is reported, then the cancel callback is asked.
+ResultCode copy_job_run(CopyJob* job, uint32_t budget, bool* ended);
+// True when the source still has data the job has not moved.
+bool copy_job_input_left(CopyJob* job);
+// At the end of the last input: 20 when a compressed stream was cut short
+// or a variable reference is still open.
+ResultCode copy_job_finish_input(const CopyJob* job);
