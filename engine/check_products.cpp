@@ -2,6 +2,7 @@
 #include "engine/check_products.h"
 
 #include "engine/messages.h"
+#include "engine/script_file.h"
 #include "engine/script_resources.h"
 #include "engine/staging_scan.h"
 #include "engine/version_checks.h"
@@ -9,37 +10,22 @@
 #include "model/fields.h"
 #include "model/group_table.h"
 #include "model/product.h"
-#include "runtime/atoms.h"
 #include "runtime/bidirectional_lists.h"
-#include "runtime/namespaces.h"
 #include "runtime/reader.h"
-#include "runtime/strings.h"
 #include "runtime/values.h"
 #include "sys/files.h"
 #include "sys/text.h"
 
 namespace {
 
-constexpr uint32_t kNamespaceBuckets = 57;
-constexpr uint32_t kAtomBuckets = 7;
-
-// Everything one map file is read with, released in reverse order.
+// A product's map file as read: its tables and its groups.
 struct MapReading {
-    Namespace* ns = nullptr;
-    SymbolTable* atoms = nullptr;
-    Reader* reader = nullptr;
+    ScriptFile file;
     BiList* groups = nullptr;
 };
 
-void reading_release(RuntimeContext* rt, MapReading* r) {
-    group_list_destroy(rt, r->groups);
-    if (r->reader) reader_close(rt, r->reader);
-    if (r->atoms) atom_table_destroy(rt, r->atoms);
-    if (r->ns) namespace_destroy(rt, r->ns, string_free, value_release);
-}
-
 void set_computed_size(RunContext* rc, Value size) {
-    field_release(rc->runtime, rc->computed_size);
+    value_release(rc->runtime, rc->computed_size);
     rc->computed_size = size;
 }
 
@@ -52,12 +38,6 @@ Value component_sizes_sum(RuntimeContext* rt, BiList* groups) {
     return sum > UINT32_MAX ? 0 : field_number(rt, uint32_t(sum));
 }
 
-void log_path_line(OutputLog* log, int depth, const std::string& path) {
-    log_depth(log, depth);
-    log_text(log, path);
-    log_end_line(log);
-}
-
 // Keeps the former map file as .old (with its times) and writes the new one.
 ResultCode rewrite_map_file(RunContext* rc, const MapReading& r, const PathParts& map,
                             int depth) {
@@ -65,7 +45,7 @@ ResultCode rewrite_map_file(RunContext* rc, const MapReading& r, const PathParts
         ResultCode code = file_keep_old_copy(map);
         if (code != RC_OK) return code;
     }
-    return map_file_write(rc, r.ns, r.groups, map.base, &map, depth + 2, false);
+    return map_file_write(rc, r.file.ns, r.groups, map.base, &map, depth + 2, false);
 }
 
 // Writes the CD-ROM map file in the product's working subdirectory.
@@ -75,18 +55,18 @@ ResultCode write_cdrom_map(RunContext* rc, const MapReading& r, std::string_view
     if (directory_make(subdirectory) != RC_OK) return RC_NO_DISKWARD_SUBDIR;
     map_clear_assignment(rc->runtime, r.groups);
     PathParts cdr{subdirectory, "", std::string(map_base), "cdr"};
-    return map_file_write(rc, r.ns, r.groups, map_base, &cdr, depth + 2, false);
+    return map_file_write(rc, r.file.ns, r.groups, map_base, &cdr, depth + 2, false);
 }
 
 // The checks after the map file is read; their result.
 ResultCode check_read_map(RunContext* rc, const MapReading& r, const PathParts& map,
                           int depth) {
     rc->modified = false;
-    ResultCode result = scan_staging_area(rc, r.ns, r.groups, map.absolute, depth + 2);
+    ResultCode result = scan_staging_area(rc, r.file.ns, r.groups, map.absolute, depth + 2);
     if (result != RC_OK) return result;
     if (rc->no_cd_subdirs && map_clear_assignment(rc->runtime, r.groups)) rc->modified = true;
     if (!rc->modified)
-        result = map_file_write(rc, r.ns, r.groups, map.base, nullptr, depth + 2, false);
+        result = map_file_write(rc, r.file.ns, r.groups, map.base, nullptr, depth + 2, false);
     else if (rc->top_level)
         result = rewrite_map_file(rc, r, map, depth);
     if (result == RC_OK && !rc->no_cd_subdirs)
@@ -102,19 +82,15 @@ ResultCode check_product(RunContext* rc, Value product, std::string_view product
     PathParts map{std::string(product_directory), "", std::string(map_base),
                   std::string(map_extension)};
     MapReading r;
-    r.ns = namespace_new(rt, nullptr, kNamespaceBuckets);
-    r.atoms = symtab_new(rt, kAtomBuckets);
-    if (r.ns && r.atoms)
-        r.reader = reader_open(rt, r.atoms, nullptr, r.ns, false, false, map.absolute, "",
-                               map.base, map.extension);
+    script_file_open(rt, map.absolute, map.base, map.extension, &r.file);
     rc->error_line = NO_LINE;
     set_computed_size(rc, 0);
-    log_path_line(rc->log, depth, path_join(map));
+    engine_report_note(rc->log, depth, path_join(map));
 
     ResultCode result = RC_UNABLE_TO_READ;
-    if (r.reader) {
-        r.groups = group_list_read(rt, r.reader, product, rc->os_code);
-        rc->error_line = int32_t(reader_line(rt, r.reader));
+    if (r.file.reader) {
+        r.groups = group_list_read(rt, r.file.reader, product, rc->os_code);
+        rc->error_line = int32_t(reader_line(rt, r.file.reader));
         if (!r.groups) result = RC_UNABLE_TO_PARSE;
         else if (bilist_is_empty(rt, r.groups)) result = RC_EMPTY;
         else result = RC_OK;
@@ -137,7 +113,8 @@ ResultCode check_product(RunContext* rc, Value product, std::string_view product
         ResultCode scripts = write_script_resources(rc, product, product_directory, depth);
         if (result == RC_OK) result = scripts;
     }
-    reading_release(rt, &r);
+    group_list_destroy(rt, r.groups);
+    script_file_close(rt, &r.file);
     return result;
 }
 
@@ -150,11 +127,11 @@ bool check_version_product(RunContext* rc, Value product, const PathParts& produ
     RuntimeContext* rt = rc->runtime;
     std::string current = current_installer_version(rc);
     std::string_view version = field_text(rt, product_version(product));
-    if (version_less(rt, version, current, 5)) {
+    if (text_version_compare(version, current, 5) < 0) {
         Value made = field_string(rt, current);
         return made && product_set_version(rt, product, made) == RC_OK;
     }
-    if (version_greater(rt, version, current, 4))
+    if (text_version_compare(version, current, 4) > 0)
         engine_report(rc->log, product_file, NO_LINE, depth, RC_WARN_ENGINE_OUT_OF_DATE);
     return false;
 }
@@ -206,7 +183,7 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
                 continue;
             }
             if (is_named(rt, product, rc->install_product) &&
-                version_greater(rt, current, field_text(rt, product_version(product)), 4))
+                text_version_compare(current, field_text(rt, product_version(product)), 4) > 0)
                 engine_report(rc->log, product_file, NO_LINE, depth,
                               RC_WARN_INSTALLER_OUT_OF_DATE);
         }

@@ -115,9 +115,7 @@ ResultCode engine_main(RunContext* rc, int argc, const char* const* argv) {
 
 ResultCode engine_process_directory(RunContext* rc, const PathParts& parts, int depth) {
     std::string directory = path_join(parts);
-    log_depth(rc->log, depth);
-    log_text(rc->log, directory);
-    log_end_line(rc->log);
+    engine_report_note(rc->log, depth, directory);
 
     DirectoryListing* listing = directory_open(directory);
     if (!listing) return RC_UNABLE_TO_READ;

@@ -50,20 +50,6 @@ std::string_view engine_message(int32_t code) {
     return "Unexpected Error";
 }
 
-bool engine_is_warning(int32_t code) {
-    switch (code) {
-        case RC_INVALID_SLOP_SIZE:
-        case RC_INVALID_SPLIT_SIZE:
-        case RC_INVALID_THRESHOLD_SIZE:
-        case RC_WARN_PRD_INCLUDED:
-        case RC_WARN_ENGINE_OUT_OF_DATE:
-        case RC_WARN_INSTALLER_OUT_OF_DATE:
-            return true;
-        default:
-            return false;
-    }
-}
-
 void engine_report(OutputLog* log, std::string_view absolute, std::string_view relative,
                    std::string_view base, std::string_view extension, int32_t line, int depth,
                    int32_t code) {
@@ -81,4 +67,25 @@ void engine_report(OutputLog* log, std::string_view absolute, std::string_view r
 void engine_report(OutputLog* log, const PathParts& parts, int32_t line, int depth, int32_t code) {
     engine_report(log, parts.absolute, parts.relative, parts.base, parts.extension, line, depth,
                   code);
+}
+
+void engine_report_note(OutputLog* log, int depth, std::string_view path, std::string_view note) {
+    log_depth(log, depth);
+    log_text(log, path);
+    if (!note.empty()) {
+        log_text(log, " ");
+        log_text(log, note);
+    }
+    log_end_line(log);
+}
+
+void engine_report_size_change(OutputLog* log, int depth, std::string_view path,
+                               uint32_t old_size, uint32_t new_size) {
+    log_depth(log, depth);
+    log_text(log, path);
+    log_text(log, " ");
+    log_unsigned(log, old_size);
+    log_text(log, " --> ");
+    log_unsigned(log, new_size);
+    log_end_line(log);
 }

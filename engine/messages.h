@@ -13,9 +13,13 @@
 // The message of `code`; "Unexpected Error" for every code without one.
 std::string_view engine_message(int32_t code);
 
-// True for the codes whose step goes on after the message is written:
-// the "WARNING:" messages and the three invalid-size fallbacks.
-bool engine_is_warning(int32_t code);
+// A line of the check's own: indentation, the path and, when given, one
+// space and a note ("Missing", "Superfluous", ...).
+void engine_report_note(OutputLog* log, int depth, std::string_view path,
+                        std::string_view note = {});
+// A corrected size: indentation, the path, the old size, " --> ", the new.
+void engine_report_size_change(OutputLog* log, int depth, std::string_view path,
+                               uint32_t old_size, uint32_t new_size);
 
 // Writes one report line. `line` of NO_LINE names no line.
 void engine_report(OutputLog* log, std::string_view absolute, std::string_view relative,

@@ -2,21 +2,16 @@
 // products, and writing the table back (with its .old copy) when it changed.
 #include "engine/check_products.h"
 #include "engine/engine_main.h"
+#include "engine/messages.h"
+#include "engine/script_file.h"
 #include "model/product_table.h"
 #include "model/product_tree.h"
-#include "runtime/atoms.h"
 #include "runtime/bidirectional_lists.h"
-#include "runtime/namespaces.h"
 #include "runtime/reader.h"
-#include "runtime/strings.h"
-#include "runtime/values.h"
 #include "sys/files.h"
 #include "sys/text_file.h"
 
 namespace {
-
-constexpr uint32_t kNamespaceBuckets = 57;
-constexpr uint32_t kAtomBuckets = 7;
 
 // Keeps the former product file as .old, rolls the sizes up the product
 // tree and writes the table.
@@ -29,13 +24,8 @@ ResultCode write_back(RunContext* rc, BiList* products, const PathParts& file) {
     DisplayNode* root = product_tree_build(rt, products, rc->product_filter, false);
     product_sizes_roll_up(rt, root, true);
     if (!rt_usable(rt)) return RC_OK;
-    TextFile* out = nullptr;
-    ResultCode code =
-        text_file_open_write(&out, file.absolute, file.relative, file.base, file.extension);
-    if (code != RC_OK) return code;
-    code = product_table_write(rt, out, products, false);
-    ResultCode closed = text_file_close(out);
-    return code != RC_OK ? code : closed;
+    return text_file_write_whole(
+        file, [&](TextFile* out) { return product_table_write(rt, out, products, false); });
 }
 
 }  // namespace
@@ -45,20 +35,15 @@ ResultCode engine_process_product_file(RunContext* rc, std::string_view director
                                        int depth) {
     RuntimeContext* rt = rc->runtime;
     PathParts file{std::string(directory), "", std::string(base), std::string(extension)};
-    Namespace* ns = namespace_new(rt, nullptr, kNamespaceBuckets);
-    SymbolTable* atoms = symtab_new(rt, kAtomBuckets);
-    Reader* reader = (ns && atoms) ? reader_open(rt, atoms, nullptr, ns, false, false,
-                                                 directory, "", base, extension)
-                                   : nullptr;
+    ScriptFile script;
+    script_file_open(rt, directory, base, extension, &script);
     rc->error_line = NO_LINE;
-    log_depth(rc->log, depth);
-    log_text(rc->log, path_join(file));
-    log_end_line(rc->log);
+    engine_report_note(rc->log, depth, path_join(file));
 
     ResultCode result = RC_UNABLE_TO_READ;
-    if (reader) {
-        BiList* products = product_list_read(rt, reader);
-        rc->error_line = int32_t(reader_line(rt, reader));
+    if (script.reader) {
+        BiList* products = product_list_read(rt, script.reader);
+        rc->error_line = int32_t(reader_line(rt, script.reader));
         if (!products) {
             result = RC_UNABLE_TO_PARSE;
         } else if (bilist_is_empty(rt, products)) {
@@ -69,14 +54,12 @@ ResultCode engine_process_product_file(RunContext* rc, std::string_view director
             // Replication of the product file comes with the replication
             // step; in that mode the file is only listed here.
             result = rc->replicate ? RC_OK
-                                   : check_products(rc, atoms, products, directory, base,
+                                   : check_products(rc, script.atoms, products, directory, base,
                                                     extension, depth);
             if (result == RC_OK && rc->modified) result = write_back(rc, products, file);
         }
         product_list_destroy(rt, products);
-        reader_close(rt, reader);
     }
-    if (atoms) atom_table_destroy(rt, atoms);
-    if (ns) namespace_destroy(rt, ns, string_free, value_release);
+    script_file_close(rt, &script);
     return result;
 }

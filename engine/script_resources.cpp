@@ -4,14 +4,12 @@
 #include <algorithm>
 
 #include "engine/messages.h"
+#include "engine/script_file.h"
 #include "model/fields.h"
 #include "model/product.h"
-#include "runtime/atoms.h"
-#include "runtime/namespaces.h"
 #include "runtime/reader.h"
 #include "runtime/strings.h"
 #include "runtime/tokens.h"
-#include "runtime/values.h"
 #include "sys/files.h"
 #include "sys/text.h"
 #include "sys/text_file.h"
@@ -133,11 +131,9 @@ ResultCode collect_nls_strings(RunContext* rc, std::string_view directory, std::
                                std::string_view extension, std::vector<NlsPair>* pairs,
                                size_t* width, int depth) {
     RuntimeContext* rt = rc->runtime;
-    Namespace* ns = namespace_new(rt, nullptr, 57);
-    SymbolTable* atoms = symtab_new(rt, 7);
-    Reader* reader = (ns && atoms) ? reader_open(rt, atoms, nullptr, ns, false, false, directory,
-                                                 "", base, extension)
-                                   : nullptr;
+    ScriptFile script;
+    Reader* reader =
+        script_file_open(rt, directory, base, extension, &script) ? script.reader : nullptr;
     ResultCode result = RC_OK;
     if (!reader) {
         engine_report(rc->log, directory, "", base, extension, NO_LINE, depth, RC_FILE_NOT_FOUND);
@@ -161,9 +157,7 @@ ResultCode collect_nls_strings(RunContext* rc, std::string_view directory, std::
         *width = std::max(*width, key.size());
         pairs->push_back(std::move(pair));
     }
-    if (reader) reader_close(rt, reader);
-    if (atoms) atom_table_destroy(rt, atoms);
-    if (ns) namespace_destroy(rt, ns, string_free, value_release);
+    script_file_close(rt, &script);
     return result;
 }
 
@@ -190,24 +184,17 @@ size_t nls_text_length(std::string_view text) {
 
 ResultCode write_resource_file(const PathParts& out, std::string_view title,
                                const std::vector<NlsPair>& pairs, size_t width) {
-    TextFile* file = nullptr;
-    ResultCode code =
-        text_file_open_write(&file, out.absolute, out.relative, out.base, out.extension);
-    if (code != RC_OK) return code;
-    std::string head = "/*\nVeltra Diskward Utility\n */\nSummary \"NLS Strings for ";
-    head += title;
-    head += "\"\n\n/*---------------------------------------*/\n";
-    head += "Resource    \"Installer Text\"\nType        \"installertext\"\nContent\n\ntable\n{\n";
-    text_file_write_text(file, head);
+    std::string text = "/*\nVeltra Diskward Utility\n */\nSummary \"NLS Strings for ";
+    text += title;
+    text += "\"\n\n/*---------------------------------------*/\n";
+    text += "Resource    \"Installer Text\"\nType        \"installertext\"\nContent\n\ntable\n{\n";
     for (const NlsPair& p : pairs) {
+        std::string key = "\"" + p.key + "\"";
         std::string length = std::to_string(nls_text_length(p.text));
-        text_file_write_text(file, "  ");
-        text_file_write_padded(file, "\"" + p.key + "\"", width + 3);
-        text_file_write_text(file, " string 1 ");
-        text_file_write_text(file, std::string(length.size() < 3 ? 3 - length.size() : 0, ' '));
-        text_file_write_text(file, length);
-        text_file_write_text(file, " \"" + p.text + "\"\n");
+        text += "  " + key + std::string(width + 3 - key.size(), ' ') + " string 1 ";
+        text += std::string(length.size() < 3 ? 3 - length.size() : 0, ' ') + length;
+        text += " \"" + p.text + "\"\n";
     }
-    text_file_write_text(file, "}\n");
-    return text_file_close(file);
+    text += "}\n";
+    return text_file_write_whole(out, [&](TextFile* file) { return text_file_write_text(file, text); });
 }

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/messages.h"
 #include "model/fields.h"
 #include "model/group.h"
 #include "runtime/bidirectional_lists.h"
@@ -18,40 +19,28 @@
 namespace {
 
 struct Match {
-    size_t group_index;
     Value group;
     Value component;
 };
 
 struct Scan {
     RunContext* rc = nullptr;
-    Namespace* reader_namespace = nullptr;
     BiList* groups = nullptr;
     int depth = 0;
     bool first_file_done = false;
     // Components by folded Source, in group and file order.
     std::unordered_map<std::string, std::vector<Match>> index;
-    std::set<size_t> changed_groups;  // by position in the group list
-    std::vector<Value> group_at;
+    // Groups whose sizes changed: their volume maps are rebuilt once, after
+    // the walk.
+    std::set<Value> changed_groups;
 };
-
-void log_line(Scan* scan, std::string_view a, std::string_view b) {
-    OutputLog* log = scan->rc->log;
-    log_depth(log, scan->depth);
-    log_text(log, a);
-    log_text(log, " ");
-    log_text(log, b);
-    log_end_line(log);
-}
 
 void build_index(Scan* scan) {
     RuntimeContext* rt = scan->rc->runtime;
-    size_t g_index = 0;
-    for (BiNode* g = scan->groups->first; g; g = g->next, ++g_index) {
-        scan->group_at.push_back(g->value);
+    for (BiNode* g = scan->groups->first; g; g = g->next) {
         for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
             std::string key = text_fold(field_text(rt, component_source(c->value)));
-            scan->index[key].push_back(Match{g_index, g->value, c->value});
+            scan->index[key].push_back(Match{g->value, c->value});
         }
     }
 }
@@ -60,18 +49,18 @@ void build_index(Scan* scan) {
 // file listed in the map, and a component without a Source that has a size.
 void first_file_checks(Scan* scan) {
     RuntimeContext* rt = scan->rc->runtime;
-    size_t g_index = 0;
-    for (BiNode* g = scan->groups->first; g; g = g->next, ++g_index) {
+    for (BiNode* g = scan->groups->first; g; g = g->next) {
         for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
             std::string_view source = field_text(rt, component_source(c->value));
             PathParts parts = path_split(source);
             if (text_equal_nocase(parts.base, scan->rc->os_word) &&
                 text_equal_nocase(parts.extension, "prd"))
-                log_line(scan, source, "Should not be included in map file");
+                engine_report_note(scan->rc->log, scan->depth, source,
+                                   "Should not be included in map file");
             if (source.empty() && field_number_value(rt, component_size(c->value, false)) != 0) {
                 Value zero = field_number(rt, 0);
                 if (zero) component_set_size(rt, c->value, zero, false);
-                scan->changed_groups.insert(g_index);
+                scan->changed_groups.insert(g->value);
             }
         }
     }
@@ -86,17 +75,10 @@ bool match_file(Scan* scan, const std::string& relative, uint32_t size) {
         component_mark_processed(m.component);
         uint32_t old_size = field_number_value(rt, component_size(m.component, false));
         if (old_size == size) continue;
-        OutputLog* log = scan->rc->log;
-        log_depth(log, scan->depth);
-        log_text(log, relative);
-        log_text(log, " ");
-        log_unsigned(log, old_size);
-        log_text(log, " --> ");
-        log_unsigned(log, size);
-        log_end_line(log);
+        engine_report_size_change(scan->rc->log, scan->depth, relative, old_size, size);
         Value made = field_number(rt, size);
         if (made) component_set_size(rt, m.component, made, false);
-        scan->changed_groups.insert(m.group_index);
+        scan->changed_groups.insert(m.group);
     }
     return true;
 }
@@ -106,7 +88,7 @@ void handle_file(Scan* scan, const std::string& relative, uint32_t size) {
     bool matched = match_file(scan, relative, size);
     scan->first_file_done = true;
     if (!matched && !text_equal_nocase(path_split(relative).extension, "old"))
-        log_line(scan, relative, "Superfluous");
+        engine_report_note(scan->rc->log, scan->depth, relative, "Superfluous");
 }
 
 bool is_own_subdirectory(std::string_view prefix, std::string_view name) {
@@ -142,13 +124,12 @@ ResultCode scan_staging_area(RunContext* rc, Namespace* reader_namespace, BiList
     if (!groups || !rt_usable(rc->runtime)) return RC_NO_OBJECT;
     Scan scan;
     scan.rc = rc;
-    scan.reader_namespace = reader_namespace;
     scan.groups = groups;
     scan.depth = depth;
     build_index(&scan);
     ResultCode code = walk(&scan, std::string(directory), "");
     if (!scan.changed_groups.empty()) rc->modified = true;
-    for (size_t g : scan.changed_groups)
-        group_rebuild_volume_map(rc->runtime, reader_namespace, scan.group_at[g]);
+    for (Value group : scan.changed_groups)
+        group_rebuild_volume_map(rc->runtime, reader_namespace, group);
     return code;
 }

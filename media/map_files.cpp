@@ -1,7 +1,8 @@
 // Writing map files, with the map file's own size kept current.
 #include "media/map_files.h"
 
-#include "engine/output_log.h"
+#include "engine/messages.h"
+#include "media/media_table.h"
 #include "model/fields.h"
 #include "model/group_table.h"
 #include "runtime/bidirectional_lists.h"
@@ -37,10 +38,7 @@ bool report_missing(RunContext* rc, BiList* groups, std::string_view map_base, i
                 continue;
             PathParts parts = path_split(source);
             if (parts.base.empty() && parts.extension.empty()) continue;
-            log_depth(rc->log, indent);
-            log_text(rc->log, source);
-            log_text(rc->log, " Missing");
-            log_end_line(rc->log);
+            engine_report_note(rc->log, indent, source, "Missing");
             missing = true;
         }
     }
@@ -50,19 +48,9 @@ bool report_missing(RunContext* rc, BiList* groups, std::string_view map_base, i
 // Writes the whole table to `out` and measures the file written.
 ResultCode write_table(RuntimeContext* rt, BiList* groups, const PathParts& out,
                        int32_t os_code, uint32_t* size) {
-    TextFile* file = nullptr;
-    ResultCode code =
-        text_file_open_write(&file, out.absolute, out.relative, out.base, out.extension);
-    if (code != RC_OK) return code;
-    code = group_table_write(rt, file, groups, os_code);
-    ResultCode closed = text_file_close(file);
-    if (code == RC_OK) code = closed;
-    if (code != RC_OK) return code;
-    return file_size(path_join(out), size);
-}
-
-uint64_t clusters(uint32_t size, uint32_t cluster_size) {
-    return cluster_size ? (uint64_t(size) + cluster_size - 1) / cluster_size : size;
+    ResultCode code = text_file_write_whole(
+        out, [&](TextFile* file) { return group_table_write(rt, file, groups, os_code); });
+    return code != RC_OK ? code : file_size(path_join(out), size);
 }
 
 }  // namespace
@@ -91,14 +79,9 @@ ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* g
         uint32_t recorded = field_number_value(rt, component_size(map.component, false));
         if (recorded == size) break;
         if (round == kMostRewrites) return RC_OS_ERROR;  // never settles: give up, not loop
-        std::string_view source = field_text(rt, component_source(map.component));
-        log_depth(rc->log, indent);
-        log_text(rc->log, source);
-        log_text(rc->log, " ");
-        log_unsigned(rc->log, recorded);
-        log_text(rc->log, " --> ");
-        log_unsigned(rc->log, size);
-        log_end_line(rc->log);
+        engine_report_size_change(rc->log, indent,
+                                  field_text(rt, component_source(map.component)), recorded,
+                                  size);
         Value made = field_number(rt, size);
         if (!made) return RC_NO_OBJECT;
         component_set_size(rt, map.component, made, false);
@@ -108,7 +91,8 @@ ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* g
     if (code != RC_OK) return code;
 
     if (check_block_allocation && map.component &&
-        clusters(first_size, rc->cluster_size) != clusters(size, rc->cluster_size)) {
+        media_round_to_cluster(first_size, rc->cluster_size) !=
+            media_round_to_cluster(size, rc->cluster_size)) {
         std::string_view source = field_text(rt, component_source(map.component));
         log_depth(rc->log, indent);
         log_text(rc->log, source);

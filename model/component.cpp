@@ -2,6 +2,7 @@
 #include "model/component.h"
 
 #include "model/fields.h"
+#include "runtime/values.h"
 #include "runtime/bidirectional_lists.h"
 #include "runtime/strings.h"
 #include "sys/text.h"
@@ -12,12 +13,6 @@ void normalise_path_field(RuntimeContext* rt, Value s) {
     if (value_is_real(s)) string_trim_path(rt, value_unbox(s));
 }
 
-ResultCode release_number(RuntimeContext* rt, Value v) {
-    field_release(rt, v);
-    return RC_OK;
-}
-
-Value copy_number(RuntimeContext* rt, Value v) { return field_copy(rt, v); }
 
 }  // namespace
 
@@ -28,7 +23,7 @@ Value component_create(RuntimeContext* rt, Value subgroup, Value source, Value d
     BiList* segments = block ? bilist_new(rt, 0) : nullptr;
     if (!segments) {
         if (block) value_free(rt, block);
-        for (Value v : {subgroup, source, destination, size}) field_release(rt, v);
+        for (Value v : {subgroup, source, destination, size}) value_release(rt, v);
         system_component_destroy(rt, system);
         return 0;
     }
@@ -50,7 +45,7 @@ Value component_copy(RuntimeContext* rt, Value component) {
     Component* m = component_record(made);
     if (!m) return 0;
     bilist_destroy(rt, m->segments, nullptr);
-    m->segments = bilist_map(rt, c->segments, copy_number, release_number);
+    m->segments = bilist_map(rt, c->segments, field_copy, value_release);
     if (m->segments) return made;
     m->segments = bilist_new(rt, 0);
     component_destroy(rt, made);
@@ -61,8 +56,8 @@ ResultCode component_destroy(RuntimeContext* rt, Value component) {
     Component* c = component_record(component);
     if (!c || !rt_usable(rt)) return RC_NO_OBJECT;
     for (Value v : {c->subgroup, c->source, c->destination, c->size, c->stored_size})
-        field_release(rt, v);
-    bilist_destroy(rt, c->segments, release_number);
+        value_release(rt, v);
+    bilist_destroy(rt, c->segments, value_release);
     system_component_destroy(rt, c->system);
     return value_free(rt, component);
 }
@@ -98,7 +93,7 @@ ResultCode component_set_size(RuntimeContext* rt, Value component, Value number,
     Component* c = component_record(component);
     if (!c || !rt_usable(rt)) return RC_NO_OBJECT;
     Value* field = stored ? &c->stored_size : &c->size;
-    field_release(rt, *field);
+    value_release(rt, *field);
     *field = number;
     return RC_OK;
 }

@@ -27,10 +27,6 @@ Value field_copy(RuntimeContext* rt, Value v) {
     }
 }
 
-void field_release(RuntimeContext* rt, Value v) {
-    if (value_is_real(v)) value_release(rt, v);
-}
-
 uint32_t field_number_value(RuntimeContext* rt, Value n) {
     return value_is_real(n) ? number_value(rt, value_unbox(n)) : 0;
 }

@@ -1,7 +1,7 @@
 // Field values of the model's records: typed numbers and strings made for a
 // record, and the taking of one typed token from a reader for a row field.
 // A value taken from a token is stamped with its type, so the record that
-// keeps it releases it with value_release.
+// keeps it releases it with value_release (which leaves 0 and atoms alone).
 #pragma once
 
 #include <string_view>
@@ -15,8 +15,6 @@ Value field_number(RuntimeContext* rt, uint32_t n);
 Value field_string(RuntimeContext* rt, std::string_view text);
 // A stamped copy of a number or string field (0 stays 0).
 Value field_copy(RuntimeContext* rt, Value v);
-// Releases a field value of any type (0 and atoms release nothing).
-void field_release(RuntimeContext* rt, Value v);
 // The integer of a number field, 0 when absent.
 uint32_t field_number_value(RuntimeContext* rt, Value n);
 // The text of a string or atom field, empty when absent.

@@ -3,6 +3,7 @@
 
 #include "media/volume_map.h"
 #include "model/fields.h"
+#include "runtime/values.h"
 #include "runtime/bidirectional_lists.h"
 #include "runtime/namespaces.h"
 #include "runtime/reader.h"
@@ -44,8 +45,8 @@ Value group_create(RuntimeContext* rt, Value name, Value text1, Value text2, Val
     if (!components) {
         if (map) volume_map_free(rt, map);
         if (block) value_free(rt, block);
-        field_release(rt, text1);
-        field_release(rt, text2);
+        value_release(rt, text1);
+        value_release(rt, text2);
         return 0;
     }
     *value_record<Group>(block) = Group{name, text1, text2, owner, map, components};
@@ -79,8 +80,8 @@ Value group_copy(RuntimeContext* rt, Namespace* ns, Value group) {
 ResultCode group_destroy(RuntimeContext* rt, Value group) {
     Group* g = group_record(group);
     if (!g || !rt_usable(rt)) return RC_NO_OBJECT;
-    field_release(rt, g->text1);
-    field_release(rt, g->text2);
+    value_release(rt, g->text1);
+    value_release(rt, g->text2);
     volume_map_free(rt, g->volume_map);
     bilist_destroy(rt, g->components, component_destroy);
     return value_free(rt, value_unbox(group));

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "model/fields.h"
+#include "runtime/values.h"
 #include "runtime/atoms.h"
 #include "runtime/bidirectional_lists.h"
 #include "runtime/namespaces.h"
@@ -53,7 +54,7 @@ RowResult component_row_read(RuntimeContext* rt, Reader* reader, int32_t os_code
               field_take_boolean(rt, reader, &append) && take_compress(rt, reader, &compress);
     SystemComponent* system = ok ? system_component_read(rt, reader, os_code) : nullptr;
     if (!system) {
-        for (Value v : {subgroup, source, destination, size}) field_release(rt, v);
+        for (Value v : {subgroup, source, destination, size}) value_release(rt, v);
         return ROW_FAILED;
     }
     *component = component_create(rt, subgroup, source, destination, size, instantiate, append,

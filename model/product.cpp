@@ -16,7 +16,7 @@ constexpr const char* kVersionDescription =
     "Installer to use for forward compatibility checking.";
 
 void release_fields(RuntimeContext* rt, std::initializer_list<Value> values) {
-    for (Value v : values) field_release(rt, v);
+    for (Value v : values) value_release(rt, v);
 }
 
 // "/" becomes "\" and trailing spaces, tabs and line feeds are cut.
@@ -45,7 +45,7 @@ bool greater_hook(RuntimeContext* rt, Value a, Value b) { return product_label_a
 
 ResultCode replace(RuntimeContext* rt, Value* field, Value made) {
     if (!rt_usable(rt)) return RC_NO_OBJECT;
-    field_release(rt, *field);
+    value_release(rt, *field);
     *field = made;
     return RC_OK;
 }
@@ -65,7 +65,7 @@ Value product_create(RuntimeContext* rt, Value name, Value number, Value parent,
     SystemProduct* system = block ? system_product_create(rt, volume) : nullptr;
     if (!system) {
         if (block) value_free(rt, block);
-        else field_release(rt, volume);
+        else value_release(rt, volume);
         release_fields(rt, {number, filename, version, interface_label, location, size,
                             description});
         return 0;

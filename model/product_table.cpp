@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "model/fields.h"
+#include "runtime/values.h"
 #include "runtime/bidirectional_lists.h"
 #include "runtime/printer.h"
 #include "runtime/reader.h"
@@ -52,7 +53,7 @@ Value expand_description(RuntimeContext* rt, Reader* reader, Value description) 
         return description;
     Value made = field_string(rt, expanded);
     if (!made) return description;
-    field_release(rt, description);
+    value_release(rt, description);
     return made;
 }
 
@@ -107,7 +108,7 @@ ResultCode write_row(RuntimeContext* rt, TextFile* stream, Value product, bool b
     next([&] { return bool_write(rt, stream, product_open(product), w[10], 0); });
     next([&] { return string_write(rt, stream, p->description, w[11], kQuoteStrings); });
     next([&] { return system_product_write(rt, stream, p->volume, w[12], kQuoteStrings); });
-    field_release(rt, blank);
+    value_release(rt, blank);
     return code;
 }
 
@@ -125,7 +126,7 @@ Value product_row_read(RuntimeContext* rt, Reader* reader) {
               field_take_string(rt, reader, &volume);
     if (!ok) {
         for (Value v : {number, filename, version, label, location, size, description, volume})
-            field_release(rt, v);
+            value_release(rt, v);
         return 0;
     }
     description = expand_description(rt, reader, description);

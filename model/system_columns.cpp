@@ -2,6 +2,7 @@
 #include "model/system_columns.h"
 
 #include "model/fields.h"
+#include "runtime/values.h"
 #include "runtime/printer.h"
 #include "runtime/strings.h"
 #include "sys/text.h"
@@ -47,13 +48,13 @@ bool is_number_column(int column, int32_t os_code) {
 }
 
 void release_all(RuntimeContext* rt, Value* values, int count) {
-    for (int i = 0; i < count; ++i) field_release(rt, values[i]);
+    for (int i = 0; i < count; ++i) value_release(rt, values[i]);
 }
 
 ResultCode set_number(RuntimeContext* rt, Value* field, uint32_t n) {
     Value made = field_number(rt, n);
     if (!made) return RC_NO_OBJECT;
-    field_release(rt, *field);
+    value_release(rt, *field);
     *field = made;
     return RC_OK;
 }
@@ -198,7 +199,7 @@ ResultCode system_component_write(RuntimeContext* rt, TextFile* stream,
 
 SystemProduct* system_product_create(RuntimeContext* rt, Value volume) {
     if (!rt_usable(rt)) {
-        field_release(rt, volume);
+        value_release(rt, volume);
         return nullptr;
     }
     return new SystemProduct{volume};
@@ -211,7 +212,7 @@ SystemProduct* system_product_copy(RuntimeContext* rt, const SystemProduct* r) {
 
 void system_product_destroy(RuntimeContext* rt, SystemProduct* r) {
     if (!r) return;
-    field_release(rt, r->volume);
+    value_release(rt, r->volume);
     delete r;
 }
 

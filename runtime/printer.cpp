@@ -21,10 +21,7 @@ constexpr size_t DIGITS_SIZE = 16;
 uint16_t clamp_width(size_t width) { return uint16_t(std::min<size_t>(width, UINT16_MAX)); }
 
 ResultCode write_spaces(TextFile* stream, size_t count) {
-    static const std::string_view kSpaces = "                                                    ";
-    for (; count > kSpaces.size(); count -= kSpaces.size())
-        if (ResultCode rc = text_file_write_text(stream, kSpaces); rc != RC_OK) return rc;
-    return count ? text_file_write_text(stream, kSpaces.substr(0, count)) : RC_OK;
+    return text_file_write_padded(stream, "", count);
 }
 
 // Writes the parts in order, with spaces after them (or, for a

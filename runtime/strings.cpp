@@ -59,53 +59,6 @@ std::string replace_all(std::string_view text, std::string_view find, std::strin
     return out;
 }
 
-// The three-way answer of a version comparison; NO_ANSWER for an absent text.
-enum VersionOrder { VERSION_LESS, VERSION_EQUAL, VERSION_GREATER, VERSION_NO_ANSWER };
-
-VersionOrder order_of(uint64_t a, uint64_t b) {
-    if (a < b) return VERSION_LESS;
-    return a > b ? VERSION_GREATER : VERSION_EQUAL;
-}
-
-// Reads the digit run at `*at` (after spaces); false when there is none.
-bool read_field(std::string_view text, size_t* at, uint64_t* value) {
-    while (*at < text.size() && text[*at] == ' ') ++*at;
-    size_t start = *at;
-    uint64_t sum = 0;
-    for (; *at < text.size() && text[*at] >= '0' && text[*at] <= '9'; ++*at)
-        if (sum < UINT32_MAX) sum = sum * 10 + uint64_t(text[*at] - '0');
-    *value = sum;
-    return *at > start;
-}
-
-void skip_separator(std::string_view text, size_t* at) {
-    if (*at < text.size() && (text[*at] == '.' || text[*at] == ',')) ++*at;
-}
-
-VersionOrder version_order(RuntimeContext* rt, Value a, Value b, uint32_t n) {
-    if (!rt_usable(rt) || !a || !b) return VERSION_NO_ANSWER;
-    std::string_view ta = string_view_of(rt, a), tb = string_view_of(rt, b);
-    size_t ia = 0, ib = 0;
-    for (uint32_t fields = 0;; ++fields) {
-        // The field limit is tested first, so trailing fields past it never count.
-        if (fields >= n) return VERSION_EQUAL;
-        bool a_done = ia >= ta.size(), b_done = ib >= tb.size();
-        if (a_done || b_done) return order_of(!a_done, !b_done);
-        uint64_t va = 0, vb = 0;
-        bool a_has = read_field(ta, &ia, &va), b_has = read_field(tb, &ib, &vb);
-        if (!a_has && b_has) return VERSION_LESS;
-        if (!a_has) {
-            unsigned char ca = ia < ta.size() ? uint8_t(fold_char(ta[ia])) : 0;
-            unsigned char cb = ib < tb.size() ? uint8_t(fold_char(tb[ib])) : 0;
-            return order_of(ca, cb);
-        }
-        if (!b_has) return VERSION_GREATER;
-        if (va != vb) return order_of(va, vb);
-        skip_separator(ta, &ia);
-        skip_separator(tb, &ib);
-    }
-}
-
 }  // namespace
 
 Value string_new(RuntimeContext* rt, std::string_view text) {
@@ -201,16 +154,22 @@ bool string_is_empty(RuntimeContext* rt, Value s) {
     return text && text[0] == '\0';
 }
 
+// -1, 0 or 1 as text_version_compare; 2 for an absent text.
+static int version_order(RuntimeContext* rt, Value a, Value b, uint32_t n) {
+    if (!rt_usable(rt) || !a || !b) return 2;
+    return text_version_compare(string_view_of(rt, a), string_view_of(rt, b), n);
+}
+
 bool string_version_less(RuntimeContext* rt, Value a, Value b, uint32_t n) {
-    return version_order(rt, a, b, n) == VERSION_LESS;
+    return version_order(rt, a, b, n) == -1;
 }
 
 bool string_version_greater(RuntimeContext* rt, Value a, Value b, uint32_t n) {
-    return version_order(rt, a, b, n) == VERSION_GREATER;
+    return version_order(rt, a, b, n) == 1;
 }
 
 bool string_version_equal(RuntimeContext* rt, Value a, Value b, uint32_t n) {
-    return version_order(rt, a, b, n) == VERSION_EQUAL;
+    return version_order(rt, a, b, n) == 0;
 }
 
 uint32_t text_hash(std::string_view text, uint32_t size) {

@@ -8,12 +8,6 @@ bool text_equal_nocase(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool text_equal_nocase_n(std::string_view a, std::string_view b, size_t limit) {
-    if (a.size() > limit) a = a.substr(0, limit);
-    if (b.size() > limit) b = b.substr(0, limit);
-    return text_equal_nocase(a, b);
-}
-
 bool text_contains_nocase(std::string_view a, std::string_view b) {
     if (b.empty()) return true;
     if (b.size() > a.size()) return false;
@@ -77,4 +71,42 @@ bool parse_size(std::string_view text, uint32_t* out) {
     }
     if (out) *out = static_cast<uint32_t>(value);
     return true;
+}
+
+static int order_of(uint64_t a, uint64_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
+
+// Reads the digit run at `*at` (after spaces); false when there is none.
+static bool read_version_field(std::string_view text, size_t* at, uint64_t* value) {
+    while (*at < text.size() && text[*at] == ' ') ++*at;
+    size_t start = *at;
+    uint64_t sum = 0;
+    for (; *at < text.size() && text[*at] >= '0' && text[*at] <= '9'; ++*at)
+        if (sum < UINT32_MAX) sum = sum * 10 + uint64_t(text[*at] - '0');
+    *value = sum;
+    return *at > start;
+}
+
+static void skip_version_separator(std::string_view text, size_t* at) {
+    if (*at < text.size() && (text[*at] == '.' || text[*at] == ',')) ++*at;
+}
+
+int text_version_compare(std::string_view a, std::string_view b, uint32_t n) {
+    size_t ia = 0, ib = 0;
+    for (uint32_t fields = 0;; ++fields) {
+        if (fields >= n) return 0;
+        bool a_done = ia >= a.size(), b_done = ib >= b.size();
+        if (a_done || b_done) return order_of(!a_done, !b_done);
+        uint64_t va = 0, vb = 0;
+        bool a_has = read_version_field(a, &ia, &va), b_has = read_version_field(b, &ib, &vb);
+        if (!a_has && b_has) return -1;
+        if (!a_has) {
+            unsigned char ca = ia < a.size() ? uint8_t(fold_char(a[ia])) : 0;
+            unsigned char cb = ib < b.size() ? uint8_t(fold_char(b[ib])) : 0;
+            return order_of(ca, cb);
+        }
+        if (!b_has) return 1;
+        if (va != vb) return order_of(va, vb);
+        skip_version_separator(a, &ia);
+        skip_version_separator(b, &ib);
+    }
 }

@@ -13,10 +13,6 @@ inline char fold_char(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + '
 // True when both texts have the same length and are equal after folding.
 bool text_equal_nocase(std::string_view a, std::string_view b);
 
-// Compares at most `limit` characters after folding; the texts must end
-// together within the limit. A limit of 0 compares equal.
-bool text_equal_nocase_n(std::string_view a, std::string_view b, size_t limit);
-
 // True when `b` occurs in `a`, folding A to Z; an empty `b` occurs everywhere.
 bool text_contains_nocase(std::string_view a, std::string_view b);
 
@@ -28,6 +24,13 @@ std::string text_fold(std::string_view text);
 
 // True when the text is not empty and every character is "0" to "9".
 bool is_digits(std::string_view text);
+
+// Compares two version texts ("3.2.1.0.0") over at most `n` fields of
+// decimal digits separated by "." or ",": -1, 0 or 1. The field limit is
+// tested first in every round, so fields past it never count; a text that
+// ends first sorts first; where neither has digits the folded characters
+// there decide.
+int text_version_compare(std::string_view a, std::string_view b, uint32_t n);
 
 // Reads a size: leading spaces, decimal digits, then optionally "K"/"k"
 // (times 1024) or "M"/"m" (times 1048576), then only spaces. Any other

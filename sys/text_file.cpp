@@ -319,3 +319,13 @@ ResultCode text_file_close(TextFile* file) {
     file_discard(file);
     return rc;
 }
+
+ResultCode text_file_write_whole(const PathParts& parts,
+                                 const std::function<ResultCode(TextFile*)>& write) {
+    TextFile* file = nullptr;
+    ResultCode rc = file_open(&file, parts, false);
+    if (rc != RC_OK) return rc;
+    rc = write(file);
+    ResultCode closed = text_file_close(file);
+    return rc != RC_OK ? rc : closed;
+}

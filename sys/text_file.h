@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,11 @@ const std::string& text_file_path(const TextFile* file);
 // When set, closing the file deletes it (the former file too) instead of
 // keeping what was written.
 void text_file_set_delete_on_close(TextFile* file, bool delete_on_close);
+
+// Opens the file named by `parts` for writing, has `write` fill it and
+// closes it. The first failure: of the open, of `write`, or of the close.
+ResultCode text_file_write_whole(const PathParts& parts,
+                                 const std::function<ResultCode(TextFile*)>& write);
 
 // Finishes the file: the written text replaces the former file. Returns 0;
 // 29 without a handle; when any write or the replacing failed, the failure's
