@@ -63,3 +63,13 @@ void drive_provider_unregister(std::string_view root);
 // "/" against "\" do not matter; a rooted path without a drive is on Z:.
 bool drive_provider_find(std::string_view path, const DriveProvider** provider, void** context,
                          std::string* inner);
+
+// The same, gathered in one record.
+struct ProvidedPath {
+    const DriveProvider* provider = nullptr;
+    void* context = nullptr;
+    std::string inner;
+};
+inline bool drive_provider_find(std::string_view path, ProvidedPath* out) {
+    return drive_provider_find(path, &out->provider, &out->context, &out->inner);
+}

@@ -14,16 +14,6 @@
 #include "sys/paths.h"
 
 // The provider answering for `path`, with the part of the path below its root.
-struct ProvidedPath {
-    const DriveProvider* provider = nullptr;
-    void* context = nullptr;
-    std::string inner;
-};
-
-static bool provided(std::string_view path, ProvidedPath* out) {
-    return drive_provider_find(path, &out->provider, &out->context, &out->inner);
-}
-
 // A drive without a disk, or a path missing on its disk.
 static bool provided_absent(ResultCode rc) {
     return rc == RC_FILE_NOT_FOUND || rc == RC_DEVICE_NOT_READY;
@@ -32,7 +22,7 @@ static bool provided_absent(ResultCode rc) {
 ResultCode file_exists(std::string_view path, bool* exists) {
     *exists = false;
     ProvidedPath on;
-    if (provided(path, &on)) {
+    if (drive_provider_find(path, &on)) {
         DriveEntry entry;
         ResultCode rc = on.provider->stat(on.context, on.inner, &entry);
         *exists = rc == RC_OK;
@@ -53,7 +43,7 @@ ResultCode file_exists(std::string_view path, bool* exists) {
 
 ResultCode file_delete(std::string_view path) {
     ProvidedPath on;
-    if (provided(path, &on)) {
+    if (drive_provider_find(path, &on)) {
         ResultCode rc = on.provider->remove(on.context, on.inner);
         return rc == RC_FILE_NOT_FOUND ? RC_OK : rc;
     }
@@ -73,7 +63,7 @@ ResultCode file_delete(std::string_view path) {
 
 ResultCode file_size(std::string_view path, uint32_t* size) {
     ProvidedPath on;
-    if (provided(path, &on)) {
+    if (drive_provider_find(path, &on)) {
         DriveEntry entry;
         ResultCode rc = on.provider->stat(on.context, on.inner, &entry);
         if (rc != RC_OK) return rc;
@@ -99,7 +89,7 @@ ResultCode file_size(std::string_view path, uint32_t* size) {
 // The access and modification times of an engine path.
 static ResultCode path_times(std::string_view path, struct timespec times[2]) {
     ProvidedPath on;
-    if (provided(path, &on)) {
+    if (drive_provider_find(path, &on)) {
         DriveEntry entry;
         ResultCode rc = on.provider->stat(on.context, on.inner, &entry);
         times[0] = entry.access_time;
@@ -118,7 +108,7 @@ static ResultCode path_times(std::string_view path, struct timespec times[2]) {
 
 static ResultCode path_set_times(std::string_view path, const struct timespec times[2]) {
     ProvidedPath on;
-    if (provided(path, &on)) return on.provider->set_times(on.context, on.inner, times);
+    if (drive_provider_find(path, &on)) return on.provider->set_times(on.context, on.inner, times);
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     if (rc != RC_OK) return rc;
@@ -160,7 +150,7 @@ static ResultCode provided_directory_make(const ProvidedPath& on) {
 
 ResultCode directory_make(std::string_view path) {
     ProvidedPath on;
-    if (provided(path, &on)) return provided_directory_make(on);
+    if (drive_provider_find(path, &on)) return provided_directory_make(on);
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     if (rc != RC_OK) return rc;
@@ -186,7 +176,7 @@ static ResultCode provided_full_path(std::string_view path, const ProvidedPath& 
 
 ResultCode directory_full_path(std::string_view path, std::string* full_path) {
     ProvidedPath on;
-    if (provided(path, &on)) return provided_full_path(path, on, full_path);
+    if (drive_provider_find(path, &on)) return provided_full_path(path, on, full_path);
     HostLocation location;
     ResultCode rc = host_path_locate(path, &location);
     if (rc != RC_OK) return rc;
@@ -217,7 +207,7 @@ static ResultCode provided_read_all(const ProvidedPath& on, std::string* bytes) 
 
 ResultCode file_read_all(std::string_view path, std::string* bytes) {
     ProvidedPath on;
-    if (provided(path, &on)) return provided_read_all(on, bytes);
+    if (drive_provider_find(path, &on)) return provided_read_all(on, bytes);
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     if (rc != RC_OK) return rc;

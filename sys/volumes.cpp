@@ -11,19 +11,9 @@
 #include "sys/host_paths.h"
 
 // The provider answering for `path`, with its context.
-struct VolumeProvider {
-    const DriveProvider* provider = nullptr;
-    void* context = nullptr;
-};
-
-static bool provided(std::string_view path, VolumeProvider* out) {
-    std::string inner;
-    return drive_provider_find(path, &out->provider, &out->context, &inner);
-}
-
 ResultCode volume_space(std::string_view path, uint32_t* free_bytes, uint32_t* cluster_size) {
-    VolumeProvider on;
-    if (provided(path, &on)) {
+    ProvidedPath on;
+    if (drive_provider_find(path, &on)) {
         uint32_t free = 0, cluster = 0;
         ResultCode rc = on.provider->space(on.context, &free, &cluster);
         if (rc != RC_OK) return rc;
@@ -43,8 +33,8 @@ ResultCode volume_space(std::string_view path, uint32_t* free_bytes, uint32_t* c
 }
 
 ResultCode volume_label(std::string_view path, std::string* label) {
-    VolumeProvider on;
-    if (provided(path, &on)) {
+    ProvidedPath on;
+    if (drive_provider_find(path, &on)) {
         std::string found;
         ResultCode rc = on.provider->label(on.context, &found);
         if (rc == RC_OK && label) *label = found;
@@ -58,16 +48,16 @@ ResultCode volume_label(std::string_view path, std::string* label) {
 }
 
 ResultCode volume_set_label(std::string_view path, std::string_view label) {
-    VolumeProvider on;
-    if (provided(path, &on)) return on.provider->set_label(on.context, label);
+    ProvidedPath on;
+    if (drive_provider_find(path, &on)) return on.provider->set_label(on.context, label);
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     return rc != RC_OK ? rc : RC_UNABLE_TO_WRITE;
 }
 
 ResultCode volume_insert_labelled(std::string_view path, std::string_view label) {
-    VolumeProvider on;
-    if (provided(path, &on)) return on.provider->insert_labelled(on.context, label);
+    ProvidedPath on;
+    if (drive_provider_find(path, &on)) return on.provider->insert_labelled(on.context, label);
     std::string host;
     return host_path_resolve(path, &host);
 }
