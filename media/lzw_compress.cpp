@@ -13,28 +13,44 @@ static uint32_t max_code_for(uint32_t max_width) {
     return (1u << max_width) - 2;
 }
 
+// The key of a pair, (byte << (max width + 2)) xor (prefix << 7), is
+// 128 x m with m = (byte << (max width - 5)) xor prefix. (The byte lies two
+// bits higher than in a key shifted by the max width alone: there its bits
+// would overlap the prefix's, and 13-bit codes would have only 2^14 first
+// slots, so that one lookup in four probes on; here they have 2^16. The
+// codes written depend only on which pairs the dictionary holds, never on
+// where they lie.)
+//
 // Where the slots lie in memory. Slot s is kept at place s x I modulo the
 // number of slots, I being the inverse of 128 modulo that number (it is
-// odd). A pair's key, (byte << max width) xor (prefix << 7), is 128 x m
-// with m = (byte << (max width - 7)) xor prefix, so the pair's first slot,
-// key modulo slots, lies at place m modulo slots: no division is needed, and
-// the first slots of all pairs lie side by side at the start of the table
-// instead of 128 slots apart, which keeps them in the processor's nearer
-// caches. The slot after s lies at place + I, the mirror slot (slots - s - 1)
-// at -I - place. Only the memory order changes; the slots, the order in which
-// they are searched and so the codes are those of the plain table.
-static inline uint32_t first_place(uint32_t m, uint32_t slots) {
-    return m < slots ? m : m % slots;
+// odd), so the pair's first slot, key modulo slots, lies at place m modulo
+// slots: no division is needed, and the first slots of all pairs lie side
+// by side at the start of the table instead of 128 slots apart, which keeps
+// them in the processor's nearer caches. The slot after s lies at place + I,
+// the mirror slot (slots - s - 1) at F - place, modulo slots, where F =
+// slots - I. Only the memory order changes; the slots and the order in which
+// they are searched are those of the plain table.
+struct SlotTable {
+    const uint32_t* slot;
+    const uint32_t* code_entry;
+    uint32_t slot_count;
+    uint32_t inverse;
+    uint32_t fold;   // F = slots - I
+    uint32_t shift;  // max width - 5
+};
+
+static inline SlotTable slot_table(const LzwCompressor* c) {
+    return SlotTable{c->slot, c->code_entry, c->slot_count, c->slot_inverse,
+                     c->slot_count - c->slot_inverse, c->max_width - 5};
 }
 
-static inline uint32_t mirror_place(uint32_t place, uint32_t inverse, uint32_t slots) {
-    int64_t mirror = int64_t(slots) - inverse - place;
-    return uint32_t(mirror < 0 ? mirror + slots : mirror);
+static inline uint32_t mirror_place(const SlotTable& t, uint32_t place) {
+    return place <= t.fold ? t.fold - place : t.fold + t.slot_count - place;
 }
 
-static inline uint32_t next_place(uint32_t place, uint32_t inverse, uint32_t slots) {
-    place += inverse;
-    return place >= slots ? place - slots : place;
+static inline uint32_t next_place(const SlotTable& t, uint32_t place) {
+    place += t.inverse;
+    return place >= t.slot_count ? place - t.slot_count : place;
 }
 
 // The inverse of 128 modulo an odd number: the inverse of 2, to the 7th.
@@ -44,84 +60,84 @@ static uint32_t inverse_of_128(uint32_t slots) {
     return uint32_t(inverse);
 }
 
-// What a lookup reads, copied into locals so that the compiler keeps it in
-// registers while the output bytes are written.
-struct SlotTable {
-    const uint32_t* slot;
-    const uint32_t* code_entry;
-    uint32_t slot_count;
-    uint32_t inverse;
-    uint32_t shift;  // max width - 7
-};
-
-static inline SlotTable slot_table(const LzwCompressor* c) {
-    return SlotTable{c->slot, c->code_entry, c->slot_count, c->slot_inverse, c->max_width - 7};
-}
-
-// The first place of a pair, for any width and table.
+// The place of a pair's first slot, for any width and table.
 struct AnyTable {
-    static uint32_t first(const SlotTable& t, uint32_t prefix, uint32_t byte) {
-        return first_place((byte << t.shift) ^ prefix, t.slot_count);
+    static uint32_t home(const SlotTable& t, uint32_t prefix, uint32_t byte) {
+        uint32_t m = (byte << t.shift) ^ prefix;
+        return m < t.slot_count ? m : m % t.slot_count;
     }
 };
 
-// The same for 13-bit codes in a table of more than 2^14 slots, the copy's
-// case: m = (byte << 6) xor prefix stays below 2^14 and so inside the table.
+// The same for 13-bit codes in the copy's table of 262147 slots: m =
+// (byte << 8) xor prefix stays below 2^16 and so inside the table.
 struct Table13 {
-    static uint32_t first(const SlotTable&, uint32_t prefix, uint32_t byte) {
-        return (byte << 6) ^ prefix;
+    static uint32_t home(const SlotTable&, uint32_t prefix, uint32_t byte) {
+        return (byte << 8) ^ prefix;
     }
     static bool fits(const LzwCompressor* c) {
-        return c->max_width == 13 && c->slot_count > (1u << 14);
+        return c->max_width == 13 && c->slot_count > (1u << 16);
     }
 };
 
 // A slot holds its code in bits 0 to 15 (0: empty) and the pair's byte in
-// bits 16 to 23. Bit 24 marks a pair kept at its own first place m: place
-// and byte then give its prefix (m xor (byte << shift)), so one look at the
-// slot tells whether it holds the pair sought. (When m wraps around a small
-// table, a pair at home with the same byte still is the pair sought: the two
-// m differ only in the prefix bits, by less than 2^max width, and a table
-// has at least that many slots.) Other pairs with the byte sought are
-// compared in full.
+// bits 16 to 23. Bit 24 marks a pair kept at its own first slot and bit 25
+// one kept at the mirror of its first slot; a pair at either with the byte
+// sought is the pair sought, so one look at the slot tells. (Two pairs with
+// the same byte and first slot have the same m: when m wraps around a small
+// table, the two m differ only in the bits below the max width, by less
+// than 2^max width, and a table has at least that many slots.) Pairs
+// further on are compared in full; a pair marked there is never the one
+// sought, as its first slot or mirror comes earlier in the search.
 constexpr uint32_t SLOT_AT_HOME = 1u << 24;
+constexpr uint32_t SLOT_AT_MIRROR = 1u << 25;
 
 // Looks up (prefix, byte): its code, or 0 when absent. `place` gets where
-// the slot that holds it lies, or the empty slot where it belongs. The
-// search starts at the key's slot, goes on at its mirror and then upwards
-// one slot at a time, wrapping at the end of the table.
+// the slot that holds it lies, or the empty slot where it belongs, and
+// `mark` the mark a pair gets there. The search starts at the key's slot,
+// goes on at its mirror and then upwards one slot at a time, wrapping at
+// the end of the table.
 template <class Table>
 static inline uint32_t dictionary_find(const SlotTable& t, uint32_t prefix, uint32_t byte,
-                                       uint32_t* place) {
-    uint32_t at = Table::first(t, prefix, byte);
-    uint32_t held = t.slot[at];
-    *place = at;
+                                       uint32_t* place, uint32_t* mark) {
+    uint32_t home = Table::home(t, prefix, byte);
+    uint32_t held = t.slot[home];
+    *place = home;
+    *mark = SLOT_AT_HOME;
     if (__builtin_expect((held >> 16) == ((SLOT_AT_HOME >> 16) | byte), 1)) return held & 0xFFFF;
     if (held == 0) return 0;
+    uint32_t at = mirror_place(t, home);
+    if (at != home) {  // a slot can be its own mirror
+        held = t.slot[at];
+        *place = at;
+        *mark = SLOT_AT_MIRROR;
+        if ((held >> 16) == ((SLOT_AT_MIRROR >> 16) | byte)) return held & 0xFFFF;
+        if (held == 0) return 0;
+    }
+    *mark = 0;
     uint32_t entry = (byte << 16) | prefix;
-    at = mirror_place(at, t.inverse, t.slot_count);
     for (;;) {
+        at = next_place(t, at);
         held = t.slot[at];
         if (held == 0) break;
-        if (((held >> 16) & 0xFF) == byte && t.code_entry[held & 0xFFFF] == entry) break;
-        at = next_place(at, t.inverse, t.slot_count);
+        if ((held >> 16) == byte && t.code_entry[held & 0xFFFF] == entry) break;
     }
     *place = at;
     return held & 0xFFFF;
 }
 
-// Puts (prefix, byte) as `code` into the empty slot at `place`.
-static inline void slot_fill(const LzwCompressor* c, uint32_t place, uint32_t prefix, uint32_t byte,
-                             uint32_t code) {
-    uint32_t home = (byte << (c->max_width - 7)) ^ prefix;
-    c->slot[place] = code | (byte << 16) | (home == place ? SLOT_AT_HOME : 0);
+// Puts (prefix, byte) as `code` into the empty slot at `place`, with the
+// mark its search gave.
+static inline void slot_fill(const LzwCompressor* c, uint32_t place, uint32_t mark, uint32_t prefix,
+                             uint32_t byte, uint32_t code) {
+    c->slot[place] = code | (byte << 16) | mark;
     c->code_entry[code] = (byte << 16) | prefix;
     c->code_place[code] = place;
 }
 
-static void dictionary_add(LzwCompressor* c, uint32_t place, uint32_t prefix, uint32_t byte) {
+static void dictionary_add(LzwCompressor* c, uint32_t place, uint32_t mark, uint32_t prefix,
+                           uint32_t byte) {
     uint32_t code = ++c->last_code;
-    slot_fill(c, place, prefix, byte, code);
+    slot_fill(c, place, mark, prefix, byte, code);
     if (code >> c->width) ++c->width;
 }
 
@@ -153,9 +169,9 @@ ResultCode lzw_compressor_create(LzwCompressor* c, uint32_t max_width, uint32_t 
     c->last_code = LZW_FIRST_BYTE_CODE - 1;
     c->width = LZW_MIN_WIDTH;
     for (uint32_t byte = 0; byte < 256; ++byte) {
-        uint32_t place;
-        dictionary_find<AnyTable>(slot_table(c), 0, byte, &place);
-        dictionary_add(c, place, 0, byte);
+        uint32_t place, mark;
+        dictionary_find<AnyTable>(slot_table(c), 0, byte, &place, &mark);
+        dictionary_add(c, place, mark, 0, byte);
     }
     return RC_OK;
 }
@@ -215,8 +231,8 @@ static void compress_buffer(LzwCompressor* c, ByteSource* in, BitWriter* out, ui
     LzwCompressPhase phase = LzwCompressPhase::match;
     while (p < end) {
         uint32_t byte = *p++;
-        uint32_t place;
-        uint32_t code = dictionary_find<Table>(table, prefix, byte, &place);
+        uint32_t place, mark;
+        uint32_t code = dictionary_find<Table>(table, prefix, byte, &place, &mark);
         if (code != 0) {
             prefix = code;
             continue;
@@ -224,12 +240,13 @@ static void compress_buffer(LzwCompressor* c, ByteSource* in, BitWriter* out, ui
         if (used >= writable) {
             c->byte = byte;
             c->free_place = place;
+            c->free_mark = mark;
             phase = LzwCompressPhase::code_pending;
             break;
         }
         emit(data, &used, &acc, &nbits, prefix, width);
         if (last < max_code) {
-            slot_fill(c, place, prefix, byte, ++last);
+            slot_fill(c, place, mark, prefix, byte, ++last);
             if (last >> width) ++width;
         } else if (used >= writable) {
             prefix = byte + LZW_FIRST_BYTE_CODE;
@@ -296,7 +313,7 @@ static void compress_code(LzwCompressor* c, BitWriter* out) {
     }
     c->phase = LzwCompressPhase::clear_pending;
     if (c->last_code < c->max_code) {
-        dictionary_add(c, c->free_place, c->prefix, c->byte);
+        dictionary_add(c, c->free_place, c->free_mark, c->prefix, c->byte);
         c->phase = LzwCompressPhase::match;
     }
     c->prefix = c->byte + LZW_FIRST_BYTE_CODE;

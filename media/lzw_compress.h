@@ -36,6 +36,7 @@ struct LzwCompressor {
     uint32_t prefix = 0;             // code of the string matched so far
     uint32_t byte = 0;               // the byte that ended the match (code pending)
     uint32_t free_place = 0;         // where (prefix, byte) goes
+    uint32_t free_mark = 0;          // and the mark it gets there
     bool input_ended = false;        // the match ended with the input
     BitCarry carry;                  // bits not yet a whole byte
 };

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -148,6 +149,66 @@ TEST(LzwCompress, WritesTheKnownStreams) {
     ResultCode rc;
     EXPECT_EQ(decompress(hex({0x0D, 0x31, 0xC0, 0x8C, 0x60}), &rc), "aaaa");  // 258 before it is defined
     EXPECT_EQ(rc, RC_OK);
+}
+
+// The coder's rules written plainly, with an ordered map for the dictionary:
+// header, longest match, width by the highest code assigned, CLEAR once the
+// highest code is taken. The hash table may lay out its slots as it likes,
+// but every pair it holds must be found, so the streams must agree.
+Bytes reference_compress(const Bytes& input, uint32_t width) {
+    std::map<std::pair<uint32_t, uint32_t>, uint32_t> dictionary;
+    const uint32_t max_code = (1u << width) - 2;
+    uint32_t last = LZW_LAST_INITIAL;
+    std::string bits;
+    put_bits(&bits, width, 8);
+    auto code_width = [&] { return lzw_width_for(last); };
+    uint32_t prefix = uint8_t(input[0]) + LZW_FIRST_BYTE_CODE;
+    for (size_t i = 1; i < input.size(); ++i) {
+        uint32_t byte = uint8_t(input[i]);
+        auto found = dictionary.find({prefix, byte});
+        if (found != dictionary.end()) {
+            prefix = found->second;
+            continue;
+        }
+        put_bits(&bits, prefix, int(code_width()));
+        if (last < max_code) {
+            dictionary[{prefix, byte}] = ++last;
+        } else {
+            put_bits(&bits, LZW_CLEAR, int(code_width()));
+            dictionary.clear();
+            last = LZW_LAST_INITIAL;
+        }
+        prefix = byte + LZW_FIRST_BYTE_CODE;
+    }
+    put_bits(&bits, prefix, int(code_width()));
+    return pack_bits(bits);
+}
+
+Bytes compress_with(const Bytes& input, uint32_t width, uint32_t slot_index) {
+    LzwCompressor c;
+    EXPECT_EQ(lzw_compressor_create(&c, width, slot_index), RC_OK);
+    Bytes out(input.size() * 2 + 16, '\0');
+    ByteSource in;
+    byte_source_open_memory(&in, input.data(), input.size());
+    BitWriter w;
+    bit_writer_open_memory(&w, out.data(), out.size());
+    uint32_t written;
+    EXPECT_EQ(lzw_compress_step(&c, &in, &w, UINT32_MAX, &written), RC_OK);
+    EXPECT_EQ(lzw_compress_finish(&c, &w), RC_OK);
+    lzw_compressor_free(&c);
+    out.resize(w.sink.used);
+    return out;
+}
+
+TEST(LzwCompress, AgreesWithThePlainCoderForEveryWidthAndTable) {
+    Bytes mixed = text_like(150000, 3) + random_bytes(60000, 4) + Bytes(5000, 'z') + text_like(90000, 5);
+    for (auto [width, index] : {std::pair{13u, 18u}, {9u, 18u}, {12u, 18u}, {16u, 18u}, {13u, 13u},
+                                {12u, 12u}, {10u, 10u}, {11u, 11u}}) {
+        for (const Bytes& input : {mixed, random_bytes(70000, width), text_like(400000, index)}) {
+            ASSERT_EQ(compress_with(input, width, index), reference_compress(input, width))
+                << "width " << width << ", table " << index << ", " << input.size() << " bytes";
+        }
+    }
 }
 
 TEST(LzwCompress, EmptyInputWritesOnlyTheHeaderAndFails) {
