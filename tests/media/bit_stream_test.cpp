@@ -153,35 +153,3 @@ TEST(BitStream, FailuresOfFilesAndMemoryAreReported) {
     EXPECT_EQ(lzw_decompress_step(&d, &r, &sink, UINT32_MAX, &written), RC_UNABLE_TO_WRITE);
     lzw_decompressor_free(&d);
 }
-
-TEST(LzwCompress, RefusesTablesTooSmallForTheirCodes) {
-    LzwCompressor c;
-    EXPECT_EQ(lzw_compressor_create(&c, 13, 12), RC_NO_OBJECT);  // 5003 slots, 8190 codes
-    EXPECT_EQ(lzw_compressor_create(&c, 17, 18), RC_NO_OBJECT);
-    EXPECT_EQ(lzw_compressor_create(&c, 13, 19), RC_NO_OBJECT);
-    // Other widths and tables (where the first slots wrap around) make
-    // streams that the decompressor reads by their header.
-    for (auto [width, index] : {std::pair{9u, 18u}, {12u, 18u}, {16u, 18u}, {13u, 13u}, {12u, 12u}}) {
-        ASSERT_EQ(lzw_compressor_create(&c, width, index), RC_OK);
-        std::string input = sample(200000), out(400000, '\0'), back(200000, '\0');
-        ByteSource in;
-        byte_source_open_memory(&in, input.data(), input.size());
-        BitWriter w;
-        bit_writer_open_memory(&w, out.data(), out.size());
-        uint32_t written;
-        ASSERT_EQ(lzw_compress_step(&c, &in, &w, UINT32_MAX, &written), RC_OK);
-        ASSERT_EQ(lzw_compress_finish(&c, &w), RC_OK);
-        EXPECT_EQ(uint8_t(out[0]), width);
-        lzw_compressor_free(&c);
-
-        LzwDecompressor d;
-        lzw_decompressor_init(&d);
-        BitReader r;
-        bit_reader_open_memory(&r, out.data(), w.sink.used);
-        ByteSink sink;
-        byte_sink_open_memory(&sink, back.data(), back.size());
-        EXPECT_EQ(lzw_decompress_step(&d, &r, &sink, UINT32_MAX, &written), RC_OK);
-        EXPECT_EQ(back, input) << "width " << width << ", table " << index;
-        lzw_decompressor_free(&d);
-    }
-}

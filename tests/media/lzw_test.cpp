@@ -200,13 +200,26 @@ Bytes compress_with(const Bytes& input, uint32_t width, uint32_t slot_index) {
     return out;
 }
 
+TEST(LzwCompress, RefusesTablesTooSmallForTheirCodes) {
+    LzwCompressor c;
+    EXPECT_EQ(lzw_compressor_create(&c, 13, 12), RC_NO_OBJECT);  // 5003 slots, 8190 codes
+    EXPECT_EQ(lzw_compressor_create(&c, 17, 18), RC_NO_OBJECT);
+    EXPECT_EQ(lzw_compressor_create(&c, 13, 19), RC_NO_OBJECT);
+}
+
+// Other widths and tables too (where the first slots wrap around), whose
+// streams the decompressor reads by their header.
 TEST(LzwCompress, AgreesWithThePlainCoderForEveryWidthAndTable) {
     Bytes mixed = text_like(150000, 3) + random_bytes(60000, 4) + Bytes(5000, 'z') + text_like(90000, 5);
     for (auto [width, index] : {std::pair{13u, 18u}, {9u, 18u}, {12u, 18u}, {16u, 18u}, {13u, 13u},
                                 {12u, 12u}, {10u, 10u}, {11u, 11u}}) {
         for (const Bytes& input : {mixed, random_bytes(70000, width), text_like(400000, index)}) {
-            ASSERT_EQ(compress_with(input, width, index), reference_compress(input, width))
+            Bytes stream = compress_with(input, width, index);
+            ASSERT_EQ(stream, reference_compress(input, width))
                 << "width " << width << ", table " << index << ", " << input.size() << " bytes";
+            ResultCode rc;
+            ASSERT_EQ(decompress(stream, &rc), input) << "width " << width << ", table " << index;
+            EXPECT_EQ(rc, RC_OK);
         }
     }
 }
