@@ -2,6 +2,8 @@
 #include "sys/host_io.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,6 +27,7 @@ ResultCode host_error_code(int error) {
     case ENAMETOOLONG:
         return RC_INVALID_FILE_NAME;
     case EBUSY:
+    case EWOULDBLOCK:
         return RC_SHARING_VIOLATION;
     case ENOLCK:
         return RC_LOCK_VIOLATION;
@@ -42,10 +45,12 @@ ResultCode host_read_error_code(int error) {
     return error == EIO ? RC_UNABLE_TO_READ : host_error_code(error);
 }
 
-// The pending forced failures: one error per operation (0 for none), and the
-// byte budget of writes when a "fail writes after N bytes" switch is set.
+// The pending forced failures: per operation the error (0 for none) and the
+// calls still to pass before it strikes, and the byte budget of writes when
+// a "fail writes after N bytes" switch is set.
 struct FaultSwitches {
     int next_error[HOST_OP_COUNT] = {};
+    unsigned calls_before[HOST_OP_COUNT] = {};
     bool write_budget_set = false;
     uint64_t write_budget = 0;
     int write_budget_error = 0;
@@ -56,7 +61,10 @@ static FaultSwitches& faults() {
     return switches;
 }
 
-void file_services_fail_next(HostOp op, int error) { faults().next_error[op] = error; }
+void file_services_fail_next(HostOp op, int error, unsigned after) {
+    faults().next_error[op] = error;
+    faults().calls_before[op] = after;
+}
 
 void file_services_fail_writes_after(uint64_t bytes, int error) {
     faults().write_budget_set = true;
@@ -66,18 +74,35 @@ void file_services_fail_writes_after(uint64_t bytes, int error) {
 
 void file_services_faults_clear() { faults() = FaultSwitches{}; }
 
-// True (with errno set) when a failure of `op` is pending; it is used up.
+// True (with errno set) when a failure of `op` strikes now; it is used up.
 static bool fault_take(HostOp op) {
-    int error = faults().next_error[op];
-    if (error == 0) return false;
-    faults().next_error[op] = 0;
-    errno = error;
+    FaultSwitches& f = faults();
+    if (f.next_error[op] == 0) return false;
+    if (f.calls_before[op] > 0) {
+        --f.calls_before[op];
+        return false;
+    }
+    errno = f.next_error[op];
+    f.next_error[op] = 0;
     return true;
 }
 
 int host_open(const char* path, int flags, mode_t mode) {
     if (fault_take(HOST_OP_OPEN)) return -1;
-    return open(path, flags | O_CLOEXEC, mode);
+    for (;;) {
+        int fd = open(path, flags | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EINTR) return fd;
+    }
+}
+
+int host_close(int fd) {
+    if (fault_take(HOST_OP_CLOSE)) {
+        int error = errno;
+        close(fd);  // the descriptor is gone either way
+        errno = error;
+        return -1;
+    }
+    return close(fd);
 }
 
 int host_rename(const char* from, const char* to) {
@@ -100,10 +125,81 @@ int host_stat(const char* path, struct stat* info) {
     return stat(path, info);
 }
 
+int host_lstat(const char* path, struct stat* info) {
+    if (fault_take(HOST_OP_STAT)) return -1;
+    return lstat(path, info);
+}
+
+int host_fstat(int fd, struct stat* info) {
+    if (fault_take(HOST_OP_FSTAT)) return -1;
+    return fstat(fd, info);
+}
+
+int host_fstatat(int directory_fd, const char* name, struct stat* info) {
+    if (fault_take(HOST_OP_FSTAT)) return -1;
+    return fstatat(directory_fd, name, info, 0);
+}
+
 int host_set_times(const char* path, const struct timespec times[2]) {
     if (fault_take(HOST_OP_SET_TIMES)) return -1;
     return utimensat(AT_FDCWD, path, times, 0);
 }
+
+int host_chmod(const char* path, mode_t mode) {
+    if (fault_take(HOST_OP_CHMOD)) return -1;
+    return chmod(path, mode);
+}
+
+int host_fchmod(int fd, mode_t mode) {
+    if (fault_take(HOST_OP_CHMOD)) return -1;
+    return fchmod(fd, mode);
+}
+
+int host_fchown(int fd, uid_t owner, gid_t group) {
+    if (fault_take(HOST_OP_CHMOD)) return -1;
+    return fchown(fd, owner, group);
+}
+
+int host_access(const char* path, int mode) {
+    if (fault_take(HOST_OP_ACCESS)) return -1;
+    return access(path, mode);
+}
+
+int host_fsync(int fd) {
+    if (fault_take(HOST_OP_SYNC)) return -1;
+    return fsync(fd);
+}
+
+int host_flock(int fd, int operation) {
+    if (fault_take(HOST_OP_LOCK)) return -1;
+    for (;;) {
+        int result = flock(fd, operation);
+        if (result == 0 || errno != EINTR) return result;
+    }
+}
+
+int host_ftruncate(int fd, off_t length) {
+    if (fault_take(HOST_OP_TRUNCATE)) return -1;
+    return ftruncate(fd, length);
+}
+
+off_t host_lseek(int fd, off_t offset, int whence) {
+    if (fault_take(HOST_OP_SEEK)) return -1;
+    return lseek(fd, offset, whence);
+}
+
+DIR* host_opendir(const char* path) {
+    if (fault_take(HOST_OP_OPENDIR)) return nullptr;
+    return opendir(path);
+}
+
+dirent* host_readdir(DIR* directory) {
+    if (fault_take(HOST_OP_READ)) return nullptr;
+    errno = 0;
+    return readdir(directory);
+}
+
+int host_closedir(DIR* directory) { return closedir(directory); }
 
 // How many of `size` bytes the write budget still allows (all when unset).
 static size_t write_allowance(size_t size) {
@@ -111,19 +207,33 @@ static size_t write_allowance(size_t size) {
     return static_cast<size_t>(faults().write_budget);
 }
 
-int host_write_all(int fd, const char* data, size_t size) {
+// Writes within the budget through `put` (a write at the current position
+// or at an offset); 0 or the host error number.
+template <typename Put>
+static int write_all_with(size_t size, Put put) {
     if (fault_take(HOST_OP_WRITE)) return errno;
     size_t allowed = write_allowance(size);
     size_t done = 0;
     while (done < allowed) {
-        ssize_t n = write(fd, data + done, allowed - done);
+        ssize_t n = put(done, allowed - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return errno;
+        if (n == 0) return EIO;  // a device that takes nothing would loop for ever
         done += static_cast<size_t>(n);
     }
     if (faults().write_budget_set) faults().write_budget -= done;
     if (allowed < size) return faults().write_budget_error;
     return 0;
+}
+
+int host_write_all(int fd, const char* data, size_t size) {
+    return write_all_with(size, [&](size_t done, size_t left) { return write(fd, data + done, left); });
+}
+
+int host_pwrite_all(int fd, const char* data, size_t size, off_t offset) {
+    return write_all_with(size, [&](size_t done, size_t left) {
+        return pwrite(fd, data + done, left, offset + off_t(done));
+    });
 }
 
 long host_read(int fd, char* data, size_t size) {
@@ -133,4 +243,18 @@ long host_read(int fd, char* data, size_t size) {
         if (n < 0 && errno == EINTR) continue;
         return static_cast<long>(n);
     }
+}
+
+long host_pread(int fd, char* data, size_t size, off_t offset) {
+    if (fault_take(HOST_OP_READ)) return -1;
+    for (;;) {
+        ssize_t n = pread(fd, data, size, offset);
+        if (n < 0 && errno == EINTR) continue;
+        return static_cast<long>(n);
+    }
+}
+
+bool host_process_alive(long pid) {
+    if (pid <= 0) return true;
+    return kill(pid_t(pid), 0) == 0 || errno != ESRCH;
 }

@@ -1,8 +1,9 @@
-// Host I/O: the one mapping of host error numbers to result codes, and the
-// host calls of the file services behind wrappers that tests can make fail.
+// Host I/O: the one mapping of host error numbers to result codes, and every
+// host call of the file services behind a wrapper that a test can make fail.
 // Needs only the C library; owns the failure-injection switches.
 #pragma once
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -25,19 +26,29 @@ ResultCode host_read_error_code(int error);
 
 // The host calls that a test can make fail.
 enum HostOp {
-    HOST_OP_OPEN,
-    HOST_OP_READ,
-    HOST_OP_WRITE,
+    HOST_OP_OPEN,       // open
+    HOST_OP_READ,       // read, pread, and the names of a directory (readdir)
+    HOST_OP_WRITE,      // write, pwrite
     HOST_OP_RENAME,
     HOST_OP_UNLINK,
     HOST_OP_MKDIR,
-    HOST_OP_STAT,
+    HOST_OP_STAT,       // stat, lstat
+    HOST_OP_FSTAT,      // fstat, fstatat
     HOST_OP_SET_TIMES,
+    HOST_OP_CHMOD,      // chmod, fchmod
+    HOST_OP_ACCESS,
+    HOST_OP_OPENDIR,
+    HOST_OP_SYNC,       // fsync
+    HOST_OP_CLOSE,
+    HOST_OP_LOCK,       // flock
+    HOST_OP_TRUNCATE,   // ftruncate
+    HOST_OP_SEEK,       // lseek
     HOST_OP_COUNT
 };
 
-// The next call of `op` fails with the host error `error` (an errno value).
-void file_services_fail_next(HostOp op, int error);
+// The call of `op` that follows `after` further calls of it fails with the
+// host error `error` (an errno value); `after` 0 is the very next call.
+void file_services_fail_next(HostOp op, int error, unsigned after = 0);
 // Once `bytes` more bytes have been written, every further write fails with
 // `error` (ENOSPC gives "Disk Full"); the write that crosses the limit writes
 // only the bytes below it.
@@ -45,17 +56,40 @@ void file_services_fail_writes_after(uint64_t bytes, int error);
 // Clears every pending failure.
 void file_services_faults_clear();
 
-// The wrappers: each behaves as the host call of the same name (returns -1
-// and sets errno on failure) unless a forced failure is pending.
+// The wrappers: each behaves as the host call of the same name (returns -1,
+// or nullptr, and sets errno on failure) unless a forced failure is pending.
 int host_open(const char* path, int flags, mode_t mode);
+int host_close(int fd);
 int host_rename(const char* from, const char* to);
 int host_unlink(const char* path);
 int host_mkdir(const char* path, mode_t mode);
 int host_stat(const char* path, struct stat* info);
+int host_lstat(const char* path, struct stat* info);
+int host_fstat(int fd, struct stat* info);
+int host_fstatat(int directory_fd, const char* name, struct stat* info);
 int host_set_times(const char* path, const struct timespec times[2]);
+int host_chmod(const char* path, mode_t mode);
+int host_fchmod(int fd, mode_t mode);
+int host_fchown(int fd, uid_t owner, gid_t group);
+int host_access(const char* path, int mode);
+int host_fsync(int fd);
+int host_flock(int fd, int operation);
+int host_ftruncate(int fd, off_t length);
+off_t host_lseek(int fd, off_t offset, int whence);
+DIR* host_opendir(const char* path);
+// The next entry; nullptr at the end (errno 0) or on failure (errno set).
+dirent* host_readdir(DIR* directory);
+int host_closedir(DIR* directory);
 
 // Writes all `size` bytes to `fd`, retrying short writes. Returns 0, or the
 // host error number of the failed write.
 int host_write_all(int fd, const char* data, size_t size);
+// The same at `offset`, leaving the file position alone.
+int host_pwrite_all(int fd, const char* data, size_t size, off_t offset);
 // Reads up to `size` bytes; returns the count, 0 at the end, -1 on failure.
 long host_read(int fd, char* data, size_t size);
+// The same at `offset`.
+long host_pread(int fd, char* data, size_t size, off_t offset);
+
+// True when the process `pid` is running (or may not be asked about).
+bool host_process_alive(long pid);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "sys/host_io.h"
 #include "sys/paths.h"
 #include "sys/text.h"
 
@@ -73,16 +74,14 @@ bool host_name_before(const std::string& a, const std::string& b) {
 
 int host_directory_read(const std::string& host_directory, std::vector<std::string>* names) {
     names->clear();
-    DIR* dir = opendir(host_directory.c_str());
+    DIR* dir = host_opendir(host_directory.c_str());
     if (!dir) return errno;
-    errno = 0;
-    while (dirent* entry = readdir(dir)) {
+    while (dirent* entry = host_readdir(dir)) {
         std::string name = entry->d_name;
         if (name != "." && name != "..") names->push_back(name);
-        errno = 0;
     }
     int error = errno;
-    closedir(dir);
+    host_closedir(dir);
     // Sorted on folded copies made once, not folded again at every comparison.
     std::vector<std::pair<std::string, std::string>> keyed;
     keyed.reserve(names->size());
@@ -104,17 +103,17 @@ static std::string host_child(const std::string& directory, std::string_view nam
 // delivery order. Empty when neither exists.
 static std::string component_lookup(const std::string& directory, std::string_view name) {
     struct stat info;
-    if (lstat(host_child(directory, name).c_str(), &info) == 0) return std::string(name);
+    if (host_lstat(host_child(directory, name).c_str(), &info) == 0) return std::string(name);
     if (errno != ENOENT) return std::string();
-    DIR* dir = opendir(directory.c_str());
+    DIR* dir = host_opendir(directory.c_str());
     if (!dir) return std::string();
     std::string first;
-    while (dirent* entry = readdir(dir)) {
+    while (dirent* entry = host_readdir(dir)) {
         std::string_view entry_name = entry->d_name;
         if (!text_equal_nocase(entry_name, name)) continue;
         if (first.empty() || entry_name < first) first = entry_name;
     }
-    closedir(dir);
+    host_closedir(dir);
     return first;
 }
 

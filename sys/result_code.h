@@ -52,6 +52,9 @@ enum ResultCode : int32_t {
     RC_WARN_INSTALLER_OUT_OF_DATE = 1016,
     RC_NO_DISKWARD_SUBDIR = 1017,
     RC_INVALID_TARGET_LOCATION = 1018,
+    // A product's size, or the total of a product and its descendants,
+    // does not fit the 32 bits of a Size column.
+    RC_SIZE_TOO_LARGE = 1019,
 };
 
 // The line number that report callers pass when there is no line to name.
