@@ -29,23 +29,26 @@ void set_computed_size(RunContext* rc, Value size) {
     rc->computed_size = size;
 }
 
-// The sum of every component's Size, or 0 (none) when it leaves 32 bits.
-Value component_sizes_sum(RuntimeContext* rt, BiList* groups) {
-    uint64_t sum = 0;
+// The sum of every component's Size as a number value in *sum: 0 (none)
+// with RC_SIZE_TOO_LARGE when it leaves 32 bits, RC_NO_OBJECT when the value
+// cannot be made.
+ResultCode component_sizes_sum(RuntimeContext* rt, BiList* groups, Value* sum) {
+    *sum = 0;
+    uint64_t total = 0;
     for (BiNode* g = groups->first; g; g = g->next)
         for (BiNode* c = group_record(g->value)->components->first; c; c = c->next)
-            sum += field_number_value(rt, component_size(c->value, false));
-    return sum > UINT32_MAX ? 0 : field_number(rt, uint32_t(sum));
+            total += field_number_value(rt, component_size(c->value, false));
+    if (total > UINT32_MAX) return RC_SIZE_TOO_LARGE;
+    *sum = field_number(rt, uint32_t(total));
+    return *sum ? RC_OK : RC_NO_OBJECT;
 }
 
-// Keeps the former map file as .old (with its times) and writes the new one.
+// Writes the new map file, keeping the former one as .old (with its times)
+// unless -F, and only when its text changed.
 ResultCode rewrite_map_file(RunContext* rc, const MapReading& r, const PathParts& map,
                             int depth) {
-    if (!rc->no_backups) {
-        ResultCode code = file_keep_old_copy(map);
-        if (code != RC_OK) return code;
-    }
-    return map_file_write(rc, r.file.ns, r.groups, map.base, &map, depth + 2, false);
+    return map_file_write(rc, r.file.ns, r.groups, map.base, &map, depth + 2, false,
+                          !rc->no_backups);
 }
 
 // Writes the CD-ROM map file in the product's working subdirectory.
@@ -55,7 +58,7 @@ ResultCode write_cdrom_map(RunContext* rc, const MapReading& r, std::string_view
     if (directory_make(subdirectory) != RC_OK) return RC_NO_DISKWARD_SUBDIR;
     map_clear_assignment(rc->runtime, r.groups);
     PathParts cdr{subdirectory, "", std::string(map_base), "cdr"};
-    return map_file_write(rc, r.file.ns, r.groups, map_base, &cdr, depth + 2, false);
+    return map_file_write(rc, r.file.ns, r.groups, map_base, &cdr, depth + 2, false, false);
 }
 
 // The checks after the map file is read; their result.
@@ -66,7 +69,8 @@ ResultCode check_read_map(RunContext* rc, const MapReading& r, const PathParts& 
     if (result != RC_OK) return result;
     if (rc->no_cd_subdirs && map_clear_assignment(rc->runtime, r.groups)) rc->modified = true;
     if (!rc->modified)
-        result = map_file_write(rc, r.file.ns, r.groups, map.base, nullptr, depth + 2, false);
+        result =
+            map_file_write(rc, r.file.ns, r.groups, map.base, nullptr, depth + 2, false, false);
     else if (rc->top_level)
         result = rewrite_map_file(rc, r, map, depth);
     if (result == RC_OK && !rc->no_cd_subdirs)
@@ -91,27 +95,37 @@ ResultCode check_product(RunContext* rc, Value product, std::string_view product
     if (r.file.reader) {
         r.groups = group_list_read(rt, r.file.reader, product, rc->os_code);
         rc->error_line = int32_t(reader_line(rt, r.file.reader));
-        if (!r.groups) result = RC_UNABLE_TO_PARSE;
+        // A map file that could not be read whole is never taken for a
+        // shorter one: its rows past the failure would be lost.
+        if ((result = reader_failure(rt, r.file.reader)) != RC_OK) rc->error_line = NO_LINE;
+        else if (!r.groups) result = RC_UNABLE_TO_PARSE;
         else if (bilist_is_empty(rt, r.groups)) result = RC_EMPTY;
-        else result = RC_OK;
     }
     if (result == RC_OK) {
         rc->error_line = NO_LINE;
         result = check_read_map(rc, r, map, depth);
-        Value sum = component_sizes_sum(rt, r.groups);
+        Value sum = 0;
+        ResultCode summed = component_sizes_sum(rt, r.groups, &sum);
         set_computed_size(rc, sum);
         log_depth(rc->log, depth);
         log_text(rc->log, path_join(map));
         log_text(rc->log, ": ");
         if (sum) log_unsigned(rc->log, field_number_value(rt, sum));
-        else log_text(rc->log, "%NMVD%");
+        else log_text(rc->log, NO_SIZE_TEXT);
         log_end_line(rc->log);
+        // The size line stays as it is; the product then fails, its Size
+        // left as it was, rather than passing with a size that is wrong.
+        if (result == RC_OK) result = summed;
     }
     // The script resources are written whatever the map file gave; their
-    // failure counts only when the product had none of its own.
+    // failure counts only when the product had none of its own. They report
+    // their own failures under the script file concerned.
     if (rc->top_level && !rc->no_cd_subdirs) {
         ResultCode scripts = write_script_resources(rc, product, product_directory, depth);
-        if (result == RC_OK) result = scripts;
+        if (result == RC_OK && scripts != RC_OK) {
+            result = scripts;
+            rc->failure_reported = true;
+        }
     }
     group_list_destroy(rt, r.groups);
     script_file_close(rt, &r.file);
@@ -129,7 +143,9 @@ bool check_version_product(RunContext* rc, Value product, const PathParts& produ
     std::string_view version = field_text(rt, product_version(product));
     if (text_version_compare(version, current, 5) < 0) {
         Value made = field_string(rt, current);
-        return made && product_set_version(rt, product, made) == RC_OK;
+        if (made && product_set_version(rt, product, made) == RC_OK) return true;
+        value_release(rt, made);
+        return false;
     }
     if (text_version_compare(version, current, 4) > 0)
         engine_report(rc->log, product_file, NO_LINE, depth, RC_WARN_ENGINE_OUT_OF_DATE);
@@ -140,39 +156,46 @@ bool is_named(RuntimeContext* rt, Value product, std::string_view name) {
     return text_equal_nocase(field_text(rt, product_name(product)), name);
 }
 
-// Checks one product of the list; true when its Size changed.
-bool check_listed_product(RunContext* rc, Value product, const PathParts& product_file,
-                          int depth, ResultCode* first_failure) {
+// Checks one product of the list; its result (reported under its map
+// file). *changed is set when its Size changed.
+ResultCode check_listed_product(RunContext* rc, Value product, const PathParts& product_file,
+                                int depth, bool* changed) {
     RuntimeContext* rt = rc->runtime;
     uint32_t remembered = field_number_value(rt, product_size(product));
     std::string directory =
         path_join(product_file.absolute, field_text(rt, product_location(product)), "", "");
     std::string map_base(field_text(rt, product_filename(product)));
+    rc->failure_reported = false;
     ResultCode code = check_product(rc, product, directory, map_base, "map", depth + 2);
-    if (code != RC_OK) {
+    if (code != RC_OK && !rc->failure_reported)
         engine_report(rc->log, directory, "", map_base, "map", rc->error_line, depth + 2, code);
-        if (*first_failure == RC_OK) *first_failure = code;
-    }
-    if (!rc->computed_size) return false;
+    rc->failure_reported = false;
+    if (!rc->computed_size) return code;
     product_record(product)->size_computed = true;
     uint32_t computed = field_number_value(rt, rc->computed_size);
-    if (computed == remembered) return false;
+    if (computed == remembered) return code;
     Value made = field_number(rt, computed);
-    return made && product_set_size(rt, product, made) == RC_OK;
+    if (!made) return code != RC_OK ? code : RC_NO_OBJECT;
+    if (product_set_size(rt, product, made) != RC_OK) {
+        value_release(rt, made);
+        return code != RC_OK ? code : RC_NO_OBJECT;
+    }
+    *changed = true;
+    return code;
 }
 
 }  // namespace
 
 ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
                           std::string_view directory, std::string_view base,
-                          std::string_view extension, int depth) {
+                          std::string_view extension, int depth, ResultCode* product_failure) {
     RuntimeContext* rt = rc->runtime;
     PathParts product_file{std::string(directory), "", std::string(base), std::string(extension)};
     std::string version_name = version_product_name(rc);
     std::string current = current_installer_version(rc);
     rc->modified = false;
     bool changed = false, version_found = false, matched = false;
-    ResultCode first_failure = RC_OK;
+    *product_failure = RC_OK;
 
     for (BiNode* n = products->first; n; n = n->next) {
         Value product = n->value;
@@ -189,17 +212,19 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
         }
         if (!rc->product_filter.empty() && !is_named(rt, product, rc->product_filter)) continue;
         matched = true;
-        if (check_listed_product(rc, product, product_file, depth, &first_failure))
-            changed = true;
+        ResultCode code = check_listed_product(rc, product, product_file, depth, &changed);
+        if (code != RC_OK && *product_failure == RC_OK) *product_failure = code;
     }
     set_computed_size(rc, 0);
 
+    ResultCode result = RC_OK;
     if (rc->top_level && !version_found) {
         Value made = version_product_create(rt, atoms, current, version_name);
         if (made && bilist_push_front(rt, products, made) == RC_OK) changed = true;
-        else if (made) product_destroy(rt, made);
+        else result = RC_NO_OBJECT;  // the table would be written without it
+        if (made && result != RC_OK) product_destroy(rt, made);
     }
     rc->modified = changed;
     if (!rc->product_filter.empty() && !matched) return RC_UNKNOWN_PRODUCT_NAME;
-    return first_failure;
+    return result;
 }

@@ -24,17 +24,26 @@ bool follows_compress_option(const char* previous) {
     return text_equal_nocase(previous, "-c") || text_equal_nocase(previous, "/c");
 }
 
+// An argument longer than the field it is read into: reported under the
+// argument itself, and nothing is processed.
+void report_too_long(RunContext* rc, std::string_view argument) {
+    engine_report(rc->log, argument, "", "", "", NO_LINE, 0, RC_INVALID_FILE_NAME);
+    rc->result = RC_INVALID_FILE_NAME;
+}
+
 // Reads every argument into the run context and the directory parts.
-// Returns false when nothing may be processed.
-bool read_arguments(RunContext* rc, int argc, const char* const* argv, PathParts* parts) {
+// Returns false when nothing may be processed; *bad_medium is set when that
+// is for a -Z name outside the media table.
+bool read_arguments(RunContext* rc, int argc, const char* const* argv, PathParts* parts,
+                    bool* bad_medium) {
     bool proceed = true;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (arg[0] == '-' || arg[0] == '/') {
             ResultCode code = engine_parse_option(rc, argc, argv, &i, &proceed);
-            if (code == RC_STOP) break;
-            if (code != RC_OK) engine_report(rc->log, *parts, NO_LINE, 0, code);
-            if (code == RC_INVALID_FILE_NAME) rc->result = code;
+            if (code == RC_INVALID_MEDIA_SIZE) *bad_medium = true;
+            else if (code == RC_INVALID_FILE_NAME) report_too_long(rc, argv[i]);
+            else if (code != RC_OK) engine_report(rc->log, *parts, NO_LINE, 0, code);
             if (!proceed) break;
         } else if (is_digits(arg) && follows_compress_option(argv[i - 1])) {
             uint32_t kb = 0;
@@ -43,8 +52,7 @@ bool read_arguments(RunContext* rc, int argc, const char* const* argv, PathParts
             else
                 rc->compress_threshold = kb * 1024;
         } else if (std::string_view(arg).size() > PATH_LIMIT) {
-            engine_report(rc->log, *parts, NO_LINE, 0, RC_INVALID_FILE_NAME);
-            rc->result = RC_INVALID_FILE_NAME;
+            report_too_long(rc, arg);
             proceed = false;
             break;
         } else {
@@ -88,13 +96,21 @@ ResultCode engine_main(RunContext* rc, int argc, const char* const* argv) {
     if (!rc) return RC_NO_OBJECT;
     PathParts parts = current_directory_parts();
     engine_reset_run(rc);
-    bool proceed = read_arguments(rc, argc, argv, &parts);
+    bool bad_medium = false;
+    bool proceed = read_arguments(rc, argc, argv, &parts, &bad_medium);
     finish_sizes(rc, parts);
 
     if (rc->show_banner) write_banner(rc->log);
     if (rc->show_usage) {
         engine_write_usage(rc->log);
         return rc->result;
+    }
+    // A medium outside the table stops the reading and processes nothing;
+    // it is said where processing would have started, so that the run does
+    // not end as a success.
+    if (bad_medium) {
+        engine_report(rc->log, parts, NO_LINE, 0, RC_INVALID_MEDIA_SIZE);
+        rc->result = RC_INVALID_MEDIA_SIZE;
     }
     if (!proceed) return rc->result;
 
@@ -127,9 +143,16 @@ ResultCode engine_process_directory(RunContext* rc, const PathParts& parts, int 
         if (!rc->top_level || !text_equal_nocase(entry.base, rc->os_word) ||
             !text_equal_nocase(entry.extension, "prd"))
             continue;
+        // Names that differ only in letter case are one name to the engine:
+        // the first in listing order is the product file, any other is
+        // reported and left alone (its back-up would be the first one's).
+        ResultCode product_file_code = RC_INVALID_FILE_NAME;
+        if (!found)
+            product_file_code = engine_process_product_file(rc, directory, entry.base,
+                                                            entry.extension, depth + 2);
+        else
+            rc->error_line = NO_LINE;
         found = true;
-        ResultCode product_file_code =
-            engine_process_product_file(rc, directory, entry.base, entry.extension, depth + 2);
         if (product_file_code == RC_OK) continue;
         engine_report(rc->log, directory, "", entry.base, entry.extension, rc->error_line,
                       depth + 2, product_file_code);

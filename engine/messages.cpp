@@ -10,6 +10,7 @@ struct Message {
 
 // Codes 24 and 1007 have no words of their own on purpose.
 const Message kMessages[] = {
+    {RC_TEXT_TOO_LONG, "Text Too Long"},
     {RC_USER_CANCELLED, "User Cancelled"},
     {RC_UNABLE_TO_READ, "Unable To Read"},
     {RC_UNABLE_TO_WRITE, "Unable to Write"},
@@ -20,6 +21,7 @@ const Message kMessages[] = {
     {RC_PERMISSION_DENIED, "Permission Denied"},
     {RC_DISK_FULL, "Disk Full"},
     {RC_OS_ERROR, "Operating System Error"},
+    {RC_SHARING_VIOLATION, "Sharing Violation"},
     {RC_UNABLE_TO_PARSE, "Unable to Parse"},
     {RC_EMPTY, "Empty"},
     {RC_INVALID_SLOP_SIZE, "Invalid Slop Size. Using default size of 0"},
@@ -40,6 +42,7 @@ const Message kMessages[] = {
      "WARNING: Version of Installer appears to be out of date with respect to Diskward"},
     {RC_NO_DISKWARD_SUBDIR, "Cannot create Diskward subdirectory"},
     {RC_INVALID_TARGET_LOCATION, "Invalid target location relative to source"},
+    {RC_SIZE_TOO_LARGE, "Size Does Not Fit 32 Bits"},
 };
 
 }  // namespace

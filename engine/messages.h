@@ -10,6 +10,9 @@
 #include "sys/paths.h"
 #include "sys/result_code.h"
 
+// What a size line shows when the size cannot be given.
+constexpr const char* NO_SIZE_TEXT = "%NMVD%";
+
 // The message of `code`; "Unexpected Error" for every code without one.
 std::string_view engine_message(int32_t code);
 

@@ -55,6 +55,11 @@ bool contains_nocase(const std::vector<std::string>& names, const std::string& n
                        [&](const std::string& n) { return text_equal_nocase(n, name); });
 }
 
+ResultCode too_long(bool* proceed) {
+    *proceed = false;
+    return RC_INVALID_FILE_NAME;
+}
+
 // -N in replication mode: every following argument up to the next option.
 ResultCode read_replication_products(RunContext* rc, int argc, const char* const* argv,
                                      int* index, bool* proceed) {
@@ -62,8 +67,8 @@ ResultCode read_replication_products(RunContext* rc, int argc, const char* const
     int i = *index + 1;
     for (; i < argc && !starts_option(argv[i]); ++i) {
         if (std::string_view(argv[i]).size() > TEXT_LIMIT) {
-            *proceed = false;
-            return RC_INVALID_FILE_NAME;
+            *index = i;  // the caller names the argument that is too long
+            return too_long(proceed);
         }
         names.emplace_back(argv[i]);
     }
@@ -77,11 +82,6 @@ ResultCode read_replication_products(RunContext* rc, int argc, const char* const
     if (!contains_nocase(rc->replication_products, rc->install_product))
         rc->replication_products.push_back(rc->install_product);
     return RC_OK;
-}
-
-ResultCode too_long(bool* proceed) {
-    *proceed = false;
-    return RC_INVALID_FILE_NAME;
 }
 
 }  // namespace
@@ -138,7 +138,7 @@ ResultCode engine_parse_option(RunContext* rc, int argc, const char* const* argv
             const MediaRow* row = media_find(value);
             if (!row) {
                 *proceed = false;
-                return RC_STOP;
+                return RC_INVALID_MEDIA_SIZE;
             }
             rc->media_capacity = row->media_capacity;
             rc->other_capacity = row->other_capacity;

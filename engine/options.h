@@ -6,10 +6,11 @@
 #include "engine/run_context.h"
 
 // Reads the option at argv[*index] (and its value, when it takes one).
-// Returns RC_OK with *index on the last argument consumed; RC_STOP (1) when
-// reading must stop at once (*proceed turned off); RC_INVALID_SLOP_SIZE or
-// RC_INVALID_SPLIT_SIZE as warnings; RC_INVALID_FILE_NAME for a value longer
-// than its field (*proceed turned off: nothing is processed).
+// Returns RC_OK with *index on the last argument consumed; RC_INVALID_SLOP_SIZE
+// or RC_INVALID_SPLIT_SIZE as warnings; with *proceed turned off (reading
+// stops at once and nothing is processed): RC_INVALID_MEDIA_SIZE for a -Z
+// name outside the media table, RC_INVALID_FILE_NAME for a value longer than
+// its field, *index then on that value.
 ResultCode engine_parse_option(RunContext* rc, int argc, const char* const* argv, int* index,
                                bool* proceed);
 

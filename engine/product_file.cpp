@@ -1,31 +1,86 @@
-// Processing one product file: reading its product table, checking the
-// products, and writing the table back (with its .old copy) when it changed.
+// Processing one product file: locking it against a second run, reading its
+// product table, checking the products, and writing the table back (with
+// its .old copy) when its text changed.
+#include <cassert>
+
 #include "engine/check_products.h"
 #include "engine/engine_main.h"
 #include "engine/messages.h"
 #include "engine/script_file.h"
+#include "model/fields.h"
+#include "model/product.h"
 #include "model/product_table.h"
 #include "model/product_tree.h"
 #include "runtime/bidirectional_lists.h"
 #include "runtime/reader.h"
+#include "sys/file_lock.h"
 #include "sys/files.h"
 #include "sys/text_file.h"
 
 namespace {
 
-// Keeps the former product file as .old, rolls the sizes up the product
-// tree and writes the table.
-ResultCode write_back(RunContext* rc, BiList* products, const PathParts& file) {
-    if (!rc->no_backups) {
-        ResultCode code = file_keep_old_copy(file);
-        if (code != RC_OK) return code;
-    }
+// Rolls the sizes up the product tree and writes the table, keeping the
+// former file as .old, unless the text is the one the file already holds.
+// A total that does not fit 32 bits is a failure of that product: it is
+// reported under the product's map file, 1019 comes back and nothing is
+// written.
+ResultCode write_back(RunContext* rc, BiList* products, const PathParts& file, int depth) {
     RuntimeContext* rt = rc->runtime;
     DisplayNode* root = product_tree_build(rt, products, rc->product_filter, false);
-    product_sizes_roll_up(rt, root, true);
-    if (!rt_usable(rt)) return RC_OK;
-    return text_file_write_whole(
-        file, [&](TextFile* out) { return product_table_write(rt, out, products, false); });
+    Value overflowed = 0;
+    ResultCode code = product_sizes_roll_up(rt, root, true, &overflowed);
+    assert(code != RC_SIZE_TOO_LARGE || overflowed);
+    if (code == RC_SIZE_TOO_LARGE) {
+        std::string directory =
+            path_join(file.absolute, field_text(rt, product_location(overflowed)), "", "");
+        engine_report(rc->log, directory, "", field_text(rt, product_filename(overflowed)), "map",
+                      NO_LINE, depth + 2, code);
+        return code;
+    }
+    if (code != RC_OK) return code;
+    // A runtime that has failed cannot be trusted to print the table.
+    if (!rt_usable(rt)) return RC_NO_OBJECT;
+    std::string text;
+    code = text_file_render(
+        [&](TextFile* out) { return product_table_write(rt, out, products, false); }, &text);
+    if (code != RC_OK) return code;
+    return text_file_replace(file, text, !rc->no_backups, nullptr);
+}
+
+// Reads the table and checks its products; the product file's own result.
+// A product's failure is reported under its map file and only kept in the
+// run's result.
+ResultCode process_table(RunContext* rc, const ScriptFile& script, const PathParts& file,
+                         int depth) {
+    RuntimeContext* rt = rc->runtime;
+    BiList* products = product_list_read(rt, script.reader);
+    rc->error_line = int32_t(reader_line(rt, script.reader));
+    ResultCode result = reader_failure(rt, script.reader);
+    if (result != RC_OK) {
+        rc->error_line = NO_LINE;  // a read that failed is not a line of the text
+    } else if (!products) {
+        result = RC_UNABLE_TO_PARSE;
+    } else if (bilist_is_empty(rt, products)) {
+        result = RC_EMPTY;
+    } else {
+        rc->modified = false;
+        rc->error_line = NO_LINE;
+        ResultCode product_failure = RC_OK;
+        // Replication of the product file comes with the replication step;
+        // in that mode the file is only listed here.
+        if (!rc->replicate)
+            result = check_products(rc, script.atoms, products, file.absolute, file.base,
+                                    file.extension, depth, &product_failure);
+        if (product_failure != RC_OK && rc->result == RC_OK) rc->result = product_failure;
+        if (result == RC_OK && product_failure == RC_OK && rc->modified)
+            result = write_back(rc, products, file, depth);
+        if (result == RC_SIZE_TOO_LARGE) {  // reported under the product
+            if (rc->result == RC_OK) rc->result = result;
+            result = RC_OK;
+        }
+    }
+    product_list_destroy(rt, products);
+    return result;
 }
 
 }  // namespace
@@ -35,31 +90,21 @@ ResultCode engine_process_product_file(RunContext* rc, std::string_view director
                                        int depth) {
     RuntimeContext* rt = rc->runtime;
     PathParts file{std::string(directory), "", std::string(base), std::string(extension)};
-    ScriptFile script;
-    script_file_open(rt, directory, base, extension, &script);
     rc->error_line = NO_LINE;
     engine_report_note(rc->log, depth, path_join(file));
 
-    ResultCode result = RC_UNABLE_TO_READ;
-    if (script.reader) {
-        BiList* products = product_list_read(rt, script.reader);
-        rc->error_line = int32_t(reader_line(rt, script.reader));
-        if (!products) {
-            result = RC_UNABLE_TO_PARSE;
-        } else if (bilist_is_empty(rt, products)) {
-            result = RC_EMPTY;
-        } else {
-            rc->modified = false;
-            rc->error_line = NO_LINE;
-            // Replication of the product file comes with the replication
-            // step; in that mode the file is only listed here.
-            result = rc->replicate ? RC_OK
-                                   : check_products(rc, script.atoms, products, directory, base,
-                                                    extension, depth);
-            if (result == RC_OK && rc->modified) result = write_back(rc, products, file);
-        }
-        product_list_destroy(rt, products);
-    }
+    // A second run on the same product file would take the first run's
+    // half-written tables for the former ones and overwrite the back-ups.
+    FileLock* lock = nullptr;
+    ResultCode result = file_lock_take(path_join(file), &lock);
+    if (result == RC_FILE_NOT_FOUND) result = RC_UNABLE_TO_READ;
+    if (result != RC_OK) return result;
+
+    ScriptFile script;
+    result = RC_UNABLE_TO_READ;
+    if (script_file_open(rt, directory, base, extension, &script))
+        result = process_table(rc, script, file, depth);
     script_file_close(rt, &script);
+    file_lock_release(lock);
     return result;
 }

@@ -58,6 +58,9 @@ struct RunContext {
     bool modified = false;
     bool no_cd_subdirs = false;
     bool dependency_flag = false;
+    // Set by a product's check when the step that failed has reported the
+    // failure under its own file, so that it is not reported twice.
+    bool failure_reported = false;
 };
 
 // Creates the runtime context and binds it and the log. RC_NO_OBJECT when

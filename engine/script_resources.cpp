@@ -79,25 +79,32 @@ bool read_call(RuntimeContext* rt, Reader* reader, std::string* key, std::string
     return ok;
 }
 
-// The stale test and the collection of one set; 0 when nothing is to be done.
+// Reports a failure of the step under the file it concerns and returns it.
+ResultCode failed(RunContext* rc, std::string_view path, int depth, ResultCode code) {
+    engine_report(rc->log, path, "", "", "", NO_LINE, depth, code);
+    return code;
+}
+
+// The stale test and the collection of one set; 0 when nothing is to be
+// done. Every failure is reported under the file it concerns.
 ResultCode refresh_resource_file(RunContext* rc, const ScriptSet& set, std::string_view directory,
                                  int depth) {
     std::string subdirectory = path_join(directory, "", "diskward", "");
     std::string resource = path_join(subdirectory, "", set.base, "prn");
     bool resource_exists = false;
     ResultCode code = file_exists(resource, &resource_exists);
-    if (code != RC_OK) return code;
+    if (code != RC_OK) return failed(rc, resource, depth, code);
     bool stale = !resource_exists;
     std::vector<std::string> present;
     for (const std::string& ext : set.extensions) {
         std::string script = path_join(directory, "", set.base, ext);
         bool exists = false;
-        if ((code = file_exists(script, &exists)) != RC_OK) return code;
+        if ((code = file_exists(script, &exists)) != RC_OK) return failed(rc, script, depth, code);
         if (!exists) continue;
         present.push_back(ext);
         bool not_older = true;
         if (resource_exists && (code = file_not_older(script, resource, &not_older)) != RC_OK)
-            return code;
+            return failed(rc, script, depth, code);
         if (!not_older) stale = true;
     }
     if (!stale) return RC_OK;
@@ -106,14 +113,14 @@ ResultCode refresh_resource_file(RunContext* rc, const ScriptSet& set, std::stri
     size_t width = 0;
     for (const std::string& ext : present) {
         code = collect_nls_strings(rc, directory, set.base, ext, &pairs, &width, depth);
-        if (code == RC_TEXT_TOO_LONG)
-            engine_report(rc->log, directory, "", set.base, ext, NO_LINE, depth, code);
         if (code != RC_OK) return code;
     }
     if (pairs.empty()) return RC_OK;
-    if (directory_make(subdirectory) != RC_OK) return RC_NO_DISKWARD_SUBDIR;
-    return write_resource_file(PathParts{subdirectory, "", set.base, "prn"}, set.title, pairs,
+    if (directory_make(subdirectory) != RC_OK)
+        return failed(rc, subdirectory, depth, RC_NO_DISKWARD_SUBDIR);
+    code = write_resource_file(PathParts{subdirectory, "", set.base, "prn"}, set.title, pairs,
                                width);
+    return code == RC_OK ? code : failed(rc, resource, depth, code);
 }
 
 }  // namespace
@@ -157,6 +164,10 @@ ResultCode collect_nls_strings(RunContext* rc, std::string_view directory, std::
         *width = std::max(*width, key.size());
         pairs->push_back(std::move(pair));
     }
+    // A script that could not be read whole gives no strings, not some.
+    if (reader && result == RC_OK) result = reader_failure(rt, reader);
+    if (reader && result != RC_OK)
+        engine_report(rc->log, directory, "", base, extension, NO_LINE, depth, result);
     script_file_close(rt, &script);
     return result;
 }

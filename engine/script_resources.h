@@ -16,13 +16,16 @@ struct NlsPair {
     std::string text;  // backslashes doubled
 };
 
-// Handles the product's script sets in order; stops at the first failure.
+// Handles the product's script sets in order; stops at the first failure,
+// which has been reported under the file it concerns.
 ResultCode write_script_resources(RunContext* rc, Value product,
                                   std::string_view product_directory, int depth);
 
 // Collects the nls() pairs of one script file into `pairs` (first key wins)
-// and raises `width` to the longest key. 22 when the file cannot be read;
-// RC_TEXT_TOO_LONG when a text grows beyond 2048 characters.
+// and raises `width` to the longest key. Failures are reported under the
+// script file: 22 when it cannot be opened, the read's code (20) when it
+// cannot be read whole, RC_TEXT_TOO_LONG ("Text Too Long") when a text grows
+// beyond 2048 characters.
 ResultCode collect_nls_strings(RunContext* rc, std::string_view directory, std::string_view base,
                                std::string_view extension, std::vector<NlsPair>* pairs,
                                size_t* width, int depth);

@@ -1,20 +1,27 @@
 // The staging-area scan. Components are found by an index on their folded
 // Source, so a kit of many files is matched in one pass; the lines come out
 // in the order a walk over every group and component would give them.
+// Entries that cannot stand for a file of the kit (too large for a 32-bit
+// size, a directory reached again, a path too long, a second spelling of a
+// name already met) get a line of their own and the walk goes on.
 #include "engine/staging_scan.h"
 
+#include <map>
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/messages.h"
 #include "model/fields.h"
 #include "model/group.h"
 #include "runtime/bidirectional_lists.h"
+#include "runtime/values.h"
 #include "sys/directory.h"
 #include "sys/paths.h"
 #include "sys/text.h"
+#include "sys/text_file.h"
 
 namespace {
 
@@ -28,12 +35,26 @@ struct Scan {
     BiList* groups = nullptr;
     int depth = 0;
     bool first_file_done = false;
+    ResultCode failure = RC_OK;  // a value that could not be made
     // Components by folded Source, in group and file order.
     std::unordered_map<std::string, std::vector<Match>> index;
     // Groups whose sizes changed: their volume maps are rebuilt once, after
     // the walk.
     std::set<Value> changed_groups;
+    // Folded relative paths of the files met so far: a second spelling of
+    // one is no file of its own.
+    std::unordered_set<std::string> seen;
+    // Directories entered, so that one reached again through a link is not
+    // walked twice.
+    std::set<FileIdentity> entered;
+    // Entries that stand for nothing, by folded relative path, with the code
+    // a component that names them (or a path below them) fails the product with.
+    std::map<std::string, ResultCode> odd_entries;
 };
+
+constexpr const char* kTooLarge = "Too large for a 32-bit size";
+constexpr const char* kVisited = "Directory already visited";
+constexpr const char* kPathTooLong = "Path too long";
 
 void build_index(Scan* scan) {
     RuntimeContext* rt = scan->rc->runtime;
@@ -43,6 +64,16 @@ void build_index(Scan* scan) {
             scan->index[key].push_back(Match{g->value, c->value});
         }
     }
+}
+
+// Sets a component's size to `size`; a value that cannot be made is kept as
+// the scan's failure.
+void set_size(Scan* scan, Value component, uint32_t size) {
+    RuntimeContext* rt = scan->rc->runtime;
+    Value made = field_number(rt, size);
+    if (made && component_set_size(rt, component, made, false) == RC_OK) return;
+    value_release(rt, made);
+    if (scan->failure == RC_OK) scan->failure = RC_NO_OBJECT;
 }
 
 // The checks made while the first file of the scan is handled: a product
@@ -58,8 +89,7 @@ void first_file_checks(Scan* scan) {
                 engine_report_note(scan->rc->log, scan->depth, source,
                                    "Should not be included in map file");
             if (source.empty() && field_number_value(rt, component_size(c->value, false)) != 0) {
-                Value zero = field_number(rt, 0);
-                if (zero) component_set_size(rt, c->value, zero, false);
+                set_size(scan, c->value, 0);
                 scan->changed_groups.insert(g->value);
             }
         }
@@ -76,8 +106,7 @@ bool match_file(Scan* scan, const std::string& relative, uint32_t size) {
         uint32_t old_size = field_number_value(rt, component_size(m.component, false));
         if (old_size == size) continue;
         engine_report_size_change(scan->rc->log, scan->depth, relative, old_size, size);
-        Value made = field_number(rt, size);
-        if (made) component_set_size(rt, m.component, made, false);
+        set_size(scan, m.component, size);
         scan->changed_groups.insert(m.group);
     }
     return true;
@@ -91,30 +120,92 @@ void handle_file(Scan* scan, const std::string& relative, uint32_t size) {
         engine_report_note(scan->rc->log, scan->depth, relative, "Superfluous");
 }
 
+// An entry that stands for nothing: its line, and the code that a component
+// naming it fails the product with (0: the product is not changed).
+void odd_entry(Scan* scan, const std::string& relative, std::string_view note, ResultCode code) {
+    engine_report_note(scan->rc->log, scan->depth, relative, note);
+    if (code != RC_OK) scan->odd_entries.emplace(text_fold(relative), code);
+}
+
 bool is_own_subdirectory(std::string_view prefix, std::string_view name) {
     return prefix.empty() && text_equal_nocase(name, "diskward");
+}
+
+// True when the entry `name` can stand for a file or directory of the kit;
+// otherwise its line has been written.
+bool entry_admitted(Scan* scan, DirectoryListing* listing, const std::string& name,
+                    const std::string& relative, const std::string& full) {
+    if (full.size() > size_t(PATH_LIMIT) || relative.size() > size_t(PATH_LIMIT)) {
+        odd_entry(scan, relative, kPathTooLong, RC_INVALID_FILE_NAME);
+        return false;
+    }
+    // A name that holds a backslash cannot be told from a path, and a file
+    // already met in another letter case is the same file to the kit: the
+    // first spelling in listing order is the file. (Directories that differ
+    // only in case are both walked; their files meet here.)
+    bool is_directory = directory_entry_is_directory(listing);
+    if (name.find('\\') != std::string::npos ||
+        (!is_directory && !scan->seen.insert(text_fold(relative)).second)) {
+        odd_entry(scan, relative, engine_message(RC_INVALID_FILE_NAME), RC_OK);
+        return false;
+    }
+    if (is_directory) {
+        FileIdentity id = directory_entry_identity(listing);
+        if (id.known() && !scan->entered.insert(id).second) {
+            odd_entry(scan, relative, kVisited, RC_UNABLE_TO_READ);
+            return false;
+        }
+    } else if (directory_entry_too_large(listing)) {
+        odd_entry(scan, relative, kTooLarge, RC_SIZE_TOO_LARGE);
+        return false;
+    }
+    return true;
 }
 
 ResultCode walk(Scan* scan, const std::string& directory, const std::string& prefix) {
     DirectoryListing* listing = directory_open(directory);
     if (!listing) return RC_UNABLE_TO_READ;
+    if (prefix.empty() && directory_identity(listing).known())
+        scan->entered.insert(directory_identity(listing));
     ResultCode code;
     while ((code = directory_next(listing)) == RC_OK) {
         const std::string& name = directory_entry_name(listing);
+        // The writer's temporary files are its own, never part of the kit.
+        if (text_file_is_temporary_name(name, nullptr)) continue;
+        // The tool's own working subdirectory is never part of the kit.
+        if (directory_entry_is_directory(listing) && is_own_subdirectory(prefix, name)) continue;
         // The name is joined whole, so that a name ending in a dot keeps it.
         std::string relative = path_join("", prefix, name, "");
+        std::string full = path_join(directory, "", name, "");
+        if (!entry_admitted(scan, listing, name, relative, full)) continue;
         if (!directory_entry_is_directory(listing)) {
             handle_file(scan, relative, directory_entry_size(listing));
             continue;
         }
-        // The tool's own working subdirectory is never part of the kit.
-        if (is_own_subdirectory(prefix, name)) continue;
-        std::string full = path_join(directory, "", name, "");
         code = walk(scan, full, relative);
         if (code != RC_OK) break;
     }
     directory_close(listing);
     return code == RC_NO_MORE_ENTRIES ? RC_OK : code;
+}
+
+// The code of the first component that names an entry standing for
+// nothing, or a path below one; 0 when none does.
+ResultCode odd_entry_named(Scan* scan) {
+    if (scan->odd_entries.empty()) return RC_OK;
+    RuntimeContext* rt = scan->rc->runtime;
+    for (BiNode* g = scan->groups->first; g; g = g->next) {
+        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
+            std::string source = text_fold(field_text(rt, component_source(c->value)));
+            for (std::string path = source; !path.empty();) {
+                auto found = scan->odd_entries.find(path);
+                if (found != scan->odd_entries.end()) return found->second;
+                size_t slash = path.rfind('\\');
+                path.resize(slash == std::string::npos ? 0 : slash);
+            }
+        }
+    }
+    return RC_OK;
 }
 
 }  // namespace
@@ -129,7 +220,11 @@ ResultCode scan_staging_area(RunContext* rc, Namespace* reader_namespace, BiList
     build_index(&scan);
     ResultCode code = walk(&scan, std::string(directory), "");
     if (!scan.changed_groups.empty()) rc->modified = true;
-    for (Value group : scan.changed_groups)
-        group_rebuild_volume_map(rc->runtime, reader_namespace, group);
+    for (Value group : scan.changed_groups) {
+        ResultCode rebuilt = group_rebuild_volume_map(rc->runtime, reader_namespace, group);
+        if (code == RC_OK) code = rebuilt;
+    }
+    if (code == RC_OK) code = scan.failure;
+    if (code == RC_OK) code = odd_entry_named(&scan);
     return code;
 }

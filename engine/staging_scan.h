@@ -11,7 +11,10 @@ struct BiList;
 
 // Scans `directory` at `depth` against `groups`. Turns rc->modified on when
 // a size changed (and rebuilds the volume maps of the groups concerned).
-// Returns 0 after a complete walk, RC_UNABLE_TO_READ when a directory
-// cannot be listed, or the listing's failure code.
+// Returns 0 after a complete walk; RC_UNABLE_TO_READ when a directory
+// cannot be listed; the listing's failure code; after a complete walk, the
+// code of an entry that stands for nothing when a component names it (1019
+// for a file too large for a 32-bit size, 20 for a directory reached again
+// through a link, 23 for a path over 260 characters).
 ResultCode scan_staging_area(RunContext* rc, Namespace* reader_namespace, BiList* groups,
                              std::string_view directory, int depth);

@@ -104,10 +104,13 @@ void byte_sink_open_memory(ByteSink* s, void* data, size_t capacity) {
 ResultCode byte_sink_flush(ByteSink* s) {
     if (s->error != RC_OK) return s->error;
     if ((!s->file && !s->binary) || s->used == 0) return RC_OK;
-    bool failed = s->binary ? binary_file_write(s->binary, s->data, s->used) != RC_OK
-                            : fwrite(s->data, 1, s->used, s->file) != s->used;
-    if (failed) {
-        s->error = RC_UNABLE_TO_WRITE;
+    ResultCode rc = RC_OK;
+    if (s->binary)
+        rc = binary_file_write(s->binary, s->data, s->used);
+    else if (fwrite(s->data, 1, s->used, s->file) != s->used)
+        rc = RC_UNABLE_TO_WRITE;
+    if (rc != RC_OK) {
+        s->error = rc;
         return s->error;
     }
     s->flushed += s->used;

@@ -79,7 +79,8 @@ ResultCode byte_sink_open_file(ByteSink* s, FILE* file);
 ResultCode byte_sink_open_binary(ByteSink* s, BinaryFile* file);
 void byte_sink_open_memory(ByteSink* s, void* data, size_t capacity);
 // Writes the buffered bytes of a file sink to the file; 21 when that fails
-// (as for every later write). A memory sink holds its bytes in place.
+// (a binary file's own code, 21 when it is full or fails), and the same for
+// every later write. A memory sink holds its bytes in place.
 ResultCode byte_sink_flush(ByteSink* s);
 // Appends n bytes; 21 when the file write fails or the memory block is full.
 ResultCode byte_sink_write(ByteSink* s, const uint8_t* bytes, size_t n);

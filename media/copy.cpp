@@ -74,7 +74,11 @@ static ResultCode piece_write(CopyJob* job, const CopyOptions& options, std::str
     if (rc != RC_OK) return rc;
     bool ended = false;
     rc = copy_job_run(job, budget, &ended);
-    if (rc == RC_OK && last && !ended && copy_job_input_left(job)) rc = RC_UNABLE_TO_WRITE;
+    if (rc == RC_OK && last && !ended) {
+        bool left = false;
+        rc = copy_job_input_left(job, &left);
+        if (rc == RC_OK && left) rc = RC_UNABLE_TO_WRITE;  // the pieces cannot hold it all
+    }
     ResultCode closed = copy_job_close_destination(job, last && rc == RC_OK);
     if (rc == RC_OK) rc = closed;
     if (rc != RC_OK) {

@@ -46,7 +46,10 @@ ResultCode copy_job_close_destination(CopyJob* job, bool last) {
         rc = lzw_compress_finish(&job->compressor, &job->writer);
     job->written += byte_sink_total(&job->writer.sink);
     ResultCode closed = bit_writer_close(&job->writer);
-    if (job->destination && binary_file_close(job->destination) != RC_OK) closed = RC_UNABLE_TO_WRITE;
+    if (job->destination) {
+        ResultCode file_closed = binary_file_close(job->destination);
+        if (closed == RC_OK) closed = file_closed;
+    }
     job->destination = nullptr;
     return rc != RC_OK ? rc : closed;
 }
@@ -122,10 +125,16 @@ ResultCode copy_job_run(CopyJob* job, uint32_t budget, bool* ended) {
     return RC_OK;
 }
 
-bool copy_job_input_left(CopyJob* job) {
-    if (job->mode == COPY_COMPRESS) return !lzw_compress_is_done(&job->compressor);
-    if (job->mode == COPY_DECOMPRESS && job->decompressor.pending > 0) return true;
-    return byte_source_fill(&job->reader.source) != RC_END_OF_FILE;
+ResultCode copy_job_input_left(CopyJob* job, bool* left) {
+    *left = true;
+    if (job->mode == COPY_COMPRESS) {
+        *left = !lzw_compress_is_done(&job->compressor);
+        return RC_OK;
+    }
+    if (job->mode == COPY_DECOMPRESS && job->decompressor.pending > 0) return RC_OK;
+    ResultCode rc = byte_source_fill(&job->reader.source);
+    *left = rc == RC_OK;
+    return rc == RC_END_OF_FILE ? RC_OK : rc;
 }
 
 ResultCode copy_job_finish_input(const CopyJob* job) {

@@ -55,7 +55,8 @@ void copy_job_close_source(CopyJob* job);
 // it. 21 when it cannot be opened, 5 without buffer memory.
 ResultCode copy_job_open_destination(CopyJob* job, std::string_view path, bool append);
 // Closes the destination; `last` writes out the pending bits of a
-// compressed stream. 21 when a write fails.
+// compressed stream. The code of the first write that failed, or of the
+// close (21 when the disk is full or fails).
 ResultCode copy_job_close_destination(CopyJob* job, bool last);
 // Bytes written to destinations so far.
 uint64_t copy_job_written(const CopyJob* job);
@@ -64,8 +65,9 @@ uint64_t copy_job_written(const CopyJob* job);
 // (source bytes in plain and instantiate modes) are spent; *ended tells
 // which. Each chunk is reported, then the cancel callback is asked.
 ResultCode copy_job_run(CopyJob* job, uint32_t budget, bool* ended);
-// True when the source still has data the job has not moved.
-bool copy_job_input_left(CopyJob* job);
+// Sets *left when the source still has data the job has not moved. 0, or
+// 20 when reading the source to find out fails.
+ResultCode copy_job_input_left(CopyJob* job, bool* left);
 // At the end of the last input: 20 when a compressed stream was cut short
 // or a variable reference is still open.
 ResultCode copy_job_finish_input(const CopyJob* job);

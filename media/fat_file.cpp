@@ -43,12 +43,14 @@ ResultCode empty_file(FatVolume* volume, FatDir* dir, const FatEntry& entry) {
 }
 
 // Adds a new empty file: the FAT first (when the directory grew), then the
-// directory.
+// directory. On failure the directory's new clusters go back.
 ResultCode create_file(FatVolume* volume, FatDir* dir, std::string_view name, FatEntry* entry) {
     if (!fat_name_valid(name)) return RC_INVALID_FILE_NAME;
+    size_t had = dir->clusters.size();
     ResultCode rc = fat_dir_add(volume, dir, name, FAT_ATTR_ARCHIVE, 0, time(nullptr), entry);
     if (rc == RC_OK) rc = fat_volume_flush_table(volume);
     if (rc == RC_OK) rc = fat_dir_store(volume, *dir);
+    if (rc != RC_OK) fat_volume_take_back(volume, &dir->clusters, had);
     return rc;
 }
 
@@ -186,15 +188,16 @@ ResultCode fat_file_write(FatFile* file, const void* buffer, size_t size, size_t
     }
     ResultCode rc = write_data(file, static_cast<const uint8_t*>(buffer), fit);
     if (rc == RC_OK) rc = fat_volume_flush_table(volume);
-    if (rc != RC_OK) {
-        fat_chain_cut(&volume->table, &file->chain, had);
-        return rc;
-    }
     uint32_t old_size = file->size;
-    file->size = uint32_t(end);
-    rc = update_entry(file, false);
+    if (rc == RC_OK) {
+        file->size = uint32_t(end);
+        rc = update_entry(file, false);
+    }
     if (rc != RC_OK) {
+        // The entry still gives the old size: the clusters taken for this
+        // write go back, wherever the failure struck.
         file->size = old_size;
+        fat_volume_take_back(volume, &file->chain, had);
         return rc;
     }
     file->position = file->size;

@@ -44,7 +44,10 @@ ResultCode fat_file_read(FatFile* file, void* buffer, size_t size, size_t* got);
 // Writes `size` bytes at the end of the file. When the disk is full, as much
 // as fits is written, *written says how much, and the result is
 // RC_UNABLE_TO_WRITE; the file then holds what was written. A failed device
-// write also gives RC_UNABLE_TO_WRITE and leaves the file as it was.
+// write gives its code (RC_UNABLE_TO_WRITE when the host is out of space or
+// the device fails), *written 0, and leaves the file as it was; the
+// clusters the write took are given back on the FAT copies too, which a
+// device that fails every write from then on does not allow.
 ResultCode fat_file_write(FatFile* file, const void* buffer, size_t size, size_t* written);
 
 // Closes the handle; a file that was written gets the current time as its

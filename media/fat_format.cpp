@@ -5,13 +5,13 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "media/fat_boot.h"
 #include "media/fat_directory.h"
 #include "media/fat_names.h"
 #include "media/fat_volume.h"
+#include "sys/host_io.h"
 
 namespace {
 
@@ -19,12 +19,12 @@ namespace {
 // checks that a device is large enough.
 ResultCode prepare(int fd, uint64_t bytes) {
     struct stat st;
-    if (fstat(fd, &st) != 0) return RC_UNABLE_TO_WRITE;
+    if (host_fstat(fd, &st) != 0) return RC_UNABLE_TO_WRITE;
     if (S_ISREG(st.st_mode)) {
-        if (ftruncate(fd, 0) != 0 || ftruncate(fd, off_t(bytes)) != 0) return RC_UNABLE_TO_WRITE;
+        if (host_ftruncate(fd, 0) != 0 || host_ftruncate(fd, off_t(bytes)) != 0) return RC_UNABLE_TO_WRITE;
         return RC_OK;
     }
-    off_t end = lseek(fd, 0, SEEK_END);
+    off_t end = host_lseek(fd, 0, SEEK_END);
     return (end < 0 || uint64_t(end) < bytes) ? RC_UNABLE_TO_WRITE : RC_OK;
 }
 
@@ -72,9 +72,9 @@ ResultCode fat_format_image(const std::string& host_path, std::string_view mediu
     if (g == nullptr) return RC_INVALID_MEDIA_SIZE;
     char raw_label[FAT_SHORT_BYTES];
     if (!fat_label_encode(label, raw_label)) return RC_INVALID_FILE_NAME;
-    int fd = open(host_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    int fd = host_open(host_path.c_str(), O_RDWR | O_CREAT, 0666);
     if (fd < 0) return RC_UNABLE_TO_WRITE;
     ResultCode rc = fat_format_fd(fd, *g, label, serial);
-    if (close(fd) != 0 && rc == RC_OK) rc = RC_UNABLE_TO_WRITE;
+    if (host_close(fd) != 0 && rc == RC_OK) rc = RC_UNABLE_TO_WRITE;
     return rc;
 }

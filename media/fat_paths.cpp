@@ -147,19 +147,20 @@ ResultCode fat_path_make_directory(FatVolume* volume, std::string_view path) {
     std::vector<uint32_t> chain;
     rc = fat_chain_extend(&volume->table, 0, 1, &chain);
     if (rc != RC_OK) return rc;
+    size_t parent_had = parent.clusters.size();
     rc = fat_dir_add(volume, &parent, leaf, FAT_ATTR_DIRECTORY, chain[0], time(nullptr), &entry);
-    if (rc != RC_OK) {
-        fat_chain_cut(&volume->table, &chain, 0);
-        return rc;
+    if (rc == RC_OK) {
+        std::vector<uint8_t> bytes = new_directory_cluster(*volume, chain[0], parent.first_cluster,
+                                                           fat_dir_slot(&parent, entry.slot));
+        rc = fat_volume_write(volume, fat_cluster_offset(volume->layout, chain[0]), bytes.data(), bytes.size());
     }
-    std::vector<uint8_t> bytes = new_directory_cluster(*volume, chain[0], parent.first_cluster,
-                                                       fat_dir_slot(&parent, entry.slot));
-    rc = fat_volume_write(volume, fat_cluster_offset(volume->layout, chain[0]), bytes.data(), bytes.size());
-    if (rc != RC_OK) {
-        fat_chain_cut(&volume->table, &chain, 0);
-        return rc;
-    }
-    rc = fat_volume_flush_table(volume);
+    if (rc == RC_OK) rc = fat_volume_flush_table(volume);
     if (rc == RC_OK) rc = fat_dir_store(volume, parent);
+    if (rc != RC_OK) {
+        // Neither the new directory's cluster nor those the parent grew by
+        // may stay taken (or, unwritten, join the parent).
+        fat_chain_cut(&volume->table, &parent.clusters, parent_had);
+        fat_volume_take_back(volume, &chain, 0);
+    }
     return rc;
 }

@@ -4,18 +4,18 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "media/fat_check.h"
+#include "sys/host_io.h"
 
 namespace {
 
 // Size of the image or device behind `fd`; -1 when unknown.
 int64_t descriptor_size(int fd) {
     struct stat st;
-    if (fstat(fd, &st) != 0) return -1;
+    if (host_fstat(fd, &st) != 0) return -1;
     if (S_ISREG(st.st_mode)) return st.st_size;
-    off_t end = lseek(fd, 0, SEEK_END);
+    off_t end = host_lseek(fd, 0, SEEK_END);
     return end < 0 ? -1 : int64_t(end);
 }
 
@@ -56,15 +56,15 @@ ResultCode fat_volume_open_fd(int fd, bool read_only, FatVolume* out) {
 ResultCode fat_volume_open(const std::string& host_path, FatVolume* out) {
     fat_volume_close(out);
     bool read_only = false;
-    int fd = open(host_path.c_str(), O_RDWR | O_CLOEXEC);
+    int fd = host_open(host_path.c_str(), O_RDWR, 0);
     if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
         read_only = true;
-        fd = open(host_path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = host_open(host_path.c_str(), O_RDONLY, 0);
     }
-    if (fd < 0) return (errno == ENOENT || errno == ENOTDIR) ? RC_FILE_NOT_FOUND : RC_PERMISSION_DENIED;
+    if (fd < 0) return host_error_code(errno);
     ResultCode rc = fat_volume_open_fd(fd, read_only, out);
     if (rc != RC_OK) {
-        close(fd);
+        host_close(fd);
         return rc;
     }
     out->owns_fd = true;
@@ -72,15 +72,16 @@ ResultCode fat_volume_open(const std::string& host_path, FatVolume* out) {
 }
 
 void fat_volume_close(FatVolume* volume) {
-    if (volume->owns_fd && volume->fd >= 0) close(volume->fd);
+    if (volume->owns_fd && volume->fd >= 0) host_close(volume->fd);
     *volume = FatVolume();
 }
 
 ResultCode fat_volume_read(const FatVolume& volume, uint64_t offset, void* buffer, size_t size) {
-    auto* p = static_cast<uint8_t*>(buffer);
+    auto* p = static_cast<char*>(buffer);
     while (size > 0) {
-        ssize_t got = pread(volume.fd, p, size, off_t(offset));
-        if (got < 0 && errno == EINTR) continue;
+        // A host error or an image that ends before `size` bytes: either
+        // way the data is not there, and neither is an end of file.
+        long got = host_pread(volume.fd, p, size, off_t(offset));
         if (got <= 0) return RC_UNABLE_TO_READ;
         p += got;
         offset += uint64_t(got);
@@ -91,16 +92,9 @@ ResultCode fat_volume_read(const FatVolume& volume, uint64_t offset, void* buffe
 
 ResultCode fat_volume_write(FatVolume* volume, uint64_t offset, const void* buffer, size_t size) {
     if (volume->read_only) return RC_WRITE_PROTECTED;
-    auto* p = static_cast<const uint8_t*>(buffer);
-    while (size > 0) {
-        ssize_t put = pwrite(volume->fd, p, size, off_t(offset));
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return RC_UNABLE_TO_WRITE;
-        p += put;
-        offset += uint64_t(put);
-        size -= size_t(put);
-    }
-    return RC_OK;
+    if (size == 0) return RC_OK;
+    int error = host_pwrite_all(volume->fd, static_cast<const char*>(buffer), size, off_t(offset));
+    return error == 0 ? RC_OK : host_write_error_code(error);
 }
 
 ResultCode fat_volume_flush_table(FatVolume* volume) {
@@ -113,6 +107,12 @@ ResultCode fat_volume_flush_table(FatVolume* volume) {
     }
     volume->table.dirty = false;
     return RC_OK;
+}
+
+void fat_volume_take_back(FatVolume* volume, std::vector<uint32_t>* chain, size_t keep) {
+    if (chain->size() <= keep) return;
+    fat_chain_cut(&volume->table, chain, keep);
+    fat_volume_flush_table(volume);
 }
 
 uint32_t fat_volume_free_bytes(const FatVolume& volume) {

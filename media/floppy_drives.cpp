@@ -4,7 +4,7 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
+#include <cerrno>
 #include <ctime>
 
 #include "media/fat_format.h"
@@ -13,6 +13,7 @@
 #include "media/media_table.h"
 #include "sys/drive_providers.h"
 #include "sys/files.h"
+#include "sys/host_io.h"
 #include "sys/host_paths.h"
 #include "sys/paths.h"
 #include "sys/text.h"
@@ -46,7 +47,7 @@ FloppyDrive* floppy_drive_find(std::string_view root) {
 
 static bool host_is(const std::string& path, mode_t type) {
     struct stat info;
-    return stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == type;
+    return host_stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == type;
 }
 
 static void drive_release(FloppyDrive* drive) {
@@ -60,7 +61,7 @@ ResultCode floppy_drive_bind(std::string_view root, FloppyBinding binding,
     std::string key = root_form(root);
     if (key.empty() || binding == FLOPPY_UNBOUND) return RC_INVALID_FILE_NAME;
     struct stat info;
-    if (stat(host_path.c_str(), &info) != 0) return RC_FILE_NOT_FOUND;
+    if (host_stat(host_path.c_str(), &info) != 0) return host_error_code(errno);
     FloppyDrive* drive = floppy_drive_find(key);
     for (size_t i = 0; !drive && i < DRIVE_LIMIT; ++i)
         if (drive_table()[i].root.empty()) drive = &drive_table()[i];
@@ -211,12 +212,18 @@ ResultCode floppy_drive_name_disk(FloppyDrive* drive, std::string_view label) {
     if (drive->binding != FLOPPY_FOLDER || name.empty()) return RC_OK;
     std::string target = drive->host_path + "/" + name;
     if (target == drive->disk) return RC_OK;
+    std::string aside;
     if (host_is(target, S_IFREG)) {
-        std::string aside =
-            folder_free_name(drive->host_path, name.substr(0, name.size() - 4), "~");
-        if (std::rename(target.c_str(), aside.c_str()) != 0) return RC_UNABLE_TO_WRITE;
+        aside = folder_free_name(drive->host_path, name.substr(0, name.size() - 4), "~");
+        if (host_rename(target.c_str(), aside.c_str()) != 0) return host_write_error_code(errno);
     }
-    if (std::rename(drive->disk.c_str(), target.c_str()) != 0) return RC_UNABLE_TO_WRITE;
+    if (host_rename(drive->disk.c_str(), target.c_str()) != 0) {
+        ResultCode rc = host_write_error_code(errno);
+        // The older image takes its name back, so that the folder holds
+        // what it held before.
+        if (!aside.empty()) host_rename(aside.c_str(), target.c_str());
+        return rc;
+    }
     drive->disk = target;
     return RC_OK;
 }

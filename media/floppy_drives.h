@@ -29,7 +29,8 @@ struct FloppyDrive {
 // "Z:\home\ana\floppies") to a block device, an image file or a folder of
 // images on the host, replacing what it was bound to. Paths under the root
 // then go to the disk in the drive. 23 for an empty root, 22 when the
-// host path does not exist, 29 when the table is full.
+// host path does not exist (the host error's code when it cannot be looked
+// at), 29 when the table is full.
 ResultCode floppy_drive_bind(std::string_view root, FloppyBinding binding,
                              const std::string& host_path);
 // Unbinds the drive root; its paths go back to the host.
@@ -62,6 +63,8 @@ ResultCode floppy_drive_insert_blank(std::string_view root, std::string_view med
 ResultCode floppy_drive_insert_labelled(FloppyDrive* drive, std::string_view label);
 // After the label of the disk in a folder drive changed: the image takes the
 // label's file name; an older image of that name is kept as "NAME~n.img".
+// 0; when a rename fails, the host error's code (21 for a device error or
+// no space) with the disk and the folder's images as they were.
 ResultCode floppy_drive_name_disk(FloppyDrive* drive, std::string_view label);
 
 // The file name an image labelled `label` gets in a folder: letters and

@@ -3,10 +3,10 @@
 // of the format it reads, and so the class of the drive.
 #include "media/floppy_probe.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
-#include <fstream>
-
+#include "sys/host_io.h"
 #include "sys/host_paths.h"
 #include "sys/text.h"
 
@@ -29,12 +29,21 @@ int floppy_kind_of_sectors(uint64_t sectors) {
     }
 }
 
-// The first word of a small statistics file; empty when it cannot be read.
+// The first word of a small statistics file (its first 64 bytes are
+// plenty); empty when it cannot be read.
 static std::string word_of(const std::string& path) {
-    std::ifstream in(path);
-    std::string word;
-    in >> word;
-    return word;
+    int fd = host_open(path.c_str(), O_RDONLY, 0);
+    if (fd < 0) return std::string();
+    char text[64];
+    long got = host_read(fd, text, sizeof text);
+    host_close(fd);
+    if (got <= 0) return std::string();
+    std::string_view bytes(text, size_t(got));
+    const char* blanks = " \t\r\n\v\f";
+    size_t start = bytes.find_first_not_of(blanks);
+    if (start == std::string_view::npos) return std::string();
+    size_t end = bytes.find_first_of(blanks, start);
+    return std::string(bytes.substr(start, end == std::string_view::npos ? end : end - start));
 }
 
 static bool name_is_floppy_device(std::string_view name) {
@@ -60,7 +69,7 @@ std::vector<FloppyDevice> floppy_devices_probe(const std::string& sys_root,
         int kind = block_kind(sys_root, name);
         std::string node = dev_root + "/" + name;
         struct stat info;
-        if (kind != FLOPPY_KIND_NONE && stat(node.c_str(), &info) == 0)
+        if (kind != FLOPPY_KIND_NONE && host_stat(node.c_str(), &info) == 0)
             found.push_back({node, kind});
     }
     return found;

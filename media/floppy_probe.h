@@ -1,6 +1,6 @@
 // The host's floppy drives and their kinds (0 to 4): fd block devices and
 // removable block devices of a floppy's size, as the block devices' statistics
-// folder (/sys) describes them. Needs sys/host_paths and sys/text.
+// folder (/sys) describes them. Needs sys/host_io, sys/host_paths and sys/text.
 #pragma once
 
 #include <cstdint>

@@ -6,6 +6,7 @@
 #include "model/fields.h"
 #include "model/group_table.h"
 #include "runtime/bidirectional_lists.h"
+#include "runtime/values.h"
 #include "sys/files.h"
 #include "sys/text.h"
 #include "sys/text_file.h"
@@ -45,12 +46,15 @@ bool report_missing(RunContext* rc, BiList* groups, std::string_view map_base, i
     return missing;
 }
 
-// Writes the whole table to `out` and measures the file written.
-ResultCode write_table(RuntimeContext* rt, BiList* groups, const PathParts& out,
-                       int32_t os_code, uint32_t* size) {
-    ResultCode code = text_file_write_whole(
-        out, [&](TextFile* file) { return group_table_write(rt, file, groups, os_code); });
-    return code != RC_OK ? code : file_size(path_join(out), size);
+// The whole table as it will stand in the file, and its size.
+ResultCode render_table(RuntimeContext* rt, BiList* groups, int32_t os_code, std::string* text,
+                        uint32_t* size) {
+    ResultCode code = text_file_render(
+        [&](TextFile* file) { return group_table_write(rt, file, groups, os_code); }, text);
+    if (code != RC_OK) return code;
+    if (text->size() > UINT32_MAX) return RC_SIZE_TOO_LARGE;
+    *size = uint32_t(text->size());
+    return RC_OK;
 }
 
 }  // namespace
@@ -62,7 +66,7 @@ bool map_is_map_component(std::string_view source, std::string_view map_base) {
 
 ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* groups,
                           std::string_view map_base, const PathParts* out, int indent,
-                          bool check_block_allocation) {
+                          bool check_block_allocation, bool keep_old) {
     RuntimeContext* rt = rc->runtime;
     if (!groups || !rt_usable(rt)) return RC_NO_OBJECT;
     MapComponent map;
@@ -72,9 +76,11 @@ ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* g
 
     uint32_t first_size = field_number_value(rt, component_size(map.component, false));
     uint32_t size = 0;
-    ResultCode code = write_table(rt, groups, *out, rc->os_code, &size);
+    std::string text;
+    ResultCode code = render_table(rt, groups, rc->os_code, &text, &size);
     // The map file lists itself: its entry must equal the size it ends up
-    // with, which may take more than one writing when the digits change.
+    // with, which may take more than one rendering when the digits change.
+    // The file itself is written once, when the text has settled.
     for (int round = 0; code == RC_OK && map.component; ++round) {
         uint32_t recorded = field_number_value(rt, component_size(map.component, false));
         if (recorded == size) break;
@@ -84,10 +90,15 @@ ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* g
                                   size);
         Value made = field_number(rt, size);
         if (!made) return RC_NO_OBJECT;
-        component_set_size(rt, map.component, made, false);
-        group_rebuild_volume_map(rt, reader_namespace, map.group);
-        code = write_table(rt, groups, *out, rc->os_code, &size);
+        if ((code = component_set_size(rt, map.component, made, false)) != RC_OK) {
+            value_release(rt, made);
+            return code;
+        }
+        if ((code = group_rebuild_volume_map(rt, reader_namespace, map.group)) != RC_OK)
+            return code;
+        code = render_table(rt, groups, rc->os_code, &text, &size);
     }
+    if (code == RC_OK) code = text_file_replace(*out, text, keep_old, nullptr);
     if (code != RC_OK) return code;
 
     if (check_block_allocation && map.component &&

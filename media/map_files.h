@@ -13,13 +13,15 @@ struct BiList;
 
 // Writes the groups of a product whose map file base name is `map_base` to
 // the file named by `out` (or, with `out` null, only reports missing
-// files). Lines go to the log at `indent`. Returns 0; 22 when a component's
-// file is missing (after the whole file was written); 1007 when the block
-// allocation check finds the map file's cluster count changed; the file
-// services' code when the file cannot be written or measured.
+// files). Lines go to the log at `indent`. The file is written only when
+// its text changed, keeping the former one as ".old" first with
+// `keep_old`. Returns 0; 22 when a component's file is missing (after the
+// whole file was written); 1007 when the block allocation check finds the
+// map file's cluster count changed; the file services' code when the file
+// cannot be written or its back-up made.
 ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* groups,
                           std::string_view map_base, const PathParts* out, int indent,
-                          bool check_block_allocation);
+                          bool check_block_allocation, bool keep_old);
 
 // Sets every component's Compress? false and its StartDisk and TotalDisks 0.
 // True when any of them had Compress? true or a disk number.

@@ -13,6 +13,9 @@ void normalise_path_field(RuntimeContext* rt, Value s) {
     if (value_is_real(s)) string_trim_path(rt, value_unbox(s));
 }
 
+// True when `made`, the copy of `field`, could not be made: a real number
+// or string came back as nothing.
+bool copy_failed(Value field, Value made) { return value_is_real(field) && !made; }
 
 }  // namespace
 
@@ -37,17 +40,31 @@ Value component_create(RuntimeContext* rt, Value subgroup, Value source, Value d
 
 Value component_copy(RuntimeContext* rt, Value component) {
     Component* c = component_record(component);
-    if (!c || !rt_usable(rt)) return 0;
-    Value made = component_create(rt, field_copy(rt, c->subgroup), field_copy(rt, c->source),
-                                  field_copy(rt, c->destination), field_copy(rt, c->size),
-                                  c->instantiate, c->append, c->compress,
-                                  system_component_copy(rt, c->system));
+    if (!rt_usable(rt) || !c) return 0;
+    const Value fields[] = {c->subgroup, c->source, c->destination, c->size};
+    Value copies[4];
+    bool complete = true;
+    for (int i = 0; i < 4; ++i) {
+        copies[i] = field_copy(rt, fields[i]);
+        if (copy_failed(fields[i], copies[i])) complete = false;
+    }
+    SystemComponent* system = complete ? system_component_copy(rt, c->system) : nullptr;
+    // The copy is whole or nothing: any part that could not be made fails it.
+    if (!complete || (!system && c->system)) {
+        for (Value v : copies) value_release(rt, v);
+        return 0;
+    }
+    Value made = component_create(rt, copies[0], copies[1], copies[2], copies[3], c->instantiate,
+                                  c->append, c->compress, system);
     Component* m = component_record(made);
     if (!m) return 0;
-    bilist_destroy(rt, m->segments, nullptr);
-    m->segments = bilist_map(rt, c->segments, field_copy, value_release);
-    if (m->segments) return made;
-    m->segments = bilist_new(rt, 0);
+    for (BiNode* n = c->segments->first; complete && n; n = n->next) {
+        Value segment = field_copy(rt, n->value);
+        complete = !copy_failed(n->value, segment) &&
+                   bilist_push_back(rt, m->segments, segment) == RC_OK;
+        if (!complete) value_release(rt, segment);
+    }
+    if (complete) return made;
     component_destroy(rt, made);
     return 0;
 }

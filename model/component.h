@@ -27,6 +27,9 @@ struct Component {
 Value component_create(RuntimeContext* rt, Value subgroup, Value source, Value destination,
                        Value size, Value instantiate, Value append, Value compress,
                        SystemComponent* system);
+// A copy with copies of its strings, numbers, segments and system columns
+// (the stored size and the processed mark start afresh); 0 when any part
+// cannot be copied, nothing of the copy then being left.
 Value component_copy(RuntimeContext* rt, Value component);
 ResultCode component_destroy(RuntimeContext* rt, Value component);
 

@@ -14,12 +14,16 @@ namespace {
 // Destinations are expanded with one limit for the volume map.
 constexpr size_t kExpandLimit = 1024;
 
+// Counts the component's size in `map`. RC_NO_OBJECT when memory runs out;
+// a size that would carry the map past 32 bits is left out of it (the map
+// stays as it was) and answers RC_OK, so that such a file still reads.
 ResultCode add_to_map(RuntimeContext* rt, Namespace* ns, Value map, Value component) {
     char expanded[kExpandLimit + 1];
     // A failed expansion still counts the size under the text expanded so far.
     text_expand(rt, ns, field_text(rt, component_destination(component)), expanded, kExpandLimit);
-    return volume_map_add(rt, map, expanded,
-                          field_number_value(rt, component_size(component, false)));
+    ResultCode rc = volume_map_add(rt, map, expanded,
+                                   field_number_value(rt, component_size(component, false)));
+    return rc == RC_OS_ERROR ? RC_OK : rc;
 }
 
 ResultCode release_hook(RuntimeContext* rt, Value v) { return group_destroy(rt, v); }
@@ -57,8 +61,15 @@ Value group_copy(RuntimeContext* rt, Namespace* ns, Value group) {
     Group* g = group_record(group);
     if (!g || !rt_usable(rt)) return 0;
     Value name = ns ? ns_intern_name(rt, ns, field_text(rt, g->name)) : g->name;
-    Value made = group_create(rt, name, field_copy(rt, g->text1), field_copy(rt, g->text2),
-                              g->owner);
+    Value text1 = field_copy(rt, g->text1), text2 = field_copy(rt, g->text2);
+    // The copy is whole or nothing: any part that could not be made fails it.
+    if ((ns && !name) || (value_is_real(g->text1) && !text1) ||
+        (value_is_real(g->text2) && !text2)) {
+        value_release(rt, text1);
+        value_release(rt, text2);
+        return 0;
+    }
+    Value made = group_create(rt, name, text1, text2, g->owner);
     Group* m = group_record(made);
     if (!m) return 0;
     Value map = volume_map_copy(rt, g->volume_map);
@@ -97,8 +108,9 @@ ResultCode group_add_component(RuntimeContext* rt, Namespace* reader_namespace, 
                                Value component) {
     Group* g = group_record(group);
     if (!g || !component || !rt_usable(rt)) return RC_NO_OBJECT;
-    add_to_map(rt, reader_namespace, g->volume_map, component);
-    return bilist_push_back(rt, g->components, component);
+    ResultCode rc = add_to_map(rt, reader_namespace, g->volume_map, component);
+    if (rc == RC_OK) rc = bilist_push_back(rt, g->components, component);
+    return rc;
 }
 
 ResultCode group_rebuild_volume_map(RuntimeContext* rt, Namespace* reader_namespace, Value group) {
@@ -106,8 +118,13 @@ ResultCode group_rebuild_volume_map(RuntimeContext* rt, Namespace* reader_namesp
     if (!g || !rt_usable(rt)) return RC_NO_OBJECT;
     Value map = volume_map_new(rt);
     if (!map) return RC_NO_OBJECT;
-    for (BiNode* n = g->components->first; n; n = n->next)
-        add_to_map(rt, reader_namespace, map, n->value);
+    for (BiNode* n = g->components->first; n; n = n->next) {
+        ResultCode rc = add_to_map(rt, reader_namespace, map, n->value);
+        if (rc != RC_OK) {
+            volume_map_free(rt, map);  // the former map stays
+            return rc;
+        }
+    }
     volume_map_free(rt, g->volume_map);
     g->volume_map = map;
     return RC_OK;

@@ -22,15 +22,21 @@ ResultCode group_register(RuntimeContext* rt);
 
 // A group (stamped GROUP) with an empty volume map and no components, or 0.
 Value group_create(RuntimeContext* rt, Value name, Value text1, Value text2, Value owner);
+// A deep copy (components and volume map too) whose name is interned afresh
+// in `ns`; 0 when any part cannot be copied, nothing of the copy then left.
 Value group_copy(RuntimeContext* rt, Namespace* ns, Value group);
 ResultCode group_destroy(RuntimeContext* rt, Value group);
 Group* group_record(Value group);
 Value group_name(Value group);
 
-// Counts the component's size under its expanded destination and appends it.
+// Counts the component's size under its expanded destination and appends
+// it. RC_NO_OBJECT when memory runs out: the component is then not appended
+// and stays the caller's. A size that would carry the volume map past 32
+// bits is not counted.
 ResultCode group_add_component(RuntimeContext* rt, Namespace* reader_namespace, Value group,
                                Value component);
-// A fresh volume map from all components, in place of the old one.
+// A fresh volume map from all components, in place of the old one, which
+// stays when memory runs out (RC_NO_OBJECT).
 ResultCode group_rebuild_volume_map(RuntimeContext* rt, Namespace* reader_namespace, Value group);
 ResultCode group_rewind(RuntimeContext* rt, Value group);
 // The next component in file order, or 0 at the end.

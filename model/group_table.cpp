@@ -41,10 +41,9 @@ enum RowResult { ROW_READ, NO_MORE_ROWS, ROW_FAILED };
 RowResult component_row_read(RuntimeContext* rt, Reader* reader, int32_t os_code,
                              Value* component) {
     Value subgroup = reader_next(rt, reader);
-    if (!is_string(subgroup)) {
-        reader_unget(rt, reader);
-        return NO_MORE_ROWS;
-    }
+    // No token at all means memory ran out, which ends no group.
+    if (is_none(subgroup)) return ROW_FAILED;
+    if (!is_string(subgroup)) return reader_unget(rt, reader) == RC_OK ? NO_MORE_ROWS : ROW_FAILED;
     subgroup = value_set_type(rt, VT_STRING, subgroup, false);
     Value source = 0, destination = 0, size = 0, instantiate = 0, append = 0, compress = 0;
     bool ok = field_take_string(rt, reader, &source) &&
@@ -112,24 +111,35 @@ ResultCode component_write(RuntimeContext* rt, TextFile* stream, Value component
 BiList* group_list_read(RuntimeContext* rt, Reader* reader, Value owner, int32_t os_code) {
     BiList* groups = bilist_new(rt, 0);
     if (!groups) return nullptr;
-    ns_intern_name(rt, reader_variables(rt, reader), "never");
+    // The name `never` of the Compress? column is entered before any row.
+    if (!ns_intern_name(rt, reader_variables(rt, reader), "never")) {
+        group_list_destroy(rt, groups);
+        return nullptr;
+    }
     for (;;) {
         Value token = reader_next(rt, reader);
-        if (is_eof(token) || is_none(token)) return groups;
+        // No token at all means memory ran out: that is no end of the table.
+        if (is_none(token)) break;
+        if (is_eof(token)) {
+            // The end of the table only counts when every read succeeded.
+            if (reader_failure(rt, reader) == RC_OK) return groups;
+            break;
+        }
         Value group = 0;
         if (is_name(token)) {
             Value name = atom_intern(rt, reader->atom_table, string_view_of(rt, token));
-            group = group_create(rt, name, 0, 0, owner);
+            if (name) group = group_create(rt, name, 0, 0, owner);
         } else {
             token_release(rt, token);
         }
         if (!group || !group_rows_read(rt, reader, group, os_code) ||
             bilist_push_back(rt, groups, group) != RC_OK) {
             if (group) group_destroy(rt, group);
-            group_list_destroy(rt, groups);
-            return nullptr;
+            break;
         }
     }
+    group_list_destroy(rt, groups);
+    return nullptr;
 }
 
 int group_column_count(int32_t os_code) {

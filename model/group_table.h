@@ -18,7 +18,9 @@ constexpr uint32_t MAP_FILE_FORMAT = FORMAT_QUOTE_STRINGS | FORMAT_TWO_DIGITS;
 constexpr int GROUP_COLUMNS_MAX = 8 + 6;
 
 // Reads a map file's groups into a new list in file order (empty when the
-// file holds none); nullptr when a row does not match.
+// file holds none); nullptr when a row does not match, when memory runs
+// out, or when a read of the input failed (reader_failure then tells its
+// code); nothing of the list survives.
 BiList* group_list_read(RuntimeContext* rt, Reader* reader, Value owner, int32_t os_code);
 
 // The column count of a map file for `os_code`.

@@ -1,6 +1,9 @@
 // Products: records, display nodes, comparison and the version product.
 #include "model/product.h"
 
+#include <iterator>
+#include <new>
+
 #include "model/fields.h"
 #include "runtime/atoms.h"
 #include "runtime/namespaces.h"
@@ -24,9 +27,11 @@ void normalise_path_field(RuntimeContext* rt, Value s) {
     if (value_is_real(s)) string_trim_path(rt, value_unbox(s));
 }
 
+// The display node of a new product; nullptr when memory runs out.
 DisplayNode* node_create(RuntimeContext* rt, const Product& p, Value visible, Value selected,
                          Value open, Value owner) {
-    auto* node = new DisplayNode;
+    auto* node = new (std::nothrow) DisplayNode;
+    if (!node) return nullptr;
     node->name_text = field_text(rt, p.name);
     node->label_text = field_text(rt, p.interface_label);
     node->description_text = field_text(rt, p.description);
@@ -38,6 +43,10 @@ DisplayNode* node_create(RuntimeContext* rt, const Product& p, Value visible, Va
     node->open = open == 1;
     return node;
 }
+
+// True when `made`, the copy of `field`, could not be made: a real number
+// or string came back as nothing.
+bool copy_failed(Value field, Value made) { return value_is_real(field) && !made; }
 
 ResultCode release_hook(RuntimeContext* rt, Value v) { return product_destroy(rt, v); }
 bool equal_hook(RuntimeContext* rt, Value a, Value b) { return product_equal(rt, a, b); }
@@ -75,30 +84,50 @@ Value product_create(RuntimeContext* rt, Value name, Value number, Value parent,
                  location, size,   description, system,   nullptr,        false};
     normalise_path_field(rt, p->location);
     p->node = node_create(rt, *p, visible, selected, open, block);
+    if (!p->node) {
+        release_fields(rt, {number, filename, version, interface_label, location, size,
+                            description});
+        system_product_destroy(rt, system);
+        value_free(rt, block);
+        return 0;
+    }
     return value_set_type(rt, VT_PRODUCT, block, false);
 }
 
 Value product_copy(RuntimeContext* rt, Namespace* ns, Value product) {
     Product* p = product_record(product);
     if (!p || !rt_usable(rt)) return 0;
-    Value block = value_alloc(rt, sizeof(Product));
-    if (!block) return 0;
-    Product* c = value_record<Product>(block);
     auto intern = [&](Value atom) {
         return ns ? ns_intern_name(rt, ns, field_text(rt, atom)) : atom;
     };
-    *c = Product{intern(p->name),
-                 field_copy(rt, p->number),
-                 intern(p->parent),
-                 field_copy(rt, p->filename),
-                 field_copy(rt, p->version),
-                 field_copy(rt, p->interface_label),
-                 field_copy(rt, p->location),
-                 field_copy(rt, p->size),
-                 field_copy(rt, p->description),
-                 system_product_copy(rt, p->volume),
-                 nullptr,
-                 p->size_computed};
+    Product c{intern(p->name),
+              field_copy(rt, p->number),
+              intern(p->parent),
+              field_copy(rt, p->filename),
+              field_copy(rt, p->version),
+              field_copy(rt, p->interface_label),
+              field_copy(rt, p->location),
+              field_copy(rt, p->size),
+              field_copy(rt, p->description),
+              system_product_copy(rt, p->volume),
+              nullptr,
+              p->size_computed};
+    // The copy is whole or nothing: any part that could not be made fails it.
+    bool complete = (!ns || (c.name && c.parent)) && (!p->volume || c.volume);
+    const Value fields[] = {p->number, p->filename, p->version, p->interface_label,
+                            p->location, p->size, p->description};
+    const Value copies[] = {c.number, c.filename, c.version, c.interface_label,
+                            c.location, c.size, c.description};
+    for (size_t i = 0; complete && i < std::size(fields); ++i)
+        complete = !copy_failed(fields[i], copies[i]);
+    Value block = complete ? value_alloc(rt, sizeof(Product)) : 0;
+    if (!block) {
+        release_fields(rt, {c.number, c.filename, c.version, c.interface_label, c.location,
+                            c.size, c.description});
+        system_product_destroy(rt, c.volume);
+        return 0;
+    }
+    *value_record<Product>(block) = c;
     return value_set_type(rt, VT_PRODUCT, block, false);
 }
 
@@ -206,9 +235,18 @@ bool product_label_after(RuntimeContext* rt, Value a, Value b) {
 
 Value version_product_create(RuntimeContext* rt, SymbolTable* atom_table,
                              std::string_view version, std::string_view name) {
-    return product_create(rt, atom_intern(rt, atom_table, name), field_number(rt, 0),
-                          atom_intern(rt, atom_table, "root"), field_string(rt, ""),
-                          field_string(rt, version), field_string(rt, kVersionLabel),
-                          field_string(rt, ""), field_number(rt, 0), 0, 0, 0,
-                          field_string(rt, kVersionDescription), field_string(rt, ""));
+    Value atom = atom_intern(rt, atom_table, name);
+    Value root = atom_intern(rt, atom_table, "root");
+    Value number = field_number(rt, 0), filename = field_string(rt, "");
+    Value version_text = field_string(rt, version), label = field_string(rt, kVersionLabel);
+    Value location = field_string(rt, ""), size = field_number(rt, 0);
+    Value description = field_string(rt, kVersionDescription), volume = field_string(rt, "");
+    if (!atom || !root || !number || !filename || !version_text || !label || !location ||
+        !size || !description || !volume) {
+        release_fields(rt, {number, filename, version_text, label, location, size, description,
+                            volume});
+        return 0;
+    }
+    return product_create(rt, atom, number, root, filename, version_text, label, location, size,
+                          0, 0, 0, description, volume);
 }

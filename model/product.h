@@ -53,7 +53,8 @@ Value product_create(RuntimeContext* rt, Value name, Value number, Value parent,
                      Value version, Value interface_label, Value location, Value size,
                      Value visible, Value selected, Value open, Value description, Value volume);
 // A deep copy whose name and parent are interned afresh in `ns`; no display
-// node, so its display booleans read false.
+// node, so its display booleans read false. 0 when any part cannot be
+// copied (nothing of the copy is then left).
 Value product_copy(RuntimeContext* rt, Namespace* ns, Value product);
 ResultCode product_destroy(RuntimeContext* rt, Value product);
 
@@ -84,6 +85,7 @@ bool product_label_before(RuntimeContext* rt, Value a, Value b);
 bool product_label_after(RuntimeContext* rt, Value a, Value b);
 
 // The synthetic product that records the installer version of the kit:
-// `name` is the operating-system word followed by "instver".
+// `name` is the operating-system word followed by "instver". 0 when memory
+// runs out.
 Value version_product_create(RuntimeContext* rt, struct SymbolTable* atom_table,
                              std::string_view version, std::string_view name);

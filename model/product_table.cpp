@@ -87,7 +87,6 @@ ResultCode write_atom(TextFile* stream, RuntimeContext* rt, Value atom, uint16_t
 ResultCode write_row(RuntimeContext* rt, TextFile* stream, Value product, bool blank_locations,
                      const uint16_t* w) {
     Product* p = product_record(product);
-    Value blank = blank_locations ? field_string(rt, "") : 0;
     // Columns are written one after the other; the first failure ends the row.
     ResultCode code = number_write(rt, stream, p->number, w[0], 0);
     auto next = [&](auto write) {
@@ -100,7 +99,9 @@ ResultCode write_row(RuntimeContext* rt, TextFile* stream, Value product, bool b
     next([&] { return string_write(rt, stream, p->version, w[4], kQuoteStrings); });
     next([&] { return string_write(rt, stream, p->interface_label, w[5], kQuoteStrings); });
     next([&] {
-        return string_write(rt, stream, blank_locations ? blank : p->location, w[6], kQuoteStrings);
+        // A blank location is written as the empty quoted string.
+        return blank_locations ? text_file_write_padded(stream, "\"\"", w[6])
+                               : string_write(rt, stream, p->location, w[6], kQuoteStrings);
     });
     next([&] { return number_write(rt, stream, p->size, w[7], 0); });
     next([&] { return bool_write(rt, stream, product_visible(product), w[8], 0); });
@@ -108,7 +109,6 @@ ResultCode write_row(RuntimeContext* rt, TextFile* stream, Value product, bool b
     next([&] { return bool_write(rt, stream, product_open(product), w[10], 0); });
     next([&] { return string_write(rt, stream, p->description, w[11], kQuoteStrings); });
     next([&] { return system_product_write(rt, stream, p->volume, w[12], kQuoteStrings); });
-    value_release(rt, blank);
     return code;
 }
 
@@ -139,15 +139,23 @@ BiList* product_list_read(RuntimeContext* rt, Reader* reader) {
     if (!list) return nullptr;
     for (;;) {
         Value token = reader_next(rt, reader);
-        if (is_eof(token) || is_none(token)) return list;
-        reader_unget(rt, reader);
-        Value product = product_row_read(rt, reader);
-        if (!product || bilist_push_back(rt, list, product) != RC_OK) {
-            if (product) product_destroy(rt, product);
-            product_list_destroy(rt, list);
-            return nullptr;
+        // No token at all means memory ran out: that is no end of the table.
+        if (is_none(token)) break;
+        if (is_eof(token)) {
+            // The end of the table only counts when every read succeeded.
+            if (reader_failure(rt, reader) == RC_OK) return list;
+            break;
+        }
+        Value product = 0;
+        if (reader_unget(rt, reader) == RC_OK) product = product_row_read(rt, reader);
+        if (!product) break;
+        if (bilist_push_back(rt, list, product) != RC_OK) {
+            product_destroy(rt, product);
+            break;
         }
     }
+    product_list_destroy(rt, list);
+    return nullptr;
 }
 
 void product_list_destroy(RuntimeContext* rt, BiList* list) {

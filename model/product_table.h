@@ -13,7 +13,8 @@ struct TextFile;
 // value taken from the row has then been released).
 Value product_row_read(RuntimeContext* rt, Reader* reader);
 // Reads rows to the end of input into a new list in file order; nullptr
-// when any row fails (nothing of the list survives).
+// when any row fails, when memory runs out, or when a read of the input
+// failed (reader_failure then tells its code); nothing of the list survives.
 BiList* product_list_read(RuntimeContext* rt, Reader* reader);
 // Destroys a product list and its products.
 void product_list_destroy(RuntimeContext* rt, BiList* list);

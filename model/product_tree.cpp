@@ -1,8 +1,11 @@
 // The product tree and the size roll-up.
 #include "model/product_tree.h"
 
+#include <cassert>
+
 #include "model/fields.h"
 #include "runtime/bidirectional_lists.h"
+#include "runtime/values.h"
 #include "sys/text.h"
 
 namespace {
@@ -26,17 +29,32 @@ Value find_product(RuntimeContext* rt, BiList* list, Value name) {
     return 0;
 }
 
-void roll_up(RuntimeContext* rt, DisplayNode* node) {
+// Rolls the sizes of `node`'s subtree up, children first. A product whose
+// total does not fit 32 bits keeps its size and, when it is the first one,
+// goes to *overflowed; the others still get their totals. Memory running
+// out ends the roll-up.
+ResultCode roll_up(RuntimeContext* rt, DisplayNode* node, Value* overflowed) {
     Product* p = product_record(node->owner);
-    if (!p || !p->size_computed) return;
+    if (!p || !p->size_computed) return RC_OK;
+    ResultCode result = RC_OK;
     uint64_t total = field_number_value(rt, p->size);
     for (DisplayNode* child = node->first_child; child; child = child->next_sibling) {
-        roll_up(rt, child);
+        ResultCode rc = roll_up(rt, child, overflowed);
+        if (rc == RC_NO_OBJECT) return rc;
+        if (result == RC_OK) result = rc;
         total += field_number_value(rt, product_size(child->owner));
     }
-    if (total > UINT32_MAX) return;  // never wrap: the size stays as it was
+    if (total > UINT32_MAX) {  // never wrap: the size stays as it was
+        if (!*overflowed) *overflowed = node->owner;
+        return RC_SIZE_TOO_LARGE;
+    }
     Value made = field_number(rt, uint32_t(total));
-    if (made) product_set_size(rt, node->owner, made);
+    if (!made) return RC_NO_OBJECT;
+    if (product_set_size(rt, node->owner, made) != RC_OK) {
+        value_release(rt, made);
+        return RC_NO_OBJECT;
+    }
+    return result;
 }
 
 }  // namespace
@@ -67,12 +85,23 @@ DisplayNode* product_tree_build(RuntimeContext* rt, BiList* list, std::string_vi
     return result;
 }
 
-void product_sizes_roll_up(RuntimeContext* rt, DisplayNode* root, bool whole_chain) {
-    if (!root || !rt_usable(rt)) return;
+ResultCode product_sizes_roll_up(RuntimeContext* rt, DisplayNode* root, bool whole_chain,
+                                 Value* overflowed) {
+    Value first_overflow = 0;
+    if (overflowed) *overflowed = 0;
+    if (!rt_usable(rt)) return RC_NO_OBJECT;
+    if (!root) return RC_OK;
+    ResultCode result = RC_OK;
     if (!whole_chain) {
-        roll_up(rt, root);
-        return;
+        result = roll_up(rt, root, &first_overflow);
+    } else {
+        root->open = 1;
+        for (DisplayNode* node = root; node && result != RC_NO_OBJECT; node = node->next_sibling) {
+            ResultCode rc = roll_up(rt, node, &first_overflow);
+            if (result == RC_OK || rc == RC_NO_OBJECT) result = rc;
+        }
     }
-    root->open = 1;
-    for (DisplayNode* node = root; node; node = node->next_sibling) roll_up(rt, node);
+    assert((result == RC_SIZE_TOO_LARGE) == (first_overflow != 0) || result == RC_NO_OBJECT);
+    if (overflowed) *overflowed = first_overflow;
+    return result;
 }

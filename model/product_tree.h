@@ -19,4 +19,10 @@ DisplayNode* product_tree_build(RuntimeContext* rt, BiList* list, std::string_vi
 // Adds every product's descendants into its size, from `root` (and, with
 // `whole_chain`, from each following sibling). A product whose size was not
 // computed in this run is already a total: it is added as it stands.
-void product_sizes_roll_up(RuntimeContext* rt, DisplayNode* root, bool whole_chain);
+// Returns RC_OK (also for no root); RC_SIZE_TOO_LARGE when the total of
+// some product would pass 4294967295: that product keeps its former size,
+// the first such one goes to *overflowed (when given, else 0 there), and
+// every other product still gets its total; RC_NO_OBJECT when the context
+// is unusable or memory runs out, which ends the roll-up.
+ResultCode product_sizes_roll_up(RuntimeContext* rt, DisplayNode* root, bool whole_chain,
+                                 Value* overflowed = nullptr);

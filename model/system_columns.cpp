@@ -1,6 +1,8 @@
 // System components and system products: the per-system columns.
 #include "model/system_columns.h"
 
+#include <new>
+
 #include "model/fields.h"
 #include "runtime/values.h"
 #include "runtime/printer.h"
@@ -73,8 +75,10 @@ SystemComponent* system_component_create(RuntimeContext* rt, Value start_disk, V
         release_all(rt, values, 8);
         return nullptr;
     }
-    return new SystemComponent{start_disk, total_disks, icon, group, item, command, owner,
-                               attributes};
+    auto* made = new (std::nothrow)
+        SystemComponent{start_disk, total_disks, icon, group, item, command, owner, attributes};
+    if (!made) release_all(rt, values, 8);
+    return made;
 }
 
 SystemComponent* system_component_read(RuntimeContext* rt, Reader* reader, int32_t os_code) {
@@ -99,10 +103,21 @@ SystemComponent* system_component_read(RuntimeContext* rt, Reader* reader, int32
 
 SystemComponent* system_component_copy(RuntimeContext* rt, const SystemComponent* r) {
     if (!r || !rt_usable(rt)) return nullptr;
-    return new SystemComponent{field_copy(rt, r->start_disk), field_copy(rt, r->total_disks),
-                               field_copy(rt, r->icon),       field_copy(rt, r->group),
-                               field_copy(rt, r->item),       field_copy(rt, r->command),
-                               field_copy(rt, r->owner),      field_copy(rt, r->attributes)};
+    const Value fields[] = {r->start_disk, r->total_disks, r->icon,  r->group,
+                            r->item,       r->command,     r->owner, r->attributes};
+    Value copies[8];
+    bool complete = true;
+    for (int i = 0; i < 8; ++i) {
+        copies[i] = field_copy(rt, fields[i]);
+        if (value_is_real(fields[i]) && !copies[i]) complete = false;
+    }
+    // The copy is whole or nothing.
+    if (!complete) {
+        release_all(rt, copies, 8);
+        return nullptr;
+    }
+    return system_component_create(rt, copies[0], copies[1], copies[2], copies[3], copies[4],
+                                   copies[5], copies[6], copies[7]);
 }
 
 void system_component_destroy(RuntimeContext* rt, SystemComponent* r) {
@@ -202,12 +217,16 @@ SystemProduct* system_product_create(RuntimeContext* rt, Value volume) {
         value_release(rt, volume);
         return nullptr;
     }
-    return new SystemProduct{volume};
+    auto* made = new (std::nothrow) SystemProduct{volume};
+    if (!made) value_release(rt, volume);
+    return made;
 }
 
 SystemProduct* system_product_copy(RuntimeContext* rt, const SystemProduct* r) {
     if (!r || !rt_usable(rt)) return nullptr;
-    return new SystemProduct{field_copy(rt, r->volume)};
+    Value volume = field_copy(rt, r->volume);
+    if (value_is_real(r->volume) && !volume) return nullptr;
+    return system_product_create(rt, volume);
 }
 
 void system_product_destroy(RuntimeContext* rt, SystemProduct* r) {

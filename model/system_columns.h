@@ -42,6 +42,8 @@ SystemComponent* system_component_create(RuntimeContext* rt, Value start_disk, V
 // Reads the trailing columns of a component row for `os_code`; nullptr on a
 // token of the wrong kind (everything taken is released).
 SystemComponent* system_component_read(RuntimeContext* rt, Reader* reader, int32_t os_code);
+// A copy with copies of its numbers and strings; nullptr when any part
+// cannot be made (nothing of the copy is left).
 SystemComponent* system_component_copy(RuntimeContext* rt, const SystemComponent* record);
 void system_component_destroy(RuntimeContext* rt, SystemComponent* record);
 bool system_component_equal(RuntimeContext* rt, const SystemComponent* a,
@@ -65,8 +67,10 @@ ResultCode system_component_write(RuntimeContext* rt, TextFile* stream,
                                   const SystemComponent* record, const uint16_t* widths,
                                   uint32_t flags, int32_t os_code);
 
-// Takes ownership of `volume` (a string).
+// Takes ownership of `volume` (a string); nullptr when memory runs out
+// (the volume is then released).
 SystemProduct* system_product_create(RuntimeContext* rt, Value volume);
+// A copy with a copy of the volume; nullptr when it cannot be made.
 SystemProduct* system_product_copy(RuntimeContext* rt, const SystemProduct* record);
 void system_product_destroy(RuntimeContext* rt, SystemProduct* record);
 Value system_product_volume(const SystemProduct* record);

@@ -11,5 +11,7 @@ bool lexer_is_delimiter(char c);
 
 // Scans the next token of the reader's input (see tokens.h for the kinds).
 // Errors are tokens; 0 only when the context or reader is unusable, or
-// memory runs out while making an atom, a string or a name.
+// memory runs out while making an atom, a string or a name. A failed read
+// ends the scan as the end of the input would; the reader, which sees the
+// input's failure, tells the two apart.
 Value lexer_scan(RuntimeContext* rt, Reader* reader);

@@ -1,6 +1,7 @@
 // The reader: input, token history with cursors, delivery and expansion.
 #include "runtime/reader.h"
 
+#include <cassert>
 #include <new>
 
 #include "runtime/lexer.h"
@@ -17,13 +18,22 @@ bool replay_pending(const MultiQueue* history) {
     return at != history->last;
 }
 
+bool input_failed(const Reader* reader) { return input_failure(reader->input) != RC_OK; }
+
 // A newly scanned token, appended to the history. At the end of the input
 // the end-of-input token already there is given again instead of growing
-// the history. (Tokens in the history may have been released by their
-// takers, so the reader never looks into them.)
+// the history. When the scan met a failed read, the token (a fragment, or
+// the end-of-input token the lexer makes when reading stops) is dropped and
+// the lexical-error token given instead; neither enters the history. (Tokens
+// in the history may have been released by their takers, so the reader
+// never looks into them.)
 Value scan_new(RuntimeContext* rt, Reader* reader) {
     if (reader->end_token) return reader->end_token;
     Value token = lexer_scan(rt, reader);
+    if (input_failed(reader)) {
+        if (token) token_release(rt, token);
+        return token_box(rt, TK_LEX_ERROR, 0);
+    }
     if (!token) return 0;
     if (mq_append(rt, reader->history, token) != RC_OK) {
         token_release(rt, token);
@@ -85,8 +95,11 @@ ResultCode reader_close(RuntimeContext* rt, Reader* reader) {
 
 Value reader_next(RuntimeContext* rt, Reader* reader) {
     if (!usable(rt, reader)) return 0;
+    // After a failed read nothing more of the input is delivered.
+    if (input_failed(reader)) return token_box(rt, TK_LEX_ERROR, 0);
     Value token = replay_pending(reader->history) ? mq_take(rt, reader->history)
                                                   : scan_new(rt, reader);
+    assert(!is_eof(token) || !input_failed(reader));
     if (reader->expand_strings && is_subst_string(token)) return expanded(rt, reader, token);
     return token;
 }
@@ -109,6 +122,10 @@ ResultCode reader_rewind(RuntimeContext* rt, Reader* reader) {
 ResultCode reader_commit(RuntimeContext* rt, Reader* reader) {
     if (!usable(rt, reader)) return RC_NO_OBJECT;
     return mq_pop_keep(rt, reader->history);
+}
+
+ResultCode reader_failure(RuntimeContext* rt, Reader* reader) {
+    return usable(rt, reader) ? input_failure(reader->input) : RC_NO_OBJECT;
 }
 
 uint32_t reader_line(RuntimeContext* rt, Reader* reader) {

@@ -35,7 +35,7 @@ struct Reader {
     Namespace* bound_namespace;   // definitions that make bound-name tokens; may be none
     Namespace* variable_namespace;  // other names, and the recorded literals
     uint32_t line;                // 1 plus the line feeds consumed
-    Value end_token;              // the end-of-input token once it was scanned, else 0
+    Value end_token;              // the end-of-input token once the input ended cleanly, else 0
     bool record_literals;
     bool expand_strings;
     char token_text[TOKEN_TEXT_SIZE];
@@ -59,8 +59,10 @@ ResultCode reader_close(RuntimeContext* rt, Reader* reader);
 
 // The next token: a replay from the history when the top cursor stands
 // behind its newest token, else a newly scanned one. The end-of-input token
-// is given again on every call after the end. 0 only when the context is
-// unusable or memory runs out.
+// is given again on every call after the end. Once a read of the input has
+// failed, every call gives the lexical-error token (replays too), never
+// the end-of-input token. 0 only when the context is unusable or memory
+// runs out.
 Value reader_next(RuntimeContext* rt, Reader* reader);
 // The top cursor goes one token back (not before the first), so that the
 // next reader_next gives the same handle again.
@@ -71,6 +73,11 @@ ResultCode reader_mark(RuntimeContext* rt, Reader* reader);
 ResultCode reader_rewind(RuntimeContext* rt, Reader* reader);
 // The cursor below takes the top cursor's position and the top cursor goes.
 ResultCode reader_commit(RuntimeContext* rt, Reader* reader);
+
+// The code of the failed read of the reader's input (20 for an
+// input/output error); 0 while no read has failed. RC_NO_OBJECT when the
+// context is unusable or the reader is none.
+ResultCode reader_failure(RuntimeContext* rt, Reader* reader);
 
 uint32_t reader_line(RuntimeContext* rt, Reader* reader);
 ScriptInput* reader_input(RuntimeContext* rt, Reader* reader);

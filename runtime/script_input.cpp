@@ -2,10 +2,13 @@
 #include "runtime/script_input.h"
 
 #include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
+#include <cassert>
+#include <cerrno>
 #include <new>
 
+#include "sys/drive_providers.h"
 #include "sys/files.h"
 #include "sys/host_io.h"
 #include "sys/host_paths.h"
@@ -23,19 +26,60 @@ void drop_carriage_returns(std::string* text) {
     text->resize(kept);
 }
 
-ResultCode open_in_memory(ScriptInput* input, const std::string& path) {
-    if (file_read_all(path, &input->bytes) != RC_OK) return RC_OS_ERROR;
+// A file on a provider's drive has no host descriptor: it is read whole
+// through the file services, whatever its size.
+ResultCode open_provided(ScriptInput* input, const std::string& path) {
+    uint32_t size = 0;
+    ResultCode rc = file_size(path, &size);
+    if (rc == RC_OK) rc = file_read_all(path, &input->bytes);
+    if (rc != RC_OK) return rc;
     drop_carriage_returns(&input->bytes);
     return RC_OK;
 }
 
-ResultCode open_stream(ScriptInput* input, const std::string& path) {
-    std::string host_path;
-    if (host_path_resolve(path, &host_path) != RC_OK) return RC_OS_ERROR;
-    input->fd = host_open(host_path.c_str(), O_RDONLY, 0);
-    if (input->fd < 0) return RC_OS_ERROR;
-    input->bytes.reserve(INPUT_CHUNK + 1);
+// Reads all `size` bytes of the open host file into the input; a file that
+// ends early gives the bytes it had.
+ResultCode read_whole(ScriptInput* input, int fd, size_t size) {
+    std::string& bytes = input->bytes;
+    bytes.resize(size);
+    size_t got = 0;
+    while (got < size) {
+        long count = host_read(fd, bytes.data() + got, size - got);
+        if (count < 0) return host_read_error_code(errno);
+        if (count == 0) break;
+        got += size_t(count);
+    }
+    bytes.resize(got);
+    drop_carriage_returns(&bytes);
     return RC_OK;
+}
+
+// Opens a host file once, without waiting (a FIFO would block in open until
+// a writer came), and takes it only when it is a regular file below 4 GiB:
+// a small one is read whole from the descriptor, a larger one keeps the
+// descriptor to be streamed.
+ResultCode open_host(ScriptInput* input, const std::string& path) {
+    std::string host_path;
+    ResultCode rc = host_path_resolve(path, &host_path);
+    if (rc != RC_OK) return rc;
+    int fd = host_open(host_path.c_str(), O_RDONLY | O_NONBLOCK, 0);
+    // A socket cannot be opened at all (no such device or address): it is
+    // no regular file either.
+    if (fd < 0) return errno == ENXIO ? RC_UNABLE_TO_READ : host_error_code(errno);
+    struct stat info;
+    if (host_fstat(fd, &info) != 0) {
+        rc = host_read_error_code(errno);
+    } else if (!S_ISREG(info.st_mode) || uint64_t(info.st_size) > UINT32_MAX) {
+        rc = RC_UNABLE_TO_READ;
+    } else if (uint64_t(info.st_size) < INPUT_MEMORY_LIMIT) {
+        rc = read_whole(input, fd, size_t(info.st_size));
+    } else {
+        input->fd = fd;
+        input->bytes.reserve(INPUT_CHUNK + 1);
+        return RC_OK;
+    }
+    host_close(fd);
+    return rc;
 }
 
 // Reads the next chunk of a stream behind the last byte of the previous
@@ -46,7 +90,7 @@ void refill(ScriptInput* input) {
     if (keep) bytes[0] = bytes.back();
     bytes.resize(keep + INPUT_CHUNK);
     long count = host_read(input->fd, bytes.data() + keep, INPUT_CHUNK);
-    if (count < 0) input->failed = true;
+    if (count < 0) input->failure = host_read_error_code(errno);
     if (count == 0) input->ended = true;
     bytes.resize(keep + (count > 0 ? size_t(count) : 0));
     input->position = keep;
@@ -54,7 +98,7 @@ void refill(ScriptInput* input) {
 
 bool at_buffer_end(ScriptInput* input) {
     if (input->position < input->bytes.size()) return false;
-    if (input->fd < 0 || input->ended || input->failed) return true;
+    if (input->fd < 0 || input->ended || input->failure != RC_OK) return true;
     refill(input);
     return input->position >= input->bytes.size();
 }
@@ -67,33 +111,33 @@ ResultCode input_open(ScriptInput** input, std::string_view directory,
     if (!input) return RC_NO_OBJECT;
     *input = nullptr;
     std::string path = path_join(directory, subdirectory, base, extension);
-    uint32_t size = 0;
-    ResultCode rc = file_size(path, &size);
-    if (rc != RC_OK) return rc;
     ScriptInput* made = new (std::nothrow) ScriptInput{
         PathParts{std::string(directory), std::string(subdirectory), std::string(base),
                   std::string(extension)},
-        std::string(), 0, -1, false, false};
+        std::string(), 0, -1, RC_OK, false};
     if (!made) return RC_OS_ERROR;
-    rc = size < INPUT_MEMORY_LIMIT ? open_in_memory(made, path) : open_stream(made, path);
+    ProvidedPath on;
+    ResultCode rc = drive_provider_find(path, &on) ? open_provided(made, path)
+                                                   : open_host(made, path);
     if (rc != RC_OK) {
         input_close(made);
         return rc;
     }
+    assert(made->failure == RC_OK);
     *input = made;
     return RC_OK;
 }
 
 ResultCode input_close(ScriptInput* input) {
     if (!input) return RC_OK;
-    bool close_failed = input->fd >= 0 && close(input->fd) != 0;
+    bool close_failed = input->fd >= 0 && host_close(input->fd) != 0;
     delete input;
     return close_failed ? RC_OS_ERROR : RC_OK;
 }
 
 ResultCode input_read_slow(ScriptInput* input, char* c) {
-    if (input->failed) return RC_OS_ERROR;
-    if (at_buffer_end(input)) return input->failed ? RC_OS_ERROR : RC_END_OF_FILE;
+    if (input->failure != RC_OK) return input->failure;
+    if (at_buffer_end(input)) return input->failure != RC_OK ? input->failure : RC_END_OF_FILE;
     char next = input->bytes[input->position++];
     // In memory the pairs are already gone; a stream looks one byte ahead.
     if (next == '\r' && input->fd >= 0 && !at_buffer_end(input) &&
@@ -107,6 +151,12 @@ ResultCode input_read_slow(ScriptInput* input, char* c) {
 
 ResultCode input_unread(ScriptInput* input) {
     if (!input || input->position == 0) return RC_OS_ERROR;
+    // After a failure nothing is delivered again, not even a pushed-back byte.
+    if (input->failure != RC_OK) return input->failure;
     --input->position;
     return RC_OK;
+}
+
+ResultCode input_failure(const ScriptInput* input) {
+    return input ? input->failure : RC_NO_OBJECT;
 }

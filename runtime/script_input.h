@@ -1,8 +1,10 @@
 // The input file a reader reads: opened from four path parts, read one
 // character at a time with one character of push-back. A file shorter than
 // 65534 bytes is read into memory whole; a longer one is read through a
-// fixed buffer. The CR of every CR LF pair is dropped, as in text mode.
-// Needs sys/paths, sys/files, sys/host_paths and sys/host_io.
+// fixed buffer. The CR of every CR LF pair is dropped, as in text mode. A
+// failed host read is kept as the input's failure, never taken for the end.
+// Needs sys/paths, sys/files, sys/host_paths, sys/host_io and
+// sys/drive_providers.
 #pragma once
 
 #include <cstddef>
@@ -19,17 +21,24 @@ constexpr uint32_t INPUT_MEMORY_LIMIT = 65534;
 constexpr size_t INPUT_CHUNK = 16384;
 
 struct ScriptInput {
-    PathParts parts;    // the four parts the file was opened with
-    std::string bytes;  // the whole text, or the stream's current chunk
-    size_t position;    // next byte of `bytes` to deliver
-    int fd;             // the host file of a stream; -1 in memory
-    bool failed;        // a stream read failed: every read answers 29
-    bool ended;         // a stream has delivered its last chunk
+    PathParts parts;     // the four parts the file was opened with
+    std::string bytes;   // the whole text, or the stream's current chunk
+    size_t position;     // next byte of `bytes` to deliver
+    int fd;              // the host file of a stream; -1 in memory
+    ResultCode failure;  // 0, or the code of the stream read that failed
+    bool ended;          // a stream has delivered its last chunk
 };
 
 // Opens the file named by the four parts. Returns 0 with the input in
-// *input; the file size query's code when the size cannot be taken; 29 when
-// the file cannot be opened or read, or memory runs out.
+// *input; else *input is none and the answer is the open's code (22 when
+// the file is missing, 27 without permission, and the other codes of
+// host_error_code), 20 for anything that is not a regular file (a
+// directory, a FIFO, a socket, a device; a symbolic link to a regular file
+// is fine), for a file of 4 GiB or more and when reading it fails with an
+// input/output error (another failed read gives host_read_error_code's
+// code), 29 when memory runs out. A FIFO answers at once, never waiting for
+// a writer. A file on a drive provider's drive answers the codes of
+// file_size and file_read_all.
 ResultCode input_open(ScriptInput** input, std::string_view directory,
                       std::string_view subdirectory, std::string_view base,
                       std::string_view extension);
@@ -37,7 +46,8 @@ ResultCode input_open(ScriptInput** input, std::string_view directory,
 ResultCode input_close(ScriptInput* input);
 
 // Reads one character into *c: 0 when one was read, 1 at the end of the
-// input (every time), 29 after a read error.
+// input (every time), the failure's code after a read error (every time:
+// 20 for an input/output error).
 ResultCode input_read_slow(ScriptInput* input, char* c);
 inline ResultCode input_read(ScriptInput* input, char* c) {
     // The common case: a byte in the buffer that is not a CR.
@@ -51,3 +61,7 @@ inline ResultCode input_read(ScriptInput* input, char* c) {
 // again: 0, or 29 at the start of the text (a stream keeps its current
 // chunk and the one byte before it).
 ResultCode input_unread(ScriptInput* input);
+
+// 0 while every read of the input has succeeded; else the code of the read
+// that failed (20 for an input/output error). RC_NO_OBJECT for none.
+ResultCode input_failure(const ScriptInput* input);

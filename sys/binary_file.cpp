@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <new>
 #include <string>
 
 #include "sys/drive_providers.h"
@@ -34,8 +35,10 @@ static ResultCode provided_open(BinaryFile** file, const DriveProvider* provider
     DriveFile* drive_file = nullptr;
     ResultCode rc = provider->open(context, inner, drive_mode(mode), &drive_file);
     if (rc != RC_OK) return rc;
-    *file = new BinaryFile{-1, provider, drive_file};
-    return RC_OK;
+    *file = new (std::nothrow) BinaryFile{-1, provider, drive_file};
+    if (*file) return RC_OK;
+    provider->close(drive_file);
+    return RC_NO_OBJECT;
 }
 
 ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode mode) {
@@ -51,8 +54,10 @@ ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode
     if (rc != RC_OK) return rc;
     int fd = host_open(host.c_str(), host_flags(mode) | O_CLOEXEC, 0666);
     if (fd < 0) return host_error_code(errno);
-    *file = new BinaryFile{fd};
-    return RC_OK;
+    *file = new (std::nothrow) BinaryFile{fd};
+    if (*file) return RC_OK;
+    host_close(fd);
+    return RC_NO_OBJECT;
 }
 
 ResultCode binary_file_read(BinaryFile* file, void* buffer, size_t size, size_t* got) {
@@ -81,7 +86,7 @@ ResultCode binary_file_close(BinaryFile* file) {
         delete file;
         return rc;
     }
-    int result = close(file->fd);
+    int result = host_close(file->fd);
     int error = errno;
     delete file;
     return result == 0 ? RC_OK : host_write_error_code(error);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
 #include <vector>
 
 #include "sys/drive_providers.h"
@@ -22,11 +23,17 @@ struct DirectoryListing {
     std::vector<DriveEntry> entries; // a provider's entries, in delivery order
     size_t next_index = 0;
     int directory_fd = -1;  // entries are examined relative to it
-    int read_error = 0;  // a failure while reading the names, reported at the end
+    FileIdentity identity;  // of the directory itself
     std::string entry_name;
     uint32_t entry_size = 0;
     bool entry_is_directory = false;
+    bool entry_too_large = false;
+    FileIdentity entry_identity;
 };
+
+static FileIdentity identity_of(const struct stat& info) {
+    return FileIdentity{uint64_t(info.st_dev), uint64_t(info.st_ino)};
+}
 
 // A listing of a provider's directory, taken whole when it starts.
 static DirectoryListing* provided_open(const DriveProvider* provider, void* context,
@@ -36,7 +43,8 @@ static DirectoryListing* provided_open(const DriveProvider* provider, void* cont
     std::sort(entries.begin(), entries.end(), [](const DriveEntry& a, const DriveEntry& b) {
         return host_name_before(a.name, b.name);
     });
-    DirectoryListing* listing = new DirectoryListing;
+    DirectoryListing* listing = new (std::nothrow) DirectoryListing;
+    if (!listing) return nullptr;
     listing->provided = true;
     listing->entries = std::move(entries);
     return listing;
@@ -52,15 +60,17 @@ DirectoryListing* directory_open(std::string_view directory) {
     if (host_path_resolve(directory, &host_directory) != RC_OK) return nullptr;
     struct stat info;
     if (host_stat(host_directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return nullptr;
-    DirectoryListing* listing = new DirectoryListing;
+    DirectoryListing* listing = new (std::nothrow) DirectoryListing;
+    if (!listing) return nullptr;
     listing->host_directory = host_directory;
-    int error = host_directory_read(host_directory, &listing->names);
-    if (error != 0 && listing->names.empty()) {
+    listing->identity = identity_of(info);
+    // A listing whose names could not all be read is no listing: delivering
+    // the names read so far would make the files after them look absent.
+    if (host_directory_read(host_directory, &listing->names) != 0) {
         delete listing;
         return nullptr;
     }
-    listing->read_error = error;
-    listing->directory_fd = open(host_directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    listing->directory_fd = host_open(host_directory.c_str(), O_RDONLY | O_DIRECTORY, 0);
     return listing;
 }
 
@@ -68,18 +78,21 @@ static void entry_clear(DirectoryListing* listing) {
     listing->entry_name.clear();
     listing->entry_size = 0;
     listing->entry_is_directory = false;
+    listing->entry_too_large = false;
+    listing->entry_identity = FileIdentity{};
 }
 
 // Examines the entry `name`: 0 when it is to be delivered, 23 when it is to
-// be passed over (a link pointing nowhere, or an entry gone since the
-// listing started), 29 otherwise.
+// be passed over (a link pointing nowhere or into a loop of links, or an
+// entry gone since the listing started), else the host error's code (20 for
+// an input/output error).
 static ResultCode entry_examine(DirectoryListing* listing, const std::string& name) {
     struct stat info;
     int failed = 0;
     if (listing->directory_fd >= 0) {
         // Relative to the open directory, the host does not walk the whole
         // path again for every entry.
-        failed = fstatat(listing->directory_fd, name.c_str(), &info, 0);
+        failed = host_fstatat(listing->directory_fd, name.c_str(), &info);
     } else {
         std::string host_path = listing->host_directory;
         if (host_path.back() != '/') host_path += '/';
@@ -87,12 +100,14 @@ static ResultCode entry_examine(DirectoryListing* listing, const std::string& na
         failed = host_stat(host_path.c_str(), &info);
     }
     if (failed != 0)
-        return (errno == ENOENT || errno == ELOOP) ? RC_NO_MORE_ENTRIES : RC_OS_ERROR;
+        return (errno == ENOENT || errno == ELOOP) ? RC_NO_MORE_ENTRIES
+                                                   : host_read_error_code(errno);
     listing->entry_name = name;
     listing->entry_is_directory = S_ISDIR(info.st_mode);
+    listing->entry_identity = identity_of(info);
     if (listing->entry_is_directory) return RC_OK;
-    if (uint64_t(info.st_size) > UINT32_MAX) return RC_OS_ERROR;
-    listing->entry_size = static_cast<uint32_t>(info.st_size);
+    if (uint64_t(info.st_size) > UINT32_MAX) listing->entry_too_large = true;
+    else listing->entry_size = static_cast<uint32_t>(info.st_size);
     return RC_OK;
 }
 
@@ -114,7 +129,7 @@ ResultCode directory_next(DirectoryListing* listing) {
         if (rc != RC_OK) entry_clear(listing);
         return rc;
     }
-    return listing->read_error != 0 ? RC_OS_ERROR : RC_NO_MORE_ENTRIES;
+    return RC_NO_MORE_ENTRIES;
 }
 
 const std::string& directory_entry_name(const DirectoryListing* listing) {
@@ -130,7 +145,19 @@ bool directory_entry_is_directory(const DirectoryListing* listing) {
     return listing && listing->entry_is_directory;
 }
 
+bool directory_entry_too_large(const DirectoryListing* listing) {
+    return listing && listing->entry_too_large;
+}
+
+FileIdentity directory_entry_identity(const DirectoryListing* listing) {
+    return listing ? listing->entry_identity : FileIdentity{};
+}
+
+FileIdentity directory_identity(const DirectoryListing* listing) {
+    return listing ? listing->identity : FileIdentity{};
+}
+
 void directory_close(DirectoryListing* listing) {
-    if (listing && listing->directory_fd >= 0) close(listing->directory_fd);
+    if (listing && listing->directory_fd >= 0) host_close(listing->directory_fd);
     delete listing;
 }

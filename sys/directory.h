@@ -12,13 +12,15 @@
 struct DirectoryListing;
 
 // Starts listing `directory` (an engine path); "" lists the current
-// directory. nullptr when the search cannot start (the caller reports 20).
+// directory. nullptr when the search cannot start or the names cannot all be
+// read (the caller reports 20).
 DirectoryListing* directory_open(std::string_view directory);
 
-// Moves to the next entry: 0 with a current entry, 23 at the end, 29 on any
-// other failure (a file of 4 GiB or more among them), 5 when `listing` is
-// missing. "." and ".." are never delivered; a symbolic link is delivered as
-// what it points to, and one that points nowhere is passed over.
+// Moves to the next entry: 0 with a current entry, 23 at the end, the host
+// error's code when an entry cannot be examined (20 for an input/output
+// error), 5 when `listing` is missing. "." and ".." are never delivered; a
+// symbolic link is delivered as what it points to, and one that points
+// nowhere (or into a loop of links) is passed over.
 ResultCode directory_next(DirectoryListing* listing);
 
 // The current entry: its name, its size (0 for a directory) and whether it
@@ -26,6 +28,25 @@ ResultCode directory_next(DirectoryListing* listing);
 const std::string& directory_entry_name(const DirectoryListing* listing);
 uint32_t directory_entry_size(const DirectoryListing* listing);
 bool directory_entry_is_directory(const DirectoryListing* listing);
+
+// True when the current entry is a file of 4 GiB or more, whose size does
+// not fit 32 bits (its size then reads 0).
+bool directory_entry_too_large(const DirectoryListing* listing);
+
+// Where a file lives on the host (device and file number), so that a
+// directory reached again through a link can be told; zeros when unknown
+// (a drive provider's entries).
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    bool operator<(const FileIdentity& o) const {
+        return device != o.device ? device < o.device : inode < o.inode;
+    }
+    bool known() const { return device != 0 || inode != 0; }
+};
+// The identity of the current entry, and of the listing's own directory.
+FileIdentity directory_entry_identity(const DirectoryListing* listing);
+FileIdentity directory_identity(const DirectoryListing* listing);
 
 // Releases the listing; nullptr is allowed.
 void directory_close(DirectoryListing* listing);

@@ -19,6 +19,23 @@ static bool provided_absent(ResultCode rc) {
     return rc == RC_FILE_NOT_FOUND || rc == RC_DEVICE_NOT_READY;
 }
 
+// Opens a host file for reading without ever blocking (a FIFO would block
+// in open) and only when it is a regular file (or a link to one): a
+// directory is 29, any other kind 20.
+static ResultCode host_open_regular(const std::string& host, int* fd, struct stat* info) {
+    *fd = host_open(host.c_str(), O_RDONLY | O_NONBLOCK, 0);
+    if (*fd < 0) return host_error_code(errno);
+    ResultCode rc = RC_OK;
+    if (host_fstat(*fd, info) != 0) rc = host_read_error_code(errno);
+    else if (S_ISDIR(info->st_mode)) rc = RC_OS_ERROR;
+    else if (!S_ISREG(info->st_mode)) rc = RC_UNABLE_TO_READ;
+    if (rc != RC_OK) {
+        host_close(*fd);
+        *fd = -1;
+    }
+    return rc;
+}
+
 ResultCode file_exists(std::string_view path, bool* exists) {
     *exists = false;
     ProvidedPath on;
@@ -37,8 +54,8 @@ ResultCode file_exists(std::string_view path, bool* exists) {
         *exists = true;
         return RC_OK;
     }
-    if (errno == ENOENT || errno == ENOTDIR) return RC_OK;
-    return errno == EACCES || errno == EPERM ? RC_PERMISSION_DENIED : RC_OS_ERROR;
+    rc = host_error_code(errno);
+    return rc == RC_FILE_NOT_FOUND ? RC_OK : rc;
 }
 
 ResultCode file_delete(std::string_view path) {
@@ -53,12 +70,16 @@ ResultCode file_delete(std::string_view path) {
     if (rc != RC_OK) return rc;
     // A read-only file is made writable first. A symbolic link is removed
     // itself, so the file it points to keeps its permissions.
+    // A failure to make it writable is not the answer: the host lets a file
+    // be removed from a writable directory whatever its own permissions, so
+    // the unlink decides.
     struct stat info;
-    if (lstat(host.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-        chmod(host.c_str(), info.st_mode | S_IWUSR);
+    if (host_lstat(host.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        (info.st_mode & S_IWUSR) == 0)
+        (void)host_chmod(host.c_str(), info.st_mode | S_IWUSR);
     if (host_unlink(host.c_str()) == 0) return RC_OK;
-    if (errno == ENOENT || errno == ENOTDIR) return RC_OK;
-    return host_error_code(errno);
+    rc = host_error_code(errno);
+    return rc == RC_FILE_NOT_FOUND ? RC_OK : rc;
 }
 
 ResultCode file_size(std::string_view path, uint32_t* size) {
@@ -74,16 +95,14 @@ ResultCode file_size(std::string_view path, uint32_t* size) {
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     if (rc != RC_OK) return rc;
-    int fd = host_open(host.c_str(), O_RDONLY, 0);
-    if (fd < 0) return host_error_code(errno);
     struct stat info;
-    rc = RC_OK;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || uint64_t(info.st_size) > UINT32_MAX)
-        rc = RC_OS_ERROR;
-    else
-        *size = static_cast<uint32_t>(info.st_size);
-    close(fd);
-    return rc;
+    int fd = -1;
+    rc = host_open_regular(host, &fd, &info);
+    if (rc != RC_OK) return rc;
+    host_close(fd);
+    if (uint64_t(info.st_size) > UINT32_MAX) return RC_OS_ERROR;
+    *size = static_cast<uint32_t>(info.st_size);
+    return RC_OK;
 }
 
 // The access and modification times of an engine path.
@@ -136,7 +155,7 @@ ResultCode file_not_older(std::string_view first, std::string_view second, bool*
 
 static bool host_is_directory(const std::string& host) {
     struct stat info;
-    return stat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return host_stat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 static ResultCode provided_directory_make(const ProvidedPath& on) {
@@ -183,7 +202,7 @@ ResultCode directory_full_path(std::string_view path, std::string* full_path) {
     struct stat info;
     if (host_stat(location.path.c_str(), &info) != 0) return host_error_code(errno);
     if (!S_ISDIR(info.st_mode)) return RC_FILE_NOT_FOUND;
-    if (access(location.path.c_str(), X_OK) != 0) return host_error_code(errno);
+    if (host_access(location.path.c_str(), X_OK) != 0) return host_error_code(errno);
     std::string full = host_location_engine_path(location);
     if (full.size() > size_t(PATH_LIMIT)) return RC_INVALID_FILE_NAME;
     *full_path = full;
@@ -211,14 +230,16 @@ ResultCode file_read_all(std::string_view path, std::string* bytes) {
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     if (rc != RC_OK) return rc;
-    int fd = host_open(host.c_str(), O_RDONLY, 0);
-    if (fd < 0) return host_error_code(errno);
+    int fd = -1;
+    struct stat info;
+    rc = host_open_regular(host, &fd, &info);
+    if (rc != RC_OK) return rc;
     std::string data;
     char buffer[65536];
     long n;
     while ((n = host_read(fd, buffer, sizeof buffer)) > 0) data.append(buffer, size_t(n));
     rc = n < 0 ? host_read_error_code(errno) : RC_OK;
-    close(fd);
+    host_close(fd);
     if (rc == RC_OK) *bytes = std::move(data);
     return rc;
 }

@@ -8,6 +8,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
 
 ResultCode host_error_code(int error) {
     switch (error) {
@@ -51,6 +54,11 @@ ResultCode host_read_error_code(int error) {
 struct FaultSwitches {
     int next_error[HOST_OP_COUNT] = {};
     unsigned calls_before[HOST_OP_COUNT] = {};
+    std::string path_part[HOST_OP_COUNT];  // empty: every call counts
+    // While a fault is aimed at one file: the paths that descriptors and
+    // directory streams were opened with.
+    std::map<int, std::string> descriptor_paths;
+    std::map<const DIR*, std::string> directory_paths;
     bool write_budget_set = false;
     uint64_t write_budget = 0;
     int write_budget_error = 0;
@@ -64,6 +72,29 @@ static FaultSwitches& faults() {
 void file_services_fail_next(HostOp op, int error, unsigned after) {
     faults().next_error[op] = error;
     faults().calls_before[op] = after;
+    faults().path_part[op].clear();
+}
+
+void file_services_fail_on(HostOp op, const char* path_part, int error, unsigned after) {
+    file_services_fail_next(op, error, after);
+    faults().path_part[op] = path_part;
+}
+
+// True when some fault is aimed at one file, so that paths must be kept.
+static bool paths_wanted() {
+    for (const std::string& part : faults().path_part)
+        if (!part.empty()) return true;
+    return false;
+}
+
+static const char* descriptor_path(int fd) {
+    auto found = faults().descriptor_paths.find(fd);
+    return found == faults().descriptor_paths.end() ? "" : found->second.c_str();
+}
+
+static const char* directory_path(const DIR* directory) {
+    auto found = faults().directory_paths.find(directory);
+    return found == faults().directory_paths.end() ? "" : found->second.c_str();
 }
 
 void file_services_fail_writes_after(uint64_t bytes, int error) {
@@ -74,10 +105,12 @@ void file_services_fail_writes_after(uint64_t bytes, int error) {
 
 void file_services_faults_clear() { faults() = FaultSwitches{}; }
 
-// True (with errno set) when a failure of `op` strikes now; it is used up.
-static bool fault_take(HostOp op) {
+// True (with errno set) when a failure of `op` on `path` strikes now; it is
+// used up.
+static bool fault_take(HostOp op, const char* path = "") {
     FaultSwitches& f = faults();
     if (f.next_error[op] == 0) return false;
+    if (!f.path_part[op].empty() && !std::strstr(path, f.path_part[op].c_str())) return false;
     if (f.calls_before[op] > 0) {
         --f.calls_before[op];
         return false;
@@ -88,14 +121,16 @@ static bool fault_take(HostOp op) {
 }
 
 int host_open(const char* path, int flags, mode_t mode) {
-    if (fault_take(HOST_OP_OPEN)) return -1;
+    if (fault_take(HOST_OP_OPEN, path)) return -1;
     for (;;) {
         int fd = open(path, flags | O_CLOEXEC, mode);
+        if (fd >= 0 && paths_wanted()) faults().descriptor_paths[fd] = path;
         if (fd >= 0 || errno != EINTR) return fd;
     }
 }
 
 int host_close(int fd) {
+    faults().descriptor_paths.erase(fd);
     if (fault_take(HOST_OP_CLOSE)) {
         int error = errno;
         close(fd);  // the descriptor is gone either way
@@ -106,47 +141,47 @@ int host_close(int fd) {
 }
 
 int host_rename(const char* from, const char* to) {
-    if (fault_take(HOST_OP_RENAME)) return -1;
+    if (fault_take(HOST_OP_RENAME, from)) return -1;
     return rename(from, to);
 }
 
 int host_unlink(const char* path) {
-    if (fault_take(HOST_OP_UNLINK)) return -1;
+    if (fault_take(HOST_OP_UNLINK, path)) return -1;
     return unlink(path);
 }
 
 int host_mkdir(const char* path, mode_t mode) {
-    if (fault_take(HOST_OP_MKDIR)) return -1;
+    if (fault_take(HOST_OP_MKDIR, path)) return -1;
     return mkdir(path, mode);
 }
 
 int host_stat(const char* path, struct stat* info) {
-    if (fault_take(HOST_OP_STAT)) return -1;
+    if (fault_take(HOST_OP_STAT, path)) return -1;
     return stat(path, info);
 }
 
 int host_lstat(const char* path, struct stat* info) {
-    if (fault_take(HOST_OP_STAT)) return -1;
+    if (fault_take(HOST_OP_STAT, path)) return -1;
     return lstat(path, info);
 }
 
 int host_fstat(int fd, struct stat* info) {
-    if (fault_take(HOST_OP_FSTAT)) return -1;
+    if (fault_take(HOST_OP_FSTAT, descriptor_path(fd))) return -1;
     return fstat(fd, info);
 }
 
 int host_fstatat(int directory_fd, const char* name, struct stat* info) {
-    if (fault_take(HOST_OP_FSTAT)) return -1;
+    if (fault_take(HOST_OP_FSTAT, descriptor_path(directory_fd))) return -1;
     return fstatat(directory_fd, name, info, 0);
 }
 
 int host_set_times(const char* path, const struct timespec times[2]) {
-    if (fault_take(HOST_OP_SET_TIMES)) return -1;
+    if (fault_take(HOST_OP_SET_TIMES, path)) return -1;
     return utimensat(AT_FDCWD, path, times, 0);
 }
 
 int host_chmod(const char* path, mode_t mode) {
-    if (fault_take(HOST_OP_CHMOD)) return -1;
+    if (fault_take(HOST_OP_CHMOD, path)) return -1;
     return chmod(path, mode);
 }
 
@@ -161,17 +196,17 @@ int host_fchown(int fd, uid_t owner, gid_t group) {
 }
 
 int host_access(const char* path, int mode) {
-    if (fault_take(HOST_OP_ACCESS)) return -1;
+    if (fault_take(HOST_OP_ACCESS, path)) return -1;
     return access(path, mode);
 }
 
 int host_fsync(int fd) {
-    if (fault_take(HOST_OP_SYNC)) return -1;
+    if (fault_take(HOST_OP_SYNC, descriptor_path(fd))) return -1;
     return fsync(fd);
 }
 
 int host_flock(int fd, int operation) {
-    if (fault_take(HOST_OP_LOCK)) return -1;
+    if (fault_take(HOST_OP_LOCK, descriptor_path(fd))) return -1;
     for (;;) {
         int result = flock(fd, operation);
         if (result == 0 || errno != EINTR) return result;
@@ -189,17 +224,22 @@ off_t host_lseek(int fd, off_t offset, int whence) {
 }
 
 DIR* host_opendir(const char* path) {
-    if (fault_take(HOST_OP_OPENDIR)) return nullptr;
-    return opendir(path);
+    if (fault_take(HOST_OP_OPENDIR, path)) return nullptr;
+    DIR* directory = opendir(path);
+    if (directory && paths_wanted()) faults().directory_paths[directory] = path;
+    return directory;
 }
 
 dirent* host_readdir(DIR* directory) {
-    if (fault_take(HOST_OP_READ)) return nullptr;
+    if (fault_take(HOST_OP_READDIR, directory_path(directory))) return nullptr;
     errno = 0;
     return readdir(directory);
 }
 
-int host_closedir(DIR* directory) { return closedir(directory); }
+int host_closedir(DIR* directory) {
+    faults().directory_paths.erase(directory);
+    return closedir(directory);
+}
 
 // How many of `size` bytes the write budget still allows (all when unset).
 static size_t write_allowance(size_t size) {
@@ -210,8 +250,8 @@ static size_t write_allowance(size_t size) {
 // Writes within the budget through `put` (a write at the current position
 // or at an offset); 0 or the host error number.
 template <typename Put>
-static int write_all_with(size_t size, Put put) {
-    if (fault_take(HOST_OP_WRITE)) return errno;
+static int write_all_with(int fd, size_t size, Put put) {
+    if (fault_take(HOST_OP_WRITE, descriptor_path(fd))) return errno;
     size_t allowed = write_allowance(size);
     size_t done = 0;
     while (done < allowed) {
@@ -227,17 +267,18 @@ static int write_all_with(size_t size, Put put) {
 }
 
 int host_write_all(int fd, const char* data, size_t size) {
-    return write_all_with(size, [&](size_t done, size_t left) { return write(fd, data + done, left); });
+    return write_all_with(fd, size,
+                          [&](size_t done, size_t left) { return write(fd, data + done, left); });
 }
 
 int host_pwrite_all(int fd, const char* data, size_t size, off_t offset) {
-    return write_all_with(size, [&](size_t done, size_t left) {
+    return write_all_with(fd, size, [&](size_t done, size_t left) {
         return pwrite(fd, data + done, left, offset + off_t(done));
     });
 }
 
 long host_read(int fd, char* data, size_t size) {
-    if (fault_take(HOST_OP_READ)) return -1;
+    if (fault_take(HOST_OP_READ, descriptor_path(fd))) return -1;
     for (;;) {
         ssize_t n = read(fd, data, size);
         if (n < 0 && errno == EINTR) continue;
@@ -246,7 +287,7 @@ long host_read(int fd, char* data, size_t size) {
 }
 
 long host_pread(int fd, char* data, size_t size, off_t offset) {
-    if (fault_take(HOST_OP_READ)) return -1;
+    if (fault_take(HOST_OP_READ, descriptor_path(fd))) return -1;
     for (;;) {
         ssize_t n = pread(fd, data, size, offset);
         if (n < 0 && errno == EINTR) continue;

@@ -27,7 +27,7 @@ ResultCode host_read_error_code(int error);
 // The host calls that a test can make fail.
 enum HostOp {
     HOST_OP_OPEN,       // open
-    HOST_OP_READ,       // read, pread, and the names of a directory (readdir)
+    HOST_OP_READ,       // read, pread
     HOST_OP_WRITE,      // write, pwrite
     HOST_OP_RENAME,
     HOST_OP_UNLINK,
@@ -38,6 +38,7 @@ enum HostOp {
     HOST_OP_CHMOD,      // chmod, fchmod
     HOST_OP_ACCESS,
     HOST_OP_OPENDIR,
+    HOST_OP_READDIR,    // the names of a directory
     HOST_OP_SYNC,       // fsync
     HOST_OP_CLOSE,
     HOST_OP_LOCK,       // flock
@@ -49,8 +50,12 @@ enum HostOp {
 // The call of `op` that follows `after` further calls of it fails with the
 // host error `error` (an errno value); `after` 0 is the very next call.
 void file_services_fail_next(HostOp op, int error, unsigned after = 0);
+// The same for the calls of `op` on one file only: those whose host path
+// (or, for reads, writes and directory names, the path the descriptor or
+// directory was opened with) holds `path_part`.
+void file_services_fail_on(HostOp op, const char* path_part, int error, unsigned after = 0);
 // Once `bytes` more bytes have been written, every further write fails with
-// `error` (ENOSPC gives "Disk Full"); the write that crosses the limit writes
+// `error` (ENOSPC gives 21, "Unable to Write"); the write that crosses the limit writes
 // only the bytes below it.
 void file_services_fail_writes_after(uint64_t bytes, int error);
 // Clears every pending failure.

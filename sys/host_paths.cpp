@@ -113,6 +113,9 @@ static std::string component_lookup(const std::string& directory, std::string_vi
         if (!text_equal_nocase(entry_name, name)) continue;
         if (first.empty() || entry_name < first) first = entry_name;
     }
+    // A lookup whose names could not all be read may have missed the first
+    // match: the component then counts as not found.
+    if (errno != 0) first.clear();
     host_closedir(dir);
     return first;
 }

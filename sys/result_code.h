@@ -11,7 +11,6 @@ enum ResultCode : int32_t {
 
     // Generic codes of the runtime and the file services.
     RC_END_OF_FILE = 1,     // end of file reached where data was expected
-    RC_STOP = 1,            // option reading: stop reading arguments
     RC_TEXT_TOO_LONG = 4,   // a text result would exceed 2048 characters
     RC_NO_OBJECT = 5,       // an argument or handle is missing, or the runtime is unusable
     RC_USER_CANCELLED = 8,  // the user cancelled a disk prompt or a copy

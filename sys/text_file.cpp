@@ -9,8 +9,11 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <new>
+#include <vector>
 
 #include "sys/drive_providers.h"
+#include "sys/files.h"
 #include "sys/host_io.h"
 #include "sys/host_paths.h"
 
@@ -25,6 +28,7 @@ struct TextFile {
     int fd = -1;
     bool standard_output = false;
     std::string buffer;
+    bool memory = false;    // the text is only gathered, for text_file_contents
     ResultCode failure = RC_OK;
     bool delete_on_close = false;
     // A file on a drive provider's disk: the whole text is kept in `buffer`
@@ -33,13 +37,6 @@ struct TextFile {
     void* provider_context = nullptr;
     std::string inner;
 };
-
-// The writer's code for a failed host call: 21 when no space is left (or the
-// disk failed), 29 for anything else.
-static ResultCode write_failure_code(int error) {
-    ResultCode rc = host_write_error_code(error);
-    return rc == RC_UNABLE_TO_WRITE ? rc : RC_OS_ERROR;
-}
 
 // The writer's code for a failed provider operation: 0, 21, else 29.
 static ResultCode write_failure_code_of(ResultCode rc) {
@@ -50,7 +47,7 @@ static ResultCode write_failure_code_of(ResultCode rc) {
 // link stays a link.
 static std::string target_of(const std::string& host_path) {
     struct stat info;
-    if (lstat(host_path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return host_path;
+    if (host_lstat(host_path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return host_path;
     char* real = realpath(host_path.c_str(), nullptr);
     if (!real) return host_path;
     std::string out = real;
@@ -58,16 +55,57 @@ static std::string target_of(const std::string& host_path) {
     return out;
 }
 
-// Creates a new, empty temporary file beside `target`, named after it (the
-// name cut short enough to stay within the host's limit on a name).
+// The start of the names of the temporary files of `name`: a dot, the name
+// (cut short enough to stay within the host's limit on a name) and ".~".
+static std::string temporary_prefix(std::string_view name) {
+    return "." + std::string(name.substr(0, 200)) + ".~";
+}
+
+bool text_file_is_temporary_name(std::string_view name, long* pid) {
+    // ".NAME.~PID-COUNT"
+    size_t mark = name.rfind(".~");
+    if (name.size() < 2 || name[0] != '.' || mark == std::string_view::npos || mark < 2)
+        return false;
+    std::string_view tail = name.substr(mark + 2);
+    size_t dash = tail.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash + 1 == tail.size()) return false;
+    long number = 0;
+    for (size_t i = 0; i < tail.size(); ++i) {
+        if (i == dash) continue;
+        if (tail[i] < '0' || tail[i] > '9') return false;
+        if (i < dash && number < 100000000) number = number * 10 + (tail[i] - '0');
+    }
+    if (pid) *pid = number;
+    return true;
+}
+
+// Removes the temporary files of `name` in `directory` that processes no
+// longer running left behind (a run that was killed while it wrote).
+static void stale_temporaries_remove(const std::string& directory, std::string_view name) {
+    std::vector<std::string> names;
+    if (host_directory_read(directory.empty() ? "." : directory, &names) != 0) return;
+    std::string prefix = temporary_prefix(name);
+    for (const std::string& entry : names) {
+        long pid = 0;
+        if (entry.compare(0, prefix.size(), prefix) != 0 ||
+            !text_file_is_temporary_name(entry, &pid) || pid == long(getpid()) ||
+            host_process_alive(pid))
+            continue;
+        // Another run may have removed it first; either way it is gone.
+        (void)host_unlink((directory + entry).c_str());
+    }
+}
+
+// Creates a new, empty temporary file beside `target`, named after it.
 // Returns the descriptor (or -1 with errno set) and the name in *temporary.
 static int temporary_create(const std::string& target, std::string* temporary) {
     size_t slash = target.rfind('/');
     std::string directory = target.substr(0, slash + 1);
-    std::string name = target.substr(slash + 1, 200);
+    std::string_view name = std::string_view(target).substr(slash + 1);
+    stale_temporaries_remove(directory, name);
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        *temporary = directory + "." + name + ".~" + std::to_string(getpid()) + "-" +
+        *temporary = directory + temporary_prefix(name) + std::to_string(getpid()) + "-" +
                      std::to_string(++counter);
         int fd = host_open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
@@ -76,26 +114,29 @@ static int temporary_create(const std::string& target, std::string* temporary) {
 }
 
 // Copies the former contents of the target to the temporary file. A failed
-// write is kept as the file's failure, for the close to answer; 29 when the
-// former file cannot be read.
+// write is kept as the file's failure, for the close to answer; a failed
+// read is the answer (20 for an input/output error), so that nothing is
+// written from a former file that could not be read whole.
 static ResultCode contents_copy(TextFile* file) {
-    int in = host_open(file->target.c_str(), O_RDONLY, 0);
-    if (in < 0) return RC_OS_ERROR;
+    int in = host_open(file->target.c_str(), O_RDONLY | O_NONBLOCK, 0);
+    if (in < 0) return host_error_code(errno);
     char chunk[65536];
     long n = 0;
     while (file->failure == RC_OK && (n = host_read(in, chunk, sizeof chunk)) > 0) {
         int error = host_write_all(file->fd, chunk, size_t(n));
-        if (error != 0) file->failure = write_failure_code(error);
+        if (error != 0) file->failure = host_write_error_code(error);
     }
-    close(in);
-    return file->failure == RC_OK && n < 0 ? RC_OS_ERROR : RC_OK;
+    ResultCode rc = n < 0 ? host_read_error_code(errno) : RC_OK;
+    host_close(in);
+    return file->failure == RC_OK ? rc : RC_OK;
 }
 
 // Opens the temporary file of `file`, with the former file's permissions
 // and, when appending, its contents.
 static ResultCode file_prepare(TextFile* file, bool append) {
     struct stat former;
-    bool has_former = stat(file->target.c_str(), &former) == 0;
+    bool has_former = host_stat(file->target.c_str(), &former) == 0;
+    if (!has_former && errno != ENOENT) return host_error_code(errno);
     if (has_former && !S_ISREG(former.st_mode)) return RC_OS_ERROR;
     // A file marked read-only is not replaced behind its owner's back, even
     // where the directory would allow it.
@@ -103,20 +144,25 @@ static ResultCode file_prepare(TextFile* file, bool append) {
         return RC_PERMISSION_DENIED;
     file->fd = temporary_create(file->target, &file->temporary);
     if (file->fd < 0) {
+        // A read-only directory is 27, a read-only file system or a full
+        // disk 21.
+        ResultCode rc = host_write_error_code(errno);
         file->temporary.clear();
-        return RC_OS_ERROR;
+        return rc;
     }
     if (!has_former) return RC_OK;
     // The new file takes the former one's permissions and, where the host
-    // allows it, its owner.
-    if (fchown(file->fd, former.st_uid, former.st_gid) != 0) errno = 0;
-    fchmod(file->fd, former.st_mode & 07777);
+    // allows it, its owner. Neither is a reason to refuse the write: only
+    // the owner of a file (or root) may give it away, and some file systems
+    // keep no permissions at all.
+    (void)host_fchown(file->fd, former.st_uid, former.st_gid);
+    (void)host_fchmod(file->fd, former.st_mode & 07777);
     return append ? contents_copy(file) : RC_OK;
 }
 
 static void file_discard(TextFile* file) {
-    if (file->fd >= 0 && !file->standard_output) close(file->fd);
-    if (!file->temporary.empty()) unlink(file->temporary.c_str());
+    if (file->fd >= 0 && !file->standard_output) host_close(file->fd);
+    if (!file->temporary.empty()) (void)host_unlink(file->temporary.c_str());
     delete file;
 }
 
@@ -169,7 +215,8 @@ static ResultCode provided_publish(TextFile* file) {
 
 static ResultCode file_open(TextFile** file, const PathParts& parts, bool append) {
     *file = nullptr;
-    TextFile* opened = new TextFile;
+    TextFile* opened = new (std::nothrow) TextFile;
+    if (!opened) return RC_NO_OBJECT;
     opened->parts = parts;
     opened->path = path_join(parts);
     if (opened->path.empty()) {
@@ -215,10 +262,10 @@ ResultCode text_file_open_append(TextFile** file, std::string_view absolute,
 
 // Hands the buffered text to the host; the first failure is kept.
 static void buffer_flush(TextFile* file) {
-    if (file->provider) return;
+    if (file->provider || file->memory) return;
     if (file->failure == RC_OK && !file->buffer.empty()) {
         int error = host_write_all(file->fd, file->buffer.data(), file->buffer.size());
-        if (error != 0) file->failure = write_failure_code(error);
+        if (error != 0) file->failure = host_write_error_code(error);
     }
     file->buffer.clear();
 }
@@ -287,12 +334,12 @@ void text_file_set_delete_on_close(TextFile* file, bool delete_on_close) {
 
 // Makes the written text durable and puts it in the target's place.
 static ResultCode file_publish(TextFile* file) {
-    if (fsync(file->fd) != 0) return write_failure_code(errno);
+    if (host_fsync(file->fd) != 0) return host_write_error_code(errno);
     int fd = file->fd;
     file->fd = -1;
-    if (close(fd) != 0) return write_failure_code(errno);
+    if (host_close(fd) != 0) return host_write_error_code(errno);
     if (host_rename(file->temporary.c_str(), file->target.c_str()) != 0)
-        return write_failure_code(errno);
+        return host_write_error_code(errno);
     file->temporary.clear();
     return RC_OK;
 }
@@ -301,7 +348,7 @@ ResultCode text_file_close(TextFile* file) {
     if (!file) return RC_OS_ERROR;
     buffer_flush(file);
     ResultCode rc = file->failure;
-    if (file->standard_output) {  // never closed
+    if (file->standard_output || file->memory) {  // never closed
         file_discard(file);
         return rc;
     }
@@ -328,4 +375,50 @@ ResultCode text_file_write_whole(const PathParts& parts,
     rc = write(file);
     ResultCode closed = text_file_close(file);
     return rc != RC_OK ? rc : closed;
+}
+
+ResultCode text_file_open_memory(TextFile** file) {
+    *file = nullptr;
+    TextFile* opened = new (std::nothrow) TextFile;
+    if (!opened) return RC_NO_OBJECT;
+    opened->memory = true;
+    *file = opened;
+    return RC_OK;
+}
+
+const std::string& text_file_contents(const TextFile* file) {
+    static const std::string none;
+    return file && file->memory ? file->buffer : none;
+}
+
+ResultCode text_file_render(const std::function<ResultCode(TextFile*)>& write, std::string* bytes) {
+    TextFile* file = nullptr;
+    ResultCode rc = text_file_open_memory(&file);
+    if (rc != RC_OK) return rc;
+    rc = write(file);
+    if (rc == RC_OK) *bytes = text_file_contents(file);
+    text_file_close(file);
+    return rc;
+}
+
+ResultCode text_file_replace(const PathParts& parts, std::string_view bytes, bool keep_old,
+                             bool* rewritten) {
+    if (rewritten) *rewritten = false;
+    std::string path = path_join(parts);
+    std::string former;
+    ResultCode rc = file_read_all(path, &former);
+    if (rc == RC_OK && former == bytes) return RC_OK;
+    // A former file that cannot be read whole is neither replaced nor kept.
+    if (rc != RC_OK && rc != RC_FILE_NOT_FOUND) return rc;
+    if (rc == RC_OK && keep_old) {
+        rc = file_keep_old_copy(parts);
+        if (rc != RC_OK) return rc;
+    }
+    TextFile* file = nullptr;
+    rc = file_open(&file, parts, false);
+    if (rc != RC_OK) return rc;
+    text_file_write_bytes(file, bytes);
+    rc = text_file_close(file);
+    if (rc == RC_OK && rewritten) *rewritten = true;
+    return rc;
 }

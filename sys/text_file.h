@@ -1,7 +1,9 @@
 // The text-file writer: text mode (line feed becomes CR LF), written to a
 // temporary file that replaces the target only after every write succeeded.
-// A file on a drive provider's disk is written there at the close.
-// Needs sys/paths, sys/host_paths, sys/host_io, sys/drive_providers; owns its handles.
+// A file on a drive provider's disk is written there at the close. Also a
+// writer into memory, and the replacing of a file only when its bytes change.
+// Needs sys/paths, sys/host_paths, sys/host_io, sys/drive_providers and
+// sys/files; owns its handles.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +19,9 @@ struct TextFile;
 // Opens the file named by the four parts for writing (its former contents
 // are replaced when it is closed) and hands the handle out in *file. An empty
 // joined path writes to standard output. Returns 0; 23 for a path over 260
-// characters; 27 when the file is marked read-only; 29 when the file cannot
-// be opened.
+// characters; 27 when the file is marked read-only or its directory may not
+// be written; 21 on a read-only file system or a full disk; 5 when memory
+// runs out; the host error's code otherwise.
 ResultCode text_file_open_write(TextFile** file, std::string_view absolute,
                                 std::string_view relative, std::string_view base,
                                 std::string_view extension);
@@ -28,7 +31,7 @@ ResultCode text_file_open_append(TextFile** file, std::string_view absolute,
                                  std::string_view extension);
 
 // The writes. Each returns 0; 29 without a handle; after a failed write, the
-// failure's code (21 for no space, else 29). Writes are buffered, so a
+// failure's code (21 for no space or a failing disk, else the host error's). Writes are buffered, so a
 // failure may show only at a later write or at the close.
 ResultCode text_file_write_char(TextFile* file, char c);
 ResultCode text_file_write_line_end(TextFile* file);
@@ -57,6 +60,31 @@ ResultCode text_file_write_whole(const PathParts& parts,
 
 // Finishes the file: the written text replaces the former file. Returns 0;
 // 29 without a handle; when any write or the replacing failed, the failure's
-// code (21 for no space, else 29), the former file left whole. Frees the
-// handle in every case.
+// code (21 for no space, else the host error's), the former file left
+// whole. Frees the handle in every case.
 ResultCode text_file_close(TextFile* file);
+
+// A writer that only gathers the text (line ends already CR LF), for
+// text_file_contents; closing it frees it. 0, or 5 when memory runs out.
+ResultCode text_file_open_memory(TextFile** file);
+// The text a memory writer has gathered; empty for any other handle.
+const std::string& text_file_contents(const TextFile* file);
+// Has `write` fill a memory writer and hands its text out in *bytes.
+ResultCode text_file_render(const std::function<ResultCode(TextFile*)>& write, std::string* bytes);
+
+// Puts `bytes` (the file's text as it is to stand on the disk) in place of
+// the file named by `parts`, unless the file already holds exactly these
+// bytes: then neither it nor its ".old" is touched and its times stay. With
+// `keep_old`, the former contents are first kept under the base name with
+// the extension "old", with the former file's times. *rewritten (may be
+// null) tells whether the file was written. 0; the code of the former
+// file's read when it exists but cannot be read whole (nothing is written);
+// the back-up's code; the writer's code.
+ResultCode text_file_replace(const PathParts& parts, std::string_view bytes, bool keep_old,
+                             bool* rewritten);
+
+// True when `name` is one of the writer's own temporary files
+// (".NAME.~PID-COUNT"), with the writing process's number in *pid (may be
+// null). A writer removes those of its target that processes no longer
+// running left behind before it writes.
+bool text_file_is_temporary_name(std::string_view name, long* pid);

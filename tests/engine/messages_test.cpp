@@ -25,13 +25,16 @@ TEST(EngineReport, LaysOutIndentPathMessageAndLine) {
 }
 
 TEST(EngineMessage, GapsPrintUnexpectedError) {
-    for (int32_t code : {1, 5, 7, 24, 30, 50, 999, 1007, 1019, -1})
+    for (int32_t code : {1, 5, 7, 24, 30, 50, 52, 999, 1007, 1020, -1})
         EXPECT_EQ(engine_message(code), "Unexpected Error") << code;
     EXPECT_EQ(engine_message(8), "User Cancelled");
     EXPECT_EQ(engine_message(20), "Unable To Read");
     EXPECT_EQ(engine_message(21), "Unable to Write");
     EXPECT_EQ(engine_message(1003), "Invalid Media Size.");
     EXPECT_EQ(engine_message(1018), "Invalid target location relative to source");
+    EXPECT_EQ(engine_message(4), "Text Too Long");
+    EXPECT_EQ(engine_message(53), "Sharing Violation");
+    EXPECT_EQ(engine_message(1019), "Size Does Not Fit 32 Bits");
 }
 
 TEST(OutputLog, PublishesOnlyEndedLinesAndRefusesANullLog) {

@@ -100,14 +100,19 @@ TEST(Options, CompressThresholdFollowsMediaAndValue) {
     EXPECT_EQ(e.rc.path, "4096");
 }
 
-TEST(Options, UnknownMediumStopsSilentlyAndProcessesNothing) {
+TEST(Options, UnknownMediumStopsReadingProcessesNothingAndFails) {
     EngineRun e;
-    EXPECT_EQ(e.run({kNowhere, "-Z", "2.88", "-B"}), RC_OK);
-    EXPECT_EQ(e.output, "");
-    EXPECT_FALSE(e.rc.show_banner);
-    e.run({kNowhere, "-B", "-Z", "2.88"});
-    EXPECT_NE(e.output.find("Diskward Utility"), std::string::npos);
-    EXPECT_EQ(e.output.find(kNowhere), std::string::npos);
+    EXPECT_EQ(e.run({"kit", "-o", "win95", "-z", "2.88", "-B"}), RC_INVALID_MEDIA_SIZE);
+    EXPECT_EQ(e.output, "kit: Invalid Media Size.\r\n");
+    EXPECT_FALSE(e.rc.show_banner);  // reading stopped at -z
+    EXPECT_EQ(e.run({"-b", "-z", "2.88", "kit"}), RC_INVALID_MEDIA_SIZE);
+    EXPECT_EQ(e.output, "\r\n" + std::string(BANNER_VERSION_TEXT) + "\n" + MAKER_NOTICE_TEXT +
+                            "\r\n\r\nDiskward Utility\r\n\r\n: Invalid Media Size.\r\n");
+    // -H read before still writes only the usage.
+    e.run({"-h"});
+    std::string usage = e.output;
+    EXPECT_EQ(e.run({"-h", "-z", "2.88"}), RC_OK);
+    EXPECT_EQ(e.output, usage);
 }
 
 TEST(Options, UnknownOptionsArePassedOverAndMissingValuesHaveNoEffect) {
@@ -147,20 +152,26 @@ TEST(Options, ProductNamesInCheckAndReplicationMode) {
     EXPECT_EQ(e.rc.replication_products, (std::vector<std::string>{"dosinstall"}));
 }
 
-TEST(Options, OverLongValuesStopTheRunWithInvalidFileName) {
+TEST(Options, OverLongValuesStopTheRunNamingTheArgument) {
     EngineRun e;
     EXPECT_EQ(e.run({"Z:\\kit", "-O", "win95abcde", "-B"}), RC_INVALID_FILE_NAME);
-    EXPECT_EQ(e.output, "Z:\\kit: Invalid File Name\r\n");
+    EXPECT_EQ(e.output, "win95abcde: Invalid File Name\r\n");
     EXPECT_EQ(e.rc.os_word, "");
 
     std::string long_path = "Z:\\" + std::string(258, 'a');
-    EXPECT_EQ(e.run({long_path}), RC_INVALID_FILE_NAME);
-    EXPECT_EQ(e.output, ": Invalid File Name\r\n");
-    EXPECT_EQ(e.rc.path, "");
+    EXPECT_EQ(e.run({"Z:\\kit", long_path}), RC_INVALID_FILE_NAME);
+    EXPECT_EQ(e.output, long_path + ": Invalid File Name\r\n");
+    EXPECT_EQ(e.rc.path, "Z:\\kit");
 
-    EXPECT_EQ(e.run({"-J", long_path}), RC_INVALID_FILE_NAME);
-    EXPECT_EQ(e.run({"-D", long_path}), RC_INVALID_FILE_NAME);
-    EXPECT_EQ(e.run({"-N", std::string(2049, 'p')}), RC_INVALID_FILE_NAME);
+    EXPECT_EQ(e.run({"k", "-J", long_path}), RC_INVALID_FILE_NAME);
+    EXPECT_EQ(e.output, long_path + ": Invalid File Name\r\n");
+    EXPECT_EQ(e.run({"k", "-D", long_path}), RC_INVALID_FILE_NAME);
+    EXPECT_EQ(e.output, long_path + ": Invalid File Name\r\n");
+    std::string long_name(2049, 'p');
+    EXPECT_EQ(e.run({"k", "-N", long_name}), RC_INVALID_FILE_NAME);
+    EXPECT_EQ(e.output, long_name + ": Invalid File Name\r\n");
+    EXPECT_EQ(e.run({"k", "-J", "t", "-N", "a", long_name, "b"}), RC_INVALID_FILE_NAME);
+    EXPECT_EQ(e.output, long_name + ": Invalid File Name\r\n");
     EXPECT_EQ(e.run({"-N", std::string(2048, 'p'), kNowhere}), RC_UNABLE_TO_READ);
 }
 

@@ -1,5 +1,7 @@
 #include "model/group_table.h"
 
+#include <vector>
+
 #include "media/volume_map.h"
 #include "model/fields.h"
 #include "model_fixture.h"
@@ -119,4 +121,48 @@ TEST_F(GroupTableTest, CopiesAndEqualityCoverComponentsAndColumns) {
     system_component_set_start_disk(rt, component_system(readme), 3);
     EXPECT_FALSE(group_equal(rt, program, copy));
     group_destroy(rt, copy);
+}
+
+// With every allocation failing in turn, a copy is whole or nothing: equal
+// to the original, segments and system columns included.
+TEST_F(GroupTableTest, ACopyIsWholeOrNothing) {
+    ASSERT_NE(read_map(kWindowsMap, 615), nullptr);
+    Value program = groups->first->value;
+    Value readme = group_record(program)->components->last->value;
+    ASSERT_EQ(component_add_segment(rt, readme, field_number(rt, 3)), RC_OK);
+    ASSERT_EQ(component_add_segment(rt, readme, field_number(rt, 2)), RC_OK);
+    auto segments = [&](Value component) {
+        std::vector<uint32_t> out;
+        for (BiNode* n = component_segments(component)->first; n; n = n->next)
+            out.push_back(field_number_value(rt, n->value));
+        return out;
+    };
+    Value copy = 0;
+    uint32_t allowed = 0;
+    for (; !copy && allowed < 200; ++allowed) {
+        rt->limit_allocations = true;
+        rt->allocations_left = allowed;
+        copy = group_copy(rt, ns, program);
+        rt->limit_allocations = false;
+    }
+    ASSERT_NE(copy, 0u);
+    EXPECT_GT(allowed, 20u);
+    EXPECT_TRUE(group_equal(rt, program, copy));
+    EXPECT_EQ(volume_map_total(rt, group_record(copy)->volume_map), 81925u);
+    Value readme_copy = group_record(copy)->components->last->value;
+    EXPECT_EQ(segments(readme_copy), (std::vector<uint32_t>{3, 2}));
+    group_destroy(rt, copy);
+
+    // The same for one component alone.
+    Value component = 0;
+    for (allowed = 0; !component && allowed < 100; ++allowed) {
+        rt->limit_allocations = true;
+        rt->allocations_left = allowed;
+        component = component_copy(rt, readme);
+        rt->limit_allocations = false;
+    }
+    ASSERT_NE(component, 0u);
+    EXPECT_TRUE(component_equal(rt, readme, component));
+    EXPECT_EQ(segments(component), (std::vector<uint32_t>{3, 2}));
+    component_destroy(rt, component);
 }

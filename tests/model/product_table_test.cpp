@@ -1,5 +1,8 @@
 #include "model/product_table.h"
 
+#include <string>
+#include <vector>
+
 #include "model/fields.h"
 #include "model/product_tree.h"
 #include "model_fixture.h"
@@ -107,14 +110,18 @@ TEST_F(ProductTableTest, TreeOrdersByLabelAndRollsSizesUp) {
     ASSERT_NE(root->first_child, nullptr);
     EXPECT_EQ(root->first_child->label_text, "Help");  // before "Tools"
     EXPECT_EQ(root->first_child->next_sibling->label_text, "Tools");
-    product_sizes_roll_up(rt, root, true);
+    EXPECT_EQ(product_sizes_roll_up(rt, root, true), RC_OK);
     EXPECT_EQ(field_number_value(rt, product_size(product_at(0))), 35u);
     EXPECT_TRUE(product_open(product_at(0)));
 
     // A size not computed in this run is already a total: it is not
     // descended into again.
     product_record(product_at(0))->size_computed = false;
-    product_sizes_roll_up(rt, product_tree_build(rt, list, "core", false), true);
+    Value overflowed = 1;
+    EXPECT_EQ(product_sizes_roll_up(rt, product_tree_build(rt, list, "core", false), true,
+                                    &overflowed),
+              RC_OK);
+    EXPECT_EQ(overflowed, 0u);
     EXPECT_EQ(field_number_value(rt, product_size(product_at(0))), 35u);
     EXPECT_EQ(product_tree_build(rt, list, "tools", false), nullptr);  // not a root
 }
@@ -130,4 +137,86 @@ TEST_F(ProductTableTest, VersionProductAndComparisons) {
     EXPECT_FALSE(product_visible(w));  // a copy has no display node
     product_destroy(rt, w);
     product_destroy(rt, v);
+}
+
+// 3 GiB and 3 GiB do not fit 32 bits; exactly 4294967295 does.
+TEST_F(ProductTableTest, RollUpNamesTheFirstTotalPastThirtyTwoBitsAndGoesOn) {
+    auto row = [](const char* number, const char* name, const char* parent, const char* label,
+                  const char* size) {
+        return std::string(number) + " " + name + " " + parent + " \"f\" \"1\" \"" + label +
+               "\" \"l\" " + size + " true false false \"d\" \"v\"\n";
+    };
+    read_text(row("1", "big", "root", "A Big", "3221225472") +
+              row("2", "bigkid", "big", "Kid", "3221225472") +
+              row("3", "small", "root", "B Small", "5") + row("4", "leaf", "small", "Leaf", "7") +
+              row("5", "huge", "root", "C Huge", "4294967295") +
+              row("6", "hugekid", "huge", "Kid", "1") +
+              row("7", "edge", "root", "D Edge", "4294967290") +
+              row("8", "edgekid", "edge", "Kid", "5"));
+    list = product_list_read(rt, reader);
+    ASSERT_NE(list, nullptr);
+    for (BiNode* n = list->first; n; n = n->next) product_record(n->value)->size_computed = true;
+    auto sizes = [&] {
+        std::vector<uint32_t> out;
+        for (BiNode* n = list->first; n; n = n->next)
+            out.push_back(field_number_value(rt, product_size(n->value)));
+        return out;
+    };
+    const std::vector<uint32_t> before = sizes();
+
+    // Alone, the big root fails and keeps its size; no out-parameter is needed.
+    EXPECT_EQ(product_sizes_roll_up(rt, product_tree_build(rt, list, "big", false), false),
+              RC_SIZE_TOO_LARGE);
+    EXPECT_EQ(sizes(), before);
+
+    DisplayNode* root = product_tree_build(rt, list, "", false);
+    ASSERT_NE(root, nullptr);
+    ASSERT_EQ(root->owner, product_at(0));  // "A Big" heads the chain
+    Value overflowed = 0;
+    EXPECT_EQ(product_sizes_roll_up(rt, root, true, &overflowed), RC_SIZE_TOO_LARGE);
+    EXPECT_EQ(overflowed, product_at(0));  // the first, not "huge" after it
+    EXPECT_EQ(sizes(), (std::vector<uint32_t>{3221225472u, 3221225472u, 12u, 7u, 4294967295u, 1u,
+                                              4294967295u, 5u}));
+
+    // Memory running out is told apart from a total that does not fit.
+    rt->limit_allocations = true;
+    rt->allocations_left = 0;
+    overflowed = 1;
+    EXPECT_EQ(product_sizes_roll_up(rt, product_tree_build(rt, list, "small", false), true,
+                                    &overflowed),
+              RC_NO_OBJECT);
+    rt->limit_allocations = false;
+    EXPECT_EQ(overflowed, 0u);
+    EXPECT_EQ(field_number_value(rt, product_size(product_at(2))), 12u);
+}
+
+// With every allocation failing in turn, a copy is whole or nothing.
+TEST_F(ProductTableTest, ACopyIsWholeOrNothing) {
+    read_text(kTable);
+    list = product_list_read(rt, reader);
+    ASSERT_NE(list, nullptr);
+    Value original = product_at(0);
+    auto record = [&](Value p) {
+        Product* r = product_record(p);
+        std::vector<std::string> out;
+        for (Value v : {r->name, r->parent, r->filename, r->version, r->interface_label,
+                        r->location, r->description, system_product_volume(r->volume)})
+            out.emplace_back(v ? field_text(rt, v) : "<none>");
+        out.push_back(std::to_string(field_number_value(rt, r->number)));
+        out.push_back(std::to_string(field_number_value(rt, r->size)));
+        return out;
+    };
+    Value copy = 0;
+    uint32_t allowed = 0;
+    for (; !copy && allowed < 40; ++allowed) {
+        rt->limit_allocations = true;
+        rt->allocations_left = allowed;
+        copy = product_copy(rt, ns, original);
+        rt->limit_allocations = false;
+    }
+    ASSERT_NE(copy, 0u);
+    EXPECT_GT(allowed, 8u);  // the block and seven copied fields at least
+    EXPECT_EQ(record(copy), record(original));
+    EXPECT_NE(product_description(copy), product_description(original));
+    product_destroy(rt, copy);
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "support/test_support.h"
+#include "sys/host_io.h"
 
 namespace {
 
@@ -52,11 +53,36 @@ TEST(DirectoryListing, EmptyMissingAndCurrentDirectories) {
     ASSERT_EQ(chdir(before.c_str()), 0);
 }
 
-TEST(DirectoryListing, AFileOfFourGigabytesGives29) {
+TEST(DirectoryListing, OddEntriesAreDeliveredMarkedAndFailedReadsAreNoListing) {
     TempDir dir;
     write_host_file(dir.at("big"), "");
     ASSERT_EQ(truncate(dir.at("big").c_str(), 4294967296LL), 0);
-    EXPECT_EQ(list_all(engine_path(dir.path())), "end 29");
+    write_host_file(dir.at("small"), "abc");
+    ASSERT_EQ(symlink(".", dir.at("up").c_str()), 0);
+    DirectoryListing* listing = directory_open(engine_path(dir.path()));
+    ASSERT_NE(listing, nullptr);
+    std::string seen;
+    while (directory_next(listing) == RC_OK) {
+        seen += directory_entry_name(listing) + " " + std::to_string(directory_entry_size(listing)) +
+                (directory_entry_too_large(listing) ? " large" : "") + ";";
+        // A link back to the listed directory is the same directory.
+        if (directory_entry_name(listing) == "up") {
+            EXPECT_FALSE(directory_identity(listing) < directory_entry_identity(listing) ||
+                         directory_entry_identity(listing) < directory_identity(listing));
+        }
+    }
+    EXPECT_TRUE(directory_identity(listing).known());
+    directory_close(listing);
+    EXPECT_EQ(seen, "big 0 large;small 3;up 0;");
+
+    // Names that cannot all be read give no listing rather than a short one.
+    file_services_fail_next(HOST_OP_READDIR, EIO, 1);
+    EXPECT_EQ(list_all(engine_path(dir.path())), "cannot start");
+    file_services_faults_clear();
+    // An entry that cannot be examined ends the listing with the read's code.
+    file_services_fail_next(HOST_OP_FSTAT, EIO, 1);
+    EXPECT_EQ(list_all(engine_path(dir.path())), "big 0 f\nend 20");
+    file_services_faults_clear();
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/wait.h>
+
 #include <cerrno>
+#include <utility>
 
 #include "support/test_support.h"
 #include "sys/host_io.h"
@@ -107,8 +110,9 @@ TEST_F(TextFileTest, AFailedWriteOrRenameLeavesTheFormerFileWhole) {
 
 TEST_F(TextFileTest, OpenFailuresAndDeleteOnClose) {
     TextFile* file = nullptr;
+    // A folder that is not there says so.
     EXPECT_EQ(text_file_open_write(&file, engine_path(dir.at("missing")), "", "x", "map"),
-              RC_OS_ERROR);
+              RC_FILE_NOT_FOUND);
     EXPECT_EQ(text_file_open_write(&file, "Z:\\" + std::string(300, 'd'), "", "x", "map"),
               RC_INVALID_FILE_NAME);
     EXPECT_EQ(file, nullptr);
@@ -145,6 +149,87 @@ TEST_F(TextFileTest, AnEmptyPathWritesToStandardOutputAndLeavesItOpen) {
     EXPECT_EQ(closed, RC_OK);
     EXPECT_TRUE(still_open);
     EXPECT_EQ(read_host_file(dir.at("out")), "line\r\n!");
+}
+
+// The modification time of a host file, to the nanosecond.
+long long modified_ns(const std::string& path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return -1;
+    return info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
+}
+
+void age(const std::string& path) {
+    struct timespec old_times[2] = {{1000000000, 5}, {1000000000, 5}};
+    utimensat(AT_FDCWD, path.c_str(), old_times, 0);
+}
+
+TEST_F(TextFileTest, ReplaceTouchesNothingForTheSameBytesAndKeepsTheFormerFileOtherwise) {
+    PathParts parts{engine_path(dir.path()), "", "core", "map"};
+    write_host_file(dir.at("core.map"), "same\r\n");
+    write_host_file(dir.at("core.old"), "the real former table");
+    age(dir.at("core.map"));
+    age(dir.at("core.old"));
+    bool rewritten = true;
+    EXPECT_EQ(text_file_replace(parts, "same\r\n", true, &rewritten), RC_OK);
+    EXPECT_FALSE(rewritten);
+    EXPECT_EQ(read_host_file(dir.at("core.old")), "the real former table");
+    EXPECT_EQ(modified_ns(dir.at("core.map")), 1000000000000000005LL);
+    EXPECT_EQ(modified_ns(dir.at("core.old")), 1000000000000000005LL);
+
+    EXPECT_EQ(text_file_replace(parts, "new\r\n", true, &rewritten), RC_OK);
+    EXPECT_TRUE(rewritten);
+    EXPECT_EQ(read_host_file(dir.at("core.map")), "new\r\n");
+    EXPECT_EQ(read_host_file(dir.at("core.old")), "same\r\n");
+    EXPECT_EQ(modified_ns(dir.at("core.old")), 1000000000000000005LL);  // the former file's time
+    EXPECT_EQ(names(), "core.map;core.old;");
+
+    // A former file that cannot be read whole is neither kept nor replaced.
+    file_services_fail_next(HOST_OP_READ, EIO);
+    EXPECT_EQ(text_file_replace(parts, "other\r\n", true, &rewritten), RC_UNABLE_TO_READ);
+    EXPECT_FALSE(rewritten);
+    // A disk that fills while the new text is written leaves both as they were.
+    file_services_fail_writes_after(2, ENOSPC);
+    EXPECT_EQ(text_file_replace(parts, "other\r\n", false, &rewritten), RC_UNABLE_TO_WRITE);
+    file_services_faults_clear();
+    EXPECT_EQ(read_host_file(dir.at("core.map")), "new\r\n");
+    EXPECT_EQ(read_host_file(dir.at("core.old")), "same\r\n");
+    EXPECT_EQ(names(), "core.map;core.old;");
+}
+
+TEST_F(TextFileTest, AFailedTemporaryFileSaysWhy) {
+    for (auto [error, code] : {std::pair{EACCES, RC_PERMISSION_DENIED}, {EROFS, RC_UNABLE_TO_WRITE},
+                               {ENOSPC, RC_UNABLE_TO_WRITE}, {EMFILE, RC_TOO_MANY_OPEN_FILES}}) {
+        file_services_fail_next(HOST_OP_OPEN, error);
+        TextFile* file = nullptr;
+        EXPECT_EQ(text_file_open_write(&file, engine_path(dir.path()), "", "core", "map"), code)
+            << error;
+        EXPECT_EQ(file, nullptr);
+    }
+    EXPECT_EQ(names(), "");
+}
+
+TEST_F(TextFileTest, TemporaryFilesOfEndedRunsAreRemovedBeforeTheSameTargetIsWritten) {
+    EXPECT_TRUE(text_file_is_temporary_name(".core.map.~4821-3", nullptr));
+    long pid = 0;
+    EXPECT_TRUE(text_file_is_temporary_name("..x.~12-1", &pid));
+    EXPECT_EQ(pid, 12);
+    for (const char* name : {"core.map.~4821-3", ".core.map.~4821", ".core.map.~-3",
+                             ".core.map.~48a1-3", ".~1-2", ".core.map.~4821-"})
+        EXPECT_FALSE(text_file_is_temporary_name(name, nullptr)) << name;
+
+    // A process number that is known to have ended: a child that has been waited for.
+    pid_t ended = fork();
+    if (ended == 0) _exit(0);
+    ASSERT_GT(ended, 0);
+    waitpid(ended, nullptr, 0);
+    std::string dead = std::to_string(ended), alive = std::to_string(getppid());
+    write_host_file(dir.at(".core.map.~" + dead + "-1"), "left by a killed run");
+    write_host_file(dir.at(".core.map.~" + alive + "-2"), "a run still writing");
+    write_host_file(dir.at(".docs.map.~" + dead + "-1"), "another target's");
+    TextFile* file = open("core");
+    text_file_write_text(file, "x");
+    EXPECT_EQ(text_file_close(file), RC_OK);
+    EXPECT_EQ(names(), ".core.map.~" + alive + "-2;.docs.map.~" + dead + "-1;core.map;");
 }
 
 }  // namespace

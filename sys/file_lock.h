@@ -1,0 +1,21 @@
+// Run locks: an exclusive advisory lock on a file (a product file), held
+// while a run works on it and dropped by the host when the process ends, so
+// that two runs never rewrite one file and its back-up at the same time.
+// Needs sys/host_paths, sys/host_io and sys/drive_providers; owns its locks.
+#pragma once
+
+#include <string_view>
+
+#include "sys/result_code.h"
+
+struct FileLock;
+
+// Takes the exclusive lock of the file at the engine path `path` without
+// waiting, and hands it out in *lock. 0; 53 ("Sharing Violation") when
+// another run holds it; the host error's code when the file cannot be
+// opened (22 when it is missing). A file on a drive provider's disk is not
+// locked: 0 with a lock that holds nothing.
+ResultCode file_lock_take(std::string_view path, FileLock** lock);
+
+// Drops the lock and frees it; nullptr is allowed.
+void file_lock_release(FileLock* lock);
