@@ -56,7 +56,9 @@ ResultCode write_cdrom_map(RunContext* rc, const MapReading& r, std::string_view
                            std::string_view map_base, int depth) {
     std::string subdirectory = path_join(directory, "", "diskward", "");
     if (directory_make(subdirectory) != RC_OK) return RC_NO_DISKWARD_SUBDIR;
-    map_clear_assignment(rc->runtime, r.groups);
+    bool had = false;
+    ResultCode code = map_clear_assignment(rc->runtime, r.groups, &had);
+    if (code != RC_OK) return code;
     PathParts cdr{subdirectory, "", std::string(map_base), "cdr"};
     return map_file_write(rc, r.file.ns, r.groups, map_base, &cdr, depth + 2, false, false);
 }
@@ -67,7 +69,11 @@ ResultCode check_read_map(RunContext* rc, const MapReading& r, const PathParts& 
     rc->modified = false;
     ResultCode result = scan_staging_area(rc, r.file.ns, r.groups, map.absolute, depth + 2);
     if (result != RC_OK) return result;
-    if (rc->no_cd_subdirs && map_clear_assignment(rc->runtime, r.groups)) rc->modified = true;
+    if (rc->no_cd_subdirs) {
+        bool had = false;
+        if ((result = map_clear_assignment(rc->runtime, r.groups, &had)) != RC_OK) return result;
+        if (had) rc->modified = true;
+    }
     if (!rc->modified)
         result =
             map_file_write(rc, r.file.ns, r.groups, map.base, nullptr, depth + 2, false, false);
@@ -134,22 +140,25 @@ ResultCode check_product(RunContext* rc, Value product, std::string_view product
 
 namespace {
 
-// The version product keeps the installer version current; true when it
-// changed.
-bool check_version_product(RunContext* rc, Value product, const PathParts& product_file,
-                           int depth) {
+// The version product keeps the installer version current; *changed is set
+// when it changed. 5 when the new version cannot be made.
+ResultCode check_version_product(RunContext* rc, Value product, const PathParts& product_file,
+                                 int depth, bool* changed) {
     RuntimeContext* rt = rc->runtime;
     std::string current = current_installer_version(rc);
     std::string_view version = field_text(rt, product_version(product));
     if (text_version_compare(version, current, 5) < 0) {
         Value made = field_string(rt, current);
-        if (made && product_set_version(rt, product, made) == RC_OK) return true;
+        if (made && product_set_version(rt, product, made) == RC_OK) {
+            *changed = true;
+            return RC_OK;
+        }
         value_release(rt, made);
-        return false;
+        return RC_NO_OBJECT;
     }
     if (text_version_compare(version, current, 4) > 0)
         engine_report(rc->log, product_file, NO_LINE, depth, RC_WARN_ENGINE_OUT_OF_DATE);
-    return false;
+    return RC_OK;
 }
 
 bool is_named(RuntimeContext* rt, Value product, std::string_view name) {
@@ -195,6 +204,7 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
     std::string current = current_installer_version(rc);
     rc->modified = false;
     bool changed = false, version_found = false, matched = false;
+    ResultCode version_result = RC_OK;  // the version product's own failure
     *product_failure = RC_OK;
 
     for (BiNode* n = products->first; n; n = n->next) {
@@ -202,7 +212,8 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
         if (rc->top_level && field_number_value(rt, product_number(product)) == 0) {
             if (is_named(rt, product, version_name)) {
                 version_found = true;
-                if (check_version_product(rc, product, product_file, depth)) changed = true;
+                ResultCode code = check_version_product(rc, product, product_file, depth, &changed);
+                if (version_result == RC_OK) version_result = code;
                 continue;
             }
             if (is_named(rt, product, rc->install_product) &&
@@ -217,7 +228,7 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
     }
     set_computed_size(rc, 0);
 
-    ResultCode result = RC_OK;
+    ResultCode result = version_result;
     if (rc->top_level && !version_found) {
         Value made = version_product_create(rt, atoms, current, version_name);
         if (made && bilist_push_front(rt, products, made) == RC_OK) changed = true;

@@ -117,18 +117,19 @@ ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* g
     return result;
 }
 
-bool map_clear_assignment(RuntimeContext* rt, BiList* groups) {
-    bool had = false;
+ResultCode map_clear_assignment(RuntimeContext* rt, BiList* groups, bool* had) {
+    *had = false;
     for (BiNode* g = groups ? groups->first : nullptr; g; g = g->next) {
         for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
             SystemComponent* system = component_system(c->value);
-            had = had || component_compress(c->value) ||
-                  system_component_start_disk(rt, system) != 0 ||
-                  system_component_total_disks(rt, system) != 0;
-            component_set_compress(rt, c->value, false);
-            system_component_set_start_disk(rt, system, 0);
-            system_component_set_total_disks(rt, system, 0);
+            *had = *had || component_compress(c->value) ||
+                   system_component_start_disk(rt, system) != 0 ||
+                   system_component_total_disks(rt, system) != 0;
+            ResultCode rc = component_set_compress(rt, c->value, false);
+            if (rc == RC_OK) rc = system_component_set_start_disk(rt, system, 0);
+            if (rc == RC_OK) rc = system_component_set_total_disks(rt, system, 0);
+            if (rc != RC_OK) return rc;
         }
     }
-    return had;
+    return RC_OK;
 }

@@ -24,8 +24,9 @@ ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* g
                           bool check_block_allocation, bool keep_old);
 
 // Sets every component's Compress? false and its StartDisk and TotalDisks 0.
-// True when any of them had Compress? true or a disk number.
-bool map_clear_assignment(RuntimeContext* rt, BiList* groups);
+// *had tells whether any of them had Compress? true or a disk number. 0, or
+// the first setter's failure.
+ResultCode map_clear_assignment(RuntimeContext* rt, BiList* groups, bool* had);
 
 // True when `source` names the map file of base name `map_base`.
 bool map_is_map_component(std::string_view source, std::string_view map_base);

@@ -65,7 +65,7 @@ ResultCode open_host(ScriptInput* input, const std::string& path) {
     int fd = host_open(host_path.c_str(), O_RDONLY | O_NONBLOCK, 0);
     // A socket cannot be opened at all (no such device or address): it is
     // no regular file either.
-    if (fd < 0) return errno == ENXIO ? RC_UNABLE_TO_READ : host_error_code(errno);
+    if (fd < 0) return host_read_error_code(errno);
     struct stat info;
     if (host_fstat(fd, &info) != 0) {
         rc = host_read_error_code(errno);

@@ -38,7 +38,7 @@ ResultCode lock_once(const std::string& host, int* fd) {
     ResultCode rc = RC_OK;
     struct stat opened, named;
     if (host_flock(*fd, LOCK_EX | LOCK_NB) != 0)
-        rc = errno == EWOULDBLOCK ? RC_SHARING_VIOLATION : host_error_code(errno);
+        rc = host_error_code(errno);  // held elsewhere: 53
     else if (host_fstat(*fd, &opened) != 0 || host_stat(host.c_str(), &named) != 0)
         rc = host_error_code(errno);
     else if (!same_file(opened, named))

@@ -24,7 +24,7 @@ static bool provided_absent(ResultCode rc) {
 // directory is 29, any other kind 20.
 static ResultCode host_open_regular(const std::string& host, int* fd, struct stat* info) {
     *fd = host_open(host.c_str(), O_RDONLY | O_NONBLOCK, 0);
-    if (*fd < 0) return host_error_code(errno);
+    if (*fd < 0) return host_read_error_code(errno);
     ResultCode rc = RC_OK;
     if (host_fstat(*fd, info) != 0) rc = host_read_error_code(errno);
     else if (S_ISDIR(info->st_mode)) rc = RC_OS_ERROR;

@@ -45,7 +45,9 @@ ResultCode host_write_error_code(int error) {
 }
 
 ResultCode host_read_error_code(int error) {
-    return error == EIO ? RC_UNABLE_TO_READ : host_error_code(error);
+    // A socket or a device without its medium cannot be opened for reading
+    // at all: the file is there but unreadable.
+    return error == EIO || error == ENXIO ? RC_UNABLE_TO_READ : host_error_code(error);
 }
 
 // The pending forced failures: per operation the error (0 for none) and the

@@ -21,7 +21,8 @@ ResultCode host_error_code(int error);
 // The same for a failed write: no space (or quota) or file too large is 21 as well.
 ResultCode host_write_error_code(int error);
 
-// The same for a failed read: an input/output error is 20 ("Unable to Read").
+// The same for a failed read: an input/output error, or a file that cannot
+// be opened for reading (a socket), is 20 ("Unable to Read").
 ResultCode host_read_error_code(int error);
 
 // The host calls that a test can make fail.

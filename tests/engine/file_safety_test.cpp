@@ -49,13 +49,10 @@ TEST_F(FileSafetyTest, AMapFileThatFailsPartWayIsUnreadableAndNothingIsRewritten
     file_services_fail_on(HOST_OP_READ, "core.map", EIO, 1);
 
     EXPECT_EQ(run(), RC_UNABLE_TO_READ);
-    EXPECT_EQ(e.output, root + "\r\n" +
-                            "  " + root + "\\win95.prd\r\n" +
+    EXPECT_EQ(e.output, opening() +
                             "    " + root + "\\core\\core.map\r\n" +
                             "    " + root + "\\core\\core.map: Unable To Read\r\n" +
-                            "    " + root + "\\docs\\docs.map\r\n" +
-                            "      docs.map Superfluous\r\n" +
-                            "    " + root + "\\docs\\docs.map: 5\r\n");
+                            docs_lines());
     std::map<std::string, std::string> after = snapshot();
     EXPECT_EQ(after.erase("docs/diskward/docs.cdr"), 1u);
     EXPECT_EQ(after, before);
@@ -68,8 +65,7 @@ TEST_F(FileSafetyTest, AProductFileThatFailsPartWayIsUnreadable) {
     std::map<std::string, std::string> before = snapshot();
     file_services_fail_on(HOST_OP_READ, "win95.prd", EIO, 1);
     EXPECT_EQ(run(), RC_UNABLE_TO_READ);
-    EXPECT_EQ(e.output, root + "\r\n" +
-                            "  " + root + "\\win95.prd\r\n" +
+    EXPECT_EQ(e.output, opening() +
                             "  " + root + "\\win95.prd: Unable To Read\r\n");
     EXPECT_EQ(snapshot(), before);
 }
@@ -78,14 +74,11 @@ TEST_F(FileSafetyTest, AProductDirectoryThatCannotBeListedFailsTheProductOnce) {
     two_products();
     file_services_fail_on(HOST_OP_READDIR, (kit.path() + "/core").c_str(), EIO);
     EXPECT_EQ(run(), RC_UNABLE_TO_READ);
-    EXPECT_EQ(e.output, root + "\r\n" +
-                            "  " + root + "\\win95.prd\r\n" +
+    EXPECT_EQ(e.output, opening() +
                             "    " + root + "\\core\\core.map\r\n" +
                             "    " + root + "\\core\\core.map: 13\r\n" +
                             "    " + root + "\\core\\core.map: Unable To Read\r\n" +
-                            "    " + root + "\\docs\\docs.map\r\n" +
-                            "      docs.map Superfluous\r\n" +
-                            "    " + root + "\\docs\\docs.map: 5\r\n");
+                            docs_lines());
     EXPECT_FALSE(host_exists(kit.at("win95.old")));  // a failed product stops the write-back
 }
 
@@ -97,16 +90,13 @@ TEST_F(FileSafetyTest, ADiskThatFillsWhileAMapIsRewrittenKeepsTheFormerMapAndIts
     // The back-up copy fits; the new map does not.
     file_services_fail_writes_after(former.size(), ENOSPC);
     EXPECT_EQ(run(), RC_UNABLE_TO_WRITE);
-    EXPECT_EQ(e.output, root + "\r\n" +
-                            "  " + root + "\\win95.prd\r\n" +
+    EXPECT_EQ(e.output, opening() +
                             "    " + root + "\\core\\core.map\r\n" +
                             "      a.txt 10 --> 12\r\n" +
                             "      core.map Superfluous\r\n" +
                             "    " + root + "\\core\\core.map: 15\r\n" +
                             "    " + root + "\\core\\core.map: Unable to Write\r\n" +
-                            "    " + root + "\\docs\\docs.map\r\n" +
-                            "      docs.map Superfluous\r\n" +
-                            "    " + root + "\\docs\\docs.map: 5\r\n" +
+                            docs_lines() +
                             "    " + root + "\\docs\\docs.map: Unable to Write\r\n");
     EXPECT_EQ(read("core/core.map"), former);
     EXPECT_EQ(read("core/core.old"), former);
@@ -121,8 +111,7 @@ TEST_F(FileSafetyTest, ASecondRunOnTheSameProductFileTouchesNothing) {
     ASSERT_EQ(file_lock_take(engine_path(kit.at("win95.prd")), &first_run), RC_OK);
     EXPECT_EQ(run(), RC_SHARING_VIOLATION);
     file_lock_release(first_run);
-    EXPECT_EQ(e.output, root + "\r\n" +
-                            "  " + root + "\\win95.prd\r\n" +
+    EXPECT_EQ(e.output, opening() +
                             "  " + root + "\\win95.prd: Sharing Violation\r\n");
     EXPECT_EQ(snapshot(), before);
 }
@@ -176,13 +165,10 @@ TEST_F(FileSafetyTest, AFifoAsATableIsUnreadableAtOnce) {
     alarm(20);  // a run that blocks fails the test instead of hanging it
     EXPECT_EQ(run(), RC_UNABLE_TO_READ);
     alarm(0);
-    EXPECT_EQ(e.output, root + "\r\n" +
-                            "  " + root + "\\win95.prd\r\n" +
+    EXPECT_EQ(e.output, opening() +
                             "    " + root + "\\core\\core.map\r\n" +
                             "    " + root + "\\core\\core.map: Unable To Read\r\n" +
-                            "    " + root + "\\docs\\docs.map\r\n" +
-                            "      docs.map Superfluous\r\n" +
-                            "    " + root + "\\docs\\docs.map: 5\r\n");
+                            docs_lines());
 }
 
 TEST_F(FileSafetyTest, OddEntriesGetALineOfTheirOwnAndTheScanGoesOn) {
@@ -203,16 +189,14 @@ TEST_F(FileSafetyTest, OddEntriesGetALineOfTheirOwnAndTheScanGoesOn) {
                         "      d\\" + x + "\\" + y + "\\" + z + ".txt Path too long\r\n" +
                         "      sub\\up Directory already visited\r\n" +
                         "      sub\\b.dat Invalid File Name\r\n";
-    EXPECT_EQ(e.output, root + "\r\n" + "  " + root + "\\win95.prd\r\n" + block +
+    EXPECT_EQ(e.output, opening() + block +
                             "    " + core + ": 13\r\n" +
-                            "    " + root + "\\docs\\docs.map\r\n" +
-                            "      docs.map Superfluous\r\n" +
-                            "    " + root + "\\docs\\docs.map: 5\r\n");
+                            docs_lines());
 
     // A component that names such an entry fails the product after the scan.
     file("core/core.map", read("core/core.map") + map_row("G", "backup.iso", 0));
     EXPECT_EQ(run({"-N", "core"}), RC_SIZE_TOO_LARGE);
-    EXPECT_EQ(e.output, root + "\r\n" + "  " + root + "\\win95.prd\r\n" + block +
+    EXPECT_EQ(e.output, opening() + block +
                             "    " + core + ": 13\r\n" +
                             "    " + core + ": Size Does Not Fit 32 Bits\r\n");
 }
@@ -225,7 +209,7 @@ TEST_F(FileSafetyTest, SizesPastThirtyTwoBitsFailTheProductAndTheRollUp) {
     std::string prd = read("win95.prd");
     EXPECT_EQ(run({"-F", "-R"}), RC_SIZE_TOO_LARGE);
     std::string core = root + "\\core\\core.map";
-    EXPECT_EQ(e.output, root + "\r\n" + "  " + root + "\\win95.prd\r\n" +
+    EXPECT_EQ(e.output, opening() +
                             "    " + core + "\r\n" +
                             "      core.map Superfluous\r\n" +
                             "      one.bin 0 --> 3221225472\r\n" +
@@ -243,7 +227,7 @@ TEST_F(FileSafetyTest, SizesPastThirtyTwoBitsFailTheProductAndTheRollUp) {
     file("tools/tools.map", kMapHeader + map_row("G", "two.bin", 3221225472u));
     prd = read("win95.prd");
     EXPECT_EQ(run({"-F", "-R"}), RC_SIZE_TOO_LARGE);
-    EXPECT_EQ(e.output, root + "\r\n" + "  " + root + "\\win95.prd\r\n" +
+    EXPECT_EQ(e.output, opening() +
                             "    " + core + "\r\n" +
                             "      core.map Superfluous\r\n" +
                             "    " + core + ": 3221225472\r\n" +
@@ -261,7 +245,7 @@ TEST_F(FileSafetyTest, FailuresOfScriptsAndTemporaryFilesAreReportedOnceInPlainW
     file("inst/w95install.map", kMapHeader + map_row("S", "win95.stp", uint32_t(script.size())));
     std::string map = root + "\\inst\\w95install.map";
     EXPECT_EQ(run(), RC_TEXT_TOO_LONG);
-    EXPECT_EQ(e.output, root + "\r\n" + "  " + root + "\\win95.prd\r\n" +
+    EXPECT_EQ(e.output, opening() +
                             "    " + map + "\r\n" +
                             "      w95install.map Superfluous\r\n" +
                             "    " + map + ": " + std::to_string(script.size()) + "\r\n" +
@@ -272,7 +256,7 @@ TEST_F(FileSafetyTest, FailuresOfScriptsAndTemporaryFilesAreReportedOnceInPlainW
     file("inst/w95install.map", kMapHeader + map_row("S", "win95.stp", 0));
     file_services_fail_on(HOST_OP_OPEN, ".w95install.map.~", EACCES);
     EXPECT_EQ(run({"-R"}), RC_PERMISSION_DENIED);
-    EXPECT_EQ(e.output, root + "\r\n" + "  " + root + "\\win95.prd\r\n" +
+    EXPECT_EQ(e.output, opening() +
                             "    " + map + "\r\n" +
                             "      w95install.map Superfluous\r\n" +
                             "      win95.stp 0 --> 8\r\n" +

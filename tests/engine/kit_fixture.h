@@ -66,6 +66,13 @@ protected:
         file("docs/guide.txt", "guide");
         file("docs/docs.map", kMapHeader + map_row("Docs", "guide.txt", 5));
     }
+    // The first two lines of a run's report: the kit and its product file.
+    std::string opening() { return root + "\r\n" + "  " + root + "\\win95.prd\r\n"; }
+    // The lines of docs in two_products() when nothing in it changed.
+    std::string docs_lines() {
+        return "    " + root + "\\docs\\docs.map\r\n" + "      docs.map Superfluous\r\n" + "    " +
+               root + "\\docs\\docs.map: 5\r\n";
+    }
     ResultCode run(std::vector<std::string> extra = {}) {
         std::vector<std::string> words{root, "-o", "win95"};
         words.insert(words.end(), extra.begin(), extra.end());

@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <vector>
+
 #include "media/fat_file.h"
+#include "sys/host_paths.h"
 
 ToolRun run_tool(const std::string& command) {
     setenv("MTOOLS_SKIP_CHECK", "1", 1);
@@ -68,4 +71,12 @@ std::string pattern_bytes(size_t size, unsigned seed) {
         c = char(x >> 16);
     }
     return bytes;
+}
+
+std::string folder_names(const std::string& folder) {
+    std::vector<std::string> names;
+    host_directory_read(folder, &names);
+    std::string out;
+    for (const std::string& name : names) out += name + "|";
+    return out;
 }

@@ -32,3 +32,6 @@ std::string get_file(FatVolume* volume, std::string_view path);
 
 // Bytes of a recognisable pattern, different for each seed.
 std::string pattern_bytes(size_t size, unsigned seed);
+
+// The names in a host folder in listing order, each followed by "|".
+std::string folder_names(const std::string& folder);

@@ -66,14 +66,6 @@ std::string listing_of(std::string_view path) {
     return out;
 }
 
-std::string folder_names(const std::string& folder) {
-    std::vector<std::string> names;
-    host_directory_read(folder, &names);
-    std::string out;
-    for (const std::string& name : names) out += name + "|";
-    return out;
-}
-
 }  // namespace
 
 TEST_F(FloppyDrives, AFolderOfImagesTakesFilesAndFindsDisksByLabelInALaterRun) {

@@ -49,14 +49,6 @@ size_t open_descriptors() {
     return count;
 }
 
-std::string folder_names(const std::string& folder) {
-    std::vector<std::string> names;
-    host_directory_read(folder, &names);
-    std::string out;
-    for (const std::string& name : names) out += name + "|";
-    return out;
-}
-
 std::string make_folder(const TempDir& dir, const std::string& name) {
     mkdir(dir.at(name).c_str(), 0755);
     return dir.at(name);
