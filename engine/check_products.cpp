@@ -6,7 +6,7 @@
 #include "engine/script_resources.h"
 #include "engine/staging_scan.h"
 #include "engine/version_checks.h"
-#include "media/map_files.h"
+#include "engine/map_files.h"
 #include "model/fields.h"
 #include "model/group_table.h"
 #include "model/product.h"
@@ -54,7 +54,7 @@ ResultCode rewrite_map_file(RunContext* rc, const MapReading& r, const PathParts
 // Writes the CD-ROM map file in the product's working subdirectory.
 ResultCode write_cdrom_map(RunContext* rc, const MapReading& r, std::string_view directory,
                            std::string_view map_base, int depth) {
-    std::string subdirectory = path_join(directory, "", "diskward", "");
+    std::string subdirectory = work_directory_path(directory);
     if (directory_make(subdirectory) != RC_OK) return RC_NO_DISKWARD_SUBDIR;
     bool had = false;
     ResultCode code = map_clear_assignment(rc->runtime, r.groups, &had);
@@ -113,12 +113,8 @@ ResultCode check_product(RunContext* rc, Value product, std::string_view product
         Value sum = 0;
         ResultCode summed = component_sizes_sum(rt, r.groups, &sum);
         set_computed_size(rc, sum);
-        log_depth(rc->log, depth);
-        log_text(rc->log, path_join(map));
-        log_text(rc->log, ": ");
-        if (sum) log_unsigned(rc->log, field_number_value(rt, sum));
-        else log_text(rc->log, NO_SIZE_TEXT);
-        log_end_line(rc->log);
+        engine_report_text(rc->log, depth, path_join(map),
+                           sum ? std::to_string(field_number_value(rt, sum)) : NO_SIZE_TEXT);
         // The size line stays as it is; the product then fails, its Size
         // left as it was, rather than passing with a size that is wrong.
         if (result == RC_OK) result = summed;

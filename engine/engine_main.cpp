@@ -139,10 +139,8 @@ ResultCode engine_process_directory(RunContext* rc, const PathParts& parts, int 
     bool found = false;
     ResultCode code;
     while ((code = directory_next(listing)) == RC_OK) {
+        if (!rc->top_level || !names_product_file(rc, directory_entry_name(listing))) continue;
         PathParts entry = path_split(directory_entry_name(listing));
-        if (!rc->top_level || !text_equal_nocase(entry.base, rc->os_word) ||
-            !text_equal_nocase(entry.extension, "prd"))
-            continue;
         // Names that differ only in letter case are one name to the engine:
         // the first in listing order is the product file, any other is
         // reported and left alone (its back-up would be the first one's).
@@ -161,10 +159,7 @@ ResultCode engine_process_directory(RunContext* rc, const PathParts& parts, int 
     directory_close(listing);
     if (code != RC_NO_MORE_ENTRIES) return code;
     if (!found) {
-        log_depth(rc->log, depth);
-        log_text(rc->log, directory);
-        log_text(rc->log, ": No products found");
-        log_end_line(rc->log);
+        engine_report_text(rc->log, depth, directory, "No products found");
     }
     return RC_OK;
 }

@@ -53,18 +53,31 @@ std::string_view engine_message(int32_t code) {
     return "Unexpected Error";
 }
 
-void engine_report(OutputLog* log, std::string_view absolute, std::string_view relative,
-                   std::string_view base, std::string_view extension, int32_t line, int depth,
-                   int32_t code) {
+void engine_report_text(OutputLog* log, int depth, std::string_view path,
+                        std::string_view message, int32_t line) {
     log_depth(log, depth);
-    log_text(log, path_join(absolute, relative, base, extension));
+    log_text(log, path);
     log_text(log, ": ");
-    log_text(log, engine_message(code));
+    for (size_t start = 0;;) {
+        size_t feed = message.find('\n', start);
+        log_text(log, message.substr(start, feed - start));
+        if (feed == std::string_view::npos) break;
+        log_end_line(log);
+        log_depth(log, depth + int(path.size()) + 2);
+        start = feed + 1;
+    }
     if (line < NO_LINE) {
         log_text(log, " on line ");
         log_int(log, line);
     }
     log_end_line(log);
+}
+
+void engine_report(OutputLog* log, std::string_view absolute, std::string_view relative,
+                   std::string_view base, std::string_view extension, int32_t line, int depth,
+                   int32_t code) {
+    engine_report_text(log, depth, path_join(absolute, relative, base, extension),
+                       engine_message(code), line);
 }
 
 void engine_report(OutputLog* log, const PathParts& parts, int32_t line, int depth, int32_t code) {

@@ -24,7 +24,15 @@ void engine_report_note(OutputLog* log, int depth, std::string_view path,
 void engine_report_size_change(OutputLog* log, int depth, std::string_view path,
                                uint32_t old_size, uint32_t new_size);
 
-// Writes one report line. `line` of NO_LINE names no line.
+// Writes one report line: `depth` spaces, the path, ": ", the message and,
+// when `line` is not NO_LINE, " on line " and its number. The lines of a
+// message of several lines (parted by "\n") after the first stand under
+// it: indented by the depth plus the path's length plus 2.
+void engine_report_text(OutputLog* log, int depth, std::string_view path,
+                        std::string_view message, int32_t line = NO_LINE);
+
+// The same for a result code, with the path in four parts; the message is
+// the code's. `line` of NO_LINE names no line.
 void engine_report(OutputLog* log, std::string_view absolute, std::string_view relative,
                    std::string_view base, std::string_view extension, int32_t line, int depth,
                    int32_t code);

@@ -5,6 +5,8 @@
 #include "model/group.h"
 #include "model/product.h"
 #include "runtime/runtime_context.h"
+#include "sys/paths.h"
+#include "sys/text.h"
 
 ResultCode engine_attach(RunContext* rc, OutputLog* log) {
     if (!rc) return RC_NO_OBJECT;
@@ -35,4 +37,13 @@ ResultCode engine_reset_run(RunContext* rc) {
     fresh.error_line = rc->error_line;
     *rc = std::move(fresh);
     return RC_OK;
+}
+
+std::string work_directory_path(std::string_view product_directory) {
+    return path_join(product_directory, "", WORK_SUBDIRECTORY, "");
+}
+
+bool names_product_file(const RunContext* rc, std::string_view name) {
+    PathParts parts = path_split(name);
+    return text_equal_nocase(parts.base, rc->os_word) && text_equal_nocase(parts.extension, "prd");
 }

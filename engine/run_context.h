@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/output_log.h"
@@ -62,6 +63,16 @@ struct RunContext {
     // failure under its own file, so that it is not reported twice.
     bool failure_reported = false;
 };
+
+// The product's working subdirectory (compressed copies, density and CD-ROM
+// map files, resource files).
+constexpr const char* WORK_SUBDIRECTORY = "diskward";
+// The path of that subdirectory in `product_directory`.
+std::string work_directory_path(std::string_view product_directory);
+
+// True when the file name or path `name` names the run's product file: base
+// name `os_word` and extension "prd", letters folded.
+bool names_product_file(const RunContext* rc, std::string_view name);
 
 // Creates the runtime context and binds it and the log. RC_NO_OBJECT when
 // the runtime cannot be made.

@@ -89,7 +89,7 @@ ResultCode failed(RunContext* rc, std::string_view path, int depth, ResultCode c
 // done. Every failure is reported under the file it concerns.
 ResultCode refresh_resource_file(RunContext* rc, const ScriptSet& set, std::string_view directory,
                                  int depth) {
-    std::string subdirectory = path_join(directory, "", "diskward", "");
+    std::string subdirectory = work_directory_path(directory);
     std::string resource = path_join(subdirectory, "", set.base, "prn");
     bool resource_exists = false;
     ResultCode code = file_exists(resource, &resource_exists);

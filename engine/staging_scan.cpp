@@ -83,9 +83,7 @@ void first_file_checks(Scan* scan) {
     for (BiNode* g = scan->groups->first; g; g = g->next) {
         for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
             std::string_view source = field_text(rt, component_source(c->value));
-            PathParts parts = path_split(source);
-            if (text_equal_nocase(parts.base, scan->rc->os_word) &&
-                text_equal_nocase(parts.extension, "prd"))
+            if (names_product_file(scan->rc, source))
                 engine_report_note(scan->rc->log, scan->depth, source,
                                    "Should not be included in map file");
             if (source.empty() && field_number_value(rt, component_size(c->value, false)) != 0) {
@@ -128,7 +126,7 @@ void odd_entry(Scan* scan, const std::string& relative, std::string_view note, R
 }
 
 bool is_own_subdirectory(std::string_view prefix, std::string_view name) {
-    return prefix.empty() && text_equal_nocase(name, "diskward");
+    return prefix.empty() && text_equal_nocase(name, WORK_SUBDIRECTORY);
 }
 
 // True when the entry `name` can stand for a file or directory of the kit;

@@ -12,7 +12,7 @@ std::string drive_root_normalise(std::string_view root) {
         out.pop_back();
     for (char& ch : out) {
         if (ch == '/') ch = '\\';
-        if (ch >= 'a' && ch <= 'z') ch = char(ch - 'a' + 'A');
+        ch = upper_char(ch);
     }
     return out;
 }

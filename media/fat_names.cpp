@@ -10,7 +10,6 @@ namespace {
 
 bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
 bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
-char to_upper(char c) { return is_lower(c) ? char(c - 'a' + 'A') : c; }
 
 // Characters a short name may hold besides letters and digits.
 bool short_char_allowed(char c) {
@@ -32,7 +31,7 @@ bool fill_short_part(std::string_view part, uint8_t* raw, size_t limit, bool* lo
         if (!short_char_allowed(c)) return false;
         *lower = *lower || is_lower(c);
         *upper = *upper || is_upper(c);
-        raw[i] = uint8_t(to_upper(c));
+        raw[i] = uint8_t(upper_char(c));
     }
     return true;
 }
@@ -75,14 +74,14 @@ void fat_name_short_for_long(std::string_view name, uint32_t number, uint8_t raw
     for (size_t i = 0; i < name.size() && i != last_dot; i++) {
         char c = name[i];
         if (c == ' ' || c == '.') continue;
-        base += short_char_allowed(c) ? to_upper(c) : '_';
+        base += short_char_allowed(c) ? upper_char(c) : '_';
     }
     std::string ext;
     if (last_dot != std::string_view::npos) {
         for (size_t i = last_dot + 1; i < name.size() && ext.size() < 3; i++) {
             char c = name[i];
             if (c == ' ') continue;
-            ext += short_char_allowed(c) ? to_upper(c) : '_';
+            ext += short_char_allowed(c) ? upper_char(c) : '_';
         }
     }
     std::string tail = "~" + std::to_string(number);
@@ -143,7 +142,7 @@ bool fat_label_encode(std::string_view label, char raw[FAT_SHORT_BYTES]) {
     if (!label.empty() && label[0] == ' ') return false;
     for (size_t i = 0; i < label.size(); i++) {
         if (label[i] != ' ' && !short_char_allowed(label[i])) return false;
-        raw[i] = to_upper(label[i]);
+        raw[i] = upper_char(label[i]);
     }
     return true;
 }

@@ -26,18 +26,8 @@ static FloppyDrive* drive_table() {
     return drives;
 }
 
-// The root as the table keeps it: "\" separators, a drive's letter in upper
-// case, no trailing separator but a drive's root backslash.
-static std::string root_form(std::string_view root) {
-    std::string out = path_trim(root);
-    for (char& c : out)
-        if (c == '/') c = '\\';
-    if (path_has_drive(out) && out[0] >= 'a' && out[0] <= 'z') out[0] = char(out[0] - 'a' + 'A');
-    return out;
-}
-
 FloppyDrive* floppy_drive_find(std::string_view root) {
-    std::string wanted = root_form(root);
+    std::string wanted = path_root_form(root);
     for (size_t i = 0; i < DRIVE_LIMIT; ++i) {
         FloppyDrive& drive = drive_table()[i];
         if (!drive.root.empty() && text_equal_nocase(drive.root, wanted)) return &drive;
@@ -58,7 +48,7 @@ static void drive_release(FloppyDrive* drive) {
 
 ResultCode floppy_drive_bind(std::string_view root, FloppyBinding binding,
                              const std::string& host_path) {
-    std::string key = root_form(root);
+    std::string key = path_root_form(root);
     if (key.empty() || binding == FLOPPY_UNBOUND) return RC_INVALID_FILE_NAME;
     struct stat info;
     if (host_stat(host_path.c_str(), &info) != 0) return host_error_code(errno);
@@ -134,7 +124,7 @@ std::string floppy_image_name(std::string_view label) {
     for (char c : label) {
         bool kept = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_';
         if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
+            c = upper_char(c);
         else if (!kept)
             c = '_';
         name += c;

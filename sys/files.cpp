@@ -12,6 +12,7 @@
 #include "sys/host_io.h"
 #include "sys/host_paths.h"
 #include "sys/paths.h"
+#include "sys/text.h"
 
 // The provider answering for `path`, with the part of the path below its root.
 // A drive without a disk, or a path missing on its disk.
@@ -265,7 +266,7 @@ void floppy_root_set(std::string_view text) {
         root = host_path_to_engine(current);
         if (root.size() > size_t(PATH_LIMIT)) return;
     }
-    if (path_has_drive(root) && root[0] >= 'a' && root[0] <= 'z') root[0] = char(root[0] - 'a' + 'A');
+    if (path_has_drive(root)) root[0] = upper_char(root[0]);
     floppy_root_text() = root;
     if (floppy_root_watcher()) floppy_root_watcher()(root);
 }

@@ -30,7 +30,7 @@ static DriveTable& drives() {
 
 // The table slot of a drive letter, or -1.
 static int drive_index(char letter) {
-    char upper = (letter >= 'a' && letter <= 'z') ? char(letter - 'a' + 'A') : letter;
+    char upper = upper_char(letter);
     if (upper < 'A' || upper > 'Z') return -1;
     return upper - 'A';
 }

@@ -86,6 +86,15 @@ std::string path_trim(std::string_view path) {
     return out;
 }
 
+std::string path_root_form(std::string_view root) {
+    std::string out(root);
+    for (char& c : out)
+        if (c == '/') c = '\\';
+    out = path_trim(out);
+    if (path_has_drive(out)) out[0] = upper_char(out[0]);
+    return out;
+}
+
 static std::vector<std::string_view> components(std::string_view path) {
     std::vector<std::string_view> out;
     size_t start = 0;

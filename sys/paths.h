@@ -28,6 +28,10 @@ PathParts path_split(std::string_view path);
 // backslash is removed unless the path is a root ("\" or "X:\").
 std::string path_trim(std::string_view path);
 
+// The one form in which a drive root is kept and compared: "\" separators,
+// the drive letter in upper case, trimmed as path_trim does.
+std::string path_root_form(std::string_view root);
+
 // True when `b` names `a` or a directory that holds it: `b` occurs in `a`
 // and `b`'s components are the first components of `a` (letters folded).
 bool path_within(std::string_view a, std::string_view b);

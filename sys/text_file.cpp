@@ -118,17 +118,12 @@ static int temporary_create(const std::string& target, std::string* temporary) {
 // read is the answer (20 for an input/output error), so that nothing is
 // written from a former file that could not be read whole.
 static ResultCode contents_copy(TextFile* file) {
-    int in = host_open(file->target.c_str(), O_RDONLY | O_NONBLOCK, 0);
-    if (in < 0) return host_error_code(errno);
-    char chunk[65536];
-    long n = 0;
-    while (file->failure == RC_OK && (n = host_read(in, chunk, sizeof chunk)) > 0) {
-        int error = host_write_all(file->fd, chunk, size_t(n));
-        if (error != 0) file->failure = host_write_error_code(error);
-    }
-    ResultCode rc = n < 0 ? host_read_error_code(errno) : RC_OK;
-    host_close(in);
-    return file->failure == RC_OK ? rc : RC_OK;
+    std::string former;
+    ResultCode rc = file_read_all(file->path, &former);
+    if (rc != RC_OK) return rc;
+    int error = host_write_all(file->fd, former.data(), former.size());
+    if (error != 0) file->failure = host_write_error_code(error);
+    return RC_OK;
 }
 
 // Opens the temporary file of `file`, with the former file's permissions
@@ -169,17 +164,8 @@ static void file_discard(TextFile* file) {
 // Takes the former contents of a provider's file, when appending, into the buffer.
 static ResultCode provided_prepare(TextFile* file, bool append) {
     if (!append) return RC_OK;
-    DriveFile* former = nullptr;
-    ResultCode rc =
-        file->provider->open(file->provider_context, file->inner, DRIVE_OPEN_READ, &former);
-    if (rc == RC_FILE_NOT_FOUND) return RC_OK;
-    if (rc != RC_OK) return RC_OS_ERROR;
-    char chunk[65536];
-    size_t got = 0;
-    while ((rc = file->provider->read(former, chunk, sizeof chunk, &got)) == RC_OK && got > 0)
-        file->buffer.append(chunk, got);
-    file->provider->close(former);
-    return rc == RC_OK ? RC_OK : RC_OS_ERROR;
+    ResultCode rc = file_read_all(file->path, &file->buffer);
+    return rc == RC_FILE_NOT_FOUND ? RC_OK : rc;
 }
 
 // Whether the text fits on the disk in place of the former file, so that a

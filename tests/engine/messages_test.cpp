@@ -24,6 +24,21 @@ TEST(EngineReport, LaysOutIndentPathMessageAndLine) {
               ": Invalid Slop Size. Using default size of 0\r\n");
 }
 
+TEST(EngineReport, TextMessagesOfSeveralLinesStandUnderTheFirst) {
+    std::string out;
+    OutputLog log;
+    log.publish = [&](const std::string& l) { out += l; };
+    engine_report_text(&log, 2, "core.map", "Block allocation has changed.\nPlease run Diskward again.");
+    engine_report_text(&log, 0, "", "one\ntwo", 7);
+    engine_report_text(&log, 4, "C:\\kit\\core.map", "102020");
+    EXPECT_EQ(out,
+              "  core.map: Block allocation has changed.\r\n"
+              "            Please run Diskward again.\r\n"
+              ": one\r\n"
+              "  two on line 7\r\n"
+              "    C:\\kit\\core.map: 102020\r\n");
+}
+
 TEST(EngineMessage, GapsPrintUnexpectedError) {
     for (int32_t code : {1, 5, 7, 24, 30, 50, 52, 999, 1007, 1020, -1})
         EXPECT_EQ(engine_message(code), "Unexpected Error") << code;

@@ -1,5 +1,5 @@
 // Writing map files, with the map file's own size kept current.
-#include "media/map_files.h"
+#include "engine/map_files.h"
 
 #include "engine/messages.h"
 #include "media/media_table.h"
@@ -105,13 +105,8 @@ ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* g
         media_round_to_cluster(first_size, rc->cluster_size) !=
             media_round_to_cluster(size, rc->cluster_size)) {
         std::string_view source = field_text(rt, component_source(map.component));
-        log_depth(rc->log, indent);
-        log_text(rc->log, source);
-        log_text(rc->log, ": Block allocation has changed.");
-        log_end_line(rc->log);
-        log_depth(rc->log, indent + int(source.size()) + 2);
-        log_text(rc->log, "Please run Diskward again.");
-        log_end_line(rc->log);
+        engine_report_text(rc->log, indent, source,
+                           "Block allocation has changed.\nPlease run Diskward again.");
         return RC_MAP_FILE_SIZE_CHANGED;
     }
     return result;
