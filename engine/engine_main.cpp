@@ -1,9 +1,9 @@
 // The engine's entry point, the directory walk and the product-file step.
 #include "engine/engine_main.h"
 
+#include "engine/directory_walk.h"
 #include "engine/messages.h"
 #include "engine/options.h"
-#include "sys/directory.h"
 #include "sys/text.h"
 
 namespace {
@@ -133,14 +133,10 @@ ResultCode engine_process_directory(RunContext* rc, const PathParts& parts, int 
     std::string directory = path_join(parts);
     engine_report_note(rc->log, depth, directory);
 
-    DirectoryListing* listing = directory_open(directory);
-    if (!listing) return RC_UNABLE_TO_READ;
-
     bool found = false;
-    ResultCode code;
-    while ((code = directory_next(listing)) == RC_OK) {
-        if (!rc->top_level || !names_product_file(rc, directory_entry_name(listing))) continue;
-        PathParts entry = path_split(directory_entry_name(listing));
+    ResultCode code = directory_walk(directory, false, [&](const WalkEntry& found_entry) {
+        if (!rc->top_level || !names_product_file(rc, found_entry.name)) return WALK_PASS;
+        PathParts entry = path_split(found_entry.name);
         // Names that differ only in letter case are one name to the engine:
         // the first in listing order is the product file, any other is
         // reported and left alone (its back-up would be the first one's).
@@ -151,15 +147,13 @@ ResultCode engine_process_directory(RunContext* rc, const PathParts& parts, int 
         else
             rc->error_line = NO_LINE;
         found = true;
-        if (product_file_code == RC_OK) continue;
+        if (product_file_code == RC_OK) return WALK_PASS;
         engine_report(rc->log, directory, "", entry.base, entry.extension, rc->error_line,
                       depth + 2, product_file_code);
         if (rc->result == RC_OK) rc->result = product_file_code;
-    }
-    directory_close(listing);
-    if (code != RC_NO_MORE_ENTRIES) return code;
-    if (!found) {
-        engine_report_text(rc->log, depth, directory, "No products found");
-    }
+        return WALK_PASS;
+    });
+    if (code != RC_OK) return code;
+    if (!found) engine_report_text(rc->log, depth, directory, "No products found");
     return RC_OK;
 }

@@ -13,15 +13,14 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/directory_walk.h"
 #include "engine/messages.h"
 #include "model/fields.h"
 #include "model/group.h"
 #include "runtime/bidirectional_lists.h"
 #include "runtime/values.h"
-#include "sys/directory.h"
 #include "sys/paths.h"
 #include "sys/text.h"
-#include "sys/text_file.h"
 
 namespace {
 
@@ -44,9 +43,6 @@ struct Scan {
     // Folded relative paths of the files met so far: a second spelling of
     // one is no file of its own.
     std::unordered_set<std::string> seen;
-    // Directories entered, so that one reached again through a link is not
-    // walked twice.
-    std::set<FileIdentity> entered;
     // Entries that stand for nothing, by folded relative path, with the code
     // a component that names them (or a path below them) fails the product with.
     std::map<std::string, ResultCode> odd_entries;
@@ -125,66 +121,35 @@ void odd_entry(Scan* scan, const std::string& relative, std::string_view note, R
     if (code != RC_OK) scan->odd_entries.emplace(text_fold(relative), code);
 }
 
-bool is_own_subdirectory(std::string_view prefix, std::string_view name) {
-    return prefix.empty() && text_equal_nocase(name, WORK_SUBDIRECTORY);
-}
-
-// True when the entry `name` can stand for a file or directory of the kit;
+// True when the entry can stand for a file or directory of the kit;
 // otherwise its line has been written.
-bool entry_admitted(Scan* scan, DirectoryListing* listing, const std::string& name,
-                    const std::string& relative, const std::string& full) {
-    if (full.size() > size_t(PATH_LIMIT) || relative.size() > size_t(PATH_LIMIT)) {
-        odd_entry(scan, relative, kPathTooLong, RC_INVALID_FILE_NAME);
-        return false;
+bool entry_admitted(Scan* scan, const WalkEntry& entry) {
+    switch (entry.problem) {
+    case WALK_PATH_TOO_LONG: odd_entry(scan, entry.relative, kPathTooLong, RC_INVALID_FILE_NAME); return false;
+    case WALK_VISITED: odd_entry(scan, entry.relative, kVisited, RC_UNABLE_TO_READ); return false;
+    case WALK_TOO_LARGE: odd_entry(scan, entry.relative, kTooLarge, RC_SIZE_TOO_LARGE); return false;
+    case WALK_SOUND: break;
     }
     // A name that holds a backslash cannot be told from a path, and a file
     // already met in another letter case is the same file to the kit: the
     // first spelling in listing order is the file. (Directories that differ
     // only in case are both walked; their files meet here.)
-    bool is_directory = directory_entry_is_directory(listing);
-    if (name.find('\\') != std::string::npos ||
-        (!is_directory && !scan->seen.insert(text_fold(relative)).second)) {
-        odd_entry(scan, relative, engine_message(RC_INVALID_FILE_NAME), RC_OK);
-        return false;
-    }
-    if (is_directory) {
-        FileIdentity id = directory_entry_identity(listing);
-        if (id.known() && !scan->entered.insert(id).second) {
-            odd_entry(scan, relative, kVisited, RC_UNABLE_TO_READ);
-            return false;
-        }
-    } else if (directory_entry_too_large(listing)) {
-        odd_entry(scan, relative, kTooLarge, RC_SIZE_TOO_LARGE);
+    if (entry.name.find('\\') != std::string::npos ||
+        (!entry.is_directory && !scan->seen.insert(text_fold(entry.relative)).second)) {
+        odd_entry(scan, entry.relative, engine_message(RC_INVALID_FILE_NAME), RC_OK);
         return false;
     }
     return true;
 }
 
-ResultCode walk(Scan* scan, const std::string& directory, const std::string& prefix) {
-    DirectoryListing* listing = directory_open(directory);
-    if (!listing) return RC_UNABLE_TO_READ;
-    if (prefix.empty() && directory_identity(listing).known())
-        scan->entered.insert(directory_identity(listing));
-    ResultCode code;
-    while ((code = directory_next(listing)) == RC_OK) {
-        const std::string& name = directory_entry_name(listing);
-        // The writer's temporary files are its own, never part of the kit.
-        if (text_file_is_temporary_name(name, nullptr)) continue;
-        // The tool's own working subdirectory is never part of the kit.
-        if (directory_entry_is_directory(listing) && is_own_subdirectory(prefix, name)) continue;
-        // The name is joined whole, so that a name ending in a dot keeps it.
-        std::string relative = path_join("", prefix, name, "");
-        std::string full = path_join(directory, "", name, "");
-        if (!entry_admitted(scan, listing, name, relative, full)) continue;
-        if (!directory_entry_is_directory(listing)) {
-            handle_file(scan, relative, directory_entry_size(listing));
-            continue;
-        }
-        code = walk(scan, full, relative);
-        if (code != RC_OK) break;
-    }
-    directory_close(listing);
-    return code == RC_NO_MORE_ENTRIES ? RC_OK : code;
+WalkStep visit(Scan* scan, const WalkEntry& entry) {
+    // The tool's own working subdirectory is never part of the kit.
+    if (entry.is_directory && entry.relative == entry.name &&
+        text_equal_nocase(entry.name, WORK_SUBDIRECTORY))
+        return WALK_PASS;
+    if (!entry_admitted(scan, entry)) return WALK_PASS;
+    if (!entry.is_directory) handle_file(scan, entry.relative, entry.size);
+    return WALK_ENTER;
 }
 
 // The code of the first component that names an entry standing for
@@ -216,7 +181,9 @@ ResultCode scan_staging_area(RunContext* rc, Namespace* reader_namespace, BiList
     scan.groups = groups;
     scan.depth = depth;
     build_index(&scan);
-    ResultCode code = walk(&scan, std::string(directory), "");
+    ResultCode code = directory_walk(directory, true, [&](const WalkEntry& entry) {
+        return visit(&scan, entry);
+    });
     if (!scan.changed_groups.empty()) rc->modified = true;
     for (Value group : scan.changed_groups) {
         ResultCode rebuilt = group_rebuild_volume_map(rc->runtime, reader_namespace, group);

@@ -2,6 +2,8 @@
 // the paths below it.
 #include "sys/drive_providers.h"
 
+#include "sys/host_paths.h"
+
 #include "sys/paths.h"
 #include "sys/text.h"
 
@@ -86,4 +88,10 @@ bool drive_provider_find(std::string_view path, const DriveProvider** provider, 
     size_t cut = best->root.size() - added;
     *inner = cut < path.size() ? std::string(path.substr(cut)) : std::string();
     return true;
+}
+
+ResultCode path_target_find(std::string_view path, PathTarget* target) {
+    *target = PathTarget{};
+    target->provided = drive_provider_find(path, &target->on);
+    return target->provided ? RC_OK : host_path_resolve(path, &target->host);
 }

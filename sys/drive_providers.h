@@ -73,3 +73,14 @@ struct ProvidedPath {
 inline bool drive_provider_find(std::string_view path, ProvidedPath* out) {
     return drive_provider_find(path, &out->provider, &out->context, &out->inner);
 }
+
+// Where an engine path leads: to a provider's disk, or to a host path.
+struct PathTarget {
+    bool provided = false;
+    ProvidedPath on;   // when provided
+    std::string host;  // otherwise
+};
+// The one dispatch of the file services: 0 with *target; for a path under
+// no provider, the codes of host_path_resolve (22 for an unbound drive, 23
+// for a path over 260 characters).
+ResultCode path_target_find(std::string_view path, PathTarget* target);

@@ -14,7 +14,6 @@
 #include "sys/paths.h"
 #include "sys/text.h"
 
-// The provider answering for `path`, with the part of the path below its root.
 // A drive without a disk, or a path missing on its disk.
 static bool provided_absent(ResultCode rc) {
     return rc == RC_FILE_NOT_FOUND || rc == RC_DEVICE_NOT_READY;
@@ -39,17 +38,17 @@ static ResultCode host_open_regular(const std::string& host, int* fd, struct sta
 
 ResultCode file_exists(std::string_view path, bool* exists) {
     *exists = false;
-    ProvidedPath on;
-    if (drive_provider_find(path, &on)) {
+    PathTarget at;
+    ResultCode rc = path_target_find(path, &at);
+    if (rc == RC_FILE_NOT_FOUND) return RC_OK;
+    if (rc != RC_OK) return rc;
+    if (at.provided) {
         DriveEntry entry;
-        ResultCode rc = on.provider->stat(on.context, on.inner, &entry);
+        rc = at.on.provider->stat(at.on.context, at.on.inner, &entry);
         *exists = rc == RC_OK;
         return provided_absent(rc) ? RC_OK : rc;
     }
-    std::string host;
-    ResultCode rc = host_path_resolve(path, &host);
-    if (rc == RC_FILE_NOT_FOUND) return RC_OK;
-    if (rc != RC_OK) return rc;
+    const std::string& host = at.host;
     struct stat info;
     if (host_stat(host.c_str(), &info) == 0) {
         *exists = true;
@@ -60,15 +59,12 @@ ResultCode file_exists(std::string_view path, bool* exists) {
 }
 
 ResultCode file_delete(std::string_view path) {
-    ProvidedPath on;
-    if (drive_provider_find(path, &on)) {
-        ResultCode rc = on.provider->remove(on.context, on.inner);
-        return rc == RC_FILE_NOT_FOUND ? RC_OK : rc;
-    }
-    std::string host;
-    ResultCode rc = host_path_resolve(path, &host);
+    PathTarget at;
+    ResultCode rc = path_target_find(path, &at);
+    if (rc == RC_OK && at.provided) rc = at.on.provider->remove(at.on.context, at.on.inner);
     if (rc == RC_FILE_NOT_FOUND) return RC_OK;
-    if (rc != RC_OK) return rc;
+    if (rc != RC_OK || at.provided) return rc;
+    const std::string& host = at.host;
     // A read-only file is made writable first. A symbolic link is removed
     // itself, so the file it points to keeps its permissions.
     // A failure to make it writable is not the answer: the host lets a file
@@ -84,21 +80,20 @@ ResultCode file_delete(std::string_view path) {
 }
 
 ResultCode file_size(std::string_view path, uint32_t* size) {
-    ProvidedPath on;
-    if (drive_provider_find(path, &on)) {
+    PathTarget at;
+    ResultCode rc = path_target_find(path, &at);
+    if (rc != RC_OK) return rc;
+    if (at.provided) {
         DriveEntry entry;
-        ResultCode rc = on.provider->stat(on.context, on.inner, &entry);
+        rc = at.on.provider->stat(at.on.context, at.on.inner, &entry);
         if (rc != RC_OK) return rc;
         if (entry.is_directory) return RC_OS_ERROR;
         *size = entry.size;
         return RC_OK;
     }
-    std::string host;
-    ResultCode rc = host_path_resolve(path, &host);
-    if (rc != RC_OK) return rc;
     struct stat info;
     int fd = -1;
-    rc = host_open_regular(host, &fd, &info);
+    rc = host_open_regular(at.host, &fd, &info);
     if (rc != RC_OK) return rc;
     host_close(fd);
     if (uint64_t(info.st_size) > UINT32_MAX) return RC_OS_ERROR;
@@ -108,31 +103,29 @@ ResultCode file_size(std::string_view path, uint32_t* size) {
 
 // The access and modification times of an engine path.
 static ResultCode path_times(std::string_view path, struct timespec times[2]) {
-    ProvidedPath on;
-    if (drive_provider_find(path, &on)) {
+    PathTarget at;
+    ResultCode rc = path_target_find(path, &at);
+    if (rc != RC_OK) return rc;
+    if (at.provided) {
         DriveEntry entry;
-        ResultCode rc = on.provider->stat(on.context, on.inner, &entry);
+        rc = at.on.provider->stat(at.on.context, at.on.inner, &entry);
         times[0] = entry.access_time;
         times[1] = entry.write_time;
         return rc;
     }
-    std::string host;
-    ResultCode rc = host_path_resolve(path, &host);
-    if (rc != RC_OK) return rc;
     struct stat info;
-    if (host_stat(host.c_str(), &info) != 0) return host_error_code(errno);
+    if (host_stat(at.host.c_str(), &info) != 0) return host_error_code(errno);
     times[0] = info.st_atim;
     times[1] = info.st_mtim;
     return RC_OK;
 }
 
 static ResultCode path_set_times(std::string_view path, const struct timespec times[2]) {
-    ProvidedPath on;
-    if (drive_provider_find(path, &on)) return on.provider->set_times(on.context, on.inner, times);
-    std::string host;
-    ResultCode rc = host_path_resolve(path, &host);
+    PathTarget at;
+    ResultCode rc = path_target_find(path, &at);
     if (rc != RC_OK) return rc;
-    if (host_set_times(host.c_str(), times) != 0) return host_error_code(errno);
+    if (at.provided) return at.on.provider->set_times(at.on.context, at.on.inner, times);
+    if (host_set_times(at.host.c_str(), times) != 0) return host_error_code(errno);
     return RC_OK;
 }
 
@@ -169,11 +162,11 @@ static ResultCode provided_directory_make(const ProvidedPath& on) {
 }
 
 ResultCode directory_make(std::string_view path) {
-    ProvidedPath on;
-    if (drive_provider_find(path, &on)) return provided_directory_make(on);
-    std::string host;
-    ResultCode rc = host_path_resolve(path, &host);
+    PathTarget at;
+    ResultCode rc = path_target_find(path, &at);
     if (rc != RC_OK) return rc;
+    if (at.provided) return provided_directory_make(at.on);
+    const std::string& host = at.host;
     if (host_mkdir(host.c_str(), 0777) == 0) return RC_OK;
     int error = errno;
     if (host_is_directory(host)) return RC_OK;
@@ -226,14 +219,13 @@ static ResultCode provided_read_all(const ProvidedPath& on, std::string* bytes) 
 }
 
 ResultCode file_read_all(std::string_view path, std::string* bytes) {
-    ProvidedPath on;
-    if (drive_provider_find(path, &on)) return provided_read_all(on, bytes);
-    std::string host;
-    ResultCode rc = host_path_resolve(path, &host);
+    PathTarget at;
+    ResultCode rc = path_target_find(path, &at);
     if (rc != RC_OK) return rc;
+    if (at.provided) return provided_read_all(at.on, bytes);
     int fd = -1;
     struct stat info;
-    rc = host_open_regular(host, &fd, &info);
+    rc = host_open_regular(at.host, &fd, &info);
     if (rc != RC_OK) return rc;
     std::string data;
     char buffer[65536];

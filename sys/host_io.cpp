@@ -225,6 +225,11 @@ off_t host_lseek(int fd, off_t offset, int whence) {
     return lseek(fd, offset, whence);
 }
 
+int host_statvfs(const char* path, struct statvfs* info) {
+    if (fault_take(HOST_OP_STATVFS, path)) return -1;
+    return statvfs(path, info);
+}
+
 DIR* host_opendir(const char* path) {
     if (fault_take(HOST_OP_OPENDIR, path)) return nullptr;
     DIR* directory = opendir(path);

@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -45,6 +46,7 @@ enum HostOp {
     HOST_OP_LOCK,       // flock
     HOST_OP_TRUNCATE,   // ftruncate
     HOST_OP_SEEK,       // lseek
+    HOST_OP_STATVFS,    // the free space of a file system
     HOST_OP_COUNT
 };
 
@@ -82,6 +84,7 @@ int host_fsync(int fd);
 int host_flock(int fd, int operation);
 int host_ftruncate(int fd, off_t length);
 off_t host_lseek(int fd, off_t offset, int whence);
+int host_statvfs(const char* path, struct statvfs* info);
 DIR* host_opendir(const char* path);
 // The next entry; nullptr at the end (errno 0) or on failure (errno set).
 dirent* host_readdir(DIR* directory);

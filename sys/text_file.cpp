@@ -396,14 +396,21 @@ ResultCode text_file_replace(const PathParts& parts, std::string_view bytes, boo
     if (rc == RC_OK && former == bytes) return RC_OK;
     // A former file that cannot be read whole is neither replaced nor kept.
     if (rc != RC_OK && rc != RC_FILE_NOT_FOUND) return rc;
-    if (rc == RC_OK && keep_old) {
-        rc = file_keep_old_copy(parts);
-        if (rc != RC_OK) return rc;
-    }
+    bool had_former = rc == RC_OK;
     TextFile* file = nullptr;
     rc = file_open(&file, parts, false);
     if (rc != RC_OK) return rc;
+    // The new text is written out before the back-up is made, so that a
+    // file that may not be written, or a disk that is full, leaves an
+    // earlier back-up as it was.
     text_file_write_bytes(file, bytes);
+    buffer_flush(file);
+    rc = file->failure;
+    if (rc == RC_OK && had_former && keep_old) rc = file_keep_old_copy(parts);
+    if (rc != RC_OK) {
+        file_discard(file);
+        return rc;
+    }
     rc = text_file_close(file);
     if (rc == RC_OK && rewritten) *rewritten = true;
     return rc;

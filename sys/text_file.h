@@ -75,8 +75,9 @@ ResultCode text_file_render(const std::function<ResultCode(TextFile*)>& write, s
 // Puts `bytes` (the file's text as it is to stand on the disk) in place of
 // the file named by `parts`, unless the file already holds exactly these
 // bytes: then neither it nor its ".old" is touched and its times stay. With
-// `keep_old`, the former contents are first kept under the base name with
-// the extension "old", with the former file's times. *rewritten (may be
+// `keep_old`, once the new text is written out (beside the file), the former
+// contents are kept under the base name with the extension "old", with the
+// former file's times; a text that cannot be written leaves both alone. *rewritten (may be
 // null) tells whether the file was written. 0; the code of the former
 // file's read when it exists but cannot be read whole (nothing is written);
 // the back-up's code; the writer's code.

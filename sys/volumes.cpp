@@ -10,22 +10,20 @@
 #include "sys/host_io.h"
 #include "sys/host_paths.h"
 
-// The provider answering for `path`, with its context.
 ResultCode volume_space(std::string_view path, uint32_t* free_bytes, uint32_t* cluster_size) {
-    ProvidedPath on;
-    if (drive_provider_find(path, &on)) {
+    PathTarget at;
+    ResultCode rc = path_target_find(path, &at);
+    if (rc != RC_OK) return rc;
+    if (at.provided) {
         uint32_t free = 0, cluster = 0;
-        ResultCode rc = on.provider->space(on.context, &free, &cluster);
+        rc = at.on.provider->space(at.on.context, &free, &cluster);
         if (rc != RC_OK) return rc;
         if (free_bytes) *free_bytes = free;
         if (cluster_size) *cluster_size = cluster;
         return RC_OK;
     }
-    std::string host;
-    ResultCode rc = host_path_resolve(path, &host);
-    if (rc != RC_OK) return rc;
     struct statvfs info;
-    if (statvfs(host.c_str(), &info) != 0) return host_error_code(errno);
+    if (host_statvfs(at.host.c_str(), &info) != 0) return host_error_code(errno);
     uint64_t free = uint64_t(info.f_bavail) * info.f_frsize;
     if (free_bytes) *free_bytes = free > UINT32_MAX ? UINT32_MAX : uint32_t(free);
     if (cluster_size) *cluster_size = uint32_t(info.f_frsize);
@@ -33,31 +31,25 @@ ResultCode volume_space(std::string_view path, uint32_t* free_bytes, uint32_t* c
 }
 
 ResultCode volume_label(std::string_view path, std::string* label) {
-    ProvidedPath on;
-    if (drive_provider_find(path, &on)) {
-        std::string found;
-        ResultCode rc = on.provider->label(on.context, &found);
-        if (rc == RC_OK && label) *label = found;
-        return rc;
-    }
-    std::string host;
-    ResultCode rc = host_path_resolve(path, &host);
+    PathTarget at;
+    ResultCode rc = path_target_find(path, &at);
     if (rc != RC_OK) return rc;
-    if (label) label->clear();
-    return RC_OK;
+    std::string found;  // a host directory has no label
+    if (at.provided) rc = at.on.provider->label(at.on.context, &found);
+    if (rc == RC_OK && label) *label = found;
+    return rc;
 }
 
 ResultCode volume_set_label(std::string_view path, std::string_view label) {
-    ProvidedPath on;
-    if (drive_provider_find(path, &on)) return on.provider->set_label(on.context, label);
-    std::string host;
-    ResultCode rc = host_path_resolve(path, &host);
-    return rc != RC_OK ? rc : RC_UNABLE_TO_WRITE;
+    PathTarget at;
+    ResultCode rc = path_target_find(path, &at);
+    if (rc != RC_OK) return rc;
+    return at.provided ? at.on.provider->set_label(at.on.context, label) : RC_UNABLE_TO_WRITE;
 }
 
 ResultCode volume_insert_labelled(std::string_view path, std::string_view label) {
-    ProvidedPath on;
-    if (drive_provider_find(path, &on)) return on.provider->insert_labelled(on.context, label);
-    std::string host;
-    return host_path_resolve(path, &host);
+    PathTarget at;
+    ResultCode rc = path_target_find(path, &at);
+    if (rc != RC_OK || !at.provided) return rc;
+    return at.on.provider->insert_labelled(at.on.context, label);
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,6 +21,13 @@ inline const std::string kMapHeader =
 inline std::string map_row(const std::string& group, const std::string& source, uint32_t size) {
     return group + " \"\" \"" + source + "\" \"%TARGET%\\" + source + "\" " +
            std::to_string(size) + " false false false 0 0 0 \"\" \"\" \"\"\n";
+}
+
+// The lines of a file the engine writes, each ended with CR LF.
+inline std::string crlf_lines(std::initializer_list<std::string> lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    return text;
 }
 
 inline std::string product_row(int number, const std::string& name, const std::string& parent,
@@ -68,6 +76,11 @@ protected:
     }
     // The first two lines of a run's report: the kit and its product file.
     std::string opening() { return root + "\r\n" + "  " + root + "\\win95.prd\r\n"; }
+    // The lines of core in two_products() when nothing in it changed.
+    std::string core_lines() {
+        return "    " + root + "\\core\\core.map\r\n" + "      core.map Superfluous\r\n" + "    " +
+               root + "\\core\\core.map: 13\r\n";
+    }
     // The lines of docs in two_products() when nothing in it changed.
     std::string docs_lines() {
         return "    " + root + "\\docs\\docs.map\r\n" + "      docs.map Superfluous\r\n" + "    " +

@@ -187,9 +187,10 @@ TEST_F(TextFileTest, ReplaceTouchesNothingForTheSameBytesAndKeepsTheFormerFileOt
     file_services_fail_next(HOST_OP_READ, EIO);
     EXPECT_EQ(text_file_replace(parts, "other\r\n", true, &rewritten), RC_UNABLE_TO_READ);
     EXPECT_FALSE(rewritten);
-    // A disk that fills while the new text is written leaves both as they were.
+    // A disk that fills while the new text is written leaves both as they
+    // were: the back-up is made only once the new text is out.
     file_services_fail_writes_after(2, ENOSPC);
-    EXPECT_EQ(text_file_replace(parts, "other\r\n", false, &rewritten), RC_UNABLE_TO_WRITE);
+    EXPECT_EQ(text_file_replace(parts, "other\r\n", true, &rewritten), RC_UNABLE_TO_WRITE);
     file_services_faults_clear();
     EXPECT_EQ(read_host_file(dir.at("core.map")), "new\r\n");
     EXPECT_EQ(read_host_file(dir.at("core.old")), "same\r\n");

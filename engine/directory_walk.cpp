@@ -1,0 +1,71 @@
+// The directory walk.
+#include "engine/directory_walk.h"
+
+#include <set>
+
+#include "sys/directory.h"
+#include "sys/paths.h"
+#include "sys/text_file.h"
+
+namespace {
+
+struct Walk {
+    bool recursive = false;
+    const WalkVisitor* visit = nullptr;
+    std::set<FileIdentity> entered;  // directories entered so far
+    bool stopped = false;
+};
+
+// The entry the listing stands on, described and classified.
+WalkEntry entry_of(Walk* walk, DirectoryListing* listing, const std::string& directory,
+                   const std::string& prefix) {
+    WalkEntry entry;
+    entry.name = directory_entry_name(listing);
+    // The name is joined whole, so that a name ending in a dot keeps it.
+    entry.relative = path_join("", prefix, entry.name, "");
+    entry.full = path_join(directory, "", entry.name, "");
+    entry.is_directory = directory_entry_is_directory(listing);
+    entry.size = directory_entry_size(listing);
+    if (entry.full.size() > size_t(PATH_LIMIT) || entry.relative.size() > size_t(PATH_LIMIT)) {
+        entry.problem = WALK_PATH_TOO_LONG;
+    } else if (entry.is_directory) {
+        FileIdentity id = directory_entry_identity(listing);
+        if (id.known() && walk->entered.count(id)) entry.problem = WALK_VISITED;
+    } else if (directory_entry_too_large(listing)) {
+        entry.problem = WALK_TOO_LARGE;
+    }
+    return entry;
+}
+
+ResultCode walk_directory(Walk* walk, const std::string& directory, const std::string& prefix) {
+    DirectoryListing* listing = directory_open(directory);
+    if (!listing) return RC_UNABLE_TO_READ;
+    if (directory_identity(listing).known()) walk->entered.insert(directory_identity(listing));
+    ResultCode code;
+    while ((code = directory_next(listing)) == RC_OK) {
+        // The writer's temporary files are its own, never part of a kit.
+        if (text_file_is_temporary_name(directory_entry_name(listing), nullptr)) continue;
+        WalkEntry entry = entry_of(walk, listing, directory, prefix);
+        WalkStep step = (*walk->visit)(entry);
+        if (step == WALK_STOP) {
+            walk->stopped = true;
+            break;
+        }
+        if (step != WALK_ENTER || !walk->recursive || !entry.is_directory ||
+            entry.problem != WALK_SOUND)
+            continue;
+        code = walk_directory(walk, entry.full, entry.relative);
+        if (code != RC_OK || walk->stopped) break;
+    }
+    directory_close(listing);
+    return code == RC_NO_MORE_ENTRIES || walk->stopped ? RC_OK : code;
+}
+
+}  // namespace
+
+ResultCode directory_walk(std::string_view directory, bool recursive, const WalkVisitor& visit) {
+    Walk walk;
+    walk.recursive = recursive;
+    walk.visit = &visit;
+    return walk_directory(&walk, std::string(directory), "");
+}
