@@ -32,10 +32,6 @@ static ResultCode source_open(ByteSource* s, FILE* file, BinaryFile* binary) {
 
 ResultCode byte_source_open_file(ByteSource* s, FILE* file) { return source_open(s, file, nullptr); }
 
-ResultCode byte_source_open_binary(ByteSource* s, BinaryFile* file) {
-    return source_open(s, nullptr, file);
-}
-
 void byte_source_open_memory(ByteSource* s, const void* data, size_t size) {
     *s = ByteSource{};
     s->data = static_cast<const uint8_t*>(data);
@@ -91,17 +87,16 @@ static ResultCode sink_open(ByteSink* s, FILE* file, BinaryFile* binary) {
 
 ResultCode byte_sink_open_file(ByteSink* s, FILE* file) { return sink_open(s, file, nullptr); }
 
-ResultCode byte_sink_open_binary(ByteSink* s, BinaryFile* file) {
-    return sink_open(s, nullptr, file);
-}
-
 void byte_sink_open_memory(ByteSink* s, void* data, size_t capacity) {
     *s = ByteSink{};
     s->data = static_cast<uint8_t*>(data);
     s->capacity = capacity;
 }
 
-ResultCode byte_sink_flush(ByteSink* s) {
+// Writes the buffered bytes of a file sink to the file; 21 when that fails
+// (a binary file's own code, 21 when it is full or fails), and the same for
+// every later write. A memory sink holds its bytes in place.
+static ResultCode byte_sink_flush(ByteSink* s) {
     if (s->error != RC_OK) return s->error;
     if ((!s->file && !s->binary) || s->used == 0) return RC_OK;
     ResultCode rc = RC_OK;
@@ -150,7 +145,7 @@ ResultCode bit_writer_open_file(BitWriter* w, FILE* file) {
 
 ResultCode bit_writer_open_binary(BitWriter* w, BinaryFile* file) {
     *w = BitWriter{};
-    return byte_sink_open_binary(&w->sink, file);
+    return sink_open(&w->sink, nullptr, file);
 }
 
 void bit_writer_open_memory(BitWriter* w, void* data, size_t capacity) {
@@ -201,7 +196,7 @@ ResultCode bit_reader_open_file(BitReader* r, FILE* file) {
 
 ResultCode bit_reader_open_binary(BitReader* r, BinaryFile* file) {
     *r = BitReader{};
-    return byte_source_open_binary(&r->source, file);
+    return source_open(&r->source, nullptr, file);
 }
 
 void bit_reader_open_memory(BitReader* r, const void* data, size_t size) {

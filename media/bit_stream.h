@@ -67,7 +67,6 @@ struct BitReader {
 // Byte source. Opening a file source allocates its buffer: 5 when even the
 // smallest size cannot be had. Closing frees the buffer, not the file.
 ResultCode byte_source_open_file(ByteSource* s, FILE* file);
-ResultCode byte_source_open_binary(ByteSource* s, BinaryFile* file);
 void byte_source_open_memory(ByteSource* s, const void* data, size_t size);
 void byte_source_close(ByteSource* s);
 // Makes more bytes available when none are left: 0 when some are (or were
@@ -76,12 +75,7 @@ ResultCode byte_source_fill(ByteSource* s);
 
 // Byte sink. Opening a file sink allocates its buffer (5 on failure).
 ResultCode byte_sink_open_file(ByteSink* s, FILE* file);
-ResultCode byte_sink_open_binary(ByteSink* s, BinaryFile* file);
 void byte_sink_open_memory(ByteSink* s, void* data, size_t capacity);
-// Writes the buffered bytes of a file sink to the file; 21 when that fails
-// (a binary file's own code, 21 when it is full or fails), and the same for
-// every later write. A memory sink holds its bytes in place.
-ResultCode byte_sink_flush(ByteSink* s);
 // Appends n bytes; 21 when the file write fails or the memory block is full.
 ResultCode byte_sink_write(ByteSink* s, const uint8_t* bytes, size_t n);
 // Flushes the buffer and the file's own buffer, then frees the buffer (the

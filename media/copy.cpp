@@ -6,13 +6,16 @@
 #include "sys/paths.h"
 #include "sys/volumes.h"
 
-CopyMode copy_mode_of(const CopyOptions& options) {
+// The transfer mode the options ask for.
+static CopyMode copy_mode_of(const CopyOptions& options) {
     if (options.instantiate) return COPY_INSTANTIATE;
     if (options.decompress) return COPY_DECOMPRESS;
     return options.compress ? COPY_COMPRESS : COPY_PLAIN;
 }
 
-bool copy_writes_pieces(const CopyOptions& options) {
+// True when the options write pieces (compressing, or writing onto disks)
+// rather than read (a plain copy, or reading back from disks).
+static bool copy_writes_pieces(const CopyOptions& options) {
     CopyMode mode = copy_mode_of(options);
     if (mode == COPY_COMPRESS) return true;
     return mode == COPY_PLAIN && (options.start_disk != 0 || options.disk_count > 1);

@@ -33,13 +33,6 @@ struct CopyOptions {
     void* user = nullptr;              // given to prompt, progress and cancel
 };
 
-// The transfer mode the options ask for.
-CopyMode copy_mode_of(const CopyOptions& options);
-
-// True when the options write pieces (compressing, or writing onto disks)
-// rather than read (a plain copy, or reading back from disks).
-bool copy_writes_pieces(const CopyOptions& options);
-
 // Copies `source` to `destination`, writing pieces or reading as the
 // options say. 0, or a code of the table: 22 source not found, 21 write
 // failure (also when the pieces cannot hold the whole file), 20 read

@@ -17,13 +17,18 @@ std::string drive_root_normalise(std::string_view root) {
     return out;
 }
 
-ResultCode copy_check_label(std::string_view label_base, uint32_t disk_number) {
+// Checks the label of the disk in the floppy drive: 0 when it is the base,
+// a blank and `disk_number` (letter case aside), 22 when it is another, 29
+// when no readable disk is there. An empty base matches any disk.
+static ResultCode copy_check_label(std::string_view label_base, uint32_t disk_number) {
     std::string base(label_base);
     uint32_t number = disk_number;
     return disk_check_label(floppy_root(), &base, &number);
 }
 
-ResultCode copy_set_label(std::string_view label_base, uint32_t disk_number) {
+// Labels the disk in the floppy drive and reads the label back: 0, or 21
+// when it cannot be set or reads back different.
+static ResultCode copy_set_label(std::string_view label_base, uint32_t disk_number) {
     if (disk_set_label(floppy_root(), label_base, disk_number) != RC_OK) return RC_UNABLE_TO_WRITE;
     return copy_check_label(label_base, disk_number) == RC_OK ? RC_OK : RC_UNABLE_TO_WRITE;
 }

@@ -1,6 +1,7 @@
 // Asking for the disks of a copy: the disk prompt callback that the front
-// end supplies, checking and setting the label of the disk in the floppy
-// drive, and the normalising of the drive root a prompt may rewrite.
+// end supplies, the asking itself (which checks and sets the label of the
+// disk in the floppy drive), and the normalising of the drive root a
+// prompt may rewrite.
 // Needs media/floppy_operations and the floppy root of sys/files.
 #pragma once
 
@@ -31,15 +32,6 @@ struct DiskRequest {
 // "/" becomes "\", trailing blanks, tabs and line ends are cut, letters are
 // upper-cased.
 std::string drive_root_normalise(std::string_view root);
-
-// Checks the label of the disk in the floppy drive: 0 when it is the base,
-// a blank and `disk_number` (letter case aside), 22 when it is another, 29
-// when no readable disk is there. An empty base matches any disk.
-ResultCode copy_check_label(std::string_view label_base, uint32_t disk_number);
-
-// Labels the disk in the floppy drive and reads the label back: 0, or 21
-// when it cannot be set or reads back different.
-ResultCode copy_set_label(std::string_view label_base, uint32_t disk_number);
 
 // Makes sure disk `disk_number` is in the drive, prompting until it is. In
 // labelling mode each disk the prompt accepts is labelled. 0 when the disk

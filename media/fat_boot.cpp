@@ -12,7 +12,7 @@ constexpr uint32_t FAT12_MAX_CLUSTERS = 4084;
 constexpr uint32_t FAT16_MAX_CLUSTERS = 65524;
 
 // Prints "Non-system disk" and restarts on a key; entered from the jump at 0.
-const uint8_t boot_program[] = {
+constexpr uint8_t BOOT_PROGRAM[] = {
     0xFC,                    // cld
     0x31, 0xC0,              // xor ax, ax
     0x8E, 0xD8,              // mov ds, ax
@@ -28,7 +28,7 @@ const uint8_t boot_program[] = {
     0xCD, 0x16,              // int 16h
     0xCD, 0x19,              // int 19h
 };
-const char boot_message[] = "Non-system disk. Press a key to restart.\r\n";
+constexpr char BOOT_MESSAGE[] = "Non-system disk. Press a key to restart.\r\n";
 constexpr size_t BOOT_PROGRAM_OFFSET = 0x3E;
 
 }  // namespace
@@ -96,8 +96,8 @@ void fat_boot_build(const FatGeometry& g, const char label[FAT_LABEL_BYTES], uin
     fat_put32(s + 39, serial);
     memcpy(s + FAT_BOOT_LABEL_OFFSET, label, FAT_LABEL_BYTES);
     memcpy(s + 54, g.fat16 ? "FAT16   " : "FAT12   ", 8);
-    memcpy(s + BOOT_PROGRAM_OFFSET, boot_program, sizeof boot_program);
-    memcpy(s + BOOT_PROGRAM_OFFSET + sizeof boot_program, boot_message, sizeof boot_message);
+    memcpy(s + BOOT_PROGRAM_OFFSET, BOOT_PROGRAM, sizeof BOOT_PROGRAM);
+    memcpy(s + BOOT_PROGRAM_OFFSET + sizeof BOOT_PROGRAM, BOOT_MESSAGE, sizeof BOOT_MESSAGE);
     s[510] = 0x55;
     s[511] = 0xAA;
 }

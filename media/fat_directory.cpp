@@ -62,7 +62,7 @@ void entry_from_slot(const FatDir& dir, size_t slot, LongName* ln, FatEntry* out
     const uint8_t* e = dir.bytes.data() + slot * FAT_ENTRY_BYTES;
     out->attributes = e[11];
     out->first_cluster = fat_get16(e + 26);
-    out->size = uint32_t(fat_get16(e + 28)) | fat_get16(e + 30) << 16;
+    out->size = fat_get32(e + 28);
     out->slot = slot;
     out->first_slot = slot;
     out->short_name = fat_name_short_text(e, e[12]);
@@ -269,8 +269,7 @@ void fat_entry_set_cluster(uint8_t* entry, uint32_t cluster) {
 }
 
 void fat_entry_set_size(uint8_t* entry, uint32_t size) {
-    fat_put16(entry + 28, size);
-    fat_put16(entry + 30, size >> 16);
+    fat_put32(entry + 28, size);
 }
 
 void fat_entry_set_times(uint8_t* entry, time_t access_time, time_t write_time) {

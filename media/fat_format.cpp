@@ -9,6 +9,7 @@
 
 #include "media/fat_boot.h"
 #include "media/fat_directory.h"
+#include "media/fat_geometry.h"
 #include "media/fat_names.h"
 #include "media/fat_volume.h"
 #include "sys/host_io.h"
@@ -52,8 +53,13 @@ std::vector<uint8_t> system_area(const FatGeometry& g, const char raw_label[FAT_
     return area;
 }
 
-}  // namespace
-
+// Writes a blank volume of layout `g` with volume label `label` (no label
+// entry when empty) and volume serial number `serial` on `fd`. A regular
+// file is cut to the volume's size and reads as zeros; on a device only the
+// boot sector, the FATs and the root are written. RC_INVALID_FILE_NAME for
+// a label labels cannot have, RC_UNABLE_TO_WRITE when the file cannot be cut
+// to size or a device is too small, the failed write's code (see
+// fat_volume_write: 21 for no space or a device error) when writing fails.
 ResultCode fat_format_fd(int fd, const FatGeometry& g, std::string_view label, uint32_t serial) {
     char raw_label[FAT_SHORT_BYTES];
     if (!fat_label_encode(label, raw_label)) return RC_INVALID_FILE_NAME;
@@ -65,6 +71,8 @@ ResultCode fat_format_fd(int fd, const FatGeometry& g, std::string_view label, u
     rc = fat_volume_write(&target, 0, area.data(), area.size());
     return rc == RC_WRITE_PROTECTED ? RC_UNABLE_TO_WRITE : rc;
 }
+
+}  // namespace
 
 ResultCode fat_format_image(const std::string& host_path, std::string_view medium, std::string_view label,
                             uint32_t serial) {

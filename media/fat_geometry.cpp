@@ -10,7 +10,7 @@ namespace {
 
 // medium, sectors, bytes/sector, sectors/cluster, reserved, FATs, FAT sectors,
 // root entries, media byte, sectors/track, heads, 16-bit FAT
-const FatGeometry geometries[] = {
+constexpr FatGeometry GEOMETRIES[] = {
     {"3.5HD", 2880, 512, 1, 1, 2, 9, 224, 0xF0, 18, 2, false},
     {"3.5LD", 1440, 512, 2, 1, 2, 3, 112, 0xF9, 9, 2, false},
     {"3.5JHD", 1232, 1024, 1, 1, 2, 2, 192, 0xFE, 8, 2, false},
@@ -23,23 +23,8 @@ const FatGeometry geometries[] = {
 }  // namespace
 
 const FatGeometry* fat_geometry_find(std::string_view medium) {
-    for (const FatGeometry& g : geometries) {
+    for (const FatGeometry& g : GEOMETRIES) {
         if (text_equal_nocase(medium, g.medium)) return &g;
     }
     return nullptr;
-}
-
-const FatGeometry* fat_geometry_all(int* count) {
-    *count = int(sizeof geometries / sizeof geometries[0]);
-    return geometries;
-}
-
-uint32_t fat_geometry_cluster_bytes(const FatGeometry& g) {
-    return uint32_t(g.bytes_per_sector) * g.sectors_per_cluster;
-}
-
-uint32_t fat_geometry_cluster_count(const FatGeometry& g) {
-    uint32_t root_sectors = (uint32_t(g.root_entries) * 32 + g.bytes_per_sector - 1) / g.bytes_per_sector;
-    uint32_t system = g.reserved_sectors + uint32_t(g.fat_count) * g.fat_sectors + root_sectors;
-    return (g.total_sectors - system) / g.sectors_per_cluster;
 }

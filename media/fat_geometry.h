@@ -24,10 +24,3 @@ struct FatGeometry {
 // The layout for a medium name, matched without regard to letter case;
 // nullptr for a name that is not in the table.
 const FatGeometry* fat_geometry_find(std::string_view medium);
-
-// Every layout of the table, for callers that walk all media.
-const FatGeometry* fat_geometry_all(int* count);
-
-// Bytes of one cluster and number of data clusters of a layout.
-uint32_t fat_geometry_cluster_bytes(const FatGeometry& g);
-uint32_t fat_geometry_cluster_count(const FatGeometry& g);

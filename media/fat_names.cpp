@@ -37,7 +37,7 @@ bool fill_short_part(std::string_view part, uint8_t* raw, size_t limit, bool* lo
 }
 
 // Positions of the 13 characters inside a long-name entry.
-const size_t long_char_offsets[FAT_LONG_CHARS_PER_ENTRY] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
+constexpr size_t LONG_CHAR_OFFSETS[FAT_LONG_CHARS_PER_ENTRY] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
 
 }  // namespace
 
@@ -123,13 +123,13 @@ void fat_name_long_entry(std::string_view name, size_t ordinal, uint8_t checksum
     for (size_t k = 0; k < FAT_LONG_CHARS_PER_ENTRY; k++) {
         size_t i = start + k;
         uint32_t ch = i < name.size() ? uint8_t(name[i]) : (i == name.size() ? 0 : 0xFFFF);
-        entry[long_char_offsets[k]] = uint8_t(ch);
-        entry[long_char_offsets[k] + 1] = uint8_t(ch >> 8);
+        entry[LONG_CHAR_OFFSETS[k]] = uint8_t(ch);
+        entry[LONG_CHAR_OFFSETS[k] + 1] = uint8_t(ch >> 8);
     }
 }
 
 void fat_name_long_chars(const uint8_t* entry, std::string* part) {
-    for (size_t offset : long_char_offsets) {
+    for (size_t offset : LONG_CHAR_OFFSETS) {
         uint32_t ch = uint32_t(entry[offset]) | uint32_t(entry[offset + 1]) << 8;
         if (ch == 0 || ch == 0xFFFF) return;
         *part += ch < 0x100 ? char(ch) : '_';

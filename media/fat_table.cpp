@@ -5,6 +5,11 @@ namespace {
 
 uint32_t widen12(uint32_t v) { return v >= 0xFF7 ? v | 0xF000 : v; }
 
+// True when `cluster` is a data cluster of the table.
+bool fat_cluster_valid(const FatTable& table, uint32_t cluster) {
+    return cluster >= 2 && cluster < table.cluster_count + 2;
+}
+
 }  // namespace
 
 void fat_table_init(FatTable* table, std::vector<uint8_t> bytes, bool fat16, uint32_t cluster_count) {

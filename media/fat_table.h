@@ -28,11 +28,6 @@ constexpr uint32_t FAT_END = 0xFFF8;
 // cluster) and counts the free clusters.
 void fat_table_init(FatTable* table, std::vector<uint8_t> bytes, bool fat16, uint32_t cluster_count);
 
-// True when `cluster` is a data cluster of the table.
-inline bool fat_cluster_valid(const FatTable& table, uint32_t cluster) {
-    return cluster >= 2 && cluster < table.cluster_count + 2;
-}
-
 // The entry of `cluster`, widened as above.
 uint32_t fat_table_get(const FatTable& table, uint32_t cluster);
 // Sets the entry of `cluster` (16-bit form) and marks the table dirty.

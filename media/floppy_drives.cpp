@@ -94,7 +94,8 @@ static std::string& followed_root() {
     return root;
 }
 
-void floppy_root_follow(const std::string& root) {
+// Follows a floppy root that -D set, by the rule floppy_drives_start tells.
+static void floppy_root_follow(const std::string& root) {
     if (!followed_root().empty()) floppy_drive_unbind(followed_root());
     followed_root().clear();
     const DriveProvider* provider = nullptr;

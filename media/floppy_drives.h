@@ -40,14 +40,12 @@ FloppyDrive* floppy_drive_find(std::string_view root);
 
 // The start of a program that cuts disks: A: is bound to `dev_root`/fd0
 // (dev_root is "/dev" but for tests) when that exists, and from now on each
-// floppy root that -D sets is followed by floppy_root_follow.
+// floppy root that -D sets is followed by the -D rule: a root that lies on
+// no floppy drive yet and names a host folder holding only disk images
+// ("*.img", or nothing at all) makes that folder a drive; one naming an
+// image file ("*.img") makes that image a drive. Any other root stays a
+// host path. The drive made for the former root is unbound first.
 void floppy_drives_start(const std::string& dev_root);
-// The -D rule: a root that lies on no floppy drive yet and names a host
-// folder holding only disk images ("*.img", or nothing at all) makes that
-// folder a drive; one naming an image file ("*.img") makes that image a
-// drive. Any other root stays a host path. The drive made for the former
-// root is unbound first.
-void floppy_root_follow(const std::string& root);
 
 // Puts a blank disk of medium `medium` (a media-table name) in the drive:
 // for a folder, a new blank image, named after its label once it gets one;

@@ -7,7 +7,8 @@
 #include "sys/text.h"
 #include "sys/volumes.h"
 
-std::string disk_label_text(std::string_view label_base, uint32_t disk_number) {
+// The label of disk `disk_number` of a set: the base, a blank, the number.
+static std::string disk_label_text(std::string_view label_base, uint32_t disk_number) {
     return std::string(label_base) + " " + std::to_string(disk_number);
 }
 

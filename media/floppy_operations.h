@@ -9,9 +9,6 @@
 
 #include "sys/result_code.h"
 
-// The label of disk `disk_number` of a set: the base, a blank, the number.
-std::string disk_label_text(std::string_view label_base, uint32_t disk_number);
-
 // Checks the disk in the drive of `root` against *label_base and
 // disk_number. In a folder of images, the image of that label is put in the
 // drive first when there is one. 0 when the labels match (letter case

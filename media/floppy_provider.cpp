@@ -142,7 +142,7 @@ static ResultCode floppy_insert_labelled(void* context, std::string_view label) 
 }
 
 const DriveProvider* floppy_provider() {
-    static const DriveProvider provider = {
+    static constexpr DriveProvider PROVIDER = {
         floppy_stat,
         floppy_list,
         floppy_remove,
@@ -157,5 +157,5 @@ const DriveProvider* floppy_provider() {
         floppy_set_label,
         floppy_insert_labelled,
     };
-    return &provider;
+    return &PROVIDER;
 }

@@ -4,9 +4,9 @@
 #include <new>
 
 // Table sizes by slot index; prime, so the probe sequence reaches every slot.
-static const uint32_t SLOT_COUNTS[] = {667,  667,  667,   667,   667,   667,   667,
-                                       667,  667,  667,   1333,  2563,  5003,  9001,
-                                       18013, 35023, 69001, 131071, 262147};
+constexpr uint32_t SLOT_COUNTS[] = {667,  667,  667,   667,   667,   667,   667,
+                                    667,  667,  667,   1333,  2563,  5003,  9001,
+                                    18013, 35023, 69001, 131071, 262147};
 
 // Highest code the compressor may assign for a maximum width.
 static uint32_t max_code_for(uint32_t max_width) {

@@ -16,11 +16,3 @@ constexpr uint32_t LZW_MAX_HEADER = 18;      // larger header values are refused
 // What the copy uses: 13-bit codes and a table of 262147 slots.
 constexpr uint32_t LZW_WIDTH = 13;
 constexpr uint32_t LZW_SLOT_INDEX = 18;
-
-// The width a code needs when `last` is the highest code assigned so far: 9
-// bits while it is at most 511, then one more bit per doubling.
-inline uint32_t lzw_width_for(uint32_t last) {
-    uint32_t width = LZW_MIN_WIDTH;
-    while (last >> width) ++width;
-    return width;
-}

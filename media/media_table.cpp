@@ -5,7 +5,7 @@
 
 namespace {
 
-const MediaRow kRows[] = {
+constexpr MediaRow ROWS[] = {
     {"3.5HD", 1457664, 730112, 512, 223},    // 2847 clusters of 512
     {"3.5LD", 730112, 1457664, 1024, 111},   // 713 clusters of 1024
     {"3.5JHD", 1250304, 1250304, 1024, 223}, // 1221 clusters of 1024
@@ -21,7 +21,7 @@ struct Suffix {
 };
 
 // The two Japanese media share one capacity and so one suffix.
-const Suffix kSuffixes[] = {
+constexpr Suffix SUFFIXES[] = {
     {730112, "3ld"}, {362496, "5ld"},  {1457664, "3hd"},
     {1213952, "5hd"}, {2915328, "3ud"}, {1250304, "jhd"},
 };
@@ -29,18 +29,18 @@ const Suffix kSuffixes[] = {
 }  // namespace
 
 const MediaRow* media_rows(size_t* count) {
-    if (count) *count = sizeof(kRows) / sizeof(kRows[0]);
-    return kRows;
+    if (count) *count = sizeof(ROWS) / sizeof(ROWS[0]);
+    return ROWS;
 }
 
 const MediaRow* media_find(std::string_view name) {
-    for (const MediaRow& row : kRows)
+    for (const MediaRow& row : ROWS)
         if (text_equal_nocase(row.name, name)) return &row;
     return nullptr;
 }
 
 bool media_density_suffix(uint32_t capacity, std::string* suffix) {
-    for (const Suffix& s : kSuffixes) {
+    for (const Suffix& s : SUFFIXES) {
         if (s.capacity != capacity) continue;
         if (suffix) *suffix = s.suffix;
         return true;

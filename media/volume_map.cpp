@@ -132,6 +132,14 @@ Value spread(RuntimeContext* rt, Value map, uint32_t amount, bool grow) {
 ResultCode release_hook(RuntimeContext* rt, Value v) { return volume_map_free(rt, v); }
 Value copy_hook(RuntimeContext* rt, Namespace*, Value v) { return volume_map_copy(rt, v); }
 
+// The volume root of a path: up to and including its first ":", then "\";
+// a path without ":" is its own label.
+std::string volume_label_of(std::string_view path) {
+    size_t colon = path.find(':');
+    if (colon == std::string_view::npos) return std::string(path);
+    return std::string(path.substr(0, colon + 1)) + "\\";
+}
+
 }  // namespace
 
 ResultCode volume_map_register(RuntimeContext* rt) {
@@ -164,18 +172,12 @@ Value volume_map_copy(RuntimeContext* rt, Value map) {
     });
 }
 
-std::string volume_map_label(std::string_view path) {
-    size_t colon = path.find(':');
-    if (colon == std::string_view::npos) return std::string(path);
-    return std::string(path.substr(0, colon + 1)) + "\\";
-}
-
 ResultCode volume_map_add(RuntimeContext* rt, Value map, std::string_view path, uint32_t amount) {
     VolumeMap* m = map_of(map);
     if (!m || !rt_usable(rt)) return RC_NO_OBJECT;
     if (amount == 0) return RC_OK;
     if (add_overflows(m->total, amount)) return RC_OS_ERROR;
-    std::string label = volume_map_label(path);
+    std::string label = volume_label_of(path);
     VolumeMapElement** at = &m->elements;
     while (*at && text_compare_nocase(label_text(rt, *at), label) < 0) at = &(*at)->next;
     if (*at && text_compare_nocase(label_text(rt, *at), label) == 0) {
@@ -205,7 +207,7 @@ uint32_t volume_map_count(RuntimeContext*, Value map) {
 uint32_t volume_map_amount(RuntimeContext* rt, Value map, std::string_view path) {
     VolumeMap* m = map_of(map);
     if (!m) return 0;
-    std::string label = volume_map_label(path);
+    std::string label = volume_label_of(path);
     for (VolumeMapElement* e = m->elements; e; e = e->next)
         if (text_equal_nocase(label_text(rt, e), label)) return e->amount;
     return 0;

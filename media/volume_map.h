@@ -31,10 +31,6 @@ Value volume_map_new(RuntimeContext* rt);
 ResultCode volume_map_free(RuntimeContext* rt, Value map);
 Value volume_map_copy(RuntimeContext* rt, Value map);
 
-// The volume root of a path: up to and including its first ":", then "\";
-// a path without ":" is its own label.
-std::string volume_map_label(std::string_view path);
-
 // Adds `amount` under the volume of `path`. An amount of 0 changes nothing.
 // RC_NO_OBJECT for a missing map or memory; RC_TEXT_TOO_LONG never; an
 // overflow of the total or the element gives RC_OS_ERROR and leaves the map

@@ -83,7 +83,6 @@ Component* component_record(Value component) {
     return value_is_real(component) ? value_record<Component>(component) : nullptr;
 }
 
-Value component_subgroup(Value c) { return component_record(c) ? component_record(c)->subgroup : 0; }
 Value component_source(Value c) { return component_record(c) ? component_record(c)->source : 0; }
 Value component_destination(Value c) {
     return component_record(c) ? component_record(c)->destination : 0;
@@ -96,7 +95,6 @@ Value component_size(Value component, bool stored) {
 }
 
 bool component_instantiate(Value c) { return component_record(c) && component_record(c)->instantiate == 1; }
-bool component_append(Value c) { return component_record(c) && component_record(c)->append == 1; }
 bool component_compress(Value c) { return component_record(c) && component_record(c)->compress == 1; }
 SystemComponent* component_system(Value c) {
     return component_record(c) ? component_record(c)->system : nullptr;

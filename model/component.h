@@ -34,13 +34,11 @@ Value component_copy(RuntimeContext* rt, Value component);
 ResultCode component_destroy(RuntimeContext* rt, Value component);
 
 Component* component_record(Value component);
-Value component_subgroup(Value component);
 Value component_source(Value component);
 Value component_destination(Value component);
 // `stored_size` when `stored` is set, else `size`.
 Value component_size(Value component, bool stored);
 bool component_instantiate(Value component);
-bool component_append(Value component);
 bool component_compress(Value component);
 SystemComponent* component_system(Value component);
 BiList* component_segments(Value component);

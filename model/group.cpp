@@ -1,4 +1,4 @@
-// Groups: records, volume maps, iteration and equality.
+// Groups: records, volume maps and equality.
 #include "model/group.h"
 
 #include "media/volume_map.h"
@@ -12,15 +12,15 @@
 namespace {
 
 // Destinations are expanded with one limit for the volume map.
-constexpr size_t kExpandLimit = 1024;
+constexpr size_t EXPAND_LIMIT = 1024;
 
 // Counts the component's size in `map`. RC_NO_OBJECT when memory runs out;
 // a size that would carry the map past 32 bits is left out of it (the map
 // stays as it was) and answers RC_OK, so that such a file still reads.
 ResultCode add_to_map(RuntimeContext* rt, Namespace* ns, Value map, Value component) {
-    char expanded[kExpandLimit + 1];
+    char expanded[EXPAND_LIMIT + 1];
     // A failed expansion still counts the size under the text expanded so far.
-    text_expand(rt, ns, field_text(rt, component_destination(component)), expanded, kExpandLimit);
+    text_expand(rt, ns, field_text(rt, component_destination(component)), expanded, EXPAND_LIMIT);
     ResultCode rc = volume_map_add(rt, map, expanded,
                                    field_number_value(rt, component_size(component, false)));
     return rc == RC_OS_ERROR ? RC_OK : rc;
@@ -128,16 +128,6 @@ ResultCode group_rebuild_volume_map(RuntimeContext* rt, Namespace* reader_namesp
     volume_map_free(rt, g->volume_map);
     g->volume_map = map;
     return RC_OK;
-}
-
-ResultCode group_rewind(RuntimeContext* rt, Value group) {
-    Group* g = group_record(group);
-    return g ? bilist_rewind(rt, g->components) : RC_NO_OBJECT;
-}
-
-Value group_next_component(RuntimeContext* rt, Value group) {
-    Group* g = group_record(group);
-    return g ? bilist_next(rt, g->components) : 0;
 }
 
 bool group_equal(RuntimeContext* rt, Value a, Value b) {

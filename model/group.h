@@ -38,9 +38,6 @@ ResultCode group_add_component(RuntimeContext* rt, Namespace* reader_namespace, 
 // A fresh volume map from all components, in place of the old one, which
 // stays when memory runs out (RC_NO_OBJECT).
 ResultCode group_rebuild_volume_map(RuntimeContext* rt, Namespace* reader_namespace, Value group);
-ResultCode group_rewind(RuntimeContext* rt, Value group);
-// The next component in file order, or 0 at the end.
-Value group_next_component(RuntimeContext* rt, Value group);
 bool group_equal(RuntimeContext* rt, Value a, Value b);
 
 // Destroys a group list and its groups.

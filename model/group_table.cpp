@@ -18,9 +18,16 @@
 
 namespace {
 
-const char* const kHeaders[] = {"#Name", "Subgroup",     "Source",  "Destination",
-                                "Size",  "Instantiate?", "Append?", "Compress?"};
-constexpr int kOwnColumns = 8;  // #Name and the seven component columns
+// A map-file row: #Name, the component's own columns, then the
+// operating-system columns.
+constexpr int COMPONENT_COLUMNS = 7;  // Subgroup .. Compress?
+constexpr int OWN_COLUMNS = 1 + COMPONENT_COLUMNS;
+constexpr int COLUMNS_MAX = OWN_COLUMNS + SYSTEM_COLUMNS_MAX;
+constexpr const char* HEADERS[OWN_COLUMNS] = {"#Name", "Subgroup",     "Source",  "Destination",
+                                              "Size",  "Instantiate?", "Append?", "Compress?"};
+
+// Map files quote their strings and write numbers with at least two digits.
+constexpr uint32_t MAP_FILE_FORMAT = PRINT_QUOTE | PRINT_TWO_DIGITS;
 
 // `Compress?`: a boolean literal, or the name `never`, which reads as false.
 bool take_compress(RuntimeContext* rt, Reader* reader, Value* out) {
@@ -103,7 +110,65 @@ ResultCode component_write(RuntimeContext* rt, TextFile* stream, Value component
     column([&] { return bool_write(rt, stream, c->append, w[5], flags); });
     column([&] { return bool_write(rt, stream, c->compress, w[6], flags); });
     if (code != RC_OK) return code;
-    return system_component_write(rt, stream, c->system, w + 7, flags, os_code);
+    return system_component_write(rt, stream, c->system, w + COMPONENT_COLUMNS, flags, os_code);
+}
+
+// The column count of a map file for `os_code`.
+int group_column_count(int32_t os_code) {
+    return OWN_COLUMNS + system_component_column_count(os_code);
+}
+
+// The widths of the header texts.
+void group_header_widths(uint16_t* widths, int32_t os_code) {
+    for (int i = 0; i < OWN_COLUMNS; ++i) widths[i] = uint16_t(std::strlen(HEADERS[i]));
+    system_component_header_widths(widths + OWN_COLUMNS, os_code);
+}
+
+// Raises `widths` to the printed widths of every group of the list.
+void group_table_widths(RuntimeContext* rt, BiList* groups, uint16_t* widths, uint32_t flags,
+                        int32_t os_code) {
+    int columns = group_column_count(os_code);
+    for (BiNode* g = groups ? groups->first : nullptr; g; g = g->next) {
+        widths[0] = std::max<uint16_t>(widths[0], uint16_t(field_text(rt, group_name(g->value)).size()));
+        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
+            uint16_t row[COLUMNS_MAX];
+            component_widths(rt, c->value, flags, row);
+            system_component_widths(rt, component_system(c->value), row + COMPONENT_COLUMNS, flags,
+                                    os_code);
+            for (int i = 1; i < columns; ++i) widths[i] = std::max(widths[i], row[i - 1]);
+        }
+    }
+}
+
+// The header line, as a comment, and an empty line.
+ResultCode group_header_write(TextFile* stream, const uint16_t* widths, int32_t os_code) {
+    for (int i = 0; i < OWN_COLUMNS; ++i) {
+        ResultCode code = text_file_write_padded(stream, HEADERS[i], widths[i]);
+        if (code == RC_OK) code = text_file_write_space(stream);
+        if (code != RC_OK) return code;
+    }
+    ResultCode code = system_component_header_write(stream, widths + OWN_COLUMNS, os_code);
+    if (code == RC_OK) code = text_file_write_line_end(stream);
+    if (code == RC_OK) code = text_file_write_line_end(stream);
+    return code;
+}
+
+// One group's rows and the empty line after them.
+ResultCode group_write(RuntimeContext* rt, TextFile* stream, Value group,
+                       const uint16_t* widths, uint32_t flags, int32_t os_code) {
+    Group* g = group_record(group);
+    if (!g || !rt_usable(rt)) return RC_NO_OBJECT;
+    bool first = true;
+    for (BiNode* c = g->components->first; c; c = c->next) {
+        std::string_view name = first ? field_text(rt, g->name) : std::string_view();
+        first = false;
+        ResultCode code = text_file_write_padded(stream, name, widths[0]);
+        if (code == RC_OK) code = text_file_write_space(stream);
+        if (code == RC_OK) code = component_write(rt, stream, c->value, widths + 1, flags, os_code);
+        if (code == RC_OK) code = text_file_write_line_end(stream);
+        if (code != RC_OK) return code;
+    }
+    return text_file_write_line_end(stream);
 }
 
 }  // namespace
@@ -142,61 +207,9 @@ BiList* group_list_read(RuntimeContext* rt, Reader* reader, Value owner, int32_t
     return nullptr;
 }
 
-int group_column_count(int32_t os_code) {
-    return kOwnColumns + system_component_column_count(os_code);
-}
-
-void group_header_widths(uint16_t* widths, int32_t os_code) {
-    for (int i = 0; i < kOwnColumns; ++i) widths[i] = uint16_t(std::strlen(kHeaders[i]));
-    system_component_header_widths(widths + kOwnColumns, os_code);
-}
-
-void group_table_widths(RuntimeContext* rt, BiList* groups, uint16_t* widths, uint32_t flags,
-                        int32_t os_code) {
-    int columns = group_column_count(os_code);
-    for (BiNode* g = groups ? groups->first : nullptr; g; g = g->next) {
-        widths[0] = std::max<uint16_t>(widths[0], uint16_t(field_text(rt, group_name(g->value)).size()));
-        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
-            uint16_t row[GROUP_COLUMNS_MAX];
-            component_widths(rt, c->value, flags, row);
-            system_component_widths(rt, component_system(c->value), row + 7, flags, os_code);
-            for (int i = 1; i < columns; ++i) widths[i] = std::max(widths[i], row[i - 1]);
-        }
-    }
-}
-
-ResultCode group_header_write(TextFile* stream, const uint16_t* widths, int32_t os_code) {
-    for (int i = 0; i < kOwnColumns; ++i) {
-        ResultCode code = text_file_write_padded(stream, kHeaders[i], widths[i]);
-        if (code == RC_OK) code = text_file_write_space(stream);
-        if (code != RC_OK) return code;
-    }
-    ResultCode code = system_component_header_write(stream, widths + kOwnColumns, os_code);
-    if (code == RC_OK) code = text_file_write_line_end(stream);
-    if (code == RC_OK) code = text_file_write_line_end(stream);
-    return code;
-}
-
-ResultCode group_write(RuntimeContext* rt, TextFile* stream, Value group,
-                       const uint16_t* widths, uint32_t flags, int32_t os_code) {
-    Group* g = group_record(group);
-    if (!g || !rt_usable(rt)) return RC_NO_OBJECT;
-    bool first = true;
-    for (BiNode* c = g->components->first; c; c = c->next) {
-        std::string_view name = first ? field_text(rt, g->name) : std::string_view();
-        first = false;
-        ResultCode code = text_file_write_padded(stream, name, widths[0]);
-        if (code == RC_OK) code = text_file_write_space(stream);
-        if (code == RC_OK) code = component_write(rt, stream, c->value, widths + 1, flags, os_code);
-        if (code == RC_OK) code = text_file_write_line_end(stream);
-        if (code != RC_OK) return code;
-    }
-    return text_file_write_line_end(stream);
-}
-
 ResultCode group_table_write(RuntimeContext* rt, TextFile* stream, BiList* groups,
                              int32_t os_code) {
-    uint16_t widths[GROUP_COLUMNS_MAX];
+    uint16_t widths[COLUMNS_MAX];
     group_header_widths(widths, os_code);
     group_table_widths(rt, groups, widths, MAP_FILE_FORMAT, os_code);
     ResultCode code = group_header_write(stream, widths, os_code);

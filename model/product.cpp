@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr const char* kVersionLabel = "Installer Version";
-constexpr const char* kVersionDescription =
+constexpr const char* VERSION_LABEL = "Installer Version";
+constexpr const char* VERSION_DESCRIPTION =
     "This product is written automatically to a Product Enumeration Script for the "
     "Installer to use for forward compatibility checking.";
 
@@ -50,7 +50,14 @@ bool copy_failed(Value field, Value made) { return value_is_real(field) && !made
 
 ResultCode release_hook(RuntimeContext* rt, Value v) { return product_destroy(rt, v); }
 bool equal_hook(RuntimeContext* rt, Value a, Value b) { return product_equal(rt, a, b); }
-bool greater_hook(RuntimeContext* rt, Value a, Value b) { return product_label_after(rt, a, b); }
+// True when a's interface label sorts strictly after b's.
+bool greater_hook(RuntimeContext* rt, Value a, Value b) {
+    Product* pa = product_record(a);
+    Product* pb = product_record(b);
+    if (a == b || !pa || !pb) return false;
+    return text_compare_nocase(field_text(rt, pa->interface_label),
+                               field_text(rt, pb->interface_label)) > 0;
+}
 
 ResultCode replace(RuntimeContext* rt, Value* field, Value made) {
     if (!rt_usable(rt)) return RC_NO_OBJECT;
@@ -225,22 +232,14 @@ bool product_label_before(RuntimeContext* rt, Value a, Value b) {
                                field_text(rt, pb->interface_label)) < 0;
 }
 
-bool product_label_after(RuntimeContext* rt, Value a, Value b) {
-    Product* pa = product_record(a);
-    Product* pb = product_record(b);
-    if (a == b || !pa || !pb) return false;
-    return text_compare_nocase(field_text(rt, pa->interface_label),
-                               field_text(rt, pb->interface_label)) > 0;
-}
-
 Value version_product_create(RuntimeContext* rt, SymbolTable* atom_table,
                              std::string_view version, std::string_view name) {
     Value atom = atom_intern(rt, atom_table, name);
     Value root = atom_intern(rt, atom_table, "root");
     Value number = field_number(rt, 0), filename = field_string(rt, "");
-    Value version_text = field_string(rt, version), label = field_string(rt, kVersionLabel);
+    Value version_text = field_string(rt, version), label = field_string(rt, VERSION_LABEL);
     Value location = field_string(rt, ""), size = field_number(rt, 0);
-    Value description = field_string(rt, kVersionDescription), volume = field_string(rt, "");
+    Value description = field_string(rt, VERSION_DESCRIPTION), volume = field_string(rt, "");
     if (!atom || !root || !number || !filename || !version_text || !label || !location ||
         !size || !description || !volume) {
         release_fields(rt, {number, filename, version_text, label, location, size, description,

@@ -82,7 +82,6 @@ void node_set_open(DisplayNode* node, bool on);
 
 bool product_equal(RuntimeContext* rt, Value a, Value b);
 bool product_label_before(RuntimeContext* rt, Value a, Value b);
-bool product_label_after(RuntimeContext* rt, Value a, Value b);
 
 // The synthetic product that records the installer version of the kit:
 // `name` is the operating-system word followed by "instver". 0 when memory

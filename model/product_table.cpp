@@ -16,12 +16,11 @@
 
 namespace {
 
-constexpr int kColumns = 13;
-constexpr size_t kExpandLimit = 1024;
-const char* const kHeaders[kColumns] = {
+constexpr int COLUMNS = 13;
+constexpr size_t EXPAND_LIMIT = 1024;
+constexpr const char* HEADERS[COLUMNS] = {
     "####",     "Product",   "Parent", "Filename",    "Version", "Interface Label", "Location",
     "Size",     "Visible?",  "Selected?", "Open?",    "Description", "Volume"};
-constexpr uint32_t kQuoteStrings = 1;
 
 // A display flag: a boolean literal, or a string whose expansion is "true"
 // or "false" (letters folded).
@@ -33,9 +32,9 @@ bool take_flag(RuntimeContext* rt, Reader* reader, Value* out) {
     }
     bool ok = false;
     if (is_string(token)) {
-        char expanded[kExpandLimit + 1];
+        char expanded[EXPAND_LIMIT + 1];
         if (text_expand(rt, reader_variables(rt, reader), string_view_of(rt, token), expanded,
-                        kExpandLimit) == RC_OK) {
+                        EXPAND_LIMIT) == RC_OK) {
             if (text_equal_nocase(expanded, "true")) *out = 1, ok = true;
             else if (text_equal_nocase(expanded, "false")) *out = 0, ok = true;
         }
@@ -47,9 +46,9 @@ bool take_flag(RuntimeContext* rt, Reader* reader, Value* out) {
 // The description as the product keeps it: %-expanded, or as read when the
 // expansion fails (a final single "%", or a result beyond 1024 characters).
 Value expand_description(RuntimeContext* rt, Reader* reader, Value description) {
-    char expanded[kExpandLimit + 1];
+    char expanded[EXPAND_LIMIT + 1];
     if (text_expand(rt, reader_variables(rt, reader), field_text(rt, description), expanded,
-                    kExpandLimit) != RC_OK)
+                    EXPAND_LIMIT) != RC_OK)
         return description;
     Value made = field_string(rt, expanded);
     if (!made) return description;
@@ -68,16 +67,16 @@ void row_widths(RuntimeContext* rt, Value product, bool blank_locations, uint16_
     w[0] = digits(rt, p->number);
     w[1] = atom_text_width(rt, p->name);
     w[2] = atom_text_width(rt, p->parent);
-    w[3] = string_width(rt, p->filename, kQuoteStrings);
-    w[4] = string_width(rt, p->version, kQuoteStrings);
-    w[5] = string_width(rt, p->interface_label, kQuoteStrings);
-    w[6] = blank_locations ? 2 : string_width(rt, p->location, kQuoteStrings);
+    w[3] = string_width(rt, p->filename, PRINT_QUOTE);
+    w[4] = string_width(rt, p->version, PRINT_QUOTE);
+    w[5] = string_width(rt, p->interface_label, PRINT_QUOTE);
+    w[6] = blank_locations ? 2 : string_width(rt, p->location, PRINT_QUOTE);
     w[7] = digits(rt, p->size);
     w[8] = bool_width(rt, product_visible(product), 0);
     w[9] = bool_width(rt, product_selected(product), 0);
     w[10] = bool_width(rt, product_open(product), 0);
-    w[11] = string_width(rt, p->description, kQuoteStrings);
-    w[12] = system_product_width(rt, p->volume, kQuoteStrings);
+    w[11] = string_width(rt, p->description, PRINT_QUOTE);
+    w[12] = system_product_width(rt, p->volume, PRINT_QUOTE);
 }
 
 ResultCode write_atom(TextFile* stream, RuntimeContext* rt, Value atom, uint16_t width) {
@@ -95,25 +94,25 @@ ResultCode write_row(RuntimeContext* rt, TextFile* stream, Value product, bool b
     };
     next([&] { return write_atom(stream, rt, p->name, w[1]); });
     next([&] { return write_atom(stream, rt, p->parent, w[2]); });
-    next([&] { return string_write(rt, stream, p->filename, w[3], kQuoteStrings); });
-    next([&] { return string_write(rt, stream, p->version, w[4], kQuoteStrings); });
-    next([&] { return string_write(rt, stream, p->interface_label, w[5], kQuoteStrings); });
+    next([&] { return string_write(rt, stream, p->filename, w[3], PRINT_QUOTE); });
+    next([&] { return string_write(rt, stream, p->version, w[4], PRINT_QUOTE); });
+    next([&] { return string_write(rt, stream, p->interface_label, w[5], PRINT_QUOTE); });
     next([&] {
         // A blank location is written as the empty quoted string.
         return blank_locations ? text_file_write_padded(stream, "\"\"", w[6])
-                               : string_write(rt, stream, p->location, w[6], kQuoteStrings);
+                               : string_write(rt, stream, p->location, w[6], PRINT_QUOTE);
     });
     next([&] { return number_write(rt, stream, p->size, w[7], 0); });
     next([&] { return bool_write(rt, stream, product_visible(product), w[8], 0); });
     next([&] { return bool_write(rt, stream, product_selected(product), w[9], 0); });
     next([&] { return bool_write(rt, stream, product_open(product), w[10], 0); });
-    next([&] { return string_write(rt, stream, p->description, w[11], kQuoteStrings); });
-    next([&] { return system_product_write(rt, stream, p->volume, w[12], kQuoteStrings); });
+    next([&] { return string_write(rt, stream, p->description, w[11], PRINT_QUOTE); });
+    next([&] { return system_product_write(rt, stream, p->volume, w[12], PRINT_QUOTE); });
     return code;
 }
 
-}  // namespace
-
+// Reads one row; the product, or 0 when a column does not match (every
+// value taken from the row has then been released).
 Value product_row_read(RuntimeContext* rt, Reader* reader) {
     Value number = 0, name = 0, parent = 0, filename = 0, version = 0, label = 0, location = 0;
     Value size = 0, visible = 0, selected = 0, open = 0, description = 0, volume = 0;
@@ -133,6 +132,8 @@ Value product_row_read(RuntimeContext* rt, Reader* reader) {
     return product_create(rt, name, number, parent, filename, version, label, location, size,
                           visible, selected, open, description, volume);
 }
+
+}  // namespace
 
 BiList* product_list_read(RuntimeContext* rt, Reader* reader) {
     BiList* list = bilist_new(rt, 0);
@@ -166,16 +167,16 @@ ResultCode product_table_write(RuntimeContext* rt, TextFile* stream, BiList* lis
                                bool blank_locations) {
     if (!rt_usable(rt)) return RC_NO_OBJECT;
     if (!stream || !list) return RC_OS_ERROR;
-    uint16_t widths[kColumns];
-    for (int i = 0; i < kColumns; ++i) widths[i] = uint16_t(std::strlen(kHeaders[i]));
+    uint16_t widths[COLUMNS];
+    for (int i = 0; i < COLUMNS; ++i) widths[i] = uint16_t(std::strlen(HEADERS[i]));
     for (BiNode* n = list->first; n; n = n->next) {
-        uint16_t row[kColumns];
+        uint16_t row[COLUMNS];
         row_widths(rt, n->value, blank_locations, row);
-        for (int i = 0; i < kColumns; ++i) widths[i] = std::max(widths[i], row[i]);
+        for (int i = 0; i < COLUMNS; ++i) widths[i] = std::max(widths[i], row[i]);
     }
-    for (int i = 0; i < kColumns; ++i) {
-        ResultCode code = text_file_write_padded(stream, kHeaders[i], widths[i]);
-        if (code == RC_OK && i < kColumns - 1) code = text_file_write_space(stream);
+    for (int i = 0; i < COLUMNS; ++i) {
+        ResultCode code = text_file_write_padded(stream, HEADERS[i], widths[i]);
+        if (code == RC_OK && i < COLUMNS - 1) code = text_file_write_space(stream);
         if (code != RC_OK) return code;
     }
     for (BiNode* n = list->first; n; n = n->next) {

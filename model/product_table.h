@@ -9,9 +9,6 @@ struct BiList;
 struct Reader;
 struct TextFile;
 
-// Reads one row; the product, or 0 when a column does not match (every
-// value taken from the row has then been released).
-Value product_row_read(RuntimeContext* rt, Reader* reader);
 // Reads rows to the end of input into a new list in file order; nullptr
 // when any row fails, when memory runs out, or when a read of the input
 // failed (reader_failure then tells its code); nothing of the list survives.

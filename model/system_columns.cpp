@@ -12,9 +12,16 @@
 
 namespace {
 
-const char* const kDiskHeaders[] = {"StartDisk", "TotalDisks"};
-const char* const kItemHeaders[] = {"Icon", "Group", "Item", "Command"};
-const char* const kNetwareHeaders[] = {"Owner", "Attributes"};
+constexpr const char* DISK_HEADERS[] = {"StartDisk", "TotalDisks"};
+constexpr const char* ITEM_HEADERS[] = {"Icon", "Group", "Item", "Command"};
+constexpr const char* NETWARE_HEADERS[] = {"Owner", "Attributes"};
+// The values a SystemComponent holds: every column of every system.
+constexpr int SYSTEM_FIELDS = 8;
+
+// Windows, Windows 95 and Windows NT have program items.
+bool os_code_has_program_item(int32_t os_code) {
+    return os_code == 176 || os_code == 615 || os_code == 912;
+}
 
 // The values of the columns `os_code` writes, in column order.
 int column_values(const SystemComponent* r, int32_t os_code, Value* out) {
@@ -36,11 +43,11 @@ int column_values(const SystemComponent* r, int32_t os_code, Value* out) {
 // The header texts of the columns `os_code` writes.
 int column_headers(int32_t os_code, const char** out) {
     int n = 0;
-    for (const char* h : kDiskHeaders) out[n++] = h;
+    for (const char* h : DISK_HEADERS) out[n++] = h;
     if (os_code_has_program_item(os_code))
-        for (const char* h : kItemHeaders) out[n++] = h;
+        for (const char* h : ITEM_HEADERS) out[n++] = h;
     else if (os_code == OS_CODE_NETWARE)
-        for (const char* h : kNetwareHeaders) out[n++] = h;
+        for (const char* h : NETWARE_HEADERS) out[n++] = h;
     return n;
 }
 
@@ -53,6 +60,22 @@ void release_all(RuntimeContext* rt, Value* values, int count) {
     for (int i = 0; i < count; ++i) value_release(rt, values[i]);
 }
 
+// Takes ownership of the values; nullptr when memory runs out (the values
+// are then released).
+SystemComponent* system_component_create(RuntimeContext* rt, Value start_disk, Value total_disks,
+                                         Value icon, Value group, Value item, Value command,
+                                         Value owner, Value attributes) {
+    Value values[] = {start_disk, total_disks, icon, group, item, command, owner, attributes};
+    if (!rt_usable(rt)) {
+        release_all(rt, values, SYSTEM_FIELDS);
+        return nullptr;
+    }
+    auto* made = new (std::nothrow)
+        SystemComponent{start_disk, total_disks, icon, group, item, command, owner, attributes};
+    if (!made) release_all(rt, values, SYSTEM_FIELDS);
+    return made;
+}
+
 ResultCode set_number(RuntimeContext* rt, Value* field, uint32_t n) {
     Value made = field_number(rt, n);
     if (!made) return RC_NO_OBJECT;
@@ -63,27 +86,9 @@ ResultCode set_number(RuntimeContext* rt, Value* field, uint32_t n) {
 
 }  // namespace
 
-bool os_code_has_program_item(int32_t os_code) {
-    return os_code == 176 || os_code == 615 || os_code == 912;
-}
-
-SystemComponent* system_component_create(RuntimeContext* rt, Value start_disk, Value total_disks,
-                                         Value icon, Value group, Value item, Value command,
-                                         Value owner, Value attributes) {
-    Value values[] = {start_disk, total_disks, icon, group, item, command, owner, attributes};
-    if (!rt_usable(rt)) {
-        release_all(rt, values, 8);
-        return nullptr;
-    }
-    auto* made = new (std::nothrow)
-        SystemComponent{start_disk, total_disks, icon, group, item, command, owner, attributes};
-    if (!made) release_all(rt, values, 8);
-    return made;
-}
-
 SystemComponent* system_component_read(RuntimeContext* rt, Reader* reader, int32_t os_code) {
     // Columns a system does not have are a number 0 or empty strings.
-    Value v[8] = {};
+    Value v[SYSTEM_FIELDS] = {};
     bool ok = field_take_number(rt, reader, &v[0]) && field_take_number(rt, reader, &v[1]);
     if (ok && os_code_has_program_item(os_code)) {
         ok = field_take_number(rt, reader, &v[2]) && field_take_string(rt, reader, &v[3]) &&
@@ -92,10 +97,10 @@ SystemComponent* system_component_read(RuntimeContext* rt, Reader* reader, int32
     if (ok && os_code == OS_CODE_NETWARE)
         ok = field_take_string(rt, reader, &v[6]) && field_take_string(rt, reader, &v[7]);
     if (ok && !v[2]) ok = (v[2] = field_number(rt, 0)) != 0;
-    for (int i = 3; ok && i < 8; ++i)
+    for (int i = 3; ok && i < SYSTEM_FIELDS; ++i)
         if (!v[i]) ok = (v[i] = field_string(rt, "")) != 0;
     if (!ok) {
-        release_all(rt, v, 8);
+        release_all(rt, v, SYSTEM_FIELDS);
         return nullptr;
     }
     return system_component_create(rt, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
@@ -105,15 +110,15 @@ SystemComponent* system_component_copy(RuntimeContext* rt, const SystemComponent
     if (!r || !rt_usable(rt)) return nullptr;
     const Value fields[] = {r->start_disk, r->total_disks, r->icon,  r->group,
                             r->item,       r->command,     r->owner, r->attributes};
-    Value copies[8];
+    Value copies[SYSTEM_FIELDS];
     bool complete = true;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < SYSTEM_FIELDS; ++i) {
         copies[i] = field_copy(rt, fields[i]);
         if (value_is_real(fields[i]) && !copies[i]) complete = false;
     }
     // The copy is whole or nothing.
     if (!complete) {
-        release_all(rt, copies, 8);
+        release_all(rt, copies, SYSTEM_FIELDS);
         return nullptr;
     }
     return system_component_create(rt, copies[0], copies[1], copies[2], copies[3], copies[4],
@@ -124,7 +129,7 @@ void system_component_destroy(RuntimeContext* rt, SystemComponent* r) {
     if (!r) return;
     Value values[] = {r->start_disk, r->total_disks, r->icon,  r->group,
                       r->item,       r->command,     r->owner, r->attributes};
-    release_all(rt, values, 8);
+    release_all(rt, values, SYSTEM_FIELDS);
     delete r;
 }
 

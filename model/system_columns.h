@@ -11,9 +11,8 @@
 struct Reader;
 struct TextFile;
 
-// Operating-system codes that decide the trailing columns of a map row.
+// The operating-system code whose map rows end in the NetWare columns.
 constexpr int32_t OS_CODE_NETWARE = 21;
-bool os_code_has_program_item(int32_t os_code);  // windows, win95, nt
 
 struct SystemComponent {
     Value start_disk;   // number
@@ -34,11 +33,6 @@ struct SystemProduct {
 // then Icon, Group, Item, Command or Owner, Attributes.
 constexpr int SYSTEM_COLUMNS_MAX = 6;
 
-// Takes ownership of the eight values; nullptr when memory runs out (the
-// values are then released).
-SystemComponent* system_component_create(RuntimeContext* rt, Value start_disk, Value total_disks,
-                                         Value icon, Value group, Value item, Value command,
-                                         Value owner, Value attributes);
 // Reads the trailing columns of a component row for `os_code`; nullptr on a
 // token of the wrong kind (everything taken is released).
 SystemComponent* system_component_read(RuntimeContext* rt, Reader* reader, int32_t os_code);

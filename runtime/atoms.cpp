@@ -1,20 +1,10 @@
-// Atoms and the signal atoms.
+// Atoms.
 #include "runtime/atoms.h"
 
 #include <cstring>
 #include <string>
 
 #include "runtime/strings.h"
-
-namespace {
-
-bool is_atom_of(RuntimeContext* rt, SymbolTable* table, Value atom, std::string_view text) {
-    if (!atom) return false;
-    Value known = atom_intern(rt, table, text);
-    return known && known == atom;
-}
-
-}  // namespace
 
 Value atom_intern(RuntimeContext* rt, SymbolTable* table, std::string_view text) {
     if (!rt_usable(rt) || !table) return 0;
@@ -29,8 +19,6 @@ Value atom_intern(RuntimeContext* rt, SymbolTable* table, std::string_view text)
     return atom;
 }
 
-bool atom_equal(RuntimeContext* rt, Value a, Value b) { return rt_usable(rt) && a && a == b; }
-
 bool atom_greater(RuntimeContext* rt, Value a, Value b) { return string_greater(rt, a, b); }
 
 size_t atom_text(RuntimeContext* rt, Value atom, char* buffer, size_t capacity) {
@@ -44,21 +32,3 @@ size_t atom_text(RuntimeContext* rt, Value atom, char* buffer, size_t capacity) 
 ResultCode atom_table_destroy(RuntimeContext* rt, SymbolTable* table) {
     return symtab_destroy(rt, table, string_free);
 }
-
-Value signal_failure(RuntimeContext* rt, SymbolTable* t) { return atom_intern(rt, t, "{FAILURE}"); }
-Value signal_eof(RuntimeContext* rt, SymbolTable* t) { return atom_intern(rt, t, "{EOF}"); }
-Value signal_restart(RuntimeContext* rt, SymbolTable* t) { return atom_intern(rt, t, "{RESTART}"); }
-Value signal_return(RuntimeContext* rt, SymbolTable* t) { return atom_intern(rt, t, "{RETURN}"); }
-Value signal_continue(RuntimeContext* rt, SymbolTable* t) { return atom_intern(rt, t, "{CONTINUE}"); }
-Value signal_break(RuntimeContext* rt, SymbolTable* t) { return atom_intern(rt, t, "{BREAK}"); }
-Value signal_gb1(RuntimeContext* rt, SymbolTable* t) { return atom_intern(rt, t, "{GB1}"); }
-Value signal_gb2(RuntimeContext* rt, SymbolTable* t) { return atom_intern(rt, t, "{GB2}"); }
-
-bool is_signal_failure(RuntimeContext* rt, SymbolTable* t, Value a) { return is_atom_of(rt, t, a, "{FAILURE}"); }
-bool is_signal_eof(RuntimeContext* rt, SymbolTable* t, Value a) { return is_atom_of(rt, t, a, "{EOF}"); }
-bool is_signal_restart(RuntimeContext* rt, SymbolTable* t, Value a) { return is_atom_of(rt, t, a, "{RESTART}"); }
-bool is_signal_return(RuntimeContext* rt, SymbolTable* t, Value a) { return is_atom_of(rt, t, a, "{RETURN}"); }
-bool is_signal_continue(RuntimeContext* rt, SymbolTable* t, Value a) { return is_atom_of(rt, t, a, "{CONTINUE}"); }
-bool is_signal_break(RuntimeContext* rt, SymbolTable* t, Value a) { return is_atom_of(rt, t, a, "{BREAK}"); }
-bool is_signal_gb1(RuntimeContext* rt, SymbolTable* t, Value a) { return is_atom_of(rt, t, a, "{GB1}"); }
-bool is_signal_gb2(RuntimeContext* rt, SymbolTable* t, Value a) { return is_atom_of(rt, t, a, "{GB2}"); }

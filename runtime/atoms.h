@@ -1,8 +1,7 @@
 // Atoms: string values interned in an atom table (a symbol table used as a
 // set, text hash and match), so an atom keeps the spelling it was first
 // interned under and two atoms of one table are equal exactly when they are
-// the same handle; the table owns them. Also the eight signal atoms. Needs
-// strings and symbol_tables.
+// the same handle; the table owns them. Needs strings and symbol_tables.
 #pragma once
 
 #include <cstddef>
@@ -17,8 +16,6 @@ constexpr const char* ATOM_PLACEHOLDER = "%AMVD%";
 // The atom of `text` in `table`: the one already there (compared without
 // regard to case), or a new one entered now. 0 when memory runs out.
 Value atom_intern(RuntimeContext* rt, SymbolTable* table, std::string_view text);
-// Same handle.
-bool atom_equal(RuntimeContext* rt, Value a, Value b);
 // Case-insensitive text order, as string_greater.
 bool atom_greater(RuntimeContext* rt, Value a, Value b);
 // Writes "'" and the atom's text ("%AMVD%" for an absent atom) into `buffer`
@@ -27,23 +24,3 @@ bool atom_greater(RuntimeContext* rt, Value a, Value b);
 size_t atom_text(RuntimeContext* rt, Value atom, char* buffer, size_t capacity);
 // Releases the atoms of a table and the table itself.
 ResultCode atom_table_destroy(RuntimeContext* rt, SymbolTable* table);
-
-// The signal atoms "{FAILURE}", "{EOF}", "{RESTART}", "{RETURN}",
-// "{CONTINUE}", "{BREAK}", "{GB1}", "{GB2}" of an atom table, and the tests
-// that tell them (interning the text and comparing handles).
-Value signal_failure(RuntimeContext* rt, SymbolTable* table);
-Value signal_eof(RuntimeContext* rt, SymbolTable* table);
-Value signal_restart(RuntimeContext* rt, SymbolTable* table);
-Value signal_return(RuntimeContext* rt, SymbolTable* table);
-Value signal_continue(RuntimeContext* rt, SymbolTable* table);
-Value signal_break(RuntimeContext* rt, SymbolTable* table);
-Value signal_gb1(RuntimeContext* rt, SymbolTable* table);
-Value signal_gb2(RuntimeContext* rt, SymbolTable* table);
-bool is_signal_failure(RuntimeContext* rt, SymbolTable* table, Value atom);
-bool is_signal_eof(RuntimeContext* rt, SymbolTable* table, Value atom);
-bool is_signal_restart(RuntimeContext* rt, SymbolTable* table, Value atom);
-bool is_signal_return(RuntimeContext* rt, SymbolTable* table, Value atom);
-bool is_signal_continue(RuntimeContext* rt, SymbolTable* table, Value atom);
-bool is_signal_break(RuntimeContext* rt, SymbolTable* table, Value atom);
-bool is_signal_gb1(RuntimeContext* rt, SymbolTable* table, Value atom);
-bool is_signal_gb2(RuntimeContext* rt, SymbolTable* table, Value atom);

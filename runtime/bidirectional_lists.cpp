@@ -63,27 +63,6 @@ ResultCode binode_free(RuntimeContext* rt, BiNode* node, ReleaseFn release) {
     return RC_OK;
 }
 
-Value binode_value(RuntimeContext* rt, BiNode* node) { return usable(rt, node) ? node->value : 0; }
-
-ResultCode binode_set_value(RuntimeContext* rt, BiNode* node, Value value) {
-    if (!usable(rt, node)) return RC_NO_OBJECT;
-    node->value = value;
-    return RC_OK;
-}
-
-BiNode* binode_next(RuntimeContext* rt, BiNode* node) { return usable(rt, node) ? node->next : nullptr; }
-
-BiNode* binode_previous(RuntimeContext* rt, BiNode* node) {
-    return usable(rt, node) ? node->previous : nullptr;
-}
-
-ResultCode binode_link_after(RuntimeContext* rt, BiNode* node, BiNode* next) {
-    if (!usable(rt, node)) return RC_NO_OBJECT;
-    node->next = next;
-    if (next) next->previous = node;
-    return RC_OK;
-}
-
 ResultCode binode_link_before(RuntimeContext* rt, BiNode* node, BiNode* previous) {
     if (!usable(rt, node)) return RC_NO_OBJECT;
     node->previous = previous;
@@ -117,8 +96,6 @@ uint32_t bilist_count(RuntimeContext* rt, BiList* list) {
 }
 
 bool bilist_is_empty(RuntimeContext* rt, BiList* list) { return !usable(rt, list) || !list->first; }
-
-Value bilist_tag(RuntimeContext* rt, BiList* list) { return usable(rt, list) ? list->tag : 0; }
 
 BiList* bilist_map(RuntimeContext* rt, BiList* list, CopyFn copy, ReleaseFn release) {
     if (!usable(rt, list) || !copy) return nullptr;

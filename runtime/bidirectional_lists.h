@@ -27,12 +27,6 @@ struct BiList {
 BiNode* binode_new(RuntimeContext* rt, Value value);
 // Releases the value with `release` (when given) and frees the node.
 ResultCode binode_free(RuntimeContext* rt, BiNode* node, ReleaseFn release);
-Value binode_value(RuntimeContext* rt, BiNode* node);
-ResultCode binode_set_value(RuntimeContext* rt, BiNode* node, Value value);
-BiNode* binode_next(RuntimeContext* rt, BiNode* node);
-BiNode* binode_previous(RuntimeContext* rt, BiNode* node);
-// node.next = next and next.previous = node (either may be none).
-ResultCode binode_link_after(RuntimeContext* rt, BiNode* node, BiNode* next);
 // node.previous = previous and previous.next = node.
 ResultCode binode_link_before(RuntimeContext* rt, BiNode* node, BiNode* previous);
 
@@ -43,7 +37,6 @@ ResultCode bilist_destroy(RuntimeContext* rt, BiList* list, ReleaseFn release);
 uint32_t bilist_count(RuntimeContext* rt, BiList* list);
 // True also for an absent list.
 bool bilist_is_empty(RuntimeContext* rt, BiList* list);
-Value bilist_tag(RuntimeContext* rt, BiList* list);
 // A new list with the same tag holding copy(value) of each value in order
 // (copies that are 0 are left out); nullptr when memory runs out, after the
 // copies made so far were released with `release`.

@@ -11,9 +11,10 @@ FunctionRecord* record_of(Value f) { return value_record<FunctionRecord>(f); }
 
 bool present(RuntimeContext* rt, Value f) { return rt_usable(rt) && value_is_real(f); }
 
-}  // namespace
+// The routine an absent function value answers with.
+Value default_routine(RuntimeContext*, Value) { return 0; }
 
-Value function_default_routine(RuntimeContext*, Value) { return 0; }
+}  // namespace
 
 Value function_new(RuntimeContext* rt, FunctionRoutine implementation, std::string_view name) {
     Value f = value_alloc(rt, sizeof(FunctionRecord));
@@ -39,7 +40,7 @@ ResultCode function_add_argument(RuntimeContext* rt, Value f, Value argument) {
 }
 
 FunctionRoutine function_implementation(RuntimeContext* rt, Value f) {
-    if (!present(rt, f) || !record_of(f)->implementation) return function_default_routine;
+    if (!present(rt, f) || !record_of(f)->implementation) return default_routine;
     return record_of(f)->implementation;
 }
 

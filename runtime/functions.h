@@ -17,15 +17,12 @@ struct FunctionRecord {
     Value name;       // a string value; owned
 };
 
-// The routine an absent function value answers with; it returns 0.
-Value function_default_routine(RuntimeContext* rt, Value arguments);
-
 // A new function value with a copy of `name` and an empty argument list; 0
 // when memory runs out (nothing is left allocated).
 Value function_new(RuntimeContext* rt, FunctionRoutine implementation, std::string_view name);
 // Adds `argument` at the front of the argument list, taking it over.
 ResultCode function_add_argument(RuntimeContext* rt, Value f, Value argument);
-// The routine; function_default_routine for an absent function.
+// The routine; for an absent function, one that returns 0.
 FunctionRoutine function_implementation(RuntimeContext* rt, Value f);
 // Lends the argument list. For an absent function: a new empty list the caller owns.
 Value function_arguments(RuntimeContext* rt, Value f);

@@ -19,10 +19,13 @@ constexpr std::array<bool, 256> make_delimiters() {
 }
 constexpr std::array<bool, 256> DELIMITERS = make_delimiters();
 
+// True for the 28 characters that end a name, a number or a quoted atom.
+bool is_delimiter(char c) { return DELIMITERS[static_cast<unsigned char>(c)]; }
+
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool is_name_char(char c) { return is_letter(c) || is_digit(c) || c == '_'; }
-bool is_atom_char(char c) { return !lexer_is_delimiter(c); }
+bool is_atom_char(char c) { return !is_delimiter(c); }
 
 Value kind_box(RuntimeContext* rt, uint32_t kind, Value payload = 0) {
     return token_box(rt, kind, payload);
@@ -63,7 +66,7 @@ RunEnd read_run(Reader* reader, TokenText* text, bool (*accept)(char), bool take
         if (!accept(c)) break;
         text_add(text, c);
     }
-    if (!lexer_is_delimiter(c)) return RUN_AT_OTHER;
+    if (!is_delimiter(c)) return RUN_AT_OTHER;
     return input_unread(reader->input) == RC_OK ? RUN_AT_DELIMITER : RUN_PUSHBACK_FAILED;
 }
 
@@ -306,8 +309,6 @@ Value scan_token(RuntimeContext* rt, Reader* reader, char c) {
 }
 
 }  // namespace
-
-bool lexer_is_delimiter(char c) { return DELIMITERS[static_cast<unsigned char>(c)]; }
 
 Value lexer_scan(RuntimeContext* rt, Reader* reader) {
     if (!rt_usable(rt) || !reader) return 0;

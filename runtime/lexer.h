@@ -6,9 +6,6 @@
 
 #include "runtime/reader.h"
 
-// True for the 28 characters that end a name, a number or a quoted atom.
-bool lexer_is_delimiter(char c);
-
 // Scans the next token of the reader's input (see tokens.h for the kinds).
 // Errors are tokens; 0 only when the context or reader is unusable, or
 // memory runs out while making an atom, a string or a name. A failed read

@@ -104,12 +104,6 @@ Value list_tail(RuntimeContext* rt, Value list) {
     return cell_of(list)->head ? cell_of(list)->tail : list;
 }
 
-ResultCode list_set_head(RuntimeContext* rt, Value list, Value head) {
-    if (!present(rt, list)) return RC_NO_OBJECT;
-    cell_of(list)->head = head;
-    return RC_OK;
-}
-
 Value list_append(RuntimeContext* rt, Value value, Value list) {
     if (!present(rt, list) || !value) return 0;
     while (cell_of(list)->head) list = cell_of(list)->tail;

@@ -24,7 +24,6 @@ bool list_is_empty(RuntimeContext* rt, Value list);
 Value list_head(RuntimeContext* rt, Value list);
 // The next cell; the empty list is its own tail.
 Value list_tail(RuntimeContext* rt, Value list);
-ResultCode list_set_head(RuntimeContext* rt, Value list, Value head);
 // Stores `value` in the sentinel and puts a new sentinel behind it, so the
 // list handle never changes; returns the new sentinel (pass it back to
 // append the next element at once). 0 for an absent list or value or when

@@ -92,5 +92,3 @@ ResultCode mq_pop_keep(RuntimeContext* rt, MultiQueue* queue) {
     queue->cursor_top = below;
     return binode_free(rt, top, nullptr);
 }
-
-bool mq_is_empty(RuntimeContext* rt, MultiQueue* queue) { return !usable(rt, queue) || !queue->first; }

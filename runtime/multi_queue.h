@@ -32,5 +32,3 @@ ResultCode mq_push_cursor(RuntimeContext* rt, MultiQueue* queue);
 ResultCode mq_restore(RuntimeContext* rt, MultiQueue* queue);
 // The cursor below takes the top cursor's position; the top one is removed.
 ResultCode mq_pop_keep(RuntimeContext* rt, MultiQueue* queue);
-// True when the queue holds no entry (also for an absent queue).
-bool mq_is_empty(RuntimeContext* rt, MultiQueue* queue);

@@ -46,7 +46,7 @@ Namespace* namespace_new(RuntimeContext* rt, Namespace* parent, uint32_t bucket_
     Namespace* ns = reinterpret_cast<Namespace*>(value_alloc(rt, sizeof(Namespace)));
     if (!ns) return nullptr;
     *ns = Namespace{symtab_new(rt, bucket_count), symtab_new(rt, bucket_count),
-                    symtab_new(rt, bucket_count), parent, list_empty(rt), false, 0,
+                    symtab_new(rt, bucket_count), parent, list_empty(rt), false,
                     new (std::nothrow) NameIndex};
     bool complete =
         ns->definitions && ns->names && ns->owned && ns->children && ns->name_index;
@@ -139,16 +139,4 @@ ResultCode ns_rewind(RuntimeContext* rt, Namespace* ns) {
 Value ns_next(RuntimeContext* rt, Namespace* ns, bool want_value) {
     if (!usable(rt, ns)) return 0;
     return symtab_next(rt, ns->definitions, want_value);
-}
-
-Namespace* ns_parent(RuntimeContext* rt, Namespace* ns) { return usable(rt, ns) ? ns->parent : nullptr; }
-
-Value ns_children(RuntimeContext* rt, Namespace* ns) { return usable(rt, ns) ? ns->children : 0; }
-
-uintptr_t ns_user_word(RuntimeContext* rt, Namespace* ns) { return usable(rt, ns) ? ns->user_word : 0; }
-
-ResultCode ns_set_user_word(RuntimeContext* rt, Namespace* ns, uintptr_t word) {
-    if (!usable(rt, ns)) return RC_NO_OBJECT;
-    ns->user_word = word;
-    return RC_OK;
 }

@@ -20,7 +20,6 @@ struct Namespace {
     Namespace* parent;         // enclosing namespace, or none
     Value children;            // list of the namespaces made with this one as parent
     bool destroyed;
-    uintptr_t user_word;       // free for the caller; 0 at creation
     // The names of `names` by their folded text, so that interning does not
     // walk a bucket chain; owned, holds no values of its own.
     NameIndex* name_index;
@@ -55,8 +54,3 @@ ResultCode ns_record_value(RuntimeContext* rt, Namespace* ns, Value value);
 // Iterate this namespace's definitions (values or names), not its ancestors'.
 ResultCode ns_rewind(RuntimeContext* rt, Namespace* ns);
 Value ns_next(RuntimeContext* rt, Namespace* ns, bool want_value);
-
-Namespace* ns_parent(RuntimeContext* rt, Namespace* ns);
-Value ns_children(RuntimeContext* rt, Namespace* ns);
-uintptr_t ns_user_word(RuntimeContext* rt, Namespace* ns);
-ResultCode ns_set_user_word(RuntimeContext* rt, Namespace* ns, uintptr_t word);

@@ -53,8 +53,6 @@ uint32_t number_value(RuntimeContext* rt, Value n) {
     return *integer_of(n);
 }
 
-Value number_done(RuntimeContext*, Value n) { return n; }
-
 Value number_add(RuntimeContext* rt, Value a, Value b) {
     if (!operands_present(rt, a, b)) return 0;
     return number_from_wide(rt, uint64_t(*integer_of(a)) + *integer_of(b));
@@ -74,21 +72,6 @@ Value number_mul(RuntimeContext* rt, Value a, Value b) {
 Value number_div(RuntimeContext* rt, Value a, Value b) {
     if (!operands_present(rt, a, b) || *integer_of(b) == 0) return 0;
     return number_new(rt, *integer_of(a) / *integer_of(b));
-}
-
-Value number_and(RuntimeContext* rt, Value a, Value b) {
-    if (!operands_present(rt, a, b)) return 0;
-    return number_new(rt, *integer_of(a) & *integer_of(b));
-}
-
-Value number_or(RuntimeContext* rt, Value a, Value b) {
-    if (!operands_present(rt, a, b)) return 0;
-    return number_new(rt, *integer_of(a) | *integer_of(b));
-}
-
-Value number_xor(RuntimeContext* rt, Value a, Value b) {
-    if (!operands_present(rt, a, b)) return 0;
-    return number_new(rt, *integer_of(a) ^ *integer_of(b));
 }
 
 ResultCode number_inc(RuntimeContext* rt, Value n) {

@@ -20,9 +20,8 @@ Value number_new(RuntimeContext* rt, uint32_t n);
 Value number_parse(RuntimeContext* rt, std::string_view text);
 Value number_copy(RuntimeContext* rt, Value n);
 ResultCode number_free(RuntimeContext* rt, Value n);
-// Borrows the integer (0 for an absent number); number_done closes the borrow.
+// The integer (0 for an absent number).
 uint32_t number_value(RuntimeContext* rt, Value n);
-Value number_done(RuntimeContext* rt, Value n);
 
 // Each returns a new number, or 0 when an operand is absent, the exact
 // result leaves the unsigned 32-bit range, or the divisor is 0.
@@ -30,9 +29,6 @@ Value number_add(RuntimeContext* rt, Value a, Value b);
 Value number_sub(RuntimeContext* rt, Value a, Value b);
 Value number_mul(RuntimeContext* rt, Value a, Value b);
 Value number_div(RuntimeContext* rt, Value a, Value b);
-Value number_and(RuntimeContext* rt, Value a, Value b);
-Value number_or(RuntimeContext* rt, Value a, Value b);
-Value number_xor(RuntimeContext* rt, Value a, Value b);
 
 // In place; at 4294967295 (inc) or 0 (dec) the value stays as it is.
 ResultCode number_inc(RuntimeContext* rt, Value n);

@@ -54,6 +54,34 @@ bool quoted(uint32_t flags) { return (flags & PRINT_QUOTE) != 0; }
 
 const ValuePrintOps& printer_of(RuntimeContext* rt, uint32_t type) { return rt->print_ops[type]; }
 
+// A signal: the atom in column widths[0], one space, the payload in column
+// widths[1]. signal_width fills both and returns the whole width.
+uint16_t signal_width(RuntimeContext* rt, Value s, uint16_t* widths, uint32_t flags) {
+    if (!rt_usable(rt) || !value_is_real(s) || !widths) return 0;
+    uint16_t payload_columns[PRINT_COLUMNS];
+    widths[0] = atom_width(rt, signal_atom(rt, s), flags);
+    widths[1] = value_width(rt, signal_payload(rt, s), payload_columns, flags);
+    return clamp_width(size_t(widths[0]) + 1 + widths[1]);
+}
+
+ResultCode signal_write(RuntimeContext* rt, TextFile* stream, Value s, const uint16_t* widths,
+                        uint32_t flags) {
+    if (!rt_usable(rt)) return RC_NO_OBJECT;
+    uint16_t atom_column = widths ? widths[0] : 0;
+    uint16_t payload_columns[PRINT_COLUMNS] = {uint16_t(widths ? widths[1] : 0)};
+    if (!value_is_real(s)) return write_spaces(stream, size_t(atom_column) + 1 + payload_columns[0]);
+    ResultCode rc = atom_write(rt, stream, signal_atom(rt, s), atom_column, flags);
+    if (rc == RC_OK) rc = text_file_write_space(stream);
+    if (rc == RC_OK) rc = value_write(rt, stream, signal_payload(rt, s), payload_columns, flags);
+    return rc;
+}
+
+// Nothing, padded with spaces.
+ResultCode void_write(RuntimeContext* rt, TextFile* stream, Value, uint16_t width, uint32_t) {
+    if (!rt_usable(rt)) return RC_NO_OBJECT;
+    return write_spaces(stream, width);
+}
+
 }  // namespace
 
 ResultCode value_register_printer(RuntimeContext* rt, uint32_t type, const ValuePrintOps& ops) {
@@ -143,33 +171,6 @@ ResultCode list_write(RuntimeContext* rt, TextFile* stream, Value list, uint16_t
     if (rc != RC_OK) return rc;
     size_t printed = list_width(rt, list, flags);
     return write_spaces(stream, width > printed ? width - printed : 0);
-}
-
-uint16_t signal_width(RuntimeContext* rt, Value s, uint16_t* widths, uint32_t flags) {
-    if (!rt_usable(rt) || !value_is_real(s) || !widths) return 0;
-    uint16_t payload_columns[PRINT_COLUMNS];
-    widths[0] = atom_width(rt, signal_atom(rt, s), flags);
-    widths[1] = value_width(rt, signal_payload(rt, s), payload_columns, flags);
-    return clamp_width(size_t(widths[0]) + 1 + widths[1]);
-}
-
-ResultCode signal_write(RuntimeContext* rt, TextFile* stream, Value s, const uint16_t* widths,
-                        uint32_t flags) {
-    if (!rt_usable(rt)) return RC_NO_OBJECT;
-    uint16_t atom_column = widths ? widths[0] : 0;
-    uint16_t payload_columns[PRINT_COLUMNS] = {uint16_t(widths ? widths[1] : 0)};
-    if (!value_is_real(s)) return write_spaces(stream, size_t(atom_column) + 1 + payload_columns[0]);
-    ResultCode rc = atom_write(rt, stream, signal_atom(rt, s), atom_column, flags);
-    if (rc == RC_OK) rc = text_file_write_space(stream);
-    if (rc == RC_OK) rc = value_write(rt, stream, signal_payload(rt, s), payload_columns, flags);
-    return rc;
-}
-
-uint16_t void_width(RuntimeContext*, Value, uint32_t) { return 0; }
-
-ResultCode void_write(RuntimeContext* rt, TextFile* stream, Value, uint16_t width, uint32_t) {
-    if (!rt_usable(rt)) return RC_NO_OBJECT;
-    return write_spaces(stream, width);
 }
 
 uint16_t value_width(RuntimeContext* rt, Value v, uint16_t* widths, uint32_t flags) {

@@ -42,14 +42,6 @@ ResultCode date_write(RuntimeContext* rt, TextFile* stream, Value d, uint16_t wi
 // "[", the elements by value_write without padding separated by ",", "]".
 uint16_t list_width(RuntimeContext* rt, Value list, uint32_t flags);
 ResultCode list_write(RuntimeContext* rt, TextFile* stream, Value list, uint16_t width, uint32_t flags);
-// The atom in column widths[0], one space, the payload in column widths[1].
-// signal_width fills both and returns the whole width.
-uint16_t signal_width(RuntimeContext* rt, Value s, uint16_t* widths, uint32_t flags);
-ResultCode signal_write(RuntimeContext* rt, TextFile* stream, Value s, const uint16_t* widths,
-                        uint32_t flags);
-// Nothing, padded with spaces.
-uint16_t void_width(RuntimeContext* rt, Value v, uint32_t flags);
-ResultCode void_write(RuntimeContext* rt, TextFile* stream, Value v, uint16_t width, uint32_t flags);
 
 // By value type: BOOLEAN, ATOM, NUMBER and VOLUMEMAP (its total, as a
 // number), STRING, SIGNAL, REGISTRY (its key path, as a string), LIST,

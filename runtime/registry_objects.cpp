@@ -48,10 +48,6 @@ ResultCode registry_release(RuntimeContext* rt, Value r) {
 
 Value registry_key_path(RuntimeContext* rt, Value r) { return present(rt, r) ? record_of(r)->key_path : 0; }
 
-Value registry_value_text(RuntimeContext* rt, Value r) {
-    return present(rt, r) ? record_of(r)->value_text : 0;
-}
-
 bool registry_equal(RuntimeContext* rt, Value a, Value b) {
     if (!present(rt, a) || !present(rt, b)) return false;
     if (a == b) return true;

@@ -19,7 +19,6 @@ Value registry_new(RuntimeContext* rt, std::string_view key_path, std::string_vi
 Value registry_copy(RuntimeContext* rt, Value r);
 ResultCode registry_release(RuntimeContext* rt, Value r);
 Value registry_key_path(RuntimeContext* rt, Value r);
-Value registry_value_text(RuntimeContext* rt, Value r);
 // Key paths compared without regard to case, value texts exactly.
 bool registry_equal(RuntimeContext* rt, Value a, Value b);
 // By key path (case-folded), then by value text.

@@ -1,6 +1,6 @@
-// Signal values: a signal atom with a payload of any type, a message string
-// and one further word. A signal owns its payload and message; its atom
-// belongs to the atom table. Needs strings and the function types of callbacks.
+// Signal values: the atom naming a signal, a payload of any type, a message
+// string and one further word. A signal owns its payload and message; its
+// atom belongs to the atom table. Needs strings and the function types of callbacks.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,7 @@
 #include "runtime/runtime_context.h"
 
 struct SignalRecord {
-    Value atom;     // the signal atom; owned by its table
+    Value atom;     // the atom naming the signal; owned by its table
     Value payload;  // any value; owned
     Value message;  // a string value or 0; owned
     uint32_t extra;

@@ -59,6 +59,12 @@ std::string replace_all(std::string_view text, std::string_view find, std::strin
     return out;
 }
 
+// -1, 0 or 1 as text_version_compare; 2 for an absent text.
+int version_order(RuntimeContext* rt, Value a, Value b, uint32_t n) {
+    if (!rt_usable(rt) || !a || !b) return 2;
+    return text_version_compare(string_view_of(rt, a), string_view_of(rt, b), n);
+}
+
 }  // namespace
 
 Value string_new(RuntimeContext* rt, std::string_view text) {
@@ -82,8 +88,6 @@ const char* string_shown_text(RuntimeContext* rt, Value s) {
     const char* text = string_text(rt, s);
     return text ? text : STRING_PLACEHOLDER;
 }
-
-Value string_done(RuntimeContext*, Value s) { return s; }
 
 std::string_view string_view_of(RuntimeContext* rt, Value s) {
     const char* text = string_text(rt, s);
@@ -152,12 +156,6 @@ bool string_greater(RuntimeContext* rt, Value a, Value b) {
 bool string_is_empty(RuntimeContext* rt, Value s) {
     const char* text = string_text(rt, s);
     return text && text[0] == '\0';
-}
-
-// -1, 0 or 1 as text_version_compare; 2 for an absent text.
-static int version_order(RuntimeContext* rt, Value a, Value b, uint32_t n) {
-    if (!rt_usable(rt) || !a || !b) return 2;
-    return text_version_compare(string_view_of(rt, a), string_view_of(rt, b), n);
 }
 
 bool string_version_less(RuntimeContext* rt, Value a, Value b, uint32_t n) {

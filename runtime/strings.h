@@ -23,13 +23,11 @@ constexpr const char* STRING_PLACEHOLDER = "%SGVD%";
 // A new string holding a copy of `text`; 0 when memory runs out or the text
 // is too long (nothing is left allocated).
 Value string_new(RuntimeContext* rt, std::string_view text);
-// Borrows the text; nullptr for an absent string. Close with string_done.
+// Lends the text; nullptr for an absent string.
 const char* string_text(RuntimeContext* rt, Value s);
 // The text to show for `s`: its text, or "%SGVD%" when it is absent.
 const char* string_shown_text(RuntimeContext* rt, Value s);
-// Ends a borrow; does nothing and returns `s`.
-Value string_done(RuntimeContext* rt, Value s);
-// The text as a view (empty for an absent string); a borrow like string_text.
+// The text as a view (empty for an absent string); lent like string_text.
 std::string_view string_view_of(RuntimeContext* rt, Value s);
 // Frees the text, `second` and the record.
 ResultCode string_free(RuntimeContext* rt, Value s);

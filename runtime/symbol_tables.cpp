@@ -94,11 +94,6 @@ ResultCode symlist_destroy(RuntimeContext* rt, SymbolList* list, ReleaseFn relea
     return RC_OK;
 }
 
-Value symlist_find_key(RuntimeContext* rt, SymbolList* list, Value key, MatchFn match) {
-    SymbolEntry* e = find_entry(rt, list, key, match);
-    return e ? e->key : 0;
-}
-
 Value symlist_find_value(RuntimeContext* rt, SymbolList* list, Value key, MatchFn match) {
     SymbolEntry* e = find_entry(rt, list, key, match);
     return e ? e->value : 0;
@@ -177,7 +172,8 @@ ResultCode symtab_destroy(RuntimeContext* rt, SymbolTable* table, ReleaseFn rele
 
 Value symtab_find_key(RuntimeContext* rt, SymbolTable* table, Value key, HashFn hash,
                       MatchFn match) {
-    return symlist_find_key(rt, bucket_of(rt, table, key, hash), key, match);
+    SymbolEntry* e = find_entry(rt, bucket_of(rt, table, key, hash), key, match);
+    return e ? e->key : 0;
 }
 
 Value symtab_find_value(RuntimeContext* rt, SymbolTable* table, Value key, HashFn hash,

@@ -45,8 +45,7 @@ SymbolList* symlist_new(RuntimeContext* rt);
 // Releases every key with `release_key` (last entry first), frees the
 // entries and the header. Values are not released.
 ResultCode symlist_destroy(RuntimeContext* rt, SymbolList* list, ReleaseFn release_key);
-// The first entry from the front whose key matches: its key, or its value.
-Value symlist_find_key(RuntimeContext* rt, SymbolList* list, Value key, MatchFn match);
+// The value of the first entry from the front whose key matches.
 Value symlist_find_value(RuntimeContext* rt, SymbolList* list, Value key, MatchFn match);
 // Stores `value` under a matching key (releasing the key just passed, unless
 // it is the stored handle itself) or pushes a new entry to the front.

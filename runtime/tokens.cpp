@@ -18,10 +18,6 @@ bool is_punctuation_code(Value t, uint32_t code) {
     return token_kind(t) == TK_PUNCTUATION && token_payload(t) == code;
 }
 
-bool is_operator_code(Value t, uint32_t code) {
-    return token_kind(t) == TK_OPERATOR && token_payload(t) == code;
-}
-
 bool token_equal(RuntimeContext* rt, Value a, Value b) {
     if (!rt_usable(rt)) return false;
     uint32_t kind = token_kind(a);

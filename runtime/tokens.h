@@ -1,8 +1,8 @@
 // Tokens of the script data language: the kind codes carried in bits 4-7 of
-// a value's header, the punctuation and operator codes with their getters
-// and tests, token equality and release. Tokens of kinds 1 to 9 are the
-// context's interned kind boxes; kinds 10 to 14 are values stamped in place.
-// Needs runtime_context, strings, numbers and functions.
+// a value's header, the punctuation and operator codes, the kind and
+// punctuation tests, token equality and release. Tokens of kinds 1 to 9 are
+// the context's interned kind boxes; kinds 10 to 14 are values stamped in
+// place. Needs runtime_context, strings, numbers and functions.
 #pragma once
 
 #include <cstdint>
@@ -85,73 +85,16 @@ ResultCode token_release(RuntimeContext* rt, Value token);
 inline bool is_none(Value t) { return token_kind(t) == TK_NONE; }
 inline bool is_eof(Value t) { return token_kind(t) == TK_EOF; }
 inline bool is_lex_error(Value t) { return token_kind(t) == TK_LEX_ERROR; }
-inline bool is_too_long(Value t) { return token_kind(t) == TK_TOO_LONG; }
-inline bool is_bad_number(Value t) { return token_kind(t) == TK_BAD_NUMBER; }
-inline bool is_pushback_error(Value t) { return token_kind(t) == TK_PUSHBACK_ERROR; }
-inline bool is_operator(Value t) { return token_kind(t) == TK_OPERATOR; }
 inline bool is_boolean(Value t) { return token_kind(t) == TK_BOOLEAN; }
-inline bool is_atom(Value t) { return token_kind(t) == TK_ATOM; }
 inline bool is_number(Value t) { return token_kind(t) == TK_NUMBER; }
 inline bool is_string(Value t) {
     return token_kind(t) == TK_STRING || token_kind(t) == TK_SUBST_STRING;
 }
 inline bool is_subst_string(Value t) { return token_kind(t) == TK_SUBST_STRING; }
 inline bool is_name(Value t) { return token_kind(t) == TK_NAME; }
-inline bool is_bound_name(Value t) { return token_kind(t) == TK_BOUND_NAME; }
 
-// True when `t` is the punctuation (or keyword) token of `code`, or the
-// operator token of `code`.
+// True when `t` is the punctuation (or keyword) token of `code`.
 bool is_punctuation_code(Value t, uint32_t code);
-bool is_operator_code(Value t, uint32_t code);
 
-inline bool is_lbracket(Value t) { return is_punctuation_code(t, PUNCT_LBRACKET); }
-inline bool is_rbracket(Value t) { return is_punctuation_code(t, PUNCT_RBRACKET); }
-inline bool is_lbrace(Value t) { return is_punctuation_code(t, PUNCT_LBRACE); }
-inline bool is_rbrace(Value t) { return is_punctuation_code(t, PUNCT_RBRACE); }
 inline bool is_lparen(Value t) { return is_punctuation_code(t, PUNCT_LPAREN); }
-inline bool is_rparen(Value t) { return is_punctuation_code(t, PUNCT_RPAREN); }
-inline bool is_colon(Value t) { return is_punctuation_code(t, PUNCT_COLON); }
-inline bool is_equals(Value t) { return is_punctuation_code(t, PUNCT_EQUALS); }
 inline bool is_comma(Value t) { return is_punctuation_code(t, PUNCT_COMMA); }
-inline bool is_semicolon(Value t) { return is_punctuation_code(t, PUNCT_SEMICOLON); }
-inline bool is_dot(Value t) { return is_punctuation_code(t, PUNCT_DOT); }
-inline bool is_if(Value t) { return is_punctuation_code(t, PUNCT_IF); }
-inline bool is_else(Value t) { return is_punctuation_code(t, PUNCT_ELSE); }
-inline bool is_while(Value t) { return is_punctuation_code(t, PUNCT_WHILE); }
-inline bool is_mark(Value t) { return is_punctuation_code(t, PUNCT_MARK); }
-
-// The operator tokens (interned boxes of kind 7) and their tests.
-inline Value op_add(RuntimeContext* rt) { return token_box(rt, TK_OPERATOR, OP_ADD); }
-inline Value op_sub(RuntimeContext* rt) { return token_box(rt, TK_OPERATOR, OP_SUB); }
-inline Value op_mul(RuntimeContext* rt) { return token_box(rt, TK_OPERATOR, OP_MUL); }
-inline Value op_div(RuntimeContext* rt) { return token_box(rt, TK_OPERATOR, OP_DIV); }
-inline Value op_eq(RuntimeContext* rt) { return token_box(rt, TK_OPERATOR, OP_EQ); }
-inline Value op_ne(RuntimeContext* rt) { return token_box(rt, TK_OPERATOR, OP_NE); }
-inline Value op_lt(RuntimeContext* rt) { return token_box(rt, TK_OPERATOR, OP_LT); }
-inline Value op_gt(RuntimeContext* rt) { return token_box(rt, TK_OPERATOR, OP_GT); }
-inline Value op_and(RuntimeContext* rt) { return token_box(rt, TK_OPERATOR, OP_AND); }
-inline Value op_or(RuntimeContext* rt) { return token_box(rt, TK_OPERATOR, OP_OR); }
-inline Value op_xor(RuntimeContext* rt) { return token_box(rt, TK_OPERATOR, OP_XOR); }
-inline Value op_bitand(RuntimeContext* rt) { return token_box(rt, TK_OPERATOR, OP_BITAND); }
-inline Value op_bitor(RuntimeContext* rt) { return token_box(rt, TK_OPERATOR, OP_BITOR); }
-inline Value op_bitxor(RuntimeContext* rt) { return token_box(rt, TK_OPERATOR, OP_BITXOR); }
-
-inline bool is_op_add(Value t) { return is_operator_code(t, OP_ADD); }
-inline bool is_op_sub(Value t) { return is_operator_code(t, OP_SUB); }
-inline bool is_op_mul(Value t) { return is_operator_code(t, OP_MUL); }
-inline bool is_op_div(Value t) { return is_operator_code(t, OP_DIV); }
-inline bool is_op_eq(Value t) { return is_operator_code(t, OP_EQ); }
-inline bool is_op_ne(Value t) { return is_operator_code(t, OP_NE); }
-inline bool is_op_lt(Value t) { return is_operator_code(t, OP_LT); }
-inline bool is_op_gt(Value t) { return is_operator_code(t, OP_GT); }
-inline bool is_op_and(Value t) { return is_operator_code(t, OP_AND); }
-inline bool is_op_or(Value t) { return is_operator_code(t, OP_OR); }
-inline bool is_op_xor(Value t) { return is_operator_code(t, OP_XOR); }
-inline bool is_op_bitand(Value t) { return is_operator_code(t, OP_BITAND); }
-inline bool is_op_bitor(Value t) { return is_operator_code(t, OP_BITOR); }
-inline bool is_op_bitxor(Value t) { return is_operator_code(t, OP_BITXOR); }
-
-// The punctuation (and keyword) tokens.
-inline Value token_punctuation(RuntimeContext* rt, uint32_t code) {
-    return token_box(rt, TK_PUNCTUATION, code);
-}

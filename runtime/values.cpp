@@ -19,6 +19,9 @@ constexpr const char* TYPE_NAMES[14] = {"VOID",   "FAILURE",  "BOOLEAN", "ATOM",
 
 bool is_numeric(uint32_t type) { return type == VT_NUMBER || type == VT_VOLUMEMAP; }
 
+// True when the handle carries type VOID (0 and untagged blocks).
+bool is_void(Value v) { return value_type(v) == VT_VOID; }
+
 // The first 32-bit word of a numeric value (a number's integer, a volume
 // map's total); 0 for a handle that is not a block.
 uint32_t first_word(Value v) { return value_is_real(v) ? *value_record<uint32_t>(v) : 0; }
@@ -47,7 +50,7 @@ Value copy_block(RuntimeContext* rt, Namespace* ns, uint32_t type, Value u) {
         return made;
     }
     case VT_LIST:
-        return list_map(rt, ns, u, value_copy, value_is_void, record_in, value_stamp_list);
+        return list_map(rt, ns, u, value_copy, is_void, record_in, value_stamp_list);
     case VT_VOLUMEMAP:
     case VT_GROUP:
     case VT_PRODUCT:
@@ -151,8 +154,6 @@ bool value_greater(RuntimeContext* rt, Value a, Value b) {
     return ta > tb;
 }
 
-bool value_same_type(Value a, Value b) { return value_type(a) == value_type(b); }
-
 bool value_compatible(RuntimeContext* rt, Value a, Value b) {
     if (!rt_usable(rt)) return false;
     uint32_t ta = value_type(a), tb = value_type(b);
@@ -167,8 +168,6 @@ size_t value_type_name(RuntimeContext* rt, Value v, char* buffer, size_t capacit
     std::memcpy(buffer, TYPE_NAMES[type], length + 1);
     return length;
 }
-
-bool value_is_void(Value v) { return value_type(v) == VT_VOID; }
 
 Value value_stamp_list(RuntimeContext* rt, Value cell) {
     return value_set_type(rt, VT_LIST, cell, false);

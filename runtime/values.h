@@ -33,14 +33,11 @@ bool value_equal(RuntimeContext* rt, Value a, Value b);
 // True when `a` orders after `b`: by type, numeric types by their first
 // words, otherwise by type code.
 bool value_greater(RuntimeContext* rt, Value a, Value b);
-bool value_same_type(Value a, Value b);
 // Same type, either ANY, or both numeric.
 bool value_compatible(RuntimeContext* rt, Value a, Value b);
 // Copies the type's name ("VOID" .. "LIST") with a NUL into `buffer` of
 // `capacity` bytes and returns its length; 0 for an unusable context, the
 // codes 14 and 15, or a buffer too small.
 size_t value_type_name(RuntimeContext* rt, Value v, char* buffer, size_t capacity);
-// True when the handle carries type VOID (0 and untagged blocks).
-bool value_is_void(Value v);
 // Stamps LIST into a list cell in place.
 Value value_stamp_list(RuntimeContext* rt, Value cell);

@@ -44,8 +44,6 @@ void fake_prompt(void* user, std::string* root, std::string_view text, uint32_t 
     if (!fake->root_typed.empty()) *root = fake->root_typed;
 }
 
-#define EXPECT_SAME_BYTES(a, b) EXPECT_TRUE((a) == (b)) << "sizes " << (a).size() << " and " << (b).size()
-
 class CopyDisks : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -73,7 +71,9 @@ protected:
 }  // namespace
 
 TEST_F(CopyDisks, PiecesGoOntoLabelledDisksAndAreReadBackByTheirLabels) {
+    require_tool("mdir");
     require_tool("mtype");
+    require_tool("fsck.fat");
     const std::string data = pattern_bytes(2000000, 9);
     write_host_file(host.at("data.cab"), data);
     CopyOptions write = disks(4, 3);
@@ -123,6 +123,8 @@ TEST_F(CopyDisks, PiecesGoOntoLabelledDisksAndAreReadBackByTheirLabels) {
 }
 
 TEST_F(CopyDisks, CompressedPiecesFillEachDiskLessTheSlopAndExpandBack) {
+    require_tool("mdir");
+    require_tool("mtype");
     user.medium = "3.5LD";  // 730112 free bytes
     std::string data = pattern_bytes(500000, 4);
     data += std::string(300000, 'x') + pattern_bytes(100000, 5);
@@ -155,6 +157,8 @@ TEST_F(CopyDisks, CompressedPiecesFillEachDiskLessTheSlopAndExpandBack) {
 }
 
 TEST_F(CopyDisks, PromptsRepeatUntilTheRightDiskAndStopOnCancelOrABadLabel) {
+    require_tool("mdir");
+    require_tool("mtype");
     // Reading from disk 1 while a disk of another set is in the drive: the
     // first prompt does nothing, the second is told the disk is wrong.
     ASSERT_EQ(floppy_drive_insert_blank("A:\\", "3.5HD"), RC_OK);

@@ -77,9 +77,6 @@ int64_t mtime_of(const std::string& host) {
     return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
-// Big byte strings compare without printing them.
-#define EXPECT_SAME_BYTES(a, b) EXPECT_TRUE((a) == (b)) << "sizes " << (a).size() << " and " << (b).size()
-
 std::string folder(const TempDir& dir, const std::string& name) {
     mkdir(dir.at(name).c_str(), 0755);
     return dir.at(name);

@@ -115,6 +115,7 @@ TEST(FatFiles, ListingsGiveNamesSizesAndKinds) {
 
 TEST(FatFiles, ShortNamesOfSimilarLongNamesStayUnique) {
     require_tool("fsck.fat");
+    require_tool("mdir");
     TempDir dir;
     FatVolume volume;
     std::string image = dir.at("disk.img");

@@ -70,6 +70,8 @@ std::string listing_of(std::string_view path) {
 
 TEST_F(FloppyDrives, AFolderOfImagesTakesFilesAndFindsDisksByLabelInALaterRun) {
     require_tool("mdir");
+    require_tool("mtype");
+    require_tool("fsck.fat");
     const std::string setup = pattern_bytes(100000, 7);
     ASSERT_EQ(floppy_drive_bind("A:\\", FLOPPY_FOLDER, dir.path()), RC_OK);
 
@@ -142,6 +144,8 @@ TEST_F(FloppyDrives, AFolderOfImagesTakesFilesAndFindsDisksByLabelInALaterRun) {
 }
 
 TEST_F(FloppyDrives, AFullDiskAnswersUnableToWriteAndStaysSound) {
+    require_tool("mtype");
+    require_tool("fsck.fat");
     ASSERT_EQ(floppy_drive_bind("A:\\", FLOPPY_FOLDER, dir.path()), RC_OK);
     ASSERT_EQ(floppy_drive_insert_blank("A:\\", "3.5LD"), RC_OK);
     ASSERT_EQ(disk_set_label("A:\\", "FULL", 1), RC_OK);
@@ -180,6 +184,7 @@ TEST_F(FloppyDrives, AFullDiskAnswersUnableToWriteAndStaysSound) {
 }
 
 TEST_F(FloppyDrives, FileServicesOnAFloppyPathAnswerLikeTheHostOnes) {
+    require_tool("mattrib");
     ASSERT_EQ(floppy_drive_bind("A:\\", FLOPPY_FOLDER, dir.path()), RC_OK);
     ASSERT_EQ(floppy_drive_insert_blank("A:\\", "3.5HD"), RC_OK);
 
@@ -221,6 +226,7 @@ TEST_F(FloppyDrives, FileServicesOnAFloppyPathAnswerLikeTheHostOnes) {
 }
 
 TEST_F(FloppyDrives, RelabellingKeepsTheOlderImageOfTheSameName) {
+    require_tool("mtype");
     ASSERT_EQ(floppy_drive_bind("A:\\", FLOPPY_FOLDER, dir.path()), RC_OK);
     ASSERT_EQ(floppy_drive_insert_blank("A:\\", "3.5HD"), RC_OK);
     ASSERT_EQ(disk_set_label("A:\\", "Kit", 1), RC_OK);
@@ -268,6 +274,7 @@ TEST_F(FloppyDrives, AnImageFromMformatAndACorruptImageInTheFolder) {
 }
 
 TEST_F(FloppyDrives, ADashDFolderBecomesTheDriveAndFdZeroBecomesA) {
+    require_tool("mtype");
     TempDir dev;
     ASSERT_EQ(fat_format_image(dev.at("fd0"), "3.5HD", "DEVDISK", 1), RC_OK);
     floppy_drives_start(dev.path());

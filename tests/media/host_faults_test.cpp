@@ -25,8 +25,6 @@
 
 namespace {
 
-#define EXPECT_SAME_BYTES(a, b) EXPECT_TRUE((a) == (b)) << "sizes " << (a).size() << " and " << (b).size()
-
 // Every test leaves no fault pending and no drive bound.
 class MediaFaults : public ::testing::Test {
 protected:

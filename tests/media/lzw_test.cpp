@@ -161,7 +161,12 @@ Bytes reference_compress(const Bytes& input, uint32_t width) {
     uint32_t last = LZW_LAST_INITIAL;
     std::string bits;
     put_bits(&bits, width, 8);
-    auto code_width = [&] { return lzw_width_for(last); };
+    // 9 bits while the highest code is at most 511, then one more per doubling.
+    auto code_width = [&] {
+        uint32_t width = LZW_MIN_WIDTH;
+        while (last >> width) ++width;
+        return width;
+    };
     uint32_t prefix = uint8_t(input[0]) + LZW_FIRST_BYTE_CODE;
     for (size_t i = 1; i < input.size(); ++i) {
         uint32_t byte = uint8_t(input[i]);

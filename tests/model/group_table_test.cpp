@@ -41,7 +41,7 @@ TEST_F(GroupTableTest, WindowsMapReadsAndWritesAlignedWithTwoDigitNumbers) {
     Value help = groups->last->value;
     Value hlp = group_record(help)->components->first->value;
     EXPECT_EQ(field_text(rt, component_source(hlp)), "help\\a.hlp");
-    EXPECT_TRUE(component_append(hlp));
+    EXPECT_EQ(component_record(hlp)->append, 1u);
     // The volume maps count sizes per destination volume.
     Value program = groups->first->value;
     EXPECT_EQ(volume_map_amount(rt, group_record(program)->volume_map, "C:\\"), 81920u);

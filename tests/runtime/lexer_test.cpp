@@ -63,20 +63,18 @@ TEST_F(LexerTest, EveryPunctuationAndOperatorForm) {
     EXPECT_EQ(tokens("&"), (Tokens{"&", "eof"}));
     EXPECT_EQ(tokens("-5"), (Tokens{"-", "5", "eof"}));
 
-    // The getters give the very tokens the reader delivers, and each test
-    // answers for its own code only.
+    // The reader delivers the interned box of each code, and the
+    // punctuation test answers for its own kind and code only.
     Reader* reader = open("^ [ mark");
     Value caret = reader_next(rt, reader);
-    EXPECT_EQ(caret, op_bitxor(rt));
-    EXPECT_TRUE(is_op_bitxor(caret));
-    EXPECT_FALSE(is_op_xor(caret));
-    EXPECT_TRUE(is_operator(caret));
+    EXPECT_EQ(caret, token_box(rt, TK_OPERATOR, OP_BITXOR));
+    EXPECT_NE(caret, token_box(rt, TK_OPERATOR, OP_XOR));
+    EXPECT_FALSE(is_punctuation_code(caret, OP_BITXOR));
     Value bracket = reader_next(rt, reader);
-    EXPECT_TRUE(is_lbracket(bracket));
-    EXPECT_FALSE(is_rbracket(bracket));
-    EXPECT_FALSE(is_operator(bracket));
-    EXPECT_EQ(bracket, token_punctuation(rt, PUNCT_LBRACKET));
-    EXPECT_TRUE(is_mark(reader_next(rt, reader)));
+    EXPECT_EQ(bracket, token_box(rt, TK_PUNCTUATION, PUNCT_LBRACKET));
+    EXPECT_TRUE(is_punctuation_code(bracket, PUNCT_LBRACKET));
+    EXPECT_FALSE(is_punctuation_code(bracket, PUNCT_RBRACKET));
+    EXPECT_TRUE(is_punctuation_code(reader_next(rt, reader), PUNCT_MARK));
 }
 
 TEST_F(LexerTest, CommentsAreSkippedAndUnfinishedOnesAreHandled) {
@@ -168,7 +166,7 @@ TEST_F(LexerTest, ExactlyTheTwentyEightDelimitersEndAnAtom) {
     for (int c = 1; c < 256; ++c) {
         Reader* reader = open(std::string("'a") + char(c) + "b");
         Value atom = reader_next(rt, reader);
-        ASSERT_TRUE(is_atom(atom)) << c;
+        ASSERT_EQ(token_kind(atom), uint32_t(TK_ATOM)) << c;
         delimiters += text(token_payload(atom)) == "a" ? 1 : 0;
     }
     EXPECT_EQ(delimiters, 28);

@@ -150,13 +150,11 @@ TEST_F(NumbersTest, ArithmeticNeverWraps) {
     Value two = number_sub(rt, five, three);
     EXPECT_EQ(number_value(rt, two), 2u);
     EXPECT_EQ(number_mul(rt, h, two), 0u);
-    Value product = number_mul(rt, max, number_done(rt, zero));
+    Value product = number_mul(rt, max, zero);
     EXPECT_EQ(number_value(rt, product), 0u);
     EXPECT_EQ(number_div(rt, five, zero), 0u);
     Value quotient = number_div(rt, max, two);
     EXPECT_EQ(number_value(rt, quotient), 2147483647u);
-    Value bits = number_xor(rt, five, three);
-    EXPECT_EQ(number_value(rt, bits), 6u);
     EXPECT_EQ(number_add(rt, five, 0), 0u);
 
     ASSERT_EQ(number_inc(rt, max), RC_OK);
@@ -170,7 +168,7 @@ TEST_F(NumbersTest, ArithmeticNeverWraps) {
     EXPECT_TRUE(number_greater(rt, max, h));
     EXPECT_FALSE(number_greater(rt, five, five));
     EXPECT_TRUE(number_equal(rt, h, h2));
-    for (Value v : {h, h2, max, zero, three, five, sum, none, two, product, quotient, bits})
+    for (Value v : {h, h2, max, zero, three, five, sum, none, two, product, quotient})
         number_free(rt, v);
 }
 

@@ -99,18 +99,16 @@ TEST_F(SymbolTableTest, IterationVisitsEachLiveEntryOnceThenStartsOver) {
 TEST_F(NamespaceTest, NamesAreSharedWithAncestors) {
     Namespace* parent = namespace_new(rt, nullptr, 57);
     Namespace* child = namespace_new(rt, parent, 57);
-    EXPECT_EQ(ns_parent(rt, child), parent);
-    EXPECT_EQ(list_head(rt, ns_children(rt, parent)), reinterpret_cast<Value>(child));
+    EXPECT_EQ(child->parent, parent);
+    EXPECT_EQ(list_head(rt, parent->children), reinterpret_cast<Value>(child));
     Value base = ns_intern_name(rt, parent, "Base");
     EXPECT_EQ(ns_intern_name(rt, parent, "BASE"), base);
     EXPECT_EQ(ns_intern_name(rt, child, "base"), base);
     Value own = ns_intern_name(rt, child, "Own");
     EXPECT_NE(own, 0u);
     EXPECT_EQ(symtab_find_key(rt, parent->names, own, symbol_text_hash, symbol_text_match), 0u);
-    ns_set_user_word(rt, child, 42);
-    EXPECT_EQ(ns_user_word(rt, child), 42u);
     namespace_destroy(rt, child, string_free, value_release);
-    EXPECT_TRUE(list_is_empty(rt, ns_children(rt, parent)));
+    EXPECT_TRUE(list_is_empty(rt, parent->children));
     namespace_destroy(rt, parent, string_free, value_release);
 }
 
@@ -170,7 +168,7 @@ TEST_F(NamespaceTest, ChildOutlivingItsParentIsOrphanedNotDangling) {
     Namespace* parent = namespace_new(rt, nullptr, 7);
     Namespace* child = namespace_new(rt, parent, 7);
     namespace_destroy(rt, parent, string_free, value_release);
-    EXPECT_EQ(ns_parent(rt, child), nullptr);
+    EXPECT_EQ(child->parent, nullptr);
     EXPECT_EQ(namespace_destroy(rt, child, string_free, value_release), RC_OK);
 
     EXPECT_EQ(namespace_new(rt, nullptr, 0), nullptr);
@@ -181,7 +179,7 @@ TEST_F(NamespaceTest, ChildOutlivingItsParentIsOrphanedNotDangling) {
         EXPECT_EQ(namespace_new(rt, root, 7), nullptr) << allowed;
     }
     allow_all_allocations();
-    EXPECT_TRUE(list_is_empty(rt, ns_children(rt, root)));
+    EXPECT_TRUE(list_is_empty(rt, root->children));
     namespace_destroy(rt, root, string_free, value_release);
 }
 

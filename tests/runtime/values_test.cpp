@@ -136,7 +136,7 @@ TEST_F(ValuesTest, EqualityAcrossTypes) {
     EXPECT_TRUE(value_compatible(rt, five, map_five));
     EXPECT_TRUE(value_compatible(rt, text_five, any));
     EXPECT_FALSE(value_compatible(rt, text_five, five));
-    EXPECT_FALSE(value_same_type(five, map_five));
+    EXPECT_NE(value_type(five), value_type(map_five));
 
     // No volume-map module has registered a release here, so the map is freed as a number.
     number_free(rt, map_five);
