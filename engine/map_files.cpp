@@ -15,7 +15,7 @@ namespace {
 
 // A size entry settles within a few rewrites (only its digit count can move
 // the file size); more than this means something else keeps changing it.
-constexpr int kMostRewrites = 16;
+constexpr int MOST_REWRITES = 16;
 
 struct MapComponent {
     Value component = 0;
@@ -84,7 +84,7 @@ ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* g
     for (int round = 0; code == RC_OK && map.component; ++round) {
         uint32_t recorded = field_number_value(rt, component_size(map.component, false));
         if (recorded == size) break;
-        if (round == kMostRewrites) return RC_OS_ERROR;  // never settles: give up, not loop
+        if (round == MOST_REWRITES) return RC_OS_ERROR;  // never settles: give up, not loop
         engine_report_size_change(rc->log, indent,
                                   field_text(rt, component_source(map.component)), recorded,
                                   size);

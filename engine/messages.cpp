@@ -9,7 +9,7 @@ struct Message {
 };
 
 // Codes 24 and 1007 have no words of their own on purpose.
-const Message kMessages[] = {
+constexpr Message MESSAGES[] = {
     {RC_TEXT_TOO_LONG, "Text Too Long"},
     {RC_USER_CANCELLED, "User Cancelled"},
     {RC_UNABLE_TO_READ, "Unable To Read"},
@@ -48,7 +48,7 @@ const Message kMessages[] = {
 }  // namespace
 
 std::string_view engine_message(int32_t code) {
-    for (const Message& m : kMessages)
+    for (const Message& m : MESSAGES)
         if (m.code == code) return m.text;
     return "Unexpected Error";
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "media/media_table.h"
+#include "model/system_columns.h"
 #include "sys/files.h"
 #include "sys/text.h"
 
@@ -15,9 +16,10 @@ struct OsWord {
     int32_t os_code;
 };
 
-const OsWord kOsWords[] = {
-    {"dos", "dosinstall", 22},    {"netware", "netwareinstall", 21}, {"os2", "os2install", 441},
-    {"nt", "ntinstall", 912},     {"windows", "wininstall", 176},    {"win95", "w95install", 615},
+constexpr OsWord OS_WORDS[] = {
+    {"dos", "dosinstall", OS_CODE_DOS},     {"netware", "netwareinstall", OS_CODE_NETWARE},
+    {"os2", "os2install", OS_CODE_OS2},     {"nt", "ntinstall", OS_CODE_NT},
+    {"windows", "wininstall", OS_CODE_WINDOWS}, {"win95", "w95install", OS_CODE_WIN95},
 };
 
 bool starts_option(const char* arg) { return arg[0] == '-' || arg[0] == '/'; }
@@ -33,7 +35,7 @@ void set_os_word(RunContext* rc, const char* word) {
     rc->os_word = word;
     rc->install_product = "w32install";
     rc->os_code = 0;
-    for (const OsWord& w : kOsWords) {
+    for (const OsWord& w : OS_WORDS) {
         if (!text_equal_nocase(w.word, word)) continue;
         rc->install_product = w.install_product;
         rc->os_code = w.os_code;
@@ -153,7 +155,7 @@ ResultCode engine_parse_option(RunContext* rc, int argc, const char* const* argv
 }
 
 void engine_write_usage(OutputLog* log) {
-    static const char* const kUsage[] = {
+    static constexpr const char* USAGE_LINES[] = {
         "",
         "Usage: diskward -H [-B]",
         "       diskward [path] [-B] [-O os] [-F] [-R]",
@@ -205,7 +207,7 @@ void engine_write_usage(OutputLog* log) {
         "       working directory.",
         "",
     };
-    for (const char* line : kUsage) {
+    for (const char* line : USAGE_LINES) {
         log_text(log, line);
         log_end_line(log);
     }

@@ -9,16 +9,16 @@
 
 namespace {
 
-constexpr uint32_t kNamespaceBuckets = 57;
-constexpr uint32_t kAtomBuckets = 7;
+constexpr uint32_t NAMESPACE_BUCKETS = 57;
+constexpr uint32_t ATOM_BUCKETS = 7;
 
 }  // namespace
 
 bool script_file_open(RuntimeContext* rt, std::string_view directory, std::string_view base,
                       std::string_view extension, ScriptFile* file) {
     *file = ScriptFile{};
-    file->ns = namespace_new(rt, nullptr, kNamespaceBuckets);
-    file->atoms = symtab_new(rt, kAtomBuckets);
+    file->ns = namespace_new(rt, nullptr, NAMESPACE_BUCKETS);
+    file->atoms = symtab_new(rt, ATOM_BUCKETS);
     if (file->ns && file->atoms)
         file->reader = reader_open(rt, file->atoms, nullptr, file->ns, false, false, directory,
                                    "", base, extension);

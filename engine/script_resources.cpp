@@ -16,10 +16,10 @@
 
 namespace {
 
-const char* const kInstallerExtensions[] = {"stp", "shd", "avf", "pvf", "pin",
-                                            "zoo", "tpz", "vrf", "ins", "dei"};
-const char* const kUserExtensions[] = {"stp", "avf", "pvf", "pin", "shd", "nls", "lic"};
-const char* const kProductExtensions[] = {"vrf", "ins", "dei"};
+constexpr const char* INSTALLER_EXTENSIONS[] = {"stp", "shd", "avf", "pvf", "pin",
+                                                "zoo", "tpz", "vrf", "ins", "dei"};
+constexpr const char* USER_EXTENSIONS[] = {"stp", "avf", "pvf", "pin", "shd", "nls", "lic"};
+constexpr const char* PRODUCT_EXTENSIONS[] = {"vrf", "ins", "dei"};
 
 struct ScriptSet {
     std::string base;
@@ -36,16 +36,16 @@ std::vector<ScriptSet> script_sets(RunContext* rc, Value product) {
     RuntimeContext* rt = rc->runtime;
     std::vector<ScriptSet> sets;
     if (text_equal_nocase(field_text(rt, product_name(product)), rc->install_product)) {
-        sets.push_back({rc->os_word, extensions_of(kInstallerExtensions),
+        sets.push_back({rc->os_word, extensions_of(INSTALLER_EXTENSIONS),
                         rc->os_word + " Installer Scripts"});
         for (const char* word : {"win95", "nt", "win32"})
             if (text_equal_nocase(rc->os_word, word))
-                sets.push_back({"win32", extensions_of(kInstallerExtensions),
+                sets.push_back({"win32", extensions_of(INSTALLER_EXTENSIONS),
                                 "win32 Installer Scripts"});
-        sets.push_back({"user", extensions_of(kUserExtensions), rc->os_word + " User Scripts"});
+        sets.push_back({"user", extensions_of(USER_EXTENSIONS), rc->os_word + " User Scripts"});
     }
     sets.push_back({std::string(field_text(rt, product_filename(product))),
-                    extensions_of(kProductExtensions),
+                    extensions_of(PRODUCT_EXTENSIONS),
                     std::string(field_text(rt, product_interface_label(product)))});
     return sets;
 }

@@ -48,9 +48,9 @@ struct Scan {
     std::map<std::string, ResultCode> odd_entries;
 };
 
-constexpr const char* kTooLarge = "Too large for a 32-bit size";
-constexpr const char* kVisited = "Directory already visited";
-constexpr const char* kPathTooLong = "Path too long";
+constexpr const char* TOO_LARGE_NOTE = "Too large for a 32-bit size";
+constexpr const char* VISITED_NOTE = "Directory already visited";
+constexpr const char* PATH_TOO_LONG_NOTE = "Path too long";
 
 void build_index(Scan* scan) {
     RuntimeContext* rt = scan->rc->runtime;
@@ -125,10 +125,17 @@ void odd_entry(Scan* scan, const std::string& relative, std::string_view note, R
 // otherwise its line has been written.
 bool entry_admitted(Scan* scan, const WalkEntry& entry) {
     switch (entry.problem) {
-    case WALK_PATH_TOO_LONG: odd_entry(scan, entry.relative, kPathTooLong, RC_INVALID_FILE_NAME); return false;
-    case WALK_VISITED: odd_entry(scan, entry.relative, kVisited, RC_UNABLE_TO_READ); return false;
-    case WALK_TOO_LARGE: odd_entry(scan, entry.relative, kTooLarge, RC_SIZE_TOO_LARGE); return false;
-    case WALK_SOUND: break;
+    case WALK_PATH_TOO_LONG:
+        odd_entry(scan, entry.relative, PATH_TOO_LONG_NOTE, RC_INVALID_FILE_NAME);
+        return false;
+    case WALK_VISITED:
+        odd_entry(scan, entry.relative, VISITED_NOTE, RC_UNABLE_TO_READ);
+        return false;
+    case WALK_TOO_LARGE:
+        odd_entry(scan, entry.relative, TOO_LARGE_NOTE, RC_SIZE_TOO_LARGE);
+        return false;
+    case WALK_SOUND:
+        break;
     }
     // A name that holds a backslash cannot be told from a path, and a file
     // already met in another letter case is the same file to the kit: the

@@ -20,7 +20,7 @@ constexpr int SYSTEM_FIELDS = 8;
 
 // Windows, Windows 95 and Windows NT have program items.
 bool os_code_has_program_item(int32_t os_code) {
-    return os_code == 176 || os_code == 615 || os_code == 912;
+    return os_code == OS_CODE_WINDOWS || os_code == OS_CODE_WIN95 || os_code == OS_CODE_NT;
 }
 
 // The values of the columns `os_code` writes, in column order.

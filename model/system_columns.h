@@ -11,8 +11,15 @@
 struct Reader;
 struct TextFile;
 
-// The operating-system code whose map rows end in the NetWare columns.
+// The operating-system codes that -O sets. Map rows of NetWare end in its
+// owner and attribute columns; those of Windows, Windows 95 and NT in the
+// program-item columns.
+constexpr int32_t OS_CODE_DOS = 22;
 constexpr int32_t OS_CODE_NETWARE = 21;
+constexpr int32_t OS_CODE_OS2 = 441;
+constexpr int32_t OS_CODE_NT = 912;
+constexpr int32_t OS_CODE_WINDOWS = 176;
+constexpr int32_t OS_CODE_WIN95 = 615;
 
 struct SystemComponent {
     Value start_disk;   // number

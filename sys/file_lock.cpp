@@ -23,7 +23,7 @@ namespace {
 // have put a new file in its place since it was opened (the file services
 // replace files by renaming); a lock on the former file would guard
 // nothing, so the path is looked at again and the lock taken anew.
-constexpr int kAttempts = 8;
+constexpr int LOCK_ATTEMPTS = 8;
 
 bool same_file(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -63,7 +63,7 @@ ResultCode file_lock_take(std::string_view path, FileLock** lock) {
     }
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
-    for (int attempt = 0; rc == RC_OK && attempt < kAttempts; ++attempt) {
+    for (int attempt = 0; rc == RC_OK && attempt < LOCK_ATTEMPTS; ++attempt) {
         rc = lock_once(host, &made->fd);
         if (rc == RC_OK) {
             *lock = made;
