@@ -15,13 +15,14 @@ constexpr uint32_t ATOM_BUCKETS = 7;
 }  // namespace
 
 bool script_file_open(RuntimeContext* rt, std::string_view directory, std::string_view base,
-                      std::string_view extension, ScriptFile* file) {
+                      std::string_view extension, ScriptFile* file, ResultCode* failure) {
     *file = ScriptFile{};
+    if (failure) *failure = RC_NO_OBJECT;
     file->ns = namespace_new(rt, nullptr, NAMESPACE_BUCKETS);
     file->atoms = symtab_new(rt, ATOM_BUCKETS);
     if (file->ns && file->atoms)
         file->reader = reader_open(rt, file->atoms, nullptr, file->ns, false, false, directory,
-                                   "", base, extension);
+                                   "", base, extension, failure);
     return file->reader != nullptr;
 }
 

@@ -139,13 +139,12 @@ ResultCode collect_nls_strings(RunContext* rc, std::string_view directory, std::
                                size_t* width, int depth) {
     RuntimeContext* rt = rc->runtime;
     ScriptFile script;
-    Reader* reader =
-        script_file_open(rt, directory, base, extension, &script) ? script.reader : nullptr;
     ResultCode result = RC_OK;
-    if (!reader) {
-        engine_report(rc->log, directory, "", base, extension, NO_LINE, depth, RC_FILE_NOT_FOUND);
-        result = RC_FILE_NOT_FOUND;
-    }
+    Reader* reader = script_file_open(rt, directory, base, extension, &script, &result)
+                         ? script.reader
+                         : nullptr;
+    // A script that is there but cannot be read says why, not that it is missing.
+    if (!reader) engine_report(rc->log, directory, "", base, extension, NO_LINE, depth, result);
     while (reader) {
         Value token = reader_next(rt, reader);
         if (is_eof(token) || is_lex_error(token) || is_none(token)) break;

@@ -23,8 +23,9 @@ ResultCode write_script_resources(RunContext* rc, Value product,
 
 // Collects the nls() pairs of one script file into `pairs` (first key wins)
 // and raises `width` to the longest key. Failures are reported under the
-// script file: 22 when it cannot be opened, the read's code (20) when it
-// cannot be read whole, RC_TEXT_TOO_LONG ("Text Too Long") when a text grows
+// script file: the open's code when it cannot be opened (22 when it is
+// missing, 27 without permission, 20 when it cannot be read), the read's
+// code (20) when it cannot be read whole, RC_TEXT_TOO_LONG ("Text Too Long") when a text grows
 // beyond 2048 characters.
 ResultCode collect_nls_strings(RunContext* rc, std::string_view directory, std::string_view base,
                                std::string_view extension, std::vector<NlsPair>* pairs,

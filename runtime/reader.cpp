@@ -65,13 +65,18 @@ Value expanded(RuntimeContext* rt, Reader* reader, Value token) {
 Reader* reader_open(RuntimeContext* rt, SymbolTable* atom_table, Namespace* bound_namespace,
                     Namespace* variable_namespace, bool record_literals, bool expand_strings,
                     std::string_view directory, std::string_view subdirectory,
-                    std::string_view base, std::string_view extension) {
+                    std::string_view base, std::string_view extension,
+                    ResultCode* failure) {
+    ResultCode ignored;
+    if (!failure) failure = &ignored;
+    *failure = RC_NO_OBJECT;
     if (!rt_usable(rt) || !atom_table || !variable_namespace) return nullptr;
     Reader* reader = new (std::nothrow) Reader{};
     if (!reader) return nullptr;
     reader->history = mq_new(rt);
-    if (!reader->history ||
-        input_open(&reader->input, directory, subdirectory, base, extension) != RC_OK) {
+    if (reader->history)
+        *failure = input_open(&reader->input, directory, subdirectory, base, extension);
+    if (*failure != RC_OK) {
         reader_close(rt, reader);
         return nullptr;
     }

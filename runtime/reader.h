@@ -48,11 +48,14 @@ struct Reader {
 
 // Opens the file named by the four parts with line 1 and an empty history.
 // nullptr when the file cannot be opened, an atom table or variable
-// namespace is missing, or memory runs out (nothing is left allocated).
+// namespace is missing, or memory runs out (nothing is left allocated);
+// *failure (may be null) then says why: the input's code (22 missing, 27 no
+// permission, 20 unreadable), else 5.
 Reader* reader_open(RuntimeContext* rt, SymbolTable* atom_table, Namespace* bound_namespace,
                     Namespace* variable_namespace, bool record_literals, bool expand_strings,
                     std::string_view directory, std::string_view subdirectory,
-                    std::string_view base, std::string_view extension);
+                    std::string_view base, std::string_view extension,
+                    ResultCode* failure = nullptr);
 // Closes the input and frees the history and the reader; the tokens stay
 // with whoever took them.
 ResultCode reader_close(RuntimeContext* rt, Reader* reader);

@@ -263,4 +263,14 @@ TEST_F(FileSafetyTest, FailuresOfScriptsAndTemporaryFilesAreReportedOnceInPlainW
                             "      win95.stp 0 --> 8\r\n" +
                             "    " + map + ": 8\r\n" +
                             "    " + map + ": Permission Denied\r\n");
+
+    // A script that is there but cannot be read says so, not that it is missing.
+    file_services_fail_on(HOST_OP_READ, "win95.stp", EIO);
+    EXPECT_EQ(run(), RC_UNABLE_TO_READ);
+    EXPECT_EQ(e.output, opening() +
+                            "    " + map + "\r\n" +
+                            "      w95install.map Superfluous\r\n" +
+                            "      win95.stp 0 --> 8\r\n" +
+                            "    " + map + ": 8\r\n" +
+                            "    " + root + "\\inst\\win95.stp: Unable To Read\r\n");
 }
