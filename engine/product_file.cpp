@@ -6,6 +6,7 @@
 #include "engine/check_products.h"
 #include "engine/engine_main.h"
 #include "engine/messages.h"
+#include "engine/replication.h"
 #include "engine/script_file.h"
 #include "model/fields.h"
 #include "model/product.h"
@@ -66,9 +67,10 @@ ResultCode process_table(RunContext* rc, const ScriptFile& script, const PathPar
         rc->modified = false;
         rc->error_line = NO_LINE;
         ResultCode product_failure = RC_OK;
-        // Replication of the product file comes with the replication step;
-        // in that mode the file is only listed here.
-        if (!rc->replicate)
+        if (rc->replicate)
+            result = replicate_product_file(rc, products, file.absolute, file.base,
+                                            file.extension, depth);
+        else
             result = check_products(rc, script.atoms, products, file.absolute, file.base,
                                     file.extension, depth, &product_failure);
         if (product_failure != RC_OK && rc->result == RC_OK) rc->result = product_failure;

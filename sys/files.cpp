@@ -276,9 +276,22 @@ ResultCode file_copy_contents(std::string_view source, std::string_view destinat
     return text_file_close(out);
 }
 
-ResultCode file_keep_old_copy(const PathParts& path) {
+ResultCode file_keep_old_copy(const PathParts& path) { return file_keep_copy(path, "old"); }
+
+ResultCode directory_make_tree(std::string_view path) {
+    ResultCode rc = directory_make(path);
+    if (rc != RC_FILE_NOT_FOUND) return rc;
+    std::string trimmed = path_trim(path);
+    PathParts parts = path_split(trimmed);
+    std::string parent = path_trim(parts.absolute.empty() ? parts.relative : parts.absolute);
+    if (parent.empty() || parent == trimmed) return RC_UNABLE_TO_WRITE;  // at a root
+    rc = directory_make_tree(parent);
+    return rc != RC_OK ? rc : directory_make(path);
+}
+
+ResultCode file_keep_copy(const PathParts& path, std::string_view extension) {
     std::string source = path_join(path);
-    std::string old = path_join(path.absolute, path.relative, path.base, "old");
+    std::string old = path_join(path.absolute, path.relative, path.base, extension);
     ResultCode rc = file_copy_contents(source, old);
     return rc == RC_OK ? file_copy_times(source, old) : rc;
 }

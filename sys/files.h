@@ -40,6 +40,10 @@ ResultCode file_not_older(std::string_view first, std::string_view second, bool*
 // permission; 21 on a read-only file system; 29 when a file is in the way.
 ResultCode directory_make(std::string_view path);
 
+// Makes the directory `path` and every missing directory above it. 0, the
+// codes of directory_make, or 21 when even the root is missing.
+ResultCode directory_make_tree(std::string_view path);
+
 // The full engine path of directory `path` in *full_path, in the spelling
 // found on the host and on the drive `path` names ("kit" in /home/ana gives
 // "Z:\home\ana\kit"). The process's current directory is left alone.
@@ -59,6 +63,8 @@ ResultCode file_copy_contents(std::string_view source, std::string_view destinat
 // Keeps the former contents of `path` under its base name with the extension
 // "old", replacing an earlier copy, with the file times of `path`.
 ResultCode file_keep_old_copy(const PathParts& path);
+// The same under the extension `extension`.
+ResultCode file_keep_copy(const PathParts& path, std::string_view extension);
 
 // The floppy drive root: starts as "A:\". An empty text (or one over 260
 // characters) leaves it as it is; "." sets it to the current directory;

@@ -1,0 +1,321 @@
+// Staging-area replication.
+#include "engine/replication.h"
+
+#include <algorithm>
+
+#include "engine/directory_walk.h"
+#include "engine/map_files.h"
+#include "engine/messages.h"
+#include "engine/script_file.h"
+#include "engine/version_checks.h"
+#include "media/copy.h"
+#include "model/fields.h"
+#include "model/group.h"
+#include "model/group_table.h"
+#include "model/product.h"
+#include "model/product_table.h"
+#include "runtime/bidirectional_lists.h"
+#include "runtime/reader.h"
+#include "runtime/strings.h"
+#include "runtime/tokens.h"
+#include "sys/files.h"
+#include "sys/text.h"
+#include "sys/text_file.h"
+
+namespace {
+
+// Highest back-up number of an existing product table in the copy.
+constexpr int MOST_BACKUPS = 999;
+
+std::string_view name_of(RuntimeContext* rt, Value product) {
+    return field_text(rt, product_name(product));
+}
+
+// The product of the list named `name` (letters folded), or 0.
+Value product_named(RuntimeContext* rt, BiList* products, std::string_view name) {
+    for (BiNode* n = products->first; n; n = n->next)
+        if (text_equal_nocase(name_of(rt, n->value), name)) return n->value;
+    return 0;
+}
+
+bool is_selected(const std::vector<Value>& selected, Value product) {
+    return std::find(selected.begin(), selected.end(), product) != selected.end();
+}
+
+std::string product_directory(RuntimeContext* rt, std::string_view directory, Value product) {
+    return path_join(directory, field_text(rt, product_location(product)), "", "");
+}
+
+// True when any "\"- or "/"-separated component of `path` is "..".
+bool climbs(std::string_view path) {
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find_first_of("\\/", start);
+        if (end == std::string_view::npos) end = path.size();
+        if (path.substr(start, end - start) == "..") return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// `path` with its "." and ".." components worked out, "\" separated; a
+// ".." above the first component is kept.
+std::string lexical_form(std::string_view path) {
+    std::vector<std::string> kept;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find_first_of("\\/", start);
+        if (end == std::string_view::npos) end = path.size();
+        std::string part(path.substr(start, end - start));
+        start = end + 1;
+        if (part == "." || (part.empty() && !kept.empty())) continue;
+        if (part == ".." && kept.size() > 1 && kept.back() != "..") kept.pop_back();
+        else kept.push_back(part);
+    }
+    std::string out;
+    for (size_t i = 0; i < kept.size(); ++i) out += (i ? "\\" : "") + kept[i];
+    return out;
+}
+
+bool is_absolute(std::string_view path) {
+    return path_has_drive(path) || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+}
+
+// The products named by -N, in order; unknown names are reported and skipped.
+std::vector<Value> named_products(RunContext* rc, BiList* products, const PathParts& file,
+                                  int depth) {
+    std::vector<Value> selected;
+    for (const std::string& name : rc->replication_products) {
+        if (name.empty()) continue;  // an -N read before -O
+        Value product = product_named(rc->runtime, products, name);
+        if (!product) {
+            engine_report(rc->log, file, NO_LINE, depth, RC_UNKNOWN_PRODUCT_NAME);
+            continue;
+        }
+        if (!is_selected(selected, product)) selected.push_back(product);
+    }
+    return selected;
+}
+
+// Cuts *root to the part it shares with `path`, character by character,
+// letters folded.
+void root_cut(std::string* root, std::string_view path) {
+    size_t same = 0;
+    while (same < root->size() && same < path.size() &&
+           fold_char((*root)[same]) == fold_char(path[same]))
+        ++same;
+    root->resize(same);
+}
+
+// Copies the files named "user.*" or "*.usr" of the source directory into
+// the copy; a file that cannot be copied is passed over. 20 when the source
+// directory cannot be listed.
+ResultCode copy_user_files(std::string_view directory, const std::string& replica) {
+    return directory_walk(directory, false, [&](const WalkEntry& entry) {
+        if (entry.is_directory) return WALK_PASS;
+        PathParts parts = path_split(entry.name);
+        if (text_equal_nocase(parts.base, "user") || text_equal_nocase(parts.extension, "usr"))
+            (void)copy_file(entry.full, path_join(replica, "", entry.name, ""), CopyOptions{});
+        return WALK_PASS;
+    });
+}
+
+// Writes the product table of the selected products as the copy's product
+// file, keeping a table already there under the first free number.
+ResultCode write_replica_table(RunContext* rc, const std::vector<Value>& selected,
+                               const PathParts& table, int depth) {
+    RuntimeContext* rt = rc->runtime;
+    std::string path = path_join(table);
+    bool exists = false;
+    ResultCode code = file_exists(path, &exists);
+    if (code != RC_OK) return code;
+    if (exists) {
+        std::string number;
+        for (int n = 1; n <= MOST_BACKUPS && number.empty(); ++n) {
+            std::string candidate = std::string(2 - (n >= 10) - (n >= 100), '0') + std::to_string(n);
+            bool taken = false;
+            code = file_exists(path_join(table.absolute, "", table.base, candidate), &taken);
+            if (code != RC_OK) return code;
+            if (!taken) number = candidate;
+        }
+        if (number.empty()) return RC_UNABLE_TO_WRITE;
+        engine_report_text(rc->log, depth, path,
+                           "Already exists.\nWriting back-up copy to " + table.base + "." + number);
+        code = file_keep_copy(table, number);
+        if (code != RC_OK) return code;
+    }
+    BiList* list = bilist_new(rt, 0);
+    if (!list) return RC_NO_OBJECT;
+    for (Value product : selected)
+        if (code == RC_OK) code = bilist_push_back(rt, list, product);
+    if (code == RC_OK)
+        code = text_file_write_whole(
+            table, [&](TextFile* out) { return product_table_write(rt, out, list, false); });
+    bilist_destroy(rt, list, nullptr);  // the products belong to the product list
+    return code;
+}
+
+}  // namespace
+
+ResultCode select_dependencies(RunContext* rc, std::vector<Value>* selected, BiList* products,
+                               std::string_view directory, int depth) {
+    RuntimeContext* rt = rc->runtime;
+    std::string version_name = version_product_name(rc);
+    for (size_t i = 0; i < selected->size(); ++i) {
+        Value product = (*selected)[i];
+        std::string location = product_directory(rt, directory, product);
+        std::string filename(field_text(rt, product_filename(product)));
+        ScriptFile script;
+        ResultCode code = RC_OK;
+        if (!script_file_open(rt, location, filename, "vrf", &script)) code = RC_FILE_NOT_FOUND;
+        for (Reader* reader = script.reader; reader;) {
+            Value token = reader_next(rt, reader);
+            if (is_eof(token) || is_lex_error(token) || is_none(token)) break;
+            if (is_name(token) && !text_equal_nocase(string_view_of(rt, token), version_name)) {
+                Value named = product_named(rt, products, string_view_of(rt, token));
+                if (named && !is_selected(*selected, named)) selected->push_back(named);
+            }
+            token_release(rt, token);
+        }
+        if (code == RC_OK && script.reader) code = reader_failure(rt, script.reader);
+        script_file_close(rt, &script);
+        if (code != RC_OK) {
+            engine_report(rc->log, location, "", filename, "vrf", NO_LINE, depth + 2, code);
+            return code;
+        }
+    }
+    return RC_OK;
+}
+
+ResultCode compute_replica_dir(RunContext* rc, BiList* products, std::string_view directory,
+                               std::string* replica, std::string* copy_root) {
+    RuntimeContext* rt = rc->runtime;
+    std::string source;
+    ResultCode code = directory_full_path(directory, &source);
+    if (code != RC_OK) return code;
+    std::string root = source;
+    std::vector<std::string> compared{source};
+    for (BiNode* n = products->first; n; n = n->next) {
+        std::string full;
+        if (directory_full_path(product_directory(rt, directory, n->value), &full) != RC_OK)
+            continue;
+        compared.push_back(full);
+    }
+    for (const std::string& path : compared) root_cut(&root, path);
+    // The root ends at a path component: "Z:\STAGE\W1" and "Z:\STAGE\W2"
+    // have the root "Z:\STAGE", not "Z:\STAGE\W".
+    bool at_component = true;
+    for (const std::string& path : compared)
+        if (root.size() < path.size() && path[root.size()] != '\\' &&
+            (root.empty() || root.back() != '\\'))
+            at_component = false;
+    if (!at_component) root.resize(root.rfind('\\') == std::string::npos ? 0 : root.rfind('\\'));
+    root = path_trim(root);
+    if (!root.empty() && root.back() == '\\') root.pop_back();
+
+    std::string target;
+    if ((code = directory_make_tree(rc->target)) != RC_OK) return code;
+    if ((code = directory_full_path(rc->target, &target)) != RC_OK) return code;
+    if (path_within(root, target) || path_within(target, root))
+        return RC_INVALID_TARGET_LOCATION;
+    // Only the leading occurrence of the root is replaced.
+    std::string made = target + source.substr(root.size());
+    if (made.size() > size_t(PATH_LIMIT)) return RC_INVALID_FILE_NAME;
+    rc->replica_dir = made;
+    *replica = made;
+    if (copy_root) *copy_root = target;
+    return RC_OK;
+}
+
+ResultCode replicate_product(RunContext* rc, Value product, std::string_view directory,
+                             std::string_view copy_root) {
+    RuntimeContext* rt = rc->runtime;
+    std::string_view location = field_text(rt, product_location(product));
+    std::string source_dir = product_directory(rt, directory, product);
+    std::string target_dir = lexical_form(path_join(rc->replica_dir, location, "", ""));
+    // A product that would land outside the copy's tree is not copied.
+    if (is_absolute(location) || !path_within(target_dir, copy_root))
+        return RC_INVALID_TARGET_LOCATION;
+    std::string filename(field_text(rt, product_filename(product)));
+    ScriptFile map;
+    ResultCode code = RC_UNABLE_TO_READ;
+    script_file_open(rt, source_dir, filename, "map", &map);
+    BiList* groups = nullptr;
+    if (map.reader) {
+        groups = group_list_read(rt, map.reader, product, rc->os_code);
+        rc->error_line = int32_t(reader_line(rt, map.reader));
+        if ((code = reader_failure(rt, map.reader)) != RC_OK) rc->error_line = NO_LINE;
+        else if (!groups) code = RC_UNABLE_TO_PARSE;
+        else if (bilist_is_empty(rt, groups)) code = RC_EMPTY;
+    }
+    if (code == RC_OK) {
+        rc->error_line = NO_LINE;
+        code = directory_make_tree(target_dir);
+    }
+    bool map_copied = false;
+    for (BiNode* g = code == RC_OK ? groups->first : nullptr; g && code == RC_OK; g = g->next) {
+        for (BiNode* c = group_record(g->value)->components->first; c && code == RC_OK;
+             c = c->next) {
+            std::string_view source = field_text(rt, component_source(c->value));
+            PathParts parts = path_split(source);
+            if (is_absolute(source) || climbs(source) || parts.base.empty()) continue;
+            if (!parts.relative.empty())
+                (void)directory_make_tree(path_join(target_dir, parts.relative, "", ""));
+            code = copy_file(path_join(source_dir, "", source, ""),
+                             path_join(target_dir, "", source, ""), CopyOptions{});
+            if (map_is_map_component(source, filename)) map_copied = true;
+        }
+    }
+    // The copy is checked next, so its map file goes with it even when the
+    // map does not list itself.
+    if (code == RC_OK && !map_copied)
+        code = copy_file(path_join(source_dir, "", filename, "map"),
+                         path_join(target_dir, "", filename, "map"), CopyOptions{});
+    group_list_destroy(rt, groups);
+    script_file_close(rt, &map);
+    return code;
+}
+
+ResultCode replicate_product_file(RunContext* rc, BiList* products, std::string_view directory,
+                                  std::string_view base, std::string_view extension, int depth) {
+    RuntimeContext* rt = rc->runtime;
+    PathParts file{std::string(directory), "", std::string(base), std::string(extension)};
+    std::string version_name = version_product_name(rc);
+
+    std::vector<Value> selected;
+    ResultCode code = RC_OK;
+    if (rc->has_replication_products) {
+        selected = named_products(rc, products, file, depth);
+        code = select_dependencies(rc, &selected, products, directory, depth);
+    } else {
+        for (BiNode* n = products->first; n; n = n->next) selected.push_back(n->value);
+    }
+    // The check of the copy keeps the source's installer version.
+    if (Value version = product_named(rt, products, version_name)) {
+        std::string_view text = field_text(rt, product_version(version));
+        if (!text_equal_nocase(text, rc->installer_version))
+            rc->installer_version = std::string(text.substr(0, TEXT_LIMIT));
+    }
+    if (code != RC_OK) return code;
+
+    std::string replica, copy_root;
+    if ((code = compute_replica_dir(rc, products, directory, &replica, &copy_root)) != RC_OK)
+        return code;
+    if ((code = directory_make_tree(replica)) != RC_OK) return code;
+    rc->target = replica;
+
+    for (Value product : selected) {
+        if (text_equal_nocase(name_of(rt, product), version_name)) continue;
+        ResultCode copied = replicate_product(rc, product, directory, copy_root);
+        if (copied == RC_OK) continue;
+        engine_report(rc->log, directory, field_text(rt, product_location(product)),
+                      field_text(rt, product_filename(product)), "map", rc->error_line,
+                      depth + 2, copied);
+        if (rc->result == RC_OK) rc->result = copied;
+    }
+    if (!rt_usable(rt)) return RC_NO_OBJECT;
+    code = write_replica_table(rc, selected, PathParts{replica, "", file.base, file.extension},
+                               depth);
+    ResultCode listed = copy_user_files(directory, replica);
+    return code != RC_OK ? code : listed;
+}

@@ -1,0 +1,46 @@
+// Staging-area replication: the products of a product file (those named
+// with -N and the products they depend on, or all), copied with their files
+// into another tree, with the product table of the copy and the user files
+// beside it; the copy's directory is left in `target` for the check that
+// follows.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/run_context.h"
+
+struct BiList;
+
+// Replicates the product file `directory`\`base`.`extension` whose products
+// are `products`. 0; 1013 is reported for -N names that match no product
+// (they are skipped); 22 (reported) when a selected product has no
+// verification file; 1018 for a target inside the source or around it; 23
+// for a replica directory over 260 characters; the file services' codes
+// when the copy's directories or its product table cannot be made. A
+// product whose files cannot be copied is reported and the others follow.
+ResultCode replicate_product_file(RunContext* rc, BiList* products, std::string_view directory,
+                                  std::string_view base, std::string_view extension, int depth);
+
+// Adds to `selected` every product that a selected product's verification
+// file names, until no more are added. 22 (reported) when a verification
+// file is missing; 20 (reported) when one cannot be read whole.
+ResultCode select_dependencies(RunContext* rc, std::vector<Value>* selected, BiList* products,
+                               std::string_view directory, int depth);
+
+// The directory of the copy: the source directory with the source root
+// (the part common to it and every product's directory, ending at a path
+// component) replaced by the full path of `target`, which is made when
+// missing. Stored in rc->replica_dir and *replica; the full path of
+// `target` in *copy_root (may be null).
+ResultCode compute_replica_dir(RunContext* rc, BiList* products, std::string_view directory,
+                               std::string* replica, std::string* copy_root);
+
+// Copies one product's files, as its map file lists them, from its
+// directory below `directory` to the same place below the replica
+// directory. 1018 when that place is not inside `copy_root` (a Location that
+// is absolute or climbs out with ".."); the map file's codes (20, 1000,
+// 1001); the copy's code for a file that cannot be copied.
+ResultCode replicate_product(RunContext* rc, Value product, std::string_view directory,
+                             std::string_view copy_root);
