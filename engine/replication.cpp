@@ -261,8 +261,10 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
             if (is_absolute(source) || climbs(source) || parts.base.empty()) continue;
             if (!parts.relative.empty())
                 (void)directory_make_tree(path_join(target_dir, parts.relative, "", ""));
-            code = copy_file(path_join(source_dir, "", source, ""),
-                             path_join(target_dir, "", source, ""), CopyOptions{});
+            std::string copy = path_join(target_dir, "", source, "");
+            code = copy_file(path_join(source_dir, "", source, ""), copy, CopyOptions{});
+            // A copy cut short is not left in the copy as if it were the file.
+            if (code != RC_OK) (void)file_delete(copy);
             if (map_is_map_component(source, filename)) map_copied = true;
         }
     }

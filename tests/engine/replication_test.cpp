@@ -179,3 +179,38 @@ TEST_F(ReplicationTest, TargetsAroundTheSourceAndMissingVerificationFilesCopyNot
     EXPECT_FALSE(host_exists(kit.at("win95/a/copy/win95.prd")));
     EXPECT_FALSE(host_exists(kit.at("win95/a/copy/a")));
 }
+
+TEST_F(ReplicationTest, AProductThatCannotBeCopiedIsReportedAndTheOthersAreCopied) {
+    product(1, "pa", "a");
+    product(2, "pb", "b");
+    // A directory that is not there takes no part in the source root, so
+    // its place in the copy would be above the target.
+    rows += product_row(3, "pc", "root", "..\\..\\nowhere");
+    product_file(rows);
+    file_services_fail_on(HOST_OP_READ, "pa.txt", EIO);
+    EXPECT_EQ(replicate(), RC_UNABLE_TO_READ);
+    std::string prd = source + "\\win95.prd";
+    // The copy is not checked after a product failed.
+    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" +
+                            "    " + source + "\\a\\pa.map: Unable To Read\r\n" +
+                            "    " + source + "\\..\\..\\nowhere\\pc.map: Invalid target location "
+                                              "relative to source\r\n");
+    // The failed copy leaves nothing behind; the table is still written.
+    std::map<std::string, std::string> files = copied();
+    EXPECT_EQ(files.erase("win95.prd"), 1u);
+    EXPECT_EQ(files, (std::map<std::string, std::string>{{"b/pb.map", read("win95/b/pb.map")},
+                                                         {"b/pb.txt", "x"}}));
+}
+
+TEST_F(ReplicationTest, ProductsBesideTheSourceKeepTheirPlaceUnderTheTarget) {
+    // "win95" and "W1" share a "w": the root still ends at the kit folder.
+    product(1, "pa", "../W1");
+    product(2, "pb", "../W2");
+    product_file(rows);
+    EXPECT_EQ(replicate({"-F", "-R"}), RC_OK);
+    std::map<std::string, std::string> files = copied();
+    EXPECT_EQ(e.rc.target, target + "\\win95");
+    EXPECT_EQ(files["W1/pa.txt"], "x");
+    EXPECT_EQ(files["W2/pb.txt"], "x");
+    EXPECT_EQ(files.count("win95/win95.prd"), 1u);
+}
