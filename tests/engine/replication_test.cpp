@@ -1,6 +1,9 @@
 // Replication end to end: a staging area copied into another tree, the
 // products chosen with -N and their dependencies, the product table of the
 // copy with numbered back-ups, and the check of the copy that follows.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "kit_fixture.h"
@@ -155,9 +158,39 @@ TEST_F(ReplicationTest, NamedProductsBringTheirDependenciesAndAFormerTableIsNumb
                           R"(   4 pd           root   "pd"     "1.0"       "pd label"          "d"         1 true     false     false )" +
                               no_description + R"( "V1"  )"}));
 
-    // Again: the next free number.
-    EXPECT_EQ(replicate({"-N", "pa"}), RC_OK);
+    // Again, with -N before -O: the installer's name is still empty when the
+    // names are read, and an empty name is passed over without a word. The
+    // former table goes to the next free number.
+    EXPECT_EQ(e.run({source, "-j", target, "-n", "pa", "-o", "win95"}), RC_OK);
+    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" +
+                            "  " + copy_table + ": Already exists.\r\n" +
+                            std::string(2 + copy_table.size() + 2, ' ') +
+                            "Writing back-up copy to win95.004\r\n" +
+                            target + "\r\n" + "  " + copy_table + "\r\n" +
+                            checked(target + "\\a\\pa.map") + checked(target + "\\c\\pc.map") +
+                            checked(target + "\\d\\pd.map"));
     EXPECT_EQ(copied()["win95.004"], table);
+}
+
+TEST_F(ReplicationTest, CopiesKeepTheSourceTimesAndATargetThatCannotBeMadeSaysWhy) {
+    product(1, "pa", "a");
+    product_file(rows);
+    struct timespec times[2] = {{1200000000, 123456789}, {1200000000, 123456789}};
+    ASSERT_EQ(utimensat(AT_FDCWD, kit.at("win95/a/pa.txt").c_str(), times, 0), 0);
+    EXPECT_EQ(replicate({"-F", "-R"}), RC_OK);
+    struct stat copy;
+    ASSERT_EQ(stat(target_dir.at("a/pa.txt").c_str(), &copy), 0);
+    EXPECT_EQ(copy.st_mtim.tv_sec, 1200000000);
+    EXPECT_EQ(copy.st_mtim.tv_nsec, 123456789);
+
+    // A target folder where nothing may be made.
+    std::string closed = target + "\\new";
+    file_services_fail_on(HOST_OP_MKDIR, "/new", EACCES);
+    EXPECT_EQ(e.run({source, "-o", "win95", "-j", closed}), RC_PERMISSION_DENIED);
+    std::string prd = source + "\\win95.prd";
+    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" + "  " + prd +
+                            ": Permission Denied\r\n");
+    EXPECT_FALSE(host_exists(target_dir.at("new")));
 }
 
 TEST_F(ReplicationTest, TargetsAroundTheSourceAndMissingVerificationFilesCopyNothing) {
