@@ -122,15 +122,18 @@ TEST_F(ReplicationTest, NamedProductsBringTheirDependenciesAndAFormerTableIsNumb
     EXPECT_EQ(replicate({"-N", "pa", "nosuch"}), RC_OK);
     std::string prd = source + "\\win95.prd";
     std::string copy_table = target + "\\win95.prd";
+    // The report after the selection: the former table kept under `number`,
+    // then the check of the three products copied.
+    auto copied_report = [&](const std::string& number) {
+        return "  " + copy_table + ": Already exists.\r\n" +
+               std::string(2 + copy_table.size() + 2, ' ') + "Writing back-up copy to win95." +
+               number + "\r\n" + target + "\r\n" + "  " + copy_table + "\r\n" +
+               checked(target + "\\a\\pa.map") + checked(target + "\\c\\pc.map") +
+               checked(target + "\\d\\pd.map");
+    };
     EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" +
                             "  " + prd + ": Unknown Product Name\r\n" +
-                            "  " + prd + ": Unknown Product Name\r\n" +
-                            "  " + copy_table + ": Already exists.\r\n" +
-                            std::string(2 + copy_table.size() + 2, ' ') +
-                            "Writing back-up copy to win95.003\r\n" +
-                            target + "\r\n" + "  " + copy_table + "\r\n" +
-                            checked(target + "\\a\\pa.map") + checked(target + "\\c\\pc.map") +
-                            checked(target + "\\d\\pd.map"));
+                            "  " + prd + ": Unknown Product Name\r\n" + copied_report("003"));
     std::map<std::string, std::string> files = copied();
     EXPECT_EQ(files["win95.003"], "former table\r\n");
     EXPECT_EQ(files["win95.001"], "one");
@@ -162,13 +165,7 @@ TEST_F(ReplicationTest, NamedProductsBringTheirDependenciesAndAFormerTableIsNumb
     // names are read, and an empty name is passed over without a word. The
     // former table goes to the next free number.
     EXPECT_EQ(e.run({source, "-j", target, "-n", "pa", "-o", "win95"}), RC_OK);
-    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" +
-                            "  " + copy_table + ": Already exists.\r\n" +
-                            std::string(2 + copy_table.size() + 2, ' ') +
-                            "Writing back-up copy to win95.004\r\n" +
-                            target + "\r\n" + "  " + copy_table + "\r\n" +
-                            checked(target + "\\a\\pa.map") + checked(target + "\\c\\pc.map") +
-                            checked(target + "\\d\\pd.map"));
+    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" + copied_report("004"));
     EXPECT_EQ(copied()["win95.004"], table);
 }
 
