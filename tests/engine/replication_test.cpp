@@ -244,3 +244,26 @@ TEST_F(ReplicationTest, ProductsBesideTheSourceKeepTheirPlaceUnderTheTarget) {
     EXPECT_EQ(files["W2/pb.txt"], "x");
     EXPECT_EQ(files.count("win95/win95.prd"), 1u);
 }
+
+TEST_F(ReplicationTest, AbsoluteLocationsAreRefusedAndAFailedBackUpKeepsTheFormerTable) {
+    product(1, "pa", "a");
+    rows += product_row(2, "pz", "root", "Z:\\nowhere-at-all");
+    product_file(rows);
+    write_host_file(target_dir.at("win95.prd"), "former table\r\n");
+    // The back-up of the former table cannot be written: the table stays.
+    // The run's result is its first failure, the refused product's.
+    file_services_fail_on(HOST_OP_OPEN, ".win95.001.~", ENOSPC);
+    EXPECT_EQ(replicate(), RC_INVALID_TARGET_LOCATION);
+    std::string prd = source + "\\win95.prd";
+    std::string copy_table = target + "\\win95.prd";
+    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" +
+                            "    " + source + "\\Z:\\nowhere-at-all\\pz.map: Invalid target "
+                                              "location relative to source\r\n" +
+                            "  " + copy_table + ": Already exists.\r\n" +
+                            std::string(2 + copy_table.size() + 2, ' ') +
+                            "Writing back-up copy to win95.001\r\n" +
+                            "  " + prd + ": Unable to Write\r\n");
+    EXPECT_EQ(copied(), (std::map<std::string, std::string>{{"win95.prd", "former table\r\n"},
+                                                            {"a/pa.map", read("win95/a/pa.map")},
+                                                            {"a/pa.txt", "x"}}));
+}
