@@ -2,6 +2,7 @@
 #include "engine/replication.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "engine/directory_walk.h"
 #include "engine/map_files.h"
@@ -46,34 +47,27 @@ std::string product_directory(RuntimeContext* rt, std::string_view directory, Va
     return path_join(directory, field_text(rt, product_location(product)), "", "");
 }
 
-// True when any "\"- or "/"-separated component of `path` is "..".
+// True when a component of `path` is "..".
 bool climbs(std::string_view path) {
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find_first_of("\\/", start);
-        if (end == std::string_view::npos) end = path.size();
-        if (path.substr(start, end - start) == "..") return true;
-        start = end + 1;
-    }
+    for (std::string_view part : path_components(path))
+        if (part == "..") return true;
     return false;
 }
 
 // `path` with its "." and ".." components worked out, "\" separated; a
 // ".." above the first component is kept.
 std::string lexical_form(std::string_view path) {
-    std::vector<std::string> kept;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find_first_of("\\/", start);
-        if (end == std::string_view::npos) end = path.size();
-        std::string part(path.substr(start, end - start));
-        start = end + 1;
+    std::vector<std::string_view> kept;
+    for (std::string_view part : path_components(path)) {
         if (part == "." || (part.empty() && !kept.empty())) continue;
         if (part == ".." && kept.size() > 1 && kept.back() != "..") kept.pop_back();
         else kept.push_back(part);
     }
     std::string out;
-    for (size_t i = 0; i < kept.size(); ++i) out += (i ? "\\" : "") + kept[i];
+    for (size_t i = 0; i < kept.size(); ++i) {
+        if (i) out += '\\';
+        out += kept[i];
+    }
     return out;
 }
 
@@ -132,7 +126,8 @@ ResultCode write_replica_table(RunContext* rc, const std::vector<Value>& selecte
     if (exists) {
         std::string number;
         for (int n = 1; n <= MOST_BACKUPS && number.empty(); ++n) {
-            std::string candidate = std::string(2 - (n >= 10) - (n >= 100), '0') + std::to_string(n);
+            char candidate[4];
+            std::snprintf(candidate, sizeof candidate, "%03d", n);
             bool taken = false;
             code = file_exists(path_join(table.absolute, "", table.base, candidate), &taken);
             if (code != RC_OK) return code;

@@ -62,14 +62,13 @@ ResultCode open_host(ScriptInput* input, const std::string& path) {
     std::string host_path;
     ResultCode rc = host_path_resolve(path, &host_path);
     if (rc != RC_OK) return rc;
-    int fd = host_open(host_path.c_str(), O_RDONLY | O_NONBLOCK, 0);
-    // A socket cannot be opened at all (no such device or address): it is
-    // no regular file either.
-    if (fd < 0) return host_read_error_code(errno);
+    int fd = -1;
     struct stat info;
-    if (host_fstat(fd, &info) != 0) {
-        rc = host_read_error_code(errno);
-    } else if (!S_ISREG(info.st_mode) || uint64_t(info.st_size) > UINT32_MAX) {
+    rc = host_open_regular(host_path.c_str(), &fd, &info);
+    // A directory, like any other file that is not a regular one, is no
+    // table that can be read.
+    if (rc != RC_OK) return rc == RC_OS_ERROR ? RC_UNABLE_TO_READ : rc;
+    if (uint64_t(info.st_size) > UINT32_MAX) {
         rc = RC_UNABLE_TO_READ;
     } else if (uint64_t(info.st_size) < INPUT_MEMORY_LIMIT) {
         rc = read_whole(input, fd, size_t(info.st_size));

@@ -19,23 +19,6 @@ static bool provided_absent(ResultCode rc) {
     return rc == RC_FILE_NOT_FOUND || rc == RC_DEVICE_NOT_READY;
 }
 
-// Opens a host file for reading without ever blocking (a FIFO would block
-// in open) and only when it is a regular file (or a link to one): a
-// directory is 29, any other kind 20.
-static ResultCode host_open_regular(const std::string& host, int* fd, struct stat* info) {
-    *fd = host_open(host.c_str(), O_RDONLY | O_NONBLOCK, 0);
-    if (*fd < 0) return host_read_error_code(errno);
-    ResultCode rc = RC_OK;
-    if (host_fstat(*fd, info) != 0) rc = host_read_error_code(errno);
-    else if (S_ISDIR(info->st_mode)) rc = RC_OS_ERROR;
-    else if (!S_ISREG(info->st_mode)) rc = RC_UNABLE_TO_READ;
-    if (rc != RC_OK) {
-        host_close(*fd);
-        *fd = -1;
-    }
-    return rc;
-}
-
 ResultCode file_exists(std::string_view path, bool* exists) {
     *exists = false;
     PathTarget at;
@@ -93,7 +76,7 @@ ResultCode file_size(std::string_view path, uint32_t* size) {
     }
     struct stat info;
     int fd = -1;
-    rc = host_open_regular(at.host, &fd, &info);
+    rc = host_open_regular(at.host.c_str(), &fd, &info);
     if (rc != RC_OK) return rc;
     host_close(fd);
     if (uint64_t(info.st_size) > UINT32_MAX) return RC_OS_ERROR;
@@ -225,7 +208,7 @@ ResultCode file_read_all(std::string_view path, std::string* bytes) {
     if (at.provided) return provided_read_all(at.on, bytes);
     int fd = -1;
     struct stat info;
-    rc = host_open_regular(at.host, &fd, &info);
+    rc = host_open_regular(at.host.c_str(), &fd, &info);
     if (rc != RC_OK) return rc;
     std::string data;
     char buffer[65536];

@@ -302,6 +302,20 @@ long host_pread(int fd, char* data, size_t size, off_t offset) {
     }
 }
 
+ResultCode host_open_regular(const char* path, int* fd, struct stat* info) {
+    *fd = host_open(path, O_RDONLY | O_NONBLOCK, 0);
+    if (*fd < 0) return host_read_error_code(errno);
+    ResultCode rc = RC_OK;
+    if (host_fstat(*fd, info) != 0) rc = host_read_error_code(errno);
+    else if (S_ISDIR(info->st_mode)) rc = RC_OS_ERROR;
+    else if (!S_ISREG(info->st_mode)) rc = RC_UNABLE_TO_READ;
+    if (rc != RC_OK) {
+        host_close(*fd);
+        *fd = -1;
+    }
+    return rc;
+}
+
 bool host_process_alive(long pid) {
     if (pid <= 0) return true;
     return kill(pid_t(pid), 0) == 0 || errno != ESRCH;

@@ -100,5 +100,11 @@ long host_read(int fd, char* data, size_t size);
 // The same at `offset`.
 long host_pread(int fd, char* data, size_t size, off_t offset);
 
+// Opens a host file for reading without ever blocking (a FIFO would block
+// in open) and only when it is a regular file (or a link to one), with its
+// status in *info. 0 with *fd; a directory is 29, any other kind of file 20;
+// a failed open or status query its read code.
+ResultCode host_open_regular(const char* path, int* fd, struct stat* info);
+
 // True when the process `pid` is running (or may not be asked about).
 bool host_process_alive(long pid);

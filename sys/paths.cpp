@@ -95,7 +95,7 @@ std::string path_root_form(std::string_view root) {
     return out;
 }
 
-static std::vector<std::string_view> components(std::string_view path) {
+std::vector<std::string_view> path_components(std::string_view path) {
     std::vector<std::string_view> out;
     size_t start = 0;
     while (start <= path.size()) {
@@ -109,7 +109,7 @@ static std::vector<std::string_view> components(std::string_view path) {
 
 bool path_within(std::string_view a, std::string_view b) {
     if (!text_contains_nocase(a, b)) return false;
-    std::vector<std::string_view> ca = components(a), cb = components(b);
+    std::vector<std::string_view> ca = path_components(a), cb = path_components(b);
     if (ca.size() < cb.size()) return false;
     for (size_t i = 0; i < cb.size(); ++i)
         if (!text_equal_nocase(ca[i], cb[i])) return false;

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct PathParts {
     std::string absolute;   // "\..." or "X:\...", keeps the drive and root backslash
@@ -31,6 +32,10 @@ std::string path_trim(std::string_view path);
 // The one form in which a drive root is kept and compared: "\" separators,
 // the drive letter in upper case, trimmed as path_trim does.
 std::string path_root_form(std::string_view root);
+
+// The components of `path` between its backslashes; a doubled backslash
+// gives an empty component.
+std::vector<std::string_view> path_components(std::string_view path);
 
 // True when `b` names `a` or a directory that holds it: `b` occurs in `a`
 // and `b`'s components are the first components of `a` (letters folded).
