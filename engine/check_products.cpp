@@ -1,6 +1,9 @@
 // Checking products against the staging area.
 #include "engine/check_products.h"
 
+#include "engine/dependencies.h"
+#include "engine/density_maps.h"
+#include "engine/floppy_assignment.h"
 #include "engine/messages.h"
 #include "engine/script_file.h"
 #include "engine/script_resources.h"
@@ -17,12 +20,6 @@
 #include "sys/text.h"
 
 namespace {
-
-// A product's map file as read: its tables and its groups.
-struct MapReading {
-    ScriptFile file;
-    BiList* groups = nullptr;
-};
 
 void set_computed_size(RunContext* rc, Value size) {
     value_release(rc->runtime, rc->computed_size);
@@ -64,52 +61,57 @@ ResultCode write_cdrom_map(RunContext* rc, const MapReading& r, std::string_view
 }
 
 // The checks after the map file is read; their result.
-ResultCode check_read_map(RunContext* rc, const MapReading& r, const PathParts& map,
-                          int depth) {
+ResultCode check_read_map(RunContext* rc, const ProductFileContext& pf, Value product,
+                          MapReading* r, const PathParts& map, int depth) {
     rc->modified = false;
-    ResultCode result = scan_staging_area(rc, r.file.ns, r.groups, map.absolute, depth + 2);
+    ResultCode result = scan_staging_area(rc, r->file.ns, r->groups, map.absolute, depth + 2);
     if (result != RC_OK) return result;
     if (rc->no_cd_subdirs) {
         bool had = false;
-        if ((result = map_clear_assignment(rc->runtime, r.groups, &had)) != RC_OK) return result;
+        if ((result = map_clear_assignment(rc->runtime, r->groups, &had)) != RC_OK) return result;
         if (had) rc->modified = true;
     }
     if (!rc->modified)
         result =
-            map_file_write(rc, r.file.ns, r.groups, map.base, nullptr, depth + 2, false, false);
+            map_file_write(rc, r->file.ns, r->groups, map.base, nullptr, depth + 2, false, false);
     else if (rc->top_level)
-        result = rewrite_map_file(rc, r, map, depth);
-    if (result == RC_OK && !rc->no_cd_subdirs)
-        result = write_cdrom_map(rc, r, map.absolute, map.base, depth);
+        result = rewrite_map_file(rc, *r, map, depth);
+    else
+        result = dependent_out_of_date(rc, path_join(map), NOTICE_SIZES_OUT_OF_DATE, depth);
+    bool assigned = false;
+    if (result == RC_OK && rc->assign) {
+        if (rc->top_level) {
+            assigned = true;
+            result = assign_product(rc, pf, product, r, map, depth);
+        } else {
+            result = density_map_judge(rc, map.absolute, map.base, depth);
+        }
+    }
+    // An assignment that failed for a dependent product still leaves the
+    // CD-ROM map file written; its failure stays the product's result.
+    bool cdrom = result == RC_OK || (assigned && result == RC_DEPENDENT_PRODUCT_ERROR);
+    if (cdrom && !rc->no_cd_subdirs) {
+        ResultCode code = write_cdrom_map(rc, *r, map.absolute, map.base, depth);
+        if (result == RC_OK) result = code;
+    }
     return result;
 }
 
 }  // namespace
 
-ResultCode check_product(RunContext* rc, Value product, std::string_view product_directory,
-                         std::string_view map_base, std::string_view map_extension, int depth) {
+ResultCode check_product(RunContext* rc, const ProductFileContext& pf, Value product,
+                         std::string_view product_directory, std::string_view map_base,
+                         std::string_view map_extension, int depth) {
     RuntimeContext* rt = rc->runtime;
     PathParts map{std::string(product_directory), "", std::string(map_base),
                   std::string(map_extension)};
     MapReading r;
-    script_file_open(rt, map.absolute, map.base, map.extension, &r.file);
     rc->error_line = NO_LINE;
     set_computed_size(rc, 0);
     engine_report_note(rc->log, depth, path_join(map));
-
-    ResultCode result = RC_UNABLE_TO_READ;
-    if (r.file.reader) {
-        r.groups = group_list_read(rt, r.file.reader, product, rc->os_code);
-        rc->error_line = int32_t(reader_line(rt, r.file.reader));
-        // A map file that could not be read whole is never taken for a
-        // shorter one: its rows past the failure would be lost.
-        if ((result = reader_failure(rt, r.file.reader)) != RC_OK) rc->error_line = NO_LINE;
-        else if (!r.groups) result = RC_UNABLE_TO_PARSE;
-        else if (bilist_is_empty(rt, r.groups)) result = RC_EMPTY;
-    }
+    ResultCode result = map_reading_open(rc, product, map, &r);
     if (result == RC_OK) {
-        rc->error_line = NO_LINE;
-        result = check_read_map(rc, r, map, depth);
+        result = check_read_map(rc, pf, product, &r, map, depth);
         Value sum = 0;
         ResultCode summed = component_sizes_sum(rt, r.groups, &sum);
         set_computed_size(rc, sum);
@@ -129,8 +131,7 @@ ResultCode check_product(RunContext* rc, Value product, std::string_view product
             rc->failure_reported = true;
         }
     }
-    group_list_destroy(rt, r.groups);
-    script_file_close(rt, &r.file);
+    map_reading_close(rt, &r);
     return result;
 }
 
@@ -163,15 +164,14 @@ bool is_named(RuntimeContext* rt, Value product, std::string_view name) {
 
 // Checks one product of the list; its result (reported under its map
 // file). *changed is set when its Size changed.
-ResultCode check_listed_product(RunContext* rc, Value product, const PathParts& product_file,
+ResultCode check_listed_product(RunContext* rc, const ProductFileContext& pf, Value product,
                                 int depth, bool* changed) {
     RuntimeContext* rt = rc->runtime;
     uint32_t remembered = field_number_value(rt, product_size(product));
-    std::string directory =
-        path_join(product_file.absolute, field_text(rt, product_location(product)), "", "");
+    std::string directory = product_directory(rt, pf.file.absolute, product);
     std::string map_base(field_text(rt, product_filename(product)));
     rc->failure_reported = false;
-    ResultCode code = check_product(rc, product, directory, map_base, "map", depth + 2);
+    ResultCode code = check_product(rc, pf, product, directory, map_base, "map", depth + 2);
     if (code != RC_OK && !rc->failure_reported)
         engine_report(rc->log, directory, "", map_base, "map", rc->error_line, depth + 2, code);
     rc->failure_reported = false;
@@ -195,7 +195,10 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
                           std::string_view directory, std::string_view base,
                           std::string_view extension, int depth, ResultCode* product_failure) {
     RuntimeContext* rt = rc->runtime;
-    PathParts product_file{std::string(directory), "", std::string(base), std::string(extension)};
+    ProductFileContext pf{atoms, products,
+                          PathParts{std::string(directory), "", std::string(base),
+                                    std::string(extension)}};
+    const PathParts& product_file = pf.file;
     std::string version_name = version_product_name(rc);
     std::string current = current_installer_version(rc);
     rc->modified = false;
@@ -219,7 +222,7 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
         }
         if (!rc->product_filter.empty() && !is_named(rt, product, rc->product_filter)) continue;
         matched = true;
-        ResultCode code = check_listed_product(rc, product, product_file, depth, &changed);
+        ResultCode code = check_listed_product(rc, pf, product, depth, &changed);
         if (code != RC_OK && *product_failure == RC_OK) *product_failure = code;
     }
     set_computed_size(rc, 0);

@@ -6,8 +6,17 @@
 #include <string_view>
 
 #include "engine/run_context.h"
+#include "sys/paths.h"
 
 struct BiList;
+
+// The product file whose products are being checked: its atom table, its
+// list of products and its path.
+struct ProductFileContext {
+    SymbolTable* atoms = nullptr;
+    BiList* products = nullptr;
+    PathParts file;  // directory, "", base name, extension
+};
 
 // Checks every product of `products` (or the -N product). Sets
 // rc->modified when the product file must be written back. A product's
@@ -18,9 +27,12 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
                           std::string_view directory, std::string_view base,
                           std::string_view extension, int depth, ResultCode* product_failure);
 
-// Checks one product against its directory `product_directory`, whose map
-// file is `map_base`.`map_extension`. Sets rc->computed_size; sets
-// rc->failure_reported when its failure was already reported under the
-// file it concerns (a script file).
-ResultCode check_product(RunContext* rc, Value product, std::string_view product_directory,
-                         std::string_view map_base, std::string_view map_extension, int depth);
+// Checks one product of `product_file` against its directory
+// `product_directory`, whose map file is `map_base`.`map_extension`, and,
+// with -A or -W, assigns it to floppies when it is the run's top-level
+// product (or judges its density map file when it is not). Sets
+// rc->computed_size; sets rc->failure_reported when its failure was already
+// reported under the file it concerns (a script file, a source).
+ResultCode check_product(RunContext* rc, const ProductFileContext& product_file, Value product,
+                         std::string_view product_directory, std::string_view map_base,
+                         std::string_view map_extension, int depth);

@@ -6,6 +6,7 @@
 #include "model/fields.h"
 #include "model/group_table.h"
 #include "runtime/bidirectional_lists.h"
+#include "runtime/reader.h"
 #include "runtime/values.h"
 #include "sys/files.h"
 #include "sys/text.h"
@@ -127,4 +128,28 @@ ResultCode map_clear_assignment(RuntimeContext* rt, BiList* groups, bool* had) {
         }
     }
     return RC_OK;
+}
+
+ResultCode map_reading_open(RunContext* rc, Value product, const PathParts& map,
+                            MapReading* reading) {
+    RuntimeContext* rt = rc->runtime;
+    rc->error_line = NO_LINE;
+    if (!script_file_open(rt, map.absolute, map.base, map.extension, &reading->file))
+        return RC_UNABLE_TO_READ;
+    reading->groups = group_list_read(rt, reading->file.reader, product, rc->os_code);
+    rc->error_line = int32_t(reader_line(rt, reading->file.reader));
+    // A map file that could not be read whole is never taken for a shorter
+    // one: its rows past the failure would be lost.
+    ResultCode result = reader_failure(rt, reading->file.reader);
+    if (result != RC_OK) rc->error_line = NO_LINE;
+    else if (!reading->groups) result = RC_UNABLE_TO_PARSE;
+    else if (bilist_is_empty(rt, reading->groups)) result = RC_EMPTY;
+    else rc->error_line = NO_LINE;
+    return result;
+}
+
+void map_reading_close(RuntimeContext* rt, MapReading* reading) {
+    group_list_destroy(rt, reading->groups);
+    reading->groups = nullptr;
+    script_file_close(rt, &reading->file);
 }

@@ -7,9 +7,25 @@
 #include <string_view>
 
 #include "engine/run_context.h"
+#include "engine/script_file.h"
 #include "sys/paths.h"
 
 struct BiList;
+
+// A product's map file as read: its tables and its groups.
+struct MapReading {
+    ScriptFile file;
+    BiList* groups = nullptr;
+};
+
+// Reads the map file `map` of `product` into *reading. 0; 20 (or the
+// read's code) when it cannot be read whole; 1000 when its rows are not a
+// group table; 1001 when it holds none. rc->error_line is the line reached
+// for 1000 and 1001, else NO_LINE.
+ResultCode map_reading_open(RunContext* rc, Value product, const PathParts& map,
+                            MapReading* reading);
+// Releases the groups and the file's tables.
+void map_reading_close(RuntimeContext* rt, MapReading* reading);
 
 // Writes the groups of a product whose map file base name is `map_base` to
 // the file named by `out` (or, with `out` null, only reports missing

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "engine/dependencies.h"
 #include "engine/directory_walk.h"
 #include "engine/map_files.h"
 #include "engine/messages.h"
@@ -32,19 +33,8 @@ std::string_view name_of(RuntimeContext* rt, Value product) {
     return field_text(rt, product_name(product));
 }
 
-// The product of the list named `name` (letters folded), or 0.
-Value product_named(RuntimeContext* rt, BiList* products, std::string_view name) {
-    for (BiNode* n = products->first; n; n = n->next)
-        if (text_equal_nocase(name_of(rt, n->value), name)) return n->value;
-    return 0;
-}
-
 bool is_selected(const std::vector<Value>& selected, Value product) {
     return std::find(selected.begin(), selected.end(), product) != selected.end();
-}
-
-std::string product_directory(RuntimeContext* rt, std::string_view directory, Value product) {
-    return path_join(directory, field_text(rt, product_location(product)), "", "");
 }
 
 // True when a component of `path` is "..".
@@ -157,27 +147,13 @@ ResultCode select_dependencies(RunContext* rc, std::vector<Value>* selected, BiL
     RuntimeContext* rt = rc->runtime;
     std::string version_name = version_product_name(rc);
     for (size_t i = 0; i < selected->size(); ++i) {
-        Value product = (*selected)[i];
-        std::string location = product_directory(rt, directory, product);
-        std::string filename(field_text(rt, product_filename(product)));
-        ScriptFile script;
-        ResultCode code = RC_OK;
-        if (!script_file_open(rt, location, filename, "vrf", &script)) code = RC_FILE_NOT_FOUND;
-        for (Reader* reader = script.reader; reader;) {
-            Value token = reader_next(rt, reader);
-            if (is_eof(token) || is_lex_error(token) || is_none(token)) break;
-            if (is_name(token) && !text_equal_nocase(string_view_of(rt, token), version_name)) {
-                Value named = product_named(rt, products, string_view_of(rt, token));
-                if (named && !is_selected(*selected, named)) selected->push_back(named);
-            }
-            token_release(rt, token);
-        }
-        if (code == RC_OK && script.reader) code = reader_failure(rt, script.reader);
-        script_file_close(rt, &script);
-        if (code != RC_OK) {
-            engine_report(rc->log, location, "", filename, "vrf", NO_LINE, depth + 2, code);
-            return code;
-        }
+        ResultCode code = product_references_read(
+            rc, products, directory, (*selected)[i], depth + 2, [&](Value named) {
+                if (!text_equal_nocase(name_of(rt, named), version_name) &&
+                    !is_selected(*selected, named))
+                    selected->push_back(named);
+            });
+        if (code != RC_OK) return code;
     }
     return RC_OK;
 }

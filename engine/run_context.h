@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/disk_layout.h"
 #include "engine/output_log.h"
 #include "runtime/runtime_context.h"
 #include "sys/result_code.h"
@@ -62,6 +63,9 @@ struct RunContext {
     // Set by a product's check when the step that failed has reported the
     // failure under its own file, so that it is not reported twice.
     bool failure_reported = false;
+    // The layout of every product assigned by this run, in order, for the
+    // front ends to show after the run.
+    std::vector<ProductLayout> layouts;
 };
 
 // The product's working subdirectory (compressed copies, density and CD-ROM

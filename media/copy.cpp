@@ -111,7 +111,7 @@ ResultCode copy_to_disks(std::string_view source, std::string_view destination,
     uint32_t pieces = options.disk_count > 0 ? options.disk_count : 1;
     if (!options.piece_sizes.empty() && options.piece_sizes.size() < pieces) return RC_NO_OBJECT;
     std::string target = options.start_disk != 0 ? on_floppy(destination) : std::string(destination);
-    if (options.compress) target = copy_compressed_name(target);
+    if (options.compress && !options.named_as_given) target = copy_compressed_name(target);
     ResultCode rc = copy_pieces_check(target, pieces);
     if (rc != RC_OK) return rc;
 

@@ -20,6 +20,7 @@ struct CopyOptions {
     std::string label_base;            // disk n is labelled "<base> <n>"
     std::string label_text;            // shown by the prompt with the disk number
     bool compress = false;
+    bool named_as_given = false;       // a compressed copy keeps the destination's own name
     bool decompress = false;           // ignored when instantiating
     bool instantiate = false;
     bool append = false;               // reading: add to the destination
@@ -46,8 +47,9 @@ ResultCode copy_file(std::string_view source, std::string_view destination,
 // Writes `source` as `disk_count` pieces: onto disks start_disk, start_disk
 // + 1, ... under the floppy root when a start disk is given (each disk
 // labelled as it is put in), else beside `destination`. A compressed copy
-// takes the compressed name, and on failure its unfinished piece is
-// deleted. Input left over after the last piece fails with 21.
+// takes the compressed name (unless named_as_given), and on failure its
+// unfinished piece is deleted. Input left over after the last piece fails
+// with 21.
 ResultCode copy_to_disks(std::string_view source, std::string_view destination,
                          const CopyOptions& options);
 

@@ -41,6 +41,16 @@ ResultCode file_exists(std::string_view path, bool* exists) {
     return rc == RC_FILE_NOT_FOUND ? RC_OK : rc;
 }
 
+ResultCode file_rename(std::string_view from, std::string_view to) {
+    PathTarget source, target;
+    ResultCode rc = path_target_find(from, &source);
+    if (rc == RC_OK) rc = path_target_find(to, &target);
+    if (rc != RC_OK) return rc;
+    if (source.provided || target.provided) return RC_OS_ERROR;
+    if (host_rename(source.host.c_str(), target.host.c_str()) == 0) return RC_OK;
+    return host_error_code(errno);
+}
+
 ResultCode file_delete(std::string_view path) {
     PathTarget at;
     ResultCode rc = path_target_find(path, &at);

@@ -60,6 +60,9 @@ ResultCode file_read_all(std::string_view path, std::string* bytes);
 // or the write's code.
 ResultCode file_copy_contents(std::string_view source, std::string_view destination);
 
+// Renames the file `from` to `to`, replacing a file there. 0, or the host
+// error's code; 29 for a file under a drive provider's root.
+ResultCode file_rename(std::string_view from, std::string_view to);
 // Keeps the former contents of `path` under its base name with the extension
 // "old", replacing an earlier copy, with the file times of `path`.
 ResultCode file_keep_old_copy(const PathParts& path);

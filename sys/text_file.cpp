@@ -79,6 +79,14 @@ bool text_file_is_temporary_name(std::string_view name, long* pid) {
     return true;
 }
 
+// Numbers the temporary files this process makes.
+static unsigned temporary_counter = 0;
+
+std::string text_file_temporary_name(std::string_view name) {
+    return temporary_prefix(name) + std::to_string(getpid()) + "-" +
+           std::to_string(++temporary_counter);
+}
+
 // Removes the temporary files of `name` in `directory` that processes no
 // longer running left behind (a run that was killed while it wrote).
 static void stale_temporaries_remove(const std::string& directory, std::string_view name) {
@@ -103,10 +111,8 @@ static int temporary_create(const std::string& target, std::string* temporary) {
     std::string directory = target.substr(0, slash + 1);
     std::string_view name = std::string_view(target).substr(slash + 1);
     stale_temporaries_remove(directory, name);
-    static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        *temporary = directory + temporary_prefix(name) + std::to_string(getpid()) + "-" +
-                     std::to_string(++counter);
+        *temporary = directory + text_file_temporary_name(name);
         int fd = host_open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }

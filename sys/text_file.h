@@ -89,3 +89,6 @@ ResultCode text_file_replace(const PathParts& parts, std::string_view bytes, boo
 // null). A writer removes those of its target that processes no longer
 // running left behind before it writes.
 bool text_file_is_temporary_name(std::string_view name, long* pid);
+// A fresh temporary name for a file `name` written by other means than this
+// writer (".NAME.~PID-COUNT", so that the scans pass over it too).
+std::string text_file_temporary_name(std::string_view name);

@@ -1,0 +1,136 @@
+// The compression pass.
+#include "engine/compression_pass.h"
+
+#include <map>
+
+#include "engine/messages.h"
+#include "media/copy.h"
+#include "media/copy_names.h"
+#include "model/fields.h"
+#include "model/group.h"
+#include "runtime/bidirectional_lists.h"
+#include "runtime/values.h"
+#include "sys/files.h"
+#include "sys/text.h"
+#include "sys/text_file.h"
+
+namespace {
+
+// Files the installer reads before it can expand anything, and text meant
+// to be read on the disk, are never compressed.
+constexpr const char* PLAIN_EXTENSIONS[] = {"vrf", "ins", "map", "dei", "stp", "avf",
+                                            "pvf", "pin", "doc", "bat", "txt", "cmd"};
+constexpr const char* PLAIN_BASE_NAMES[] = {"readme", "read"};
+
+ResultCode set_stored_size(RuntimeContext* rt, Value component, uint32_t size) {
+    Value made = field_number(rt, size);
+    if (!made) return RC_NO_OBJECT;
+    ResultCode code = component_set_size(rt, component, made, true);
+    if (code != RC_OK) value_release(rt, made);
+    return code;
+}
+
+// Compresses `source` into `copy` through a temporary file beside it, so
+// that a compression that stops, however it stops, never leaves a copy
+// that looks current. The copy has the source's times.
+ResultCode compress_into(std::string_view source, const std::string& copy) {
+    PathParts parts = path_split(copy);
+    std::string temporary =
+        path_join(parts.absolute, parts.relative, text_file_temporary_name(
+                                                      path_join("", "", parts.base, parts.extension)),
+                  "");
+    CopyOptions options;
+    options.compress = true;
+    options.named_as_given = true;
+    ResultCode code = copy_file(source, temporary, options);
+    if (code == RC_OK) code = file_rename(temporary, copy);
+    if (code != RC_OK) (void)file_delete(temporary);
+    return code;
+}
+
+struct Pass {
+    RunContext* rc;
+    std::string_view directory;
+    std::string work;
+    int depth;
+    // Compressed names met so far (letters folded), with the Source each came from.
+    std::map<std::string, std::string> names;
+};
+
+// The compressed copy of one component: made when missing or older than
+// its file; its size becomes the stored size.
+ResultCode compress_component(Pass* pass, Value component, std::string_view source) {
+    RunContext* rc = pass->rc;
+    PathParts parts = path_split(source);
+    std::string name = copy_compressed_name(path_join("", "", parts.base, parts.extension));
+    auto [at, fresh] = pass->names.emplace(text_fold(name), text_fold(source));
+    if (!fresh && at->second != text_fold(source)) {
+        engine_report_text(rc->log, pass->depth, source, engine_message(RC_INVALID_FILE_NAME));
+        rc->failure_reported = true;
+        return RC_INVALID_FILE_NAME;
+    }
+    std::string file = path_join(pass->directory, "", source, "");
+    std::string copy = path_join(pass->work, "", name, "");
+    bool exists = false, current = false;
+    ResultCode code = file_exists(copy, &exists);
+    if (code == RC_OK && exists) code = file_not_older(file, copy, &current);
+    if (code != RC_OK) return code;
+    if (!current) {
+        engine_report_note(rc->log, pass->depth, source, "Compressing...");
+        if (directory_make(pass->work) != RC_OK) return RC_NO_DISKWARD_SUBDIR;
+        if ((code = compress_into(file, copy)) != RC_OK) return code;
+    }
+    uint32_t size = 0;
+    if ((code = file_size(copy, &size)) != RC_OK) return code;
+    return set_stored_size(rc->runtime, component, size);
+}
+
+ResultCode pass_component(Pass* pass, Value component, std::string_view group) {
+    RunContext* rc = pass->rc;
+    RuntimeContext* rt = rc->runtime;
+    std::string_view source = field_text(rt, component_source(component));
+    uint32_t size = field_number_value(rt, component_size(component, false));
+    ResultCode code = RC_OK;
+    if (rc->compress && compression_wanted(rc, source, group, size))
+        code = component_set_compress(rt, component, true);
+    // A file of no bytes has no compressed form worth having, and a Source
+    // that is empty or holds a variable names no file to compress.
+    if (code == RC_OK &&
+        (source.empty() || source.find('%') != std::string_view::npos || size == 0))
+        code = component_set_compress(rt, component, false);
+    if (code != RC_OK || !component_compress(component)) return code;
+    if (component_instantiate(component)) {
+        engine_report_note(rc->log, pass->depth, source, "Instantiated file must be uncompressed");
+        if ((code = component_set_compress(rt, component, false)) != RC_OK) return code;
+        uint32_t on_disk = 0;
+        code = file_size(path_join(pass->directory, "", source, ""), &on_disk);
+        return code == RC_OK ? set_stored_size(rt, component, on_disk) : code;
+    }
+    return compress_component(pass, component, source);
+}
+
+}  // namespace
+
+bool compression_wanted(const RunContext* rc, std::string_view source, std::string_view group,
+                        uint32_t size) {
+    if (source.empty() || text_equal_nocase(group, "nocopy")) return false;
+    PathParts parts = path_split(source);
+    for (const char* extension : PLAIN_EXTENSIONS)
+        if (text_equal_nocase(parts.extension, extension)) return false;
+    for (const char* base : PLAIN_BASE_NAMES)
+        if (text_equal_nocase(parts.base, base)) return false;
+    return size > rc->compress_threshold;
+}
+
+ResultCode compression_pass(RunContext* rc, BiList* groups, std::string_view product_directory,
+                            int depth) {
+    Pass pass{rc, product_directory, work_directory_path(product_directory), depth, {}};
+    for (BiNode* g = groups->first; g; g = g->next) {
+        std::string_view group = field_text(rc->runtime, group_name(g->value));
+        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
+            ResultCode code = pass_component(&pass, c->value, group);
+            if (code != RC_OK) return code;
+        }
+    }
+    return RC_OK;
+}

@@ -1,0 +1,24 @@
+// The compression pass before an assignment: which components are stored
+// compressed, their compressed copies in the product's working
+// subdirectory (made again only when missing or older than their file),
+// and the size each takes on the disks.
+#pragma once
+
+#include <string_view>
+
+#include "engine/run_context.h"
+
+struct BiList;
+
+// Brings every component's Compress? and stored size up to date for the
+// product in `product_directory`; its lines go to the log at `depth`.
+// 0; 1017 when the working subdirectory cannot be made; 23 (reported) when
+// two files would share one compressed name; the copy's or the size
+// query's code.
+ResultCode compression_pass(RunContext* rc, BiList* groups, std::string_view product_directory,
+                            int depth);
+
+// True when a component whose Source is `source`, in the group named
+// `group`, of `size` bytes, is stored compressed under -C.
+bool compression_wanted(const RunContext* rc, std::string_view source, std::string_view group,
+                        uint32_t size);

@@ -1,0 +1,41 @@
+// The disk layout that an assignment leaves for the front ends: per disk,
+// the files and pieces put on it (disk-1 files included) with the bytes
+// used and left, and its rendering as the console's layout table.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct LayoutFile {
+    std::string source;  // the component's Source, or the path of a disk-1 file
+    std::string name;    // the name on the disk: compressed or piece name as written
+    uint32_t bytes = 0;  // bytes of the file (or of this piece) on the disk
+    uint32_t piece = 0;  // 0 for a whole file, else the piece number from 1
+    uint32_t pieces = 1;
+};
+
+struct LayoutDisk {
+    uint32_t number = 0;
+    std::vector<LayoutFile> files;
+    uint64_t bytes_used = 0;  // bytes of every file and piece on the disk
+    uint64_t bytes_left = 0;  // room not taken by whole clusters, slop included
+};
+
+struct ProductLayout {
+    std::string product;   // the product's name
+    std::string map_file;  // the path of its product map file
+    std::vector<LayoutDisk> disks;
+};
+
+// Disk `number` (from 1) of the layout, made with the disks before it when
+// missing.
+LayoutDisk* layout_disk(ProductLayout* layout, uint32_t number);
+// Adds a file or piece to disk `number`.
+void layout_add(ProductLayout* layout, uint32_t number, LayoutFile file);
+
+// The layout as a table: a heading line for the product, then one line per
+// disk ("Disk N: U bytes used, R bytes left, F files") and an indented line
+// per file with its name on the disk, its bytes, its Source and, for a
+// piece, "piece I of P". Lines end with "\n".
+std::string layout_text(const ProductLayout& layout);

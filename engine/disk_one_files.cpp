@@ -1,0 +1,173 @@
+// The disk-1 files.
+#include "engine/disk_one_files.h"
+
+#include <set>
+
+#include "engine/dependencies.h"
+#include "engine/density_maps.h"
+#include "engine/directory_walk.h"
+#include "engine/map_files.h"
+#include "engine/version_checks.h"
+#include "model/fields.h"
+#include "model/group.h"
+#include "model/product.h"
+#include "model/product_table.h"
+#include "runtime/bidirectional_lists.h"
+#include "sys/files.h"
+#include "sys/text.h"
+#include "sys/text_file.h"
+
+namespace {
+
+// The user files the installer reads first, in the order they are counted.
+constexpr const char* USER_SCRIPT_EXTENSIONS[] = {"stp", "nls", "avf", "pvf"};
+
+struct Collection {
+    RunContext* rc;
+    const ProductFileContext* pf;
+    std::vector<DiskOneFile>* files;
+    std::set<std::string> counted;  // folded paths already on the list
+    bool user_scripts = false;      // one of the user script files was found
+};
+
+std::string name_on_disk(std::string_view path) {
+    PathParts parts = path_split(path);
+    return path_join("", "", parts.base, parts.extension);
+}
+
+// Adds the file `path` when it is not on the list yet, under `name`.
+ResultCode add_file(Collection* c, const std::string& path, const std::string& name) {
+    if (!c->counted.insert(text_fold(path)).second) return RC_OK;
+    DiskOneFile file{path, name, 0};
+    ResultCode code = file_size(path, &file.size);
+    if (code == RC_OK) c->files->push_back(std::move(file));
+    return code;
+}
+
+// Adds the file `path` when it exists; *found tells whether it did.
+ResultCode add_if_present(Collection* c, const std::string& path, bool* found = nullptr) {
+    bool exists = false;
+    ResultCode code = file_exists(path, &exists);
+    if (found) *found = exists;
+    if (code != RC_OK || !exists) return code;
+    return add_file(c, path, name_on_disk(path));
+}
+
+std::string staging_file(const Collection* c, std::string_view base, std::string_view extension) {
+    return path_join(c->pf->file.absolute, "", base, extension);
+}
+
+ResultCode add_user_files(Collection* c) {
+    for (const char* extension : USER_SCRIPT_EXTENSIONS) {
+        bool found = false;
+        ResultCode code = add_if_present(c, staging_file(c, "user", extension), &found);
+        if (code != RC_OK) return code;
+        c->user_scripts = c->user_scripts || found;
+    }
+    ResultCode code = add_if_present(c, staging_file(c, "user", "pin"));
+    if (code != RC_OK) return code;
+    ResultCode added = RC_OK;
+    code = directory_walk(c->pf->file.absolute, false, [&](const WalkEntry& entry) {
+        if (entry.is_directory || entry.problem != WALK_SOUND ||
+            !text_equal_nocase(path_split(entry.name).extension, "usr"))
+            return WALK_PASS;
+        added = add_file(c, entry.full, entry.name);
+        return added == RC_OK ? WALK_PASS : WALK_STOP;
+    });
+    return code != RC_OK ? code : added;
+}
+
+// A dependent product's density map file (stored as its map file), its
+// "lang" files with their user files, its installer script and its
+// verification file.
+ResultCode add_dependent(Collection* c, Value dependent) {
+    RunContext* rc = c->rc;
+    RuntimeContext* rt = rc->runtime;
+    std::string directory = product_directory(rt, c->pf->file.absolute, dependent);
+    std::string filename(field_text(rt, product_filename(dependent)));
+    std::string density;
+    ResultCode code = density_map_find(rc, directory, filename, &density);
+    if (code != RC_OK) return code;
+    if ((code = add_file(c, density, path_join("", "", filename, "map"))) != RC_OK) return code;
+
+    MapReading map;
+    int32_t error_line = rc->error_line;
+    code = map_reading_open(rc, dependent, PathParts{directory, "", filename, "map"}, &map);
+    rc->error_line = error_line;  // a line of this map file is not the product's
+    for (BiNode* g = code == RC_OK ? map.groups->first : nullptr; g && code == RC_OK; g = g->next) {
+        if (!text_equal_nocase(field_text(rt, group_name(g->value)), "lang")) continue;
+        for (BiNode* n = group_record(g->value)->components->first; n && code == RC_OK;
+             n = n->next) {
+            std::string_view source = field_text(rt, component_source(n->value));
+            std::string path = path_join(directory, "", source, "");
+            if (c->counted.insert(text_fold(path)).second)
+                c->files->push_back(DiskOneFile{
+                    path, name_on_disk(source),
+                    field_number_value(rt, component_size(n->value, false))});
+            if (c->user_scripts)
+                code = add_if_present(c, staging_file(c, "user", path_split(source).extension));
+        }
+    }
+    map_reading_close(rt, &map);
+    if (code != RC_OK) return code;
+    if ((code = add_file(c, path_join(directory, "", filename, "ins"),
+                         path_join("", "", filename, "ins"))) != RC_OK)
+        return code;
+    return add_file(c, path_join(directory, "", filename, "vrf"),
+                    path_join("", "", filename, "vrf"));
+}
+
+// Writes the product table file: the version product as the product list
+// holds it (or, in a product file that has none yet, the one it is about to
+// gain), the dependent products in order, and the product.
+ResultCode write_product_table(Collection* c, Value product, const std::vector<Value>& dependents,
+                               const std::string& path) {
+    RunContext* rc = c->rc;
+    RuntimeContext* rt = rc->runtime;
+    Value version = 0, made = 0;
+    for (BiNode* n = c->pf->products->first; n && !version; n = n->next)
+        if (names_version_product(rc, field_text(rt, product_name(n->value)))) version = n->value;
+    if (!version) {
+        made = version_product_create(rt, c->pf->atoms, current_installer_version(rc),
+                                      version_product_name(rc));
+        if (!made) return RC_NO_OBJECT;
+        version = made;
+    }
+    ResultCode code = RC_OK;
+    BiList* rows = bilist_new(rt, 0);
+    if (!rows) code = RC_NO_OBJECT;
+    if (code == RC_OK) code = bilist_push_back(rt, rows, version);
+    for (Value dependent : dependents)
+        if (code == RC_OK) code = bilist_push_back(rt, rows, dependent);
+    if (code == RC_OK) code = bilist_push_back(rt, rows, product);
+    if (code == RC_OK)
+        code = text_file_write_whole(path_split(path), [&](TextFile* out) {
+            return product_table_write(rt, out, rows, false);
+        });
+    if (rows) bilist_destroy(rt, rows, nullptr);  // the rows belong to the product list
+    if (made) product_destroy(rt, made);
+    return code;
+}
+
+}  // namespace
+
+std::string product_table_file_path(const PathParts& product_file) {
+    return path_join(product_file.absolute, "", product_file.base, "ptp");
+}
+
+ResultCode disk_one_files_collect(RunContext* rc, const ProductFileContext& pf, Value product,
+                                  const std::vector<Value>& dependents,
+                                  std::vector<DiskOneFile>* files) {
+    RuntimeContext* rt = rc->runtime;
+    Collection c{rc, &pf, files, {}, false};
+    files->clear();
+    ResultCode code = RC_OK;
+    if (!text_equal_nocase(field_text(rt, product_name(product)), rc->install_product))
+        code = add_user_files(&c);
+    for (Value dependent : dependents)
+        if (code == RC_OK) code = add_dependent(&c, dependent);
+    if (code != RC_OK) return code;
+    std::string table = product_table_file_path(pf.file);
+    if ((code = write_product_table(&c, product, dependents, table)) != RC_OK) return code;
+    return add_file(&c, table, path_join("", "", pf.file.base, "prd"));
+}

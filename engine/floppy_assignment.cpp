@@ -1,0 +1,200 @@
+// Floppy assignment.
+#include "engine/floppy_assignment.h"
+
+#include "engine/compression_pass.h"
+#include "engine/dependencies.h"
+#include "engine/density_maps.h"
+#include "engine/disk_one_files.h"
+#include "engine/disk_placement.h"
+#include "engine/messages.h"
+#include "media/copy_names.h"
+#include "media/media_table.h"
+#include "model/fields.h"
+#include "model/group.h"
+#include "model/product.h"
+#include "runtime/bidirectional_lists.h"
+#include "runtime/values.h"
+#include "sys/files.h"
+#include "sys/text.h"
+
+namespace {
+
+// Checks the dependent products as products of their own: not top-level,
+// without compression or disks, each of them whatever -N named. The run's
+// settings come back afterwards. A dependent product that is not ready
+// makes the assignment fail with 1011; a failure of its own check is
+// reported under its map file first.
+ResultCode check_dependents(RunContext* rc, const ProductFileContext& pf,
+                            const std::vector<Value>& dependents, int depth) {
+    RuntimeContext* rt = rc->runtime;
+    bool top_level = rc->top_level, compress = rc->compress, make_disks = rc->make_disks;
+    std::string filter = std::move(rc->product_filter);
+    int32_t error_line = rc->error_line;
+    rc->top_level = rc->compress = rc->make_disks = false;
+    rc->product_filter.clear();
+    ResultCode result = RC_OK;
+    for (Value dependent : dependents) {
+        std::string directory = product_directory(rt, pf.file.absolute, dependent);
+        std::string filename(field_text(rt, product_filename(dependent)));
+        rc->failure_reported = false;
+        ResultCode code = check_product(rc, pf, dependent, directory, filename, "map", depth);
+        if (code != RC_OK && code != RC_DEPENDENT_PRODUCT_ERROR && !rc->failure_reported)
+            engine_report(rc->log, directory, "", filename, "map", rc->error_line, depth, code);
+        if (code != RC_OK) result = RC_DEPENDENT_PRODUCT_ERROR;
+    }
+    rc->failure_reported = false;
+    rc->top_level = top_level;
+    rc->compress = compress;
+    rc->make_disks = make_disks;
+    rc->product_filter = std::move(filter);
+    rc->error_line = error_line;
+    return result;
+}
+
+PlacementParameters placement_parameters(const RunContext* rc) {
+    PlacementParameters p;
+    p.media_capacity = rc->media_capacity;
+    p.cluster_size = rc->cluster_size;
+    p.max_root_entries = rc->max_root_entries;
+    p.slop = rc->slop;
+    p.min_split_space = rc->min_split_space;
+    p.no_split = rc->no_split;
+    return p;
+}
+
+// `path` below the product file's directory when it lies there.
+std::string shown_path(const ProductFileContext& pf, const std::string& path) {
+    std::string prefix = pf.file.absolute;
+    if (!prefix.empty() && prefix.back() != '\\') prefix += '\\';
+    if (!prefix.empty() && path.size() > prefix.size() &&
+        text_equal_nocase(std::string_view(path).substr(0, prefix.size()), prefix))
+        return path.substr(prefix.size());
+    return path;
+}
+
+// The layout entries of one placed file: one per piece.
+void layout_pieces(ProductLayout* layout, std::string_view source, const std::string& name,
+                   uint32_t size, const Placement& placed) {
+    uint32_t pieces = uint32_t(placed.segments.size());
+    uint32_t rest = size;
+    for (uint32_t i = 0; i < pieces; ++i) {
+        bool last = i + 1 == pieces;
+        LayoutFile file{std::string(source), name, last ? rest : placed.segments[i], 0, pieces};
+        if (pieces > 1) {
+            file.piece = i + 1;
+            std::string piece_name;
+            if (copy_piece_name(name, i + 1, last, &piece_name) == RC_OK) file.name = piece_name;
+        }
+        rest -= last ? rest : placed.segments[i];
+        layout_add(layout, placed.start_disk + i, std::move(file));
+    }
+}
+
+ResultCode set_disks(RuntimeContext* rt, Value component, uint32_t start, uint32_t count) {
+    SystemComponent* system = component_system(component);
+    ResultCode code = system_component_set_start_disk(rt, system, start);
+    return code == RC_OK ? system_component_set_total_disks(rt, system, count) : code;
+}
+
+// Places every component in file order; a Source that is empty or holds a
+// variable names no file and is not placed.
+ResultCode place_components(RunContext* rc, BiList* groups, const PlacementParameters& p,
+                            DiskState* disk, ProductLayout* layout) {
+    RuntimeContext* rt = rc->runtime;
+    for (BiNode* g = groups->first; g; g = g->next) {
+        for (BiNode* n = group_record(g->value)->components->first; n; n = n->next) {
+            Value component = n->value;
+            std::string_view source = field_text(rt, component_source(component));
+            ResultCode code = RC_OK;
+            if (source.empty() || source.find('%') != std::string_view::npos) {
+                if ((code = set_disks(rt, component, 0, 0)) != RC_OK) return code;
+                continue;
+            }
+            bool compressed = component_compress(component);
+            Value size = component_size(component, compressed);
+            if (!size) return RC_NO_OBJECT;
+            uint32_t bytes = field_number_value(rt, size);
+            Placement placed;
+            if ((code = disk_place(disk, p, bytes, compressed, &placed)) != RC_OK) return code;
+            if ((code = set_disks(rt, component, placed.start_disk, placed.disk_count)) != RC_OK)
+                return code;
+            for (uint32_t segment : placed.segments) {
+                Value made = field_number(rt, segment);
+                if (!made) return RC_NO_OBJECT;
+                if ((code = component_add_segment(rt, component, made)) != RC_OK) {
+                    value_release(rt, made);
+                    return code;
+                }
+            }
+            PathParts parts = path_split(source);
+            std::string name = path_join("", "", parts.base, parts.extension);
+            if (compressed) name = copy_compressed_name(name);
+            layout_pieces(layout, source, name, bytes, placed);
+        }
+    }
+    return RC_OK;
+}
+
+// The room each disk of the layout has left, slop included.
+void layout_rooms(ProductLayout* layout, const PlacementParameters& p) {
+    for (LayoutDisk& disk : layout->disks) {
+        uint64_t taken = 0;
+        for (const LayoutFile& file : disk.files)
+            taken += media_round_to_cluster(file.bytes, p.cluster_size);
+        uint64_t room = p.media_capacity;
+        disk.bytes_left = room > taken ? room - taken : 0;
+    }
+}
+
+// The disk-1 files, then every component, then the summary line.
+ResultCode place_product(RunContext* rc, const ProductFileContext& pf, Value product,
+                         const std::vector<Value>& dependents, BiList* groups,
+                         const PathParts& map, int depth) {
+    PlacementParameters p = placement_parameters(rc);
+    std::vector<DiskOneFile> first;
+    ResultCode code = disk_one_files_collect(rc, pf, product, dependents, &first);
+    if (code != RC_OK) return code;
+    std::vector<uint32_t> sizes;
+    ProductLayout layout;
+    layout.product = field_text(rc->runtime, product_name(product));
+    layout.map_file = path_join(map);
+    for (const DiskOneFile& file : first) {
+        sizes.push_back(file.size);
+        layout_add(&layout, 1, LayoutFile{shown_path(pf, file.path), file.name, file.size, 0, 1});
+    }
+    DiskState disk;
+    if ((code = disk_reserve(&disk, p, sizes)) != RC_OK) return code;
+    if ((code = place_components(rc, groups, p, &disk, &layout)) != RC_OK) return code;
+    engine_report_text(rc->log, depth, path_join(map), disk_summary_text(disk, p));
+    layout_disk(&layout, disk.disk_number);  // every disk, an empty last one too
+    layout_rooms(&layout, p);
+    rc->layouts.push_back(std::move(layout));
+    return RC_OK;
+}
+
+}  // namespace
+
+ResultCode assign_product(RunContext* rc, const ProductFileContext& pf, Value product,
+                          MapReading* reading, const PathParts& map, int depth) {
+    std::vector<Value> dependents;
+    ResultCode code =
+        dependency_list_build(rc, pf.products, pf.file.absolute, product, depth, &dependents);
+    if (code != RC_OK) {
+        rc->failure_reported = true;  // under the verification file
+        return code;
+    }
+    code = check_dependents(rc, pf, dependents, depth);
+    if (code == RC_OK) code = density_map_prepare(rc, map.absolute, map.base);
+    if (code == RC_OK) code = compression_pass(rc, reading->groups, map.absolute, depth + 2);
+    if (code == RC_OK)
+        code = place_product(rc, pf, product, dependents, reading->groups, map, depth);
+    if (code == RC_OK) {
+        std::string suffix;
+        media_density_suffix(rc->media_capacity, &suffix);
+        PathParts density{work_directory_path(map.absolute), "", map.base, suffix};
+        code = map_file_write(rc, reading->file.ns, reading->groups, map.base, &density,
+                              depth + 2, true, false);
+    }
+    ResultCode removed = file_delete(product_table_file_path(pf.file));
+    return code != RC_OK ? code : removed;
+}
