@@ -60,12 +60,15 @@ ResultCode dependent_out_of_date(RunContext* rc, std::string_view path, std::str
 }
 
 ResultCode density_map_prepare(RunContext* rc, std::string_view product_directory,
-                               std::string_view map_base) {
+                               std::string_view map_base, bool* created) {
+    *created = false;
     std::string path = density_map_path(product_directory, map_base, rc->media_capacity);
     DensityState state;
     ResultCode code = density_state(path, product_map_path(product_directory, map_base), &state);
     if (code != RC_OK || state != DENSITY_MISSING) return code;
-    return density_map_make(product_directory, map_base, path);
+    code = density_map_make(product_directory, map_base, path);
+    *created = code == RC_OK;
+    return code;
 }
 
 ResultCode density_map_judge(RunContext* rc, std::string_view product_directory,

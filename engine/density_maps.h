@@ -25,10 +25,10 @@ std::string density_map_path(std::string_view product_directory, std::string_vie
 
 // The top-level product's density map file for the run's medium: when it
 // does not exist, the working subdirectory is made and the product map file
-// copied to it. 0; 1017 when the subdirectory cannot be made; the copy's
-// code.
+// copied to it, and *created is set. 0; 1017 when the subdirectory cannot
+// be made; the copy's code.
 ResultCode density_map_prepare(RunContext* rc, std::string_view product_directory,
-                               std::string_view map_base);
+                               std::string_view map_base, bool* created);
 
 // Judges a dependent product's density map file, for the run's medium and
 // then the other density, writing the notices at `depth`. 0; 1011 when it

@@ -184,16 +184,21 @@ ResultCode assign_product(RunContext* rc, const ProductFileContext& pf, Value pr
         return code;
     }
     code = check_dependents(rc, pf, dependents, depth);
-    if (code == RC_OK) code = density_map_prepare(rc, map.absolute, map.base);
+    bool created = false;
+    if (code == RC_OK) code = density_map_prepare(rc, map.absolute, map.base, &created);
     if (code == RC_OK) code = compression_pass(rc, reading->groups, map.absolute, depth + 2);
     if (code == RC_OK)
         code = place_product(rc, pf, product, dependents, reading->groups, map, depth);
+    std::string density = density_map_path(map.absolute, map.base, rc->media_capacity);
     if (code == RC_OK) {
-        std::string suffix;
-        media_density_suffix(rc->media_capacity, &suffix);
-        PathParts density{work_directory_path(map.absolute), "", map.base, suffix};
-        code = map_file_write(rc, reading->file.ns, reading->groups, map.base, &density,
-                              depth + 2, true, false);
+        PathParts out = path_split(density);
+        code = map_file_write(rc, reading->file.ns, reading->groups, map.base, &out, depth + 2,
+                              true, false);
+    } else if (created) {
+        // The copy of the map file holds no assignment, yet it is newer than
+        // the map file: left behind, a product depending on this one would
+        // take it for a current density map file.
+        (void)file_delete(density);
     }
     ResultCode removed = file_delete(product_table_file_path(pf.file));
     return code != RC_OK ? code : removed;

@@ -5,6 +5,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "engine/disk_layout.h"
 #include "kit_fixture.h"
 #include "media/copy.h"
@@ -37,13 +40,38 @@ std::string assigned(std::string map, const std::string& source, bool compress, 
     auto two = [](int n) { return (n < 10 ? "0" : "") + std::to_string(n); };
     size_t at = map.find("\"" + source + "\"");
     size_t end = map.find('\n', at);
-    std::string plain = "false            00         00";
-    size_t column = map.rfind(plain, end);
-    EXPECT_TRUE(at != std::string::npos && column != std::string::npos && column > at) << source;
-    if (column == std::string::npos || column < at) return map;
+    size_t column = std::string::npos;
+    for (const char* unassigned : {"false            00         00", "true             00         00"}) {
+        size_t found = map.rfind(unassigned, end);
+        if (found != std::string::npos && found > at) column = found;
+    }
+    EXPECT_TRUE(at != std::string::npos && column != std::string::npos) << source;
+    if (at == std::string::npos || column == std::string::npos) return map;
     std::string disks = std::string(compress ? "true " : "false") + "            " + two(start) +
                         "         " + two(total);
-    return map.replace(column, plain.size(), disks);
+    return map.replace(column, disks.size(), disks);
+}
+
+// The files that differ between two snapshots of a kit (added, removed or
+// changed), by name, so that a failure shows names rather than contents.
+std::vector<std::string> changed_files(const Files& before, const Files& after) {
+    std::vector<std::string> names;
+    for (const auto& [path, bytes] : after) {
+        auto was = before.find(path);
+        if (was == before.end() || was->second != bytes) names.push_back(path);
+    }
+    for (const auto& [path, bytes] : before)
+        if (!after.count(path)) names.push_back(path + " (removed)");
+    return names;
+}
+
+// The names in host folder `folder`, sorted.
+std::vector<std::string> names_in(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 uint64_t rounded(uint64_t size, uint64_t cluster = 512) {
@@ -89,7 +117,7 @@ protected:
         for (const auto& [path, bytes] : files) map += row("G", path, 0);
         file(name + "/" + name + ".map", map);
     }
-    void settle() { ASSERT_EQ(run({"-f", "-r"}), RC_OK) << e.output; }
+    void settle() { ASSERT_EQ(run({"-f"}), RC_OK) << e.output; }
     uint32_t size_of(const std::string& path) { return uint32_t(read(path).size()); }
 };
 
@@ -141,4 +169,449 @@ TEST_F(AssignTest, ACompressedProductGetsItsDensityMapCdRomMapAndSummary) {
     mtime_from("core/a.dll", "core/diskward/_a.dll", 1);
     EXPECT_EQ(run({"-n", "core", "-a", "-c"}), RC_OK);
     EXPECT_EQ(e.output, first_report);
+}
+
+namespace {
+
+// The names of the files on disk 1 of the run's only layout.
+std::vector<std::string> disk_one_names(const RunContext& rc) {
+    std::vector<std::string> names;
+    if (rc.layouts.size() != 1 || rc.layouts[0].disks.empty()) return names;
+    for (const LayoutFile& file : rc.layouts[0].disks[0].files) names.push_back(file.name);
+    return names;
+}
+
+class DependencyTest : public AssignTest {
+protected:
+    // Products a, b and c, each with one data file, whose verification files
+    // name the products given.
+    void three(const std::string& a, const std::string& b, const std::string& c) {
+        products(product_row(1, "a", "root", "a") + product_row(2, "b", "root", "b") +
+                 product_row(3, "c", "root", "c"));
+        product("a", a, {{"a.dat", "aaaa"}});
+        product("b", b, {{"b.dat", "bbbbbb"}});
+        product("c", c, {{"c.dat", "cc"}});
+        settle();
+    }
+    uint64_t sum(const std::string& name) {
+        return size_of(name + "/" + name + ".map") + size_of(name + "/" + name + ".ins") +
+               size_of(name + "/" + name + ".vrf") + size_of(name + "/" + name + ".dat");
+    }
+    std::string density(const std::string& name, const std::string& suffix = "3hd") {
+        return root + "\\" + name + "\\diskward\\" + name + "." + suffix;
+    }
+    // Gives b a density map file for 3.5HD `seconds` after its map file.
+    void density_file(const std::string& name, int seconds, const std::string& suffix = "3hd") {
+        file(name + "/diskward/" + name + "." + suffix, read(name + "/" + name + ".map"));
+        mtime_from(name + "/diskward/" + name + "." + suffix, name + "/" + name + ".map", seconds);
+    }
+    std::string summary_line(const std::string& name) {
+        // One disk: the summary's numbers come from the layout.
+        const LayoutDisk& disk = e.rc.layouts.at(0).disks.at(0);
+        return summary(map_path(name), 1, disk.bytes_used, disk.bytes_left);
+    }
+    const std::string cycle = "Diskward has detected a cyclical dependency.";
+    std::string cycle_lines(size_t indent) {
+        std::string pad(indent, ' ');
+        return cycle + "\r\n" + pad + "Please run Diskward again on this dependent product\r\n" +
+               pad + "to assign it to floppy.  Then you may run Diskward\r\n" + pad +
+               "on the current product without getting this warning.";
+    }
+};
+
+}  // namespace
+
+TEST_F(DependencyTest, DependentProductsAreCheckedOnceEachInOrderOfDiscovery) {
+    // a names b, b names c, c names b: the list is b, c. c and b are
+    // assigned first (each sees the other as a cycle), so both are current.
+    three("b\n", "c\n", "b\n");
+    density_file("b", 10);
+    density_file("c", 10);
+    EXPECT_EQ(run({"-n", "a", "-a"}), RC_OK);
+    EXPECT_EQ(e.output, opening() + "    " + map_path("a") + "\r\n" + quiet_check("b", sum("b")) +
+                            quiet_check("c", sum("c")) + summary_line("a") + "    " +
+                            map_path("a") + ": " + std::to_string(sum("a")) + "\r\n");
+    EXPECT_EQ(disk_one_names(e.rc),
+              (std::vector<std::string>{"b.map", "b.ins", "b.vrf", "c.map", "c.ins", "c.vrf",
+                                        "win95.prd", "a.map", "a.vrf", "a.ins", "a.dat"}));
+    EXPECT_EQ(e.rc.layouts[0].disks[0].files[0].source, "b\\diskward\\b.3hd");
+    EXPECT_FALSE(host_exists(kit.at("win95.ptp")));
+}
+
+TEST_F(DependencyTest, ACycleTurnsAnOutOfDateDependentIntoAWarning) {
+    three("b\n", "a\n", "");
+    density_file("b", -10);
+    Files before = snapshot();
+    EXPECT_EQ(run({"-n", "a", "-a"}), RC_OK);
+    size_t under = 4 + density("b").size() + 2;
+    EXPECT_EQ(e.output, opening() + "    " + map_path("a") + "\r\n" + "    " + map_path("b") +
+                            "\r\n" + "    " + density("b") +
+                            ": The map file for this media size is out of date.\r\n" +
+                            std::string(under, ' ') + cycle_lines(under) + "\r\n" + "    " +
+                            map_path("b") + ": " + std::to_string(sum("b")) + "\r\n" +
+                            summary_line("a") + "    " + map_path("a") + ": " +
+                            std::to_string(sum("a")) + "\r\n");
+    // b is not rewritten; a gets its density map file.
+    EXPECT_EQ(read("b/diskward/b.3hd"), before["b/diskward/b.3hd"]);
+    EXPECT_TRUE(host_exists(kit.at("a/diskward/a.3hd")));
+}
+
+TEST_F(DependencyTest, ADependentAssignedOnlyForTheOtherDensityIsJudgedByThatFile) {
+    three("b\n", "", "");
+    density_file("b", 10, "3ld");
+    EXPECT_EQ(run({"-n", "a", "-a"}), RC_OK);
+    size_t under = 4 + density("b").size() + 2;
+    EXPECT_EQ(e.output, opening() + "    " + map_path("a") + "\r\n" + "    " + map_path("b") +
+                            "\r\n" + "    " + density("b") +
+                            ": The map file for this density does not exist.\r\n" +
+                            std::string(under, ' ') + "Trying map file for other density.\r\n" +
+                            "    " + map_path("b") + ": " + std::to_string(sum("b")) + "\r\n" +
+                            summary_line("a") + "    " + map_path("a") + ": " +
+                            std::to_string(sum("a")) + "\r\n");
+    EXPECT_EQ(e.rc.layouts.at(0).disks.at(0).files.at(0).source, "b\\diskward\\b.3ld");
+    EXPECT_EQ(e.rc.layouts.at(0).disks.at(0).files.at(0).name, "b.map");
+}
+
+TEST_F(DependencyTest, ADependentThatIsNotReadyFailsTheAssignmentAndLeavesTheCdRomMap) {
+    three("b\n", "", "");
+    // The same time as the map file counts as out of date.
+    density_file("b", 0);
+    Files before = snapshot();
+    EXPECT_EQ(run({"-n", "a", "-a"}), RC_DEPENDENT_PRODUCT_ERROR);
+    size_t under = 4 + density("b").size() + 2;
+    std::string b_lines = "    " + map_path("b") + "\r\n" + "    " + density("b") +
+                          ": The map file for this media size is out of date.\r\n" +
+                          std::string(under, ' ') +
+                          "Please run Diskward on this product first.\r\n" + "    " +
+                          map_path("b") + ": " + std::to_string(sum("b")) + "\r\n";
+    std::string a_tail = "    " + map_path("a") + ": " + std::to_string(sum("a")) + "\r\n" +
+                         report("a", "Dependent Product Error");
+    EXPECT_EQ(e.output, opening() + "    " + map_path("a") + "\r\n" + b_lines + a_tail);
+    EXPECT_TRUE(e.rc.layouts.empty());
+    EXPECT_FALSE(host_exists(kit.at("a/diskward/a.3hd")));
+    EXPECT_TRUE(host_exists(kit.at("a/diskward/a.cdr")));
+    EXPECT_FALSE(host_exists(kit.at("win95.ptp")));
+
+    // A dependent with neither density: two lines about each file.
+    std::remove(kit.at("b/diskward/b.3hd").c_str());
+    EXPECT_EQ(run({"-n", "a", "-a"}), RC_DEPENDENT_PRODUCT_ERROR);
+    std::string missing = "    " + density("b") +
+                          ": The map file for this density does not exist.\r\n" +
+                          std::string(under, ' ') + "Trying map file for other density.\r\n" +
+                          "    " + density("b", "3ld") +
+                          ": The map file for this density does not exist.\r\n" +
+                          std::string(under, ' ') + "Please run Diskward on this product first.\r\n";
+    EXPECT_EQ(e.output, opening() + "    " + map_path("a") + "\r\n" + "    " + map_path("b") +
+                            "\r\n" + missing + "    " + map_path("b") + ": " +
+                            std::to_string(sum("b")) + "\r\n" + a_tail);
+
+    // A dependent whose files changed is not rewritten: it must be run first.
+    density_file("b", 10);
+    file("b/b.dat", "bbbbbbbb");
+    std::string b_map = read("b/b.map");
+    EXPECT_EQ(run({"-n", "a", "-a"}), RC_DEPENDENT_PRODUCT_ERROR);
+    size_t under_map = 4 + map_path("b").size() + 2;
+    EXPECT_EQ(e.output, opening() + "    " + map_path("a") + "\r\n" + "    " + map_path("b") +
+                            "\r\n" + "      b.dat 6 --> 8\r\n" + "    " + map_path("b") +
+                            ": File sizes are out of date.\r\n" + std::string(under_map, ' ') +
+                            "Please run Diskward on this product first.\r\n" + "    " +
+                            map_path("b") + ": " + std::to_string(sum("b")) + "\r\n" + a_tail);
+    EXPECT_EQ(read("b/b.map"), b_map);
+}
+
+TEST_F(DependencyTest, AProductWithoutAVerificationFileCannotBeAssigned) {
+    three("", "", "");
+    std::remove(kit.at("a/a.vrf").c_str());
+    std::string map = read("a/a.map");
+    size_t row_at = map.find("G     \"\"       \"a.vrf\"");
+    ASSERT_NE(row_at, std::string::npos);
+    map.erase(row_at, map.find("\r\n\r\n", row_at) + 4 - row_at);
+    file("a/a.map", map);
+    settle();
+    Files before = snapshot();
+    EXPECT_EQ(run({"-n", "a", "-a"}), RC_FILE_NOT_FOUND);
+    // Reported once, under the verification file.
+    EXPECT_EQ(e.output, opening() + "    " + map_path("a") + "\r\n" + "      " + root +
+                            "\\a\\a.vrf: File Not Found\r\n" + "    " + map_path("a") + ": " +
+                            std::to_string(sum("a")) + "\r\n");
+    Files after = snapshot();
+    after.erase("a/diskward/a.cdr");
+    before.erase("a/diskward/a.cdr");
+    EXPECT_EQ(after, before);
+}
+
+TEST_F(AssignTest, TheCompressionPassFollowsTheNamesGroupsSizesAndFlags) {
+    products(product_row(1, "p", "root", "p"));
+    std::string x600(600, 'x');
+    Files files = {{"big.txt", x600},   {"readme.dat", x600}, {"read.bin", x600},
+                   {"n.bin", x600},     {"t512.bin", std::string(512, 't')},
+                   {"t513.bin", std::string(513, 't')},   {"inst.bin", x600},
+                   {"zero.bin", ""},    {"pre.bin", std::string(100, 'p')}};
+    for (const auto& [path, bytes] : files) file("p/" + path, bytes);
+    file("p/p.vrf", "");
+    file("p/p.ins", "");
+    file("p/p.map", kMapHeader + row("G", "p.map", 0) + row("G", "p.vrf", 0) + row("G", "p.ins", 0) +
+                        row("G", "big.txt", 600) + row("G", "readme.dat", 600) +
+                        row("G", "read.bin", 600) + row("nocopy", "n.bin", 600) +
+                        row("G", "t512.bin", 512) + row("G", "t513.bin", 513) +
+                        row("G", "inst.bin", 600, true) + row("G", "zero.bin", 0, false, true) +
+                        row("G", "%SYS%\\x.dll", 0, false, true) + row("G", "", 0, false, true) +
+                        row("G", "pre.bin", 100, false, true));
+    settle();
+    std::string map = read("p/p.map");
+    EXPECT_EQ(run({"-n", "p", "-a", "-c"}), RC_OK);
+    const std::string& summary_text = e.output.substr(e.output.find("    " + map_path("p") + ": "));
+    EXPECT_EQ(e.output, opening() + "    " + map_path("p") + "\r\n" + "      t513.bin Compressing...\r\n" +
+                            "      inst.bin Instantiated file must be uncompressed\r\n" +
+                            "      pre.bin Compressing...\r\n" + summary_text);
+    // Only t513.bin and pre.bin are stored compressed; the variable and the
+    // empty Source are not placed.
+    std::string density = map;
+    for (const char* source : {"p.map", "p.vrf", "p.ins", "big.txt", "readme.dat", "read.bin",
+                               "n.bin", "t512.bin", "inst.bin", "zero.bin"})
+        density = assigned(density, source, false, 1, 1);
+    density = assigned(assigned(density, "t513.bin", true, 1, 1), "pre.bin", true, 1, 1);
+    density = assigned(density, "%SYS%\\x.dll", false, 0, 0);
+    // The row of the empty Source: the one Destination that is the target alone.
+    size_t empty = density.find("\"%TARGET%\\\" ");
+    ASSERT_NE(empty, std::string::npos);
+    std::string set = "true             00         00";
+    size_t flags = density.find(set, empty);
+    ASSERT_NE(flags, std::string::npos);
+    density.replace(flags, set.size(), "false            00         00");
+    EXPECT_EQ(read("p/diskward/p.3hd"), density);
+    EXPECT_EQ(names_in(kit.at("p/diskward")),
+              (std::vector<std::string>{"_pre.bin", "_t513.bin", "p.3hd", "p.cdr"}));
+}
+
+namespace {
+
+// One product p in folder p with the files given (each listed in its map
+// after its map file, verification file and installer script).
+class FailureTest : public AssignTest {
+protected:
+    void single(const Files& files) {
+        products(product_row(1, "p", "root", "p"));
+        product("p", "", files);
+        settle();
+        map_before = read("p/p.map");
+    }
+    std::string lines_with(const std::string& middle, const std::string& failure) {
+        return opening() + "    " + map_path("p") + "\r\n" + middle + "    " + map_path("p") +
+               ": " + std::to_string(total()) + "\r\n" + report("p", failure);
+    }
+    uint64_t total() {
+        uint64_t sum = 0;
+        for (const auto& [path, bytes] : snapshot())
+            if (path.rfind("p/", 0) == 0 && path.find("diskward") == std::string::npos &&
+                path != "p/p.old")
+                sum += path == "p/p.map" ? read("p/p.map").size() : bytes.size();
+        return sum;
+    }
+    // Nothing of the product but its CD-ROM map file from the settling run
+    // changed, and no product table file is left.
+    void nothing_written(const Files& before) {
+        EXPECT_EQ(changed_files(before, snapshot()), std::vector<std::string>{});
+        EXPECT_EQ(read("p/p.map"), map_before);
+        EXPECT_FALSE(host_exists(kit.at("win95.ptp")));
+        EXPECT_FALSE(host_exists(kit.at("p/diskward/p.5ld")));
+        EXPECT_FALSE(host_exists(kit.at("p/diskward/p.3hd")));
+    }
+    std::string map_before;
+};
+
+}  // namespace
+
+TEST_F(FailureTest, PlacementFailuresEndTheAssignmentAndLeaveTheKitAsItWas) {
+    single({{"big.bin", std::string(400000, 'b')}});
+    Files before = snapshot();
+    // Larger than a 5.25" low-density disk and not to be split.
+    EXPECT_EQ(run({"-n", "p", "-a", "-z", "5.25ld", "-q"}), RC_NO_SPACE_WITHOUT_SPLITTING);
+    EXPECT_EQ(e.output, lines_with("", "Insufficient Space Without File Splitting"));
+    nothing_written(before);
+    // Disk-1 files that do not fit on disk 1.
+    file("extra.usr", std::string(362496, 'u'));
+    before = snapshot();
+    EXPECT_EQ(run({"-n", "p", "-a", "-z", "5.25ld"}), RC_NO_SPACE_WITHOUT_SPLITTING);
+    EXPECT_EQ(e.output, lines_with("", "Insufficient Space Without File Splitting"));
+    nothing_written(before);
+}
+
+TEST_F(FailureTest, AMapFileThatChangesItsClusterCountAsksForAnotherRun) {
+    single({{"d1.bin", "1"}, {"d2.bin", "22"}, {"d3.bin", "333"}, {"d4.bin", "4444"}});
+    // The map file as the engine writes it takes n bytes. One written by
+    // hand with a comment takes s bytes and says so, so the check leaves it
+    // alone, and the density map file's entry moves from s to n.
+    uint32_t n = size_of("p/p.map");
+    ASSERT_TRUE(n >= 1000 && n % 512 != 0 && n % 512 < 500) << n;
+    auto by_hand = [&](uint32_t s) {
+        std::string text = map_before;
+        std::string entry = std::to_string(n);
+        text.replace(text.find(" " + entry + " "), entry.size() + 2, " " + std::to_string(s) + " ");
+        text += "#" + std::string(s - text.size() - 3, 'c') + "\r\n";
+        EXPECT_EQ(text.size(), s);
+        file("p/p.map", text);
+        return text;
+    };
+    auto summary_of = [&](const std::string& output) {
+        std::string line = output.substr(output.find("    " + map_path("p") + ": 1 disks"));
+        return line.substr(0, line.find("\r\n") + 2);
+    };
+    std::string size_line = "    " + map_path("p") + ": " + std::to_string(total() - n + n);
+
+    // In the same number of clusters: the entry is fixed, nothing more.
+    uint32_t s = n + 5;
+    std::string hand = by_hand(s);
+    EXPECT_EQ(run({"-n", "p", "-a"}), RC_OK);
+    EXPECT_EQ(e.output, opening() + "    " + map_path("p") + "\r\n" + summary_of(e.output) +
+                            "      p.map " + std::to_string(s) + " --> " + std::to_string(n) +
+                            "\r\n" + size_line + "\r\n");
+    EXPECT_EQ(read("p/p.map"), hand);
+    EXPECT_EQ(size_of("p/diskward/p.3hd"), n);
+    EXPECT_EQ(size_of("p/diskward/p.cdr"), n);
+
+    // In one cluster more: the disks would not hold what was assigned.
+    s = (n / 512 + 1) * 512 + 10;
+    hand = by_hand(s);
+    EXPECT_EQ(run({"-n", "p", "-a"}), RC_MAP_FILE_SIZE_CHANGED);
+    size_t under = 6 + std::string("p.map").size() + 2;
+    EXPECT_EQ(e.output, opening() + "    " + map_path("p") + "\r\n" + summary_of(e.output) +
+                            "      p.map " + std::to_string(s) + " --> " + std::to_string(n) +
+                            "\r\n" + "      p.map: Block allocation has changed.\r\n" +
+                            std::string(under, ' ') + "Please run Diskward again.\r\n" +
+                            size_line + "\r\n" + report("p", "Unexpected Error"));
+    EXPECT_EQ(read("p/p.map"), hand);
+    EXPECT_EQ(size_of("p/diskward/p.3hd"), n);
+    EXPECT_FALSE(host_exists(kit.at("win95.ptp")));
+}
+
+TEST_F(FailureTest, AWorkingSubdirectoryThatCannotBeMadeIsReported) {
+    single({{"d.bin", "dd"}});
+    std::remove(kit.at("p/diskward/p.cdr").c_str());
+    std::remove(kit.at("p/diskward").c_str());
+    file("p/diskward", "a file in the way");
+    Files before = snapshot();
+    EXPECT_EQ(run({"-n", "p", "-a"}), RC_NO_DISKWARD_SUBDIR);
+    EXPECT_EQ(e.output,
+              lines_with("      diskward Superfluous\r\n", "Cannot create Diskward subdirectory"));
+    EXPECT_EQ(changed_files(before, snapshot()), std::vector<std::string>{});
+    EXPECT_FALSE(host_exists(kit.at("win95.ptp")));
+}
+
+TEST_F(FailureTest, TwoFilesSharingACompressedNameEndTheProduct) {
+    single({{"abcdefgh.dll", std::string(600, 'a')}, {"xbcdefgh.dll", std::string(600, 'x')}});
+    Files before = snapshot();
+    EXPECT_EQ(run({"-n", "p", "-a", "-c"}), RC_INVALID_FILE_NAME);
+    // Reported once, with the second Source.
+    std::string middle = "      abcdefgh.dll Compressing...\r\n"
+                         "      xbcdefgh.dll: Invalid File Name\r\n";
+    std::string expected = lines_with(middle, "");
+    expected.erase(expected.rfind("    " + map_path("p") + ": \r\n"));
+    EXPECT_EQ(e.output, expected);
+    EXPECT_EQ(changed_files(before, snapshot()),
+              (std::vector<std::string>{"p/diskward/_bcdefgh.dll"}));
+    EXPECT_FALSE(host_exists(kit.at("win95.ptp")));
+    EXPECT_FALSE(host_exists(kit.at("p/diskward/p.3hd")));
+}
+
+TEST_F(FailureTest, ACompressionThatFailsLeavesNoCompressedFile) {
+    single({{"big.dll", std::string(200000, 'z') + std::string(200000, 'y')}});
+    Files before = snapshot();
+    file_services_fail_writes_after(1000, ENOSPC);
+    ResultCode result = run({"-n", "p", "-a", "-c"});
+    file_services_faults_clear();
+    EXPECT_EQ(result, RC_UNABLE_TO_WRITE);
+    EXPECT_EQ(e.output, lines_with("      big.dll Compressing...\r\n", "Unable to Write"));
+    EXPECT_EQ(changed_files(before, snapshot()), std::vector<std::string>{});
+    EXPECT_EQ(names_in(kit.at("p/diskward")), std::vector<std::string>{"p.cdr"});
+    // The next run compresses it whole.
+    EXPECT_EQ(run({"-n", "p", "-a", "-c"}), RC_OK);
+    std::string expanded = engine_path(kit.at("expanded"));
+    CopyOptions expand;
+    expand.decompress = true;
+    ASSERT_EQ(copy_file(engine_path(kit.at("p/diskward/big.dll")), expanded, expand), RC_OK);
+    EXPECT_TRUE(read("expanded") == read("p/big.dll"));
+}
+
+TEST_F(DependencyTest, TheProductTableFileListsTheVersionTheDependentsAndTheProduct) {
+    three("c\nb\n", "", "");
+    density_file("b", 10);
+    density_file("c", 10);
+    // The sizes of the products are their sums (three digits each); a is the
+    // first root of the tree, shown open.
+    auto row_of = [&](int number, const std::string& name, const std::string& open) {
+        return "   " + std::to_string(number) + " " + name + "            root   \"" + name +
+               "\"      \"1.0\"       \"" + name + " label\"           \"" + name + "\"       " +
+               std::to_string(sum(name)) + " true     false     " + open + " \"\"          \"V1\"  ";
+    };
+    // Kept for the test: its removal fails, which fails the product.
+    file_services_fail_on(HOST_OP_UNLINK, "win95.ptp", EACCES);
+    EXPECT_EQ(run({"-n", "a", "-a"}), RC_PERMISSION_DENIED);
+    file_services_faults_clear();
+    EXPECT_EQ(read("win95.ptp"),
+              crlf_lines({"#### Product      Parent Filename Version     Interface Label     "
+                          "Location Size Visible? Selected? Open? Description Volume",
+                          R"(   0 win95instver root   ""       "3.2.1.0.0" "Installer Version" ""          0 false    false     false ""          ""    )",
+                          row_of(3, "c", "false"), row_of(2, "b", "false"),
+                          row_of(1, "a", "true ")}));
+    EXPECT_EQ(disk_one_names(e.rc),
+              (std::vector<std::string>{"c.map", "c.ins", "c.vrf", "b.map", "b.ins", "b.vrf",
+                                        "win95.prd", "a.map", "a.vrf", "a.ins", "a.dat"}));
+}
+
+TEST_F(FailureTest, ASplitFileRunsOverDisksInNamedPiecesAndTheLayoutShowsThem) {
+    single({{"big.bin", std::string(500000, 'b')}});
+    EXPECT_EQ(run({"-n", "p", "-a", "-z", "5.25LD"}), RC_OK);
+    ASSERT_EQ(e.rc.layouts.size(), 1u);
+    uint32_t table = e.rc.layouts[0].disks.at(0).files.at(0).bytes;
+    uint32_t map = size_of("p/p.map"), script = size_of("p/p.ins");
+    uint64_t taken = rounded(table, 1024) + rounded(map, 1024) + rounded(script, 1024);
+    uint64_t first = 362496 - taken;                  // the piece fills disk 1
+    uint64_t second = rounded(500000, 1024) - first;  // the rest, in whole clusters
+    auto pad = [](uint64_t n, size_t width) {
+        std::string text = std::to_string(n);
+        return std::string(width - text.size(), ' ') + text;
+    };
+    EXPECT_EQ(layout_text(e.rc.layouts[0]),
+              "p (" + map_path("p") + "): 2 disks\n" + "  Disk 1: " +
+                  std::to_string(table + map + script + first) + " bytes used, 0 bytes left, 5 files\n" +
+                  "    win95.prd  " + pad(table, 6) + "  win95.ptp\n" + "    p.map      " +
+                  pad(map, 6) + "  p.map\n" + "    p.vrf      " + pad(0, 6) + "  p.vrf\n" +
+                  "    p.ins      " + pad(script, 6) + "  p.ins\n" + "    1ig.bin    " +
+                  pad(first, 6) + "  big.bin  piece 1 of 2\n" + "  Disk 2: " +
+                  std::to_string(500000 - first) + " bytes used, " +
+                  std::to_string(362496 - second) + " bytes left, 1 file\n" + "    0ig.bin    " +
+                  pad(500000 - first, 6) + "  big.bin  piece 2 of 2\n");
+    EXPECT_EQ(e.output, opening() + "    " + map_path("p") + "\r\n" +
+                            summary(map_path("p"), 2, 500000 - first, 362496 - second) + "    " +
+                            map_path("p") + ": " + std::to_string(total()) + "\r\n");
+    // The density map file has the file on disk 1 over two disks.
+    std::string density = map_before;
+    for (const char* source : {"p.map", "p.vrf", "p.ins"}) density = assigned(density, source, false, 1, 1);
+    EXPECT_EQ(read("p/diskward/p.5ld"), assigned(density, "big.bin", false, 1, 2));
+}
+
+TEST_F(AssignTest, WithoutAProductNameEveryProductIsAssignedInTurn) {
+    products(product_row(1, "p", "root", "p") + product_row(2, "q", "root", "q"));
+    product("p", "", {{"p.dat", "pp"}});
+    product("q", "p\n", {{"q.dat", "qqq"}});
+    settle();
+    EXPECT_EQ(run({"-a"}), RC_OK);
+    ASSERT_EQ(e.rc.layouts.size(), 2u);
+    EXPECT_EQ(e.rc.layouts[0].product, "p");
+    EXPECT_EQ(e.rc.layouts[1].product, "q");
+    auto sum = [&](const std::string& n) {
+        return std::to_string(size_of(n + "/" + n + ".map") + size_of(n + "/" + n + ".ins") +
+                              size_of(n + "/" + n + ".vrf") + size_of(n + "/" + n + ".dat"));
+    };
+    auto line = [&](size_t i, const std::string& n) {
+        const LayoutDisk& disk = e.rc.layouts[i].disks.at(0);
+        return summary(map_path(n), 1, disk.bytes_used, disk.bytes_left);
+    };
+    EXPECT_EQ(e.output, opening() + "    " + map_path("p") + "\r\n" + line(0, "p") + "    " +
+                            map_path("p") + ": " + sum("p") + "\r\n" + "    " + map_path("q") +
+                            "\r\n" + quiet_check("p", std::stoull(sum("p"))) + line(1, "q") +
+                            "    " + map_path("q") + ": " + sum("q") + "\r\n");
+    EXPECT_TRUE(host_exists(kit.at("p/diskward/p.3hd")));
+    EXPECT_TRUE(host_exists(kit.at("q/diskward/q.3hd")));
 }
