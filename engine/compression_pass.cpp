@@ -53,6 +53,7 @@ struct Pass {
     std::string_view directory;
     std::string work;
     int depth;
+    bool work_made = false;  // the working subdirectory is there
     // Compressed names met so far (letters folded), with the Source each came from.
     std::map<std::string, std::string> names;
 };
@@ -77,7 +78,8 @@ ResultCode compress_component(Pass* pass, Value component, std::string_view sour
     if (code != RC_OK) return code;
     if (!current) {
         engine_report_note(rc->log, pass->depth, source, "Compressing...");
-        if (directory_make(pass->work) != RC_OK) return RC_NO_DISKWARD_SUBDIR;
+        if (!pass->work_made && directory_make(pass->work) != RC_OK) return RC_NO_DISKWARD_SUBDIR;
+        pass->work_made = true;
         if ((code = compress_into(file, copy)) != RC_OK) return code;
     }
     uint32_t size = 0;
@@ -124,7 +126,7 @@ bool compression_wanted(const RunContext* rc, std::string_view source, std::stri
 
 ResultCode compression_pass(RunContext* rc, BiList* groups, std::string_view product_directory,
                             int depth) {
-    Pass pass{rc, product_directory, work_directory_path(product_directory), depth, {}};
+    Pass pass{rc, product_directory, work_directory_path(product_directory), depth, false, {}};
     for (BiNode* g = groups->first; g; g = g->next) {
         std::string_view group = field_text(rc->runtime, group_name(g->value));
         for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
