@@ -122,11 +122,27 @@ static bool fault_take(HostOp op, const char* path = "") {
     return true;
 }
 
+static HostNameObserver& name_observer() {
+    static HostNameObserver observer = nullptr;
+    return observer;
+}
+
+void host_names_observe(HostNameObserver observer) { name_observer() = observer; }
+
+// Tells the observer that `path` now exists (or no longer does).
+static void name_changed(const char* path, bool present) {
+    if (!name_observer()) return;
+    int error = errno;
+    name_observer()(path, present);
+    errno = error;
+}
+
 int host_open(const char* path, int flags, mode_t mode) {
     if (fault_take(HOST_OP_OPEN, path)) return -1;
     for (;;) {
         int fd = open(path, flags | O_CLOEXEC, mode);
         if (fd >= 0 && paths_wanted()) faults().descriptor_paths[fd] = path;
+        if (fd >= 0 && (flags & O_CREAT)) name_changed(path, true);
         if (fd >= 0 || errno != EINTR) return fd;
     }
 }
@@ -144,17 +160,24 @@ int host_close(int fd) {
 
 int host_rename(const char* from, const char* to) {
     if (fault_take(HOST_OP_RENAME, from)) return -1;
-    return rename(from, to);
+    if (rename(from, to) != 0) return -1;
+    name_changed(from, false);
+    name_changed(to, true);
+    return 0;
 }
 
 int host_unlink(const char* path) {
     if (fault_take(HOST_OP_UNLINK, path)) return -1;
-    return unlink(path);
+    if (unlink(path) != 0) return -1;
+    name_changed(path, false);
+    return 0;
 }
 
 int host_mkdir(const char* path, mode_t mode) {
     if (fault_take(HOST_OP_MKDIR, path)) return -1;
-    return mkdir(path, mode);
+    if (mkdir(path, mode) != 0) return -1;
+    name_changed(path, true);
+    return 0;
 }
 
 int host_stat(const char* path, struct stat* info) {

@@ -64,6 +64,14 @@ void file_services_fail_writes_after(uint64_t bytes, int error);
 // Clears every pending failure.
 void file_services_faults_clear();
 
+// Told of each name that a wrapper has just created (an open with O_CREAT,
+// mkdir, the new name of a rename) or removed (unlink, the old name of a
+// rename), after the host call succeeded: `path` as the call was given it,
+// `present` whether the name now exists. The wrapper keeps errno as its own
+// call left it. One observer at a time; nullptr for none.
+typedef void (*HostNameObserver)(const char* path, bool present);
+void host_names_observe(HostNameObserver observer);
+
 // The wrappers: each behaves as the host call of the same name (returns -1,
 // or nullptr, and sets errno on failure) unless a forced failure is pending.
 int host_open(const char* path, int flags, mode_t mode);

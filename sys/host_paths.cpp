@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <ctime>
+#include <set>
 
 #include "sys/host_io.h"
 #include "sys/paths.h"
@@ -98,26 +101,252 @@ static std::string host_child(const std::string& directory, std::string_view nam
     return out;
 }
 
+// ---- The listing cache ----
+//
+// A name that does not exist as written is looked up in its directory's
+// listing. Creating many new files in one directory would read that listing
+// again for every new name, so the last few listings read are kept, each
+// with the directory's state when it was taken: identity (device, inode),
+// modification and change times, size and link count.
+//
+// When a listing answers: only when a stat of the directory shows the same
+// state, and then only when one of these holds:
+//  - It is settled: when its state was taken, the change time was already
+//    older than the time stamps' granularity. Every change of the entries
+//    (by any process) sets the change time to the current time, and changing
+//    the modification time back (as archivers do) sets it too, so any later
+//    change shows as a new change time. The granularity is taken as 100 ms
+//    for stamps with a fraction of a second (the kernel's clock tick, with a
+//    wide margin) and 3 s for stamps in whole seconds (file systems that keep
+//    one or two seconds, and the tick by which file times trail the clock).
+//  - Its state was recorded just after a change of our own, and less than
+//    OWN_RECORD_TRUST has passed since. A listing whose change time is that
+//    fresh may miss a change another process made within the same clock
+//    tick (it leaves the times as they were); such a change races with our
+//    own writes into that directory, which no lookup could order anyway,
+//    and once the time has passed the listing is read again.
+// A listing read while its change time was fresh is kept (our own changes
+// can bring it up to date) but does not answer by itself: the next lookup
+// reads the directory again.
+//
+// Our own changes keep listings current: the file services' wrappers report
+// every name they create, rename or remove; the cached listing of that
+// directory, if any, takes the change, and the directory's state after it
+// (one stat) is recorded. A change that leaves the state inexplicable (a
+// removal that changed nothing, a settled new state, another directory)
+// drops the listing instead.
+//
+// A listing that could not be read whole is never kept, and a lookup in it
+// counts as not found. Every host call goes through the host_io wrappers.
+
+// Names in delivery order; a FoldedName finds the first name equal to it
+// without regard to case (the lowest by byte among those that are).
+struct FoldedName {
+    std::string_view name;
+};
+
+struct DeliveryOrder {
+    using is_transparent = void;
+    bool operator()(const std::string& a, const std::string& b) const {
+        return host_name_before(a, b);
+    }
+    bool operator()(const std::string& a, FoldedName b) const {
+        return text_compare_nocase(a, b.name) < 0;
+    }
+    bool operator()(FoldedName a, const std::string& b) const {
+        return text_compare_nocase(a.name, b) < 0;
+    }
+};
+
+using NameSet = std::set<std::string, DeliveryOrder>;
+
+// What of a directory's state tells that its entries may have changed.
+struct DirectoryState {
+    dev_t device = 0;
+    ino_t inode = 0;
+    struct timespec modified = {};
+    struct timespec changed = {};
+    off_t size = 0;
+    nlink_t links = 0;
+};
+
+enum ListingTrust {
+    LISTING_SETTLED,     // answers while the state is unchanged
+    LISTING_OWN_RECORD,  // answers until own_record_until
+    LISTING_FRESH,       // read too soon after a change: read again first
+};
+
+struct CachedListing {
+    std::string directory;
+    NameSet names;
+    DirectoryState state;
+    ListingTrust trust = LISTING_FRESH;
+    int64_t own_record_until = 0;  // nanoseconds of the real-time clock
+    uint64_t last_use = 0;
+};
+
+static const size_t LISTING_CACHE_SIZE = 8;
+static const int64_t NANOSECONDS = 1000000000;
+static const int64_t OWN_RECORD_TRUST = 2 * NANOSECONDS;
+
+struct ListingCache {
+    std::vector<CachedListing> listings;
+    uint64_t uses = 0;
+};
+
+static ListingCache& listing_cache() {
+    static ListingCache cache;
+    return cache;
+}
+
+static int64_t nanoseconds_of(const struct timespec& t) {
+    return int64_t(t.tv_sec) * NANOSECONDS + t.tv_nsec;
+}
+
+static int64_t clock_now() {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return nanoseconds_of(now);
+}
+
+static DirectoryState directory_state(const struct stat& info) {
+    return DirectoryState{info.st_dev,  info.st_ino,  info.st_mtim,
+                          info.st_ctim, info.st_size, info.st_nlink};
+}
+
+static bool same_time(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+static bool same_state(const DirectoryState& a, const DirectoryState& b) {
+    return a.device == b.device && a.inode == b.inode && same_time(a.modified, b.modified) &&
+           same_time(a.changed, b.changed) && a.size == b.size && a.links == b.links;
+}
+
+// True when a change made after `now` cannot leave the change time as it is
+// in `state` (see above for the granularity).
+static bool state_settled(const DirectoryState& state, int64_t now) {
+    int64_t granularity = state.changed.tv_nsec == 0 ? 3 * NANOSECONDS : NANOSECONDS / 10;
+    return now - nanoseconds_of(state.changed) >= granularity;
+}
+
+static CachedListing* listing_find(const std::string& directory) {
+    for (CachedListing& listing : listing_cache().listings)
+        if (listing.directory == directory) return &listing;
+    return nullptr;
+}
+
+static void listing_drop(const std::string& directory) {
+    std::vector<CachedListing>& listings = listing_cache().listings;
+    for (size_t i = 0; i < listings.size(); ++i) {
+        if (listings[i].directory != directory) continue;
+        listings.erase(listings.begin() + long(i));
+        return;
+    }
+}
+
+// Brings the cached listing of the directory of `path` up to date after
+// our own change to it (the observer of the host_io wrappers).
+static void listing_note_change(const char* path, bool present) {
+    std::string_view whole = path;
+    size_t slash = whole.rfind('/');
+    if (slash == std::string_view::npos) return;  // relative: never a cached directory
+    std::string directory(whole.substr(0, slash == 0 ? 1 : slash));
+    std::string_view name = whole.substr(slash + 1);
+    // "dir/" or "dir/.": the change is to another directory's entries, whose
+    // new times will force a read.
+    if (name.empty() || name == "." || name == "..") return;
+    CachedListing* listing = listing_find(directory);
+    if (!listing) return;
+    int64_t now = clock_now();
+    struct stat info;
+    if (host_stat(directory.c_str(), &info) != 0) return listing_drop(directory);
+    DirectoryState after = directory_state(info);
+    bool unchanged = same_state(after, listing->state);
+    if (after.device != listing->state.device || after.inode != listing->state.inode ||
+        (unchanged && !present) || (!unchanged && state_settled(after, now)))
+        return listing_drop(directory);
+    if (present) listing->names.emplace(name);
+    else listing->names.erase(std::string(name));
+    if (unchanged) return;
+    listing->state = after;
+    listing->trust = LISTING_OWN_RECORD;
+    listing->own_record_until = nanoseconds_of(after.changed) + OWN_RECORD_TRUST;
+}
+
+// Reads the names of `directory` into *names. False when they could not all
+// be read.
+static bool listing_read(const std::string& directory, NameSet* names) {
+    DIR* dir = host_opendir(directory.c_str());
+    if (!dir) return false;
+    while (dirent* entry = host_readdir(dir)) {
+        std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names->emplace(name);
+    }
+    bool whole = errno == 0;
+    host_closedir(dir);
+    return whole;
+}
+
+// The cached listing of `directory`, read again when it cannot answer for
+// the directory as it is; nullptr when it cannot be read.
+static const CachedListing* listing_current(const std::string& directory) {
+    ListingCache& cache = listing_cache();
+    int64_t now = clock_now();
+    struct stat info;
+    if (host_stat(directory.c_str(), &info) != 0) {
+        listing_drop(directory);
+        return nullptr;
+    }
+    DirectoryState state = directory_state(info);
+    CachedListing* listing = listing_find(directory);
+    if (listing && same_state(listing->state, state) &&
+        (listing->trust == LISTING_SETTLED ||
+         (listing->trust == LISTING_OWN_RECORD && now < listing->own_record_until))) {
+        listing->last_use = ++cache.uses;
+        return listing;
+    }
+    // The state was taken before the names are read, so that a change while
+    // they are read shows as a new state at the next lookup.
+    NameSet names;
+    if (!listing_read(directory, &names)) {
+        listing_drop(directory);
+        return nullptr;
+    }
+    if (!listing) {
+        // Full: the listing used least recently goes.
+        if (cache.listings.size() >= LISTING_CACHE_SIZE) {
+            auto older = [](const CachedListing& a, const CachedListing& b) {
+                return a.last_use < b.last_use;
+            };
+            cache.listings.erase(
+                std::min_element(cache.listings.begin(), cache.listings.end(), older));
+        }
+        host_names_observe(listing_note_change);
+        cache.listings.emplace_back();
+        listing = &cache.listings.back();
+        listing->directory = directory;
+    }
+    listing->names = std::move(names);
+    listing->state = state;
+    listing->trust = state_settled(state, now) ? LISTING_SETTLED : LISTING_FRESH;
+    listing->last_use = ++cache.uses;
+    return listing;
+}
+
 // The spelling of `name` inside host directory `directory`: as written when
 // it exists so, else the first entry equal to it without regard to case, in
-// delivery order. Empty when neither exists.
+// delivery order. Empty when neither exists, or when the directory's state
+// or names cannot all be read (the first match may have been missed).
 static std::string component_lookup(const std::string& directory, std::string_view name) {
     struct stat info;
     if (host_lstat(host_child(directory, name).c_str(), &info) == 0) return std::string(name);
     if (errno != ENOENT) return std::string();
-    DIR* dir = host_opendir(directory.c_str());
-    if (!dir) return std::string();
-    std::string first;
-    while (dirent* entry = host_readdir(dir)) {
-        std::string_view entry_name = entry->d_name;
-        if (!text_equal_nocase(entry_name, name)) continue;
-        if (first.empty() || entry_name < first) first = entry_name;
-    }
-    // A lookup whose names could not all be read may have missed the first
-    // match: the component then counts as not found.
-    if (errno != 0) first.clear();
-    host_closedir(dir);
-    return first;
+    const CachedListing* listing = listing_current(directory);
+    if (!listing) return std::string();
+    auto first = listing->names.lower_bound(FoldedName{name});
+    if (first == listing->names.end() || !text_equal_nocase(*first, name)) return std::string();
+    return *first;
 }
 
 // Strips the last component of `path`, never going above `floor`.

@@ -33,7 +33,9 @@ struct HostLocation {
 // directory itself); "\" and "/" both separate; ".." never leaves the drive.
 // A component that does not exist as written is looked up without regard to
 // case (the first match in listing order); one found in no case keeps its
-// spelling, as do all after it. Returns 0; 22 for an unbound drive; 23 for a
+// spelling, as do all after it. The listings read for this are kept for a
+// few directories and used again while the directory is unchanged (see
+// host_paths.cpp). Returns 0; 22 for an unbound drive; 23 for a
 // path over 260 characters or holding a NUL; 29 when the current directory
 // cannot be read.
 ResultCode host_path_locate(std::string_view engine_path, HostLocation* location);

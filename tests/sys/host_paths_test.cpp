@@ -1,9 +1,19 @@
 #include "sys/host_paths.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <thread>
+
 #include "support/test_support.h"
+#include "sys/binary_file.h"
+#include "sys/files.h"
+#include "sys/host_io.h"
 
 namespace {
 
@@ -60,6 +70,252 @@ TEST_F(DriveA, RootedPathsAreOnZAndRelativePathsOnTheCurrentDirectory) {
     EXPECT_EQ(resolve("core/SETUP.INF"), dir.at("Kit/Core/setup.inf"));
     EXPECT_EQ(resolve("Z:..\\kit\\core"), dir.at("Kit/Core"));
     ASSERT_EQ(chdir(before.c_str()), 0);
+}
+
+int64_t nanoseconds_of(const struct timespec& t) {
+    return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// Waits until host directory `path` has been left alone for longer than the
+// granularity of its time stamps (a tenth of a second for stamps with a
+// fraction of a second, three seconds for whole seconds), so that a listing
+// read from now on is trusted while the directory's times stay the same.
+void wait_until_settled(const std::string& path) {
+    struct stat info;
+    ASSERT_EQ(::stat(path.c_str(), &info), 0) << path;
+    int64_t margin = info.st_ctim.tv_nsec == 0 ? 3100000000 : 150000000;
+    int64_t ready = nanoseconds_of(info.st_ctim) + margin;
+    for (;;) {
+        struct timespec now;
+        clock_gettime(CLOCK_REALTIME, &now);
+        if (nanoseconds_of(now) >= ready) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+// Changes the directory's times from outside the file services, as another
+// process would: its modification time goes back to 2001.
+void touch_from_outside(const std::string& path) {
+    struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+void create_from_outside(const std::string& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0) << path;
+    ::close(fd);
+}
+
+// Creates an empty file through the file services.
+void create_through_services(const std::string& engine) {
+    BinaryFile* file = nullptr;
+    ASSERT_EQ(binary_file_open(&file, engine, BINARY_WRITE), RC_OK) << engine;
+    ASSERT_EQ(binary_file_close(file), RC_OK) << engine;
+}
+
+// While a directory's listing is kept, a failure of every further read of
+// the directory shows whether a lookup answered from the kept listing: a
+// read that fails counts as not found, and the name keeps its spelling.
+class KeptListing : public DriveA {
+protected:
+    void TearDown() override {
+        file_services_faults_clear();
+        DriveA::TearDown();
+    }
+    void forbid_reading(const std::string& directory) {
+        file_services_fail_on(HOST_OP_OPENDIR, directory.c_str(), EIO);
+    }
+};
+
+TEST_F(KeptListing, ANameMadeByAnotherRouteAfterTheListingWasKeptIsFound) {
+    write_host_file(dir.at("Setup.EXE"), "x");
+    wait_until_settled(dir.path());
+    EXPECT_EQ(resolve("A:\\SETUP.EXE"), dir.at("Setup.EXE"));
+    forbid_reading(dir.path());
+    EXPECT_EQ(resolve("A:\\setup.exe"), dir.at("Setup.EXE"));  // from the kept listing
+    file_services_faults_clear();
+
+    create_from_outside(dir.at("ReadMe.txt"));
+    EXPECT_EQ(resolve("A:\\README.TXT"), dir.at("ReadMe.txt"));
+    EXPECT_EQ(resolve("A:\\SETUP.EXE"), dir.at("Setup.EXE"));
+
+    wait_until_settled(dir.path());
+    EXPECT_EQ(resolve("A:\\DISK1\\SETUP.INF"), dir.at("DISK1/SETUP.INF"));
+    forbid_reading(dir.path());
+    EXPECT_EQ(resolve("A:\\readme.TXT"), dir.at("ReadMe.txt"));
+    file_services_faults_clear();
+    ASSERT_EQ(::mkdir(dir.at("Disk1").c_str(), 0777), 0);
+    EXPECT_EQ(resolve("A:\\DISK1\\SETUP.INF"), dir.at("Disk1/SETUP.INF"));
+}
+
+TEST_F(KeptListing, ANameRemovedOrRenamedByAnotherRouteIsNoLongerFoundByItsOldSpelling) {
+    write_host_file(dir.at("Old.TXT"), "x");
+    write_host_file(dir.at("Keep.TXT"), "x");
+    wait_until_settled(dir.path());
+    EXPECT_EQ(resolve("A:\\OLD.txt"), dir.at("Old.TXT"));
+    forbid_reading(dir.path());
+    EXPECT_EQ(resolve("A:\\old.TXT"), dir.at("Old.TXT"));  // from the kept listing
+    file_services_faults_clear();
+
+    ASSERT_EQ(::rename(dir.at("Old.TXT").c_str(), dir.at("New.TXT").c_str()), 0);
+    EXPECT_EQ(resolve("A:\\OLD.txt"), dir.at("OLD.txt"));
+    EXPECT_EQ(resolve("A:\\NEW.txt"), dir.at("New.TXT"));
+
+    wait_until_settled(dir.path());
+    EXPECT_EQ(resolve("A:\\KEEP.txt"), dir.at("Keep.TXT"));
+    forbid_reading(dir.path());
+    EXPECT_EQ(resolve("A:\\keep.txt"), dir.at("Keep.TXT"));
+    file_services_faults_clear();
+    ASSERT_EQ(::unlink(dir.at("Keep.TXT").c_str()), 0);
+    EXPECT_EQ(resolve("A:\\KEEP.txt"), dir.at("KEEP.txt"));
+    EXPECT_EQ(resolve("A:\\new.txt"), dir.at("New.TXT"));
+}
+
+TEST_F(KeptListing, OurOwnCreationsRemovalsAndRenamesKeepTheListingCurrentWithoutReadingIt) {
+    write_host_file(dir.at("Readme.TXT"), "x");
+    EXPECT_EQ(resolve("A:\\README.txt"), dir.at("Readme.TXT"));
+    create_through_services("A:\\Notes.Txt");
+    forbid_reading(dir.path());
+
+    EXPECT_EQ(resolve("A:\\NOTES.TXT"), dir.at("Notes.Txt"));
+    EXPECT_EQ(file_delete("A:\\README.TXT"), RC_OK);
+    EXPECT_FALSE(host_exists(dir.at("Readme.TXT")));
+    EXPECT_EQ(resolve("A:\\readme.txt"), dir.at("readme.txt"));
+    ASSERT_EQ(host_rename(dir.at("Notes.Txt").c_str(), dir.at("Letter.Txt").c_str()), 0);
+    EXPECT_EQ(resolve("A:\\NOTES.TXT"), dir.at("NOTES.TXT"));
+    EXPECT_EQ(resolve("A:\\LETTER.TXT"), dir.at("Letter.Txt"));
+    EXPECT_EQ(directory_make("A:\\Disk1"), RC_OK);
+    EXPECT_EQ(resolve("A:\\DISK1"), dir.at("Disk1"));  // (a lookup inside it would read it)
+
+    // None of that read the directory: the failure is still waiting for
+    // the read that a change from outside forces.
+    touch_from_outside(dir.path());
+    EXPECT_EQ(resolve("A:\\LETTER.TXT"), dir.at("LETTER.TXT"));
+    file_services_faults_clear();
+    EXPECT_EQ(resolve("A:\\LETTER.TXT"), dir.at("Letter.Txt"));
+}
+
+TEST_F(KeptListing, ManyCreationsInOneDirectoryDoNotReadItsListingAgain) {
+    write_host_file(dir.at("Readme.TXT"), "x");
+    EXPECT_EQ(resolve("A:\\README.txt"), dir.at("Readme.TXT"));
+    create_through_services("A:\\File0.dat");
+    forbid_reading(dir.path());
+    for (int i = 1; i <= 100; ++i) {
+        std::string name = "File" + std::to_string(i) + ".dat";
+        create_through_services("A:\\" + name);
+        EXPECT_EQ(resolve("A:\\FILE" + std::to_string(i) + ".DAT"), dir.at(name));
+        EXPECT_EQ(resolve("A:\\README.TXT"), dir.at("Readme.TXT"));
+    }
+    touch_from_outside(dir.path());
+    EXPECT_EQ(resolve("A:\\README.TXT"), dir.at("README.TXT"));  // the read that fails
+    file_services_faults_clear();
+    EXPECT_EQ(resolve("A:\\README.TXT"), dir.at("Readme.TXT"));
+    EXPECT_EQ(resolve("A:\\file100.DAT"), dir.at("File100.dat"));
+}
+
+TEST_F(KeptListing, CaseTwinsGiveTheLowestSpellingFromTheKeptListingAsFromAFreshRead) {
+    for (const char* name : {"data", "Data", "DATA"}) write_host_file(dir.at(name), "");
+    wait_until_settled(dir.path());
+    EXPECT_EQ(resolve("A:\\dATa"), dir.at("DATA"));
+
+    ASSERT_EQ(host_unlink(dir.at("DATA").c_str()), 0);
+    forbid_reading(dir.path());
+    EXPECT_EQ(resolve("A:\\dATa"), dir.at("Data"));  // the next twin, from the kept listing
+    int fd = host_open(dir.at("DAta").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    host_close(fd);
+    EXPECT_EQ(resolve("A:\\dATa"), dir.at("DAta"));
+    file_services_faults_clear();
+
+    touch_from_outside(dir.path());  // a fresh read gives the same
+    EXPECT_EQ(resolve("A:\\dATa"), dir.at("DAta"));
+    ASSERT_EQ(::unlink(dir.at("DAta").c_str()), 0);
+    ASSERT_EQ(::unlink(dir.at("Data").c_str()), 0);
+    EXPECT_EQ(resolve("A:\\dATa"), dir.at("data"));
+    // An exact name still wins over a lower twin.
+    EXPECT_EQ(resolve("A:\\data"), dir.at("data"));
+}
+
+int64_t clock_now() {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return nanoseconds_of(now);
+}
+
+int64_t change_time(const std::string& path) {
+    struct stat info;
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return nanoseconds_of(info.st_ctim);
+}
+
+TEST_F(KeptListing, AListingReadJustAfterAChangeIsReadAgainAtTheNextLookup) {
+    write_host_file(dir.at("Setup.EXE"), "x");
+    touch_from_outside(dir.path());
+    EXPECT_EQ(resolve("A:\\SETUP.EXE"), dir.at("Setup.EXE"));
+    // Another change within the same clock tick would not show in the
+    // directory's times, so this listing does not answer by itself.
+    bool fresh = clock_now() - change_time(dir.path()) < 100000000;
+    forbid_reading(dir.path());
+    std::string again = resolve("A:\\SETUP.EXE");
+    file_services_faults_clear();
+    if (!fresh) GTEST_SKIP() << "the lookup came too late after the change to test this";
+    EXPECT_EQ(again, dir.at("SETUP.EXE"));  // read again, and the read failed
+    EXPECT_EQ(resolve("A:\\SETUP.EXE"), dir.at("Setup.EXE"));
+}
+
+TEST_F(KeptListing, TheRecordOfOurOwnChangesIsReadAgainOnceItIsTwoSecondsOld) {
+    write_host_file(dir.at("Readme.TXT"), "x");
+    EXPECT_EQ(resolve("A:\\README.txt"), dir.at("Readme.TXT"));
+    create_through_services("A:\\Notes.Txt");
+    int64_t ready = change_time(dir.path()) + 2100000000;
+    while (clock_now() < ready) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    forbid_reading(dir.path());
+    EXPECT_EQ(resolve("A:\\NOTES.TXT"), dir.at("NOTES.TXT"));  // read again, and it failed
+    file_services_faults_clear();
+    EXPECT_EQ(resolve("A:\\NOTES.TXT"), dir.at("Notes.Txt"));
+    forbid_reading(dir.path());  // that read was settled: it answers now
+    EXPECT_EQ(resolve("A:\\README.TXT"), dir.at("Readme.TXT"));
+}
+
+TEST_F(KeptListing, AListingThatCannotBeReadWholeIsNotKept) {
+    for (const char* name : {"Setup.EXE", "a.txt", "b.txt", "c.txt"})
+        write_host_file(dir.at(name), "");
+    wait_until_settled(dir.path());
+    file_services_fail_on(HOST_OP_READDIR, dir.path().c_str(), EIO);
+    EXPECT_EQ(resolve("A:\\SETUP.EXE"), dir.at("SETUP.EXE"));
+    file_services_faults_clear();
+    EXPECT_EQ(resolve("A:\\SETUP.EXE"), dir.at("Setup.EXE"));
+
+    // Also when the kept listing is out of date and reading it again fails
+    // after a few names.
+    create_from_outside(dir.at("New.TXT"));
+    file_services_fail_on(HOST_OP_READDIR, dir.path().c_str(), EIO, 2);
+    EXPECT_EQ(resolve("A:\\NEW.txt"), dir.at("NEW.txt"));
+    file_services_faults_clear();
+    EXPECT_EQ(resolve("A:\\NEW.txt"), dir.at("New.TXT"));
+
+    file_services_fail_on(HOST_OP_OPENDIR, dir.path().c_str(), EACCES);
+    touch_from_outside(dir.path());
+    EXPECT_EQ(resolve("A:\\setup.exe"), dir.at("setup.exe"));
+    file_services_faults_clear();
+    EXPECT_EQ(resolve("A:\\setup.exe"), dir.at("Setup.EXE"));
+}
+
+TEST_F(KeptListing, LookupsAcrossMoreDirectoriesThanAreKeptStayRight) {
+    for (int i = 0; i < 20; ++i) {
+        std::string n = std::to_string(i);
+        write_host_file(dir.at("Dir" + n + "/Name" + n + ".Txt"), "");
+    }
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < 20; ++i) {
+            std::string n = std::to_string(i);
+            EXPECT_EQ(resolve("A:\\DIR" + n + "\\NAME" + n + ".TXT"),
+                      dir.at("Dir" + n + "/Name" + n + ".Txt"));
+        }
+        create_from_outside(dir.at("Dir0/NAME0.TXT" + std::to_string(round)));
+        EXPECT_EQ(resolve("A:\\dir0\\name0.txt" + std::to_string(round)),
+                  dir.at("Dir0/NAME0.TXT" + std::to_string(round)));
+    }
 }
 
 TEST(HostPaths, ConsoleArgumentsTurnHostPathsIntoEnginePaths) {
