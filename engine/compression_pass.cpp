@@ -72,19 +72,21 @@ ResultCode compress_component(Pass* pass, Value component, std::string_view sour
     }
     std::string file = path_join(pass->directory, "", source, "");
     std::string copy = path_join(pass->work, "", name, "");
-    bool exists = false, current = false;
-    ResultCode code = file_exists(copy, &exists);
-    if (code == RC_OK && exists) code = file_not_older(file, copy, &current);
+    FileStatus original, compressed;
+    ResultCode code = file_status(file, &original);
+    if (code == RC_OK) code = file_status(copy, &compressed);
     if (code != RC_OK) return code;
-    if (!current) {
+    if (!original.exists) return RC_FILE_NOT_FOUND;
+    if (!compressed.exists || !file_time_not_before(compressed.modified, original.modified)) {
         engine_report_note(rc->log, pass->depth, source, "Compressing...");
         if (!pass->work_made && directory_make(pass->work) != RC_OK) return RC_NO_DISKWARD_SUBDIR;
         pass->work_made = true;
         if ((code = compress_into(file, copy)) != RC_OK) return code;
+        if ((code = file_status(copy, &compressed)) != RC_OK) return code;
+        if (!compressed.exists) return RC_FILE_NOT_FOUND;
     }
-    uint32_t size = 0;
-    if ((code = file_size(copy, &size)) != RC_OK) return code;
-    return set_stored_size(rc->runtime, component, size);
+    if (compressed.is_directory || compressed.size > UINT32_MAX) return RC_OS_ERROR;
+    return set_stored_size(rc->runtime, component, uint32_t(compressed.size));
 }
 
 ResultCode pass_component(Pass* pass, Value component, std::string_view group) {

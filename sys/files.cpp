@@ -41,6 +41,34 @@ ResultCode file_exists(std::string_view path, bool* exists) {
     return rc == RC_FILE_NOT_FOUND ? RC_OK : rc;
 }
 
+ResultCode file_status(std::string_view path, FileStatus* status) {
+    *status = FileStatus{};
+    PathTarget at;
+    ResultCode rc = path_target_find(path, &at);
+    if (rc == RC_FILE_NOT_FOUND) return RC_OK;
+    if (rc != RC_OK) return rc;
+    if (at.provided) {
+        DriveEntry entry;
+        rc = at.on.provider->stat(at.on.context, at.on.inner, &entry);
+        if (provided_absent(rc)) return RC_OK;
+        if (rc != RC_OK) return rc;
+        *status = FileStatus{true, entry.is_directory, entry.size, entry.write_time};
+        return RC_OK;
+    }
+    struct stat info;
+    if (host_stat(at.host.c_str(), &info) != 0) {
+        rc = host_error_code(errno);
+        return rc == RC_FILE_NOT_FOUND ? RC_OK : rc;
+    }
+    *status = FileStatus{true, S_ISDIR(info.st_mode), uint64_t(info.st_size), info.st_mtim};
+    return RC_OK;
+}
+
+bool file_time_not_before(const struct timespec& later, const struct timespec& earlier) {
+    return later.tv_sec != earlier.tv_sec ? later.tv_sec > earlier.tv_sec
+                                          : later.tv_nsec >= earlier.tv_nsec;
+}
+
 ResultCode file_rename(std::string_view from, std::string_view to) {
     PathTarget source, target;
     ResultCode rc = path_target_find(from, &source);
@@ -129,14 +157,11 @@ ResultCode file_copy_times(std::string_view source, std::string_view destination
 }
 
 ResultCode file_not_older(std::string_view first, std::string_view second, bool* not_older) {
-    struct timespec first_times[2], second_times[2];
+    struct timespec first_times[2] = {}, second_times[2] = {};
     ResultCode rc = path_times(first, first_times);
     if (rc == RC_OK) rc = path_times(second, second_times);
     if (rc != RC_OK) return rc;
-    const struct timespec& first_time = first_times[1];
-    const struct timespec& second_time = second_times[1];
-    *not_older = second_time.tv_sec != first_time.tv_sec ? second_time.tv_sec > first_time.tv_sec
-                                                         : second_time.tv_nsec >= first_time.tv_nsec;
+    *not_older = file_time_not_before(second_times[1], first_times[1]);
     return RC_OK;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,20 @@ ResultCode file_size(std::string_view path, uint32_t* size);
 // `destination` may not be changed, 21 on a read-only file system).
 ResultCode file_copy_times(std::string_view source, std::string_view destination);
 
+// What one look at a file tells: whether it is there, and its kind, size
+// and modification time.
+struct FileStatus {
+    bool exists = false;
+    bool is_directory = false;
+    uint64_t size = 0;
+    struct timespec modified = {};
+};
+// The status of `path`: 0 with status->exists clear when it is absent, its
+// drive unbound, or a component of the path is not a directory; else the
+// codes of file_exists.
+ResultCode file_status(std::string_view path, FileStatus* status);
+// True when time `later` is the same as `earlier` or after it.
+bool file_time_not_before(const struct timespec& later, const struct timespec& earlier);
 // *not_older is set when `second` was modified no earlier than `first`.
 // 0, or the host error's code (22 when either is missing).
 ResultCode file_not_older(std::string_view first, std::string_view second, bool* not_older);

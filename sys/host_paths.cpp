@@ -357,7 +357,39 @@ static void host_parent(std::string* path, const std::string& floor) {
 }
 
 // Walks the components of `rest` from `path` (the start directory).
+// The quick way for a path of plain names (no "." or ".."): when it exists
+// as written, so does every component, and one look settles them all; when
+// only its last component is missing, its parent settles the others. False
+// when the path must be walked component by component.
+static bool host_walk_as_written(std::string_view rest, std::string* path) {
+    std::vector<std::string_view> names;
+    for (size_t start = 0; start < rest.size();) {
+        size_t end = start;
+        while (end < rest.size() && !is_separator(rest[end])) ++end;
+        std::string_view name = rest.substr(start, end - start);
+        start = end + 1;
+        if (name == "." || name == "..") return false;
+        if (!name.empty()) names.push_back(name);
+    }
+    if (names.empty()) return true;
+    std::string parent = *path;
+    for (size_t i = 0; i + 1 < names.size(); ++i) parent = host_child(parent, names[i]);
+    std::string whole = host_child(parent, names.back());
+    struct stat info;
+    if (host_lstat(whole.c_str(), &info) == 0) {
+        *path = std::move(whole);
+        return true;
+    }
+    if (errno != ENOENT) return false;
+    if (names.size() > 1 && (host_lstat(parent.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)))
+        return false;
+    std::string spelling = component_lookup(parent, names.back());
+    *path = host_child(parent, spelling.empty() ? names.back() : std::string_view(spelling));
+    return true;
+}
+
 static void host_walk(std::string_view rest, const std::string& floor, std::string* path) {
+    if (host_walk_as_written(rest, path)) return;
     bool found = true;  // every component so far exists on the host
     size_t start = 0;
     while (start < rest.size()) {
