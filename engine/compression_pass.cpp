@@ -3,6 +3,7 @@
 
 #include <map>
 
+#include "engine/directory_walk.h"
 #include "engine/messages.h"
 #include "media/copy.h"
 #include "media/copy_names.h"
@@ -56,7 +57,25 @@ struct Pass {
     bool work_made = false;  // the working subdirectory is there
     // Compressed names met so far (letters folded), with the Source each came from.
     std::map<std::string, std::string> names;
+    // The files of the working subdirectory as one listing found them
+    // (names folded), so that a copy need not be looked up on its own.
+    std::map<std::string, FileStatus> copies;
 };
+
+// Lists the working subdirectory once. A subdirectory that is not there
+// yet holds no copies.
+ResultCode list_copies(Pass* pass) {
+    bool exists = false;
+    ResultCode code = file_exists(pass->work, &exists);
+    if (code != RC_OK || !exists) return code;
+    pass->work_made = true;
+    return directory_walk(pass->work, false, [&](const WalkEntry& entry) {
+        if (entry.problem == WALK_SOUND)
+            pass->copies[text_fold(entry.name)] =
+                FileStatus{true, entry.is_directory, entry.size, entry.modified};
+        return WALK_PASS;
+    });
+}
 
 // The compressed copy of one component: made when missing or older than
 // its file; its size becomes the stored size.
@@ -72,11 +91,15 @@ ResultCode compress_component(Pass* pass, Value component, std::string_view sour
     }
     std::string file = path_join(pass->directory, "", source, "");
     std::string copy = path_join(pass->work, "", name, "");
-    FileStatus original, compressed;
-    ResultCode code = file_status(file, &original);
-    if (code == RC_OK) code = file_status(copy, &compressed);
+    // The file's time as the staging-area check found it, and the copy's as
+    // the listing found it.
+    FileStatus original{true, false, 0, component_modified(component)}, compressed;
+    ResultCode code = RC_OK;
+    if (!component_processed(component)) code = file_status(file, &original);
     if (code != RC_OK) return code;
     if (!original.exists) return RC_FILE_NOT_FOUND;
+    auto listed = pass->copies.find(text_fold(name));
+    if (listed != pass->copies.end()) compressed = listed->second;
     if (!compressed.exists || !file_time_not_before(compressed.modified, original.modified)) {
         engine_report_note(rc->log, pass->depth, source, "Compressing...");
         if (!pass->work_made && directory_make(pass->work) != RC_OK) return RC_NO_DISKWARD_SUBDIR;
@@ -128,7 +151,9 @@ bool compression_wanted(const RunContext* rc, std::string_view source, std::stri
 
 ResultCode compression_pass(RunContext* rc, BiList* groups, std::string_view product_directory,
                             int depth) {
-    Pass pass{rc, product_directory, work_directory_path(product_directory), depth, false, {}};
+    Pass pass{rc, product_directory, work_directory_path(product_directory), depth, false, {}, {}};
+    ResultCode listed = list_copies(&pass);
+    if (listed != RC_OK) return listed;
     for (BiNode* g = groups->first; g; g = g->next) {
         std::string_view group = field_text(rc->runtime, group_name(g->value));
         for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {

@@ -26,6 +26,7 @@ WalkEntry entry_of(Walk* walk, DirectoryListing* listing, const std::string& dir
     entry.full = path_join(directory, "", entry.name, "");
     entry.is_directory = directory_entry_is_directory(listing);
     entry.size = directory_entry_size(listing);
+    entry.modified = directory_entry_modified(listing);
     if (entry.full.size() > size_t(PATH_LIMIT) || entry.relative.size() > size_t(PATH_LIMIT)) {
         entry.problem = WALK_PATH_TOO_LONG;
     } else if (entry.is_directory) {

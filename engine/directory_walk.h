@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,7 @@ struct WalkEntry {
     std::string relative;  // below the walked directory, "\" separated
     std::string full;      // the whole engine path
     uint32_t size = 0;     // 0 for a directory or a file too large
+    struct timespec modified = {};
     bool is_directory = false;
     WalkProblem problem = WALK_SOUND;
 };

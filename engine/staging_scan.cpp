@@ -91,12 +91,13 @@ void first_file_checks(Scan* scan) {
 }
 
 // Matches one file; true when a component names it.
-bool match_file(Scan* scan, const std::string& relative, uint32_t size) {
+bool match_file(Scan* scan, const std::string& relative, uint32_t size,
+                const struct timespec& modified) {
     RuntimeContext* rt = scan->rc->runtime;
     auto found = scan->index.find(text_fold(relative));
     if (found == scan->index.end()) return false;
     for (const Match& m : found->second) {
-        component_mark_processed(m.component);
+        component_mark_processed(m.component, modified);
         uint32_t old_size = field_number_value(rt, component_size(m.component, false));
         if (old_size == size) continue;
         engine_report_size_change(scan->rc->log, scan->depth, relative, old_size, size);
@@ -106,9 +107,10 @@ bool match_file(Scan* scan, const std::string& relative, uint32_t size) {
     return true;
 }
 
-void handle_file(Scan* scan, const std::string& relative, uint32_t size) {
+void handle_file(Scan* scan, const WalkEntry& entry) {
+    const std::string& relative = entry.relative;
     if (!scan->first_file_done) first_file_checks(scan);
-    bool matched = match_file(scan, relative, size);
+    bool matched = match_file(scan, relative, entry.size, entry.modified);
     scan->first_file_done = true;
     if (!matched && !text_equal_nocase(path_split(relative).extension, "old"))
         engine_report_note(scan->rc->log, scan->depth, relative, "Superfluous");
@@ -155,7 +157,7 @@ WalkStep visit(Scan* scan, const WalkEntry& entry) {
         text_equal_nocase(entry.name, WORK_SUBDIRECTORY))
         return WALK_PASS;
     if (!entry_admitted(scan, entry)) return WALK_PASS;
-    if (!entry.is_directory) handle_file(scan, entry.relative, entry.size);
+    if (!entry.is_directory) handle_file(scan, entry);
     return WALK_ENTER;
 }
 

@@ -103,6 +103,9 @@ BiList* component_segments(Value c) {
     return component_record(c) ? component_record(c)->segments : nullptr;
 }
 bool component_processed(Value c) { return component_record(c) && component_record(c)->processed; }
+struct timespec component_modified(Value c) {
+    return component_record(c) ? component_record(c)->modified : timespec{};
+}
 
 ResultCode component_set_size(RuntimeContext* rt, Value component, Value number, bool stored) {
     Component* c = component_record(component);
@@ -126,10 +129,11 @@ ResultCode component_add_segment(RuntimeContext* rt, Value component, Value numb
     return bilist_push_back(rt, c->segments, number);
 }
 
-ResultCode component_mark_processed(Value component) {
+ResultCode component_mark_processed(Value component, const struct timespec& modified) {
     Component* c = component_record(component);
     if (!c) return RC_NO_OBJECT;
     c->processed = 1;
+    c->modified = modified;
     return RC_OK;
 }
 

@@ -3,6 +3,8 @@
 // segments and operating-system columns.
 #pragma once
 
+#include <ctime>
+
 #include "model/system_columns.h"
 #include "runtime/runtime_context.h"
 
@@ -20,6 +22,7 @@ struct Component {
     BiList* segments;   // numbers: per-disk byte counts of a split file
     SystemComponent* system;
     uint32_t processed;  // 1 once the staging-area check found the file
+    struct timespec modified = {};  // the found file's modification time
 };
 
 // Takes ownership of the values; the component (a plain block) or 0, with
@@ -43,11 +46,14 @@ bool component_compress(Value component);
 SystemComponent* component_system(Value component);
 BiList* component_segments(Value component);
 bool component_processed(Value component);
+// The modification time of the file the check found; zero when not found.
+struct timespec component_modified(Value component);
 
 // Replace the value (taking ownership) and release the old one.
 ResultCode component_set_size(RuntimeContext* rt, Value component, Value number, bool stored);
 ResultCode component_set_compress(RuntimeContext* rt, Value component, bool on);
 ResultCode component_add_segment(RuntimeContext* rt, Value component, Value number);
-ResultCode component_mark_processed(Value component);
+// Marks the component's file found, modified at `modified`.
+ResultCode component_mark_processed(Value component, const struct timespec& modified = {});
 
 bool component_equal(RuntimeContext* rt, Value a, Value b);

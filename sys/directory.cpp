@@ -26,6 +26,7 @@ struct DirectoryListing {
     FileIdentity identity;  // of the directory itself
     std::string entry_name;
     uint32_t entry_size = 0;
+    struct timespec entry_modified = {};
     bool entry_is_directory = false;
     bool entry_too_large = false;
     FileIdentity entry_identity;
@@ -77,6 +78,7 @@ DirectoryListing* directory_open(std::string_view directory) {
 static void entry_clear(DirectoryListing* listing) {
     listing->entry_name.clear();
     listing->entry_size = 0;
+    listing->entry_modified = {};
     listing->entry_is_directory = false;
     listing->entry_too_large = false;
     listing->entry_identity = FileIdentity{};
@@ -103,6 +105,7 @@ static ResultCode entry_examine(DirectoryListing* listing, const std::string& na
         return (errno == ENOENT || errno == ELOOP) ? RC_NO_MORE_ENTRIES
                                                    : host_read_error_code(errno);
     listing->entry_name = name;
+    listing->entry_modified = info.st_mtim;
     listing->entry_is_directory = S_ISDIR(info.st_mode);
     listing->entry_identity = identity_of(info);
     if (listing->entry_is_directory) return RC_OK;
@@ -119,6 +122,7 @@ ResultCode directory_next(DirectoryListing* listing) {
         const DriveEntry& entry = listing->entries[listing->next_index++];
         listing->entry_name = entry.name;
         listing->entry_size = entry.size;
+        listing->entry_modified = entry.write_time;
         listing->entry_is_directory = entry.is_directory;
         return RC_OK;
     }
@@ -139,6 +143,10 @@ const std::string& directory_entry_name(const DirectoryListing* listing) {
 
 uint32_t directory_entry_size(const DirectoryListing* listing) {
     return listing ? listing->entry_size : 0;
+}
+
+struct timespec directory_entry_modified(const DirectoryListing* listing) {
+    return listing ? listing->entry_modified : timespec{};
 }
 
 bool directory_entry_is_directory(const DirectoryListing* listing) {

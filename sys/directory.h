@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,9 @@ ResultCode directory_next(DirectoryListing* listing);
 const std::string& directory_entry_name(const DirectoryListing* listing);
 uint32_t directory_entry_size(const DirectoryListing* listing);
 bool directory_entry_is_directory(const DirectoryListing* listing);
+
+// The current entry's modification time; zero before the first entry.
+struct timespec directory_entry_modified(const DirectoryListing* listing);
 
 // True when the current entry is a file of 4 GiB or more, whose size does
 // not fit 32 bits (its size then reads 0).

@@ -39,6 +39,12 @@ TEST_F(DriveA, LooksUpEachComponentWithoutCaseWhenNotFoundAsWritten) {
     EXPECT_EQ(resolve("A:\\DISK1\\NewFile.Txt"), dir.at("Disk1/NewFile.Txt"));
     EXPECT_EQ(resolve("A:\\NoDir\\SETUP.EXE"), dir.at("NoDir/SETUP.EXE"));
     EXPECT_EQ(resolve("A:\\setup.exe\\x"), dir.at("Setup.EXE/x"));
+    // The same when the folders are written as they are spelled.
+    EXPECT_EQ(resolve("A:\\Disk1\\readme.TXT"), dir.at("Disk1/readme.TXT"));
+    EXPECT_EQ(resolve("A:\\Disk1\\README.txt"), dir.at("Disk1/readme.TXT"));
+    EXPECT_EQ(resolve("A:\\Disk1\\New.txt"), dir.at("Disk1/New.txt"));
+    EXPECT_EQ(resolve("A:\\Setup.EXE\\x"), dir.at("Setup.EXE/x"));
+    EXPECT_EQ(resolve("A:\\Disk1\\New\\readme.txt"), dir.at("Disk1/New/readme.txt"));
     // ".." never leaves the drive's directory.
     EXPECT_EQ(resolve("A:\\..\\..\\Disk1\\..\\setup.exe"), dir.at("Setup.EXE"));
 }
