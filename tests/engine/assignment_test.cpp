@@ -524,8 +524,16 @@ TEST_F(FailureTest, ACompressionThatFailsLeavesNoCompressedFile) {
     EXPECT_EQ(e.output, lines_with("      big.dll Compressing...\r\n", "Unable to Write"));
     EXPECT_EQ(changed_files(before, snapshot()), std::vector<std::string>{});
     EXPECT_EQ(names_in(kit.at("p/diskward")), std::vector<std::string>{"p.cdr"});
-    // The next run compresses it whole.
+    // A run that was killed while compressing leaves only a temporary file,
+    // which is never taken for the copy: the next run compresses it whole.
+    file("p/diskward/._big.dll.~999999-1", "half a copy");
     EXPECT_EQ(run({"-n", "p", "-a", "-c"}), RC_OK);
+    ASSERT_EQ(e.rc.layouts.size(), 1u);
+    const LayoutDisk& disk = e.rc.layouts[0].disks.at(0);
+    EXPECT_EQ(e.output, opening() + "    " + map_path("p") + "\r\n" +
+                            "      big.dll Compressing...\r\n" +
+                            summary(map_path("p"), 1, disk.bytes_used, disk.bytes_left) + "    " +
+                            map_path("p") + ": " + std::to_string(total()) + "\r\n");
     std::string expanded = engine_path(kit.at("expanded"));
     CopyOptions expand;
     expand.decompress = true;
