@@ -334,19 +334,25 @@ static const CachedListing* listing_current(const std::string& directory) {
     return listing;
 }
 
-// The spelling of `name` inside host directory `directory`: as written when
-// it exists so, else the first entry equal to it without regard to case, in
-// delivery order. Empty when neither exists, or when the directory's state
-// or names cannot all be read (the first match may have been missed).
-static std::string component_lookup(const std::string& directory, std::string_view name) {
-    struct stat info;
-    if (host_lstat(host_child(directory, name).c_str(), &info) == 0) return std::string(name);
-    if (errno != ENOENT) return std::string();
+// The first entry of host directory `directory` equal to `name` without
+// regard to case, in delivery order, for a name that does not exist there as
+// written. Empty when none does, or when the directory's state or names
+// cannot all be read (the first match may have been missed).
+static std::string case_lookup(const std::string& directory, std::string_view name) {
     const CachedListing* listing = listing_current(directory);
     if (!listing) return std::string();
     auto first = listing->names.lower_bound(FoldedName{name});
     if (first == listing->names.end() || !text_equal_nocase(*first, name)) return std::string();
     return *first;
+}
+
+// The spelling of `name` inside host directory `directory`: as written when
+// it exists so, else as case_lookup finds it.
+static std::string component_lookup(const std::string& directory, std::string_view name) {
+    struct stat info;
+    if (host_lstat(host_child(directory, name).c_str(), &info) == 0) return std::string(name);
+    if (errno != ENOENT) return std::string();
+    return case_lookup(directory, name);
 }
 
 // Strips the last component of `path`, never going above `floor`.
@@ -356,40 +362,53 @@ static void host_parent(std::string* path, const std::string& floor) {
     if (path->size() < floor.size()) *path = floor;
 }
 
-// Walks the components of `rest` from `path` (the start directory).
-// The quick way for a path of plain names (no "." or ".."): when it exists
-// as written, so does every component, and one look settles them all; when
-// only its last component is missing, its parent settles the others. False
-// when the path must be walked component by component.
-static bool host_walk_as_written(std::string_view rest, std::string* path) {
-    std::vector<std::string_view> names;
-    for (size_t start = 0; start < rest.size();) {
+// The components of `rest` that name an entry ("" and "." left out). False
+// when one is "..".
+static bool plain_components(std::string_view rest, std::vector<std::string_view>* names) {
+    size_t start = 0;
+    while (start < rest.size()) {
         size_t end = start;
         while (end < rest.size() && !is_separator(rest[end])) ++end;
         std::string_view name = rest.substr(start, end - start);
         start = end + 1;
-        if (name == "." || name == "..") return false;
-        if (!name.empty()) names.push_back(name);
+        if (name == "..") return false;
+        if (!name.empty() && name != ".") names->push_back(name);
     }
+    return true;
+}
+
+// The walk below in one or two host calls for the common paths: those that
+// exist as written, and those of which all but the last component do. An
+// lstat of the whole path succeeds exactly when every component exists as
+// written (the kernel resolves the symbolic links before each component as
+// the walk's own lstat of that prefix does), and an lstat of its parent
+// then tells whether only the last one is missing. ".." is taken lexically
+// by the walk and not by the kernel, so a path holding it is not taken
+// here. False when the walk must be made component by component.
+static bool host_walk_whole(std::string_view rest, std::string* path) {
+    std::vector<std::string_view> names;
+    if (!plain_components(rest, &names)) return false;
     if (names.empty()) return true;
     std::string parent = *path;
     for (size_t i = 0; i + 1 < names.size(); ++i) parent = host_child(parent, names[i]);
     std::string whole = host_child(parent, names.back());
     struct stat info;
     if (host_lstat(whole.c_str(), &info) == 0) {
-        *path = std::move(whole);
+        *path = whole;
         return true;
     }
     if (errno != ENOENT) return false;
-    if (names.size() > 1 && (host_lstat(parent.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)))
-        return false;
-    std::string spelling = component_lookup(parent, names.back());
+    if (names.size() > 1 && host_lstat(parent.c_str(), &info) != 0) return false;
+    // The last name is missing as written (the lstat above): look for it
+    // without regard to case.
+    std::string spelling = case_lookup(parent, names.back());
     *path = host_child(parent, spelling.empty() ? names.back() : std::string_view(spelling));
     return true;
 }
 
+// Walks the components of `rest` from `path` (the start directory).
 static void host_walk(std::string_view rest, const std::string& floor, std::string* path) {
-    if (host_walk_as_written(rest, path)) return;
+    if (host_walk_whole(rest, path)) return;
     bool found = true;  // every component so far exists on the host
     size_t start = 0;
     while (start < rest.size()) {

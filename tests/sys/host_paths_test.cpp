@@ -55,6 +55,28 @@ TEST_F(DriveA, SeveralMatchesTakeTheFirstInListingOrderAndAnExactNameWins) {
     EXPECT_EQ(resolve("A:\\Data\\x"), dir.at("Data/x"));
 }
 
+TEST_F(DriveA, LinksInsideAPathAreFollowedAndDotDotStaysLexical) {
+    TempDir elsewhere;
+    write_host_file(elsewhere.at("Deep/Inner.TXT"), "x");
+    write_host_file(elsewhere.at("Only.TXT"), "x");
+    write_host_file(dir.at("Setup.EXE"), "x");
+    ASSERT_EQ(::symlink(elsewhere.at("Deep").c_str(), dir.at("Sub").c_str()), 0);
+    EXPECT_EQ(resolve("A:\\Sub\\Inner.TXT"), dir.at("Sub/Inner.TXT"));
+    EXPECT_EQ(resolve("A:\\Sub\\inner.txt"), dir.at("Sub/Inner.TXT"));
+    EXPECT_EQ(resolve("A:\\sub\\INNER.txt"), dir.at("Sub/Inner.TXT"));
+    EXPECT_EQ(resolve("A:\\Sub\\New\\X.TXT"), dir.at("Sub/New/X.TXT"));
+    // ".." leaves "Sub" within the drive, not the directory it points to.
+    EXPECT_EQ(resolve("A:\\Sub\\..\\Only.TXT"), dir.at("Only.TXT"));
+    EXPECT_EQ(resolve("A:\\Sub\\..\\SETUP.exe"), dir.at("Setup.EXE"));
+    // A link that leads nowhere is kept as it is, and what follows it too.
+    ASSERT_EQ(::symlink(dir.at("missing").c_str(), dir.at("Dangling").c_str()), 0);
+    EXPECT_EQ(resolve("A:\\dangling\\X"), dir.at("Dangling/X"));
+    EXPECT_EQ(resolve("A:\\Dangling"), dir.at("Dangling"));
+    // A file in the middle of a path.
+    EXPECT_EQ(resolve("A:\\Setup.EXE\\x\\Y"), dir.at("Setup.EXE/x/Y"));
+    EXPECT_EQ(resolve("A:\\.\\\\setup.exe\\.\\"), dir.at("Setup.EXE"));
+}
+
 TEST_F(DriveA, UnboundDrivesAndLongPathsFail) {
     std::string host;
     drive_unbind('A');
@@ -119,9 +141,9 @@ void create_through_services(const std::string& engine) {
     ASSERT_EQ(binary_file_close(file), RC_OK) << engine;
 }
 
-// While a directory's listing is kept, a failure of every further read of
-// the directory shows whether a lookup answered from the kept listing: a
-// read that fails counts as not found, and the name keeps its spelling.
+// A failure set up for the next read of a directory shows whether a lookup
+// answered from the kept listing: a read that fails counts as not found, so
+// the name keeps the spelling it was given.
 class KeptListing : public DriveA {
 protected:
     void TearDown() override {
