@@ -19,28 +19,6 @@ static bool provided_absent(ResultCode rc) {
     return rc == RC_FILE_NOT_FOUND || rc == RC_DEVICE_NOT_READY;
 }
 
-ResultCode file_exists(std::string_view path, bool* exists) {
-    *exists = false;
-    PathTarget at;
-    ResultCode rc = path_target_find(path, &at);
-    if (rc == RC_FILE_NOT_FOUND) return RC_OK;
-    if (rc != RC_OK) return rc;
-    if (at.provided) {
-        DriveEntry entry;
-        rc = at.on.provider->stat(at.on.context, at.on.inner, &entry);
-        *exists = rc == RC_OK;
-        return provided_absent(rc) ? RC_OK : rc;
-    }
-    const std::string& host = at.host;
-    struct stat info;
-    if (host_stat(host.c_str(), &info) == 0) {
-        *exists = true;
-        return RC_OK;
-    }
-    rc = host_error_code(errno);
-    return rc == RC_FILE_NOT_FOUND ? RC_OK : rc;
-}
-
 ResultCode file_status(std::string_view path, FileStatus* status) {
     *status = FileStatus{};
     PathTarget at;
@@ -62,6 +40,13 @@ ResultCode file_status(std::string_view path, FileStatus* status) {
     }
     *status = FileStatus{true, S_ISDIR(info.st_mode), uint64_t(info.st_size), info.st_mtim};
     return RC_OK;
+}
+
+ResultCode file_exists(std::string_view path, bool* exists) {
+    FileStatus status;
+    ResultCode rc = file_status(path, &status);
+    *exists = status.exists;
+    return rc;
 }
 
 bool file_time_not_before(const struct timespec& later, const struct timespec& earlier) {
