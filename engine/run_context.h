@@ -10,6 +10,7 @@
 
 #include "engine/disk_layout.h"
 #include "engine/output_log.h"
+#include "media/copy_disks.h"
 #include "runtime/runtime_context.h"
 #include "sys/result_code.h"
 
@@ -66,6 +67,14 @@ struct RunContext {
     // The layout of every product assigned by this run, in order, for the
     // front ends to show after the run.
     std::vector<ProductLayout> layouts;
+    // The front end's disk prompt for -w, bound like the log and kept by
+    // engine_reset_run. Every copy onto the disks gives it the run context
+    // as its user value; the front end's own state is disk_prompt_user.
+    CopyPrompt disk_prompt = nullptr;
+    void* disk_prompt_user = nullptr;
+    // While disks are written: the Volume of the product, which with a
+    // blank and the disk number labels each disk.
+    std::string disk_volume;
 };
 
 // The product's working subdirectory (compressed copies, density and CD-ROM
