@@ -141,6 +141,10 @@ ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
     options.user = rc;
     options.start_disk = 1;
     options.disk_count = 1;
+    // One piece takes the whole file: its budget is not the free space
+    // found before the copy, which on a disk written before still counts
+    // the file's older bytes.
+    options.piece_sizes = {COPY_UNLIMITED};
     for (const DiskOneFile& file : first) {
         if ((code = copy_to_disks(file.path, file.name, options)) != RC_OK) return code;
     }
