@@ -4,19 +4,78 @@
 // Floppy drives are set up first: A: on /dev/fd0, and the folder -D names.
 // The console's own option "--layout" (never handed to the engine) prints
 // the disk layout of every product the run assigned after the report.
+// With -w each disk is asked for on standard error: a folder of images
+// takes a blank image at once (the folder -D names is made when missing);
+// a device or an image file waits for Enter ("c" cancels), and never waits
+// without a terminal on standard input.
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/disk_prompts.h"
 #include "engine/engine_main.h"
 #include "media/floppy_drives.h"
 #include "sys/host_paths.h"
+
+namespace {
+
+void say(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+void console_prompt(void* user, std::string* root, std::string_view label_text, uint32_t disk,
+                    std::string_view system, bool* cancelled, bool wrong_disk) {
+    FloppyDrive* drive = floppy_drive_find(*root);
+    if (drive && drive->binding == FLOPPY_FOLDER) {
+        disk_prompt_folder(user, root, label_text, disk, system, cancelled, wrong_disk);
+        return;
+    }
+    for (;;) {
+        say(disk_prompt_question(label_text, disk, *root) + "\n");
+        char line[256];
+        if (!isatty(0) || !std::fgets(line, sizeof line, stdin)) {
+            *cancelled = true;
+            return;
+        }
+        std::string answer(line);
+        while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r' ||
+                                   answer.back() == ' '))
+            answer.pop_back();
+        if (answer == "c" || answer == "C") {
+            *cancelled = true;
+            return;
+        }
+        std::string problem = disk_prompt_check(static_cast<RunContext*>(user), *root);
+        if (problem.empty()) return;
+        say(problem + "\n");
+    }
+}
+
+// The folder -D names is made when it is missing, unless it names an image.
+void make_drive_folder(const std::vector<std::string>& arguments) {
+    for (size_t i = 0; i + 1 < arguments.size(); ++i) {
+        std::string_view word = arguments[i];
+        if (word != "-D" && word != "-d" && word != "/D" && word != "/d") continue;
+        std::string folder = arguments[i + 1];
+        std::error_code error;
+        if (folder.size() > 4 && folder.substr(folder.size() - 4) == ".img") continue;
+        if (!std::filesystem::exists(folder, error)) std::filesystem::create_directories(folder, error);
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> words;
     words.emplace_back("diskward");
     bool show_layout = false;
+    std::vector<std::string> host_words(argv + 1, argv + argc);
+    make_drive_folder(host_words);
     for (int i = 1; i < argc; ++i) {
         if (std::string_view(argv[i]) == "--layout") {
             show_layout = true;
@@ -38,6 +97,7 @@ int main(int argc, char** argv) {
         std::fputs("diskward: out of memory\n", stderr);
         return 1;
     }
+    rc.disk_prompt = console_prompt;
     ResultCode result = engine_main(&rc, int(vector.size()), vector.data());
     if (show_layout)
         for (const ProductLayout& layout : rc.layouts) {

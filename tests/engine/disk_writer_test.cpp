@@ -267,3 +267,32 @@ TEST_F(DiskWriteTest, AFullDiskEndsTheWritingWithAWriteFailure) {
     std::string piece = mtype(image(1), "1ig.bin");
     EXPECT_SAME_BYTES(piece, big.substr(0, piece.size()));
 }
+
+TEST(DiskPrompt, TheQuestionAndEachCheckOfANewDiskHaveTheirTexts) {
+    require_tool("mcopy");
+    TempDir dir;
+    write_host_file(dir.at("drive.img"), "");
+    ASSERT_EQ(floppy_drive_bind("B:\\", FLOPPY_IMAGE, dir.at("drive.img")), RC_OK);
+    RunContext rc;
+    rc.media_capacity = 362496;  // 5.25LD
+    rc.cluster_size = 1024;
+    EXPECT_EQ(disk_prompt_medium(&rc), "5.25LD");
+    EXPECT_EQ(disk_prompt_question("Kit label", 3, "B:\\"),
+              "Insert disk to be labeled 'Kit label 3' into drive 'B:\\'");
+    // Clusters of 512 bytes.
+    ASSERT_EQ(floppy_drive_insert_blank("B:\\", "3.5HD"), RC_OK);
+    EXPECT_EQ(disk_prompt_check(&rc, "B:\\"), "The disk in 'B:\\' has the wrong sector size.");
+    // Clusters of 1024 bytes, but twice the room.
+    ASSERT_EQ(floppy_drive_insert_blank("B:\\", "3.5LD"), RC_OK);
+    EXPECT_EQ(disk_prompt_check(&rc, "B:\\"), "The disk in 'B:\\' is the wrong size.");
+    ASSERT_EQ(floppy_drive_insert_blank("B:\\", "5.25LD"), RC_OK);
+    EXPECT_EQ(disk_prompt_check(&rc, "B:\\"), "");
+    write_host_file(dir.at("file.txt"), "x");
+    ToolRun copied = run_tool("mcopy -i '" + dir.at("drive.img") + "' '" + dir.at("file.txt") + "' ::");
+    ASSERT_EQ(copied.status, 0) << copied.output;
+    EXPECT_EQ(disk_prompt_check(&rc, "B:\\"), "The disk in 'B:\\' is not empty.");
+    // Not a FAT volume at all.
+    write_host_file(dir.at("drive.img"), std::string(4096, 'z'));
+    EXPECT_EQ(disk_prompt_check(&rc, "B:\\"), "There is a problem reading from the disk in 'B:\\'.");
+    floppy_drive_unbind("B:\\");
+}
