@@ -2,8 +2,10 @@
 // engine's form, runs the engine once with a log that writes every ended
 // line to standard output, and exits 0 when the run succeeded, 1 otherwise.
 // Floppy drives are set up first: A: on /dev/fd0, and the folder -D names.
-// The console's own option "--layout" (never handed to the engine) prints
-// the disk layout of every product the run assigned after the report.
+// The console's own options (never handed to the engine): "--layout"
+// prints the disk layout of every product the run assigned after the
+// report; "--verify" reads back every disk the run wrote and compares each
+// file with its staging file.
 // With -w each disk is asked for on standard error: a folder of images
 // takes a blank image at once (the folder -D names is made when missing);
 // a device or an image file waits for Enter ("c" cancels), and never waits
@@ -17,7 +19,9 @@
 #include <vector>
 
 #include "engine/disk_prompts.h"
+#include "engine/disk_verify.h"
 #include "engine/engine_main.h"
+#include "engine/messages.h"
 #include "media/floppy_drives.h"
 #include "sys/host_paths.h"
 
@@ -68,17 +72,45 @@ void make_drive_folder(const std::vector<std::string>& arguments) {
     }
 }
 
+void print(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+// Reads the disks back: one line per file that differs, then the count of
+// files checked. False when anything differs or cannot be read.
+bool verify_disks(RunContext* rc) {
+    char scratch[] = "/tmp/diskward-verify-XXXXXX";
+    int fd = mkstemp(scratch);
+    if (fd < 0) {
+        print("The disks cannot be verified: no scratch file\n");
+        return false;
+    }
+    close(fd);
+    DiskVerification verification;
+    ResultCode code = disk_verify(rc, host_path_to_engine(scratch), &verification);
+    std::remove(scratch);
+    for (const std::string& line : verification.mismatches) print(line + "\n");
+    if (code != RC_OK) print("Verification stopped: " + std::string(engine_message(code)) + "\n");
+    print(std::to_string(verification.checked) + " files checked\n");
+    return code == RC_OK && verification.mismatches.empty();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> words;
     words.emplace_back("diskward");
-    bool show_layout = false;
+    bool show_layout = false, verify = false;
     std::vector<std::string> host_words(argv + 1, argv + argc);
     make_drive_folder(host_words);
     for (int i = 1; i < argc; ++i) {
         if (std::string_view(argv[i]) == "--layout") {
             show_layout = true;
+            continue;
+        }
+        if (std::string_view(argv[i]) == "--verify") {
+            verify = true;
             continue;
         }
         words.push_back(console_convert_argument(argv[i]));
@@ -104,6 +136,7 @@ int main(int argc, char** argv) {
             std::string text = "\n" + layout_text(layout);
             std::fwrite(text.data(), 1, text.size(), stdout);
         }
+    bool verified = !verify || (result == RC_OK && verify_disks(&rc));
     engine_detach(&rc);
-    return result == RC_OK ? 0 : 1;
+    return result == RC_OK && verified ? 0 : 1;
 }

@@ -27,6 +27,9 @@ constexpr const char* NOTE_DIRECTORY_PART = "Not written to disk: the name has a
 // disks, and the disks and pieces the assignment gave it.
 struct ComponentCopy {
     std::string source_text;  // the Source as the map file has it
+    std::string staging;      // the engine path of the component's file
+    std::string read_name;    // the name a reader of the disks asks for
+    bool compressed = false;
     std::string from;         // the engine path of the bytes written
     std::string name;         // the name on the disks (before piece names)
     uint32_t start_disk = 0;
@@ -79,12 +82,16 @@ ResultCode collect_components(RunContext* rc, BiList* groups, const PathParts& m
             copy.total_disks = system_component_total_disks(rt, system);
             if (copy.start_disk == 0 || copy.total_disks == 0) continue;  // not placed
             std::string name = path_join("", "", parts.base, parts.extension);
+            copy.staging = path_join(map.absolute, "", parts.base, parts.extension);
+            copy.read_name = name;
             if (text_equal_nocase(parts.base, map.base) &&
                 text_equal_nocase(parts.extension, "map")) {
                 copy.from = density;
+                copy.staging = density;
                 copy.name = name;
             } else if (component_compress(component)) {
                 copy.name = copy_compressed_name(name);
+                copy.compressed = true;
                 copy.from = path_join(work, "", path_split(copy.name).base,
                                       path_split(copy.name).extension);
             } else {
@@ -147,12 +154,18 @@ ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
     options.piece_sizes = {COPY_UNLIMITED};
     for (const DiskOneFile& file : first) {
         if ((code = copy_to_disks(file.path, file.name, options)) != RC_OK) return code;
+        rc->disks_written.push_back(DiskCopy{file.path, file.path, file.name, file.name, 1, false,
+                                             options.label_base, options.label_text});
     }
     for (const ComponentCopy& copy : copies) {
         options.start_disk = copy.start_disk;
         options.disk_count = copy.total_disks;
         options.piece_sizes = copy.pieces;
         if ((code = copy_to_disks(copy.from, copy.name, options)) != RC_OK) return code;
+        rc->disks_written.push_back(DiskCopy{copy.staging, copy.from, copy.name, copy.read_name,
+                                             copy.start_disk,
+                                             copy.compressed, options.label_base,
+                                             options.label_text});
     }
     return RC_OK;
 }

@@ -16,6 +16,21 @@
 
 struct SymbolTable;
 
+// A file the disk writer put onto disks: what it was copied from, its name
+// on the disks (before piece names) and its first disk, so that the disks
+// can be read back as an installer reads them.
+struct DiskCopy {
+    std::string staging;   // the engine path of the staging file
+    std::string from;      // the engine path the bytes were copied from
+    std::string name;      // its name on the disks
+    std::string read_name;  // the name a reader asks for (a compressed
+                            // file's is its own name, expanded on reading)
+    uint32_t start_disk = 0;
+    bool compressed = false;  // `from` is the staging file's compressed copy
+    std::string label_base;
+    std::string label_text;
+};
+
 // Version texts: the banner's, the About box's, and the installer version
 // that the version checks assume when a run gives none.
 constexpr const char* BANNER_VERSION_TEXT = "Veltra Installer 3.1.4.1.1 - Development";
@@ -75,6 +90,8 @@ struct RunContext {
     // While disks are written: the Volume of the product, which with a
     // blank and the disk number labels each disk.
     std::string disk_volume;
+    // Every file this run wrote onto disks, in order.
+    std::vector<DiskCopy> disks_written;
 };
 
 // The product's working subdirectory (compressed copies, density and CD-ROM

@@ -127,3 +127,14 @@ TEST(Console, WithoutATerminalTheFirstPromptCancels) {
     EXPECT_EQ(out.output, assigned.output + "    " + shown + "\\p\\p.map: User Cancelled\r\n");
     EXPECT_EQ(run_tool("mdir -b -i '" + image + "' ::").output, "");
 }
+
+TEST(Console, VerifyReadsTheDisksBackAfterTheReport) {
+    TempDir dir;
+    std::string kit = disk_kit(dir);
+    Outcome assigned = run_console(kit + " -o win95 -n p -a -z 5.25LD");
+    Outcome out = run_console(kit + " -o win95 -n p -w -z 5.25LD -D " + dir.at("disks") +
+                              " --verify </dev/null");
+    EXPECT_EQ(out.status, 0);
+    // p.map, p.vrf, p.ins and notes.txt; the product table file is gone.
+    EXPECT_EQ(out.output, assigned.output + "4 files checked\n");
+}

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "engine/disk_prompts.h"
+#include "engine/disk_verify.h"
 #include "kit_fixture.h"
 #include "media/fat_test_tools.h"
 #include "media/floppy_drives.h"
@@ -295,4 +296,52 @@ TEST(DiskPrompt, TheQuestionAndEachCheckOfANewDiskHaveTheirTexts) {
     write_host_file(dir.at("drive.img"), std::string(4096, 'z'));
     EXPECT_EQ(disk_prompt_check(&rc, "B:\\"), "There is a problem reading from the disk in 'B:\\'.");
     floppy_drive_unbind("B:\\");
+}
+
+TEST_F(DiskWriteTest, ReadingTheDisksBackGivesEveryStagingFileAndTellsWhatDiffers) {
+    std::string big = pattern_bytes(800000, 6);
+    std::string text;
+    for (int i = 0; text.size() < 20000; ++i) text += "line " + std::to_string(i) + " of text\n";
+    single({{"big.bin", big}, {"text.dat", text}});
+    ASSERT_EQ(write({"-c"}), RC_OK) << e.output;
+    ASSERT_TRUE(host_exists(kit.at("p/diskward/_text.dat")));
+    // The compressed copy is stored as it is, under its compressed name.
+    int last = int(e.rc.layouts.at(0).disks.size());
+    std::string where;
+    for (int disk = 1; disk <= last; ++disk)
+        if (listing(image(disk)).find("::/_text.dat\n") != std::string::npos)
+            where = mtype(image(disk), "_text.dat");
+    EXPECT_SAME_BYTES(where, read("p/diskward/_text.dat"));
+    std::string scratch = engine_path(kit.at("scratch"));
+    DiskVerification verification;
+    ASSERT_EQ(disk_verify(&e.rc, scratch, &verification), RC_OK);
+    // p.map (the density map file), p.vrf, p.ins, big.bin and text.dat; the
+    // product table file is gone after the run.
+    EXPECT_EQ(verification.checked, 5u);
+    EXPECT_EQ(verification.mismatches, std::vector<std::string>{});
+    file("p/text.dat", text + "more");
+    file("p/big.bin", big.substr(1));
+    verification = DiskVerification{};
+    ASSERT_EQ(disk_verify(&e.rc, scratch, &verification), RC_OK);
+    EXPECT_EQ(verification.checked, 5u);
+    EXPECT_EQ(verification.mismatches,
+              (std::vector<std::string>{"_big.bin from disk 1 differs from " + root + "\\p\\big.bin",
+                                        "_text.dat from disk " + std::to_string(last) +
+                                            " differs from " + root + "\\p\\text.dat"}));
+    EXPECT_FALSE(host_exists(kit.at("scratch")));
+}
+
+TEST_F(DiskWriteTest, AMissingCompressedCopyEndsTheWritingWithFileNotFound) {
+    std::string text;
+    for (int i = 0; text.size() < 20000; ++i) text += "line " + std::to_string(i) + " of text\n";
+    single({{"text.dat", text}});
+    ASSERT_EQ(run({"-n", "p", "-a", "-c", "-z", "5.25LD"}), RC_OK) << e.output;
+    // The copy is current, so the compression pass only looks at its time;
+    // when the writer opens it, it is gone.
+    file_services_fail_on(HOST_OP_OPEN, "_text.dat", ENOENT);
+    EXPECT_EQ(write({"-c"}), RC_FILE_NOT_FOUND);
+    file_services_faults_clear();
+    EXPECT_EQ(e.output, ok_lines() + "    " + map_path() + ": File Not Found\r\n");
+    image_is_sound(1);
+    EXPECT_EQ(listing(image(1)), "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n");
 }
