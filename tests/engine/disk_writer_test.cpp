@@ -345,3 +345,46 @@ TEST_F(DiskWriteTest, AMissingCompressedCopyEndsTheWritingWithFileNotFound) {
     image_is_sound(1);
     EXPECT_EQ(listing(image(1)), "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n");
 }
+
+TEST_F(DiskWriteTest, TheDependentProductsTravelOnDiskOne) {
+    // a needs b; b has a "lang" file and is assigned first.
+    file("win95.prd", kVersionRow + product_row(1, "a", "root", "a") +
+                          product_row(2, "b", "root", "b"));
+    for (const std::string name : {"a", "b"}) {
+        file(name + "/" + name + ".ins", "script of " + name + "\n");
+        file(name + "/" + name + ".dat", name + " data\n");
+    }
+    file("a/a.vrf", "b\n");
+    file("b/b.vrf", "");
+    file("b/b.lng", "words of b\n");
+    file("a/a.map", kMapHeader + row("G", "a.map", 0) + row("G", "a.vrf", 0) +
+                        row("G", "a.ins", 0) + row("G", "a.dat", 0));
+    file("b/b.map", kMapHeader + row("G", "b.map", 0) + row("G", "b.vrf", 0) +
+                        row("G", "b.ins", 0) + row("lang", "b.lng", 0) + row("G", "b.dat", 0));
+    ASSERT_EQ(run({"-f"}), RC_OK) << e.output;
+    ASSERT_EQ(run({"-n", "b", "-a", "-z", "5.25LD"}), RC_OK) << e.output;
+    std::string assigned_alone;
+    ASSERT_EQ(run({"-n", "a", "-a", "-z", "5.25LD"}), RC_OK) << e.output;
+    assigned_alone = e.output;
+    file_services_fail_on(HOST_OP_UNLINK, "win95.ptp", EACCES);
+    EXPECT_EQ(run({"-n", "a", "-w", "-z", "5.25LD", "-D", "A:\\"}), RC_PERMISSION_DENIED);
+    file_services_faults_clear();
+    EXPECT_EQ(e.output, assigned_alone + "    " + root + "\\a\\a.map: Permission Denied\r\n");
+    EXPECT_EQ(prompts.asked, std::vector<std::string>{"a label 1"});
+    image_is_sound(1);
+    // In the order the disk-1 reservation found them (a dependent's "lang"
+    // files come with its map file), then a's components; b's own data file
+    // is not among them.
+    EXPECT_EQ(listing(image(1)),
+              "::/b.map\n::/b.lng\n::/b.ins\n::/b.vrf\n::/win95.prd\n::/a.map\n::/a.vrf\n"
+              "::/a.ins\n::/a.dat\n");
+    EXPECT_SAME_BYTES(mtype(image(1), "b.map"), read("b/diskward/b.5ld"));
+    EXPECT_SAME_BYTES(mtype(image(1), "b.ins"), read("b/b.ins"));
+    EXPECT_SAME_BYTES(mtype(image(1), "b.vrf"), read("b/b.vrf"));
+    EXPECT_SAME_BYTES(mtype(image(1), "b.lng"), read("b/b.lng"));
+    EXPECT_SAME_BYTES(mtype(image(1), "win95.prd"), read("win95.ptp"));
+    EXPECT_SAME_BYTES(mtype(image(1), "a.map"), read("a/diskward/a.5ld"));
+    EXPECT_SAME_BYTES(mtype(image(1), "a.vrf"), read("a/a.vrf"));
+    EXPECT_SAME_BYTES(mtype(image(1), "a.ins"), read("a/a.ins"));
+    EXPECT_SAME_BYTES(mtype(image(1), "a.dat"), read("a/a.dat"));
+}
