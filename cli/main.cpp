@@ -32,6 +32,15 @@ void say(const std::string& text) {
     std::fflush(stderr);
 }
 
+// Progress of the writing, on a terminal only: the file, its first disk and
+// the bytes written so far, one line rewritten in place.
+struct Progress {
+    std::string file;
+    uint64_t bytes = 0;
+    bool shown = false;
+};
+Progress progress;
+
 void console_prompt(void* user, std::string* root, std::string_view label_text, uint32_t disk,
                     std::string_view system, bool* cancelled, bool wrong_disk) {
     FloppyDrive* drive = floppy_drive_find(*root);
@@ -39,6 +48,7 @@ void console_prompt(void* user, std::string* root, std::string_view label_text, 
         disk_prompt_folder(user, root, label_text, disk, system, cancelled, wrong_disk);
         return;
     }
+    if (progress.shown) say("\r\033[K");
     for (;;) {
         say(disk_prompt_question(label_text, disk, *root) + "\n");
         char line[256];
@@ -70,6 +80,17 @@ void make_drive_folder(const std::vector<std::string>& arguments) {
         if (folder.size() > 4 && folder.substr(folder.size() - 4) == ".img") continue;
         if (!std::filesystem::exists(folder, error)) std::filesystem::create_directories(folder, error);
     }
+}
+
+void console_progress(void* user, uint32_t bytes) {
+    const RunContext* rc = static_cast<const RunContext*>(user);
+    if (rc->disk_writing != progress.file) {
+        progress.file = rc->disk_writing;
+        progress.bytes = 0;
+    }
+    progress.bytes += bytes;
+    progress.shown = true;
+    say("\r\033[KWriting " + progress.file + ": " + std::to_string(progress.bytes) + " bytes");
 }
 
 void print(const std::string& text) {
@@ -130,7 +151,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     rc.disk_prompt = console_prompt;
+    if (isatty(2)) rc.disk_progress = console_progress;
     ResultCode result = engine_main(&rc, int(vector.size()), vector.data());
+    if (progress.shown) say("\r\033[K");
     if (show_layout)
         for (const ProductLayout& layout : rc.layouts) {
             std::string text = "\n" + layout_text(layout);

@@ -146,6 +146,7 @@ ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
     options.label_text = field_text(rt, product_interface_label(product));
     options.prompt = rc->disk_prompt;
     options.user = rc;
+    options.progress = rc->disk_progress;
     options.start_disk = 1;
     options.disk_count = 1;
     // One piece takes the whole file: its budget is not the free space
@@ -153,6 +154,7 @@ ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
     // the file's older bytes.
     options.piece_sizes = {COPY_UNLIMITED};
     for (const DiskOneFile& file : first) {
+        rc->disk_writing = file.name + " on disk 1";
         if ((code = copy_to_disks(file.path, file.name, options)) != RC_OK) return code;
         rc->disks_written.push_back(DiskCopy{file.path, file.path, file.name, file.name, 1, false,
                                              options.label_base, options.label_text});
@@ -161,6 +163,7 @@ ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
         options.start_disk = copy.start_disk;
         options.disk_count = copy.total_disks;
         options.piece_sizes = copy.pieces;
+        rc->disk_writing = copy.name + " on disk " + std::to_string(copy.start_disk);
         if ((code = copy_to_disks(copy.from, copy.name, options)) != RC_OK) return code;
         rc->disks_written.push_back(DiskCopy{copy.staging, copy.from, copy.name, copy.read_name,
                                              copy.start_disk,

@@ -11,6 +11,7 @@
 #include "engine/disk_layout.h"
 #include "engine/output_log.h"
 #include "media/copy_disks.h"
+#include "media/copy_job.h"
 #include "runtime/runtime_context.h"
 #include "sys/result_code.h"
 
@@ -87,6 +88,11 @@ struct RunContext {
     // as its user value; the front end's own state is disk_prompt_user.
     CopyPrompt disk_prompt = nullptr;
     void* disk_prompt_user = nullptr;
+    // Told of the bytes each copy onto the disks has written, with the run
+    // context as its user value; disk_writing names the file and its first
+    // disk meanwhile ("notes.txt on disk 2"). Kept like disk_prompt.
+    CopyProgress disk_progress = nullptr;
+    std::string disk_writing;
     // While disks are written: the Volume of the product, which with a
     // blank and the disk number labels each disk.
     std::string disk_volume;

@@ -138,3 +138,67 @@ TEST(Console, VerifyReadsTheDisksBackAfterTheReport) {
     // p.map, p.vrf, p.ins and notes.txt; the product table file is gone.
     EXPECT_EQ(out.output, assigned.output + "4 files checked\n");
 }
+
+namespace {
+
+// Runs the console on a terminal (through script(1)) with `input` typed,
+// standard output into `out_file`; what the terminal showed (standard
+// error, each "\n" shown as "\r\n").
+std::string on_terminal(const std::string& arguments, const std::string& input,
+                        const std::string& out_file) {
+    // The input comes a second late, once echoing is off, so that the
+    // terminal shows only what the console wrote.
+    std::string command = "(sleep 1; printf '" + input + "') | script -qec \"stty -echo; " +
+                          std::string(DISKWARD_BIN_DIR) + "/diskward " + arguments + " >" +
+                          out_file + "\" /dev/null";
+    ToolRun run = run_tool(command);
+    return run.output;
+}
+
+}  // namespace
+
+TEST(Console, OnATerminalAProblemDiskIsRefusedAndAskedForAgain) {
+    require_tool("script");
+    TempDir dir;
+    std::string kit = disk_kit(dir);
+    std::string image = dir.at("one.img");
+    ASSERT_EQ(run_tool("mformat -C -f 360 -i '" + image + "' ::").status, 0);
+    write_host_file(dir.at("x.txt"), "x");
+    ASSERT_EQ(run_tool("mcopy -i '" + image + "' '" + dir.at("x.txt") + "' ::").status, 0);
+    // Enter with a disk that is not empty, then "c".
+    std::string shown = on_terminal(kit + " -o win95 -n p -w -z 5.25LD -D " + image, "\\nc\\n",
+                                    dir.at("out"));
+    std::string question = "Insert disk to be labeled 'p label 1' into drive '" +
+                           engine_path(image) + "'\r\n";
+    EXPECT_EQ(shown, question + "The disk in '" + engine_path(image) + "' is not empty.\r\n" +
+                         question);
+    Outcome assigned = run_console(kit + " -o win95 -n p -a -z 5.25LD");
+    EXPECT_EQ(read_host_file(dir.at("out")),
+              assigned.output + "    " + engine_path(kit) + "\\p\\p.map: User Cancelled\r\n");
+}
+
+TEST(Console, OnATerminalAGoodDiskIsWrittenWithProgress) {
+    require_tool("script");
+    TempDir dir;
+    std::string kit = disk_kit(dir);
+    std::string image = dir.at("one.img");
+    ASSERT_EQ(run_tool("mformat -C -f 360 -i '" + image + "' ::").status, 0);
+    std::string shown = on_terminal(kit + " -o win95 -n p -w -z 5.25LD -D " + image, "\\n",
+                                    dir.at("out"));
+    Outcome assigned = run_console(kit + " -o win95 -n p -a -z 5.25LD");
+    EXPECT_EQ(read_host_file(dir.at("out")), assigned.output);
+    EXPECT_EQ(run_tool("mdir -b -i '" + image + "' ::").output,
+              "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n::/notes.txt\n");
+    EXPECT_EQ(run_tool("mtype -i '" + image + "' ::notes.txt").output, "some notes\n");
+    // The question, then one progress line per file rewritten in place with
+    // the bytes of the file as the disk holds them, then the line cleared.
+    std::string expected = "Insert disk to be labeled 'p label 1' into drive '" +
+                           engine_path(image) + "'\r\n";
+    for (const char* name : {"win95.prd", "p.map", "p.vrf", "p.ins", "notes.txt"}) {
+        std::string bytes = run_tool("mtype -i '" + image + "' ::" + name).output;
+        if (bytes.empty()) continue;
+        expected += "\r\033[KWriting " + std::string(name) + " on disk 1: " +
+                    std::to_string(bytes.size()) + " bytes";
+    }
+    EXPECT_EQ(shown, expected + "\r\033[K");
+}
