@@ -70,15 +70,22 @@ void console_prompt(void* user, std::string* root, std::string_view label_text, 
     }
 }
 
-// The folder -D names is made when it is missing, unless it names an image.
+// With -w, the folder -D names is made when it is missing, unless it names
+// an image or a drive root ("A:").
 void make_drive_folder(const std::vector<std::string>& arguments) {
+    bool writing = false;
+    for (const std::string& word : arguments)
+        if (word == "-w" || word == "-W" || word == "/w" || word == "/W") writing = true;
+    if (!writing) return;
     for (size_t i = 0; i + 1 < arguments.size(); ++i) {
         std::string_view word = arguments[i];
         if (word != "-D" && word != "-d" && word != "/D" && word != "/d") continue;
-        std::string folder = arguments[i + 1];
+        const std::string& folder = arguments[i + 1];
+        if (folder.size() > 4 && folder.compare(folder.size() - 4, 4, ".img") == 0) continue;
+        if (folder.size() >= 2 && folder[1] == ':') continue;
         std::error_code error;
-        if (folder.size() > 4 && folder.substr(folder.size() - 4) == ".img") continue;
-        if (!std::filesystem::exists(folder, error)) std::filesystem::create_directories(folder, error);
+        if (!std::filesystem::exists(folder, error))
+            std::filesystem::create_directories(folder, error);
     }
 }
 
