@@ -38,7 +38,16 @@ std::string disk_prompt_medium(const RunContext* rc) {
 
 void disk_prompt_folder(void* user, std::string* drive_root, std::string_view, uint32_t,
                         std::string_view, bool* cancelled, bool) {
-    const RunContext* rc = static_cast<const RunContext*>(user);
-    std::string medium = rc ? disk_prompt_medium(rc) : "";
-    if (medium.empty() || floppy_drive_insert_blank(*drive_root, medium) != RC_OK) *cancelled = true;
+    RunContext* rc = static_cast<RunContext*>(user);
+    if (!rc) {
+        *cancelled = true;
+        return;
+    }
+    std::string medium = disk_prompt_medium(rc);
+    ResultCode code =
+        medium.empty() ? RC_INVALID_MEDIA_SIZE : floppy_drive_insert_blank(*drive_root, medium);
+    if (code != RC_OK) {
+        rc->disk_prompt_result = code;
+        *cancelled = true;
+    }
 }

@@ -25,8 +25,8 @@ std::string disk_prompt_medium(const RunContext* rc);
 
 // The prompt for a drive bound to a folder of images: the disk asked for is
 // not there yet (a disk written earlier is found by its label before any
-// prompt), so a blank image of the run's medium goes in. Cancels when no
-// blank disk can be made.
+// prompt), so a blank image of the run's medium goes in. When no blank disk
+// can be made it gives up, with the reason in rc->disk_prompt_result.
 void disk_prompt_folder(void* user, std::string* drive_root, std::string_view label_text,
                         uint32_t disk_number, std::string_view system_name, bool* cancelled,
                         bool wrong_disk);

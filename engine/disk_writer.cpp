@@ -120,26 +120,12 @@ ResultCode collect_components(RunContext* rc, BiList* groups, const PathParts& m
     return RC_OK;
 }
 
-}  // namespace
-
-ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
-                             const std::vector<DiskOneFile>& first, const PathParts& map,
-                             int depth) {
+// Copies the disk-1 files, then every component, each through the copy
+// onto disks.
+ResultCode write_all(RunContext* rc, Value product, const std::vector<DiskOneFile>& first,
+                     const std::vector<ComponentCopy>& copies, const std::string& volume) {
     RuntimeContext* rt = rc->runtime;
-    std::string volume(field_text(rt, system_product_volume(product_volume(product))));
-    if (volume.empty()) return RC_NO_VOLUME_LABEL;
-    std::vector<ComponentCopy> copies;
-    std::vector<std::string> skipped;
-    std::string failed_source;
-    ResultCode code = collect_components(rc, groups, map, first, &copies, &skipped, &failed_source);
-    if (code == RC_TOO_MANY_SEGMENTS || code == RC_INVALID_FILE_NAME) {
-        engine_report_text(rc->log, depth, failed_source, engine_message(code));
-        rc->failure_reported = true;
-    }
-    if (code != RC_OK) return code;
-    for (const std::string& source : skipped) engine_report_note(rc->log, depth, source, NOTE_DIRECTORY_PART);
-
-    rc->disk_volume = volume;
+    ResultCode code = RC_OK;
     CopyOptions options;
     options.slop_size = rc->slop;
     options.label_base = volume;
@@ -172,3 +158,30 @@ ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
     }
     return RC_OK;
 }
+
+}  // namespace
+
+ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
+                             const std::vector<DiskOneFile>& first, const PathParts& map,
+                             int depth) {
+    RuntimeContext* rt = rc->runtime;
+    std::string volume(field_text(rt, system_product_volume(product_volume(product))));
+    if (volume.empty()) return RC_NO_VOLUME_LABEL;
+    std::vector<ComponentCopy> copies;
+    std::vector<std::string> skipped;
+    std::string failed_source;
+    ResultCode code = collect_components(rc, groups, map, first, &copies, &skipped, &failed_source);
+    if (code == RC_TOO_MANY_SEGMENTS || code == RC_INVALID_FILE_NAME) {
+        engine_report_text(rc->log, depth, failed_source, engine_message(code));
+        rc->failure_reported = true;
+    }
+    if (code != RC_OK) return code;
+    for (const std::string& source : skipped) engine_report_note(rc->log, depth, source, NOTE_DIRECTORY_PART);
+
+    rc->disk_volume = volume;
+    rc->disk_prompt_result = RC_OK;
+    code = write_all(rc, product, first, copies, volume);
+    if (code == RC_USER_CANCELLED && rc->disk_prompt_result != RC_OK) code = rc->disk_prompt_result;
+    return code;
+}
+

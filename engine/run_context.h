@@ -96,6 +96,10 @@ struct RunContext {
     // While disks are written: the Volume of the product, which with a
     // blank and the disk number labels each disk.
     std::string disk_volume;
+    // Set by a prompt that gave up because no disk could be put in (a
+    // folder of images that cannot be written): the writing ends with this
+    // code rather than as cancelled by the user.
+    ResultCode disk_prompt_result = RC_OK;
     // Every file this run wrote onto disks, in order.
     std::vector<DiskCopy> disks_written;
 };

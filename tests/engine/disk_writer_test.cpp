@@ -388,3 +388,15 @@ TEST_F(DiskWriteTest, TheDependentProductsTravelOnDiskOne) {
     EXPECT_SAME_BYTES(mtype(image(1), "a.ins"), read("a/a.ins"));
     EXPECT_SAME_BYTES(mtype(image(1), "a.dat"), read("a/a.dat"));
 }
+
+TEST_F(DiskWriteTest, ADriveFolderThatCannotBeWrittenEndsTheWritingWithItsReason) {
+    single({{"notes.txt", "n"}});
+    // No image can be made in the folder.
+    file_services_fail_on(HOST_OP_OPEN, disks.path().c_str(), ENOSPC);
+    EXPECT_EQ(write(), RC_UNABLE_TO_WRITE);
+    file_services_faults_clear();
+    EXPECT_EQ(e.output, ok_lines() + "    " + map_path() + ": Unable to Write\r\n");
+    EXPECT_EQ(prompts.asked, std::vector<std::string>{"p label 1"});
+    EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{});
+    EXPECT_FALSE(host_exists(kit.at("win95.ptp")));
+}
