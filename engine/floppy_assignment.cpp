@@ -6,6 +6,7 @@
 #include "engine/density_maps.h"
 #include "engine/disk_one_files.h"
 #include "engine/disk_placement.h"
+#include "engine/disk_writer.h"
 #include "engine/messages.h"
 #include "media/copy_names.h"
 #include "media/media_table.h"
@@ -146,12 +147,13 @@ void layout_rooms(ProductLayout* layout, const PlacementParameters& p) {
     }
 }
 
-// The disk-1 files, then every component, then the summary line.
+// The disk-1 files, then every component, then the summary line. *first
+// gets the disk-1 files in order, for the disk writer.
 ResultCode place_product(RunContext* rc, const ProductFileContext& pf, Value product,
                          const std::vector<Value>& dependents, BiList* groups,
-                         const PathParts& map, int depth) {
+                         const PathParts& map, int depth, std::vector<DiskOneFile>* out_first) {
     PlacementParameters p = placement_parameters(rc);
-    std::vector<DiskOneFile> first;
+    std::vector<DiskOneFile>& first = *out_first;
     ResultCode code = disk_one_files_collect(rc, pf, product, dependents, &first);
     if (code != RC_OK) return code;
     std::vector<uint32_t> sizes;
@@ -187,13 +189,18 @@ ResultCode assign_product(RunContext* rc, const ProductFileContext& pf, Value pr
     bool created = false;
     if (code == RC_OK) code = density_map_prepare(rc, map.absolute, map.base, &created);
     if (code == RC_OK) code = compression_pass(rc, reading->groups, map.absolute, depth + 2);
+    std::vector<DiskOneFile> first;
     if (code == RC_OK)
-        code = place_product(rc, pf, product, dependents, reading->groups, map, depth);
+        code = place_product(rc, pf, product, dependents, reading->groups, map, depth, &first);
     std::string density = density_map_path(map.absolute, map.base, rc->media_capacity);
     if (code == RC_OK) {
         PathParts out = path_split(density);
         code = map_file_write(rc, reading->file.ns, reading->groups, map.base, &out, depth + 2,
                               true, false);
+        // The product table file goes on disk 1, so the disks are written
+        // before it is deleted.
+        if (code == RC_OK && rc->make_disks)
+            code = disk_writer_write(rc, product, reading->groups, first, map, depth);
     } else if (created) {
         // The copy of the map file holds no assignment, yet it is newer than
         // the map file: left behind, a product depending on this one would

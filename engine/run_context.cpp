@@ -32,6 +32,9 @@ ResultCode engine_reset_run(RunContext* rc) {
     RunContext fresh;
     fresh.runtime = rc->runtime;
     fresh.log = rc->log;
+    fresh.disk_prompt = rc->disk_prompt;
+    fresh.disk_prompt_user = rc->disk_prompt_user;
+    fresh.disk_progress = rc->disk_progress;
     fresh.computed_size = rc->computed_size;
     fresh.modified = rc->modified;
     fresh.error_line = rc->error_line;

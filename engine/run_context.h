@@ -10,10 +10,27 @@
 
 #include "engine/disk_layout.h"
 #include "engine/output_log.h"
+#include "media/copy_disks.h"
+#include "media/copy_job.h"
 #include "runtime/runtime_context.h"
 #include "sys/result_code.h"
 
 struct SymbolTable;
+
+// A file the disk writer put onto disks: what it was copied from, its name
+// on the disks (before piece names) and its first disk, so that the disks
+// can be read back as an installer reads them.
+struct DiskCopy {
+    std::string staging;   // the engine path of the staging file
+    std::string from;      // the engine path the bytes were copied from
+    std::string name;      // its name on the disks
+    std::string read_name;  // the name a reader asks for (a compressed
+                            // file's is its own name, expanded on reading)
+    uint32_t start_disk = 0;
+    bool compressed = false;  // `from` is the staging file's compressed copy
+    std::string label_base;
+    std::string label_text;
+};
 
 // Version texts: the banner's, the About box's, and the installer version
 // that the version checks assume when a run gives none.
@@ -66,6 +83,25 @@ struct RunContext {
     // The layout of every product assigned by this run, in order, for the
     // front ends to show after the run.
     std::vector<ProductLayout> layouts;
+    // The front end's disk prompt for -w, bound like the log and kept by
+    // engine_reset_run. Every copy onto the disks gives it the run context
+    // as its user value; the front end's own state is disk_prompt_user.
+    CopyPrompt disk_prompt = nullptr;
+    void* disk_prompt_user = nullptr;
+    // Told of the bytes each copy onto the disks has written, with the run
+    // context as its user value; disk_writing names the file and its first
+    // disk meanwhile ("notes.txt on disk 2"). Kept like disk_prompt.
+    CopyProgress disk_progress = nullptr;
+    std::string disk_writing;
+    // While disks are written: the Volume of the product, which with a
+    // blank and the disk number labels each disk.
+    std::string disk_volume;
+    // Set by a prompt that gave up because no disk could be put in (a
+    // folder of images that cannot be written): the writing ends with this
+    // code rather than as cancelled by the user.
+    ResultCode disk_prompt_result = RC_OK;
+    // Every file this run wrote onto disks, in order.
+    std::vector<DiskCopy> disks_written;
 };
 
 // The product's working subdirectory (compressed copies, density and CD-ROM

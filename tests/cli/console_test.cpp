@@ -6,6 +6,7 @@
 
 #include "engine/options.h"
 #include "engine/run_context.h"
+#include "media/fat_test_tools.h"
 #include "support/test_support.h"
 
 namespace {
@@ -63,4 +64,141 @@ TEST(Console, TakesTheProductFileAndFailsOnAMissingDirectory) {
     out = run_console(dir.at("missing") + " -o win95");
     EXPECT_EQ(out.status, 1);
     EXPECT_NE(out.output.find(": Unable To Read\r\n"), std::string::npos);
+}
+
+namespace {
+
+// A kit of one product p (Volume "V1", Interface Label "p label") with one
+// small file, settled by a first run.
+std::string disk_kit(const TempDir& dir) {
+    write_host_file(dir.at("kit/win95.prd"),
+                    "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false "
+                    "false false \"\" \"\"\n1 p root \"p\" \"1.0\" \"p label\" \"p\" 0 true false "
+                    "false \"\" \"V1\"\n");
+    write_host_file(dir.at("kit/p/p.vrf"), "");
+    write_host_file(dir.at("kit/p/p.ins"), "script\n");
+    write_host_file(dir.at("kit/p/notes.txt"), "some notes\n");
+    std::string row = " false false false 0 0 0 \"\" \"\" \"\"\n";
+    write_host_file(dir.at("kit/p/p.map"),
+                    "#Name Subgroup Source Destination Size Instantiate? Append? Compress? "
+                    "StartDisk TotalDisks Icon Group Item Command\n\n"
+                    "G \"\" \"p.map\" \"%TARGET%\\p.map\" 0" + row +
+                    "G \"\" \"p.vrf\" \"%TARGET%\\p.vrf\" 0" + row +
+                    "G \"\" \"p.ins\" \"%TARGET%\\p.ins\" 0" + row +
+                    "G \"\" \"notes.txt\" \"%TARGET%\\notes.txt\" 0" + row);
+    Outcome settled = run_console(dir.at("kit") + " -o win95 -f");
+    EXPECT_EQ(settled.status, 0) << settled.output;
+    return dir.at("kit");
+}
+
+}  // namespace
+
+TEST(Console, WritesTheDisksIntoAFolderOfImagesItMakes) {
+    TempDir dir;
+    std::string kit = disk_kit(dir);
+    // The report is the assignment's, as -a gives it.
+    Outcome assigned = run_console(kit + " -o win95 -n p -a -z 5.25LD");
+    Outcome out = run_console(kit + " -o win95 -n p -w -z 5.25LD -D " + dir.at("disks") +
+                              " 2>" + dir.at("stderr") + " </dev/null");
+    EXPECT_EQ(out.status, 0) << out.output;
+    EXPECT_EQ(out.output, assigned.output);
+    EXPECT_EQ(read_host_file(dir.at("stderr")), "");
+    std::string image = dir.at("disks/V1_1.img");
+    EXPECT_EQ(run_tool("fsck.fat -n '" + image + "' >/dev/null").status, 0);
+    EXPECT_EQ(run_tool("mdir -b -i '" + image + "' ::").output,
+              "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n::/notes.txt\n");
+    EXPECT_EQ(run_tool("mtype -i '" + image + "' ::notes.txt").output, "some notes\n");
+    EXPECT_EQ(run_tool("mtype -i '" + image + "' ::p.map").output,
+              read_host_file(dir.at("kit/p/diskward/p.5ld")));
+}
+
+TEST(Console, WithoutATerminalTheFirstPromptCancels) {
+    TempDir dir;
+    std::string kit = disk_kit(dir);
+    std::string image = dir.at("one.img");
+    ASSERT_EQ(run_tool("mformat -C -f 360 -i '" + image + "' ::").status, 0);
+    Outcome out = run_console(kit + " -o win95 -n p -w -z 5.25LD -D " + image + " 2>" +
+                              dir.at("stderr") + " </dev/null");
+    EXPECT_EQ(out.status, 1);
+    std::string shown = engine_path(kit);
+    EXPECT_EQ(read_host_file(dir.at("stderr")),
+              "Insert disk to be labeled 'p label 1' into drive '" + engine_path(image) + "'\n");
+    Outcome assigned = run_console(kit + " -o win95 -n p -a -z 5.25LD");
+    EXPECT_EQ(out.output, assigned.output + "    " + shown + "\\p\\p.map: User Cancelled\r\n");
+    EXPECT_EQ(run_tool("mdir -b -i '" + image + "' ::").output, "");
+}
+
+TEST(Console, VerifyReadsTheDisksBackAfterTheReport) {
+    TempDir dir;
+    std::string kit = disk_kit(dir);
+    Outcome assigned = run_console(kit + " -o win95 -n p -a -z 5.25LD");
+    Outcome out = run_console(kit + " -o win95 -n p -w -z 5.25LD -D " + dir.at("disks") +
+                              " --verify </dev/null");
+    EXPECT_EQ(out.status, 0);
+    // p.map, p.vrf, p.ins and notes.txt; the product table file is gone.
+    EXPECT_EQ(out.output, assigned.output + "4 files checked\n");
+}
+
+namespace {
+
+// Runs the console on a terminal (through script(1)) with `input` typed,
+// standard output into `out_file`; what the terminal showed (standard
+// error, each "\n" shown as "\r\n").
+std::string on_terminal(const std::string& arguments, const std::string& input,
+                        const std::string& out_file) {
+    // The input comes a second late, once echoing is off, so that the
+    // terminal shows only what the console wrote.
+    std::string command = "(sleep 1; printf '" + input + "') | script -qec \"stty -echo; " +
+                          std::string(DISKWARD_BIN_DIR) + "/diskward " + arguments + " >" +
+                          out_file + "\" /dev/null";
+    ToolRun run = run_tool(command);
+    return run.output;
+}
+
+}  // namespace
+
+TEST(Console, OnATerminalAProblemDiskIsRefusedAndAskedForAgain) {
+    require_tool("script");
+    TempDir dir;
+    std::string kit = disk_kit(dir);
+    std::string image = dir.at("one.img");
+    ASSERT_EQ(run_tool("mformat -C -f 360 -i '" + image + "' ::").status, 0);
+    write_host_file(dir.at("x.txt"), "x");
+    ASSERT_EQ(run_tool("mcopy -i '" + image + "' '" + dir.at("x.txt") + "' ::").status, 0);
+    // Enter with a disk that is not empty, then "c".
+    std::string shown = on_terminal(kit + " -o win95 -n p -w -z 5.25LD -D " + image, "\\nc\\n",
+                                    dir.at("out"));
+    std::string question = "Insert disk to be labeled 'p label 1' into drive '" +
+                           engine_path(image) + "'\r\n";
+    EXPECT_EQ(shown, question + "The disk in '" + engine_path(image) + "' is not empty.\r\n" +
+                         question);
+    Outcome assigned = run_console(kit + " -o win95 -n p -a -z 5.25LD");
+    EXPECT_EQ(read_host_file(dir.at("out")),
+              assigned.output + "    " + engine_path(kit) + "\\p\\p.map: User Cancelled\r\n");
+}
+
+TEST(Console, OnATerminalAGoodDiskIsWrittenWithProgress) {
+    require_tool("script");
+    TempDir dir;
+    std::string kit = disk_kit(dir);
+    std::string image = dir.at("one.img");
+    ASSERT_EQ(run_tool("mformat -C -f 360 -i '" + image + "' ::").status, 0);
+    std::string shown = on_terminal(kit + " -o win95 -n p -w -z 5.25LD -D " + image, "\\n",
+                                    dir.at("out"));
+    Outcome assigned = run_console(kit + " -o win95 -n p -a -z 5.25LD");
+    EXPECT_EQ(read_host_file(dir.at("out")), assigned.output);
+    EXPECT_EQ(run_tool("mdir -b -i '" + image + "' ::").output,
+              "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n::/notes.txt\n");
+    EXPECT_EQ(run_tool("mtype -i '" + image + "' ::notes.txt").output, "some notes\n");
+    // The question, then one progress line per file rewritten in place with
+    // the bytes of the file as the disk holds them, then the line cleared.
+    std::string expected = "Insert disk to be labeled 'p label 1' into drive '" +
+                           engine_path(image) + "'\r\n";
+    for (const char* name : {"win95.prd", "p.map", "p.vrf", "p.ins", "notes.txt"}) {
+        std::string bytes = run_tool("mtype -i '" + image + "' ::" + name).output;
+        if (bytes.empty()) continue;
+        expected += "\r\033[KWriting " + std::string(name) + " on disk 1: " +
+                    std::to_string(bytes.size()) + " bytes";
+    }
+    EXPECT_EQ(shown, expected + "\r\033[K");
 }

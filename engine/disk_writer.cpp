@@ -1,0 +1,187 @@
+// Writing a product's disks.
+#include "engine/disk_writer.h"
+
+#include <map>
+#include <string>
+
+#include "engine/density_maps.h"
+#include "engine/messages.h"
+#include "media/copy.h"
+#include "media/copy_names.h"
+#include "model/component.h"
+#include "model/fields.h"
+#include "model/group.h"
+#include "model/product.h"
+#include "model/system_columns.h"
+#include "runtime/runtime_context.h"
+#include "sys/text.h"
+
+namespace {
+
+// The most segments a component may be written in.
+constexpr uint32_t MOST_SEGMENTS = 20;
+
+constexpr const char* NOTE_DIRECTORY_PART = "Not written to disk: the name has a directory part";
+
+// One component to write: where its bytes come from, its name on the
+// disks, and the disks and pieces the assignment gave it.
+struct ComponentCopy {
+    std::string source_text;  // the Source as the map file has it
+    std::string staging;      // the engine path of the component's file
+    std::string read_name;    // the name a reader of the disks asks for
+    bool compressed = false;
+    std::string from;         // the engine path of the bytes written
+    std::string name;         // the name on the disks (before piece names)
+    uint32_t start_disk = 0;
+    uint32_t total_disks = 0;
+    std::vector<uint32_t> pieces;
+};
+
+bool is_number(Value v) {
+    return value_is_real(v) && value_type(v) == VT_NUMBER;
+}
+
+// What file a name on a disk belongs to, by disk and folded name.
+using DiskNames = std::map<std::pair<uint32_t, std::string>, std::string>;
+
+// Records `name` on `disk` for the file `from`; false when another file
+// already has that name there.
+bool claim_name(DiskNames* names, uint32_t disk, std::string_view name, const std::string& from) {
+    auto [at, added] = names->emplace(std::make_pair(disk, text_fold(name)), from);
+    return added || text_equal_nocase(at->second, from);
+}
+
+// The components to write, in group and file order, checked before any
+// disk is asked for. `skipped` gets the Sources with a directory part.
+ResultCode collect_components(RunContext* rc, BiList* groups, const PathParts& map,
+                              const std::vector<DiskOneFile>& first,
+                              std::vector<ComponentCopy>* copies,
+                              std::vector<std::string>* skipped, std::string* failed_source) {
+    RuntimeContext* rt = rc->runtime;
+    DiskNames names;
+    for (const DiskOneFile& file : first) (void)claim_name(&names, 1, file.name, file.path);
+    std::string density = density_map_path(map.absolute, map.base, rc->media_capacity);
+    std::string work = work_directory_path(map.absolute);
+    for (BiNode* g = groups->first; g; g = g->next) {
+        for (BiNode* n = group_record(g->value)->components->first; n; n = n->next) {
+            Value component = n->value;
+            std::string source(field_text(rt, component_source(component)));
+            if (source.empty() || source.find('%') != std::string::npos) continue;
+            PathParts parts = path_split(source);
+            if (!parts.absolute.empty() || !parts.relative.empty()) {
+                skipped->push_back(source);
+                continue;
+            }
+            if (parts.base.empty()) continue;
+            SystemComponent* system = component_system(component);
+            if (!system || !is_number(system->start_disk) || !is_number(system->total_disks))
+                return RC_NO_OBJECT;
+            ComponentCopy copy;
+            copy.source_text = source;
+            copy.start_disk = system_component_start_disk(rt, system);
+            copy.total_disks = system_component_total_disks(rt, system);
+            if (copy.start_disk == 0 || copy.total_disks == 0) continue;  // not placed
+            std::string name = path_join("", "", parts.base, parts.extension);
+            copy.staging = path_join(map.absolute, "", parts.base, parts.extension);
+            copy.read_name = name;
+            if (text_equal_nocase(parts.base, map.base) &&
+                text_equal_nocase(parts.extension, "map")) {
+                copy.from = density;
+                copy.staging = density;
+                copy.name = name;
+            } else if (component_compress(component)) {
+                copy.name = copy_compressed_name(name);
+                copy.compressed = true;
+                copy.from = path_join(work, "", path_split(copy.name).base,
+                                      path_split(copy.name).extension);
+            } else {
+                copy.name = name;
+                copy.from = path_join(map.absolute, "", parts.base, parts.extension);
+            }
+            BiList* segments = component_segments(component);
+            for (BiNode* s = segments ? segments->first : nullptr; s; s = s->next)
+                copy.pieces.push_back(field_number_value(rt, s->value));
+            *failed_source = source;
+            if (copy.pieces.size() > MOST_SEGMENTS || copy.total_disks > MOST_SEGMENTS ||
+                copy_pieces_check(copy.name, copy.total_disks) != RC_OK)
+                return RC_TOO_MANY_SEGMENTS;
+            for (uint32_t i = 0; i < copy.total_disks; ++i) {
+                std::string piece = copy.name;
+                if (copy.total_disks > 1 &&
+                    copy_piece_name(copy.name, i + 1, i + 1 == copy.total_disks, &piece) != RC_OK)
+                    return RC_TOO_MANY_SEGMENTS;
+                if (!claim_name(&names, copy.start_disk + i, piece, copy.from))
+                    return RC_INVALID_FILE_NAME;
+            }
+            failed_source->clear();
+            copies->push_back(std::move(copy));
+        }
+    }
+    return RC_OK;
+}
+
+// Copies the disk-1 files, then every component, each through the copy
+// onto disks.
+ResultCode write_all(RunContext* rc, Value product, const std::vector<DiskOneFile>& first,
+                     const std::vector<ComponentCopy>& copies, const std::string& volume) {
+    RuntimeContext* rt = rc->runtime;
+    ResultCode code = RC_OK;
+    CopyOptions options;
+    options.slop_size = rc->slop;
+    options.label_base = volume;
+    options.label_text = field_text(rt, product_interface_label(product));
+    options.prompt = rc->disk_prompt;
+    options.user = rc;
+    options.progress = rc->disk_progress;
+    options.start_disk = 1;
+    options.disk_count = 1;
+    // One piece takes the whole file: its budget is not the free space
+    // found before the copy, which on a disk written before still counts
+    // the file's older bytes.
+    options.piece_sizes = {COPY_UNLIMITED};
+    for (const DiskOneFile& file : first) {
+        rc->disk_writing = file.name + " on disk 1";
+        if ((code = copy_to_disks(file.path, file.name, options)) != RC_OK) return code;
+        rc->disks_written.push_back(DiskCopy{file.path, file.path, file.name, file.name, 1, false,
+                                             options.label_base, options.label_text});
+    }
+    for (const ComponentCopy& copy : copies) {
+        options.start_disk = copy.start_disk;
+        options.disk_count = copy.total_disks;
+        options.piece_sizes = copy.pieces;
+        rc->disk_writing = copy.name + " on disk " + std::to_string(copy.start_disk);
+        if ((code = copy_to_disks(copy.from, copy.name, options)) != RC_OK) return code;
+        rc->disks_written.push_back(DiskCopy{copy.staging, copy.from, copy.name, copy.read_name,
+                                             copy.start_disk,
+                                             copy.compressed, options.label_base,
+                                             options.label_text});
+    }
+    return RC_OK;
+}
+
+}  // namespace
+
+ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
+                             const std::vector<DiskOneFile>& first, const PathParts& map,
+                             int depth) {
+    RuntimeContext* rt = rc->runtime;
+    std::string volume(field_text(rt, system_product_volume(product_volume(product))));
+    if (volume.empty()) return RC_NO_VOLUME_LABEL;
+    std::vector<ComponentCopy> copies;
+    std::vector<std::string> skipped;
+    std::string failed_source;
+    ResultCode code = collect_components(rc, groups, map, first, &copies, &skipped, &failed_source);
+    if (code == RC_TOO_MANY_SEGMENTS || code == RC_INVALID_FILE_NAME) {
+        engine_report_text(rc->log, depth, failed_source, engine_message(code));
+        rc->failure_reported = true;
+    }
+    if (code != RC_OK) return code;
+    for (const std::string& source : skipped) engine_report_note(rc->log, depth, source, NOTE_DIRECTORY_PART);
+
+    rc->disk_volume = volume;
+    rc->disk_prompt_result = RC_OK;
+    code = write_all(rc, product, first, copies, volume);
+    if (code == RC_USER_CANCELLED && rc->disk_prompt_result != RC_OK) code = rc->disk_prompt_result;
+    return code;
+}
+
