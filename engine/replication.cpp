@@ -116,7 +116,7 @@ ResultCode write_replica_table(RunContext* rc, const std::vector<Value>& selecte
     if (exists) {
         std::string number;
         for (int n = 1; n <= MOST_BACKUPS && number.empty(); ++n) {
-            char candidate[4];
+            char candidate[12];  // room for any int; n stays below 1000
             std::snprintf(candidate, sizeof candidate, "%03d", n);
             bool taken = false;
             code = file_exists(path_join(table.absolute, "", table.base, candidate), &taken);
