@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 
 #include "engine/dependencies.h"
 #include "engine/directory_walk.h"
@@ -208,21 +209,12 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
     if (is_absolute(location) || !path_within(target_dir, copy_root))
         return RC_INVALID_TARGET_LOCATION;
     std::string filename(field_text(rt, product_filename(product)));
-    ScriptFile map;
-    ResultCode code = RC_UNABLE_TO_READ;
-    script_file_open(rt, source_dir, filename, "map", &map);
-    BiList* groups = nullptr;
-    if (map.reader) {
-        groups = group_list_read(rt, map.reader, product, rc->os_code);
-        rc->error_line = int32_t(reader_line(rt, map.reader));
-        if ((code = reader_failure(rt, map.reader)) != RC_OK) rc->error_line = NO_LINE;
-        else if (!groups) code = RC_UNABLE_TO_PARSE;
-        else if (bilist_is_empty(rt, groups)) code = RC_EMPTY;
-    }
-    if (code == RC_OK) {
-        rc->error_line = NO_LINE;
-        code = directory_make_tree(target_dir);
-    }
+    MapReading map;
+    ResultCode code = map_reading_open(rc, product, PathParts{source_dir, "", filename, "map"}, &map);
+    BiList* groups = map.groups;
+    if (code == RC_OK) code = directory_make_tree(target_dir);
+    // The subdirectories of the copy made so far (folded), each made once.
+    std::set<std::string> made;
     bool map_copied = false;
     for (BiNode* g = code == RC_OK ? groups->first : nullptr; g && code == RC_OK; g = g->next) {
         for (BiNode* c = group_record(g->value)->components->first; c && code == RC_OK;
@@ -230,7 +222,7 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
             std::string_view source = field_text(rt, component_source(c->value));
             PathParts parts = path_split(source);
             if (is_absolute(source) || climbs(source) || parts.base.empty()) continue;
-            if (!parts.relative.empty())
+            if (!parts.relative.empty() && made.insert(text_fold(parts.relative)).second)
                 (void)directory_make_tree(path_join(target_dir, parts.relative, "", ""));
             std::string copy = path_join(target_dir, "", source, "");
             code = copy_file(path_join(source_dir, "", source, ""), copy, CopyOptions{});
@@ -244,8 +236,7 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
     if (code == RC_OK && !map_copied)
         code = copy_file(path_join(source_dir, "", filename, "map"),
                          path_join(target_dir, "", filename, "map"), CopyOptions{});
-    group_list_destroy(rt, groups);
-    script_file_close(rt, &map);
+    map_reading_close(rt, &map);
     return code;
 }
 
