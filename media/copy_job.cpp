@@ -34,8 +34,8 @@ void copy_job_close_source(CopyJob* job) {
 }
 
 ResultCode copy_job_open_destination(CopyJob* job, std::string_view path, bool append) {
-    if (!append) file_delete(path);  // makes room for a read-only file; errors show on opening
-    if (binary_file_open(&job->destination, path, append ? BINARY_APPEND : BINARY_WRITE) != RC_OK)
+    // A file already there is replaced (a read-only one too), not written through.
+    if (binary_file_open(&job->destination, path, append ? BINARY_APPEND : BINARY_REPLACE) != RC_OK)
         return RC_UNABLE_TO_WRITE;
     return bit_writer_open_binary(&job->writer, job->destination);
 }

@@ -2,6 +2,7 @@
 #include "sys/binary_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,12 +22,12 @@ struct BinaryFile {
 
 static DriveOpenMode drive_mode(BinaryMode mode) {
     if (mode == BINARY_READ) return DRIVE_OPEN_READ;
-    return mode == BINARY_WRITE ? DRIVE_OPEN_WRITE : DRIVE_OPEN_APPEND;
+    return mode == BINARY_APPEND ? DRIVE_OPEN_APPEND : DRIVE_OPEN_WRITE;
 }
 
 static int host_flags(BinaryMode mode) {
     if (mode == BINARY_READ) return O_RDONLY;
-    if (mode == BINARY_WRITE) return O_WRONLY | O_CREAT | O_TRUNC;
+    if (mode == BINARY_WRITE || mode == BINARY_REPLACE) return O_WRONLY | O_CREAT | O_TRUNC;
     return O_WRONLY | O_CREAT | O_APPEND;
 }
 
@@ -47,11 +48,23 @@ ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode
     const DriveProvider* provider = nullptr;
     void* context = nullptr;
     std::string inner;
-    if (drive_provider_find(path, &provider, &context, &inner))
+    if (drive_provider_find(path, &provider, &context, &inner)) {
+        // Whether there was a file to remove shows when it is opened.
+        if (mode == BINARY_REPLACE) (void)provider->remove(context, inner);
         return provided_open(file, provider, context, inner, mode);
+    }
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
     if (rc != RC_OK) return rc;
+    struct stat info;
+    if (mode == BINARY_REPLACE && host_lstat(host.c_str(), &info) == 0) {
+        // A read-only file is made writable first; a link is removed itself,
+        // so the file it points to is left alone. Whether the removal worked
+        // shows when the file is opened.
+        if (S_ISREG(info.st_mode) && (info.st_mode & S_IWUSR) == 0)
+            (void)host_chmod(host.c_str(), info.st_mode | S_IWUSR);
+        (void)host_unlink(host.c_str());
+    }
     int fd = host_open(host.c_str(), host_flags(mode) | O_CLOEXEC, 0666);
     if (fd < 0) return host_error_code(errno);
     *file = new (std::nothrow) BinaryFile{fd};

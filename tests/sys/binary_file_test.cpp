@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 
 #include "support/test_support.h"
@@ -41,6 +44,38 @@ TEST(BinaryFile, ReportsMissingFilesAndFullDisks) {
     file_services_faults_clear();
     binary_file_close(file);
     EXPECT_EQ(read_host_file(dir.at("full")), "0123");
+}
+
+TEST(BinaryFile, ReplacingMakesANewFileInsteadOfWritingThroughWhatIsThere) {
+    TempDir dir;
+    auto replace = [&](const std::string& name, const std::string& bytes) {
+        BinaryFile* file = nullptr;
+        ASSERT_EQ(binary_file_open(&file, engine_path(dir.at(name)), BINARY_REPLACE), RC_OK);
+        ASSERT_EQ(binary_file_write(file, bytes.data(), bytes.size()), RC_OK);
+        ASSERT_EQ(binary_file_close(file), RC_OK);
+    };
+    // A read-only file is replaced.
+    write_host_file(dir.at("ro.txt"), "old");
+    ASSERT_EQ(chmod(dir.at("ro.txt").c_str(), 0444), 0);
+    replace("ro.txt", "new");
+    EXPECT_EQ(read_host_file(dir.at("ro.txt")), "new");
+    // A link is replaced by a file; what it pointed to is left as it was.
+    write_host_file(dir.at("target.txt"), "target");
+    ASSERT_EQ(symlink(dir.at("target.txt").c_str(), dir.at("link.txt").c_str()), 0);
+    replace("link.txt", "own");
+    struct stat info;
+    ASSERT_EQ(lstat(dir.at("link.txt").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(read_host_file(dir.at("link.txt")), "own");
+    EXPECT_EQ(read_host_file(dir.at("target.txt")), "target");
+    // Another name of the same file keeps the former bytes.
+    ASSERT_EQ(link(dir.at("target.txt").c_str(), dir.at("second.txt").c_str()), 0);
+    replace("target.txt", "replaced");
+    EXPECT_EQ(read_host_file(dir.at("target.txt")), "replaced");
+    EXPECT_EQ(read_host_file(dir.at("second.txt")), "target");
+    // A new file is made.
+    replace("fresh.txt", "fresh");
+    EXPECT_EQ(read_host_file(dir.at("fresh.txt")), "fresh");
 }
 
 TEST(Volumes, HostDirectoriesHaveSpaceButNoLabel) {
