@@ -82,13 +82,15 @@ static ResultCode piece_write(CopyJob* job, const CopyOptions& options, std::str
         rc = copy_job_input_left(job, &left);
         if (rc == RC_OK && left) rc = RC_UNABLE_TO_WRITE;  // the pieces cannot hold it all
     }
-    ResultCode closed = copy_job_close_destination(job, last && rc == RC_OK);
+    bool times_set = false;
+    ResultCode closed =
+        copy_job_close_destination(job, last && rc == RC_OK, rc == RC_OK, &times_set);
     if (rc == RC_OK) rc = closed;
     if (rc != RC_OK) {
         if (job->mode == COPY_COMPRESS) file_delete(path);
         return rc;
     }
-    return file_copy_times(source, path);
+    return times_set ? RC_OK : file_copy_times(source, path);
 }
 
 static ResultCode pieces_write(CopyJob* job, const CopyOptions& options, std::string_view source,
@@ -190,8 +192,9 @@ ResultCode copy_from_disks(std::string_view source, std::string_view destination
     if (rc == RC_OK) rc = first_open(&job, options, &place);
     if (rc == RC_OK) rc = copy_job_open_destination(&job, destination, options.append);
     if (rc == RC_OK) rc = pieces_read(&job, options, &place);
-    if (rc == RC_OK) rc = copy_job_close_destination(&job, true);
-    if (rc == RC_OK) rc = file_copy_times(place.opened, destination);
+    bool times_set = false;
+    if (rc == RC_OK) rc = copy_job_close_destination(&job, true, true, &times_set);
+    if (rc == RC_OK && !times_set) rc = file_copy_times(place.opened, destination);
     uint64_t total = copy_job_written(&job);
     if (rc == RC_OK && options.progress && total > job.reported)
         options.progress(options.user, uint32_t(total - job.reported));

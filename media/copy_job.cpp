@@ -40,12 +40,17 @@ ResultCode copy_job_open_destination(CopyJob* job, std::string_view path, bool a
     return bit_writer_open_binary(&job->writer, job->destination);
 }
 
-ResultCode copy_job_close_destination(CopyJob* job, bool last) {
+ResultCode copy_job_close_destination(CopyJob* job, bool last, bool times, bool* times_set) {
+    if (times_set) *times_set = false;
     ResultCode rc = job->writer.sink.error;
     if (rc == RC_OK && last && job->mode == COPY_COMPRESS)
         rc = lzw_compress_finish(&job->compressor, &job->writer);
     job->written += byte_sink_total(&job->writer.sink);
     ResultCode closed = bit_writer_close(&job->writer);
+    // Set through the open files, after the last write: no lookup by path.
+    if (rc == RC_OK && closed == RC_OK && times && job->source && job->destination &&
+        binary_file_copy_times(job->source, job->destination) == RC_OK && times_set)
+        *times_set = true;
     if (job->destination) {
         ResultCode file_closed = binary_file_close(job->destination);
         if (closed == RC_OK) closed = file_closed;

@@ -55,9 +55,13 @@ void copy_job_close_source(CopyJob* job);
 // it. 21 when it cannot be opened, 5 without buffer memory.
 ResultCode copy_job_open_destination(CopyJob* job, std::string_view path, bool append);
 // Closes the destination; `last` writes out the pending bits of a
-// compressed stream. The code of the first write that failed, or of the
-// close (21 when the disk is full or fails).
-ResultCode copy_job_close_destination(CopyJob* job, bool last);
+// compressed stream. With `times`, the destination gets the open source's
+// times once its last bytes are out, and *times_set (may be null) tells
+// whether it did (not for a drive provider's files, whose times are set by
+// path). The code of the first write that failed, or of the close (21 when
+// the disk is full or fails).
+ResultCode copy_job_close_destination(CopyJob* job, bool last, bool times = false,
+                                      bool* times_set = nullptr);
 // Bytes written to destinations so far.
 uint64_t copy_job_written(const CopyJob* job);
 

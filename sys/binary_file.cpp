@@ -92,6 +92,16 @@ ResultCode binary_file_write(BinaryFile* file, const void* buffer, size_t size) 
     return rc == RC_UNABLE_TO_WRITE ? rc : RC_OS_ERROR;
 }
 
+ResultCode binary_file_copy_times(BinaryFile* from, BinaryFile* to) {
+    if (!from || !to) return RC_NO_OBJECT;
+    if (from->provider || to->provider) return RC_OS_ERROR;
+    struct stat info;
+    if (host_fstat(from->fd, &info) != 0) return host_error_code(errno);
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    if (host_fset_times(to->fd, times) != 0) return host_error_code(errno);
+    return RC_OK;
+}
+
 ResultCode binary_file_close(BinaryFile* file) {
     if (!file) return RC_NO_OBJECT;
     if (file->provider) {

@@ -28,5 +28,9 @@ ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode
 ResultCode binary_file_read(BinaryFile* file, void* buffer, size_t size, size_t* got);
 // Writes all `size` bytes. 0, or 21 when the disk is full or fails, 29 otherwise.
 ResultCode binary_file_write(BinaryFile* file, const void* buffer, size_t size);
+// Gives the open file `to` the access and modification times of the open
+// file `from`. 0; 29 when either is a drive provider's file (its times are
+// then set by path); the host error's code.
+ResultCode binary_file_copy_times(BinaryFile* from, BinaryFile* to);
 // Closes the file and frees the handle; the failure of the close, if any.
 ResultCode binary_file_close(BinaryFile* file);

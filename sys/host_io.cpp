@@ -205,6 +205,11 @@ int host_set_times(const char* path, const struct timespec times[2]) {
     return utimensat(AT_FDCWD, path, times, 0);
 }
 
+int host_fset_times(int fd, const struct timespec times[2]) {
+    if (fault_take(HOST_OP_SET_TIMES, descriptor_path(fd))) return -1;
+    return futimens(fd, times);
+}
+
 int host_chmod(const char* path, mode_t mode) {
     if (fault_take(HOST_OP_CHMOD, path)) return -1;
     return chmod(path, mode);

@@ -84,6 +84,7 @@ int host_lstat(const char* path, struct stat* info);
 int host_fstat(int fd, struct stat* info);
 int host_fstatat(int directory_fd, const char* name, struct stat* info);
 int host_set_times(const char* path, const struct timespec times[2]);
+int host_fset_times(int fd, const struct timespec times[2]);
 int host_chmod(const char* path, mode_t mode);
 int host_fchmod(int fd, mode_t mode);
 int host_fchown(int fd, uid_t owner, gid_t group);
