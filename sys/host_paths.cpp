@@ -288,17 +288,29 @@ static bool listing_read(const std::string& directory, NameSet* names) {
     return whole;
 }
 
+// A directory's status as a lookup found it, and the clock just before.
+struct KnownStatus {
+    struct stat info = {};
+    int64_t taken_at = 0;
+};
+
 // The cached listing of `directory`, read again when it cannot answer for
-// the directory as it is; nullptr when it cannot be read.
-static const CachedListing* listing_current(const std::string& directory) {
+// the directory as it is; nullptr when it cannot be read. `known` is the
+// directory's status when the caller has just taken it, else nullptr.
+static const CachedListing* listing_current(const std::string& directory,
+                                            const KnownStatus* known) {
     ListingCache& cache = listing_cache();
-    int64_t now = clock_now();
-    struct stat info;
-    if (host_stat(directory.c_str(), &info) != 0) {
-        listing_drop(directory);
-        return nullptr;
+    KnownStatus taken;
+    if (!known) {
+        taken.taken_at = clock_now();
+        if (host_stat(directory.c_str(), &taken.info) != 0) {
+            listing_drop(directory);
+            return nullptr;
+        }
+        known = &taken;
     }
-    DirectoryState state = directory_state(info);
+    int64_t now = known->taken_at;
+    DirectoryState state = directory_state(known->info);
     CachedListing* listing = listing_find(directory);
     if (listing && same_state(listing->state, state) &&
         (listing->trust == LISTING_SETTLED ||
@@ -337,9 +349,11 @@ static const CachedListing* listing_current(const std::string& directory) {
 // The first entry of host directory `directory` equal to `name` without
 // regard to case, in delivery order, for a name that does not exist there as
 // written. Empty when none does, or when the directory's state or names
-// cannot all be read (the first match may have been missed).
-static std::string case_lookup(const std::string& directory, std::string_view name) {
-    const CachedListing* listing = listing_current(directory);
+// cannot all be read (the first match may have been missed). `known` as for
+// listing_current.
+static std::string case_lookup(const std::string& directory, std::string_view name,
+                               const KnownStatus* known = nullptr) {
+    const CachedListing* listing = listing_current(directory, known);
     if (!listing) return std::string();
     auto first = listing->names.lower_bound(FoldedName{name});
     if (first == listing->names.end() || !text_equal_nocase(*first, name)) return std::string();
@@ -398,10 +412,15 @@ static bool host_walk_whole(std::string_view rest, std::string* path) {
         return true;
     }
     if (errno != ENOENT) return false;
-    if (names.size() > 1 && host_lstat(parent.c_str(), &info) != 0) return false;
+    // The parent's status serves the lookup below when it is the directory
+    // itself rather than a link to it.
+    KnownStatus parent_status;
+    parent_status.taken_at = clock_now();
+    if (names.size() > 1 && host_lstat(parent.c_str(), &parent_status.info) != 0) return false;
+    bool known = names.size() > 1 && S_ISDIR(parent_status.info.st_mode);
     // The last name is missing as written (the lstat above): look for it
     // without regard to case.
-    std::string spelling = case_lookup(parent, names.back());
+    std::string spelling = case_lookup(parent, names.back(), known ? &parent_status : nullptr);
     *path = host_child(parent, spelling.empty() ? names.back() : std::string_view(spelling));
     return true;
 }

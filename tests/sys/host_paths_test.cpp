@@ -104,13 +104,14 @@ int64_t nanoseconds_of(const struct timespec& t) {
     return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
-// Waits until host directory `path` has been left alone for longer than the
-// granularity of its time stamps (a tenth of a second for stamps with a
-// fraction of a second, three seconds for whole seconds), so that a listing
-// read from now on is trusted while the directory's times stay the same.
+// Waits until host directory `path` (or the link itself, for a link) has
+// been left alone for longer than the granularity of its time stamps (a
+// tenth of a second for stamps with a fraction of a second, three seconds
+// for whole seconds), so that a listing read from now on is trusted while
+// the directory's times stay the same.
 void wait_until_settled(const std::string& path) {
     struct stat info;
-    ASSERT_EQ(::stat(path.c_str(), &info), 0) << path;
+    ASSERT_EQ(::lstat(path.c_str(), &info), 0) << path;
     int64_t margin = info.st_ctim.tv_nsec == 0 ? 3100000000 : 150000000;
     int64_t ready = nanoseconds_of(info.st_ctim) + margin;
     for (;;) {
@@ -174,6 +175,21 @@ TEST_F(KeptListing, ANameMadeByAnotherRouteAfterTheListingWasKeptIsFound) {
     file_services_faults_clear();
     ASSERT_EQ(::mkdir(dir.at("Disk1").c_str(), 0777), 0);
     EXPECT_EQ(resolve("A:\\DISK1\\SETUP.INF"), dir.at("Disk1/SETUP.INF"));
+}
+
+TEST_F(KeptListing, AChangeInADirectoryReachedThroughALinkIsSeen) {
+    TempDir elsewhere;
+    write_host_file(elsewhere.at("Deep/Inner.TXT"), "x");
+    ASSERT_EQ(::symlink(elsewhere.at("Deep").c_str(), dir.at("Sub").c_str()), 0);
+    wait_until_settled(elsewhere.at("Deep"));
+    wait_until_settled(dir.at("Sub"));
+    EXPECT_EQ(resolve("A:\\Sub\\INNER.txt"), dir.at("Sub/Inner.TXT"));
+    forbid_reading(dir.path());
+    EXPECT_EQ(resolve("A:\\Sub\\inner.TXT"), dir.at("Sub/Inner.TXT"));  // kept
+    file_services_faults_clear();
+    // The link stays as it was; the directory it leads to changes.
+    create_from_outside(elsewhere.at("Deep/New.TXT"));
+    EXPECT_EQ(resolve("A:\\Sub\\NEW.txt"), dir.at("Sub/New.TXT"));
 }
 
 TEST_F(KeptListing, ANameRemovedOrRenamedByAnotherRouteIsNoLongerFoundByItsOldSpelling) {
