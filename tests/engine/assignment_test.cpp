@@ -65,15 +65,6 @@ std::vector<std::string> changed_files(const Files& before, const Files& after) 
     return names;
 }
 
-// The names in host folder `folder`, sorted.
-std::vector<std::string> names_in(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 uint64_t rounded(uint64_t size, uint64_t cluster = 512) {
     return (size + cluster - 1) / cluster * cluster;
 }

@@ -45,14 +45,6 @@ void recording_prompt(void* user, std::string* root, std::string_view label_text
     disk_prompt_folder(user, root, label_text, disk, system, cancelled, wrong);
 }
 
-std::vector<std::string> names_in(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // The names on an image as `mdir -b` lists them, one a line.
 std::string listing(const std::string& image) {
     ToolRun run = run_tool("mdir -b -i '" + image + "' '::'");

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <initializer_list>
 #include <map>
@@ -35,6 +36,15 @@ inline std::string product_row(int number, const std::string& name, const std::s
     return std::to_string(number) + " " + name + " " + parent + " \"" + name + "\" \"" +
            version + "\" \"" + name + " label\" \"" + location +
            "\" 0 true false false \"\" \"V1\"\n";
+}
+
+// The names in host folder `folder`, sorted.
+inline std::vector<std::string> names_in(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 class KitTest : public ::testing::Test {
