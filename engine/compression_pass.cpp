@@ -49,6 +49,19 @@ ResultCode compress_into(std::string_view source, const std::string& copy) {
     return code;
 }
 
+// True when a component whose Source is `source`, in the group named
+// `group`, of `size` bytes, is stored compressed under -C.
+bool compression_wanted(const RunContext* rc, std::string_view source, std::string_view group,
+                        uint32_t size) {
+    if (source.empty() || text_equal_nocase(group, "nocopy")) return false;
+    PathParts parts = path_split(source);
+    for (const char* extension : PLAIN_EXTENSIONS)
+        if (text_equal_nocase(parts.extension, extension)) return false;
+    for (const char* base : PLAIN_BASE_NAMES)
+        if (text_equal_nocase(parts.base, base)) return false;
+    return size > rc->compress_threshold;
+}
+
 struct Pass {
     RunContext* rc;
     std::string_view directory;
@@ -137,17 +150,6 @@ ResultCode pass_component(Pass* pass, Value component, std::string_view group) {
 }
 
 }  // namespace
-
-bool compression_wanted(const RunContext* rc, std::string_view source, std::string_view group,
-                        uint32_t size) {
-    if (source.empty() || text_equal_nocase(group, "nocopy")) return false;
-    PathParts parts = path_split(source);
-    for (const char* extension : PLAIN_EXTENSIONS)
-        if (text_equal_nocase(parts.extension, extension)) return false;
-    for (const char* base : PLAIN_BASE_NAMES)
-        if (text_equal_nocase(parts.base, base)) return false;
-    return size > rc->compress_threshold;
-}
 
 ResultCode compression_pass(RunContext* rc, BiList* groups, std::string_view product_directory,
                             int depth) {

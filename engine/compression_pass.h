@@ -18,7 +18,3 @@ struct BiList;
 ResultCode compression_pass(RunContext* rc, BiList* groups, std::string_view product_directory,
                             int depth);
 
-// True when a component whose Source is `source`, in the group named
-// `group`, of `size` bytes, is stored compressed under -C.
-bool compression_wanted(const RunContext* rc, std::string_view source, std::string_view group,
-                        uint32_t size);
