@@ -5,7 +5,7 @@ BUILD_FUZZ ?= build-fuzz
 BUILD_BENCH?= build-bench
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup configure build test demo sanitize fuzz bench clean
+.PHONY: all setup configure build test demo install package sanitize fuzz bench clean
 
 all: build
 
@@ -23,6 +23,16 @@ test: setup build
 
 demo: setup build
 	@scripts/demo $(BUILD)
+
+# Installs the programs, manual pages, desktop entry, icons, completion and
+# README under PREFIX (DESTDIR is honoured, as usual).
+PREFIX ?= /usr/local
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, built by CPack into $(BUILD)/diskward_VERSION_ARCH.deb.
+package: setup build
+	@cd $(BUILD) && cpack -G DEB
 
 # The same tests under the address and undefined-behaviour sanitizers.
 sanitize: setup
