@@ -37,6 +37,9 @@ ResultCode copy_job_open_destination(CopyJob* job, std::string_view path, bool a
     // A file already there is replaced (a read-only one too), not written through.
     if (binary_file_open(&job->destination, path, append ? BINARY_APPEND : BINARY_REPLACE) != RC_OK)
         return RC_UNABLE_TO_WRITE;
+    // An appended piece is written through the sink: the kernel's copy does
+    // not write to a file opened for appending.
+    job->range_declined = append;
     return bit_writer_open_binary(&job->writer, job->destination);
 }
 
@@ -63,10 +66,35 @@ uint64_t copy_job_written(const CopyJob* job) {
     return job->written + byte_sink_total(&job->writer.sink);
 }
 
+// Moves up to `want` bytes unchanged inside the kernel, while nothing waits
+// in the streams' buffers; stops at the first refusal, leaving the rest to
+// the buffers.
+static void plain_range(CopyJob* job, uint32_t want, uint32_t* moved) {
+    ByteSource* in = &job->reader.source;
+    ByteSink* out = &job->writer.sink;
+    if (job->range_declined || in->pos < in->size || out->used > 0 || out->error != RC_OK ||
+        !in->binary || !out->binary)
+        return;
+    while (*moved < want) {
+        size_t n = 0;
+        if (!binary_file_copy_range(in->binary, out->binary, want - *moved, &n)) {
+            job->range_declined = true;
+            return;
+        }
+        if (n == 0) {
+            in->ended = true;  // the end of the source: no read needed to learn it
+            return;
+        }
+        out->flushed += n;
+        *moved += uint32_t(n);
+    }
+}
+
 // Moves up to `want` bytes unchanged.
 static ResultCode plain_chunk(CopyJob* job, uint32_t want, uint32_t* moved) {
     ByteSource* in = &job->reader.source;
     *moved = 0;
+    plain_range(job, want, moved);
     while (*moved < want) {
         ResultCode rc = byte_source_fill(in);
         if (rc == RC_END_OF_FILE) return RC_OK;

@@ -35,6 +35,7 @@ struct CopyJob {
     BinaryFile* destination = nullptr;
     BitWriter writer;            // its byte sink serves every mode
     uint64_t written = 0;        // destination bytes of earlier pieces
+    bool range_declined = false; // this destination takes no in-kernel copy
 
     LzwCompressor compressor;
     LzwDecompressor decompressor;

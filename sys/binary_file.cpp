@@ -42,6 +42,13 @@ static ResultCode provided_open(BinaryFile** file, const DriveProvider* provider
     return RC_NO_OBJECT;
 }
 
+static ResultCode wrap_host_file(BinaryFile** file, int fd) {
+    *file = new (std::nothrow) BinaryFile{fd};
+    if (*file) return RC_OK;
+    host_close(fd);
+    return RC_NO_OBJECT;
+}
+
 ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode mode) {
     if (!file) return RC_NO_OBJECT;
     *file = nullptr;
@@ -53,11 +60,24 @@ ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode
         if (mode == BINARY_REPLACE) (void)provider->remove(context, inner);
         return provided_open(file, provider, context, inner, mode);
     }
-    std::string host;
-    ResultCode rc = host_path_resolve(path, &host);
+    std::string as_written, host;
+    int fd = -1, open_error = 0;
+    // A file to read is most often there as written: opened at once, with no
+    // lookup before it; the lookup without regard to case follows only when
+    // it is not, and a second open only when it finds another spelling.
+    if (mode == BINARY_READ && host_path_as_written(path, &as_written)) {
+        fd = host_open(as_written.c_str(), O_RDONLY | O_CLOEXEC, 0);
+        if (fd >= 0) return wrap_host_file(file, fd);
+        open_error = errno;
+        if (open_error != ENOENT && open_error != ENOTDIR) return host_error_code(open_error);
+    }
+    bool found = true;
+    ResultCode rc = host_path_resolve(path, &host, &found);
     if (rc != RC_OK) return rc;
+    if (open_error != 0 && host == as_written) return host_error_code(open_error);
     struct stat info;
-    if (mode == BINARY_REPLACE && host_lstat(host.c_str(), &info) == 0) {
+    // A name the lookup found in no spelling has nothing to remove.
+    if (mode == BINARY_REPLACE && found && host_lstat(host.c_str(), &info) == 0) {
         // A read-only file is made writable first; a link is removed itself,
         // so the file it points to is left alone. Whether the removal worked
         // shows when the file is opened.
@@ -65,12 +85,9 @@ ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode
             (void)host_chmod(host.c_str(), info.st_mode | S_IWUSR);
         (void)host_unlink(host.c_str());
     }
-    int fd = host_open(host.c_str(), host_flags(mode) | O_CLOEXEC, 0666);
+    fd = host_open(host.c_str(), host_flags(mode) | O_CLOEXEC, 0666);
     if (fd < 0) return host_error_code(errno);
-    *file = new (std::nothrow) BinaryFile{fd};
-    if (*file) return RC_OK;
-    host_close(fd);
-    return RC_NO_OBJECT;
+    return wrap_host_file(file, fd);
 }
 
 ResultCode binary_file_read(BinaryFile* file, void* buffer, size_t size, size_t* got) {
@@ -90,6 +107,15 @@ ResultCode binary_file_write(BinaryFile* file, const void* buffer, size_t size) 
     if (error == 0) return RC_OK;
     ResultCode rc = host_write_error_code(error);
     return rc == RC_UNABLE_TO_WRITE ? rc : RC_OS_ERROR;
+}
+
+bool binary_file_copy_range(BinaryFile* from, BinaryFile* to, size_t size, size_t* moved) {
+    *moved = 0;
+    if (!from || !to || from->provider || to->provider) return false;
+    long n = host_copy_range(from->fd, to->fd, size);
+    if (n < 0) return false;
+    *moved = size_t(n);
+    return true;
 }
 
 ResultCode binary_file_copy_times(BinaryFile* from, BinaryFile* to) {

@@ -28,6 +28,13 @@ ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode
 ResultCode binary_file_read(BinaryFile* file, void* buffer, size_t size, size_t* got);
 // Writes all `size` bytes. 0, or 21 when the disk is full or fails, 29 otherwise.
 ResultCode binary_file_write(BinaryFile* file, const void* buffer, size_t size);
+// Copies up to `size` bytes from `from` to `to`, each at its current
+// position, without passing them through the caller: *moved is 0 at the end
+// of `from`. False when it cannot be done so (a drive provider's file, a
+// file system or mode that does not allow it, an armed test failure, or a
+// failure of the host): the caller then reads and writes the bytes itself,
+// which reports any failure in the usual way.
+bool binary_file_copy_range(BinaryFile* from, BinaryFile* to, size_t size, size_t* moved);
 // Gives the open file `to` the access and modification times of the open
 // file `from`. 0; 29 when either is a drive provider's file (its times are
 // then set by path); the host error's code.

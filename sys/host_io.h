@@ -106,6 +106,11 @@ int host_write_all(int fd, const char* data, size_t size);
 int host_pwrite_all(int fd, const char* data, size_t size, off_t offset);
 // Reads up to `size` bytes; returns the count, 0 at the end, -1 on failure.
 long host_read(int fd, char* data, size_t size);
+// Copies up to `size` bytes from the current position of `from` to that of
+// `to` inside the kernel: the bytes copied (0 at the end of `from`), or -1
+// with errno. It declines (ENOSYS) while a failure is armed, so a test's
+// failures reach the plain reads and writes that stand in for it.
+long host_copy_range(int from, int to, size_t size);
 // The same at `offset`.
 long host_pread(int fd, char* data, size_t size, off_t offset);
 

@@ -399,9 +399,10 @@ static bool plain_components(std::string_view rest, std::vector<std::string_view
 // then tells whether only the last one is missing. ".." is taken lexically
 // by the walk and not by the kernel, so a path holding it is not taken
 // here. False when the walk must be made component by component.
-static bool host_walk_whole(std::string_view rest, std::string* path) {
+static bool host_walk_whole(std::string_view rest, std::string* path, bool* found) {
     std::vector<std::string_view> names;
     if (!plain_components(rest, &names)) return false;
+    *found = true;
     if (names.empty()) return true;
     std::string parent = *path;
     for (size_t i = 0; i + 1 < names.size(); ++i) parent = host_child(parent, names[i]);
@@ -421,13 +422,16 @@ static bool host_walk_whole(std::string_view rest, std::string* path) {
     // The last name is missing as written (the lstat above): look for it
     // without regard to case.
     std::string spelling = case_lookup(parent, names.back(), known ? &parent_status : nullptr);
+    *found = !spelling.empty();
     *path = host_child(parent, spelling.empty() ? names.back() : std::string_view(spelling));
     return true;
 }
 
-// Walks the components of `rest` from `path` (the start directory).
-static void host_walk(std::string_view rest, const std::string& floor, std::string* path) {
-    if (host_walk_whole(rest, path)) return;
+// Walks the components of `rest` from `path` (the start directory); *found
+// tells whether every component exists on the host.
+static void host_walk(std::string_view rest, const std::string& floor, std::string* path,
+                      bool* found_all) {
+    if (host_walk_whole(rest, path, found_all)) return;
     bool found = true;  // every component so far exists on the host
     size_t start = 0;
     while (start < rest.size()) {
@@ -447,43 +451,66 @@ static void host_walk(std::string_view rest, const std::string& floor, std::stri
         }
         *path = host_child(*path, spelling);
     }
+    *found_all = found;
 }
 
-ResultCode host_path_locate(std::string_view engine_path, HostLocation* location) {
+// The drive, root and start directory of `engine_path`, and in *rest the
+// part below the start.
+static ResultCode location_start(std::string_view engine_path, HostLocation* found,
+                                 std::string_view* rest) {
     if (engine_path.size() > size_t(PATH_LIMIT)) return RC_INVALID_FILE_NAME;
     if (engine_path.find('\0') != std::string_view::npos) return RC_INVALID_FILE_NAME;
 
-    HostLocation found;
-    std::string_view rest = engine_path;
+    *rest = engine_path;
     bool relative_to_cwd = true;
     if (path_has_drive(engine_path)) {
-        found.drive = char(drive_index(engine_path[0]) + 'A');
-        rest = engine_path.substr(2);
+        found->drive = char(drive_index(engine_path[0]) + 'A');
+        *rest = engine_path.substr(2);
         // "Z:name" is relative to the current directory (Z: is the current
         // drive); "A:name" to the root of A:.
-        relative_to_cwd = found.drive == 'Z' && (rest.empty() || !is_separator(rest[0]));
+        relative_to_cwd = found->drive == 'Z' && (rest->empty() || !is_separator((*rest)[0]));
     } else if (!engine_path.empty() && is_separator(engine_path[0])) {
         relative_to_cwd = false;
     }
-    if (!drive_host_directory(found.drive, &found.root)) return RC_FILE_NOT_FOUND;
+    if (!drive_host_directory(found->drive, &found->root)) return RC_FILE_NOT_FOUND;
 
     if (relative_to_cwd) {
-        found.root = "/";
-        found.path = host_current_directory();
-        if (found.path.empty()) return RC_OS_ERROR;
+        found->root = "/";
+        found->path = host_current_directory();
+        if (found->path.empty()) return RC_OS_ERROR;
     } else {
-        found.path = found.root;
+        found->path = found->root;
     }
-    host_walk(rest, found.root, &found.path);
+    return RC_OK;
+}
+
+ResultCode host_path_locate(std::string_view engine_path, HostLocation* location) {
+    HostLocation found;
+    std::string_view rest;
+    ResultCode rc = location_start(engine_path, &found, &rest);
+    if (rc != RC_OK) return rc;
+    host_walk(rest, found.root, &found.path, &found.found);
     *location = found;
     return RC_OK;
 }
 
-ResultCode host_path_resolve(std::string_view engine_path, std::string* host_path) {
+bool host_path_as_written(std::string_view engine_path, std::string* host_path) {
+    HostLocation found;
+    std::string_view rest;
+    std::vector<std::string_view> names;
+    if (location_start(engine_path, &found, &rest) != RC_OK || !plain_components(rest, &names))
+        return false;
+    for (std::string_view name : names) found.path = host_child(found.path, name);
+    *host_path = found.path;
+    return true;
+}
+
+ResultCode host_path_resolve(std::string_view engine_path, std::string* host_path, bool* found) {
     HostLocation location;
     ResultCode rc = host_path_locate(engine_path, &location);
     if (rc != RC_OK) return rc;
     *host_path = location.path;
+    if (found) *found = location.found;
     return RC_OK;
 }
 

@@ -26,6 +26,7 @@ struct HostLocation {
     char drive = 'Z';
     std::string root;
     std::string path;
+    bool found = true;  // every component exists on the host, in some case
 };
 
 // Finds the host location of `engine_path`. "X:\..." is on drive X, "\..."
@@ -40,8 +41,16 @@ struct HostLocation {
 // cannot be read.
 ResultCode host_path_locate(std::string_view engine_path, HostLocation* location);
 
-// The host path of `engine_path` (see host_path_locate for the codes).
-ResultCode host_path_resolve(std::string_view engine_path, std::string* host_path);
+// The host path of `engine_path` (see host_path_locate for the codes);
+// *found, when given, tells whether every component exists on the host.
+ResultCode host_path_resolve(std::string_view engine_path, std::string* host_path,
+                             bool* found = nullptr);
+
+// The host path of `engine_path` with every component spelled as written,
+// without looking at the host (but for the current directory of a relative
+// path): what the lookup gives whenever the path exists as written. False
+// for a path holding "..", or one host_path_locate refuses.
+bool host_path_as_written(std::string_view engine_path, std::string* host_path);
 
 // The engine form of a location: its drive, ":\" and the path below the drive's root.
 std::string host_location_engine_path(const HostLocation& location);
