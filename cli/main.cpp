@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,8 +69,7 @@ void console_prompt(void* user, std::string* root, std::string_view label_text, 
     }
 }
 
-// With -w, the folder -D names is made when it is missing, unless it names
-// an image or a drive root ("A:").
+// With -w, the folder -D names is made when it is missing.
 void make_drive_folder(const std::vector<std::string>& arguments) {
     bool writing = false;
     for (const std::string& word : arguments)
@@ -79,13 +77,8 @@ void make_drive_folder(const std::vector<std::string>& arguments) {
     if (!writing) return;
     for (size_t i = 0; i + 1 < arguments.size(); ++i) {
         std::string_view word = arguments[i];
-        if (word != "-D" && word != "-d" && word != "/D" && word != "/d") continue;
-        const std::string& folder = arguments[i + 1];
-        if (folder.size() > 4 && folder.compare(folder.size() - 4, 4, ".img") == 0) continue;
-        if (folder.size() >= 2 && folder[1] == ':') continue;
-        std::error_code error;
-        if (!std::filesystem::exists(folder, error))
-            std::filesystem::create_directories(folder, error);
+        if (word == "-D" || word == "-d" || word == "/D" || word == "/d")
+            (void)floppy_folder_make(arguments[i + 1]);
     }
 }
 

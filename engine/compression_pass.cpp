@@ -33,8 +33,9 @@ ResultCode set_stored_size(RuntimeContext* rt, Value component, uint32_t size) {
 
 // Compresses `source` into `copy` through a temporary file beside it, so
 // that a compression that stops, however it stops, never leaves a copy
-// that looks current. The copy has the source's times.
-ResultCode compress_into(std::string_view source, const std::string& copy) {
+// that looks current. The copy has the source's times. The run's
+// compression progress hears of the bytes as they move.
+ResultCode compress_into(RunContext* rc, std::string_view source, const std::string& copy) {
     PathParts parts = path_split(copy);
     std::string temporary =
         path_join(parts.absolute, parts.relative, text_file_temporary_name(
@@ -43,6 +44,8 @@ ResultCode compress_into(std::string_view source, const std::string& copy) {
     CopyOptions options;
     options.compress = true;
     options.named_as_given = true;
+    options.progress = rc->compress_progress;
+    options.user = rc;
     ResultCode code = copy_file(source, temporary, options);
     if (code == RC_OK) code = file_rename(temporary, copy);
     if (code != RC_OK) (void)file_delete(temporary);
@@ -117,7 +120,11 @@ ResultCode compress_component(Pass* pass, Value component, std::string_view sour
         engine_report_note(rc->log, pass->depth, source, "Compressing...");
         if (!pass->work_made && directory_make(pass->work) != RC_OK) return RC_NO_DISKWARD_SUBDIR;
         pass->work_made = true;
-        if ((code = compress_into(file, copy)) != RC_OK) return code;
+        rc->compressing = std::string(source);
+        rc->compressing_size = field_number_value(rc->runtime, component_size(component, false));
+        code = compress_into(rc, file, copy);
+        rc->compressing.clear();
+        if (code != RC_OK) return code;
         if ((code = file_status(copy, &compressed)) != RC_OK) return code;
         if (!compressed.exists) return RC_FILE_NOT_FOUND;
     }

@@ -93,6 +93,13 @@ struct RunContext {
     // disk meanwhile ("notes.txt on disk 2"). Kept like disk_prompt.
     CopyProgress disk_progress = nullptr;
     std::string disk_writing;
+    // Told of the bytes each compression of the compression pass has moved,
+    // with the run context as its user value; `compressing` names the
+    // component's Source meanwhile and `compressing_size` gives its bytes.
+    // Kept like disk_prompt.
+    CopyProgress compress_progress = nullptr;
+    std::string compressing;
+    uint32_t compressing_size = 0;
     // While disks are written: the Volume of the product, which with a
     // blank and the disk number labels each disk.
     std::string disk_volume;

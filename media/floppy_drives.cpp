@@ -239,3 +239,15 @@ ResultCode floppy_drive_insert_blank(std::string_view root, std::string_view med
     drive->disk = image;
     return RC_OK;
 }
+
+ResultCode floppy_folder_make(const std::string& host_path) {
+    if (host_path.empty() || (host_path.size() >= 2 && host_path[1] == ':')) return RC_OK;
+    if (name_is_image(host_path)) return RC_OK;
+    for (size_t at = 1; at <= host_path.size(); ++at) {
+        if (at < host_path.size() && host_path[at] != '/') continue;
+        std::string folder = host_path.substr(0, at);
+        if (host_is(folder, S_IFDIR)) continue;
+        if (host_mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return host_error_code(errno);
+    }
+    return RC_OK;
+}

@@ -47,6 +47,13 @@ FloppyDrive* floppy_drive_find(std::string_view root);
 // host path. The drive made for the former root is unbound first.
 void floppy_drives_start(const std::string& dev_root);
 
+// The folder a -D root names for writing disks, made (with its parents)
+// when it is missing, so that the -D rule finds an empty folder drive: not
+// for an image file ("*.img") or a drive root ("A:", "A:\"). `host_path` is
+// the host path the user gave. 0; the host error's code when a folder
+// cannot be made.
+ResultCode floppy_folder_make(const std::string& host_path);
+
 // Puts a blank disk of medium `medium` (a media-table name) in the drive:
 // for a folder, a new blank image, named after its label once it gets one;
 // for an image file, the image formatted afresh. 22 for an unbound root,

@@ -1,0 +1,182 @@
+// The form's rules without a window: commands, engine calls, enabling,
+// media and drive coupling, and the options text.
+#include <QTest>
+
+#include "ui/form_rules.h"
+
+namespace {
+
+using Words = std::vector<std::string>;
+
+// Three products, the first and third selected, a kit at /home/ana/kit.
+FormState three_products(int operation) {
+    FormState state;
+    state.prd_path = "/home/ana/kit/WIN95.PRD";
+    state.names = {"core", "tools", "docs"};
+    state.selected = {true, false, true};
+    state.operation = operation;
+    state.drives = {{"A:", 4}, {"/home/ana/my disks", DRIVE_KIND_FOLDER}};
+    state.drive = 0;
+    return state;
+}
+
+}  // namespace
+
+class FormRulesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void commands_follow_the_operation_and_the_selection() {
+        EngineCommand c;
+        FormState state = three_products(OPERATION_UPDATE);
+        QCOMPARE(form_build_command(state, &c), std::string());
+        QCOMPARE(c.text, std::string("diskward /home/ana/kit -o win95"));
+        QCOMPARE(c.product_text, std::string(" core docs"));
+        // Update with two of three runs once per product.
+        QCOMPARE(form_engine_calls(c),
+                 (std::vector<Words>{{"diskward", "Z:\\home\\ana\\kit", "-o", "win95", "-n", "core"},
+                                     {"diskward", "Z:\\home\\ana\\kit", "-o", "win95", "-n", "docs"}}));
+
+        // All selected: Replicate and Update pass no -n.
+        state.selected = {true, true, true};
+        form_build_command(state, &c);
+        QCOMPARE(form_engine_calls(c), (std::vector<Words>{{"diskward", "Z:\\home\\ana\\kit", "-o", "win95"}}));
+        state.operation = OPERATION_REPLICATE;
+        state.target = "/home/ana/copy of kit";
+        form_build_command(state, &c);
+        QCOMPARE(c.text, std::string("diskward /home/ana/kit -o win95 -j '/home/ana/copy of kit'"));
+        QCOMPARE(form_engine_calls(c),
+                 (std::vector<Words>{{"diskward", "Z:\\home\\ana\\kit", "-o", "win95", "-j",
+                                      "Z:\\home\\ana\\copy of kit"}}));
+        // Replicate with a subset: one call with every product.
+        state.selected = {false, true, true};
+        form_build_command(state, &c);
+        QCOMPARE(form_engine_calls(c),
+                 (std::vector<Words>{{"diskward", "Z:\\home\\ana\\kit", "-o", "win95", "-j",
+                                      "Z:\\home\\ana\\copy of kit", "-n", "tools", "docs"}}));
+
+        // Assign and Cut always pass the products, one call each.
+        state = three_products(OPERATION_ASSIGN);
+        state.selected = {true, true, true};
+        state.media = 3;
+        state.options.auto_compress = true;
+        state.options.compress_threshold_kb = 64;
+        form_build_command(state, &c);
+        QCOMPARE(c.text, std::string("diskward /home/ana/kit -o win95 -a -z 5.25LD -c 64"));
+        QCOMPARE(form_engine_calls(c).size(), size_t(3));
+        QCOMPARE(form_engine_calls(c)[2],
+                 (Words{"diskward", "Z:\\home\\ana\\kit", "-o", "win95", "-a", "-z", "5.25LD", "-c",
+                        "64", "-n", "docs"}));
+        state.operation = OPERATION_CUT;
+        state.drive = 1;
+        state.media = 0;
+        form_build_command(state, &c);
+        QCOMPARE(c.text, std::string("diskward /home/ana/kit -o win95 -w -d '/home/ana/my disks' -c 64"));
+        QCOMPARE(c.drive_folder, std::string("/home/ana/my disks"));
+        QCOMPARE(form_engine_calls(c)[0],
+                 (Words{"diskward", "Z:\\home\\ana\\kit", "-o", "win95", "-w", "-d",
+                        "Z:\\home\\ana\\my disks", "-c", "64", "-n", "core"}));
+    }
+
+    void staging_area_and_os_words_come_from_the_path() {
+        EngineCommand c;
+        FormState state = three_products(OPERATION_UPDATE);
+        state.prd_path = "nt.prd";
+        QCOMPARE(form_build_command(state, &c), std::string("Invalid Staging Area"));
+        state.prd_path = "/nt.prd";
+        QCOMPARE(form_build_command(state, &c), std::string("Invalid Staging Area"));
+        state.prd_path = "/k/kit.prd";
+        QCOMPARE(form_build_command(state, &c), std::string("Invalid OS"));
+        state.prd_path = "ab/OS2.PRD";  // a two-character directory gets its separator back
+        QCOMPARE(form_build_command(state, &c), std::string());
+        QCOMPARE(c.words[1], std::string("ab/"));
+        QCOMPARE(c.words[3], std::string("os2"));
+        QCOMPARE(c.product_file, std::string("os2.prd"));
+    }
+
+    void enabling_follows_selection_operation_target_and_media() {
+        FormState state = three_products(OPERATION_REPLICATE);
+        QVERIFY(!form_enabling(state).run);  // no target
+        state.target = "/t";
+        FormEnabling e = form_enabling(state);
+        QVERIFY(e.run);
+        QVERIFY(!e.media_group);
+        state.selected = {false, false, false};
+        QVERIFY(!form_enabling(state).run);
+        state.selected = {true, false, false};
+        state.operation = OPERATION_ASSIGN;
+        e = form_enabling(state);
+        QVERIFY(e.run && e.media_group);
+        for (bool on : e.media) QVERIFY(on);
+        // Cut with a 3.5-inch high-density drive only.
+        state.operation = OPERATION_CUT;
+        state.drives = {{"A:", 4}};
+        state.media = 1;
+        e = form_enabling(state);
+        QCOMPARE((std::vector<bool>(e.media, e.media + MEDIA_COUNT)),
+                 (std::vector<bool>{true, false, true, false, true, false}));
+        QVERIFY(!e.run);
+        state.media = 4;
+        QVERIFY(form_enabling(state).run);
+    }
+
+    void media_and_drives_are_coupled_both_ways() {
+        std::vector<DriveEntry> drives = {{"A:", 1}, {"B:", 3}, {"/d", DRIVE_KIND_FOLDER}};
+        QCOMPARE(drive_for_media(drives, 3), 0);
+        QCOMPARE(drive_for_media(drives, 2), 1);
+        QCOMPARE(drive_for_media(drives, 0), 2);
+        QCOMPARE(drive_for_media({{"A:", 1}}, 0), -1);
+        int media = -1, drive = -1;
+        QVERIFY(drive_choice_at_start({{"A:", 1}, {"B:", 3}}, &media, &drive));
+        QCOMPARE(media, 2);
+        QCOMPARE(drive, 1);
+        QVERIFY(!drive_choice_at_start({}, &media, &drive));
+        // kind: from each media 0..5
+        const int expected[5][MEDIA_COUNT] = {{0, 1, 2, 3, 4, 5},  // the folder (kind 5) keeps it
+                                              {3, 3, 3, 3, 5, 3},
+                                              {1, 1, 3, 3, 5, 5},
+                                              {2, 2, 2, 2, 2, 4},
+                                              {0, 0, 2, 2, 4, 4}};
+        for (int kind = 1; kind <= 5; ++kind)
+            for (int m = 0; m < MEDIA_COUNT; ++m)
+                QCOMPARE(media_for_drive(kind, m), expected[kind % 5][m]);
+    }
+
+    void options_text_and_sizes() {
+        MoreOptions o;
+        QCOMPARE(form_options_text(o), std::string());
+        o.floppy_operation = true;
+        QCOMPARE(form_options_text(o), std::string());
+        o.backup = false;
+        o.auto_compress = true;
+        o.slop_kb = 30;
+        o.min_split_kb = 100;
+        o.no_split = true;
+        o.suppress_subdirectory = true;
+        QCOMPARE(form_options_text(o), std::string(" -f -q -c -x 100 -s 30"));
+        o.floppy_operation = false;
+        QCOMPARE(form_options_text(o), std::string(" -f -r"));
+        // The options follow the operation the run is for.
+        FormState state = three_products(OPERATION_UPDATE);
+        state.options = o;
+        state.options.floppy_operation = true;
+        EngineCommand c;
+        form_build_command(state, &c);
+        QCOMPARE(c.text, std::string("diskward /home/ana/kit -o win95 -f -r"));
+
+        uint32_t value = 7;
+        QCOMPARE(options_size_problem("10000", &value), std::string());
+        QCOMPARE(value, uint32_t(10000));
+        QCOMPARE(options_size_problem(" 0042 ", &value), std::string());
+        QCOMPARE(value, uint32_t(42));
+        QCOMPARE(options_size_problem("10001", &value),
+                 std::string("Please enter an integer between 0 and 10000."));
+        QCOMPARE(options_size_problem("99999999999999999999", &value),
+                 std::string("Please enter an integer between 0 and 10000."));
+        for (const char* bad : {"", "-1", "1k", "x"})
+            QCOMPARE(options_size_problem(bad, &value), std::string("Please enter a positive integer."));
+        QCOMPARE(value, uint32_t(42));
+    }
+};
+
+QTEST_APPLESS_MAIN(FormRulesTest)
+#include "form_rules_test.moc"
