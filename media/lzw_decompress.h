@@ -20,16 +20,18 @@ enum class LzwDecompressPhase : uint8_t {
     failed,       // the step failed; every later step gives the same result
 };
 
+// The strings are written into a history of the output, from which each
+// code's string is copied whole where it last appeared (see the .cpp); the
+// entries rebuild a string that has left the history. One block holds the
+// tables and the history, allocated with the header.
 struct LzwDecompressor {
-    uint32_t* entries = nullptr;  // per code: last byte in bits 16 to 23, prefix in 0 to 15
-    uint16_t* lengths = nullptr;  // per code: the length of its string
-    uint8_t* string = nullptr;    // the string being written, built from its end
+    uint8_t* block = nullptr;     // per code its string and entry, then the history
+    uint32_t at = 0;              // where the next string goes in the history
+    uint32_t pending = 0;         // bytes before `at` not yet written to the output
     uint32_t table_max = 0;       // highest code of the table; it is never assigned
     uint32_t count = 0;           // highest code defined
     uint32_t width = 0;           // width of the next code
     uint32_t prev = 0;            // the code read last
-    uint8_t prev_first = 0;       // the first byte of its string
-    uint32_t pending = 0;         // bytes of the string not yet written (its last ones)
 
     LzwDecompressPhase phase = LzwDecompressPhase::header;
     ResultCode failure = RC_OK;   // the result that ended the stream

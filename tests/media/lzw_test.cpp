@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <tuple>
 #include <random>
 #include <string>
 #include <vector>
@@ -370,5 +372,107 @@ TEST(LzwDecompress, ResumesAfterAnyOutputLimitAndAnyInputCut) {
     for (size_t cut = 0; cut <= stream.size(); ++cut) {
         EXPECT_EQ(decompress_pieces({stream.substr(0, cut), stream.substr(cut)}, 97, &rc), input) << "cut " << cut;
         EXPECT_EQ(rc, RC_OK);
+    }
+}
+
+namespace {
+
+// The decompressor's rules written plainly: one (prefix, byte) entry per
+// code, each string found by following prefixes from its end.
+Bytes reference_decompress(const Bytes& stream) {
+    BitReader r;
+    bit_reader_open_memory(&r, stream.data(), stream.size());
+    uint32_t header = 0;
+    if (bit_reader_read(&r, 8, &header) != RC_OK) return "";
+    const uint32_t table_max = (1u << std::clamp(header, 9u, 16u)) - 1;
+    std::vector<std::pair<uint32_t, uint8_t>> entry(table_max + 1);
+    auto string_of = [&](uint32_t code) {
+        Bytes s;
+        for (; code > LZW_LAST_INITIAL; code = entry[code].first) s.push_back(char(entry[code].second));
+        s.push_back(char(code - LZW_FIRST_BYTE_CODE));
+        std::reverse(s.begin(), s.end());
+        return s;
+    };
+    Bytes out, prev;
+    uint32_t count = LZW_LAST_INITIAL, width = 9, code = 0, prev_code = 0;
+    bool fresh = true;
+    while (bit_reader_read(&r, width, &code) == RC_OK) {
+        if (code == LZW_CLEAR) {
+            count = LZW_LAST_INITIAL;
+            width = 9;
+            fresh = true;
+            continue;
+        }
+        if (fresh) {
+            prev = string_of(code);
+            out += prev;
+            prev_code = code;
+            fresh = false;
+            continue;
+        }
+        Bytes s = code <= count ? string_of(code) : prev + prev[0];
+        out += s;
+        if (count + 1 < table_max) {
+            entry[++count] = {prev_code, uint8_t(s[0])};
+            if (count == (1u << width) - 1) ++width;
+        }
+        prev = s;
+        prev_code = code;
+    }
+    return out;
+}
+
+// A valid stream of codes with header `header`, in segments of
+// `per_clear` codes ended by CLEAR: 300 random codes (any defined one or
+// the one about to be defined), then a chain of `chain` codes each the one
+// about to be defined, whose strings grow by one byte each (megabytes in
+// all), then random codes again, which bring back strings written long
+// before the chain.
+Bytes random_code_stream(uint32_t header, size_t codes, size_t per_clear, size_t chain, unsigned seed) {
+    std::mt19937 rng(seed);
+    const uint32_t table_max = (1u << header) - 1;
+    std::string bits;
+    put_bits(&bits, header, 8);
+    uint32_t count = LZW_LAST_INITIAL, width = 9;
+    for (size_t i = 0; i < codes; ++i) {
+        size_t at = i % per_clear;
+        if (at == per_clear - 1) {
+            put_bits(&bits, LZW_CLEAR, int(width));
+            count = LZW_LAST_INITIAL;
+            width = 9;
+            continue;
+        }
+        uint32_t highest = count + 1 < table_max ? count + 1 : count;
+        uint32_t code = at == 0 ? 2 + rng() % 256 : 2 + rng() % (highest - 1);
+        if (at >= 300 && at < 300 + chain) code = highest;
+        put_bits(&bits, code, int(width));
+        if (at != 0 && count + 1 < table_max) {
+            if (++count == (1u << width) - 1) ++width;
+        }
+    }
+    return pack_bits(bits);
+}
+
+}  // namespace
+
+// Long strings that run the output past the decompressor's history, so
+// that strings written long before are rebuilt from their entries; read
+// whole and in steps of many sizes, also across a cut of the stream.
+TEST(LzwDecompress, AgreesWithThePlainDecoderOnLongStrings) {
+    for (auto [header, codes, per_clear] : {std::tuple{13u, 8000u, 4000u}, {16u, 4000u, 100000u},
+                                            {10u, 5000u, 100000u}}) {
+        Bytes stream = random_code_stream(header, codes, per_clear, 3300, header);
+        Bytes expected = reference_decompress(stream);
+        ASSERT_GT(expected.size(), header == 10 ? 100000u : 6000000u);
+        ResultCode rc;
+        for (uint32_t limit : {1u << 20, 65536u, 40000u, 4093u}) {
+            Bytes out = decompress_pieces({stream}, limit, &rc);
+            ASSERT_EQ(rc, RC_OK) << "header " << header << ", limit " << limit;
+            ASSERT_TRUE(out == expected) << "header " << header << ", limit " << limit;
+        }
+        size_t cut = stream.size() / 3;
+        Bytes out = decompress_pieces({stream.substr(0, cut), stream.substr(cut)}, 1 << 20, &rc);
+        ASSERT_EQ(rc, RC_OK);
+        ASSERT_TRUE(out == expected) << "header " << header << ", cut";
     }
 }
