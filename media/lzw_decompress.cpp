@@ -128,8 +128,9 @@ static ResultCode decode_first(LzwDecompressor* d, uint32_t code) {
 }
 
 // Writes the string of `code` backwards from its entries, its last byte
-// just before `end`.
-static void string_rebuild(const uint32_t* entries, uint32_t code, uint8_t* end) {
+// just before `end`. Rare, and kept out of the common path's way.
+[[gnu::cold, gnu::noinline]] static void string_rebuild(const uint32_t* entries, uint32_t code,
+                                                        uint8_t* end) {
     while (code > LZW_LAST_INITIAL) {
         uint32_t entry = entries[code];
         *--end = uint8_t(entry >> 16);
@@ -145,6 +146,11 @@ static void string_rebuild(const uint32_t* entries, uint32_t code, uint8_t* end)
 // copies what it has just written; rebuilt when it has left the history.
 // The first byte comes from the bytes copied, not from the history, where
 // it would wait for the copy.
+// Copies a string one byte at a time to where it nearly or partly overlaps.
+[[gnu::cold, gnu::noinline]] static void copy_near(uint8_t* to, const uint8_t* from, uint32_t length) {
+    for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
+}
+
 static inline uint8_t string_put(uint8_t* block, uint32_t code, uint64_t s, uint8_t* to) {
     int32_t where = string_where(s);
     uint32_t length = string_length(s);
@@ -153,8 +159,8 @@ static inline uint8_t string_put(uint8_t* block, uint32_t code, uint64_t s, uint
         return *to;
     }
     const uint8_t* from = history_of(block) + where;
-    if (to - from < 16) {
-        for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
+    if (__builtin_expect(to - from < 16, 0)) {
+        copy_near(to, from, length);
         return from[0];
     }
     uint8_t head[16];
@@ -238,6 +244,7 @@ static ResultCode decompress_code(LzwDecompressor* d, BitReader* in) {
     const uint8_t* const end = in->source.data + in->source.size;
     uint64_t acc = in->acc;
     uint32_t nbits = in->nbits;
+    uint32_t taken = 0;  // bytes taken into `acc` here
     // Up to `want` bytes, and no string starts past the history's size.
     const uint64_t goal = uint64_t(at) + want;
     const uint32_t stop = uint32_t(goal < HISTORY_START + HISTORY_SIZE + 1 ? goal
@@ -245,10 +252,13 @@ static ResultCode decompress_code(LzwDecompressor* d, BitReader* in) {
     const uint32_t at_start = at;
     while (at < stop) {
         if (nbits < width) {
-            if (end - p < 2) break;
-            acc = (acc << 16) | (uint32_t(p[0]) << 8) | p[1];
-            p += 2;
-            nbits += 16;
+            if (end - p < 4) break;
+            uint32_t word;
+            memcpy(&word, p, 4);
+            acc = (acc << 32) | __builtin_bswap32(word);
+            p += 4;
+            taken += 4;
+            nbits += 32;
         }
         uint32_t code = uint32_t(acc >> (nbits - width)) & mask;
         if (code - LZW_FIRST_BYTE_CODE > count - 1) break;  // CLEAR, 0 or refused
@@ -265,7 +275,12 @@ static ResultCode decompress_code(LzwDecompressor* d, BitReader* in) {
             event = mask < last_free ? mask : last_free;
         }
     }
-    // The bits not yet taken into codes (at most 31) stay with the reader.
+    // Whole bytes not yet taken into codes go back to the input, and the
+    // bits left (fewer than 8, or the reader's own) stay with the reader.
+    uint32_t back = nbits / 8 < taken ? nbits / 8 : taken;
+    p -= back;
+    nbits -= back * 8;
+    acc >>= back * 8;
     in->source.pos = size_t(p - in->source.data);
     in->acc = uint32_t(acc & ((uint64_t(1) << nbits) - 1));
     in->nbits = nbits;
