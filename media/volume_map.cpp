@@ -2,11 +2,30 @@
 // space check.
 #include "media/volume_map.h"
 
+#include <iterator>
+#include <map>
+#include <new>
+
 #include "runtime/strings.h"
 #include "runtime/values.h"
 #include "sys/text.h"
 
+// Orders labels as the element list does: bytes compared after folding A to Z.
+struct LabelLess {
+    bool operator()(std::string_view a, std::string_view b) const {
+        return text_compare_nocase(a, b) < 0;
+    }
+};
+
+// Keys are views of the elements' own label texts.
+struct VolumeMapIndex {
+    std::map<std::string_view, VolumeMapElement*, LabelLess> elements;
+};
+
 namespace {
+
+// Maps of fewer elements are searched along their list.
+constexpr uint32_t INDEX_FROM = 16;
 
 VolumeMap* map_of(Value map) {
     return value_is_real(map) ? value_record<VolumeMap>(value_unbox(map)) : nullptr;
@@ -129,6 +148,30 @@ Value spread(RuntimeContext* rt, Value map, uint32_t amount, bool grow) {
     return 0;
 }
 
+// Indexes every element of the list (already in label order); false when
+// memory runs out.
+bool index_build(RuntimeContext* rt, VolumeMap* m) {
+    m->index = new (std::nothrow) VolumeMapIndex;
+    if (!m->index) return false;
+    for (VolumeMapElement* e = m->elements; e; e = e->next)
+        m->index->elements.emplace_hint(m->index->elements.end(), label_text(rt, e), e);
+    return true;
+}
+
+// Where the element of `label` stands or belongs: the link that points at
+// the first element whose label does not sort before it.
+VolumeMapElement** position_of(RuntimeContext* rt, VolumeMap* m, std::string_view label) {
+    if (!m->index) {
+        VolumeMapElement** at = &m->elements;
+        while (*at && text_compare_nocase(label_text(rt, *at), label) < 0) at = &(*at)->next;
+        return at;
+    }
+    auto& elements = m->index->elements;
+    auto found = elements.lower_bound(label);
+    if (found == elements.begin()) return &m->elements;
+    return &std::prev(found)->second->next;
+}
+
 ResultCode release_hook(RuntimeContext* rt, Value v) { return volume_map_free(rt, v); }
 Value copy_hook(RuntimeContext* rt, Namespace*, Value v) { return volume_map_copy(rt, v); }
 
@@ -150,7 +193,7 @@ ResultCode volume_map_register(RuntimeContext* rt) {
 Value volume_map_new(RuntimeContext* rt) {
     Value block = value_alloc(rt, sizeof(VolumeMap));
     if (!block) return 0;
-    *value_record<VolumeMap>(block) = VolumeMap{0, 0, nullptr};
+    *value_record<VolumeMap>(block) = VolumeMap{0, 0, nullptr, nullptr};
     return value_set_type(rt, VT_VOLUMEMAP, block, false);
 }
 
@@ -162,6 +205,7 @@ ResultCode volume_map_free(RuntimeContext* rt, Value map) {
         element_free(rt, e);
         e = next;
     }
+    delete m->index;
     return value_free(rt, value_unbox(map));
 }
 
@@ -177,9 +221,9 @@ ResultCode volume_map_add(RuntimeContext* rt, Value map, std::string_view path, 
     if (!m || !rt_usable(rt)) return RC_NO_OBJECT;
     if (amount == 0) return RC_OK;
     if (add_overflows(m->total, amount)) return RC_OS_ERROR;
+    if (!m->index && m->count >= INDEX_FROM && !index_build(rt, m)) return RC_NO_OBJECT;
     std::string label = volume_label_of(path);
-    VolumeMapElement** at = &m->elements;
-    while (*at && text_compare_nocase(label_text(rt, *at), label) < 0) at = &(*at)->next;
+    VolumeMapElement** at = position_of(rt, m, label);
     if (*at && text_compare_nocase(label_text(rt, *at), label) == 0) {
         if (add_overflows((*at)->amount, amount)) return RC_OS_ERROR;
         (*at)->amount += amount;
@@ -189,6 +233,7 @@ ResultCode volume_map_add(RuntimeContext* rt, Value map, std::string_view path, 
         e->next = *at;
         *at = e;
         ++m->count;
+        if (m->index) m->index->elements.emplace(label_text(rt, e), e);
     }
     m->total += amount;
     return RC_OK;
@@ -208,9 +253,8 @@ uint32_t volume_map_amount(RuntimeContext* rt, Value map, std::string_view path)
     VolumeMap* m = map_of(map);
     if (!m) return 0;
     std::string label = volume_label_of(path);
-    for (VolumeMapElement* e = m->elements; e; e = e->next)
-        if (text_equal_nocase(label_text(rt, e), label)) return e->amount;
-    return 0;
+    VolumeMapElement* e = *position_of(rt, m, label);
+    return e && text_equal_nocase(label_text(rt, e), label) ? e->amount : 0;
 }
 
 Value volume_map_sum(RuntimeContext* rt, Value a, Value b) { return merge(rt, a, b, false); }

@@ -16,11 +16,17 @@ struct VolumeMapElement {
     VolumeMapElement* next;
 };
 
+struct VolumeMapIndex;
+
 // The first word is the total, so that a map compares with a number.
 struct VolumeMap {
     uint32_t total;
     uint32_t count;
     VolumeMapElement* elements;  // ascending label order, letters folded
+    // The elements by label, so that adding to a map of many volumes finds
+    // its place without walking the list; made once the map has grown past a
+    // few elements, owned, holds no labels of its own.
+    VolumeMapIndex* index;
 };
 
 // Installs release and copy of VOLUMEMAP values in the runtime.
