@@ -20,7 +20,7 @@ protected:
     // "C:\=100 D:\=200" style listing of a map's elements.
     std::string shown(Value map) {
         std::string out;
-        for (VolumeMapElement* e = value_record<VolumeMap>(map)->elements; e; e = e->next)
+        for (VolumeMapElement* e = volume_map_elements(rt, map); e; e = e->next)
             out += (out.empty() ? "" : " ") + text(e->label) + "=" + std::to_string(e->amount);
         return out;
     }
