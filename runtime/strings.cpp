@@ -75,7 +75,8 @@ Value string_new(RuntimeContext* rt, std::string_view text) {
         value_free(rt, s);
         return 0;
     }
-    *record_of(s) = StringRecord{block, 0};
+    // The text ends at its first NUL, should it hold one.
+    *record_of(s) = StringRecord{block, 0, uint32_t(text.substr(0, text.find('\0')).size())};
     return s;
 }
 
@@ -91,7 +92,7 @@ const char* string_shown_text(RuntimeContext* rt, Value s) {
 
 std::string_view string_view_of(RuntimeContext* rt, Value s) {
     const char* text = string_text(rt, s);
-    return text ? std::string_view(text) : std::string_view();
+    return text ? std::string_view(text, record_of(s)->length) : std::string_view();
 }
 
 ResultCode string_free(RuntimeContext* rt, Value s) {
@@ -187,9 +188,11 @@ ResultCode string_trim_path(RuntimeContext* rt, Value s) {
     if (!rt_usable(rt)) return RC_NO_OBJECT;
     if (!string_text(rt, s)) return RC_OK;
     char* text = reinterpret_cast<char*>(record_of(s)->text);
-    size_t length = std::strlen(text);
+    size_t length = record_of(s)->length;
     for (size_t i = 0; i < length; ++i)
         if (text[i] == '/') text[i] = '\\';
-    text[trimmed_length(text, length)] = '\0';
+    length = trimmed_length(text, length);
+    text[length] = '\0';
+    record_of(s)->length = uint32_t(length);
     return RC_OK;
 }
