@@ -264,7 +264,8 @@ ResultCode volume_map_add(RuntimeContext* rt, Value map, std::string_view path, 
     }
     // A map built by adds holds no more in any element than in its total,
     // so a pending element, summed with its equals later, fits as the
-    // total does.
+    // total does. Pending elements of one label cost no more than the adds
+    // that made them, and a run of adds to one label makes one.
     if (m->pending || m->count >= LIST_WALK_LIMIT) {
         VolumeMapElement* e = element_new(rt, label, amount);
         if (!e) return RC_NO_OBJECT;
@@ -273,7 +274,6 @@ ResultCode volume_map_add(RuntimeContext* rt, Value map, std::string_view path, 
         ++m->pending_count;
         m->last = e;
         m->total += amount;
-        if (m->pending_count >= m->count) settle(rt, m);
         return RC_OK;
     }
     VolumeMapElement** at = &m->elements;

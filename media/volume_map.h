@@ -23,9 +23,10 @@ struct VolumeMap {
     VolumeMapElement* elements;  // ascending label order, letters folded
     // Elements added to a map of many volumes since its list was last in
     // order, newest first, labels not yet told apart. They join the list
-    // (amounts of equal labels summed) once they are as many as the list,
-    // and whenever the elements are looked at, so that a map of n volumes
-    // is built in n log n rather than by a walk of the list for each.
+    // (amounts of equal labels summed) when the elements are next looked
+    // at, so that a map of n volumes is built in n log n rather than by a
+    // walk of the list for each, and a map only added to and freed is
+    // never sorted.
     VolumeMapElement* pending;
     uint32_t pending_count;
     VolumeMapElement* last;  // the element the latest add went to, or none

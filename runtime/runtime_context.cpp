@@ -5,8 +5,6 @@
 #include <cstdlib>
 #include <new>
 
-#include "sys/large_blocks.h"
-
 namespace {
 
 // Every block starts with 4 bytes of padding and the 32-bit header, so that
@@ -31,9 +29,6 @@ uint32_t* size_class_of(Value v) { return reinterpret_cast<uint32_t*>(v - BLOCK_
 constexpr uint32_t POOL_GRANULE = 16;
 constexpr uint32_t POOL_CLASSES = 16;
 constexpr size_t POOL_SLAB = 65536;
-// Once this many slabs are carved, further slabs are large blocks, so that
-// a table of millions of values is not faulted in one small page at a time.
-constexpr uint32_t SMALL_SLABS = 32;
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool POOL_ON = false;
 #elif defined(__has_feature)
@@ -55,15 +50,12 @@ void* pool_take(RuntimeContext* rt, uint32_t size_class) {
     }
     size_t bytes = size_t(size_class) * POOL_GRANULE;
     if (rt->pool_end - rt->pool_cursor < std::ptrdiff_t(bytes)) {
-        bool large = rt->pool_slab_count >= SMALL_SLABS;
-        size_t slab_bytes = large ? LARGE_BLOCK_BYTES : POOL_SLAB;
-        char* slab = static_cast<char*>(large ? large_block_take() : std::malloc(POOL_SLAB));
+        char* slab = static_cast<char*>(std::malloc(POOL_SLAB));
         if (!slab) return nullptr;
-        ++rt->pool_slab_count;
         *reinterpret_cast<void**>(slab) = rt->pool_slabs;
         rt->pool_slabs = slab;
         rt->pool_cursor = slab + POOL_GRANULE;  // the first granule links the slabs
-        rt->pool_end = slab + slab_bytes;
+        rt->pool_end = slab + POOL_SLAB;
     }
     void* block = rt->pool_cursor;
     rt->pool_cursor += bytes;

@@ -77,7 +77,6 @@ struct RuntimeContext {
     char* pool_cursor;
     char* pool_end;
     void* pool_slabs;  // linked through each slab's first word
-    uint32_t pool_slab_count;
 };
 
 // A new context with empty intern lists and state 0; nullptr when memory runs out.
