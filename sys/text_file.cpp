@@ -387,6 +387,10 @@ ResultCode text_file_open_memory(TextFile** file) {
     return RC_OK;
 }
 
+void text_file_reserve(TextFile* file, size_t bytes) {
+    if (file && file->memory) file->buffer.reserve(file->buffer.size() + bytes);
+}
+
 const std::string& text_file_contents(const TextFile* file) {
     static const std::string none;
     return file && file->memory ? file->buffer : none;
