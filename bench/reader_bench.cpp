@@ -1,11 +1,15 @@
 // Reading speed of the script data reader: a product table of 50 000 rows
 // (about 10 MB, thirteen columns a row, as the engine writes them) is
 // generated into a temporary file and read token by token, the way the
-// product table reader does, with the engine's table sizes.
+// product table reader does, with the engine's table sizes. When
+// READER_BENCH_FILE names a file (a map file of a generated kit, say),
+// BM_ReadFile reads that file the same way, so that a check of the file
+// can be set against the reading alone.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <string>
 #include <unistd.h>
 
@@ -16,6 +20,7 @@
 #include "runtime/tokens.h"
 #include "runtime/values.h"
 #include "sys/host_paths.h"
+#include "sys/paths.h"
 
 namespace {
 
@@ -79,36 +84,67 @@ const TableFile& table_file(int names) {
     return names ? repeating : all_new;
 }
 
-void BM_ReadProductTable(benchmark::State& state) {
-    const TableFile& table = table_file(int(state.range(1)));
-    size_t tokens = 0;
-    for (auto _ : state) {
-        RuntimeContext* rt = rt_create();
-        SymbolTable* atoms = symtab_new(rt, 7);
-        Namespace* vars = namespace_new(rt, nullptr, uint32_t(state.range(0)));
-        Reader* reader = reader_open(rt, atoms, nullptr, vars, false, false, table.engine_directory,
-                                     "", "win95", "prd");
-        if (!reader) {
-            state.SkipWithError("the table cannot be opened");
-            break;
-        }
-        tokens = 0;
+// Reads the file of `engine_path` token by token with a namespace of
+// `buckets` and the engine's atom table; the count of tokens, or -1 when
+// the file cannot be opened.
+long read_tokens(const std::string& engine_path, uint32_t buckets) {
+    PathParts parts = path_split(engine_path);
+    RuntimeContext* rt = rt_create();
+    SymbolTable* atoms = symtab_new(rt, 7);
+    Namespace* vars = namespace_new(rt, nullptr, buckets);
+    Reader* reader = reader_open(rt, atoms, nullptr, vars, false, false, parts.absolute, "",
+                                 parts.base, parts.extension);
+    long tokens = reader ? 0 : -1;
+    if (reader) {
         for (Value token = reader_next(rt, reader); !is_eof(token) && !is_none(token);
              token = reader_next(rt, reader)) {
             ++tokens;
             token_release(rt, token);
         }
         reader_close(rt, reader);
-        namespace_destroy(rt, vars, string_free, value_release);
-        atom_table_destroy(rt, atoms);
-        rt_destroy(rt);
     }
-    if (tokens != size_t(ROWS) * 13) state.SkipWithError("the table did not read as 13 tokens a row");
+    namespace_destroy(rt, vars, string_free, value_release);
+    atom_table_destroy(rt, atoms);
+    rt_destroy(rt);
+    return tokens;
+}
+
+void BM_ReadProductTable(benchmark::State& state) {
+    const TableFile& table = table_file(int(state.range(1)));
+    long tokens = 0;
+    std::string path = table.engine_directory + "\\win95.prd";
+    for (auto _ : state) {
+        tokens = read_tokens(path, uint32_t(state.range(0)));
+        if (tokens < 0) {
+            state.SkipWithError("the table cannot be opened");
+            break;
+        }
+    }
+    if (tokens != long(ROWS) * 13) state.SkipWithError("the table did not read as 13 tokens a row");
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(table.bytes));
     state.counters["MB"] = double(table.bytes) / 1e6;
     state.counters["MB/s"] = benchmark::Counter(double(table.bytes) / 1e6 * double(state.iterations()),
                                                 benchmark::Counter::kIsRate);
 }
+
+void BM_ReadFile(benchmark::State& state) {
+    const char* host = std::getenv("READER_BENCH_FILE");
+    struct stat info {};
+    if (!host || stat(host, &info) != 0) {
+        state.SkipWithError("READER_BENCH_FILE names no file");
+        return;
+    }
+    for (auto _ : state) {
+        if (read_tokens(host_path_to_engine(host), 57) < 0) {
+            state.SkipWithError("the file cannot be opened");
+            break;
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(info.st_size));
+    state.counters["MB"] = double(info.st_size) / 1e6;
+}
+BENCHMARK(BM_ReadFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // Arguments: the namespace's buckets (the engine's 57, and 4093, the most a
 // namespace can have with its bucket array below 65536 bytes), and how many
 // distinct product names the table holds (0: 50 000, one a row; 500: the

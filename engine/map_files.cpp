@@ -61,6 +61,9 @@ ResultCode render_table(RuntimeContext* rt, BiList* groups, int32_t os_code, std
 }  // namespace
 
 bool map_is_map_component(std::string_view source, std::string_view map_base) {
+    // Only a source ending in ".map" has that extension; the others are told
+    // without taking the path apart.
+    if (!text_ends_with_nocase(source, ".map")) return false;
     PathParts parts = path_split(source);
     return text_equal_nocase(parts.base, map_base) && text_equal_nocase(parts.extension, "map");
 }

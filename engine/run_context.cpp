@@ -48,6 +48,9 @@ std::string work_directory_path(std::string_view product_directory) {
 }
 
 bool names_product_file(const RunContext* rc, std::string_view name) {
+    // Only a name ending in ".prd" has that extension; the others are told
+    // without taking the path apart.
+    if (!text_ends_with_nocase(name, ".prd")) return false;
     PathParts parts = path_split(name);
     return text_equal_nocase(parts.base, rc->os_word) && text_equal_nocase(parts.extension, "prd");
 }

@@ -48,11 +48,87 @@ bool append(RuntimeContext* rt, VolumeMap* m, VolumeMapElement*** tail, std::str
 
 bool add_overflows(uint32_t a, uint32_t b) { return a > UINT32_MAX - b; }
 
+// Maps of fewer elements take each new one straight into the list.
+constexpr uint32_t LIST_WALK_LIMIT = 16;
+
+int label_order(RuntimeContext* rt, const VolumeMapElement* a, const VolumeMapElement* b) {
+    return text_compare_nocase(label_text(rt, a), label_text(rt, b));
+}
+
+// Sorts a chain by label; elements of equal labels keep their order.
+VolumeMapElement* sort_chain(RuntimeContext* rt, VolumeMapElement* head, uint32_t length) {
+    if (length < 2) return head;
+    VolumeMapElement* second = head;
+    for (uint32_t i = 1; i < length / 2; ++i) second = second->next;
+    VolumeMapElement* rest = second->next;
+    second->next = nullptr;
+    VolumeMapElement* a = sort_chain(rt, head, length / 2);
+    VolumeMapElement* b = sort_chain(rt, rest, length - length / 2);
+    VolumeMapElement* sorted = nullptr;
+    VolumeMapElement** tail = &sorted;
+    while (a && b) {
+        VolumeMapElement** from = label_order(rt, b, a) < 0 ? &b : &a;
+        *tail = *from;
+        tail = &(*from)->next;
+        *from = (*from)->next;
+    }
+    *tail = a ? a : b;
+    return sorted;
+}
+
+// Joins the pending elements into the list in label order. An element whose
+// label is already there gives its amount to the one there (which keeps its
+// spelling) and goes; among pending ones of one label the earliest stays.
+void settle(RuntimeContext* rt, VolumeMap* m) {
+    if (!m->pending) return;
+    VolumeMapElement* added = nullptr;  // pending, oldest first
+    for (VolumeMapElement* e = m->pending; e;) {
+        VolumeMapElement* next = e->next;
+        e->next = added;
+        added = e;
+        e = next;
+    }
+    added = sort_chain(rt, added, m->pending_count);
+    VolumeMapElement* a = m->elements;
+    VolumeMapElement* joined = nullptr;
+    VolumeMapElement** tail = &joined;
+    VolumeMapElement* kept = nullptr;  // the newest element of the joined list
+    uint32_t count = 0;
+    while (a || added) {
+        // On equal labels the list's element comes first.
+        VolumeMapElement** from = !added || (a && label_order(rt, a, added) <= 0) ? &a : &added;
+        VolumeMapElement* e = *from;
+        *from = e->next;
+        if (kept && label_order(rt, kept, e) == 0) {
+            kept->amount += e->amount;
+            element_free(rt, e);
+            continue;
+        }
+        *tail = e;
+        tail = &e->next;
+        kept = e;
+        ++count;
+    }
+    *tail = nullptr;
+    m->elements = joined;
+    m->count = count;
+    m->pending = nullptr;
+    m->pending_count = 0;
+    m->last = nullptr;
+}
+
+// The map of a value with its elements in order.
+VolumeMap* settled_map_of(RuntimeContext* rt, Value map) {
+    VolumeMap* m = map_of(map);
+    if (m) settle(rt, m);
+    return m;
+}
+
 // Applies `op` to the total and every amount of a copy of `map`. `op`
 // answers false when a value leaves the 32-bit range.
 template <typename Op>
 Value transform(RuntimeContext* rt, Value map, Op op) {
-    VolumeMap* source = map_of(map);
+    VolumeMap* source = settled_map_of(rt, map);
     if (!source) return 0;
     Value made = volume_map_new(rt);
     VolumeMap* m = map_of(made);
@@ -70,8 +146,8 @@ Value transform(RuntimeContext* rt, Value map, Op op) {
 
 // Merges two maps in label order, adding or subtracting equal labels.
 Value merge(RuntimeContext* rt, Value a, Value b, bool subtract) {
-    VolumeMap* ma = map_of(a);
-    VolumeMap* mb = map_of(b);
+    VolumeMap* ma = settled_map_of(rt, a);
+    VolumeMap* mb = settled_map_of(rt, b);
     if (!ma || !mb) return 0;
     if (subtract ? ma->total < mb->total : add_overflows(ma->total, mb->total)) return 0;
     Value made = volume_map_new(rt);
@@ -106,7 +182,7 @@ Value merge(RuntimeContext* rt, Value a, Value b, bool subtract) {
 
 // Grows or shrinks every element by its share of `amount`.
 Value spread(RuntimeContext* rt, Value map, uint32_t amount, bool grow) {
-    VolumeMap* source = map_of(map);
+    VolumeMap* source = settled_map_of(rt, map);
     if (!source || source->total == 0) return 0;
     if (grow ? add_overflows(source->total, amount) : source->total < amount) return 0;
     Value made = volume_map_new(rt);
@@ -150,17 +226,19 @@ ResultCode volume_map_register(RuntimeContext* rt) {
 Value volume_map_new(RuntimeContext* rt) {
     Value block = value_alloc(rt, sizeof(VolumeMap));
     if (!block) return 0;
-    *value_record<VolumeMap>(block) = VolumeMap{0, 0, nullptr};
+    *value_record<VolumeMap>(block) = VolumeMap{0, 0, nullptr, nullptr, 0, nullptr};
     return value_set_type(rt, VT_VOLUMEMAP, block, false);
 }
 
 ResultCode volume_map_free(RuntimeContext* rt, Value map) {
     VolumeMap* m = map_of(map);
     if (!m || !rt_usable(rt)) return RC_NO_OBJECT;
-    for (VolumeMapElement* e = m->elements; e;) {
-        VolumeMapElement* next = e->next;
-        element_free(rt, e);
-        e = next;
+    for (VolumeMapElement* chain : {m->elements, m->pending}) {
+        for (VolumeMapElement* e = chain; e;) {
+            VolumeMapElement* next = e->next;
+            element_free(rt, e);
+            e = next;
+        }
     }
     return value_free(rt, value_unbox(map));
 }
@@ -178,6 +256,26 @@ ResultCode volume_map_add(RuntimeContext* rt, Value map, std::string_view path, 
     if (amount == 0) return RC_OK;
     if (add_overflows(m->total, amount)) return RC_OS_ERROR;
     std::string label = volume_label_of(path);
+    if (m->last && text_equal_nocase(label_text(rt, m->last), label)) {
+        if (add_overflows(m->last->amount, amount)) return RC_OS_ERROR;
+        m->last->amount += amount;
+        m->total += amount;
+        return RC_OK;
+    }
+    // A map built by adds holds no more in any element than in its total,
+    // so a pending element, summed with its equals later, fits as the
+    // total does. Pending elements of one label cost no more than the adds
+    // that made them, and a run of adds to one label makes one.
+    if (m->pending || m->count >= LIST_WALK_LIMIT) {
+        VolumeMapElement* e = element_new(rt, label, amount);
+        if (!e) return RC_NO_OBJECT;
+        e->next = m->pending;
+        m->pending = e;
+        ++m->pending_count;
+        m->last = e;
+        m->total += amount;
+        return RC_OK;
+    }
     VolumeMapElement** at = &m->elements;
     while (*at && text_compare_nocase(label_text(rt, *at), label) < 0) at = &(*at)->next;
     if (*at && text_compare_nocase(label_text(rt, *at), label) == 0) {
@@ -190,8 +288,14 @@ ResultCode volume_map_add(RuntimeContext* rt, Value map, std::string_view path, 
         *at = e;
         ++m->count;
     }
+    m->last = *at;
     m->total += amount;
     return RC_OK;
+}
+
+VolumeMapElement* volume_map_elements(RuntimeContext* rt, Value map) {
+    VolumeMap* m = settled_map_of(rt, map);
+    return m ? m->elements : nullptr;
 }
 
 uint32_t volume_map_total(RuntimeContext*, Value map) {
@@ -199,13 +303,13 @@ uint32_t volume_map_total(RuntimeContext*, Value map) {
     return m ? m->total : 0;
 }
 
-uint32_t volume_map_count(RuntimeContext*, Value map) {
-    VolumeMap* m = map_of(map);
+uint32_t volume_map_count(RuntimeContext* rt, Value map) {
+    VolumeMap* m = settled_map_of(rt, map);
     return m ? m->count : 0;
 }
 
 uint32_t volume_map_amount(RuntimeContext* rt, Value map, std::string_view path) {
-    VolumeMap* m = map_of(map);
+    VolumeMap* m = settled_map_of(rt, map);
     if (!m) return 0;
     std::string label = volume_label_of(path);
     for (VolumeMapElement* e = m->elements; e; e = e->next)
@@ -241,8 +345,8 @@ Value volume_map_shrink(RuntimeContext* rt, Value map, uint32_t amount) {
 }
 
 bool volume_map_equal(RuntimeContext* rt, Value a, Value b) {
-    VolumeMap* ma = map_of(a);
-    VolumeMap* mb = map_of(b);
+    VolumeMap* ma = settled_map_of(rt, a);
+    VolumeMap* mb = settled_map_of(rt, b);
     if (ma == mb) return true;
     if (!ma || !mb || ma->total != mb->total || ma->count != mb->count) return false;
     for (VolumeMapElement *x = ma->elements, *y = mb->elements; x && y; x = x->next, y = y->next)
@@ -254,7 +358,7 @@ bool volume_map_equal(RuntimeContext* rt, Value a, Value b) {
 ResultCode volume_map_check_space(RuntimeContext* rt, Value map, FreeBytesQuery free_bytes,
                                   void* user, std::vector<VolumeShortfall>* short_volumes,
                                   std::string* failed_label) {
-    VolumeMap* m = map_of(map);
+    VolumeMap* m = settled_map_of(rt, map);
     if (!m || !free_bytes || !rt_usable(rt)) return RC_NO_OBJECT;
     for (VolumeMapElement* e = m->elements; e; e = e->next) {
         std::string label(label_text(rt, e));

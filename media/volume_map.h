@@ -19,8 +19,17 @@ struct VolumeMapElement {
 // The first word is the total, so that a map compares with a number.
 struct VolumeMap {
     uint32_t total;
-    uint32_t count;
+    uint32_t count;              // elements of the list
     VolumeMapElement* elements;  // ascending label order, letters folded
+    // Elements added to a map of many volumes since its list was last in
+    // order, newest first, labels not yet told apart. They join the list
+    // (amounts of equal labels summed) when the elements are next looked
+    // at, so that a map of n volumes is built in n log n rather than by a
+    // walk of the list for each, and a map only added to and freed is
+    // never sorted.
+    VolumeMapElement* pending;
+    uint32_t pending_count;
+    VolumeMapElement* last;  // the element the latest add went to, or none
 };
 
 // Installs release and copy of VOLUMEMAP values in the runtime.
@@ -37,6 +46,9 @@ Value volume_map_copy(RuntimeContext* rt, Value map);
 // as it was.
 ResultCode volume_map_add(RuntimeContext* rt, Value map, std::string_view path, uint32_t amount);
 
+// The elements in label order, the ones added lately joined in first; none
+// for a missing or empty map. Lent: valid until the map next changes.
+VolumeMapElement* volume_map_elements(RuntimeContext* rt, Value map);
 uint32_t volume_map_total(RuntimeContext* rt, Value map);
 uint32_t volume_map_count(RuntimeContext* rt, Value map);
 // The amount recorded for the volume of `path`, 0 when none.

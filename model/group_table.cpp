@@ -171,6 +171,20 @@ ResultCode group_write(RuntimeContext* rt, TextFile* stream, Value group,
     return text_file_write_line_end(stream);
 }
 
+// About the bytes of the table written with `widths`, a little more rather
+// than less: every row is as long as the header line, with CR LF ends.
+size_t table_bytes(BiList* groups, const uint16_t* widths, int32_t os_code) {
+    int columns = group_column_count(os_code);
+    size_t line = 2;
+    for (int i = 0; i < columns; ++i) line += widths[i] + 1u;
+    size_t bytes = line + 2;
+    for (BiNode* g = groups ? groups->first : nullptr; g; g = g->next) {
+        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) bytes += line;
+        bytes += 2;
+    }
+    return bytes;
+}
+
 }  // namespace
 
 BiList* group_list_read(RuntimeContext* rt, Reader* reader, Value owner, int32_t os_code) {
@@ -212,6 +226,7 @@ ResultCode group_table_write(RuntimeContext* rt, TextFile* stream, BiList* group
     uint16_t widths[COLUMNS_MAX];
     group_header_widths(widths, os_code);
     group_table_widths(rt, groups, widths, MAP_FILE_FORMAT, os_code);
+    text_file_reserve(stream, table_bytes(groups, widths, os_code));
     ResultCode code = group_header_write(stream, widths, os_code);
     for (BiNode* g = groups ? groups->first : nullptr; code == RC_OK && g; g = g->next)
         code = group_write(rt, stream, g->value, widths, MAP_FILE_FORMAT, os_code);

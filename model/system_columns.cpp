@@ -77,6 +77,11 @@ SystemComponent* system_component_create(RuntimeContext* rt, Value start_disk, V
 }
 
 ResultCode set_number(RuntimeContext* rt, Value* field, uint32_t n) {
+    // A number that already holds `n` stays: clearing the disks of a large
+    // map then makes no values.
+    if (value_is_real(*field) && !value_is_boxed(*field) && value_type(*field) == VT_NUMBER &&
+        field_number_value(rt, *field) == n)
+        return RC_OK;
     Value made = field_number(rt, n);
     if (!made) return RC_NO_OBJECT;
     value_release(rt, *field);

@@ -10,8 +10,16 @@ namespace {
 
 StringRecord* record_of(Value s) { return value_record<StringRecord>(s); }
 
-// A NUL-terminated copy of `text` in a block of its own.
+// The one text block of every empty string, laid out as a block (prefix and
+// header words of 0, then the NUL): the tables of a kit hold millions of
+// empty strings, and none of them owns it.
+alignas(8) char empty_text_block[16] = {};
+Value empty_text() { return reinterpret_cast<Value>(empty_text_block + 8); }
+
+// A NUL-terminated copy of `text` in a block of its own, or the shared
+// block of the empty text.
 Value text_block_new(RuntimeContext* rt, std::string_view text) {
+    if (text.empty()) return empty_text();
     if (text.size() > STRING_TEXT_LIMIT) return 0;
     Value block = value_alloc(rt, uint32_t(text.size() + 1));
     if (!block) return 0;
@@ -75,7 +83,8 @@ Value string_new(RuntimeContext* rt, std::string_view text) {
         value_free(rt, s);
         return 0;
     }
-    *record_of(s) = StringRecord{block, 0};
+    // The text ends at its first NUL, should it hold one.
+    *record_of(s) = StringRecord{block, 0, uint32_t(text.substr(0, text.find('\0')).size())};
     return s;
 }
 
@@ -91,13 +100,13 @@ const char* string_shown_text(RuntimeContext* rt, Value s) {
 
 std::string_view string_view_of(RuntimeContext* rt, Value s) {
     const char* text = string_text(rt, s);
-    return text ? std::string_view(text) : std::string_view();
+    return text ? std::string_view(text, record_of(s)->length) : std::string_view();
 }
 
 ResultCode string_free(RuntimeContext* rt, Value s) {
     if (!rt_usable(rt)) return RC_NO_OBJECT;
     if (!value_is_real(s)) return RC_OK;
-    value_free(rt, record_of(s)->text);
+    if (record_of(s)->text != empty_text()) value_free(rt, record_of(s)->text);
     value_free(rt, record_of(s)->second);
     return value_free(rt, s);
 }
@@ -186,10 +195,13 @@ uint32_t string_hash(RuntimeContext* rt, Value s, uint32_t size) {
 ResultCode string_trim_path(RuntimeContext* rt, Value s) {
     if (!rt_usable(rt)) return RC_NO_OBJECT;
     if (!string_text(rt, s)) return RC_OK;
+    size_t length = record_of(s)->length;
+    if (length == 0) return RC_OK;  // the shared empty text is never written
     char* text = reinterpret_cast<char*>(record_of(s)->text);
-    size_t length = std::strlen(text);
     for (size_t i = 0; i < length; ++i)
         if (text[i] == '/') text[i] = '\\';
-    text[trimmed_length(text, length)] = '\0';
+    length = trimmed_length(text, length);
+    text[length] = '\0';
+    record_of(s)->length = uint32_t(length);
     return RC_OK;
 }

@@ -13,6 +13,9 @@
 struct StringRecord {
     Value text;    // NUL-terminated text block, owned
     Value second;  // a second text block, owned, or 0
+    // The length of `text`, so that a view of a string never measures it;
+    // kept by every operation that changes the text.
+    uint32_t length;
 };
 
 // The longest text a string can hold (its block must stay below 65536 bytes).

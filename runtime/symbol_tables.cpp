@@ -1,8 +1,16 @@
 // Symbol lists and symbol tables.
 #include "runtime/symbol_tables.h"
 
+#include <new>
+#include <string>
+#include <unordered_map>
+
 #include "runtime/strings.h"
 #include "sys/text.h"
+
+struct TextIndex {
+    std::unordered_map<std::string, SymbolEntry*> entries;  // folded key text -> entry
+};
 
 namespace {
 
@@ -47,6 +55,48 @@ void free_chain(RuntimeContext* rt, SymbolEntry* head, ReleaseFn release_key) {
         record_free(rt, reversed);
         reversed = next;
     }
+}
+
+// Forgets the text index after a change it does not follow.
+void drop_text_index(SymbolTable* table) {
+    if (!table) return;
+    delete table->text_index;
+    table->text_index = nullptr;
+}
+
+// The table's text index, made from its live entries when there is none;
+// where one folded text has several entries, the first of its bucket chain
+// is the one indexed, as a walk of the chain would find it. nullptr when
+// memory runs out.
+TextIndex* text_index_of(RuntimeContext* rt, SymbolTable* table) {
+    if (table->text_index) return table->text_index;
+    TextIndex* index = new (std::nothrow) TextIndex;
+    if (!index) return nullptr;
+    for (uint32_t i = 0; i < table->bucket_count; ++i)
+        for (SymbolEntry* e = table->buckets[i].head; e; e = e->next)
+            if (e->key) index->entries.emplace(text_fold(string_view_of(rt, e->key)), e);
+    table->text_index = index;
+    return index;
+}
+
+// symtab_intern with the text hash and match, through the text index.
+Value intern_text(RuntimeContext* rt, SymbolTable* table, SymbolList* bucket, Value key,
+                  ReleaseFn release_key) {
+    TextIndex* index = text_index_of(rt, table);
+    if (!index) return key;
+    std::string folded = text_fold(string_view_of(rt, key));
+    auto found = index->entries.find(folded);
+    if (found != index->entries.end()) {
+        SymbolEntry* e = found->second;
+        if (key != e->value) release(rt, release_key, key);
+        return e->value;
+    }
+    SymbolEntry* e = record_new<SymbolEntry>(rt);
+    if (!e) return key;
+    *e = SymbolEntry{key, key, bucket->head};
+    bucket->head = e;
+    index->entries.emplace(std::move(folded), e);
+    return key;
 }
 
 }  // namespace
@@ -156,7 +206,7 @@ SymbolTable* symtab_new(RuntimeContext* rt, uint32_t bucket_count) {
         return nullptr;
     }
     for (uint32_t i = 0; i < bucket_count; ++i) buckets[i] = SymbolList{nullptr, nullptr};
-    *table = SymbolTable{buckets, 0, bucket_count};
+    *table = SymbolTable{buckets, 0, bucket_count, nullptr};
     return table;
 }
 
@@ -165,6 +215,7 @@ ResultCode symtab_destroy(RuntimeContext* rt, SymbolTable* table, ReleaseFn rele
     if (!table) return RC_OK;
     for (uint32_t i = 0; i < table->bucket_count; ++i)
         free_chain(rt, table->buckets[i].head, release_key);
+    drop_text_index(table);
     record_free(rt, table->buckets);
     record_free(rt, table);
     return RC_OK;
@@ -183,6 +234,7 @@ Value symtab_find_value(RuntimeContext* rt, SymbolTable* table, Value key, HashF
 
 ResultCode symtab_put(RuntimeContext* rt, SymbolTable* table, Value key, Value value,
                       HashFn hash, MatchFn match, ReleaseFn release_key) {
+    drop_text_index(table);
     return symlist_put(rt, bucket_of(rt, table, key, hash), key, value, match, release_key);
 }
 
@@ -190,6 +242,7 @@ ResultCode symtab_push_new(RuntimeContext* rt, SymbolTable* table, Value key, Va
                           HashFn hash) {
     SymbolList* bucket = bucket_of(rt, table, key, hash);
     if (!bucket || !key) return RC_NO_OBJECT;
+    drop_text_index(table);
     SymbolEntry* e = record_new<SymbolEntry>(rt);
     if (!e) return RC_NO_OBJECT;
     *e = SymbolEntry{key, value, bucket->head};
@@ -199,6 +252,7 @@ ResultCode symtab_push_new(RuntimeContext* rt, SymbolTable* table, Value key, Va
 
 ResultCode symtab_remove(RuntimeContext* rt, SymbolTable* table, Value key, HashFn hash,
                          MatchFn match, ReleaseFn release_key) {
+    drop_text_index(table);
     return symlist_remove(rt, bucket_of(rt, table, key, hash), key, match, release_key);
 }
 
@@ -206,6 +260,9 @@ Value symtab_intern(RuntimeContext* rt, SymbolTable* table, Value key, HashFn ha
                     MatchFn match, ReleaseFn release_key) {
     SymbolList* bucket = bucket_of(rt, table, key, hash);
     if (!bucket || !key) return 0;
+    if (hash == symbol_text_hash && match == symbol_text_match)
+        return intern_text(rt, table, bucket, key, release_key);
+    drop_text_index(table);
     if (SymbolEntry* e = find_entry(rt, bucket, key, match)) {
         if (key != e->value) release(rt, release_key, key);
         return e->value;

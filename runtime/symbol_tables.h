@@ -20,10 +20,18 @@ struct SymbolList {
     SymbolEntry* cursor;  // next entry of an iteration; none when it has ended
 };
 
+struct TextIndex;
+
 struct SymbolTable {
     SymbolList* buckets;  // bucket_count lists
     uint32_t cursor_bucket;
     uint32_t bucket_count;
+    // The keys interned with the text hash and match, by folded text, so
+    // that interning into a table of few buckets (an atom table) does not
+    // walk a bucket chain. Made by the first such intern from the entries
+    // then held; dropped by any other change of the table, to be made again
+    // when next needed; owned, holds no keys of its own.
+    TextIndex* text_index;
 };
 
 // The hash and match pairs the tables are used with.
@@ -79,6 +87,8 @@ ResultCode symtab_remove(RuntimeContext* rt, SymbolTable* table, Value key, Hash
 // The value already held for a matching key (releasing the key just passed,
 // unless it is that same handle), or the key itself after entering
 // {key, key}. When memory runs out the key comes back without being entered.
+// With the text hash and match the key is found through the table's text
+// index, with the answer a walk of its bucket would give.
 Value symtab_intern(RuntimeContext* rt, SymbolTable* table, Value key, HashFn hash,
                     MatchFn match, ReleaseFn release_key);
 ResultCode symtab_rewind(RuntimeContext* rt, SymbolTable* table);

@@ -240,6 +240,39 @@ ResultCode file_read_all(std::string_view path, std::string* bytes) {
     return rc;
 }
 
+ResultCode file_holds(std::string_view path, std::string_view bytes, bool* same) {
+    *same = false;
+    PathTarget at;
+    ResultCode rc = path_target_find(path, &at);
+    if (rc != RC_OK) return rc;
+    if (at.provided) {
+        std::string data;
+        rc = provided_read_all(at.on, &data);
+        if (rc == RC_OK) *same = data == bytes;
+        return rc;
+    }
+    int fd = -1;
+    struct stat info;
+    rc = host_open_regular(at.host.c_str(), &fd, &info);
+    if (rc != RC_OK) return rc;
+    bool equal = true;
+    size_t compared = 0;
+    char buffer[65536];
+    long n;
+    while ((n = host_read(fd, buffer, sizeof buffer)) > 0) {
+        // The whole file is read even past a difference, so that a failing
+        // read shows as it would when reading it all.
+        if (equal && (compared + size_t(n) > bytes.size() ||
+                      bytes.compare(compared, size_t(n), std::string_view(buffer, size_t(n))) != 0))
+            equal = false;
+        compared += size_t(n);
+    }
+    rc = n < 0 ? host_read_error_code(errno) : RC_OK;
+    host_close(fd);
+    if (rc == RC_OK) *same = equal && compared == bytes.size();
+    return rc;
+}
+
 static FloppyRootWatcher& floppy_root_watcher() {
     static FloppyRootWatcher watcher = nullptr;
     return watcher;

@@ -69,6 +69,9 @@ ResultCode directory_full_path(std::string_view path, std::string* full_path);
 // Reads the whole file into *bytes, bytes as they are. 0, or the host
 // error's code (20 when reading fails, 29 for a directory).
 ResultCode file_read_all(std::string_view path, std::string* bytes);
+// Whether the file holds exactly `bytes`, in *same. The file is read piece
+// by piece, so no copy of a large file is made. Codes as file_read_all.
+ResultCode file_holds(std::string_view path, std::string_view bytes, bool* same);
 
 // Copies the bytes of `source` to `destination`, replacing it only once the
 // whole copy is written. 0, the read's code (22 when `source` is missing),

@@ -19,6 +19,11 @@ bool text_contains_nocase(std::string_view a, std::string_view b) {
     return false;
 }
 
+bool text_ends_with_nocase(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() &&
+           text_equal_nocase(text.substr(text.size() - suffix.size()), suffix);
+}
+
 int text_compare_nocase(std::string_view a, std::string_view b) {
     size_t n = a.size() < b.size() ? a.size() : b.size();
     for (size_t i = 0; i < n; ++i) {

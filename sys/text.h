@@ -18,6 +18,9 @@ bool text_equal_nocase(std::string_view a, std::string_view b);
 // True when `b` occurs in `a`, folding A to Z; an empty `b` occurs everywhere.
 bool text_contains_nocase(std::string_view a, std::string_view b);
 
+// True when `text` ends with `suffix`, folding A to Z.
+bool text_ends_with_nocase(std::string_view text, std::string_view suffix);
+
 // Byte-wise order of the folded texts: negative, 0 or positive.
 int text_compare_nocase(std::string_view a, std::string_view b);
 

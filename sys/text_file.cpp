@@ -281,6 +281,15 @@ ResultCode text_file_write_text(TextFile* file, std::string_view text) {
 
 ResultCode text_file_write_bytes(TextFile* file, std::string_view bytes) {
     if (!file) return RC_OS_ERROR;
+    // A long run goes to the host file as it stands, not through the buffer.
+    if (bytes.size() >= BUFFER_LIMIT && file->fd >= 0 && !file->provider && !file->memory) {
+        buffer_flush(file);
+        if (file->failure == RC_OK) {
+            int error = host_write_all(file->fd, bytes.data(), bytes.size());
+            if (error != 0) file->failure = host_write_error_code(error);
+        }
+        return file->failure;
+    }
     file->buffer += bytes;
     if (file->buffer.size() >= BUFFER_LIMIT) buffer_flush(file);
     return file->failure;
@@ -378,6 +387,10 @@ ResultCode text_file_open_memory(TextFile** file) {
     return RC_OK;
 }
 
+void text_file_reserve(TextFile* file, size_t bytes) {
+    if (file && file->memory) file->buffer.reserve(file->buffer.size() + bytes);
+}
+
 const std::string& text_file_contents(const TextFile* file) {
     static const std::string none;
     return file && file->memory ? file->buffer : none;
@@ -388,7 +401,7 @@ ResultCode text_file_render(const std::function<ResultCode(TextFile*)>& write, s
     ResultCode rc = text_file_open_memory(&file);
     if (rc != RC_OK) return rc;
     rc = write(file);
-    if (rc == RC_OK) *bytes = text_file_contents(file);
+    if (rc == RC_OK) *bytes = std::move(file->buffer);
     text_file_close(file);
     return rc;
 }
@@ -397,9 +410,9 @@ ResultCode text_file_replace(const PathParts& parts, std::string_view bytes, boo
                              bool* rewritten) {
     if (rewritten) *rewritten = false;
     std::string path = path_join(parts);
-    std::string former;
-    ResultCode rc = file_read_all(path, &former);
-    if (rc == RC_OK && former == bytes) return RC_OK;
+    bool same = false;
+    ResultCode rc = file_holds(path, bytes, &same);
+    if (rc == RC_OK && same) return RC_OK;
     // A former file that cannot be read whole is neither replaced nor kept.
     if (rc != RC_OK && rc != RC_FILE_NOT_FOUND) return rc;
     bool had_former = rc == RC_OK;

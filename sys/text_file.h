@@ -64,6 +64,10 @@ ResultCode text_file_write_whole(const PathParts& parts,
 // whole. Frees the handle in every case.
 ResultCode text_file_close(TextFile* file);
 
+// Room for `bytes` more bytes in a text gathered in memory, so that a large
+// text is not copied again and again as it grows; nothing for other files.
+void text_file_reserve(TextFile* file, size_t bytes);
+
 // A writer that only gathers the text (line ends already CR LF), for
 // text_file_contents; closing it frees it. 0, or 5 when memory runs out.
 ResultCode text_file_open_memory(TextFile** file);

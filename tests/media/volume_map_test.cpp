@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+
 #include "runtime/namespaces.h"
 #include "runtime/numbers.h"
 #include "runtime/values.h"
 #include "runtime/runtime_fixture.h"
+#include "sys/text.h"
 
 namespace {
 
@@ -16,7 +20,7 @@ protected:
     // "C:\=100 D:\=200" style listing of a map's elements.
     std::string shown(Value map) {
         std::string out;
-        for (VolumeMapElement* e = value_record<VolumeMap>(map)->elements; e; e = e->next)
+        for (VolumeMapElement* e = volume_map_elements(rt, map); e; e = e->next)
             out += (out.empty() ? "" : " ") + text(e->label) + "=" + std::to_string(e->amount);
         return out;
     }
@@ -107,4 +111,59 @@ TEST_F(VolumeMapTest, SpaceCheckHoldsBackASixteenthAndListsShortVolumes) {
     EXPECT_EQ(short_volumes[0].label, "D:\\");
     EXPECT_EQ(short_volumes[0].missing, 1u);
     volume_map_free(rt, m);
+}
+
+// Thousands of volumes, added in scrambled order, in several letter cases
+// and again and again: the elements stay one per folded label, in label
+// order, each under the spelling it was first added with, and a copy goes
+// on growing the same way.
+TEST_F(VolumeMapTest, ManyVolumesStayInLabelOrderUnderTheirFirstSpelling) {
+    struct Expected {
+        std::string spelling;
+        uint32_t amount = 0;
+    };
+    std::map<std::string, Expected> expected;  // by folded label
+    auto add = [&](Value map, const std::string& path, uint32_t amount) {
+        ASSERT_EQ(volume_map_add(rt, map, path, amount), RC_OK);
+        if (amount == 0) return;
+        std::string label = path.find(':') == std::string::npos
+                                ? path
+                                : path.substr(0, path.find(':') + 1) + "\\";
+        Expected& e = expected[text_fold(label)];
+        if (e.spelling.empty()) e.spelling = label;
+        e.amount += amount;
+    };
+    auto listing = [&]() {
+        std::string out;
+        for (const auto& [folded, e] : expected)
+            out += (out.empty() ? "" : " ") + e.spelling + "=" + std::to_string(e.amount);
+        return out;
+    };
+    auto path_of = [](int i) {
+        int k = (i * 7919) % 2500;
+        std::string name = k % 3 ? "%TARGET%\\f" : "%TARGET%\\F";
+        if (k % 11 == 0) return std::string(1, char('A' + k % 26)) + ":\\dir\\f" + std::to_string(k);
+        return name + std::to_string(k) + ".txt";
+    };
+
+    Value m = volume_map_new(rt);
+    for (int i = 0; i < 6000; ++i) add(m, path_of(i), uint32_t(i % 7));
+    EXPECT_EQ(shown(m), listing());
+    EXPECT_EQ(volume_map_count(rt, m), expected.size());
+    uint32_t total = 0;
+    for (const auto& [folded, e] : expected) {
+        EXPECT_EQ(volume_map_amount(rt, m, folded), e.amount) << folded;
+        total += e.amount;
+    }
+    EXPECT_EQ(volume_map_total(rt, m), total);
+    EXPECT_EQ(volume_map_amount(rt, m, "%TARGET%\\nowhere"), 0u);
+
+    Value copy = volume_map_copy(rt, m);
+    EXPECT_TRUE(volume_map_equal(rt, copy, m));
+    for (int i = 6000; i < 9000; ++i) add(copy, path_of(i * 3 + 1) + "x", 2);
+    EXPECT_EQ(shown(copy), listing());
+    for (const auto& [folded, e] : expected)
+        EXPECT_EQ(volume_map_amount(rt, copy, folded), e.amount) << folded;
+    volume_map_free(rt, m);
+    volume_map_free(rt, copy);
 }

@@ -1,5 +1,7 @@
 #include "model/product_table.h"
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -7,6 +9,7 @@
 #include "model/product_tree.h"
 #include "model_fixture.h"
 #include "runtime/bidirectional_lists.h"
+#include "sys/text.h"
 
 namespace {
 
@@ -33,6 +36,18 @@ protected:
         BiNode* n = list->first;
         while (index-- > 0) n = n->next;
         return n->value;
+    }
+    // Appends a product of size 1 whose size counts as computed in this run.
+    void add_product(const std::string& name, const std::string& parent, const std::string& label) {
+        if (!list) list = bilist_new(rt, 0);
+        Value p = product_create(rt, atom_intern(rt, atoms, name), field_number(rt, 1),
+                                 atom_intern(rt, atoms, parent), field_string(rt, name),
+                                 field_string(rt, "1.0"), field_string(rt, label),
+                                 field_string(rt, name), field_number(rt, 1), 0, 0, 0,
+                                 field_string(rt, ""), field_string(rt, ""));
+        ASSERT_NE(p, 0u);
+        product_record(p)->size_computed = true;
+        ASSERT_EQ(bilist_push_back(rt, list, p), RC_OK);
     }
 };
 
@@ -124,6 +139,90 @@ TEST_F(ProductTableTest, TreeOrdersByLabelAndRollsSizesUp) {
     EXPECT_EQ(overflowed, 0u);
     EXPECT_EQ(field_number_value(rt, product_size(product_at(0))), 35u);
     EXPECT_EQ(product_tree_build(rt, list, "tools", false), nullptr);  // not a root
+}
+
+// A table of thousands of products, with repeated names, parents named
+// before and after their children or not at all, a product of its own
+// parent, and labels that repeat in several letter cases: every product
+// hangs under the first product of its parent's name, every chain is in
+// label order with equal labels in list order, and each size rolls up to
+// its own byte and all its descendants'.
+TEST_F(ProductTableTest, ALargeTreeHangsEachProductUnderItsParentInLabelOrder) {
+    const int count = 3000;
+    auto name_of = [](int i) { return i % 500 == 499 ? "P" + std::to_string(i - 250) : "p" + std::to_string(i); };
+    for (int i = 0; i < count; ++i) {
+        std::string parent = i < 20 ? "root"
+                             : i % 13 == 0 ? "P" + std::to_string(i + 150)  // may be no product
+                                           : "p" + std::to_string((i * 7919) % i);
+        int label = (i * 31) % 50;
+        add_product(name_of(i), parent, (label % 2 ? "Label " : "LABEL ") + std::to_string(label));
+    }
+    add_product("self", "self", "Self");
+
+    // The expected parent of each product: the first of its parent's name.
+    std::map<std::string, int> first_of_name;
+    for (int i = 0; i < count; ++i) first_of_name.emplace(text_fold(name_of(i)), i);
+    std::map<DisplayNode*, int> index_of;
+    for (int i = 0; i <= count; ++i) index_of[product_node(product_at(i))] = i;
+    std::map<DisplayNode*, std::set<DisplayNode*>> expected_children;
+    std::set<DisplayNode*> expected_roots;
+    for (int i = 0; i < count; ++i) {
+        auto parent = first_of_name.find(text_fold(field_text(rt, product_parent(product_at(i)))));
+        DisplayNode* node = product_node(product_at(i));
+        if (parent == first_of_name.end()) expected_roots.insert(node);
+        else expected_children[product_node(product_at(parent->second))].insert(node);
+    }
+
+    DisplayNode* root = product_tree_build(rt, list, "", false);
+    // A chain holds exactly the expected nodes, by folded label and then
+    // by list order.
+    auto check_chain = [&](DisplayNode* head, const std::set<DisplayNode*>& members) {
+        std::set<DisplayNode*> seen;
+        for (DisplayNode* n = head; n; n = n->next_sibling) {
+            seen.insert(n);
+            if (DisplayNode* next = n->next_sibling) {
+                int order = text_compare_nocase(n->label_text, next->label_text);
+                EXPECT_TRUE(order < 0 || (order == 0 && index_of[n] < index_of[next]))
+                    << n->name_text << " before " << next->name_text;
+            }
+        }
+        EXPECT_EQ(seen, members);
+    };
+    check_chain(root, expected_roots);
+    for (int i = 0; i < count; ++i) {
+        DisplayNode* node = product_node(product_at(i));
+        check_chain(node->first_child, expected_children[node]);
+    }
+    DisplayNode* self = product_node(product_at(count));
+    EXPECT_EQ(self->first_child, self);  // its own child, out of every root's reach
+
+    ASSERT_EQ(product_sizes_roll_up(rt, root, true), RC_OK);
+    std::map<DisplayNode*, uint32_t> subtree;  // nodes of each subtree, children first
+    std::vector<DisplayNode*> order;
+    for (DisplayNode* r = root; r; r = r->next_sibling) order.push_back(r);
+    for (size_t at = 0; at < order.size(); ++at)
+        for (DisplayNode* c = order[at]->first_child; c; c = c->next_sibling) order.push_back(c);
+    EXPECT_EQ(order.size(), size_t(count));  // every product but "self" is reached once
+    for (auto at = order.rbegin(); at != order.rend(); ++at) {
+        uint32_t nodes = 1;
+        for (DisplayNode* c = (*at)->first_child; c; c = c->next_sibling) nodes += subtree[c];
+        subtree[*at] = nodes;
+        EXPECT_EQ(field_number_value(rt, product_size((*at)->owner)), nodes) << (*at)->name_text;
+    }
+}
+
+// A parent chain far deeper than any call stack would hold rolls up.
+TEST_F(ProductTableTest, ADeepParentChainRollsUp) {
+    const uint32_t depth = 200000;
+    for (uint32_t i = 0; i < depth; ++i)
+        add_product("p" + std::to_string(i), i ? "p" + std::to_string(i - 1) : "root", "Chain");
+    DisplayNode* root = product_tree_build(rt, list, "", false);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->next_sibling, nullptr);
+    ASSERT_EQ(product_sizes_roll_up(rt, root, true), RC_OK);
+    uint32_t i = 0;
+    for (BiNode* n = list->first; n; n = n->next, ++i)
+        ASSERT_EQ(field_number_value(rt, product_size(n->value)), depth - i) << i;
 }
 
 TEST_F(ProductTableTest, VersionProductAndComparisons) {

@@ -1,4 +1,5 @@
 #include <set>
+#include <string>
 #include <vector>
 
 #include "runtime/lists.h"
@@ -7,6 +8,7 @@
 #include "runtime/symbol_tables.h"
 #include "runtime/values.h"
 #include "runtime_fixture.h"
+#include "sys/text.h"
 
 namespace {
 
@@ -94,6 +96,55 @@ TEST_F(SymbolTableTest, IterationVisitsEachLiveEntryOnceThenStartsOver) {
     string_free(rt, other);
     symtab_destroy(rt, names, string_free);
     symtab_destroy(rt, table, nullptr);
+}
+
+// The text match under another name: symtab_intern then walks the bucket,
+// as it does for any pair but the text pair.
+bool walked_text_match(RuntimeContext* rt, Value probe, Value stored) {
+    return symbol_text_match(rt, probe, stored);
+}
+
+// Interning thousands of texts (in several letter cases, with puts and
+// removals between them) into a table of few buckets answers the same
+// handles, and leaves the same entries in the same order, as walking the
+// buckets does.
+TEST_F(SymbolTableTest, InterningManyTextsAnswersAsABucketWalkDoes) {
+    SymbolTable* indexed = symtab_new(rt, 7);
+    SymbolTable* walked = symtab_new(rt, 7);
+    auto name_of = [](int i) {
+        int k = (i * 7919) % 3000;
+        return (k % 2 ? "Name" : "NAME") + std::to_string(k);
+    };
+    // Each intern answers the handle of its own table; both must name the
+    // same text and both be new, or both be old.
+    for (int i = 0; i < 9000; ++i) {
+        Value a = string_new(rt, name_of(i)), b = string_new(rt, name_of(i));
+        Value got_a = symtab_intern(rt, indexed, a, symbol_text_hash, symbol_text_match, string_free);
+        Value got_b = symtab_intern(rt, walked, b, symbol_text_hash, walked_text_match, string_free);
+        ASSERT_EQ(text(got_a), text(got_b)) << i;
+        ASSERT_EQ(got_a == a, got_b == b) << i;
+        if (i % 1000 == 999) {
+            Value gone = string_new(rt, name_of(i / 2));
+            symtab_remove(rt, indexed, gone, symbol_text_hash, symbol_text_match, string_free);
+            symtab_remove(rt, walked, gone, symbol_text_hash, symbol_text_match, string_free);
+            string_free(rt, gone);
+            Value put_a = string_new(rt, "put" + std::to_string(i));
+            Value put_b = string_new(rt, "PUT" + std::to_string(i));
+            symtab_put(rt, indexed, put_a, put_a, symbol_text_hash, symbol_text_match, string_free);
+            symtab_put(rt, walked, put_b, put_b, symbol_text_hash, symbol_text_match, string_free);
+        }
+    }
+    auto texts = [&](SymbolTable* table) {
+        std::vector<std::string> out;
+        symtab_rewind(rt, table);
+        for (Value key; (key = symtab_next(rt, table, false));) out.push_back(text_fold(text(key)));
+        return out;
+    };
+    std::vector<std::string> order = texts(indexed);
+    EXPECT_EQ(order, texts(walked));
+    EXPECT_GE(order.size(), 3000u);  // at most 9 removed, 9 put
+    symtab_destroy(rt, indexed, string_free);
+    symtab_destroy(rt, walked, string_free);
 }
 
 TEST_F(NamespaceTest, NamesAreSharedWithAncestors) {
