@@ -27,7 +27,7 @@ MultiQueue* mq_new(RuntimeContext* rt) {
         value_free(rt, reinterpret_cast<Value>(queue));
         return nullptr;
     }
-    *queue = MultiQueue{nullptr, nullptr, cursor, cursor};
+    *queue = MultiQueue{nullptr, nullptr, cursor, cursor, 0};
     return queue;
 }
 
@@ -47,6 +47,17 @@ ResultCode mq_append(RuntimeContext* rt, MultiQueue* queue, Value value) {
     if (!queue->first) queue->first = entry;
     queue->last = entry;
     set_position(queue->cursor_top, entry);
+    ++queue->count;
+    // Freed in batches, so that the check is all most appends pay.
+    if (queue->cursor_top == queue->cursor_bottom && queue->count > 2 * MQ_KEPT_BEHIND) {
+        while (queue->count > MQ_KEPT_BEHIND) {
+            BiNode* oldest = queue->first;
+            queue->first = oldest->next;
+            queue->first->previous = nullptr;
+            binode_free(rt, oldest, nullptr);
+            --queue->count;
+        }
+    }
     return RC_OK;
 }
 

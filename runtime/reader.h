@@ -30,7 +30,7 @@ struct NameSlot {
 
 struct Reader {
     ScriptInput* input;
-    MultiQueue* history;          // every token delivered, oldest first
+    MultiQueue* history;          // the tokens delivered lately (all since a mark), oldest first
     SymbolTable* atom_table;      // quoted atoms are interned here
     Namespace* bound_namespace;   // definitions that make bound-name tokens; may be none
     Namespace* variable_namespace;  // other names, and the recorded literals

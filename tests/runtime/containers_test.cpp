@@ -252,4 +252,26 @@ TEST_F(QueueTest, CursorsMarkCommitAndRewind) {
     mq_destroy(rt, owning, number_free);
 }
 
+// A long run with one cursor keeps only the entries it can step back to;
+// with a mark, every entry from the mark on stays and replays.
+TEST_F(QueueTest, OneCursorKeepsOnlyWhatItCanStepBackTo) {
+    MultiQueue* q = mq_new(rt);
+    for (Value v = 1; v <= 100000; ++v) ASSERT_EQ(mq_append(rt, q, v), RC_OK);
+    EXPECT_LE(q->count, 2 * MQ_KEPT_BEHIND);
+    for (size_t i = 0; i < MQ_KEPT_BEHIND; ++i) mq_back(rt, q);
+    for (Value v = 100000 - MQ_KEPT_BEHIND + 1; v <= 100000; ++v) ASSERT_EQ(mq_take(rt, q), v);
+    EXPECT_EQ(mq_take(rt, q), 0u);
+
+    mq_push_cursor(rt, q);  // a mark after 100000
+    for (Value v = 100001; v <= 110000; ++v) ASSERT_EQ(mq_append(rt, q, v), RC_OK);
+    mq_restore(rt, q);
+    for (Value v = 100001; v <= 110000; ++v) ASSERT_EQ(mq_take(rt, q), v);
+    mq_pop_keep(rt, q);
+    ASSERT_EQ(mq_append(rt, q, 110001), RC_OK);  // one cursor again: the old entries go
+    EXPECT_LE(q->count, 2 * MQ_KEPT_BEHIND);
+    mq_back(rt, q);
+    EXPECT_EQ(mq_take(rt, q), 110001u);
+    mq_destroy(rt, q, nullptr);
+}
+
 }  // namespace
