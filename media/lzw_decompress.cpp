@@ -244,7 +244,7 @@ static ResultCode decompress_code(LzwDecompressor* d, BitReader* in) {
     const uint8_t* const end = in->source.data + in->source.size;
     uint64_t acc = in->acc;
     uint32_t nbits = in->nbits;
-    uint32_t taken = 0;  // bytes taken into `acc` here
+    const uint8_t* const p_start = p;
     // Up to `want` bytes, and no string starts past the history's size.
     const uint64_t goal = uint64_t(at) + want;
     const uint32_t stop = uint32_t(goal < HISTORY_START + HISTORY_SIZE + 1 ? goal
@@ -257,7 +257,6 @@ static ResultCode decompress_code(LzwDecompressor* d, BitReader* in) {
             memcpy(&word, p, 4);
             acc = (acc << 32) | __builtin_bswap32(word);
             p += 4;
-            taken += 4;
             nbits += 32;
         }
         uint32_t code = uint32_t(acc >> (nbits - width)) & mask;
@@ -277,6 +276,7 @@ static ResultCode decompress_code(LzwDecompressor* d, BitReader* in) {
     }
     // Whole bytes not yet taken into codes go back to the input, and the
     // bits left (fewer than 8, or the reader's own) stay with the reader.
+    uint32_t taken = uint32_t(p - p_start);  // bytes taken into `acc` here
     uint32_t back = nbits / 8 < taken ? nbits / 8 : taken;
     p -= back;
     nbits -= back * 8;
