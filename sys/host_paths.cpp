@@ -360,6 +360,25 @@ static std::string case_lookup(const std::string& directory, std::string_view na
     return *first;
 }
 
+// The spelling of `name` in the listing of `directory`, whose status is
+// `known`: as written when it is there so, else the first without regard to
+// case, else empty. False when the directory cannot be listed.
+static bool listed_spelling(const std::string& directory, std::string_view name,
+                            const KnownStatus* known, std::string* spelling) {
+    const CachedListing* listing = listing_current(directory, known);
+    if (!listing) return false;
+    spelling->clear();
+    for (auto at = listing->names.lower_bound(FoldedName{name});
+         at != listing->names.end() && text_equal_nocase(*at, name); ++at) {
+        if (*at == name) {
+            *spelling = *at;
+            break;
+        }
+        if (spelling->empty()) *spelling = *at;
+    }
+    return true;
+}
+
 // The spelling of `name` inside host directory `directory`: as written when
 // it exists so, else as case_lookup finds it.
 static std::string component_lookup(const std::string& directory, std::string_view name) {
@@ -406,6 +425,21 @@ static bool host_walk_whole(std::string_view rest, std::string* path, bool* foun
     if (names.empty()) return true;
     std::string parent = *path;
     for (size_t i = 0; i + 1 < names.size(); ++i) parent = host_child(parent, names[i]);
+    // A directory whose listing is at hand (one being filled, as a copy
+    // fills it) tells from its status alone whether the name is there and
+    // in what spelling: one host call instead of two.
+    if (names.size() > 1 && listing_find(parent)) {
+        KnownStatus parent_status;
+        parent_status.taken_at = clock_now();
+        std::string spelling;
+        if (host_lstat(parent.c_str(), &parent_status.info) == 0 &&
+            S_ISDIR(parent_status.info.st_mode) &&
+            listed_spelling(parent, names.back(), &parent_status, &spelling)) {
+            *found = !spelling.empty();
+            *path = host_child(parent, *found ? std::string_view(spelling) : names.back());
+            return true;
+        }
+    }
     std::string whole = host_child(parent, names.back());
     struct stat info;
     if (host_lstat(whole.c_str(), &info) == 0) {
