@@ -139,6 +139,11 @@ static ResultCode decode_first(LzwDecompressor* d, uint32_t code) {
     *--end = uint8_t(code - LZW_FIRST_BYTE_CODE);
 }
 
+// Copies a string one byte at a time to where it nearly or partly overlaps.
+[[gnu::cold, gnu::noinline]] static void copy_near(uint8_t* to, const uint8_t* from, uint32_t length) {
+    for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
+}
+
 // Writes the string `s` of `code` at `to` and gives its first byte: copied
 // forwards from its place, 16 bytes at a time when they are at least that
 // far apart (the last 16 may go past the string), else one at a time, so
@@ -146,10 +151,6 @@ static ResultCode decode_first(LzwDecompressor* d, uint32_t code) {
 // copies what it has just written; rebuilt when it has left the history.
 // The first byte comes from the bytes copied, not from the history, where
 // it would wait for the copy.
-// Copies a string one byte at a time to where it nearly or partly overlaps.
-[[gnu::cold, gnu::noinline]] static void copy_near(uint8_t* to, const uint8_t* from, uint32_t length) {
-    for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
-}
 
 static inline uint8_t string_put(uint8_t* block, uint32_t code, uint64_t s, uint8_t* to) {
     int32_t where = string_where(s);
@@ -178,16 +179,17 @@ static ResultCode decode_code(LzwDecompressor* d, uint32_t code) {
     uint32_t highest = next_entry_free(d) ? d->count + 1 : d->count;
     if (code < LZW_FIRST_BYTE_CODE || code > highest) return RC_UNABLE_TO_READ;
     uint64_t s = strings_of(d->block)[code];
+    uint32_t length = string_length(s);
     uint8_t first = string_put(d->block, code, s, history_of(d->block) + d->at);
     if (next_entry_free(d)) {
         uint32_t entry = ++d->count;
         entries_of(d->block)[entry] = (uint32_t(first) << 16) | d->prev;
         if (entry == (1u << d->width) - 1) ++d->width;
-        next_entry_prepare(d, d->at, string_length(s));
+        next_entry_prepare(d, d->at, length);
     }
     d->prev = code;
-    d->at += string_length(s);
-    d->pending += string_length(s);
+    d->at += length;
+    d->pending += length;
     return RC_OK;
 }
 

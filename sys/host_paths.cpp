@@ -346,23 +346,11 @@ static const CachedListing* listing_current(const std::string& directory,
     return listing;
 }
 
-// The first entry of host directory `directory` equal to `name` without
-// regard to case, in delivery order, for a name that does not exist there as
-// written. Empty when none does, or when the directory's state or names
-// cannot all be read (the first match may have been missed). `known` as for
-// listing_current.
-static std::string case_lookup(const std::string& directory, std::string_view name,
-                               const KnownStatus* known = nullptr) {
-    const CachedListing* listing = listing_current(directory, known);
-    if (!listing) return std::string();
-    auto first = listing->names.lower_bound(FoldedName{name});
-    if (first == listing->names.end() || !text_equal_nocase(*first, name)) return std::string();
-    return *first;
-}
-
 // The spelling of `name` in the listing of `directory`, whose status is
-// `known`: as written when it is there so, else the first without regard to
-// case, else empty. False when the directory cannot be listed.
+// `known` (as for listing_current): as written when it is there so, else
+// the first entry equal to it without regard to case in delivery order,
+// else empty. False when the directory's state or names cannot all be read
+// (the first match may have been missed).
 static bool listed_spelling(const std::string& directory, std::string_view name,
                             const KnownStatus* known, std::string* spelling) {
     const CachedListing* listing = listing_current(directory, known);
@@ -377,6 +365,15 @@ static bool listed_spelling(const std::string& directory, std::string_view name,
         if (spelling->empty()) *spelling = *at;
     }
     return true;
+}
+
+// The spelling listed_spelling finds for a name that does not exist as
+// written; empty when none does or the directory cannot be listed.
+static std::string case_lookup(const std::string& directory, std::string_view name,
+                               const KnownStatus* known = nullptr) {
+    std::string spelling;
+    listed_spelling(directory, name, known, &spelling);
+    return spelling;
 }
 
 // The spelling of `name` inside host directory `directory`: as written when

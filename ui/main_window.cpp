@@ -408,11 +408,8 @@ void MainWindow::browse_for_file() {
     QString path = dialogs_->open_file();
     if (path.isEmpty()) return;
     prd_path->setText(path);
-    open->setEnabled(true);
+    path_edited(path);
     open->setFocus();
-    make_default(open);
-    products->clear();
-    set_products_enabled(false);
 }
 
 void MainWindow::open_from_menu() {
