@@ -2,9 +2,14 @@
 // space check.
 #include "media/volume_map.h"
 
-#include "runtime/strings.h"
+#include <cstring>
+
 #include "runtime/values.h"
 #include "sys/text.h"
+
+std::string_view volume_map_label(const VolumeMapElement* e) {
+    return {reinterpret_cast<const char*>(e + 1), e->label_length};
+}
 
 namespace {
 
@@ -12,26 +17,19 @@ VolumeMap* map_of(Value map) {
     return value_is_real(map) ? value_record<VolumeMap>(value_unbox(map)) : nullptr;
 }
 
-std::string_view label_text(RuntimeContext* rt, const VolumeMapElement* e) {
-    return string_view_of(rt, e->label);
-}
-
 void element_free(RuntimeContext* rt, VolumeMapElement* e) {
-    string_free(rt, e->label);
     value_free(rt, reinterpret_cast<Value>(e));
 }
 
-// A new element, or nullptr when memory runs out.
+// A new element holding a copy of `label`, or nullptr when memory runs out
+// or the label is too long for one block.
 VolumeMapElement* element_new(RuntimeContext* rt, std::string_view label, uint32_t amount) {
-    Value block = value_alloc(rt, sizeof(VolumeMapElement));
+    if (label.size() > UINT16_MAX) return nullptr;
+    Value block = value_alloc(rt, uint32_t(sizeof(VolumeMapElement) + label.size()));
     if (!block) return nullptr;
-    Value text = string_new(rt, label);
-    if (!text) {
-        value_free(rt, block);
-        return nullptr;
-    }
     auto* e = value_record<VolumeMapElement>(block);
-    *e = VolumeMapElement{text, amount, nullptr};
+    *e = VolumeMapElement{nullptr, amount, uint16_t(label.size())};
+    if (!label.empty()) std::memcpy(reinterpret_cast<char*>(e + 1), label.data(), label.size());
     return e;
 }
 
@@ -51,23 +49,23 @@ bool add_overflows(uint32_t a, uint32_t b) { return a > UINT32_MAX - b; }
 // Maps of fewer elements take each new one straight into the list.
 constexpr uint32_t LIST_WALK_LIMIT = 16;
 
-int label_order(RuntimeContext* rt, const VolumeMapElement* a, const VolumeMapElement* b) {
-    return text_compare_nocase(label_text(rt, a), label_text(rt, b));
+int label_order(const VolumeMapElement* a, const VolumeMapElement* b) {
+    return text_compare_nocase(volume_map_label(a), volume_map_label(b));
 }
 
 // Sorts a chain by label; elements of equal labels keep their order.
-VolumeMapElement* sort_chain(RuntimeContext* rt, VolumeMapElement* head, uint32_t length) {
+VolumeMapElement* sort_chain(VolumeMapElement* head, uint32_t length) {
     if (length < 2) return head;
     VolumeMapElement* second = head;
     for (uint32_t i = 1; i < length / 2; ++i) second = second->next;
     VolumeMapElement* rest = second->next;
     second->next = nullptr;
-    VolumeMapElement* a = sort_chain(rt, head, length / 2);
-    VolumeMapElement* b = sort_chain(rt, rest, length - length / 2);
+    VolumeMapElement* a = sort_chain(head, length / 2);
+    VolumeMapElement* b = sort_chain(rest, length - length / 2);
     VolumeMapElement* sorted = nullptr;
     VolumeMapElement** tail = &sorted;
     while (a && b) {
-        VolumeMapElement** from = label_order(rt, b, a) < 0 ? &b : &a;
+        VolumeMapElement** from = label_order(b, a) < 0 ? &b : &a;
         *tail = *from;
         tail = &(*from)->next;
         *from = (*from)->next;
@@ -88,7 +86,7 @@ void settle(RuntimeContext* rt, VolumeMap* m) {
         added = e;
         e = next;
     }
-    added = sort_chain(rt, added, m->pending_count);
+    added = sort_chain(added, m->pending_count);
     VolumeMapElement* a = m->elements;
     VolumeMapElement* joined = nullptr;
     VolumeMapElement** tail = &joined;
@@ -96,10 +94,10 @@ void settle(RuntimeContext* rt, VolumeMap* m) {
     uint32_t count = 0;
     while (a || added) {
         // On equal labels the list's element comes first.
-        VolumeMapElement** from = !added || (a && label_order(rt, a, added) <= 0) ? &a : &added;
+        VolumeMapElement** from = !added || (a && label_order(a, added) <= 0) ? &a : &added;
         VolumeMapElement* e = *from;
         *from = e->next;
-        if (kept && label_order(rt, kept, e) == 0) {
+        if (kept && label_order(kept, e) == 0) {
             kept->amount += e->amount;
             element_free(rt, e);
             continue;
@@ -137,7 +135,7 @@ Value transform(RuntimeContext* rt, Value map, Op op) {
     bool ok = op(source->total, &m->total);
     for (VolumeMapElement* e = source->elements; ok && e; e = e->next) {
         uint32_t amount = 0;
-        ok = op(e->amount, &amount) && append(rt, m, &tail, label_text(rt, e), amount);
+        ok = op(e->amount, &amount) && append(rt, m, &tail, volume_map_label(e), amount);
     }
     if (ok) return made;
     volume_map_free(rt, made);
@@ -158,18 +156,18 @@ Value merge(RuntimeContext* rt, Value a, Value b, bool subtract) {
     const VolumeMapElement *x = ma->elements, *y = mb->elements;
     bool ok = true;
     while (ok && (x || y)) {
-        int order = !x ? 1 : !y ? -1 : text_compare_nocase(label_text(rt, x), label_text(rt, y));
+        int order = !x ? 1 : !y ? -1 : text_compare_nocase(volume_map_label(x), volume_map_label(y));
         if (order < 0) {
-            ok = append(rt, m, &tail, label_text(rt, x), x->amount);
+            ok = append(rt, m, &tail, volume_map_label(x), x->amount);
             x = x->next;
         } else if (order > 0) {
             // A volume only the second map has cannot be taken away.
-            ok = !subtract && append(rt, m, &tail, label_text(rt, y), y->amount);
+            ok = !subtract && append(rt, m, &tail, volume_map_label(y), y->amount);
             y = y->next;
         } else {
             ok = subtract ? x->amount >= y->amount : !add_overflows(x->amount, y->amount);
             if (ok)
-                ok = append(rt, m, &tail, label_text(rt, x),
+                ok = append(rt, m, &tail, volume_map_label(x),
                             subtract ? x->amount - y->amount : x->amount + y->amount);
             x = x->next;
             y = y->next;
@@ -197,7 +195,7 @@ Value spread(RuntimeContext* rt, Value map, uint32_t amount, bool grow) {
         given += share;
         ok = grow ? uint64_t(e->amount) + share <= UINT32_MAX : share <= e->amount;
         if (ok)
-            ok = append(rt, m, &tail, label_text(rt, e),
+            ok = append(rt, m, &tail, volume_map_label(e),
                         uint32_t(grow ? e->amount + share : e->amount - share));
     }
     if (ok) return made;
@@ -209,11 +207,14 @@ ResultCode release_hook(RuntimeContext* rt, Value v) { return volume_map_free(rt
 Value copy_hook(RuntimeContext* rt, Namespace*, Value v) { return volume_map_copy(rt, v); }
 
 // The volume root of a path: up to and including its first ":", then "\";
-// a path without ":" is its own label.
-std::string volume_label_of(std::string_view path) {
+// a path without ":" is its own label, seen in place. A root is built in
+// `root`, which the label then views.
+std::string_view volume_label_of(std::string_view path, std::string* root) {
     size_t colon = path.find(':');
-    if (colon == std::string_view::npos) return std::string(path);
-    return std::string(path.substr(0, colon + 1)) + "\\";
+    if (colon == std::string_view::npos) return path;
+    root->assign(path.substr(0, colon + 1));
+    root->push_back('\\');
+    return *root;
 }
 
 }  // namespace
@@ -255,8 +256,9 @@ ResultCode volume_map_add(RuntimeContext* rt, Value map, std::string_view path, 
     if (!m || !rt_usable(rt)) return RC_NO_OBJECT;
     if (amount == 0) return RC_OK;
     if (add_overflows(m->total, amount)) return RC_OS_ERROR;
-    std::string label = volume_label_of(path);
-    if (m->last && text_equal_nocase(label_text(rt, m->last), label)) {
+    std::string root;
+    std::string_view label = volume_label_of(path, &root);
+    if (m->last && text_equal_nocase(volume_map_label(m->last), label)) {
         if (add_overflows(m->last->amount, amount)) return RC_OS_ERROR;
         m->last->amount += amount;
         m->total += amount;
@@ -277,8 +279,8 @@ ResultCode volume_map_add(RuntimeContext* rt, Value map, std::string_view path, 
         return RC_OK;
     }
     VolumeMapElement** at = &m->elements;
-    while (*at && text_compare_nocase(label_text(rt, *at), label) < 0) at = &(*at)->next;
-    if (*at && text_compare_nocase(label_text(rt, *at), label) == 0) {
+    while (*at && text_compare_nocase(volume_map_label(*at), label) < 0) at = &(*at)->next;
+    if (*at && text_compare_nocase(volume_map_label(*at), label) == 0) {
         if (add_overflows((*at)->amount, amount)) return RC_OS_ERROR;
         (*at)->amount += amount;
     } else {
@@ -311,9 +313,10 @@ uint32_t volume_map_count(RuntimeContext* rt, Value map) {
 uint32_t volume_map_amount(RuntimeContext* rt, Value map, std::string_view path) {
     VolumeMap* m = settled_map_of(rt, map);
     if (!m) return 0;
-    std::string label = volume_label_of(path);
+    std::string root;
+    std::string_view label = volume_label_of(path, &root);
     for (VolumeMapElement* e = m->elements; e; e = e->next)
-        if (text_equal_nocase(label_text(rt, e), label)) return e->amount;
+        if (text_equal_nocase(volume_map_label(e), label)) return e->amount;
     return 0;
 }
 
@@ -350,7 +353,7 @@ bool volume_map_equal(RuntimeContext* rt, Value a, Value b) {
     if (ma == mb) return true;
     if (!ma || !mb || ma->total != mb->total || ma->count != mb->count) return false;
     for (VolumeMapElement *x = ma->elements, *y = mb->elements; x && y; x = x->next, y = y->next)
-        if (x->amount != y->amount || !text_equal_nocase(label_text(rt, x), label_text(rt, y)))
+        if (x->amount != y->amount || !text_equal_nocase(volume_map_label(x), volume_map_label(y)))
             return false;
     return true;
 }
@@ -361,7 +364,7 @@ ResultCode volume_map_check_space(RuntimeContext* rt, Value map, FreeBytesQuery 
     VolumeMap* m = settled_map_of(rt, map);
     if (!m || !free_bytes || !rt_usable(rt)) return RC_NO_OBJECT;
     for (VolumeMapElement* e = m->elements; e; e = e->next) {
-        std::string label(label_text(rt, e));
+        std::string label(volume_map_label(e));
         uint32_t free = 0;
         ResultCode code = free_bytes(user, label, &free);
         if (code != RC_OK) {

@@ -9,12 +9,17 @@
 
 #include "runtime/runtime_context.h"
 
-// One volume of a map: its root ("C:\") and the bytes needed there.
+// One volume of a map: its root ("C:\") and the bytes needed there. The
+// label's text is kept in the element's own block, right after the record,
+// so that a map of many volumes costs one block per volume.
 struct VolumeMapElement {
-    Value label;  // a string value, owned by the map
-    uint32_t amount;
     VolumeMapElement* next;
+    uint32_t amount;
+    uint16_t label_length;
 };
+
+// The label of an element of a map; valid while the element is.
+std::string_view volume_map_label(const VolumeMapElement* e);
 
 // The first word is the total, so that a map compares with a number.
 struct VolumeMap {

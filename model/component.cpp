@@ -23,16 +23,14 @@ Value component_create(RuntimeContext* rt, Value subgroup, Value source, Value d
                        Value size, Value instantiate, Value append, Value compress,
                        SystemComponent* system) {
     Value block = value_alloc(rt, sizeof(Component));
-    BiList* segments = block ? bilist_new(rt, 0) : nullptr;
-    if (!segments) {
-        if (block) value_free(rt, block);
+    if (!block) {
         for (Value v : {subgroup, source, destination, size}) value_release(rt, v);
         system_component_destroy(rt, system);
         return 0;
     }
     Component* c = value_record<Component>(block);
     *c = Component{subgroup,    source,      destination, size,     0, instantiate == 1,
-                   append == 1, compress == 1, segments,  system,   0};
+                   append == 1, compress == 1, nullptr,   system,   0};
     normalise_path_field(rt, c->source);
     normalise_path_field(rt, c->destination);
     return block;
@@ -58,10 +56,10 @@ Value component_copy(RuntimeContext* rt, Value component) {
                                   c->append, c->compress, system);
     Component* m = component_record(made);
     if (!m) return 0;
-    for (BiNode* n = c->segments->first; complete && n; n = n->next) {
+    for (BiNode* n = c->segments ? c->segments->first : nullptr; complete && n; n = n->next) {
         Value segment = field_copy(rt, n->value);
         complete = !copy_failed(n->value, segment) &&
-                   bilist_push_back(rt, m->segments, segment) == RC_OK;
+                   component_add_segment(rt, made, segment) == RC_OK;
         if (!complete) value_release(rt, segment);
     }
     if (complete) return made;
@@ -126,6 +124,9 @@ ResultCode component_set_compress(RuntimeContext* rt, Value component, bool on) 
 ResultCode component_add_segment(RuntimeContext* rt, Value component, Value number) {
     Component* c = component_record(component);
     if (!c) return RC_NO_OBJECT;
+    // The list is made with the first segment: most components are never
+    // split, and a large map then holds no empty list per row.
+    if (!c->segments && !(c->segments = bilist_new(rt, 0))) return RC_NO_OBJECT;
     return bilist_push_back(rt, c->segments, number);
 }
 

@@ -19,7 +19,7 @@ struct Component {
     Value instantiate;  // 1 or 0
     Value append;       // 1 or 0
     Value compress;     // 1 or 0
-    BiList* segments;   // numbers: per-disk byte counts of a split file
+    BiList* segments;   // numbers: per-disk byte counts of a split file, or none
     SystemComponent* system;
     uint32_t processed;  // 1 once the staging-area check found the file
     struct timespec modified = {};  // the found file's modification time
@@ -44,6 +44,7 @@ Value component_size(Value component, bool stored);
 bool component_instantiate(Value component);
 bool component_compress(Value component);
 SystemComponent* component_system(Value component);
+// The segment list; nullptr while the component has no segments.
 BiList* component_segments(Value component);
 bool component_processed(Value component);
 // The modification time of the file the check found; zero when not found.

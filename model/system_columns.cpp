@@ -92,7 +92,8 @@ ResultCode set_number(RuntimeContext* rt, Value* field, uint32_t n) {
 }  // namespace
 
 SystemComponent* system_component_read(RuntimeContext* rt, Reader* reader, int32_t os_code) {
-    // Columns a system does not have are a number 0 or empty strings.
+    // Columns a system does not have stay absent: they are never written,
+    // copy and compare as empty, and cost a large map nothing per row.
     Value v[SYSTEM_FIELDS] = {};
     bool ok = field_take_number(rt, reader, &v[0]) && field_take_number(rt, reader, &v[1]);
     if (ok && os_code_has_program_item(os_code)) {
@@ -101,9 +102,6 @@ SystemComponent* system_component_read(RuntimeContext* rt, Reader* reader, int32
     }
     if (ok && os_code == OS_CODE_NETWARE)
         ok = field_take_string(rt, reader, &v[6]) && field_take_string(rt, reader, &v[7]);
-    if (ok && !v[2]) ok = (v[2] = field_number(rt, 0)) != 0;
-    for (int i = 3; ok && i < SYSTEM_FIELDS; ++i)
-        if (!v[i]) ok = (v[i] = field_string(rt, "")) != 0;
     if (!ok) {
         release_all(rt, v, SYSTEM_FIELDS);
         return nullptr;

@@ -21,7 +21,7 @@ protected:
     std::string shown(Value map) {
         std::string out;
         for (VolumeMapElement* e = volume_map_elements(rt, map); e; e = e->next)
-            out += (out.empty() ? "" : " ") + text(e->label) + "=" + std::to_string(e->amount);
+            out += (out.empty() ? "" : " ") + std::string(volume_map_label(e)) + "=" + std::to_string(e->amount);
         return out;
     }
     Value make(std::initializer_list<std::pair<const char*, uint32_t>> adds) {
