@@ -4,11 +4,30 @@
 #include "sys/binary_file.h"
 #include "sys/files.h"
 
+namespace {
+
+// The dictionary of this thread's last compressing job, kept for the next:
+// a pass over many files then allocates and zeroes it once, and each later
+// file clears only the entries the one before it made.
+struct SpareCompressor {
+    LzwCompressor compressor;
+    ~SpareCompressor() { lzw_compressor_free(&compressor); }
+};
+thread_local SpareCompressor spare;
+
+}  // namespace
+
 ResultCode copy_job_setup(CopyJob* job, CopyMode mode) {
     job->mode = mode;
     lzw_decompressor_init(&job->decompressor);
     instantiation_init(&job->instantiation, nullptr, nullptr, nullptr);
     if (mode != COPY_COMPRESS) return RC_OK;
+    if (spare.compressor.slot) {
+        job->compressor = spare.compressor;
+        spare.compressor = LzwCompressor{};
+        lzw_compressor_reset(&job->compressor);
+        return RC_OK;
+    }
     return lzw_compressor_create(&job->compressor, LZW_WIDTH, LZW_SLOT_INDEX) == RC_OK
                ? RC_OK
                : RC_NO_OBJECT;
@@ -17,6 +36,10 @@ ResultCode copy_job_setup(CopyJob* job, CopyMode mode) {
 void copy_job_release(CopyJob* job) {
     copy_job_close_source(job);
     if (job->destination) copy_job_close_destination(job, false);
+    if (job->compressor.slot && !spare.compressor.slot) {
+        spare.compressor = job->compressor;
+        job->compressor = LzwCompressor{};
+    }
     lzw_compressor_free(&job->compressor);
     lzw_decompressor_free(&job->decompressor);
 }

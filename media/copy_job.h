@@ -44,9 +44,11 @@ struct CopyJob {
 };
 
 // Makes the job ready for `mode`; the compressor's dictionary is allocated
-// here. 5 when it cannot be.
+// here, or taken over from the thread's last compressing job. 5 when it
+// cannot be.
 ResultCode copy_job_setup(CopyJob* job, CopyMode mode);
-// Closes whatever is still open and frees the dictionaries.
+// Closes whatever is still open and frees the dictionaries, keeping the
+// compressor's for the thread's next compressing job.
 void copy_job_release(CopyJob* job);
 
 // Opens the source. 22 when it cannot be opened, 5 without buffer memory.
