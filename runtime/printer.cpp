@@ -17,6 +17,8 @@ namespace {
 
 // Room for a number's digits with a leading "0".
 constexpr size_t DIGITS_SIZE = 16;
+// Fields up to this many bytes, padding included, are joined before writing.
+constexpr size_t FIELD_JOIN_LIMIT = 256;
 
 uint16_t clamp_width(size_t width) { return uint16_t(std::min<size_t>(width, UINT16_MAX)); }
 
@@ -31,6 +33,16 @@ ResultCode write_field(TextFile* stream, std::initializer_list<std::string_view>
     size_t printed = 0;
     for (std::string_view part : parts) printed += part.size();
     size_t padding = width > printed ? width - printed : 0;
+    // A field of a table row is short: it is put together here and handed
+    // over in one piece, as the writer would have joined its parts.
+    char joined[FIELD_JOIN_LIMIT];
+    if (printed + padding <= sizeof joined) {
+        char* at = joined;
+        if (right_aligned) at = std::fill_n(at, padding, ' ');
+        for (std::string_view part : parts) at = std::copy(part.begin(), part.end(), at);
+        if (!right_aligned) at = std::fill_n(at, padding, ' ');
+        return text_file_write_text(stream, std::string_view(joined, size_t(at - joined)));
+    }
     if (right_aligned)
         if (ResultCode rc = write_spaces(stream, padding); rc != RC_OK) return rc;
     for (std::string_view part : parts)

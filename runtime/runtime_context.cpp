@@ -10,11 +10,11 @@ namespace {
 // Every block starts with 4 bytes of padding and the 32-bit header, so that
 // the body after it is aligned for pointer-sized words.
 constexpr uintptr_t BLOCK_PREFIX = 8;
-constexpr uint32_t HEADER_BYTES = 4;
+constexpr uint32_t HEADER_BYTES = VALUE_HEADER_BYTES;
 constexpr uint32_t BLOCK_LIMIT = 65536;
-constexpr uint32_t BOXED = 0x100;
-constexpr uint32_t TYPE_BITS = 0x0F;
-constexpr uint32_t KIND_BITS = 0xF0;
+constexpr uint32_t BOXED = VALUE_BOXED;
+constexpr uint32_t TYPE_BITS = VALUE_TYPE_BITS;
+constexpr uint32_t KIND_BITS = VALUE_KIND_BITS;
 
 uint32_t* header_of(Value v) { return reinterpret_cast<uint32_t*>(v - HEADER_BYTES); }
 // The padding word in front of the header: the block's size class in the
@@ -123,8 +123,6 @@ ResultCode rt_destroy(RuntimeContext* rt) {
     return RC_OK;
 }
 
-bool rt_usable(const RuntimeContext* rt) { return rt && rt->state != 1; }
-
 ResultCode value_register_type(RuntimeContext* rt, uint32_t type, const ValueTypeOps& ops) {
     if (!rt_usable(rt)) return RC_NO_OBJECT;
     if (type != VT_GROUP && type != VT_PRODUCT && type != VT_VOLUMEMAP) return RC_NO_OBJECT;
@@ -156,14 +154,6 @@ ResultCode value_free(RuntimeContext* rt, Value block) {
     block_release(rt, block);
     return RC_OK;
 }
-
-uint32_t value_type(Value v) { return value_is_real(v) ? (*header_of(v) & TYPE_BITS) : 0; }
-
-uint32_t value_kind(Value v) { return value_is_real(v) ? (*header_of(v) & KIND_BITS) >> 4 : 0; }
-
-bool value_is_boxed(Value v) { return value_is_real(v) && (*header_of(v) & BOXED) != 0; }
-
-Value value_unbox(Value v) { return value_is_boxed(v) ? *value_record<Value>(v) : v; }
 
 Value value_set_type(RuntimeContext* rt, uint32_t type, Value v, bool share) {
     if (!rt_usable(rt)) return 0;

@@ -84,7 +84,7 @@ RuntimeContext* rt_create();
 // Frees every box of all 32 intern lists, their entries and the context; RC_OK.
 ResultCode rt_destroy(RuntimeContext* rt);
 // True when the context exists and its state is not 1.
-bool rt_usable(const RuntimeContext* rt);
+inline bool rt_usable(const RuntimeContext* rt) { return rt && rt->state != 1; }
 
 // Installs the hooks of value type GROUP, PRODUCT or VOLUMEMAP. RC_NO_OBJECT
 // for an unusable context or another type code.
@@ -98,14 +98,29 @@ Value value_alloc(RuntimeContext* rt, uint32_t size);
 // unusable context.
 ResultCode value_free(RuntimeContext* rt, Value block);
 
-// Header readers; 0 for handles that are not real.
-uint32_t value_type(Value v);
-uint32_t value_kind(Value v);
+// The header word lies in the 4 bytes in front of a block's body: the type
+// code in bits 0-3, the token kind in bits 4-7, and the box mark.
+constexpr uint32_t VALUE_HEADER_BYTES = 4;
+constexpr uint32_t VALUE_TYPE_BITS = 0x0F;
+constexpr uint32_t VALUE_KIND_BITS = 0xF0;
+constexpr uint32_t VALUE_BOXED = 0x100;
+
 // True when `v` is neither 0 nor 1.
 inline bool value_is_real(Value v) { return v > 1; }
-bool value_is_boxed(Value v);
+inline uint32_t value_header(Value v) {
+    return *reinterpret_cast<const uint32_t*>(v - VALUE_HEADER_BYTES);
+}
+// Header readers; 0 for handles that are not real. They are read for every
+// value a table passes, so they are inline.
+inline uint32_t value_type(Value v) {
+    return value_is_real(v) ? (value_header(v) & VALUE_TYPE_BITS) : 0;
+}
+inline uint32_t value_kind(Value v) {
+    return value_is_real(v) ? (value_header(v) & VALUE_KIND_BITS) >> 4 : 0;
+}
+inline bool value_is_boxed(Value v) { return value_is_real(v) && (value_header(v) & VALUE_BOXED) != 0; }
 // The payload of a box; any other handle unchanged.
-Value value_unbox(Value v);
+inline Value value_unbox(Value v) { return value_is_boxed(v) ? *reinterpret_cast<const Value*>(v) : v; }
 
 // With `share`, or for the handles 0 and 1: the interned type (kind) box of
 // payload `v`. Otherwise stamps the code into `v`'s header in place and

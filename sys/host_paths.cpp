@@ -85,12 +85,34 @@ int host_directory_read(const std::string& host_directory, std::vector<std::stri
     }
     int error = errno;
     host_closedir(dir);
-    // Sorted on folded copies made once, not folded again at every comparison.
-    std::vector<std::pair<std::string, std::string>> keyed;
-    keyed.reserve(names->size());
-    for (std::string& name : *names) keyed.emplace_back(text_fold(name), std::move(name));
-    std::sort(keyed.begin(), keyed.end());
-    for (size_t i = 0; i < keyed.size(); ++i) (*names)[i] = std::move(keyed[i].second);
+    // Sorted on folded copies made once, not folded again at every
+    // comparison. The sort moves small keys, which hold the first 8 folded
+    // bytes as a number (in the order of the bytes, zeros after a short
+    // name), so that most comparisons look at no text; the names move once.
+    struct SortKey {
+        uint64_t head;
+        uint32_t index;
+    };
+    std::vector<std::string> folded;
+    std::vector<SortKey> keys;
+    folded.reserve(names->size());
+    keys.reserve(names->size());
+    for (const std::string& name : *names) {
+        folded.push_back(text_fold(name));
+        uint64_t head = 0;
+        for (size_t i = 0; i < 8; ++i)
+            head = head << 8 | (i < name.size() ? uint8_t(folded.back()[i]) : 0);
+        keys.push_back(SortKey{head, uint32_t(keys.size())});
+    }
+    std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
+        if (a.head != b.head) return a.head < b.head;
+        int by_fold = folded[a.index].compare(folded[b.index]);
+        return by_fold != 0 ? by_fold < 0 : (*names)[a.index] < (*names)[b.index];
+    });
+    std::vector<std::string> sorted;
+    sorted.reserve(names->size());
+    for (const SortKey& key : keys) sorted.push_back(std::move((*names)[key.index]));
+    *names = std::move(sorted);
     return error;
 }
 
@@ -277,15 +299,11 @@ static void listing_note_change(const char* path, bool present) {
 // Reads the names of `directory` into *names. False when they could not all
 // be read.
 static bool listing_read(const std::string& directory, NameSet* names) {
-    DIR* dir = host_opendir(directory.c_str());
-    if (!dir) return false;
-    while (dirent* entry = host_readdir(dir)) {
-        std::string_view name = entry->d_name;
-        if (name != "." && name != "..") names->emplace(name);
-    }
-    bool whole = errno == 0;
-    host_closedir(dir);
-    return whole;
+    std::vector<std::string> listed;
+    if (host_directory_read(directory, &listed) != 0) return false;
+    // In delivery order already: each name goes in at the end.
+    for (std::string& name : listed) names->emplace_hint(names->end(), std::move(name));
+    return true;
 }
 
 // A directory's status as a lookup found it, and the clock just before.

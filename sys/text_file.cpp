@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -264,7 +265,13 @@ static void buffer_flush(TextFile* file) {
 
 ResultCode text_file_write_text(TextFile* file, std::string_view text) {
     if (!file) return RC_OS_ERROR;
-    // Whole runs between line feeds are appended at once.
+    // Whole runs between line feeds are appended at once. A short text, a
+    // table's field, is searched here rather than through a library call.
+    if (text.size() <= 32 && std::find(text.begin(), text.end(), '\n') == text.end()) {
+        file->buffer.append(text);
+        if (file->buffer.size() >= BUFFER_LIMIT) buffer_flush(file);
+        return file->failure;
+    }
     for (size_t start = 0; start < text.size();) {
         size_t feed = text.find('\n', start);
         if (feed == std::string_view::npos) {
