@@ -41,8 +41,19 @@ ResultCode mq_destroy(RuntimeContext* rt, MultiQueue* queue, ReleaseFn release) 
 
 ResultCode mq_append(RuntimeContext* rt, MultiQueue* queue, Value value) {
     if (!usable(rt, queue)) return RC_NO_OBJECT;
-    BiNode* entry = binode_new(rt, value);
-    if (!entry) return RC_NO_OBJECT;
+    BiNode* entry;
+    if (queue->cursor_top == queue->cursor_bottom && queue->count > MQ_KEPT_BEHIND) {
+        // The history is at its bound: the oldest entry, which no cursor can
+        // reach again, becomes the newest (its value left as the trimming
+        // below leaves it).
+        entry = queue->first;
+        queue->first = entry->next;
+        queue->first->previous = nullptr;
+        *entry = BiNode{value, nullptr, nullptr};
+        --queue->count;
+    } else if (!(entry = binode_new(rt, value))) {
+        return RC_NO_OBJECT;
+    }
     binode_link_before(rt, entry, queue->last);
     if (!queue->first) queue->first = entry;
     queue->last = entry;

@@ -263,13 +263,19 @@ static void buffer_flush(TextFile* file) {
     file->buffer.clear();
 }
 
+// Flushes a full buffer of a file written to the host; a text that is only
+// gathered is never flushed, and costs no call for it.
+static inline void buffer_flush_when_full(TextFile* file) {
+    if (file->buffer.size() >= BUFFER_LIMIT && !file->memory && !file->provider) buffer_flush(file);
+}
+
 ResultCode text_file_write_text(TextFile* file, std::string_view text) {
     if (!file) return RC_OS_ERROR;
     // Whole runs between line feeds are appended at once. A short text, a
     // table's field, is searched here rather than through a library call.
     if (text.size() <= 32 && std::find(text.begin(), text.end(), '\n') == text.end()) {
         file->buffer.append(text);
-        if (file->buffer.size() >= BUFFER_LIMIT) buffer_flush(file);
+        buffer_flush_when_full(file);
         return file->failure;
     }
     for (size_t start = 0; start < text.size();) {
@@ -282,7 +288,7 @@ ResultCode text_file_write_text(TextFile* file, std::string_view text) {
         file->buffer += "\r\n";
         start = feed + 1;
     }
-    if (file->buffer.size() >= BUFFER_LIMIT) buffer_flush(file);
+    buffer_flush_when_full(file);
     return file->failure;
 }
 
@@ -298,7 +304,7 @@ ResultCode text_file_write_bytes(TextFile* file, std::string_view bytes) {
         return file->failure;
     }
     file->buffer += bytes;
-    if (file->buffer.size() >= BUFFER_LIMIT) buffer_flush(file);
+    buffer_flush_when_full(file);
     return file->failure;
 }
 
