@@ -22,9 +22,10 @@ void element_free(RuntimeContext* rt, VolumeMapElement* e) {
 }
 
 // A new element holding a copy of `label`, or nullptr when memory runs out
-// or the label is too long for one block.
+// or the label is too long for one block (a block stays below 64 KiB, so a
+// label that fits has a 16-bit length).
 VolumeMapElement* element_new(RuntimeContext* rt, std::string_view label, uint32_t amount) {
-    if (label.size() > UINT16_MAX) return nullptr;
+    if (label.size() >= 65536) return nullptr;  // before the size is narrowed
     Value block = value_alloc(rt, uint32_t(sizeof(VolumeMapElement) + label.size()));
     if (!block) return nullptr;
     auto* e = value_record<VolumeMapElement>(block);

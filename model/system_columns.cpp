@@ -92,8 +92,8 @@ ResultCode set_number(RuntimeContext* rt, Value* field, uint32_t n) {
 }  // namespace
 
 SystemComponent* system_component_read(RuntimeContext* rt, Reader* reader, int32_t os_code) {
-    // Columns a system does not have stay absent: they are never written,
-    // copy and compare as empty, and cost a large map nothing per row.
+    // Columns a system does not have stay absent: a large map then holds
+    // no value for them.
     Value v[SYSTEM_FIELDS] = {};
     bool ok = field_take_number(rt, reader, &v[0]) && field_take_number(rt, reader, &v[1]);
     if (ok && os_code_has_program_item(os_code)) {

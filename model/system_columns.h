@@ -21,6 +21,8 @@ constexpr int32_t OS_CODE_NT = 912;
 constexpr int32_t OS_CODE_WINDOWS = 176;
 constexpr int32_t OS_CODE_WIN95 = 615;
 
+// The columns of every system; those the run's system does not have are
+// absent (0), never written, and copy and compare as empty.
 struct SystemComponent {
     Value start_disk;   // number
     Value total_disks;  // number

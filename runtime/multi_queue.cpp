@@ -17,6 +17,15 @@ void free_chain(RuntimeContext* rt, BiNode* node, ReleaseFn release) {
     }
 }
 
+// Takes the first entry off a queue of at least two.
+BiNode* unlink_oldest(MultiQueue* queue) {
+    BiNode* oldest = queue->first;
+    queue->first = oldest->next;
+    queue->first->previous = nullptr;
+    --queue->count;
+    return oldest;
+}
+
 }  // namespace
 
 MultiQueue* mq_new(RuntimeContext* rt) {
@@ -41,16 +50,14 @@ ResultCode mq_destroy(RuntimeContext* rt, MultiQueue* queue, ReleaseFn release) 
 
 ResultCode mq_append(RuntimeContext* rt, MultiQueue* queue, Value value) {
     if (!usable(rt, queue)) return RC_NO_OBJECT;
+    // With one cursor only the last MQ_KEPT_BEHIND entries can be reached
+    // again; the ones before them are dropped, their values not released.
+    bool one_cursor = queue->cursor_top == queue->cursor_bottom;
     BiNode* entry;
-    if (queue->cursor_top == queue->cursor_bottom && queue->count > MQ_KEPT_BEHIND) {
-        // The history is at its bound: the oldest entry, which no cursor can
-        // reach again, becomes the newest (its value left as the trimming
-        // below leaves it).
-        entry = queue->first;
-        queue->first = entry->next;
-        queue->first->previous = nullptr;
+    if (one_cursor && queue->count > MQ_KEPT_BEHIND) {
+        // At the bound: the oldest entry becomes the newest.
+        entry = unlink_oldest(queue);
         *entry = BiNode{value, nullptr, nullptr};
-        --queue->count;
     } else if (!(entry = binode_new(rt, value))) {
         return RC_NO_OBJECT;
     }
@@ -59,16 +66,9 @@ ResultCode mq_append(RuntimeContext* rt, MultiQueue* queue, Value value) {
     queue->last = entry;
     set_position(queue->cursor_top, entry);
     ++queue->count;
-    // Freed in batches, so that the check is all most appends pay.
-    if (queue->cursor_top == queue->cursor_bottom && queue->count > 2 * MQ_KEPT_BEHIND) {
-        while (queue->count > MQ_KEPT_BEHIND) {
-            BiNode* oldest = queue->first;
-            queue->first = oldest->next;
-            queue->first->previous = nullptr;
-            binode_free(rt, oldest, nullptr);
-            --queue->count;
-        }
-    }
+    // What a mark kept goes in one batch once the mark is gone.
+    if (one_cursor && queue->count > 2 * MQ_KEPT_BEHIND)
+        while (queue->count > MQ_KEPT_BEHIND) binode_free(rt, unlink_oldest(queue), nullptr);
     return RC_OK;
 }
 

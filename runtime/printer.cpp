@@ -17,7 +17,7 @@ namespace {
 
 // Room for a number's digits with a leading "0".
 constexpr size_t DIGITS_SIZE = 16;
-// Fields up to this many bytes, padding included, are joined before writing.
+// Fields up to this many bytes, padding included, are joined on the stack.
 constexpr size_t FIELD_JOIN_LIMIT = 256;
 
 uint16_t clamp_width(size_t width) { return uint16_t(std::min<size_t>(width, UINT16_MAX)); }
@@ -26,28 +26,31 @@ ResultCode write_spaces(TextFile* stream, size_t count) {
     return text_file_write_padded(stream, "", count);
 }
 
-// Writes the parts in order, with spaces after them (or, for a
-// right-aligned field, before them) up to `width`.
+// Puts the parts in order at `at`, with `padding` spaces after them (or,
+// for a right-aligned field, before them); the end of what was put.
+char* join_field(char* at, std::initializer_list<std::string_view> parts, size_t padding,
+                 bool right_aligned) {
+    if (right_aligned) at = std::fill_n(at, padding, ' ');
+    for (std::string_view part : parts) at = std::copy(part.begin(), part.end(), at);
+    if (!right_aligned) at = std::fill_n(at, padding, ' ');
+    return at;
+}
+
+// Writes the parts padded to `width`, handed over in one piece: joined on
+// the stack, as a table's fields are short, else in a string of their own.
 ResultCode write_field(TextFile* stream, std::initializer_list<std::string_view> parts,
                        uint16_t width, bool right_aligned) {
     size_t printed = 0;
     for (std::string_view part : parts) printed += part.size();
     size_t padding = width > printed ? width - printed : 0;
-    // A field of a table row is short: it is put together here and handed
-    // over in one piece, as the writer would have joined its parts.
     char joined[FIELD_JOIN_LIMIT];
     if (printed + padding <= sizeof joined) {
-        char* at = joined;
-        if (right_aligned) at = std::fill_n(at, padding, ' ');
-        for (std::string_view part : parts) at = std::copy(part.begin(), part.end(), at);
-        if (!right_aligned) at = std::fill_n(at, padding, ' ');
-        return text_file_write_text(stream, std::string_view(joined, size_t(at - joined)));
+        char* end = join_field(joined, parts, padding, right_aligned);
+        return text_file_write_text(stream, std::string_view(joined, size_t(end - joined)));
     }
-    if (right_aligned)
-        if (ResultCode rc = write_spaces(stream, padding); rc != RC_OK) return rc;
-    for (std::string_view part : parts)
-        if (ResultCode rc = text_file_write_text(stream, part); rc != RC_OK) return rc;
-    return right_aligned ? RC_OK : write_spaces(stream, padding);
+    std::string long_field(printed + padding, ' ');
+    join_field(long_field.data(), parts, padding, right_aligned);
+    return text_file_write_text(stream, long_field);
 }
 
 // The decimal text of a number (with the two-digit flag, at least two

@@ -10,13 +10,9 @@ namespace {
 // Every block starts with 4 bytes of padding and the 32-bit header, so that
 // the body after it is aligned for pointer-sized words.
 constexpr uintptr_t BLOCK_PREFIX = 8;
-constexpr uint32_t HEADER_BYTES = VALUE_HEADER_BYTES;
 constexpr uint32_t BLOCK_LIMIT = 65536;
-constexpr uint32_t BOXED = VALUE_BOXED;
-constexpr uint32_t TYPE_BITS = VALUE_TYPE_BITS;
-constexpr uint32_t KIND_BITS = VALUE_KIND_BITS;
 
-uint32_t* header_of(Value v) { return reinterpret_cast<uint32_t*>(v - HEADER_BYTES); }
+uint32_t* header_of(Value v) { return reinterpret_cast<uint32_t*>(v - VALUE_HEADER_BYTES); }
 // The padding word in front of the header: the block's size class in the
 // pool, or 0 for a block of its own from the C library.
 uint32_t* size_class_of(Value v) { return reinterpret_cast<uint32_t*>(v - BLOCK_PREFIX); }
@@ -132,7 +128,7 @@ ResultCode value_register_type(RuntimeContext* rt, uint32_t type, const ValueTyp
 
 Value value_alloc(RuntimeContext* rt, uint32_t size) {
     if (!rt_usable(rt)) return 0;
-    if (uint64_t(size) + HEADER_BYTES >= BLOCK_LIMIT) return 0;
+    if (uint64_t(size) + VALUE_HEADER_BYTES >= BLOCK_LIMIT) return 0;
     if (rt->limit_allocations) {
         if (rt->allocations_left == 0) return 0;
         --rt->allocations_left;
@@ -157,20 +153,20 @@ ResultCode value_free(RuntimeContext* rt, Value block) {
 
 Value value_set_type(RuntimeContext* rt, uint32_t type, Value v, bool share) {
     if (!rt_usable(rt)) return 0;
-    type &= TYPE_BITS;
-    if (share || !value_is_real(v)) return intern_box(rt, &rt->type_boxes[type], v, type | BOXED);
+    type &= VALUE_TYPE_BITS;
+    if (share || !value_is_real(v)) return intern_box(rt, &rt->type_boxes[type], v, type | VALUE_BOXED);
     uint32_t* header = header_of(v);
-    *header = (*header & KIND_BITS) | type;
+    *header = (*header & VALUE_KIND_BITS) | type;
     return v;
 }
 
 Value value_set_kind(RuntimeContext* rt, uint32_t kind, Value v, bool share) {
     if (!rt_usable(rt)) return 0;
-    kind &= TYPE_BITS;
+    kind &= VALUE_TYPE_BITS;
     if (share || !value_is_real(v))
-        return intern_box(rt, &rt->kind_boxes[kind], v, (kind << 4) | BOXED);
+        return intern_box(rt, &rt->kind_boxes[kind], v, (kind << 4) | VALUE_BOXED);
     uint32_t* header = header_of(v);
-    *header = (*header & TYPE_BITS) | (kind << 4);
+    *header = (*header & VALUE_TYPE_BITS) | (kind << 4);
     return v;
 }
 

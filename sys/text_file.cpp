@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -254,8 +253,12 @@ ResultCode text_file_open_append(TextFile** file, std::string_view absolute,
 }
 
 // Hands the buffered text to the host; the first failure is kept.
+// A text kept whole in `buffer` (gathered in memory, or for a drive
+// provider's disk) is never flushed.
+static bool gathers_whole(const TextFile* file) { return file->provider || file->memory; }
+
 static void buffer_flush(TextFile* file) {
-    if (file->provider || file->memory) return;
+    if (gathers_whole(file)) return;
     if (file->failure == RC_OK && !file->buffer.empty()) {
         int error = host_write_all(file->fd, file->buffer.data(), file->buffer.size());
         if (error != 0) file->failure = host_write_error_code(error);
@@ -263,23 +266,24 @@ static void buffer_flush(TextFile* file) {
     file->buffer.clear();
 }
 
-// Flushes a full buffer of a file written to the host; a text that is only
-// gathered is never flushed, and costs no call for it.
-static inline void buffer_flush_when_full(TextFile* file) {
-    if (file->buffer.size() >= BUFFER_LIMIT && !file->memory && !file->provider) buffer_flush(file);
+static void buffer_flush_when_full(TextFile* file) {
+    if (file->buffer.size() >= BUFFER_LIMIT && !gathers_whole(file)) buffer_flush(file);
+}
+
+// The next line feed at or after `start`, or npos. A short rest, as a
+// table's field is, is searched in place rather than through a library call.
+static inline size_t line_feed_at(std::string_view text, size_t start) {
+    if (text.size() - start > 32) return text.find('\n', start);
+    for (size_t i = start; i < text.size(); ++i)
+        if (text[i] == '\n') return i;
+    return std::string_view::npos;
 }
 
 ResultCode text_file_write_text(TextFile* file, std::string_view text) {
     if (!file) return RC_OS_ERROR;
-    // Whole runs between line feeds are appended at once. A short text, a
-    // table's field, is searched here rather than through a library call.
-    if (text.size() <= 32 && std::find(text.begin(), text.end(), '\n') == text.end()) {
-        file->buffer.append(text);
-        buffer_flush_when_full(file);
-        return file->failure;
-    }
+    // Whole runs between line feeds are appended at once.
     for (size_t start = 0; start < text.size();) {
-        size_t feed = text.find('\n', start);
+        size_t feed = line_feed_at(text, start);
         if (feed == std::string_view::npos) {
             file->buffer.append(text.substr(start));
             break;
