@@ -46,6 +46,21 @@ TEST(BinaryFile, ReportsMissingFilesAndFullDisks) {
     EXPECT_EQ(read_host_file(dir.at("full")), "0123");
 }
 
+TEST(BinaryFile, AFifoOrADeviceIsNotAFileToReadAndNeverBlocks) {
+    TempDir dir;
+    // No writer ever opens the FIFO: an open that waited would hang here.
+    ASSERT_EQ(mkfifo(dir.at("pipe").c_str(), 0644), 0);
+    BinaryFile* file = nullptr;
+    EXPECT_EQ(binary_file_open(&file, engine_path(dir.at("pipe")), BINARY_READ),
+              RC_UNABLE_TO_READ);
+    EXPECT_EQ(file, nullptr);
+    // Found through another letter case as well.
+    EXPECT_EQ(binary_file_open(&file, engine_path(dir.at("PIPE")), BINARY_READ),
+              RC_UNABLE_TO_READ);
+    EXPECT_EQ(binary_file_open(&file, "Z:\\dev\\null", BINARY_READ), RC_UNABLE_TO_READ);
+    EXPECT_EQ(file, nullptr);
+}
+
 TEST(BinaryFile, ReplacingMakesANewFileInsteadOfWritingThroughWhatIsThere) {
     TempDir dir;
     auto replace = [&](const std::string& name, const std::string& bytes) {
