@@ -48,10 +48,20 @@ void console_prompt(void* user, std::string* root, std::string_view label_text, 
         return;
     }
     if (progress.shown) say("\r\033[K");
+    RunContext* rc = static_cast<RunContext*>(user);
+    if (!rc->disk_problem.empty()) say(rc->disk_problem + "\n");
+    rc->disk_problem.clear();
     for (;;) {
         say(disk_prompt_question(label_text, disk, *root) + "\n");
         char line[256];
-        if (!isatty(0) || !std::fgets(line, sizeof line, stdin)) {
+        if (!isatty(0)) {
+            // Nobody can put a disk in: the run ends as a drive without a
+            // disk, not as cancelled by a person.
+            rc->disk_prompt_result = RC_DEVICE_NOT_READY;
+            *cancelled = true;
+            return;
+        }
+        if (!std::fgets(line, sizeof line, stdin)) {
             *cancelled = true;
             return;
         }
@@ -63,7 +73,7 @@ void console_prompt(void* user, std::string* root, std::string_view label_text, 
             *cancelled = true;
             return;
         }
-        std::string problem = disk_prompt_check(static_cast<RunContext*>(user), *root);
+        std::string problem = disk_prompt_check(rc, *root);
         if (problem.empty()) return;
         say(problem + "\n");
     }

@@ -23,6 +23,16 @@ std::string disk_prompt_check(const RunContext* rc, std::string_view root);
 // size), or "" when no row matches.
 std::string disk_prompt_medium(const RunContext* rc);
 
+// The check of a disk that disk writing finds in the drive by its label
+// before it writes on it (a CopyTake). A disk this run has not written yet
+// must be of the run's medium, and a disk 1 must not hold another product's
+// product table; such a disk is refused with the problem in
+// rc->disk_problem, for the prompt to show. A disk that passes is emptied,
+// its label kept, so that nothing of an earlier set survives on it. A new
+// image of the run's own set in a folder needs neither. 0; the codes of
+// reading and emptying the disk.
+ResultCode disk_prompt_take(void* user, uint32_t disk_number, bool* refused);
+
 // The prompt for a drive bound to a folder of images: the disk asked for is
 // not there yet (a disk written earlier is found by its label before any
 // prompt), so a blank image of the run's medium goes in. When no blank disk

@@ -3,6 +3,7 @@
 
 #include "engine/messages.h"
 #include "media/copy.h"
+#include "media/floppy_drives.h"
 #include "sys/files.h"
 
 ResultCode disk_verify(RunContext* rc, std::string_view scratch, DiskVerification* out) {
@@ -17,6 +18,7 @@ ResultCode disk_verify(RunContext* rc, std::string_view scratch, DiskVerificatio
         options.label_text = copy.label_text;
         options.prompt = rc->disk_prompt;
         options.user = rc;
+        (void)floppy_drive_set_choose(floppy_root(), copy.set_name);
         (void)file_delete(scratch);
         ResultCode code = copy_from_disks(copy.read_name, scratch, options);
         if (code == RC_USER_CANCELLED) return code;

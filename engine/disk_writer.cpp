@@ -1,20 +1,27 @@
 // Writing a product's disks.
 #include "engine/disk_writer.h"
 
+#include <algorithm>
 #include <map>
 #include <string>
 
 #include "engine/density_maps.h"
+#include "engine/disk_prompts.h"
 #include "engine/messages.h"
 #include "media/copy.h"
 #include "media/copy_names.h"
+#include "media/fat_names.h"
+#include "media/floppy_drives.h"
 #include "model/component.h"
 #include "model/fields.h"
 #include "model/group.h"
 #include "model/product.h"
 #include "model/system_columns.h"
 #include "runtime/runtime_context.h"
+#include "sys/files.h"
+#include "sys/host_paths.h"
 #include "sys/text.h"
+#include "sys/volumes.h"
 
 namespace {
 
@@ -123,7 +130,8 @@ ResultCode collect_components(RunContext* rc, BiList* groups, const PathParts& m
 // Copies the disk-1 files, then every component, each through the copy
 // onto disks.
 ResultCode write_all(RunContext* rc, Value product, const std::vector<DiskOneFile>& first,
-                     const std::vector<ComponentCopy>& copies, const std::string& volume) {
+                     const std::vector<ComponentCopy>& copies, const std::string& volume,
+                     std::string* source) {
     RuntimeContext* rt = rc->runtime;
     ResultCode code = RC_OK;
     CopyOptions options;
@@ -131,6 +139,7 @@ ResultCode write_all(RunContext* rc, Value product, const std::vector<DiskOneFil
     options.label_base = volume;
     options.label_text = field_text(rt, product_interface_label(product));
     options.prompt = rc->disk_prompt;
+    options.take = disk_prompt_take;
     options.user = rc;
     options.progress = rc->disk_progress;
     options.start_disk = 1;
@@ -141,22 +150,65 @@ ResultCode write_all(RunContext* rc, Value product, const std::vector<DiskOneFil
     options.piece_sizes = {COPY_UNLIMITED};
     for (const DiskOneFile& file : first) {
         rc->disk_writing = file.name + " on disk 1";
+        *source = file.path;
         if ((code = copy_to_disks(file.path, file.name, options)) != RC_OK) return code;
         rc->disks_written.push_back(DiskCopy{file.path, file.path, file.name, file.name, 1, false,
-                                             options.label_base, options.label_text});
+                                             options.label_base, options.label_text,
+                                             rc->disk_product});
     }
     for (const ComponentCopy& copy : copies) {
         options.start_disk = copy.start_disk;
         options.disk_count = copy.total_disks;
         options.piece_sizes = copy.pieces;
         rc->disk_writing = copy.name + " on disk " + std::to_string(copy.start_disk);
+        *source = copy.from;
         if ((code = copy_to_disks(copy.from, copy.name, options)) != RC_OK) return code;
         rc->disks_written.push_back(DiskCopy{copy.staging, copy.from, copy.name, copy.read_name,
                                              copy.start_disk,
                                              copy.compressed, options.label_base,
-                                             options.label_text});
+                                             options.label_text, rc->disk_product});
     }
     return RC_OK;
+}
+
+// The highest disk number the product's disks reach.
+uint32_t last_disk(const std::vector<ComponentCopy>& copies) {
+    uint32_t last = 1;
+    for (const ComponentCopy& copy : copies)
+        last = std::max(last, copy.start_disk + copy.total_disks - 1);
+    return last;
+}
+
+// Whether every disk of the set can be labelled "<volume> <n>": a disk
+// label holds 11 characters at most, and not every character.
+bool volume_fits_labels(const std::string& volume, uint32_t last) {
+    char raw[FAT_SHORT_BYTES];
+    return fat_label_encode(volume + " " + std::to_string(last), raw) &&
+           fat_label_encode(volume + " 1", raw);
+}
+
+// The disk image or device that the disk in the drive is (or was to be),
+// as the report names it: in a folder of images, the image the set's disk
+// takes its name from.
+std::string disk_place(const RunContext* rc, const std::string& volume) {
+    const std::string& root = floppy_root();
+    const FloppyDrive* drive = floppy_drive_find(root);
+    if (!drive) return root;
+    uint32_t disk = rc->disk_in_drive ? rc->disk_in_drive : 1;
+    if (drive->binding != FLOPPY_FOLDER) return host_path_to_engine(drive->host_path);
+    return host_path_to_engine(drive->host_path + "/" +
+                               floppy_set_image_name(rc->disk_product,
+                                                     volume + " " + std::to_string(disk)));
+}
+
+// A write that failed because the disk in the drive has no room left is
+// told as "Disk Full".
+ResultCode failure_code(ResultCode code) {
+    if (code != RC_UNABLE_TO_WRITE) return code;
+    uint32_t free_bytes = 0, cluster = 0;
+    if (volume_space(floppy_root(), &free_bytes, &cluster) == RC_OK && free_bytes < cluster)
+        return RC_DISK_FULL;
+    return code;
 }
 
 }  // namespace
@@ -178,10 +230,34 @@ ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
     if (code != RC_OK) return code;
     for (const std::string& source : skipped) engine_report_note(rc->log, depth, source, NOTE_DIRECTORY_PART);
 
+    // Checked before disk 1 is asked for, so that no disk is touched.
+    if (!volume_fits_labels(volume, last_disk(copies))) return RC_INVALID_VOLUME_LABEL;
+
     rc->disk_volume = volume;
     rc->disk_prompt_result = RC_OK;
-    code = write_all(rc, product, first, copies, volume);
+    rc->disk_product = std::string(field_text(rt, product_name(product)));
+    rc->disks_taken.clear();
+    rc->disk_in_drive = 0;
+    rc->disk_problem.clear();
+    const std::string root = floppy_root();
+    bool on_drive = floppy_drive_find(root) != nullptr;
+    if (on_drive && (code = floppy_drive_set_begin(root, rc->disk_product)) != RC_OK) return code;
+    std::string source;
+    code = write_all(rc, product, first, copies, volume, &source);
     if (code == RC_USER_CANCELLED && rc->disk_prompt_result != RC_OK) code = rc->disk_prompt_result;
+    if (code == RC_OK && on_drive) code = floppy_drive_set_commit(root);
+    if (code == RC_OK) return RC_OK;
+    code = failure_code(code);
+    // A file that could not be read is named itself; any other failure
+    // names the disk image or device it befell.
+    bool reading = code == RC_FILE_NOT_FOUND || code == RC_UNABLE_TO_READ;
+    std::string place = reading ? source : disk_place(rc, volume);
+    if (on_drive) floppy_drive_set_discard(root);
+    // A person's cancelling is told under the map file, as before.
+    if (code != RC_USER_CANCELLED) {
+        engine_report_text(rc->log, depth, place, engine_message(code));
+        rc->failure_reported = true;
+    }
     return code;
 }
 

@@ -30,6 +30,7 @@ struct DiskCopy {
     bool compressed = false;  // `from` is the staging file's compressed copy
     std::string label_base;
     std::string label_text;
+    std::string set_name;  // the disk set it is in (the product)
 };
 
 // Version texts: the banner's, the About box's, and the installer version
@@ -109,6 +110,14 @@ struct RunContext {
     ResultCode disk_prompt_result = RC_OK;
     // Every file this run wrote onto disks, in order.
     std::vector<DiskCopy> disks_written;
+    // While a product's disks are written: the product, the disks of its set
+    // that this run has taken (emptied, or new), and the disk last taken.
+    std::string disk_product;
+    std::vector<uint32_t> disks_taken;
+    uint32_t disk_in_drive = 0;
+    // Why the disk in the drive was refused, for the prompt to show before
+    // it asks again; the prompt clears it.
+    std::string disk_problem;
 };
 
 // The product's working subdirectory (compressed copies, density and CD-ROM

@@ -28,7 +28,8 @@ ResultCode copy_file(std::string_view source, std::string_view destination,
 }
 
 static DiskRequest disk_request(const CopyOptions& options) {
-    return DiskRequest{options.label_base, options.label_text, options.prompt, options.user};
+    return DiskRequest{options.label_base, options.label_text, options.prompt, options.user,
+                       options.take};
 }
 
 static ResultCode job_start(CopyJob* job, const CopyOptions& options) {

@@ -31,7 +31,8 @@ struct CopyOptions {
     CopyPrompt prompt = nullptr;
     CopyProgress progress = nullptr;
     CopyCancel cancel = nullptr;
-    void* user = nullptr;              // given to prompt, progress and cancel
+    CopyTake take = nullptr;           // writing: a disk found by its label
+    void* user = nullptr;              // given to prompt, progress, cancel and take
 };
 
 // Copies `source` to `destination`, writing pieces or reading as the

@@ -45,8 +45,14 @@ ResultCode copy_ask_for_disk(const DiskRequest& request, uint32_t disk_number, b
     bool first = true;
     for (;;) {
         ResultCode rc = copy_check_label(request.label_base, disk_number);
-        if (rc == RC_OK) return RC_OK;
-        if (!first) wrong_disk = rc == RC_FILE_NOT_FOUND;
+        bool refused = false;
+        if (rc == RC_OK && labelling && request.take) {
+            ResultCode taken = request.take(request.user, disk_number, &refused);
+            if (taken != RC_OK) return taken;
+        }
+        if (rc == RC_OK && !refused) return RC_OK;
+        if (refused) wrong_disk = true;
+        else if (!first) wrong_disk = rc == RC_FILE_NOT_FOUND;
         first = false;
         if (!request.prompt) return RC_USER_CANCELLED;
         std::string root = floppy_root();

@@ -21,12 +21,20 @@ using CopyPrompt = void (*)(void* user, std::string* drive_root, std::string_vie
                             uint32_t disk_number, std::string_view system_name, bool* cancelled,
                             bool wrong_disk);
 
+// Called, when writing, each time the disk asked for is found in the drive
+// by its label, before anything is written on it. 0 lets the copy write it
+// (the callback may empty it first); *refused set (with 0) asks for the
+// disk again, as a disk with another label would be; any other code stops
+// the copy with that code.
+using CopyTake = ResultCode (*)(void* user, uint32_t disk_number, bool* refused);
+
 // What asking for a disk needs from the copy's options.
 struct DiskRequest {
     std::string_view label_base;
     std::string_view label_text;
     CopyPrompt prompt = nullptr;
     void* user = nullptr;
+    CopyTake take = nullptr;
 };
 
 // "/" becomes "\", trailing blanks, tabs and line ends are cut, letters are

@@ -1,6 +1,7 @@
 // The label and the emptiness of a volume's root.
 #include "media/fat_root.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 
@@ -79,4 +80,32 @@ ResultCode fat_volume_root_is_empty(const FatVolume& volume, bool* empty) {
     }
     *empty = true;
     return RC_OK;
+}
+
+ResultCode fat_volume_empty(FatVolume* volume) {
+    if (volume->read_only) return RC_WRITE_PROTECTED;
+    FatDir root;
+    ResultCode rc = fat_dir_load(*volume, 0, &root);
+    if (rc != RC_OK) return rc;
+    FatEntry label;
+    bool labelled = find_label(root, &label);
+    std::vector<uint8_t> kept(FAT_ENTRY_BYTES);
+    if (labelled) memcpy(kept.data(), fat_dir_slot(&root, label.slot), FAT_ENTRY_BYTES);
+    std::fill(root.bytes.begin(), root.bytes.end(), uint8_t(0));
+    if (labelled) memcpy(fat_dir_slot(&root, 0), kept.data(), FAT_ENTRY_BYTES);
+    FatTable& table = volume->table;
+    uint32_t bad = 0;
+    for (uint32_t cluster = 2; cluster < table.cluster_count + 2; ++cluster) {
+        if (fat_table_get(table, cluster) == FAT_BAD) {
+            ++bad;
+            continue;
+        }
+        fat_table_set(&table, cluster, FAT_FREE);
+    }
+    table.free_count = table.cluster_count - bad;
+    table.next_free = 2;
+    // The root is cleared before the FAT, so that a write that fails half-way
+    // leaves clusters that nothing uses rather than files whose clusters are free.
+    if ((rc = fat_dir_store(volume, root)) != RC_OK) return rc;
+    return fat_volume_flush_table(volume);
 }

@@ -21,3 +21,9 @@ ResultCode fat_volume_set_label(FatVolume* volume, std::string_view label);
 
 // *empty tells whether the root holds no file or directory (the label aside).
 ResultCode fat_volume_root_is_empty(const FatVolume& volume, bool* empty);
+
+// Empties the volume: every file and directory of the root goes and every
+// cluster but the bad ones is freed on every FAT copy; the label stays.
+// RC_WRITE_PROTECTED for a read-only volume; the codes of reading and
+// writing the root and the FAT.
+ResultCode fat_volume_empty(FatVolume* volume);

@@ -17,6 +17,7 @@
 #include "sys/host_paths.h"
 #include "sys/paths.h"
 #include "sys/text.h"
+#include "sys/text_file.h"
 
 // A letter or two and the folder -D names are all a run binds.
 constexpr size_t DRIVE_LIMIT = 8;
@@ -83,8 +84,11 @@ static bool name_is_image(const std::string& name) {
 static bool folder_holds_only_images(const std::string& folder) {
     std::vector<std::string> names;
     if (host_directory_read(folder, &names) != 0) return false;
-    for (const std::string& name : names)
+    for (const std::string& name : names) {
+        // A new image a run is writing, or one a killed run left behind.
+        if (text_file_is_temporary_name(name, nullptr)) continue;
         if (!name_is_image(name) || !host_is(folder + "/" + name, S_IFREG)) return false;
+    }
     return true;
 }
 
@@ -149,6 +153,37 @@ void floppy_volume_release(FloppyDrive* drive) {
     if (drive->users > 0 && --drive->users == 0) fat_volume_close(&drive->volume);
 }
 
+std::string floppy_set_image_name(std::string_view set_name, std::string_view label) {
+    std::string name = floppy_image_name(label);
+    if (set_name.empty() || name.empty()) return name;
+    std::string set = floppy_image_name(set_name);
+    return set.substr(0, set.size() - 4) + "." + name;
+}
+
+ResultCode floppy_drive_disk_size(std::string_view root, uint32_t* blank_free,
+                                  uint32_t* cluster) {
+    FloppyDrive* drive = floppy_drive_find(root);
+    if (!drive) return RC_FILE_NOT_FOUND;
+    FatVolume* volume = nullptr;
+    ResultCode rc = floppy_volume_acquire(drive, &volume);
+    if (rc != RC_OK) return rc;
+    *cluster = fat_volume_cluster_bytes(*volume);
+    *blank_free = volume->layout.cluster_count * *cluster;
+    floppy_volume_release(drive);
+    return RC_OK;
+}
+
+ResultCode floppy_drive_empty_disk(std::string_view root) {
+    FloppyDrive* drive = floppy_drive_find(root);
+    if (!drive) return RC_FILE_NOT_FOUND;
+    FatVolume* volume = nullptr;
+    ResultCode rc = floppy_volume_acquire(drive, &volume);
+    if (rc != RC_OK) return rc;
+    rc = fat_volume_empty(volume);
+    floppy_volume_release(drive);
+    return rc;
+}
+
 // The label of the image file `image`; false when it is not a readable volume.
 static bool image_label(const std::string& image, std::string* label) {
     FatVolume volume;
@@ -178,8 +213,28 @@ static std::string folder_find_label(const std::string& folder, std::string_view
     return std::string();
 }
 
+// The image of `label` in the drive's set: while the set is written, one of
+// its new images (empty when it has none yet); afterwards the image of the
+// set's name for the label, when it holds that label.
+static std::string set_find_label(const FloppyDrive& drive, std::string_view label) {
+    if (drive.set_writing) {
+        for (const PendingImage& image : drive.pending)
+            if (text_equal_nocase(image.label, label)) return image.path;
+        return std::string();
+    }
+    std::string named = drive.host_path + "/" + floppy_set_image_name(drive.set_name, label);
+    return host_is(named, S_IFREG) && image_has_label(named, label) ? named : std::string();
+}
+
 ResultCode floppy_drive_insert_labelled(FloppyDrive* drive, std::string_view label) {
     if (drive->binding != FLOPPY_FOLDER || label.empty()) return RC_OK;
+    if (drive->set_writing || !drive->set_name.empty()) {
+        std::string image = set_find_label(*drive, label);
+        if (image.empty() || image == drive->disk) return RC_OK;
+        if (drive->users > 0) return RC_SHARING_VIOLATION;
+        drive->disk = image;
+        return RC_OK;
+    }
     if (!drive->disk.empty() && drive->users == 0 && image_has_label(drive->disk, label))
         return RC_OK;
     std::string image = folder_find_label(drive->host_path, label);
@@ -198,9 +253,23 @@ static std::string folder_free_name(const std::string& folder, const std::string
     return name;
 }
 
+// The new image of the set that is in the drive, or nullptr.
+static PendingImage* pending_in_drive(FloppyDrive* drive) {
+    for (PendingImage& image : drive->pending)
+        if (image.path == drive->disk) return &image;
+    return nullptr;
+}
+
 ResultCode floppy_drive_name_disk(FloppyDrive* drive, std::string_view label) {
     std::string name = floppy_image_name(label);
     if (drive->binding != FLOPPY_FOLDER || name.empty()) return RC_OK;
+    // A new image of a set keeps its temporary name until the set is whole.
+    if (drive->set_writing) {
+        if (PendingImage* image = pending_in_drive(drive)) {
+            image->label = std::string(label);
+            return RC_OK;
+        }
+    }
     std::string target = drive->host_path + "/" + name;
     if (target == drive->disk) return RC_OK;
     std::string aside;
@@ -231,13 +300,112 @@ ResultCode floppy_drive_insert_blank(std::string_view root, std::string_view med
     if (!media_find(medium)) return RC_INVALID_MEDIA_SIZE;
     if (drive->binding == FLOPPY_DEVICE) return RC_DEVICE_NOT_READY;
     if (drive->users > 0) return RC_SHARING_VIOLATION;
-    std::string image = drive->binding == FLOPPY_IMAGE
-                            ? drive->host_path
-                            : folder_free_name(drive->host_path, "BLANK", "-");
+    std::string image;
+    if (drive->binding == FLOPPY_IMAGE)
+        image = drive->host_path;
+    else if (drive->set_writing)
+        image = drive->host_path + "/" +
+                text_file_temporary_name(floppy_set_image_name(drive->set_name, "NEW"));
+    else
+        image = folder_free_name(drive->host_path, "BLANK", "-");
     ResultCode rc = fat_format_image(image, medium, "", new_serial());
-    if (rc != RC_OK) return rc;
+    if (rc != RC_OK) {
+        // A new image that could not be made whole is not left behind.
+        if (drive->set_writing) (void)host_unlink(image.c_str());
+        return rc;
+    }
     drive->disk = image;
+    if (drive->set_writing) drive->pending.push_back(PendingImage{image, ""});
     return RC_OK;
+}
+
+ResultCode floppy_drive_set_begin(std::string_view root, std::string_view set_name) {
+    FloppyDrive* drive = floppy_drive_find(root);
+    if (!drive) return RC_FILE_NOT_FOUND;
+    drive->set_name = std::string(set_name);
+    if (drive->binding != FLOPPY_FOLDER) return RC_OK;
+    if (drive->users > 0) return RC_SHARING_VIOLATION;
+    text_file_remove_stale_temporaries(drive->host_path);
+    drive->set_writing = true;
+    drive->pending.clear();
+    drive->disk.clear();
+    return RC_OK;
+}
+
+// True when the file `name` of a folder is an image of the set `set_name`
+// ("<SET>.<anything>.img", letter case aside).
+static bool name_is_set_image(const std::string& name, std::string_view set_name) {
+    if (set_name.empty()) return false;
+    std::string set = floppy_image_name(set_name);
+    std::string prefix = set.substr(0, set.size() - 4) + ".";
+    return name_is_image(name) && name.size() > prefix.size() + 4 &&
+           text_equal_nocase(std::string_view(name).substr(0, prefix.size()), prefix);
+}
+
+ResultCode floppy_drive_set_commit(std::string_view root) {
+    FloppyDrive* drive = floppy_drive_find(root);
+    if (!drive || !drive->set_writing) return RC_OK;
+    if (drive->users > 0) return RC_SHARING_VIOLATION;
+    std::vector<std::string> kept;
+    std::string in_drive;
+    for (PendingImage& image : drive->pending) {
+        if (image.label.empty()) {
+            (void)host_unlink(image.path.c_str());
+            continue;
+        }
+        std::string name = floppy_set_image_name(drive->set_name, image.label);
+        std::string final_path = drive->host_path + "/" + name;
+        // An image under the set's name that is no disk of that label is not
+        // the set's: it is kept under a name of its own.
+        if (host_is(final_path, S_IFREG) && !image_has_label(final_path, image.label)) {
+            std::string aside = folder_free_name(drive->host_path, name.substr(0, name.size() - 4), "~");
+            (void)host_rename(final_path.c_str(), aside.c_str());
+        }
+        if (host_rename(image.path.c_str(), final_path.c_str()) != 0) {
+            ResultCode rc = host_write_error_code(errno);
+            drive->disk.clear();
+            drive->set_writing = false;
+            drive->pending.clear();
+            return rc;
+        }
+        if (image.path == drive->disk) in_drive = final_path;
+        kept.push_back(name);
+    }
+    // The set's former images that the new set does not replace: an earlier,
+    // longer set, or one under another label.
+    std::vector<std::string> names;
+    if (host_directory_read(drive->host_path, &names) == 0)
+        for (const std::string& name : names) {
+            if (!name_is_set_image(name, drive->set_name)) continue;
+            bool is_new = false;
+            for (const std::string& k : kept) is_new = is_new || k == name;
+            // Only a disk of the set goes: one whose label gives its name.
+            std::string path = drive->host_path + "/" + name, label;
+            if (is_new || !image_label(path, &label) ||
+                !text_equal_nocase(floppy_set_image_name(drive->set_name, label), name))
+                continue;
+            (void)host_unlink(path.c_str());
+        }
+    drive->disk = in_drive;
+    drive->set_writing = false;
+    drive->pending.clear();
+    return RC_OK;
+}
+
+ResultCode floppy_drive_set_choose(std::string_view root, std::string_view set_name) {
+    FloppyDrive* drive = floppy_drive_find(root);
+    if (!drive) return RC_FILE_NOT_FOUND;
+    if (!drive->set_writing) drive->set_name = std::string(set_name);
+    return RC_OK;
+}
+
+void floppy_drive_set_discard(std::string_view root) {
+    FloppyDrive* drive = floppy_drive_find(root);
+    if (!drive || !drive->set_writing) return;
+    for (const PendingImage& image : drive->pending) (void)host_unlink(image.path.c_str());
+    if (drive->users == 0) drive->disk.clear();
+    drive->set_writing = false;
+    drive->pending.clear();
 }
 
 ResultCode floppy_folder_make(const std::string& host_path) {

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "media/fat_volume.h"
 #include "sys/result_code.h"
@@ -16,6 +17,13 @@ enum FloppyBinding {
     FLOPPY_FOLDER,  // a folder of images: the one chosen by label, or a new blank one
 };
 
+// A new image of the disk set being written into a folder: its temporary
+// host path and the label it was given ("" while it is blank).
+struct PendingImage {
+    std::string path;
+    std::string label;
+};
+
 struct FloppyDrive {
     std::string root;  // engine root the drive answers for, "" when free
     FloppyBinding binding = FLOPPY_UNBOUND;
@@ -23,6 +31,10 @@ struct FloppyDrive {
     std::string disk;       // host path of the disk in the drive; "" when none
     FatVolume volume;       // open while `users` is not 0
     int users = 0;          // operations and open files using `volume`
+    // The disk set of a folder drive: its images are "<SET>.<LABEL>.img".
+    std::string set_name;
+    bool set_writing = false;           // between set_begin and commit or discard
+    std::vector<PendingImage> pending;  // the images the writing has made
 };
 
 // Binds the drive root `root` (an engine path such as "A:\" or
@@ -76,6 +88,42 @@ ResultCode floppy_drive_name_disk(FloppyDrive* drive, std::string_view label);
 // digits upper-cased, "-" and "_" kept, every other character "_", then
 // ".img" ("Disk 1" gives "DISK_1.img"). An empty label gives "".
 std::string floppy_image_name(std::string_view label);
+
+// The file name of the image labelled `label` in the disk set `set_name`:
+// "<SET>.<LABEL>.img", each part as floppy_image_name makes it ("tools" and
+// "KIT2 1" give "TOOLS.KIT2_1.img"). A dot never stands in either part, so
+// two sets never share an image. An empty set name gives floppy_image_name.
+std::string floppy_set_image_name(std::string_view set_name, std::string_view label);
+
+// Starts writing the disk set `set_name` (a product) in the drive at `root`.
+// For a folder of images, every disk of the set goes onto a new blank image
+// under a temporary name, and disks are looked up only among those; images
+// of other sets, and the set's own former images, are never written into.
+// Temporary images that killed runs left in the folder are removed first.
+// For other drives only the set's name is kept. 22 for an unbound root.
+ResultCode floppy_drive_set_begin(std::string_view root, std::string_view set_name);
+// The set is whole: each of its images takes its name (replacing the
+// set's former image of that name), then the set's former images that the
+// new set does not have are removed, and blank images it never labelled
+// too. 0; 53 while a file of the disk in the drive is open; the host
+// error's code of a failed rename (the images not yet renamed are kept
+// under their temporary names until a later run removes them).
+ResultCode floppy_drive_set_commit(std::string_view root);
+// Chooses the disk set whose images a folder drive looks up by label (for
+// reading a set back), without writing. 22 for an unbound root.
+ResultCode floppy_drive_set_choose(std::string_view root, std::string_view set_name);
+// The set is given up: its new images are removed; the set's former images
+// are left as they were.
+void floppy_drive_set_discard(std::string_view root);
+
+// The disk in the drive at `root`: *blank_free gets the bytes it has free
+// when blank (every data cluster), *cluster its cluster size, so that it can
+// be told whether it is of a medium before anything on it changes. 22 for
+// an unbound root; the codes of floppy_volume_acquire.
+ResultCode floppy_drive_disk_size(std::string_view root, uint32_t* blank_free, uint32_t* cluster);
+// Empties the disk in the drive at `root`, its label kept. 22 for an
+// unbound root; the codes of floppy_volume_acquire and fat_volume_empty.
+ResultCode floppy_drive_empty_disk(std::string_view root);
 
 // The volume of the disk in the drive, opened on first use and kept open
 // until the last user releases it. 26 when no disk is in the drive; the

@@ -1,6 +1,6 @@
 // Result codes: the one integer every fallible operation of the engine, the
 // runtime, the model, the media layer and the file services returns. 0 is
-// success; 1 to 99 are generic and file-service codes; 1000 to 1018 are the
+// success; 1 to 99 are generic and file-service codes; 1000 to 1020 are the
 // engine's own. The words for each code live in engine/messages.
 #pragma once
 
@@ -54,6 +54,9 @@ enum ResultCode : int32_t {
     // A product's size, or the total of a product and its descendants,
     // does not fit the 32 bits of a Size column.
     RC_SIZE_TOO_LARGE = 1019,
+    // A product's Volume cannot label its disks: a character a disk label
+    // cannot hold, or a label longer than 11 characters with the disk number.
+    RC_INVALID_VOLUME_LABEL = 1020,
 };
 
 // The line number that report callers pass when there is no line to name.

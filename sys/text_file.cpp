@@ -87,12 +87,13 @@ std::string text_file_temporary_name(std::string_view name) {
            std::to_string(++temporary_counter);
 }
 
-// Removes the temporary files of `name` in `directory` that processes no
-// longer running left behind (a run that was killed while it wrote).
+// Removes the temporary files of `name` (of every name when `name` is
+// empty) in `directory` that processes no longer running left behind (a run
+// that was killed while it wrote).
 static void stale_temporaries_remove(const std::string& directory, std::string_view name) {
     std::vector<std::string> names;
     if (host_directory_read(directory.empty() ? "." : directory, &names) != 0) return;
-    std::string prefix = temporary_prefix(name);
+    std::string prefix = name.empty() ? "." : temporary_prefix(name);
     for (const std::string& entry : names) {
         long pid = 0;
         if (entry.compare(0, prefix.size(), prefix) != 0 ||
@@ -102,6 +103,12 @@ static void stale_temporaries_remove(const std::string& directory, std::string_v
         // Another run may have removed it first; either way it is gone.
         (void)host_unlink((directory + entry).c_str());
     }
+}
+
+void text_file_remove_stale_temporaries(const std::string& host_directory) {
+    if (host_directory.empty()) return;
+    stale_temporaries_remove(
+        host_directory.back() == '/' ? host_directory : host_directory + "/", "");
 }
 
 // Creates a new, empty temporary file beside `target`, named after it.

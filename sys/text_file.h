@@ -96,3 +96,7 @@ bool text_file_is_temporary_name(std::string_view name, long* pid);
 // A fresh temporary name for a file `name` written by other means than this
 // writer (".NAME.~PID-COUNT", so that the scans pass over it too).
 std::string text_file_temporary_name(std::string_view name);
+// Removes from the host folder `host_directory` every temporary file of
+// ours that a process no longer running left behind (a run that was killed
+// or lost its disk while it wrote).
+void text_file_remove_stale_temporaries(const std::string& host_directory);

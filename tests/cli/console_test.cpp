@@ -103,7 +103,9 @@ TEST(Console, WritesTheDisksIntoAFolderOfImagesItMakes) {
     EXPECT_EQ(out.status, 0) << out.output;
     EXPECT_EQ(out.output, assigned.output);
     EXPECT_EQ(read_host_file(dir.at("stderr")), "");
-    std::string image = dir.at("disks/V1_1.img");
+    // The images of a set are named after its product and their labels.
+    EXPECT_EQ(run_tool("ls -A '" + dir.at("disks") + "'").output, "P.V1_1.img\n");
+    std::string image = dir.at("disks/P.V1_1.img");
     EXPECT_EQ(run_tool("fsck.fat -n '" + image + "' >/dev/null").status, 0);
     EXPECT_EQ(run_tool("mdir -b -i '" + image + "' ::").output,
               "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n::/notes.txt\n");
@@ -112,7 +114,7 @@ TEST(Console, WritesTheDisksIntoAFolderOfImagesItMakes) {
               read_host_file(dir.at("kit/p/diskward/p.5ld")));
 }
 
-TEST(Console, WithoutATerminalTheFirstPromptCancels) {
+TEST(Console, WithoutATerminalNoDiskCanBeAskedForAndTheDriveIsNotReady) {
     TempDir dir;
     std::string kit = disk_kit(dir);
     std::string image = dir.at("one.img");
@@ -123,8 +125,12 @@ TEST(Console, WithoutATerminalTheFirstPromptCancels) {
     std::string shown = engine_path(kit);
     EXPECT_EQ(read_host_file(dir.at("stderr")),
               "Insert disk to be labeled 'p label 1' into drive '" + engine_path(image) + "'\n");
+    // Nobody cancelled: the image, which holds no disk labelled "V1 1", is
+    // named with the reason, before the product's closing line.
     Outcome assigned = run_console(kit + " -o win95 -n p -a -z 5.25LD");
-    EXPECT_EQ(out.output, assigned.output + "    " + shown + "\\p\\p.map: User Cancelled\r\n");
+    std::string closing = assigned.output.substr(assigned.output.rfind("    " + shown));
+    EXPECT_EQ(out.output, assigned.output.substr(0, assigned.output.size() - closing.size()) +
+                              "    " + engine_path(image) + ": Device Not Ready\r\n" + closing);
     EXPECT_EQ(run_tool("mdir -b -i '" + image + "' ::").output, "");
 }
 

@@ -10,6 +10,7 @@
 #include "engine/disk_prompts.h"
 #include "engine/disk_verify.h"
 #include "kit_fixture.h"
+#include "media/fat_format.h"
 #include "media/fat_test_tools.h"
 #include "media/floppy_drives.h"
 #include "sys/files.h"
@@ -98,7 +99,16 @@ protected:
         words.insert(words.end(), extra.begin(), extra.end());
         return run(words);
     }
-    std::string image(int disk) { return disks.at("V1_" + std::to_string(disk) + ".img"); }
+    // The image of disk `disk` of `product`'s set.
+    std::string image(int disk, const std::string& product = "P") {
+        return disks.at(product + ".V1_" + std::to_string(disk) + ".img");
+    }
+    std::vector<std::string> set_names(int disks, const std::string& product = "P") {
+        std::vector<std::string> names;
+        for (int disk = 1; disk <= disks; ++disk)
+            names.push_back(product + ".V1_" + std::to_string(disk) + ".img");
+        return names;
+    }
     std::string summary() {
         const ProductLayout& layout = e.rc.layouts.at(0);
         const LayoutDisk& last = layout.disks.at(layout.disks.size() - 1);
@@ -121,6 +131,11 @@ protected:
         return opening() + "    " + map_path() + "\r\n" + summary() + middle + "    " +
                map_path() + ": " + std::to_string(total()) + "\r\n";
     }
+    // The report of a writing that failed: the failure comes before the
+    // product's closing line.
+    std::string failed_lines(const std::string& place, const std::string& message) {
+        return ok_lines("    " + place + ": " + message + "\r\n");
+    }
     void image_is_sound(int disk) {
         ToolRun judged = fsck(image(disk));
         EXPECT_EQ(judged.status, 0) << judged.output;
@@ -142,8 +157,7 @@ TEST_F(DiskWriteTest, AFileSplitOverThreeDisksIsWrittenInNamedPiecesAfterTheDisk
     EXPECT_EQ(write(), RC_PERMISSION_DENIED);
     file_services_faults_clear();
     EXPECT_EQ(prompts.asked, (std::vector<std::string>{"p label 1", "p label 2", "p label 3"}));
-    EXPECT_EQ(names_in(disks.path()),
-              (std::vector<std::string>{"V1_1.img", "V1_2.img", "V1_3.img"}));
+    EXPECT_EQ(names_in(disks.path()), set_names(3));
     for (int disk = 1; disk <= 3; ++disk) image_is_sound(disk);
     EXPECT_EQ(listing(image(1)),
               "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n::/1ig.bin\n");
@@ -163,23 +177,22 @@ TEST_F(DiskWriteTest, AFileSplitOverThreeDisksIsWrittenInNamedPiecesAfterTheDisk
                         "    " + map_path() + ": Permission Denied\r\n");
 }
 
-TEST_F(DiskWriteTest, ASecondRunFindsTheDisksByTheirLabelsAndWritesThemAgain) {
+TEST_F(DiskWriteTest, WritingASetAgainReplacesItWholeAndALongerLayoutLeavesNothingBehind) {
     std::string big = pattern_bytes(800000, 2);
     single({{"big.bin", big}});
-    ASSERT_EQ(write(), RC_OK) << e.output;
-    std::string first_report = e.output;
-    EXPECT_EQ(first_report, ok_lines());
-    EXPECT_EQ(prompts.asked, (std::vector<std::string>{"p label 1", "p label 2", "p label 3"}));
-    // The same product again: no disk is asked for, none is added, and each
-    // holds what it held.
+    // 200 KB kept free on every disk: six disks, big.bin in six pieces.
+    ASSERT_EQ(write({"-s", "200"}), RC_OK) << e.output;
+    ASSERT_EQ(names_in(disks.path()), set_names(6));
+    EXPECT_EQ(listing(image(3)), "::/3ig.bin\n");
+
+    // The same product again without -s: three new blank disks are asked
+    // for, and the six images give way to the three, none of the former
+    // pieces left on any of them.
     prompts.asked.clear();
-    std::map<std::string, std::string> before;
-    for (int disk = 1; disk <= 3; ++disk) before[listing(image(disk))] = std::to_string(disk);
     ASSERT_EQ(write(), RC_OK) << e.output;
-    EXPECT_EQ(e.output, first_report);
-    EXPECT_EQ(prompts.asked, std::vector<std::string>{});
-    EXPECT_EQ(names_in(disks.path()),
-              (std::vector<std::string>{"V1_1.img", "V1_2.img", "V1_3.img"}));
+    EXPECT_EQ(e.output, ok_lines());
+    EXPECT_EQ(prompts.asked, (std::vector<std::string>{"p label 1", "p label 2", "p label 3"}));
+    EXPECT_EQ(names_in(disks.path()), set_names(3));
     for (int disk = 1; disk <= 3; ++disk) image_is_sound(disk);
     EXPECT_EQ(listing(image(1)), "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n::/1ig.bin\n");
     EXPECT_EQ(listing(image(2)), "::/2ig.bin\n");
@@ -190,22 +203,90 @@ TEST_F(DiskWriteTest, ASecondRunFindsTheDisksByTheirLabelsAndWritesThemAgain) {
     EXPECT_SAME_BYTES(mtype(image(1), "p.map"), read("p/diskward/p.5ld"));
 }
 
-TEST_F(DiskWriteTest, ACancelledPromptEndsTheWritingWithTheDisksWrittenSoFarIntact) {
+TEST_F(DiskWriteTest, ProductsSharingAVolumeKeepTheirOwnSetsAndForeignImagesAreNeverWritten) {
+    require_tool("mformat");
+    require_tool("mcopy");
+    // p and q both label their disks "V1 n".
+    file("win95.prd", kVersionRow + product_row(1, "p", "root", "p") +
+                          product_row(2, "q", "root", "q"));
+    for (const std::string name : {"p", "q"}) {
+        file(name + "/" + name + ".vrf", "");
+        file(name + "/" + name + ".dat", pattern_bytes(5000, name[0]));
+        file(name + "/" + name + ".map",
+             kMapHeader + row("G", name + ".map", 0) + row("G", name + ".dat", 0));
+    }
+    ASSERT_EQ(run({"-f"}), RC_OK) << e.output;
+    // A 1.44 MB disk of the user's, labelled like disk 1 of both, and named
+    // as images were named before sets had names of their own.
+    std::string foreign = disks.at("V1_1.img");
+    ASSERT_EQ(run_tool("mformat -C -i '" + foreign + "' -f 1440 -v 'V1 1' ::").status, 0);
+    file("mine.txt", "the user's file");
+    ASSERT_EQ(run_tool("mcopy -i '" + foreign + "' '" + kit.at("mine.txt") + "' ::").status, 0);
+    std::string foreign_bytes = read_host_file(foreign);
+    // An image of the user's under the name p's disk 1 takes, labelled otherwise.
+    ASSERT_EQ(run_tool("mformat -C -i '" + image(1, "P") + "' -f 720 -v MINE ::").status, 0);
+    std::string mine = read_host_file(image(1, "P"));
+
+    ASSERT_EQ(run({"-n", "p", "-w", "-z", "5.25LD", "-D", "A:\\"}), RC_OK) << e.output;
+    std::string p_disk = read_host_file(image(1, "P"));
+    ASSERT_EQ(run({"-n", "q", "-w", "-z", "5.25LD", "-D", "A:\\"}), RC_OK) << e.output;
+    EXPECT_EQ(prompts.asked, (std::vector<std::string>{"p label 1", "q label 1"}));
+    EXPECT_EQ(names_in(disks.path()), (std::vector<std::string>{"P.V1_1.img", "P.V1_1~2.img",
+                                                                 "Q.V1_1.img", "V1_1.img"}));
+    EXPECT_SAME_BYTES(read_host_file(image(1, "P")), p_disk);
+    EXPECT_SAME_BYTES(read_host_file(foreign), foreign_bytes);
+    EXPECT_SAME_BYTES(read_host_file(disks.at("P.V1_1~2.img")), mine);
+    for (const std::string name : {"p", "q"}) {
+        std::string img = image(1, std::string(1, char(name[0] - 32)));
+        EXPECT_EQ(fsck(img).status, 0) << fsck(img).output;
+        EXPECT_EQ(listing(img), "::/win95.prd\n::/" + name + ".map\n::/" + name + ".dat\n");
+        EXPECT_SAME_BYTES(mtype(img, name + ".dat"), read(name + "/" + name + ".dat"));
+    }
+}
+
+TEST_F(DiskWriteTest, ACancelledOrFailedWritingLeavesTheFormerSetAndNoNewImage) {
     std::string big = pattern_bytes(800000, 3);
     single({{"big.bin", big}});
+    ASSERT_EQ(write(), RC_OK) << e.output;
+    std::vector<std::string> former;
+    for (int disk = 1; disk <= 3; ++disk) former.push_back(read_host_file(image(disk)));
+    auto former_set_stands = [&] {
+        EXPECT_EQ(names_in(disks.path()), set_names(3));
+        for (int disk = 1; disk <= 3; ++disk)
+            EXPECT_SAME_BYTES(read_host_file(image(disk)), former[disk - 1]);
+    };
+    file("p/big.bin", pattern_bytes(800000, 4));
+
+    // Cancelled at disk 2: disk 1 was written anew, but under a name of its
+    // own until the set is whole, and it is gone again.
+    prompts.asked.clear();
     prompts.cancel_at = 2;
     EXPECT_EQ(write(), RC_USER_CANCELLED);
     EXPECT_EQ(e.output, ok_lines() + "    " + map_path() + ": User Cancelled\r\n");
     EXPECT_EQ(prompts.asked, (std::vector<std::string>{"p label 1", "p label 2"}));
-    EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{"V1_1.img"});
-    image_is_sound(1);
-    EXPECT_EQ(listing(image(1)), "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n::/1ig.bin\n");
-    std::string piece = mtype(image(1), "1ig.bin");
-    ASSERT_LT(piece.size(), big.size());
-    EXPECT_SAME_BYTES(piece, big.substr(0, piece.size()));
-    EXPECT_SAME_BYTES(mtype(image(1), "p.vrf"), read("p/p.vrf"));
-    EXPECT_SAME_BYTES(mtype(image(1), "p.ins"), read("p/p.ins"));
-    EXPECT_FALSE(host_exists(kit.at("win95.ptp")));
+    former_set_stands();
+
+    // The host's disk fills up once disks 1 and 2 are written (a blank
+    // image takes no room until it is written): the report names the image
+    // that was being written.
+    prompts.cancel_at = 0;
+    file_services_fail_writes_after(362496 + 550000, ENOSPC);
+    EXPECT_EQ(write(), RC_UNABLE_TO_WRITE);
+    file_services_faults_clear();
+    EXPECT_EQ(e.output, failed_lines(engine_path(image(3)), "Unable to Write"));
+    former_set_stands();
+
+    // A run killed while it wrote leaves its new images behind; the next
+    // run removes them before it writes.
+    write_host_file(disks.at(".P.NEW.img.~999999999-1"), std::string(1024, 'k'));
+    write_host_file(disks.at(".P.NEW.img.~" + std::to_string(getpid()) + "-77"), "ours");
+    ASSERT_EQ(write(), RC_OK) << e.output;
+    std::vector<std::string> names = set_names(3);
+    names.insert(names.begin(), ".P.NEW.img.~" + std::to_string(getpid()) + "-77");
+    EXPECT_EQ(names_in(disks.path()), names);
+    EXPECT_SAME_BYTES(mtype(image(1), "1ig.bin") + mtype(image(2), "2ig.bin") +
+                          mtype(image(3), "0ig.bin"),
+                      read("p/big.bin"));
 }
 
 TEST_F(DiskWriteTest, AFileOfMorePiecesThanPieceNamesIsRefusedBeforeAnythingIsWritten) {
@@ -246,19 +327,6 @@ TEST_F(DiskWriteTest, AProductWithoutAVolumeIsRefused) {
     EXPECT_EQ(write(), RC_NO_VOLUME_LABEL);
     EXPECT_EQ(e.output, ok_lines() + "    " + map_path() + ": No Volume Label Specified\r\n");
     EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{});
-}
-
-TEST_F(DiskWriteTest, AFullDiskEndsTheWritingWithAWriteFailure) {
-    std::string big = pattern_bytes(800000, 4);
-    single({{"big.bin", big}});
-    // Room for the first disk's files and part of the second disk's piece.
-    file_services_fail_writes_after(362496 + 550000, ENOSPC);
-    EXPECT_EQ(write(), RC_UNABLE_TO_WRITE);
-    file_services_faults_clear();
-    EXPECT_EQ(e.output, ok_lines() + "    " + map_path() + ": Unable to Write\r\n");
-    image_is_sound(1);
-    std::string piece = mtype(image(1), "1ig.bin");
-    EXPECT_SAME_BYTES(piece, big.substr(0, piece.size()));
 }
 
 TEST(DiskPrompt, TheQuestionAndEachCheckOfANewDiskHaveTheirTexts) {
@@ -333,9 +401,9 @@ TEST_F(DiskWriteTest, AMissingCompressedCopyEndsTheWritingWithFileNotFound) {
     file_services_fail_on(HOST_OP_OPEN, "_text.dat", ENOENT);
     EXPECT_EQ(write({"-c"}), RC_FILE_NOT_FOUND);
     file_services_faults_clear();
-    EXPECT_EQ(e.output, ok_lines() + "    " + map_path() + ": File Not Found\r\n");
-    image_is_sound(1);
-    EXPECT_EQ(listing(image(1)), "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n");
+    // The file that could not be read is named, and the set is given up.
+    EXPECT_EQ(e.output, failed_lines(root + "\\p\\diskward\\_text.dat", "File Not Found"));
+    EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{});
 }
 
 TEST_F(DiskWriteTest, TheDependentProductsTravelOnDiskOne) {
@@ -363,22 +431,22 @@ TEST_F(DiskWriteTest, TheDependentProductsTravelOnDiskOne) {
     file_services_faults_clear();
     EXPECT_EQ(e.output, assigned_alone + "    " + root + "\\a\\a.map: Permission Denied\r\n");
     EXPECT_EQ(prompts.asked, std::vector<std::string>{"a label 1"});
-    image_is_sound(1);
+    EXPECT_EQ(fsck(image(1, "A")).status, 0);
     // In the order the disk-1 reservation found them (a dependent's "lang"
     // files come with its map file), then a's components; b's own data file
     // is not among them.
-    EXPECT_EQ(listing(image(1)),
+    EXPECT_EQ(listing(image(1, "A")),
               "::/b.map\n::/b.lng\n::/b.ins\n::/b.vrf\n::/win95.prd\n::/a.map\n::/a.vrf\n"
               "::/a.ins\n::/a.dat\n");
-    EXPECT_SAME_BYTES(mtype(image(1), "b.map"), read("b/diskward/b.5ld"));
-    EXPECT_SAME_BYTES(mtype(image(1), "b.ins"), read("b/b.ins"));
-    EXPECT_SAME_BYTES(mtype(image(1), "b.vrf"), read("b/b.vrf"));
-    EXPECT_SAME_BYTES(mtype(image(1), "b.lng"), read("b/b.lng"));
-    EXPECT_SAME_BYTES(mtype(image(1), "win95.prd"), read("win95.ptp"));
-    EXPECT_SAME_BYTES(mtype(image(1), "a.map"), read("a/diskward/a.5ld"));
-    EXPECT_SAME_BYTES(mtype(image(1), "a.vrf"), read("a/a.vrf"));
-    EXPECT_SAME_BYTES(mtype(image(1), "a.ins"), read("a/a.ins"));
-    EXPECT_SAME_BYTES(mtype(image(1), "a.dat"), read("a/a.dat"));
+    EXPECT_SAME_BYTES(mtype(image(1, "A"), "b.map"), read("b/diskward/b.5ld"));
+    EXPECT_SAME_BYTES(mtype(image(1, "A"), "b.ins"), read("b/b.ins"));
+    EXPECT_SAME_BYTES(mtype(image(1, "A"), "b.vrf"), read("b/b.vrf"));
+    EXPECT_SAME_BYTES(mtype(image(1, "A"), "b.lng"), read("b/b.lng"));
+    EXPECT_SAME_BYTES(mtype(image(1, "A"), "win95.prd"), read("win95.ptp"));
+    EXPECT_SAME_BYTES(mtype(image(1, "A"), "a.map"), read("a/diskward/a.5ld"));
+    EXPECT_SAME_BYTES(mtype(image(1, "A"), "a.vrf"), read("a/a.vrf"));
+    EXPECT_SAME_BYTES(mtype(image(1, "A"), "a.ins"), read("a/a.ins"));
+    EXPECT_SAME_BYTES(mtype(image(1, "A"), "a.dat"), read("a/a.dat"));
 }
 
 TEST_F(DiskWriteTest, ADriveFolderThatCannotBeWrittenEndsTheWritingWithItsReason) {
@@ -387,8 +455,64 @@ TEST_F(DiskWriteTest, ADriveFolderThatCannotBeWrittenEndsTheWritingWithItsReason
     file_services_fail_on(HOST_OP_OPEN, disks.path().c_str(), ENOSPC);
     EXPECT_EQ(write(), RC_UNABLE_TO_WRITE);
     file_services_faults_clear();
-    EXPECT_EQ(e.output, ok_lines() + "    " + map_path() + ": Unable to Write\r\n");
+    EXPECT_EQ(e.output, failed_lines(engine_path(image(1)), "Unable to Write"));
     EXPECT_EQ(prompts.asked, std::vector<std::string>{"p label 1"});
     EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{});
     EXPECT_FALSE(host_exists(kit.at("win95.ptp")));
+}
+
+TEST_F(DiskWriteTest, AVolumeThatCannotLabelTheDisksIsRefusedBeforeAnyDiskIsAskedFor) {
+    single({{"notes.txt", "n"}});
+    std::string products = read("win95.prd");
+    // A character labels cannot hold, a path, and eleven characters that
+    // leave no room for " 1".
+    for (const std::string volume : {"a*b", "../../VI", "ABCDEFGHIJK"}) {
+        std::string changed = products;
+        changed.replace(changed.rfind("\"V1\""), 4, "\"" + volume + "\"");
+        file("win95.prd", changed);
+        EXPECT_EQ(write(), RC_INVALID_VOLUME_LABEL) << volume;
+        EXPECT_EQ(e.output, ok_lines() + "    " + map_path() + ": Invalid Volume Label\r\n");
+        EXPECT_EQ(prompts.asked, std::vector<std::string>{});
+        EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{});
+    }
+}
+
+// A prompt that records the problem it is shown and gives up.
+void giving_up_prompt(void* user, std::string*, std::string_view label_text, uint32_t disk,
+                      std::string_view, bool* cancelled, bool) {
+    RunContext* rc = static_cast<RunContext*>(user);
+    Prompts* prompts = static_cast<Prompts*>(rc->disk_prompt_user);
+    prompts->asked.push_back(std::string(label_text) + " " + std::to_string(disk) + ": " +
+                             rc->disk_problem);
+    *cancelled = true;
+}
+
+TEST_F(DiskWriteTest, ADiskFoundByItsLabelIsEmptiedFirstAndOneOfAnotherMediumIsRefused) {
+    require_tool("mcopy");
+    single({{"notes.txt", "some notes\n"}});
+    // One image file is the drive: the disk in it is labelled "V1 1" and
+    // holds a file of an earlier set.
+    std::string drive = disks.at("drive.img");
+    ASSERT_EQ(fat_format_image(drive, "5.25LD", "V1 1", 7), RC_OK);
+    file("old.txt", "from before");
+    ASSERT_EQ(run_tool("mcopy -i '" + drive + "' '" + kit.at("old.txt") + "' ::").status, 0);
+    ASSERT_EQ(floppy_drive_bind("B:\\", FLOPPY_IMAGE, drive), RC_OK);
+    e.rc.disk_prompt = giving_up_prompt;
+    EXPECT_EQ(run({"-n", "p", "-w", "-z", "5.25LD", "-D", "B:\\"}), RC_OK) << e.output;
+    EXPECT_EQ(prompts.asked, std::vector<std::string>{});
+    EXPECT_EQ(fsck(drive).status, 0) << fsck(drive).output;
+    EXPECT_EQ(label_of(drive), " Volume label is V1 1       \n");
+    EXPECT_EQ(listing(drive), "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n::/notes.txt\n");
+    EXPECT_SAME_BYTES(mtype(drive, "notes.txt"), "some notes\n");
+
+    // A 1.44 MB disk labelled "V1 1" is not written on: the prompt is told
+    // why and asked again.
+    ASSERT_EQ(fat_format_image(drive, "3.5HD", "V1 1", 8), RC_OK);
+    ASSERT_EQ(run_tool("mcopy -i '" + drive + "' '" + kit.at("old.txt") + "' ::").status, 0);
+    std::string before = read_host_file(drive);
+    EXPECT_EQ(run({"-n", "p", "-w", "-z", "5.25LD", "-D", "B:\\"}), RC_USER_CANCELLED);
+    EXPECT_EQ(prompts.asked,
+              std::vector<std::string>{"p label 1: The disk in 'B:\\' is the wrong size."});
+    EXPECT_SAME_BYTES(read_host_file(drive), before);
+    floppy_drive_unbind("B:\\");
 }

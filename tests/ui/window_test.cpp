@@ -294,7 +294,7 @@ private slots:
             QVERIFY2(window.layout_view->empty() == !floppy, pane.c_str());
 
             if (c.operation == OPERATION_CUT) {
-                std::string image = shell_quoted(disks + "/KIT1_1.img");
+                std::string image = shell_quoted(disks + "/CORE.KIT1_1.img");
                 QCOMPARE(run_shell("fsck.fat -n " + image + " >/dev/null 2>&1; echo $?"), std::string("0\n"));
                 QVERIFY(!run_shell("MTOOLS_SKIP_CHECK=1 mdir -b -i " + image + " ::").empty());
             }
