@@ -19,6 +19,8 @@ ResultCode disk_verify(RunContext* rc, std::string_view scratch, DiskVerificatio
         options.prompt = rc->disk_prompt;
         options.user = rc;
         (void)floppy_drive_set_choose(floppy_root(), copy.set_name);
+        std::string detail;
+        options.failure_detail = &detail;
         (void)file_delete(scratch);
         ResultCode code = copy_from_disks(copy.read_name, scratch, options);
         if (code == RC_USER_CANCELLED) return code;
@@ -26,7 +28,8 @@ ResultCode disk_verify(RunContext* rc, std::string_view scratch, DiskVerificatio
         std::string read_back, staged;
         if (code == RC_OK) code = file_read_all(scratch, &read_back);
         if (code != RC_OK) {
-            out->mismatches.push_back(where + ": " + std::string(engine_message(code)));
+            out->mismatches.push_back(where + ": " +
+                                      (detail.empty() ? std::string(engine_message(code)) : detail));
             continue;
         }
         code = file_read_all(copy.staging, &staged);

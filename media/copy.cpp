@@ -159,12 +159,21 @@ static ResultCode next_open(CopyJob* job, const CopyOptions& options, ReadPlace*
     ++place->disk;
     ResultCode rc = copy_ask_for_disk(request, place->disk, false, false);
     if (rc != RC_OK) return rc;
-    *last = copy_piece_name(place->name, place->piece, false, &place->opened) != RC_OK ||
-            copy_job_open_source(job, place->opened) != RC_OK;
-    if (!*last) return RC_OK;
+    std::string numbered;
+    *last = copy_piece_name(place->name, place->piece, false, &numbered) != RC_OK ||
+            copy_job_open_source(job, numbered) != RC_OK;
+    if (!*last) {
+        place->opened = numbered;
+        return RC_OK;
+    }
     copy_piece_name(place->name, place->piece, true, &place->opened);
     rc = copy_ask_for_disk(request, place->disk, false, false);
     if (rc == RC_OK) rc = copy_job_open_source(job, place->opened);
+    if (rc == RC_FILE_NOT_FOUND && options.failure_detail && !numbered.empty()) {
+        PathParts piece = path_split(numbered);
+        *options.failure_detail = "piece " + path_join("", "", piece.base, piece.extension) +
+                                  " missing from disk " + std::to_string(place->disk);
+    }
     return rc;
 }
 
@@ -176,7 +185,10 @@ static ResultCode pieces_read(CopyJob* job, const CopyOptions& options, ReadPlac
         rc = next_open(job, options, place, &last);
         if (rc == RC_OK) rc = copy_job_run(job, COPY_UNLIMITED, &ended);
     }
-    if (rc == RC_OK) rc = copy_job_finish_input(job);
+    if (rc == RC_OK) {
+        rc = copy_job_finish_input(job);
+        if (rc != RC_OK && options.failure_detail) *options.failure_detail = "stream ends early";
+    }
     return rc;
 }
 

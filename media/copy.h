@@ -32,6 +32,7 @@ struct CopyOptions {
     CopyProgress progress = nullptr;
     CopyCancel cancel = nullptr;
     CopyTake take = nullptr;           // writing: a disk found by its label
+    std::string* failure_detail = nullptr;  // reading: why a read of pieces failed, in words
     void* user = nullptr;              // given to prompt, progress, cancel and take
 };
 
@@ -57,6 +58,8 @@ ResultCode copy_to_disks(std::string_view source, std::string_view destination,
 // Reads `source` (from the floppy root, disk start_disk on, when a start
 // disk is given, following its pieces from disk to disk until the one
 // named "0") into `destination`, expanding or instantiating it. A failed
-// read leaves what it wrote.
+// read leaves what it wrote; *options.failure_detail (when given) then says
+// why in words where the code alone does not: "piece _3ools.cab missing
+// from disk 3", "stream ends early".
 ResultCode copy_from_disks(std::string_view source, std::string_view destination,
                            const CopyOptions& options);

@@ -389,6 +389,22 @@ TEST_F(DiskWriteTest, ReadingTheDisksBackGivesEveryStagingFileAndTellsWhatDiffer
                                         "_text.dat from disk " + std::to_string(last) +
                                             " differs from " + root + "\\p\\text.dat"}));
     EXPECT_FALSE(host_exists(kit.at("scratch")));
+
+    // A piece gone from its disk, and a compressed file cut short after its
+    // header (a stream has no length, so only a stream without a single code
+    // is known to be short): each is told in words.
+    file("p/text.dat", text);
+    file("p/big.bin", big);
+    ASSERT_EQ(run_tool("mdel -i '" + image(2) + "' ::_2ig.bin").status, 0);
+    file("short", read("p/diskward/_text.dat").substr(0, 1));
+    ASSERT_EQ(run_tool("mcopy -o -i '" + image(last) + "' '" + kit.at("short") + "' ::_text.dat").status,
+              0);
+    verification = DiskVerification{};
+    ASSERT_EQ(disk_verify(&e.rc, scratch, &verification), RC_OK);
+    EXPECT_EQ(verification.mismatches,
+              (std::vector<std::string>{"_big.bin from disk 1: piece _2ig.bin missing from disk 2",
+                                        "_text.dat from disk " + std::to_string(last) +
+                                            ": stream ends early"}));
 }
 
 TEST_F(DiskWriteTest, AMissingCompressedCopyEndsTheWritingWithFileNotFound) {
