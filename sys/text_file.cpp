@@ -87,12 +87,14 @@ std::string text_file_temporary_name(std::string_view name) {
            std::to_string(++temporary_counter);
 }
 
-// Removes the temporary files of `name` in `directory` that processes no
-// longer running left behind (a run that was killed while it wrote).
+// Removes the temporary files in the host directory `directory` (empty, or
+// ending in "/") that processes no longer running left behind (a run that
+// was killed while it wrote): those of `name`, or every one when `name` is
+// empty.
 static void stale_temporaries_remove(const std::string& directory, std::string_view name) {
     std::vector<std::string> names;
     if (host_directory_read(directory.empty() ? "." : directory, &names) != 0) return;
-    std::string prefix = temporary_prefix(name);
+    std::string prefix = name.empty() ? std::string() : temporary_prefix(name);
     for (const std::string& entry : names) {
         long pid = 0;
         if (entry.compare(0, prefix.size(), prefix) != 0 ||
@@ -102,6 +104,16 @@ static void stale_temporaries_remove(const std::string& directory, std::string_v
         // Another run may have removed it first; either way it is gone.
         (void)host_unlink((directory + entry).c_str());
     }
+}
+
+void text_file_remove_stale_temporaries(std::string_view directory) {
+    ProvidedPath on;
+    std::string host;
+    if (drive_provider_find(directory, &on) || host_path_resolve(directory, &host) != RC_OK ||
+        host.empty())
+        return;
+    if (host.back() != '/') host += '/';
+    stale_temporaries_remove(host, "");
 }
 
 // Creates a new, empty temporary file beside `target`, named after it.

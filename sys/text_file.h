@@ -96,3 +96,9 @@ bool text_file_is_temporary_name(std::string_view name, long* pid);
 // A fresh temporary name for a file `name` written by other means than this
 // writer (".NAME.~PID-COUNT", so that the scans pass over it too).
 std::string text_file_temporary_name(std::string_view name);
+// Removes every temporary file of ours in the directory `directory` (an
+// engine path) whose process no longer runs, whatever file it was to
+// become: what a run that was killed while it wrote there left behind.
+// Those of running processes, this one's included, stay. A directory that
+// cannot be read, or a file that cannot be removed, is passed over.
+void text_file_remove_stale_temporaries(std::string_view directory);

@@ -536,26 +536,49 @@ TEST_F(DependencyTest, TheProductTableFileListsTheVersionTheDependentsAndTheProd
     three("c\nb\n", "", "");
     density_file("b", 10);
     density_file("c", 10);
-    // The sizes of the products are their sums (three digits each); a is the
-    // first root of the tree, shown open.
-    auto row_of = [&](int number, const std::string& name, const std::string& open) {
+    // A product table the user keeps beside the product file is not ours.
+    file("win95.ptp", "the user's own table\n");
+    // The sizes of the products are their sums (three digits each). Every
+    // Location is blank, for the floppy holds no product folders; only a,
+    // the product of the disks, is visible and selected, and it is the open
+    // root of the tree.
+    auto row_of = [&](int number, const std::string& name, const std::string& flags) {
         return "   " + std::to_string(number) + " " + name + "            root   \"" + name +
-               "\"      \"1.0\"       \"" + name + " label\"           \"" + name + "\"       " +
-               std::to_string(sum(name)) + " true     false     " + open + " \"\"          \"V1\"  ";
+               "\"      \"1.0\"       \"" + name + " label\"           \"\"        " +
+               std::to_string(sum(name)) + " " + flags + " \"\"          \"V1\"  ";
     };
     // Kept for the test: its removal fails, which fails the product.
     file_services_fail_on(HOST_OP_UNLINK, "win95.ptp", EACCES);
     EXPECT_EQ(run({"-n", "a", "-a"}), RC_PERMISSION_DENIED);
     file_services_faults_clear();
-    EXPECT_EQ(read("win95.ptp"),
+    EXPECT_EQ(read("a/diskward/win95.ptp"),
               crlf_lines({"#### Product      Parent Filename Version     Interface Label     "
                           "Location Size Visible? Selected? Open? Description Volume",
                           R"(   0 win95instver root   ""       "3.2.1.0.0" "Installer Version" ""          0 false    false     false ""          ""    )",
-                          row_of(3, "c", "false"), row_of(2, "b", "false"),
-                          row_of(1, "a", "true ")}));
+                          row_of(3, "c", "false    false     false"),
+                          row_of(2, "b", "false    false     false"),
+                          row_of(1, "a", "true     true      true ")}));
+    EXPECT_EQ(read("win95.ptp"), "the user's own table\n");
     EXPECT_EQ(disk_one_names(e.rc),
               (std::vector<std::string>{"c.map", "c.ins", "c.vrf", "b.map", "b.ins", "b.vrf",
                                         "win95.prd", "a.map", "a.vrf", "a.ins", "a.dat"}));
+    EXPECT_EQ(e.rc.layouts.at(0).disks.at(0).files.at(6).source, "a\\diskward\\win95.ptp");
+
+    // The table of a run that succeeds is gone afterwards; the user's stays.
+    // The product file, written back for a's new size, keeps its own
+    // display state: the table's marking was made on copies.
+    std::string table = read("win95.prd");
+    std::string before = std::to_string(sum("a"));
+    file("a/a.dat", "aaaaa");
+    EXPECT_EQ(run({"-n", "a", "-a"}), RC_OK);
+    EXPECT_FALSE(host_exists(kit.at("a/diskward/win95.ptp")));
+    EXPECT_EQ(read("win95.ptp"), "the user's own table\n");
+    std::string after = std::to_string(sum("a"));
+    ASSERT_EQ(after.size(), before.size());
+    size_t row_a = table.find("   1 a ");
+    ASSERT_NE(row_a, std::string::npos);
+    EXPECT_EQ(read("win95.prd"), table.replace(table.find(" " + before + " ", row_a),
+                                               before.size() + 2, " " + after + " "));
 }
 
 TEST_F(FailureTest, ASplitFileRunsOverDisksInNamedPiecesAndTheLayoutShowsThem) {
@@ -574,7 +597,7 @@ TEST_F(FailureTest, ASplitFileRunsOverDisksInNamedPiecesAndTheLayoutShowsThem) {
     EXPECT_EQ(layout_text(e.rc.layouts[0]),
               "p (" + map_path("p") + "): 2 disks\n" + "  Disk 1: " +
                   std::to_string(table + map + script + first) + " bytes used, 0 bytes left, 5 files\n" +
-                  "    win95.prd  " + pad(table, 6) + "  win95.ptp\n" + "    p.map      " +
+                  "    win95.prd  " + pad(table, 6) + "  p\\diskward\\win95.ptp\n" + "    p.map      " +
                   pad(map, 6) + "  p.map\n" + "    p.vrf      " + pad(0, 6) + "  p.vrf\n" +
                   "    p.ins      " + pad(script, 6) + "  p.ins\n" + "    1ig.bin    " +
                   pad(first, 6) + "  big.bin  piece 1 of 2\n" + "  Disk 2: " +

@@ -149,7 +149,7 @@ TEST_F(DiskWriteTest, AFileSplitOverThreeDisksIsWrittenInNamedPiecesAfterTheDisk
               "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n::/1ig.bin\n");
     EXPECT_EQ(listing(image(2)), "::/2ig.bin\n");
     EXPECT_EQ(listing(image(3)), "::/0ig.bin\n::/notes.txt\n");
-    EXPECT_SAME_BYTES(mtype(image(1), "WIN95.PRD"), read("win95.ptp"));
+    EXPECT_SAME_BYTES(mtype(image(1), "WIN95.PRD"), read("p/diskward/win95.ptp"));
     EXPECT_SAME_BYTES(mtype(image(1), "P.MAP"), read("p/diskward/p.5ld"));
     EXPECT_SAME_BYTES(mtype(image(1), "P.VRF"), read("p/p.vrf"));
     EXPECT_SAME_BYTES(mtype(image(1), "P.INS"), read("p/p.ins"));
@@ -374,7 +374,7 @@ TEST_F(DiskWriteTest, TheDependentProductsTravelOnDiskOne) {
     EXPECT_SAME_BYTES(mtype(image(1), "b.ins"), read("b/b.ins"));
     EXPECT_SAME_BYTES(mtype(image(1), "b.vrf"), read("b/b.vrf"));
     EXPECT_SAME_BYTES(mtype(image(1), "b.lng"), read("b/b.lng"));
-    EXPECT_SAME_BYTES(mtype(image(1), "win95.prd"), read("win95.ptp"));
+    EXPECT_SAME_BYTES(mtype(image(1), "win95.prd"), read("a/diskward/win95.ptp"));
     EXPECT_SAME_BYTES(mtype(image(1), "a.map"), read("a/diskward/a.5ld"));
     EXPECT_SAME_BYTES(mtype(image(1), "a.vrf"), read("a/a.vrf"));
     EXPECT_SAME_BYTES(mtype(image(1), "a.ins"), read("a/a.ins"));
