@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -636,4 +638,174 @@ TEST_F(AssignTest, WithoutAProductNameEveryProductIsAssignedInTurn) {
                             "    " + map_path("q") + ": " + sum("q") + "\r\n");
     EXPECT_TRUE(host_exists(kit.at("p/diskward/p.3hd")));
     EXPECT_TRUE(host_exists(kit.at("q/diskward/q.3hd")));
+}
+
+namespace {
+
+// Products a and b, a depending on b; b has a file that is compressed.
+class InterruptedTest : public AssignTest {
+protected:
+    void SetUp() override {
+        products(product_row(1, "a", "root", "a") + product_row(2, "b", "root", "b"));
+        product("a", "b\n", {{"a.dat", "aaaa"}});
+        product("b", "", {{"b.dll", std::string(1500, 'b') + std::string(1500, 'c')}});
+        settle();
+    }
+    // Runs the engine with `words` in a child process that a stop at the
+    // write `after` further writes to a file whose path holds `part` ends as
+    // a kill would; true when it ended there.
+    bool killed_run(const std::vector<std::string>& words, const char* part, unsigned after,
+                    pid_t* child_pid) {
+        pid_t child = fork();
+        if (child == 0) {
+            file_services_stop_on(HOST_OP_WRITE, part, after);
+            run(words);
+            _exit(0);
+        }
+        *child_pid = child;
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == STOPPED_EXIT_STATUS;
+    }
+    uint64_t sum(const std::string& name, const std::string& data) {
+        return size_of(name + "/" + name + ".map") + size_of(name + "/" + name + ".ins") +
+               size_of(name + "/" + name + ".vrf") + size_of(name + "/" + data);
+    }
+    std::string density(const std::string& suffix) { return root + "\\b\\diskward\\b." + suffix; }
+    // The report of a's assignment when b's density map file is not usable:
+    // b's check with `notice`, then a's failure.
+    std::string refused(const std::string& notice) {
+        return opening() + "    " + map_path("a") + "\r\n" + "    " + map_path("b") + "\r\n" +
+               notice + "    " + map_path("b") + ": " + std::to_string(sum("b", "b.dll")) +
+               "\r\n" + "    " + map_path("a") + ": " + std::to_string(sum("a", "a.dat")) +
+               "\r\n" + report("a", "Dependent Product Error");
+    }
+    // The names in b's working folder, the count that ends the name of a
+    // temporary file of process `pid` left out (it numbers every temporary
+    // file that process made).
+    std::vector<std::string> work_names(pid_t pid) {
+        std::vector<std::string> names = names_in(kit.at("b/diskward"));
+        std::string mark = ".~" + std::to_string(pid) + "-";
+        for (std::string& name : names)
+            if (name.find(mark) != std::string::npos) name.erase(name.find(mark) + mark.size());
+        return names;
+    }
+    long long modified_ns(const std::string& path) {
+        struct stat info;
+        if (stat(kit.at(path).c_str(), &info) != 0) return -1;
+        return info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
+    }
+    const std::vector<std::string> assign_b{"-n", "b", "-a", "-c", "-z", "5.25LD"};
+    const std::vector<std::string> assign_a{"-n", "a", "-a", "-z", "5.25LD"};
+};
+
+}  // namespace
+
+TEST_F(InterruptedTest, AFirstAssignmentKilledAfterTheMapFileWasCopiedLeavesItOutOfDate) {
+    // Killed while compressing, after the lookup copied b.map to b.5ld.
+    pid_t child = 0;
+    ASSERT_TRUE(killed_run(assign_b, "b.dll", 0, &child));
+    std::string left = "._b.dll.~" + std::to_string(child) + "-";
+    EXPECT_EQ(work_names(child), (std::vector<std::string>{left, "b.5ld", "b.cdr"}));
+    EXPECT_EQ(read("b/diskward/b.5ld"), read("b/b.map"));
+    EXPECT_EQ(modified_ns("b/diskward/b.5ld"), modified_ns("b/b.map"));
+
+    // The copy holds no disk numbers: a product that depends on b is refused.
+    size_t under = 4 + density("5ld").size() + 2;
+    EXPECT_EQ(run(assign_a), RC_DEPENDENT_PRODUCT_ERROR);
+    EXPECT_EQ(e.output, refused("    " + density("5ld") +
+                                ": The map file for this media size is out of date.\r\n" +
+                                std::string(under, ' ') +
+                                "Please run Diskward on this product first.\r\n"));
+    EXPECT_FALSE(host_exists(kit.at("a/diskward/a.5ld")));
+
+    // Assigned again, b gets its density map file, and what the killed run
+    // left in the working folder is gone; then a is assigned.
+    EXPECT_EQ(run(assign_b), RC_OK) << e.output;
+    EXPECT_EQ(names_in(kit.at("b/diskward")),
+              (std::vector<std::string>{"_b.dll", "b.5ld", "b.cdr"}));
+    EXPECT_GT(modified_ns("b/diskward/b.5ld"), modified_ns("b/b.map"));
+    EXPECT_EQ(run(assign_a), RC_OK) << e.output;
+}
+
+TEST_F(InterruptedTest, AnAssignmentKilledWhileItWritesItsDensityMapFileLeavesNone) {
+    std::filesystem::remove_all(kit.at("b/diskward"));
+    // The first write to a b.5ld file is the lookup's copy, the second the
+    // assignment's own text.
+    pid_t child = 0;
+    ASSERT_TRUE(killed_run(assign_b, "b.5ld", 1, &child));
+    std::string left = ".b.5ld.~" + std::to_string(child) + "-";
+    EXPECT_EQ(work_names(child), (std::vector<std::string>{left, "_b.dll", "win95.ptp"}));
+
+    size_t under = 4 + density("5ld").size() + 2;
+    EXPECT_EQ(run(assign_a), RC_DEPENDENT_PRODUCT_ERROR);
+    EXPECT_EQ(e.output, refused("    " + density("5ld") +
+                                ": The map file for this density does not exist.\r\n" +
+                                std::string(under, ' ') + "Trying map file for other density.\r\n" +
+                                "    " + density("5hd") +
+                                ": The map file for this density does not exist.\r\n" +
+                                std::string(under, ' ') +
+                                "Please run Diskward on this product first.\r\n"));
+
+    // The next assignment of b finds its copy current and writes the rest.
+    std::string compressed = read("b/diskward/_b.dll");
+    EXPECT_EQ(run(assign_b), RC_OK) << e.output;
+    EXPECT_EQ(e.output.find("Compressing..."), std::string::npos) << e.output;
+    EXPECT_EQ(read("b/diskward/_b.dll"), compressed);
+    EXPECT_EQ(names_in(kit.at("b/diskward")),
+              (std::vector<std::string>{"_b.dll", "b.5ld", "b.cdr"}));
+    EXPECT_EQ(run(assign_a), RC_OK) << e.output;
+}
+
+TEST_F(AssignTest, ACompressedCopyIsMadeAgainForAnyOtherFileButNeverForTheSameOne) {
+    products(product_row(1, "core", "root", "core"));
+    std::string first = std::string(2000, 'a') + std::string(1000, 'b');
+    product("core", "", {{"a.dll", first}});
+    settle();
+    EXPECT_EQ(run({"-n", "core", "-a", "-c"}), RC_OK);
+    std::string compressing = "      a.dll Compressing...\r\n";
+    std::string with_compressing = e.output;
+    ASSERT_NE(with_compressing.find(compressing), std::string::npos) << e.output;
+    std::string without = with_compressing;
+    without.erase(without.find(compressing), compressing.size());
+    auto changed_ns = [&](const std::string& path) {
+        struct stat info;
+        if (stat(kit.at(path).c_str(), &info) != 0) return -1LL;
+        return info.st_ctim.tv_sec * 1000000000LL + info.st_ctim.tv_nsec;
+    };
+    auto expanded = [&] {
+        std::string out = engine_path(kit.at("expanded"));
+        CopyOptions expand;
+        expand.decompress = true;
+        EXPECT_EQ(copy_file(engine_path(kit.at("core/diskward/a.dll")), out, expand), RC_OK);
+        std::string bytes = read("expanded");
+        std::remove(kit.at("expanded").c_str());
+        return bytes;
+    };
+    EXPECT_EQ(expanded(), first);
+
+    // On an untouched kit nothing is compressed again: the copy stays as it was.
+    long long made = changed_ns("core/diskward/_a.dll");
+    EXPECT_EQ(run({"-n", "core", "-a", "-c"}), RC_OK);
+    EXPECT_EQ(e.output, without);
+    EXPECT_EQ(changed_ns("core/diskward/_a.dll"), made);
+
+    // Other bytes of the same size put in place with the former file's
+    // times, as a restore or a copy that keeps times does. The file times'
+    // clock moves on in ticks: the replacement comes a tick after the copy.
+    usleep(50000);
+    std::string second = std::string(1000, 'x') + std::string(2000, 'y');
+    ASSERT_EQ(second.size(), first.size());
+    write_host_file(kit.at("restored"), second);
+    struct stat former;
+    ASSERT_EQ(stat(kit.at("core/a.dll").c_str(), &former), 0);
+    struct timespec times[2] = {former.st_atim, former.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, kit.at("restored").c_str(), times, 0), 0);
+    ASSERT_EQ(rename(kit.at("restored").c_str(), kit.at("core/a.dll").c_str()), 0);
+    EXPECT_EQ(run({"-n", "core", "-a", "-c"}), RC_OK);
+    EXPECT_EQ(e.output, with_compressing);
+    EXPECT_EQ(expanded(), second);
+    // And once made again, it is kept.
+    EXPECT_EQ(run({"-n", "core", "-a", "-c"}), RC_OK);
+    EXPECT_EQ(e.output, without);
 }
