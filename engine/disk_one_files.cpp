@@ -133,23 +133,20 @@ ResultCode table_rows(Collection* c, Value product, const std::vector<Value>& de
     Value version = 0;
     for (BiNode* n = c->pf->products->first; n && !version; n = n->next)
         if (names_version_product(rc, field_text(rt, product_name(n->value)))) version = n->value;
-    Value made = version ? product_copy_displayed(rt, version)
-                         : version_product_create(rt, c->pf->atoms, current_installer_version(rc),
-                                                  version_product_name(rc));
-    if (!made || bilist_push_back(rt, rows, made) != RC_OK) {
+    // Appends a made row; false (the row released) when there is none or
+    // the list cannot take it.
+    auto append = [&](Value made) {
+        if (made && bilist_push_back(rt, rows, made) == RC_OK) return true;
         if (made) product_destroy(rt, made);
+        return false;
+    };
+    if (!append(version ? product_copy_displayed(rt, version)
+                        : version_product_create(rt, c->pf->atoms, current_installer_version(rc),
+                                                 version_product_name(rc))))
         return RC_NO_OBJECT;
-    }
-    std::vector<Value> listed(dependents);
-    listed.push_back(product);
-    for (Value row : listed) {
-        made = product_copy_displayed(rt, row);
-        if (!made || bilist_push_back(rt, rows, made) != RC_OK) {
-            if (made) product_destroy(rt, made);
-            return RC_NO_OBJECT;
-        }
-    }
-    return RC_OK;
+    for (Value dependent : dependents)
+        if (!append(product_copy_displayed(rt, dependent))) return RC_NO_OBJECT;
+    return append(product_copy_displayed(rt, product)) ? RC_OK : RC_NO_OBJECT;
 }
 
 // Writes the product table file as the installer reads it from disk 1:
