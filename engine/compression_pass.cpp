@@ -79,22 +79,37 @@ struct Pass {
 };
 
 // Lists the working subdirectory once. A subdirectory that is not there
-// yet holds no copies.
+// yet holds no copies. What runs that were killed while they wrote here
+// left behind (half-made copies under temporary names, of any size) is
+// removed first.
 ResultCode list_copies(Pass* pass) {
     bool exists = false;
     ResultCode code = file_exists(pass->work, &exists);
     if (code != RC_OK || !exists) return code;
     pass->work_made = true;
+    text_file_remove_stale_temporaries(pass->work);
     return directory_walk(pass->work, false, [&](const WalkEntry& entry) {
         if (entry.problem == WALK_SOUND)
             pass->copies[text_fold(entry.name)] =
-                FileStatus{true, entry.is_directory, entry.size, entry.modified};
+                FileStatus{true, entry.is_directory, entry.size, entry.modified, entry.changed};
         return WALK_PASS;
     });
 }
 
-// The compressed copy of one component: made when missing or older than
-// its file; its size becomes the stored size.
+// True when the compressed copy `compressed` stands for the file
+// `original` as it is now. The copy carries the file's modification time,
+// so another time means another file; and a file put in place since the
+// copy was made (a restore or a copy that keeps times, which can give other
+// bytes of the same size the old time) has a status-change time later than
+// the copy's, which no restore can set back.
+bool copy_current(const FileStatus& compressed, const FileStatus& original) {
+    return compressed.exists && compressed.modified.tv_sec == original.modified.tv_sec &&
+           compressed.modified.tv_nsec == original.modified.tv_nsec &&
+           file_time_not_before(compressed.changed, original.changed);
+}
+
+// The compressed copy of one component: made unless it is current; its size
+// becomes the stored size.
 ResultCode compress_component(Pass* pass, Value component, std::string_view source) {
     RunContext* rc = pass->rc;
     PathParts parts = path_split(source);
@@ -109,14 +124,16 @@ ResultCode compress_component(Pass* pass, Value component, std::string_view sour
     std::string copy = path_join(pass->work, "", name, "");
     // The file's time as the staging-area check found it, and the copy's as
     // the listing found it.
-    FileStatus original{true, false, 0, component_modified(component)}, compressed;
+    FileStatus original{true, false, 0, component_modified(component),
+                        component_changed(component)},
+        compressed;
     ResultCode code = RC_OK;
     if (!component_processed(component)) code = file_status(file, &original);
     if (code != RC_OK) return code;
     if (!original.exists) return RC_FILE_NOT_FOUND;
     auto listed = pass->copies.find(text_fold(name));
     if (listed != pass->copies.end()) compressed = listed->second;
-    if (!compressed.exists || !file_time_not_before(compressed.modified, original.modified)) {
+    if (!copy_current(compressed, original)) {
         engine_report_note(rc->log, pass->depth, source, "Compressing...");
         if (!pass->work_made && directory_make(pass->work) != RC_OK) return RC_NO_DISKWARD_SUBDIR;
         pass->work_made = true;

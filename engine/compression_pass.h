@@ -1,6 +1,7 @@
 // The compression pass before an assignment: which components are stored
 // compressed, their compressed copies in the product's working
-// subdirectory (made again only when missing or older than their file),
+// subdirectory (made again unless they carry their file's modification
+// time and the file has not changed since they were made),
 // and the size each takes on the disks.
 #pragma once
 

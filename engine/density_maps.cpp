@@ -34,11 +34,18 @@ ResultCode density_state(std::string_view path, std::string_view map_path, Densi
 }
 
 // Makes the working subdirectory and copies the product map file to `path`.
+// The copy holds no assignment, so it takes the map file's times: it is
+// never later than the map file, and a run that stops before the
+// assignment's text replaces it leaves a file that counts as out of date.
 ResultCode density_map_make(std::string_view product_directory, std::string_view map_base,
                             std::string_view path) {
     if (directory_make(work_directory_path(product_directory)) != RC_OK)
         return RC_NO_DISKWARD_SUBDIR;
-    return file_copy_contents(product_map_path(product_directory, map_base), path);
+    std::string map_path = product_map_path(product_directory, map_base);
+    ResultCode code = file_copy_contents(map_path, path);
+    if (code == RC_OK) code = file_copy_times(map_path, path);
+    if (code != RC_OK) (void)file_delete(path);
+    return code;
 }
 
 }  // namespace
@@ -69,6 +76,15 @@ ResultCode density_map_prepare(RunContext* rc, std::string_view product_director
     code = density_map_make(product_directory, map_base, path);
     *created = code == RC_OK;
     return code;
+}
+
+ResultCode density_map_retire(RunContext* rc, std::string_view product_directory,
+                              std::string_view map_base) {
+    std::string path = density_map_path(product_directory, map_base, rc->media_capacity);
+    DensityState state;
+    ResultCode code = density_state(path, product_map_path(product_directory, map_base), &state);
+    if (code != RC_OK || state != DENSITY_OUT_OF_DATE) return code;
+    return file_delete(path);
 }
 
 ResultCode density_map_judge(RunContext* rc, std::string_view product_directory,

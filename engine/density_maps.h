@@ -25,10 +25,19 @@ std::string density_map_path(std::string_view product_directory, std::string_vie
 
 // The top-level product's density map file for the run's medium: when it
 // does not exist, the working subdirectory is made and the product map file
-// copied to it, and *created is set. 0; 1017 when the subdirectory cannot
+// copied to it with the map file's times (so that it counts as out of
+// date), and *created is set. 0; 1017 when the subdirectory cannot
 // be made; the copy's code.
 ResultCode density_map_prepare(RunContext* rc, std::string_view product_directory,
                                std::string_view map_base, bool* created);
+
+// Makes way for the assignment's own density map file of the top-level
+// product: a file there that is not current (the copy made above, or one
+// from before the map file changed) is removed, so that the assignment's
+// text is written afresh, later than the map file, even where its bytes are
+// those of the file it replaces. 0, or the removal's code.
+ResultCode density_map_retire(RunContext* rc, std::string_view product_directory,
+                              std::string_view map_base);
 
 // Judges a dependent product's density map file, for the run's medium and
 // then the other density, writing the notices at `depth`. 0; 1011 when it

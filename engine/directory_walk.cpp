@@ -27,11 +27,14 @@ WalkEntry entry_of(Walk* walk, DirectoryListing* listing, const std::string& dir
     entry.is_directory = directory_entry_is_directory(listing);
     entry.size = directory_entry_size(listing);
     entry.modified = directory_entry_modified(listing);
+    entry.changed = directory_entry_changed(listing);
     if (entry.full.size() > size_t(PATH_LIMIT) || entry.relative.size() > size_t(PATH_LIMIT)) {
         entry.problem = WALK_PATH_TOO_LONG;
     } else if (entry.is_directory) {
         FileIdentity id = directory_entry_identity(listing);
         if (id.known() && walk->entered.count(id)) entry.problem = WALK_VISITED;
+    } else if (directory_entry_not_regular(listing)) {
+        entry.problem = WALK_NOT_REGULAR;
     } else if (directory_entry_too_large(listing)) {
         entry.problem = WALK_TOO_LARGE;
     }

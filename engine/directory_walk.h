@@ -19,6 +19,7 @@ enum WalkProblem {
     WALK_TOO_LARGE,      // a file of 4 GiB or more: its size does not fit 32 bits
     WALK_VISITED,        // a directory already entered (reached again through a link)
     WALK_PATH_TOO_LONG,  // its path is over 260 characters
+    WALK_NOT_REGULAR,    // neither a file nor a directory: a FIFO, a socket, a device
 };
 
 struct WalkEntry {
@@ -27,6 +28,7 @@ struct WalkEntry {
     std::string full;      // the whole engine path
     uint32_t size = 0;     // 0 for a directory or a file too large
     struct timespec modified = {};
+    struct timespec changed = {};  // the status-change time
     bool is_directory = false;
     WalkProblem problem = WALK_SOUND;
 };

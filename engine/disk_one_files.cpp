@@ -12,6 +12,7 @@
 #include "model/group.h"
 #include "model/product.h"
 #include "model/product_table.h"
+#include "model/product_tree.h"
 #include "runtime/bidirectional_lists.h"
 #include "sys/files.h"
 #include "sys/text.h"
@@ -68,7 +69,10 @@ ResultCode add_user_files(Collection* c) {
     if (code != RC_OK) return code;
     ResultCode added = RC_OK;
     code = directory_walk(c->pf->file.absolute, false, [&](const WalkEntry& entry) {
-        if (entry.is_directory || entry.problem != WALK_SOUND ||
+        // A FIFO, socket or device named like a user file is taken as one,
+        // so that its size query fails the product as unreadable.
+        bool taken = entry.problem == WALK_SOUND || entry.problem == WALK_NOT_REGULAR;
+        if (entry.is_directory || !taken ||
             !text_equal_nocase(path_split(entry.name).extension, "usr"))
             return WALK_PASS;
         added = add_file(c, entry.full, entry.name);
@@ -117,42 +121,62 @@ ResultCode add_dependent(Collection* c, Value dependent) {
                     path_join("", "", filename, "vrf"));
 }
 
-// Writes the product table file: the version product as the product list
-// holds it (or, in a product file that has none yet, the one it is about to
-// gain), the dependent products in order, and the product.
-ResultCode write_product_table(Collection* c, Value product, const std::vector<Value>& dependents,
-                               const std::string& path) {
+// The rows of the product table file: the version product as the product
+// list holds it (or, in a product file that has none yet, the one it is
+// about to gain), the dependent products in order, and the product, each a
+// copy with its display state, so that marking and rolling up the table's
+// tree leaves the product list as the check made it.
+ResultCode table_rows(Collection* c, Value product, const std::vector<Value>& dependents,
+                      BiList* rows) {
     RunContext* rc = c->rc;
     RuntimeContext* rt = rc->runtime;
-    Value version = 0, made = 0;
+    Value version = 0;
     for (BiNode* n = c->pf->products->first; n && !version; n = n->next)
         if (names_version_product(rc, field_text(rt, product_name(n->value)))) version = n->value;
-    if (!version) {
-        made = version_product_create(rt, c->pf->atoms, current_installer_version(rc),
-                                      version_product_name(rc));
-        if (!made) return RC_NO_OBJECT;
-        version = made;
-    }
-    ResultCode code = RC_OK;
-    BiList* rows = bilist_new(rt, 0);
-    if (!rows) code = RC_NO_OBJECT;
-    if (code == RC_OK) code = bilist_push_back(rt, rows, version);
+    // Appends a made row; false (the row released) when there is none or
+    // the list cannot take it.
+    auto append = [&](Value made) {
+        if (made && bilist_push_back(rt, rows, made) == RC_OK) return true;
+        if (made) product_destroy(rt, made);
+        return false;
+    };
+    if (!append(version ? product_copy_displayed(rt, version)
+                        : version_product_create(rt, c->pf->atoms, current_installer_version(rc),
+                                                 version_product_name(rc))))
+        return RC_NO_OBJECT;
     for (Value dependent : dependents)
-        if (code == RC_OK) code = bilist_push_back(rt, rows, dependent);
-    if (code == RC_OK) code = bilist_push_back(rt, rows, product);
+        if (!append(product_copy_displayed(rt, dependent))) return RC_NO_OBJECT;
+    return append(product_copy_displayed(rt, product)) ? RC_OK : RC_NO_OBJECT;
+}
+
+// Writes the product table file as the installer reads it from disk 1:
+// every Location blank (no product folder exists on the floppy), and the
+// tree built with the product as its one root, shown selected, and rolled
+// up as the product file's write-back rolls it up.
+ResultCode write_product_table(Collection* c, Value product, const std::vector<Value>& dependents,
+                               const std::string& path) {
+    RuntimeContext* rt = c->rc->runtime;
+    BiList* rows = bilist_new(rt, 0);
+    if (!rows) return RC_NO_OBJECT;
+    ResultCode code = table_rows(c, product, dependents, rows);
+    if (code == RC_OK) {
+        DisplayNode* root =
+            product_tree_build(rt, rows, field_text(rt, product_name(product)), true);
+        code = product_sizes_roll_up(rt, root, true);
+    }
     if (code == RC_OK)
         code = text_file_write_whole(path_split(path), [&](TextFile* out) {
-            return product_table_write(rt, out, rows, false);
+            return product_table_write(rt, out, rows, true);
         });
-    if (rows) bilist_destroy(rt, rows, nullptr);  // the rows belong to the product list
-    if (made) product_destroy(rt, made);
+    product_list_destroy(rt, rows);
     return code;
 }
 
 }  // namespace
 
-std::string product_table_file_path(const PathParts& product_file) {
-    return path_join(product_file.absolute, "", product_file.base, "ptp");
+std::string product_table_file_path(const PathParts& product_file,
+                                    std::string_view product_directory) {
+    return path_join(work_directory_path(product_directory), "", product_file.base, "ptp");
 }
 
 ResultCode disk_one_files_collect(RunContext* rc, const ProductFileContext& pf, Value product,
@@ -167,7 +191,8 @@ ResultCode disk_one_files_collect(RunContext* rc, const ProductFileContext& pf, 
     for (Value dependent : dependents)
         if (code == RC_OK) code = add_dependent(&c, dependent);
     if (code != RC_OK) return code;
-    std::string table = product_table_file_path(pf.file);
+    std::string table = product_table_file_path(
+        pf.file, product_directory(rt, pf.file.absolute, product));
     if ((code = write_product_table(&c, product, dependents, table)) != RC_OK) return code;
     return add_file(&c, table, path_join("", "", pf.file.base, "prd"));
 }

@@ -193,6 +193,7 @@ ResultCode assign_product(RunContext* rc, const ProductFileContext& pf, Value pr
     if (code == RC_OK)
         code = place_product(rc, pf, product, dependents, reading->groups, map, depth, &first);
     std::string density = density_map_path(map.absolute, map.base, rc->media_capacity);
+    if (code == RC_OK) code = density_map_retire(rc, map.absolute, map.base);
     if (code == RC_OK) {
         PathParts out = path_split(density);
         code = map_file_write(rc, reading->file.ns, reading->groups, map.base, &out, depth + 2,
@@ -202,11 +203,11 @@ ResultCode assign_product(RunContext* rc, const ProductFileContext& pf, Value pr
         if (code == RC_OK && rc->make_disks)
             code = disk_writer_write(rc, product, reading->groups, first, map, depth);
     } else if (created) {
-        // The copy of the map file holds no assignment, yet it is newer than
-        // the map file: left behind, a product depending on this one would
-        // take it for a current density map file.
+        // The copy of the map file holds no assignment; it carries the map
+        // file's times, so it would count as out of date, but it is no
+        // density map file of this product either.
         (void)file_delete(density);
     }
-    ResultCode removed = file_delete(product_table_file_path(pf.file));
+    ResultCode removed = file_delete(product_table_file_path(pf.file, map.absolute));
     return code != RC_OK ? code : removed;
 }

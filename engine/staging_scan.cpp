@@ -2,8 +2,9 @@
 // Source, so a kit of many files is matched in one pass; the lines come out
 // in the order a walk over every group and component would give them.
 // Entries that cannot stand for a file of the kit (too large for a 32-bit
-// size, a directory reached again, a path too long, a second spelling of a
-// name already met) get a line of their own and the walk goes on.
+// size, a directory reached again, a path too long, a FIFO, socket or
+// device, a second spelling of a name already met) get a line of their own
+// and the walk goes on.
 #include "engine/staging_scan.h"
 
 #include <map>
@@ -51,6 +52,7 @@ struct Scan {
 constexpr const char* TOO_LARGE_NOTE = "Too large for a 32-bit size";
 constexpr const char* VISITED_NOTE = "Directory already visited";
 constexpr const char* PATH_TOO_LONG_NOTE = "Path too long";
+constexpr const char* NOT_REGULAR_NOTE = "Not a regular file";
 
 void build_index(Scan* scan) {
     RuntimeContext* rt = scan->rc->runtime;
@@ -91,17 +93,17 @@ void first_file_checks(Scan* scan) {
 }
 
 // Matches one file; true when a component names it.
-bool match_file(Scan* scan, const std::string& relative, uint32_t size,
-                const struct timespec& modified) {
+bool match_file(Scan* scan, const WalkEntry& entry) {
+    const std::string& relative = entry.relative;
     RuntimeContext* rt = scan->rc->runtime;
     auto found = scan->index.find(text_fold(relative));
     if (found == scan->index.end()) return false;
     for (const Match& m : found->second) {
-        component_mark_processed(m.component, modified);
+        component_mark_processed(m.component, entry.modified, entry.changed);
         uint32_t old_size = field_number_value(rt, component_size(m.component, false));
-        if (old_size == size) continue;
-        engine_report_size_change(scan->rc->log, scan->depth, relative, old_size, size);
-        set_size(scan, m.component, size);
+        if (old_size == entry.size) continue;
+        engine_report_size_change(scan->rc->log, scan->depth, relative, old_size, entry.size);
+        set_size(scan, m.component, entry.size);
         scan->changed_groups.insert(m.group);
     }
     return true;
@@ -110,7 +112,7 @@ bool match_file(Scan* scan, const std::string& relative, uint32_t size,
 void handle_file(Scan* scan, const WalkEntry& entry) {
     const std::string& relative = entry.relative;
     if (!scan->first_file_done) first_file_checks(scan);
-    bool matched = match_file(scan, relative, entry.size, entry.modified);
+    bool matched = match_file(scan, entry);
     scan->first_file_done = true;
     if (!matched && !text_equal_nocase(path_split(relative).extension, "old"))
         engine_report_note(scan->rc->log, scan->depth, relative, "Superfluous");
@@ -135,6 +137,10 @@ bool entry_admitted(Scan* scan, const WalkEntry& entry) {
         return false;
     case WALK_TOO_LARGE:
         odd_entry(scan, entry.relative, TOO_LARGE_NOTE, RC_SIZE_TOO_LARGE);
+        return false;
+    case WALK_NOT_REGULAR:
+        // Its size is no file's size: the component keeps the one it has.
+        odd_entry(scan, entry.relative, NOT_REGULAR_NOTE, RC_UNABLE_TO_READ);
         return false;
     case WALK_SOUND:
         break;

@@ -325,7 +325,7 @@ ResultCode floppy_drive_set_begin(std::string_view root, std::string_view set_na
     drive->set_name = std::string(set_name);
     if (drive->binding != FLOPPY_FOLDER) return RC_OK;
     if (drive->users > 0) return RC_SHARING_VIOLATION;
-    text_file_remove_stale_temporaries(drive->host_path);
+    text_file_remove_stale_host_temporaries(drive->host_path);
     drive->set_writing = true;
     drive->pending.clear();
     drive->disk.clear();

@@ -105,6 +105,10 @@ struct timespec component_modified(Value c) {
     return component_record(c) ? component_record(c)->modified : timespec{};
 }
 
+struct timespec component_changed(Value c) {
+    return component_record(c) ? component_record(c)->changed : timespec{};
+}
+
 ResultCode component_set_size(RuntimeContext* rt, Value component, Value number, bool stored) {
     Component* c = component_record(component);
     if (!c || !rt_usable(rt)) return RC_NO_OBJECT;
@@ -130,11 +134,13 @@ ResultCode component_add_segment(RuntimeContext* rt, Value component, Value numb
     return bilist_push_back(rt, c->segments, number);
 }
 
-ResultCode component_mark_processed(Value component, const struct timespec& modified) {
+ResultCode component_mark_processed(Value component, const struct timespec& modified,
+                                    const struct timespec& changed) {
     Component* c = component_record(component);
     if (!c) return RC_NO_OBJECT;
     c->processed = 1;
     c->modified = modified;
+    c->changed = changed;
     return RC_OK;
 }
 

@@ -23,6 +23,7 @@ struct Component {
     SystemComponent* system;
     uint32_t processed;  // 1 once the staging-area check found the file
     struct timespec modified = {};  // the found file's modification time
+    struct timespec changed = {};   // and its status-change time
 };
 
 // Takes ownership of the values; the component (a plain block) or 0, with
@@ -47,14 +48,18 @@ SystemComponent* component_system(Value component);
 // The segment list; nullptr while the component has no segments.
 BiList* component_segments(Value component);
 bool component_processed(Value component);
-// The modification time of the file the check found; zero when not found.
+// The modification and status-change times of the file the check found;
+// zero when not found.
 struct timespec component_modified(Value component);
+struct timespec component_changed(Value component);
 
 // Replace the value (taking ownership) and release the old one.
 ResultCode component_set_size(RuntimeContext* rt, Value component, Value number, bool stored);
 ResultCode component_set_compress(RuntimeContext* rt, Value component, bool on);
 ResultCode component_add_segment(RuntimeContext* rt, Value component, Value number);
-// Marks the component's file found, modified at `modified`.
-ResultCode component_mark_processed(Value component, const struct timespec& modified = {});
+// Marks the component's file found, modified at `modified`, its status
+// changed at `changed`.
+ResultCode component_mark_processed(Value component, const struct timespec& modified = {},
+                                    const struct timespec& changed = {});
 
 bool component_equal(RuntimeContext* rt, Value a, Value b);

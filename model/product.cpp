@@ -138,6 +138,19 @@ Value product_copy(RuntimeContext* rt, Namespace* ns, Value product) {
     return value_set_type(rt, VT_PRODUCT, block, false);
 }
 
+Value product_copy_displayed(RuntimeContext* rt, Value product) {
+    Value copy = product_copy(rt, nullptr, product);
+    Product* c = product_record(copy);
+    if (!c) return 0;
+    c->node = node_create(rt, *c, product_visible(product), product_selected(product),
+                          product_open(product), copy);
+    if (!c->node) {
+        product_destroy(rt, copy);
+        return 0;
+    }
+    return copy;
+}
+
 ResultCode product_destroy(RuntimeContext* rt, Value product) {
     Product* p = product_record(product);
     if (!p || !rt_usable(rt)) return RC_NO_OBJECT;

@@ -56,6 +56,12 @@ Value product_create(RuntimeContext* rt, Value name, Value number, Value parent,
 // node, so its display booleans read false. 0 when any part cannot be
 // copied (nothing of the copy is then left).
 Value product_copy(RuntimeContext* rt, Namespace* ns, Value product);
+// A deep copy (same atoms) with a display node of its own holding the
+// three display booleans of `product`, and with its size counted as
+// computed in this run when the product's is: a table of products that is
+// built into a tree and rolled up apart from the product list. 0 when any
+// part cannot be made.
+Value product_copy_displayed(RuntimeContext* rt, Value product);
 ResultCode product_destroy(RuntimeContext* rt, Value product);
 
 Product* product_record(Value product);

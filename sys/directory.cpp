@@ -27,8 +27,10 @@ struct DirectoryListing {
     std::string entry_name;
     uint32_t entry_size = 0;
     struct timespec entry_modified = {};
+    struct timespec entry_changed = {};
     bool entry_is_directory = false;
     bool entry_too_large = false;
+    bool entry_not_regular = false;
     FileIdentity entry_identity;
 };
 
@@ -79,8 +81,10 @@ static void entry_clear(DirectoryListing* listing) {
     listing->entry_name.clear();
     listing->entry_size = 0;
     listing->entry_modified = {};
+    listing->entry_changed = {};
     listing->entry_is_directory = false;
     listing->entry_too_large = false;
+    listing->entry_not_regular = false;
     listing->entry_identity = FileIdentity{};
 }
 
@@ -106,10 +110,12 @@ static ResultCode entry_examine(DirectoryListing* listing, const std::string& na
                                                    : host_read_error_code(errno);
     listing->entry_name = name;
     listing->entry_modified = info.st_mtim;
+    listing->entry_changed = info.st_ctim;
     listing->entry_is_directory = S_ISDIR(info.st_mode);
     listing->entry_identity = identity_of(info);
     if (listing->entry_is_directory) return RC_OK;
-    if (uint64_t(info.st_size) > UINT32_MAX) listing->entry_too_large = true;
+    if (!S_ISREG(info.st_mode)) listing->entry_not_regular = true;
+    else if (uint64_t(info.st_size) > UINT32_MAX) listing->entry_too_large = true;
     else listing->entry_size = static_cast<uint32_t>(info.st_size);
     return RC_OK;
 }
@@ -123,6 +129,7 @@ ResultCode directory_next(DirectoryListing* listing) {
         listing->entry_name = entry.name;
         listing->entry_size = entry.size;
         listing->entry_modified = entry.write_time;
+        listing->entry_changed = entry.write_time;
         listing->entry_is_directory = entry.is_directory;
         return RC_OK;
     }
@@ -149,12 +156,20 @@ struct timespec directory_entry_modified(const DirectoryListing* listing) {
     return listing ? listing->entry_modified : timespec{};
 }
 
+struct timespec directory_entry_changed(const DirectoryListing* listing) {
+    return listing ? listing->entry_changed : timespec{};
+}
+
 bool directory_entry_is_directory(const DirectoryListing* listing) {
     return listing && listing->entry_is_directory;
 }
 
 bool directory_entry_too_large(const DirectoryListing* listing) {
     return listing && listing->entry_too_large;
+}
+
+bool directory_entry_not_regular(const DirectoryListing* listing) {
+    return listing && listing->entry_not_regular;
 }
 
 FileIdentity directory_entry_identity(const DirectoryListing* listing) {

@@ -30,12 +30,20 @@ const std::string& directory_entry_name(const DirectoryListing* listing);
 uint32_t directory_entry_size(const DirectoryListing* listing);
 bool directory_entry_is_directory(const DirectoryListing* listing);
 
-// The current entry's modification time; zero before the first entry.
+// The current entry's modification and status-change times; zero before
+// the first entry. A drive provider's entry has its modification time as
+// both.
 struct timespec directory_entry_modified(const DirectoryListing* listing);
+struct timespec directory_entry_changed(const DirectoryListing* listing);
 
 // True when the current entry is a file of 4 GiB or more, whose size does
 // not fit 32 bits (its size then reads 0).
 bool directory_entry_too_large(const DirectoryListing* listing);
+
+// True when the current entry is neither a regular file nor a directory (a
+// FIFO, a socket, a device): it holds no bytes of a file, and opening one
+// to read could wait for ever. Its size reads 0.
+bool directory_entry_not_regular(const DirectoryListing* listing);
 
 // Where a file lives on the host (device and file number), so that a
 // directory reached again through a link can be told; zeros when unknown

@@ -30,7 +30,8 @@ ResultCode file_status(std::string_view path, FileStatus* status) {
         rc = at.on.provider->stat(at.on.context, at.on.inner, &entry);
         if (provided_absent(rc)) return RC_OK;
         if (rc != RC_OK) return rc;
-        *status = FileStatus{true, entry.is_directory, entry.size, entry.write_time};
+        *status =
+            FileStatus{true, entry.is_directory, entry.size, entry.write_time, entry.write_time};
         return RC_OK;
     }
     struct stat info;
@@ -38,7 +39,8 @@ ResultCode file_status(std::string_view path, FileStatus* status) {
         rc = host_error_code(errno);
         return rc == RC_FILE_NOT_FOUND ? RC_OK : rc;
     }
-    *status = FileStatus{true, S_ISDIR(info.st_mode), uint64_t(info.st_size), info.st_mtim};
+    *status = FileStatus{true, S_ISDIR(info.st_mode), uint64_t(info.st_size), info.st_mtim,
+                         info.st_ctim};
     return RC_OK;
 }
 

@@ -32,13 +32,17 @@ ResultCode file_size(std::string_view path, uint32_t* size);
 // `destination` may not be changed, 21 on a read-only file system).
 ResultCode file_copy_times(std::string_view source, std::string_view destination);
 
-// What one look at a file tells: whether it is there, and its kind, size
-// and modification time.
+// What one look at a file tells: whether it is there, and its kind, size,
+// modification time and status-change time (set by the host to the current
+// time at every change of the file, its times included, so that no copy or
+// restore can set it back; a drive provider's file has its modification
+// time there).
 struct FileStatus {
     bool exists = false;
     bool is_directory = false;
     uint64_t size = 0;
     struct timespec modified = {};
+    struct timespec changed = {};
 };
 // The status of `path`: 0 with status->exists clear when it is absent, its
 // drive unbound, or a component of the path is not a directory; else the

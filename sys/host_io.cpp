@@ -107,8 +107,15 @@ void file_services_fail_writes_after(uint64_t bytes, int error) {
 
 void file_services_faults_clear() { faults() = FaultSwitches{}; }
 
+// The error that stands for a stop of the process rather than a failure.
+constexpr int STOP_MARK = -1;
+
+void file_services_stop_on(HostOp op, const char* path_part, unsigned after) {
+    file_services_fail_on(op, path_part, STOP_MARK, after);
+}
+
 // True (with errno set) when a failure of `op` on `path` strikes now; it is
-// used up.
+// used up. A stop ends the process there.
 static bool fault_take(HostOp op, const char* path = "") {
     FaultSwitches& f = faults();
     if (f.next_error[op] == 0) return false;
@@ -117,6 +124,7 @@ static bool fault_take(HostOp op, const char* path = "") {
         --f.calls_before[op];
         return false;
     }
+    if (f.next_error[op] == STOP_MARK) _exit(STOPPED_EXIT_STATUS);
     errno = f.next_error[op];
     f.next_error[op] = 0;
     return true;

@@ -61,6 +61,13 @@ void file_services_fail_on(HostOp op, const char* path_part, int error, unsigned
 // `error` (ENOSPC gives 21, "Unable to Write"); the write that crosses the limit writes
 // only the bytes below it.
 void file_services_fail_writes_after(uint64_t bytes, int error);
+// The call of `op` on one file (as file_services_fail_on picks it) that
+// follows `after` further such calls ends the process at once, before it
+// does anything, with the exit status STOPPED_EXIT_STATUS: no file is
+// closed, renamed or removed, as when a run is killed. For a test that runs
+// the engine in a child process and then looks at what was left.
+constexpr int STOPPED_EXIT_STATUS = 86;
+void file_services_stop_on(HostOp op, const char* path_part, unsigned after = 0);
 // Clears every pending failure.
 void file_services_faults_clear();
 

@@ -87,13 +87,14 @@ std::string text_file_temporary_name(std::string_view name) {
            std::to_string(++temporary_counter);
 }
 
-// Removes the temporary files of `name` (of every name when `name` is
-// empty) in `directory` that processes no longer running left behind (a run
-// that was killed while it wrote).
+// Removes the temporary files in the host directory `directory` (empty, or
+// ending in "/") that processes no longer running left behind (a run that
+// was killed while it wrote): those of `name`, or every one when `name` is
+// empty.
 static void stale_temporaries_remove(const std::string& directory, std::string_view name) {
     std::vector<std::string> names;
     if (host_directory_read(directory.empty() ? "." : directory, &names) != 0) return;
-    std::string prefix = name.empty() ? "." : temporary_prefix(name);
+    std::string prefix = name.empty() ? std::string() : temporary_prefix(name);
     for (const std::string& entry : names) {
         long pid = 0;
         if (entry.compare(0, prefix.size(), prefix) != 0 ||
@@ -105,7 +106,16 @@ static void stale_temporaries_remove(const std::string& directory, std::string_v
     }
 }
 
-void text_file_remove_stale_temporaries(const std::string& host_directory) {
+void text_file_remove_stale_temporaries(std::string_view directory) {
+    ProvidedPath on;
+    std::string host;
+    if (drive_provider_find(directory, &on) || host_path_resolve(directory, &host) != RC_OK ||
+        host.empty())
+        return;
+    text_file_remove_stale_host_temporaries(host);
+}
+
+void text_file_remove_stale_host_temporaries(const std::string& host_directory) {
     if (host_directory.empty()) return;
     stale_temporaries_remove(
         host_directory.back() == '/' ? host_directory : host_directory + "/", "");

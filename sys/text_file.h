@@ -96,7 +96,12 @@ bool text_file_is_temporary_name(std::string_view name, long* pid);
 // A fresh temporary name for a file `name` written by other means than this
 // writer (".NAME.~PID-COUNT", so that the scans pass over it too).
 std::string text_file_temporary_name(std::string_view name);
-// Removes from the host folder `host_directory` every temporary file of
-// ours that a process no longer running left behind (a run that was killed
-// or lost its disk while it wrote).
-void text_file_remove_stale_temporaries(const std::string& host_directory);
+// Removes every temporary file of ours in the directory `directory` (an
+// engine path) whose process no longer runs, whatever file it was to
+// become: what a run that was killed while it wrote there left behind.
+// Those of running processes, this one's included, stay. A directory that
+// cannot be read, or a file that cannot be removed, is passed over.
+void text_file_remove_stale_temporaries(std::string_view directory);
+// The same for the host folder `host_directory` (a host path), for folders
+// that a drive provider stands for, such as a folder of disk images.
+void text_file_remove_stale_host_temporaries(const std::string& host_directory);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -536,26 +538,49 @@ TEST_F(DependencyTest, TheProductTableFileListsTheVersionTheDependentsAndTheProd
     three("c\nb\n", "", "");
     density_file("b", 10);
     density_file("c", 10);
-    // The sizes of the products are their sums (three digits each); a is the
-    // first root of the tree, shown open.
-    auto row_of = [&](int number, const std::string& name, const std::string& open) {
+    // A product table the user keeps beside the product file is not ours.
+    file("win95.ptp", "the user's own table\n");
+    // The sizes of the products are their sums (three digits each). Every
+    // Location is blank, for the floppy holds no product folders; only a,
+    // the product of the disks, is visible and selected, and it is the open
+    // root of the tree.
+    auto row_of = [&](int number, const std::string& name, const std::string& flags) {
         return "   " + std::to_string(number) + " " + name + "            root   \"" + name +
-               "\"      \"1.0\"       \"" + name + " label\"           \"" + name + "\"       " +
-               std::to_string(sum(name)) + " true     false     " + open + " \"\"          \"V1\"  ";
+               "\"      \"1.0\"       \"" + name + " label\"           \"\"        " +
+               std::to_string(sum(name)) + " " + flags + " \"\"          \"V1\"  ";
     };
     // Kept for the test: its removal fails, which fails the product.
     file_services_fail_on(HOST_OP_UNLINK, "win95.ptp", EACCES);
     EXPECT_EQ(run({"-n", "a", "-a"}), RC_PERMISSION_DENIED);
     file_services_faults_clear();
-    EXPECT_EQ(read("win95.ptp"),
+    EXPECT_EQ(read("a/diskward/win95.ptp"),
               crlf_lines({"#### Product      Parent Filename Version     Interface Label     "
                           "Location Size Visible? Selected? Open? Description Volume",
                           R"(   0 win95instver root   ""       "3.2.1.0.0" "Installer Version" ""          0 false    false     false ""          ""    )",
-                          row_of(3, "c", "false"), row_of(2, "b", "false"),
-                          row_of(1, "a", "true ")}));
+                          row_of(3, "c", "false    false     false"),
+                          row_of(2, "b", "false    false     false"),
+                          row_of(1, "a", "true     true      true ")}));
+    EXPECT_EQ(read("win95.ptp"), "the user's own table\n");
     EXPECT_EQ(disk_one_names(e.rc),
               (std::vector<std::string>{"c.map", "c.ins", "c.vrf", "b.map", "b.ins", "b.vrf",
                                         "win95.prd", "a.map", "a.vrf", "a.ins", "a.dat"}));
+    EXPECT_EQ(e.rc.layouts.at(0).disks.at(0).files.at(6).source, "a\\diskward\\win95.ptp");
+
+    // The table of a run that succeeds is gone afterwards; the user's stays.
+    // The product file, written back for a's new size, keeps its own
+    // display state: the table's marking was made on copies.
+    std::string table = read("win95.prd");
+    std::string before = std::to_string(sum("a"));
+    file("a/a.dat", "aaaaa");
+    EXPECT_EQ(run({"-n", "a", "-a"}), RC_OK);
+    EXPECT_FALSE(host_exists(kit.at("a/diskward/win95.ptp")));
+    EXPECT_EQ(read("win95.ptp"), "the user's own table\n");
+    std::string after = std::to_string(sum("a"));
+    ASSERT_EQ(after.size(), before.size());
+    size_t row_a = table.find("   1 a ");
+    ASSERT_NE(row_a, std::string::npos);
+    EXPECT_EQ(read("win95.prd"), table.replace(table.find(" " + before + " ", row_a),
+                                               before.size() + 2, " " + after + " "));
 }
 
 TEST_F(FailureTest, ASplitFileRunsOverDisksInNamedPiecesAndTheLayoutShowsThem) {
@@ -574,7 +599,7 @@ TEST_F(FailureTest, ASplitFileRunsOverDisksInNamedPiecesAndTheLayoutShowsThem) {
     EXPECT_EQ(layout_text(e.rc.layouts[0]),
               "p (" + map_path("p") + "): 2 disks\n" + "  Disk 1: " +
                   std::to_string(table + map + script + first) + " bytes used, 0 bytes left, 5 files\n" +
-                  "    win95.prd  " + pad(table, 6) + "  win95.ptp\n" + "    p.map      " +
+                  "    win95.prd  " + pad(table, 6) + "  p\\diskward\\win95.ptp\n" + "    p.map      " +
                   pad(map, 6) + "  p.map\n" + "    p.vrf      " + pad(0, 6) + "  p.vrf\n" +
                   "    p.ins      " + pad(script, 6) + "  p.ins\n" + "    1ig.bin    " +
                   pad(first, 6) + "  big.bin  piece 1 of 2\n" + "  Disk 2: " +
@@ -613,4 +638,174 @@ TEST_F(AssignTest, WithoutAProductNameEveryProductIsAssignedInTurn) {
                             "    " + map_path("q") + ": " + sum("q") + "\r\n");
     EXPECT_TRUE(host_exists(kit.at("p/diskward/p.3hd")));
     EXPECT_TRUE(host_exists(kit.at("q/diskward/q.3hd")));
+}
+
+namespace {
+
+// Products a and b, a depending on b; b has a file that is compressed.
+class InterruptedTest : public AssignTest {
+protected:
+    void SetUp() override {
+        products(product_row(1, "a", "root", "a") + product_row(2, "b", "root", "b"));
+        product("a", "b\n", {{"a.dat", "aaaa"}});
+        product("b", "", {{"b.dll", std::string(1500, 'b') + std::string(1500, 'c')}});
+        settle();
+    }
+    // Runs the engine with `words` in a child process that a stop at the
+    // write `after` further writes to a file whose path holds `part` ends as
+    // a kill would; true when it ended there.
+    bool killed_run(const std::vector<std::string>& words, const char* part, unsigned after,
+                    pid_t* child_pid) {
+        pid_t child = fork();
+        if (child == 0) {
+            file_services_stop_on(HOST_OP_WRITE, part, after);
+            run(words);
+            _exit(0);
+        }
+        *child_pid = child;
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == STOPPED_EXIT_STATUS;
+    }
+    uint64_t sum(const std::string& name, const std::string& data) {
+        return size_of(name + "/" + name + ".map") + size_of(name + "/" + name + ".ins") +
+               size_of(name + "/" + name + ".vrf") + size_of(name + "/" + data);
+    }
+    std::string density(const std::string& suffix) { return root + "\\b\\diskward\\b." + suffix; }
+    // The report of a's assignment when b's density map file is not usable:
+    // b's check with `notice`, then a's failure.
+    std::string refused(const std::string& notice) {
+        return opening() + "    " + map_path("a") + "\r\n" + "    " + map_path("b") + "\r\n" +
+               notice + "    " + map_path("b") + ": " + std::to_string(sum("b", "b.dll")) +
+               "\r\n" + "    " + map_path("a") + ": " + std::to_string(sum("a", "a.dat")) +
+               "\r\n" + report("a", "Dependent Product Error");
+    }
+    // The names in b's working folder, the count that ends the name of a
+    // temporary file of process `pid` left out (it numbers every temporary
+    // file that process made).
+    std::vector<std::string> work_names(pid_t pid) {
+        std::vector<std::string> names = names_in(kit.at("b/diskward"));
+        std::string mark = ".~" + std::to_string(pid) + "-";
+        for (std::string& name : names)
+            if (name.find(mark) != std::string::npos) name.erase(name.find(mark) + mark.size());
+        return names;
+    }
+    long long modified_ns(const std::string& path) {
+        struct stat info;
+        if (stat(kit.at(path).c_str(), &info) != 0) return -1;
+        return info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
+    }
+    const std::vector<std::string> assign_b{"-n", "b", "-a", "-c", "-z", "5.25LD"};
+    const std::vector<std::string> assign_a{"-n", "a", "-a", "-z", "5.25LD"};
+};
+
+}  // namespace
+
+TEST_F(InterruptedTest, AFirstAssignmentKilledAfterTheMapFileWasCopiedLeavesItOutOfDate) {
+    // Killed while compressing, after the lookup copied b.map to b.5ld.
+    pid_t child = 0;
+    ASSERT_TRUE(killed_run(assign_b, "b.dll", 0, &child));
+    std::string left = "._b.dll.~" + std::to_string(child) + "-";
+    EXPECT_EQ(work_names(child), (std::vector<std::string>{left, "b.5ld", "b.cdr"}));
+    EXPECT_EQ(read("b/diskward/b.5ld"), read("b/b.map"));
+    EXPECT_EQ(modified_ns("b/diskward/b.5ld"), modified_ns("b/b.map"));
+
+    // The copy holds no disk numbers: a product that depends on b is refused.
+    size_t under = 4 + density("5ld").size() + 2;
+    EXPECT_EQ(run(assign_a), RC_DEPENDENT_PRODUCT_ERROR);
+    EXPECT_EQ(e.output, refused("    " + density("5ld") +
+                                ": The map file for this media size is out of date.\r\n" +
+                                std::string(under, ' ') +
+                                "Please run Diskward on this product first.\r\n"));
+    EXPECT_FALSE(host_exists(kit.at("a/diskward/a.5ld")));
+
+    // Assigned again, b gets its density map file, and what the killed run
+    // left in the working folder is gone; then a is assigned.
+    EXPECT_EQ(run(assign_b), RC_OK) << e.output;
+    EXPECT_EQ(names_in(kit.at("b/diskward")),
+              (std::vector<std::string>{"_b.dll", "b.5ld", "b.cdr"}));
+    EXPECT_GT(modified_ns("b/diskward/b.5ld"), modified_ns("b/b.map"));
+    EXPECT_EQ(run(assign_a), RC_OK) << e.output;
+}
+
+TEST_F(InterruptedTest, AnAssignmentKilledWhileItWritesItsDensityMapFileLeavesNone) {
+    std::filesystem::remove_all(kit.at("b/diskward"));
+    // The first write to a b.5ld file is the lookup's copy, the second the
+    // assignment's own text.
+    pid_t child = 0;
+    ASSERT_TRUE(killed_run(assign_b, "b.5ld", 1, &child));
+    std::string left = ".b.5ld.~" + std::to_string(child) + "-";
+    EXPECT_EQ(work_names(child), (std::vector<std::string>{left, "_b.dll", "win95.ptp"}));
+
+    size_t under = 4 + density("5ld").size() + 2;
+    EXPECT_EQ(run(assign_a), RC_DEPENDENT_PRODUCT_ERROR);
+    EXPECT_EQ(e.output, refused("    " + density("5ld") +
+                                ": The map file for this density does not exist.\r\n" +
+                                std::string(under, ' ') + "Trying map file for other density.\r\n" +
+                                "    " + density("5hd") +
+                                ": The map file for this density does not exist.\r\n" +
+                                std::string(under, ' ') +
+                                "Please run Diskward on this product first.\r\n"));
+
+    // The next assignment of b finds its copy current and writes the rest.
+    std::string compressed = read("b/diskward/_b.dll");
+    EXPECT_EQ(run(assign_b), RC_OK) << e.output;
+    EXPECT_EQ(e.output.find("Compressing..."), std::string::npos) << e.output;
+    EXPECT_EQ(read("b/diskward/_b.dll"), compressed);
+    EXPECT_EQ(names_in(kit.at("b/diskward")),
+              (std::vector<std::string>{"_b.dll", "b.5ld", "b.cdr"}));
+    EXPECT_EQ(run(assign_a), RC_OK) << e.output;
+}
+
+TEST_F(AssignTest, ACompressedCopyIsMadeAgainForAnyOtherFileButNeverForTheSameOne) {
+    products(product_row(1, "core", "root", "core"));
+    std::string first = std::string(2000, 'a') + std::string(1000, 'b');
+    product("core", "", {{"a.dll", first}});
+    settle();
+    EXPECT_EQ(run({"-n", "core", "-a", "-c"}), RC_OK);
+    std::string compressing = "      a.dll Compressing...\r\n";
+    std::string with_compressing = e.output;
+    ASSERT_NE(with_compressing.find(compressing), std::string::npos) << e.output;
+    std::string without = with_compressing;
+    without.erase(without.find(compressing), compressing.size());
+    auto changed_ns = [&](const std::string& path) {
+        struct stat info;
+        if (stat(kit.at(path).c_str(), &info) != 0) return -1LL;
+        return info.st_ctim.tv_sec * 1000000000LL + info.st_ctim.tv_nsec;
+    };
+    auto expanded = [&] {
+        std::string out = engine_path(kit.at("expanded"));
+        CopyOptions expand;
+        expand.decompress = true;
+        EXPECT_EQ(copy_file(engine_path(kit.at("core/diskward/a.dll")), out, expand), RC_OK);
+        std::string bytes = read("expanded");
+        std::remove(kit.at("expanded").c_str());
+        return bytes;
+    };
+    EXPECT_EQ(expanded(), first);
+
+    // On an untouched kit nothing is compressed again: the copy stays as it was.
+    long long made = changed_ns("core/diskward/_a.dll");
+    EXPECT_EQ(run({"-n", "core", "-a", "-c"}), RC_OK);
+    EXPECT_EQ(e.output, without);
+    EXPECT_EQ(changed_ns("core/diskward/_a.dll"), made);
+
+    // Other bytes of the same size put in place with the former file's
+    // times, as a restore or a copy that keeps times does. The file times'
+    // clock moves on in ticks: the replacement comes a tick after the copy.
+    usleep(50000);
+    std::string second = std::string(1000, 'x') + std::string(2000, 'y');
+    ASSERT_EQ(second.size(), first.size());
+    write_host_file(kit.at("restored"), second);
+    struct stat former;
+    ASSERT_EQ(stat(kit.at("core/a.dll").c_str(), &former), 0);
+    struct timespec times[2] = {former.st_atim, former.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, kit.at("restored").c_str(), times, 0), 0);
+    ASSERT_EQ(rename(kit.at("restored").c_str(), kit.at("core/a.dll").c_str()), 0);
+    EXPECT_EQ(run({"-n", "core", "-a", "-c"}), RC_OK);
+    EXPECT_EQ(e.output, with_compressing);
+    EXPECT_EQ(expanded(), second);
+    // And once made again, it is kept.
+    EXPECT_EQ(run({"-n", "core", "-a", "-c"}), RC_OK);
+    EXPECT_EQ(e.output, without);
 }

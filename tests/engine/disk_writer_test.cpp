@@ -151,6 +151,7 @@ protected:
 TEST_F(DiskWriteTest, AFileSplitOverThreeDisksIsWrittenInNamedPiecesAfterTheDiskOneFiles) {
     std::string big = pattern_bytes(800000, 1);
     single({{"big.bin", big}, {"notes.txt", "some notes\n"}}, row("G", "sub\\b.dat", 0));
+    file("win95.ptp", "a table the user keeps\n");  // never the run's
     // Kept for the test: its removal fails after the disks are written, so
     // that the product table on disk 1 can be compared with it.
     file_services_fail_on(HOST_OP_UNLINK, "win95.ptp", EACCES);
@@ -163,7 +164,8 @@ TEST_F(DiskWriteTest, AFileSplitOverThreeDisksIsWrittenInNamedPiecesAfterTheDisk
               "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n::/1ig.bin\n");
     EXPECT_EQ(listing(image(2)), "::/2ig.bin\n");
     EXPECT_EQ(listing(image(3)), "::/0ig.bin\n::/notes.txt\n");
-    EXPECT_SAME_BYTES(mtype(image(1), "WIN95.PRD"), read("win95.ptp"));
+    EXPECT_SAME_BYTES(mtype(image(1), "WIN95.PRD"), read("p/diskward/win95.ptp"));
+    EXPECT_EQ(read("win95.ptp"), "a table the user keeps\n");
     EXPECT_SAME_BYTES(mtype(image(1), "P.MAP"), read("p/diskward/p.5ld"));
     EXPECT_SAME_BYTES(mtype(image(1), "P.VRF"), read("p/p.vrf"));
     EXPECT_SAME_BYTES(mtype(image(1), "P.INS"), read("p/p.ins"));
@@ -300,7 +302,7 @@ TEST_F(DiskWriteTest, AFileOfMorePiecesThanPieceNamesIsRefusedBeforeAnythingIsWr
                             "    huge.bin: File has too many split file segments\r\n" + closing);
     EXPECT_EQ(prompts.asked, std::vector<std::string>{});
     EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{});
-    EXPECT_FALSE(host_exists(kit.at("win95.ptp")));
+    EXPECT_FALSE(host_exists(kit.at("p/diskward/win95.ptp")));
 }
 
 TEST_F(DiskWriteTest, TwoFilesOfOneNameOnOneDiskAreRefusedBeforeAnythingIsWritten) {
@@ -315,7 +317,7 @@ TEST_F(DiskWriteTest, TwoFilesOfOneNameOnOneDiskAreRefusedBeforeAnythingIsWritte
                             "    big.bin: Invalid File Name\r\n" + closing);
     EXPECT_EQ(prompts.asked, std::vector<std::string>{});
     EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{});
-    EXPECT_FALSE(host_exists(kit.at("win95.ptp")));
+    EXPECT_FALSE(host_exists(kit.at("p/diskward/win95.ptp")));
 }
 
 TEST_F(DiskWriteTest, AProductWithoutAVolumeIsRefused) {
@@ -458,7 +460,7 @@ TEST_F(DiskWriteTest, TheDependentProductsTravelOnDiskOne) {
     EXPECT_SAME_BYTES(mtype(image(1, "A"), "b.ins"), read("b/b.ins"));
     EXPECT_SAME_BYTES(mtype(image(1, "A"), "b.vrf"), read("b/b.vrf"));
     EXPECT_SAME_BYTES(mtype(image(1, "A"), "b.lng"), read("b/b.lng"));
-    EXPECT_SAME_BYTES(mtype(image(1, "A"), "win95.prd"), read("win95.ptp"));
+    EXPECT_SAME_BYTES(mtype(image(1, "A"), "win95.prd"), read("a/diskward/win95.ptp"));
     EXPECT_SAME_BYTES(mtype(image(1, "A"), "a.map"), read("a/diskward/a.5ld"));
     EXPECT_SAME_BYTES(mtype(image(1, "A"), "a.vrf"), read("a/a.vrf"));
     EXPECT_SAME_BYTES(mtype(image(1, "A"), "a.ins"), read("a/a.ins"));
@@ -474,7 +476,7 @@ TEST_F(DiskWriteTest, ADriveFolderThatCannotBeWrittenEndsTheWritingWithItsReason
     EXPECT_EQ(e.output, failed_lines(engine_path(image(1)), "Unable to Write"));
     EXPECT_EQ(prompts.asked, std::vector<std::string>{"p label 1"});
     EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{});
-    EXPECT_FALSE(host_exists(kit.at("win95.ptp")));
+    EXPECT_FALSE(host_exists(kit.at("p/diskward/win95.ptp")));
 }
 
 TEST_F(DiskWriteTest, AVolumeThatCannotLabelTheDisksIsRefusedBeforeAnyDiskIsAskedFor) {

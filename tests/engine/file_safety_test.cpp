@@ -4,7 +4,9 @@
 // named and passed over, and every failure is reported once, in words that
 // say what happened.
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -200,6 +202,67 @@ TEST_F(FileSafetyTest, OddEntriesGetALineOfTheirOwnAndTheScanGoesOn) {
     EXPECT_EQ(e.output, opening() + block +
                             "    " + core + ": 13\r\n" +
                             "    " + core + ": Size Does Not Fit 32 Bits\r\n");
+}
+
+TEST_F(FileSafetyTest, AFifoASocketOrADeviceIsNoFileOfTheKitAndIsNeverWaitedOn) {
+    two_products();
+    // guide.txt, named by docs' map, becomes a FIFO that no writer opens.
+    ASSERT_EQ(unlink(kit.at("docs/guide.txt").c_str()), 0);
+    ASSERT_EQ(mkfifo(kit.at("docs/guide.txt").c_str(), 0644), 0);
+    int server = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(server, 0);
+    struct sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::string socket_path = kit.at("core/sock");
+    ASSERT_LT(socket_path.size(), sizeof address.sun_path);
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path.c_str());
+    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(symlink("/dev/null", kit.at("core/null").c_str()), 0);
+    file("core/core.vrf", "");  // core depends on nothing
+    std::map<std::string, std::string> before = snapshot();
+    std::string core = root + "\\core\\core.map", docs = root + "\\docs\\docs.map";
+    std::string core_block = "    " + core + "\r\n" +
+                             "      core.map Superfluous\r\n" +
+                             "      core.vrf Superfluous\r\n" +
+                             "      null Not a regular file\r\n" +
+                             "      sock Not a regular file\r\n" +
+                             "    " + core + ": 13\r\n";
+    alarm(20);  // a run that blocks fails the test instead of hanging it
+    EXPECT_EQ(run(), RC_UNABLE_TO_READ);
+    // Entries no component names are only named; the one docs names fails
+    // docs, whose Size stays as the map has it.
+    EXPECT_EQ(e.output, opening() + core_block +
+                            "    " + docs + "\r\n" +
+                            "      docs.map Superfluous\r\n" +
+                            "      guide.txt Not a regular file\r\n" +
+                            "    " + docs + ": 5\r\n" +
+                            "    " + docs + ": Unable To Read\r\n");
+    std::map<std::string, std::string> after = snapshot();
+    EXPECT_EQ(after.erase("core/diskward/core.cdr"), 1u);
+    EXPECT_EQ(after, before);
+
+    // The same with an assignment and the disks: docs fails before either.
+    EXPECT_EQ(run({"-n", "docs", "-w", "-z", "5.25LD", "-D", engine_path(kit.at("disks"))}),
+              RC_UNABLE_TO_READ);
+    EXPECT_EQ(e.output, opening() +
+                            "    " + docs + "\r\n" +
+                            "      docs.map Superfluous\r\n" +
+                            "      guide.txt Not a regular file\r\n" +
+                            "    " + docs + ": 5\r\n" +
+                            "    " + docs + ": Unable To Read\r\n");
+    EXPECT_FALSE(host_exists(kit.at("disks")));
+
+    // A FIFO under a user file's name beside the product file is read as
+    // one for disk 1, and is unreadable.
+    ASSERT_EQ(mkfifo(kit.at("kit.usr").c_str(), 0644), 0);
+    EXPECT_EQ(run({"-n", "core", "-a", "-z", "5.25LD"}), RC_UNABLE_TO_READ);
+    EXPECT_EQ(e.output, opening() + core_block.substr(0, core_block.rfind("    " + core)) +
+                            "    " + core + ": 13\r\n" +
+                            "    " + core + ": Unable To Read\r\n");
+    alarm(0);
+    close(server);
+    EXPECT_FALSE(host_exists(kit.at("core/diskward/core.5ld")));
+    EXPECT_EQ(names_in(kit.at("core/diskward")), std::vector<std::string>{"core.cdr"});
 }
 
 TEST_F(FileSafetyTest, SizesPastThirtyTwoBitsFailTheProductAndTheRollUp) {

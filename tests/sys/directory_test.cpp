@@ -59,12 +59,15 @@ TEST(DirectoryListing, OddEntriesAreDeliveredMarkedAndFailedReadsAreNoListing) {
     ASSERT_EQ(truncate(dir.at("big").c_str(), 4294967296LL), 0);
     write_host_file(dir.at("small"), "abc");
     ASSERT_EQ(symlink(".", dir.at("up").c_str()), 0);
+    ASSERT_EQ(mkfifo(dir.at("pipe").c_str(), 0644), 0);
+    ASSERT_EQ(symlink("/dev/null", dir.at("null").c_str()), 0);
     DirectoryListing* listing = directory_open(engine_path(dir.path()));
     ASSERT_NE(listing, nullptr);
     std::string seen;
     while (directory_next(listing) == RC_OK) {
         seen += directory_entry_name(listing) + " " + std::to_string(directory_entry_size(listing)) +
-                (directory_entry_too_large(listing) ? " large" : "") + ";";
+                (directory_entry_too_large(listing) ? " large" : "") +
+                (directory_entry_not_regular(listing) ? " not-regular" : "") + ";";
         // A link back to the listed directory is the same directory.
         if (directory_entry_name(listing) == "up") {
             EXPECT_FALSE(directory_identity(listing) < directory_entry_identity(listing) ||
@@ -73,7 +76,7 @@ TEST(DirectoryListing, OddEntriesAreDeliveredMarkedAndFailedReadsAreNoListing) {
     }
     EXPECT_TRUE(directory_identity(listing).known());
     directory_close(listing);
-    EXPECT_EQ(seen, "big 0 large;small 3;up 0;");
+    EXPECT_EQ(seen, "big 0 large;null 0 not-regular;pipe 0 not-regular;small 3;up 0;");
 
     // Names that cannot all be read give no listing rather than a short one.
     file_services_fail_next(HOST_OP_READDIR, EIO, 1);

@@ -3,10 +3,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <functional>
 
 #include "support/test_support.h"
@@ -138,6 +141,47 @@ TEST(Files, FloppyRootKeepsItsCaseButForTheDriveLetter) {
     floppy_root_set(".");
     EXPECT_EQ(floppy_root(), host_path_to_engine(host_current_directory()));
     floppy_root_set("A:\\");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Files, AFifoASocketOrADeviceIsUnreadableAtOnce) {
+    TempDir dir;
+    // No writer ever opens the FIFO: a read that waited would hang the test
+    // until the alarm ends it.
+    ASSERT_EQ(mkfifo(dir.at("pipe").c_str(), 0644), 0);
+    int server = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(server, 0);
+    struct sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::string socket_path = dir.at("socket");
+    ASSERT_LT(socket_path.size(), sizeof address.sun_path);
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path.c_str());
+    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    alarm(20);
+    for (std::string path : {engine_path(dir.at("pipe")), engine_path(dir.at("PIPE")),
+                             engine_path(socket_path), std::string("Z:\\dev\\null")}) {
+        uint32_t size = 7;
+        EXPECT_EQ(file_size(path, &size), RC_UNABLE_TO_READ) << path;
+        EXPECT_EQ(size, 7u) << path;
+        std::string bytes = "kept";
+        EXPECT_EQ(file_read_all(path, &bytes), RC_UNABLE_TO_READ) << path;
+        EXPECT_EQ(bytes, "kept") << path;
+        bool same = true;
+        EXPECT_EQ(file_holds(path, "", &same), RC_UNABLE_TO_READ) << path;
+        EXPECT_FALSE(same) << path;
+        EXPECT_EQ(file_copy_contents(path, engine_path(dir.at("copy"))), RC_UNABLE_TO_READ)
+            << path;
+        // It is there, all the same.
+        FileStatus status;
+        EXPECT_EQ(file_status(path, &status), RC_OK) << path;
+        EXPECT_TRUE(status.exists && !status.is_directory) << path;
+    }
+    alarm(0);
+    close(server);
+    EXPECT_FALSE(host_exists(dir.at("copy")));
 }
 
 }  // namespace

@@ -233,4 +233,24 @@ TEST_F(TextFileTest, TemporaryFilesOfEndedRunsAreRemovedBeforeTheSameTargetIsWri
     EXPECT_EQ(names(), ".core.map.~" + alive + "-2;.docs.map.~" + dead + "-1;core.map;");
 }
 
+TEST_F(TextFileTest, EveryTemporaryFileOfAnEndedRunInAFolderCanBeRemoved) {
+    pid_t ended = fork();
+    if (ended == 0) _exit(0);
+    ASSERT_GT(ended, 0);
+    waitpid(ended, nullptr, 0);
+    std::string dead = std::to_string(ended), alive = std::to_string(getppid()),
+                own = std::to_string(getpid());
+    write_host_file(dir.at("._tools.exe.~" + dead + "-4"), "half a compressed copy");
+    write_host_file(dir.at(".tools.5ld.~" + dead + "-2"), "half a density map file");
+    write_host_file(dir.at("._other.dll.~" + alive + "-1"), "a run still writing");
+    write_host_file(dir.at("._mine.dll.~" + own + "-1"), "this run's own");
+    write_host_file(dir.at("_tools.exe"), "a compressed copy");
+    write_host_file(dir.at("tools.~" + dead + "-1"), "not one of ours: no leading dot");
+    text_file_remove_stale_temporaries(engine_path(dir.path()));
+    EXPECT_EQ(names(), "._mine.dll.~" + own + "-1;._other.dll.~" + alive + "-1;_tools.exe;tools.~" +
+                           dead + "-1;");
+    // A folder that is not there is passed over.
+    text_file_remove_stale_temporaries(engine_path(dir.at("missing")));
+}
+
 }  // namespace
