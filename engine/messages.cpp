@@ -43,6 +43,7 @@ constexpr Message MESSAGES[] = {
     {RC_NO_DISKWARD_SUBDIR, "Cannot create Diskward subdirectory"},
     {RC_INVALID_TARGET_LOCATION, "Invalid target location relative to source"},
     {RC_SIZE_TOO_LARGE, "Size Does Not Fit 32 Bits"},
+    {RC_TARGET_NOT_A_DIRECTORY, "Target is not a directory"},
 };
 
 }  // namespace

@@ -54,6 +54,9 @@ enum ResultCode : int32_t {
     // A product's size, or the total of a product and its descendants,
     // does not fit the 32 bits of a Size column.
     RC_SIZE_TOO_LARGE = 1019,
+    // A replication target that is, or lies below, something other than a
+    // directory (a file, a link that points nowhere).
+    RC_TARGET_NOT_A_DIRECTORY = 1020,
 };
 
 // The line number that report callers pass when there is no line to name.
