@@ -219,19 +219,18 @@ static bool same_identity(const FileIdentity& a, const FileIdentity& b) {
 
 ResultCode directory_place(std::string_view path, DirectoryPlace* place) {
     *place = DirectoryPlace{};
-    PathTarget at;
-    ResultCode rc = path_target_find(path, &at);
-    if (rc != RC_OK) return rc;
-    if (at.provided) {
-        DriveEntry entry;
-        rc = at.on.provider->stat(at.on.context, at.on.inner, &entry);
-        if (provided_absent(rc)) return RC_OK;
-        if (rc != RC_OK) return rc;
-        place->exists = entry.is_directory;
-        place->blocked = !entry.is_directory;
-        return RC_OK;
+    ProvidedPath on;
+    if (drive_provider_find(path, &on)) {
+        // A provider's disk has no host identity: it is placed, never compared.
+        FileStatus status;
+        ResultCode rc = file_status(path, &status);
+        place->exists = status.exists && status.is_directory;
+        place->blocked = status.exists && !status.is_directory;
+        return rc;
     }
-    std::string host = at.host;
+    std::string host;
+    ResultCode rc = host_path_resolve(path, &host);
+    if (rc != RC_OK) return rc;
     struct stat info;
     bool itself = true;
     while (host_stat(host.c_str(), &info) != 0) {
