@@ -44,6 +44,7 @@ constexpr Message MESSAGES[] = {
     {RC_INVALID_TARGET_LOCATION, "Invalid target location relative to source"},
     {RC_SIZE_TOO_LARGE, "Size Does Not Fit 32 Bits"},
     {RC_INVALID_VOLUME_LABEL, "Invalid Volume Label"},
+    {RC_TARGET_NOT_A_DIRECTORY, "Target is not a directory"},
 };
 
 }  // namespace

@@ -13,6 +13,10 @@
 // What a size line shows when the size cannot be given.
 constexpr const char* NO_SIZE_TEXT = "%NMVD%";
 
+// The note of an entry that is neither a file nor a directory (a FIFO, a
+// socket, a device): it is never opened, as a read could wait on it for ever.
+constexpr const char* NOT_REGULAR_FILE_NOTE = "Not a regular file";
+
 // The message of `code`; "Unexpected Error" for every code without one.
 std::string_view engine_message(int32_t code);
 

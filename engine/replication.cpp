@@ -17,6 +17,7 @@
 #include "model/product.h"
 #include "model/product_table.h"
 #include "runtime/bidirectional_lists.h"
+#include "sys/file_lock.h"
 #include "sys/files.h"
 #include "sys/text.h"
 #include "sys/text_file.h"
@@ -88,53 +89,109 @@ void root_cut(std::string* root, std::string_view path) {
     root->resize(same);
 }
 
+// True when `path` can be read without waiting on it. A FIFO, a socket or a
+// device is never opened: it gets a line of its own and is not copied.
+bool copyable(RunContext* rc, const std::string& path, int depth) {
+    FileStatus status;
+    if (file_status(path, &status) != RC_OK || !status.is_other) return true;
+    engine_report_note(rc->log, depth, path, NOT_REGULAR_FILE_NOTE);
+    return false;
+}
+
+// Keeps a failure of the copy in the run's result, so that the copy is not
+// checked as if it were whole; the first failure is the result.
+void keep_failure(RunContext* rc, ResultCode code) {
+    if (code != RC_OK && rc->result == RC_OK) rc->result = code;
+}
+
 // Copies the files named "user.*" or "*.usr" of the source directory into
-// the copy; a file that cannot be copied is passed over. 20 when the source
-// directory cannot be listed.
-ResultCode copy_user_files(std::string_view directory, const std::string& replica) {
+// the copy. A file that cannot be copied leaves the copy's former file (or
+// none), gets a line of its own naming it (the source for a failed read,
+// the copy otherwise) and fails the run; the others are still copied. 20
+// when the source directory cannot be listed.
+ResultCode copy_user_files(RunContext* rc, std::string_view directory,
+                           const std::string& replica, int depth) {
     return directory_walk(directory, false, [&](const WalkEntry& entry) {
         if (entry.is_directory) return WALK_PASS;
         PathParts parts = path_split(entry.name);
-        if (text_equal_nocase(parts.base, "user") || text_equal_nocase(parts.extension, "usr"))
-            (void)copy_file(entry.full, path_join(replica, "", entry.name, ""), CopyOptions{});
+        if (!text_equal_nocase(parts.base, "user") && !text_equal_nocase(parts.extension, "usr"))
+            return WALK_PASS;
+        if (!copyable(rc, entry.full, depth)) {
+            keep_failure(rc, RC_UNABLE_TO_READ);
+            return WALK_PASS;
+        }
+        std::string copy = path_join(replica, "", entry.name, "");
+        ResultCode code = copy_file_replacing(entry.full, copy, CopyOptions{});
+        if (code == RC_OK) return WALK_PASS;
+        bool read_failed = code == RC_UNABLE_TO_READ || code == RC_FILE_NOT_FOUND;
+        engine_report_text(rc->log, depth, read_failed ? entry.full : copy,
+                           engine_message(code));
+        keep_failure(rc, code);
         return WALK_PASS;
     });
 }
 
+// The first free back-up number of the product table `table` ("001" on) in
+// *number; empty when all are taken.
+ResultCode free_backup_number(const PathParts& table, std::string* number) {
+    number->clear();
+    for (int n = 1; n <= MOST_BACKUPS; ++n) {
+        char candidate[12];  // room for any int; n stays below 1000
+        std::snprintf(candidate, sizeof candidate, "%03d", n);
+        bool taken = false;
+        ResultCode code =
+            file_exists(path_join(table.absolute, "", table.base, candidate), &taken);
+        if (code != RC_OK) return code;
+        if (!taken) {
+            *number = candidate;
+            break;
+        }
+    }
+    return RC_OK;
+}
+
 // Writes the product table of the selected products as the copy's product
-// file, keeping a table already there under the first free number.
-ResultCode write_replica_table(RunContext* rc, const std::vector<Value>& selected,
-                               const PathParts& table, int depth) {
+// file `table`, keeping a different table already there under the first
+// free number; one that holds the very same bytes is left alone, with no
+// back-up. A failure is reported against the file it concerns (the table,
+// or its back-up) and kept in the run's result.
+void write_replica_table(RunContext* rc, const std::vector<Value>& selected,
+                         const PathParts& table, int depth) {
     RuntimeContext* rt = rc->runtime;
     std::string path = path_join(table);
-    bool exists = false;
-    ResultCode code = file_exists(path, &exists);
-    if (code != RC_OK) return code;
-    if (exists) {
+    std::string failed_path = path;
+    std::string text;
+    ResultCode code = text_file_render(
+        [&](TextFile* out) {
+            BiList* list = bilist_new(rt, 0);
+            if (!list) return RC_NO_OBJECT;
+            ResultCode made = RC_OK;
+            for (Value product : selected)
+                if (made == RC_OK) made = bilist_push_back(rt, list, product);
+            if (made == RC_OK) made = product_table_write(rt, out, list, false);
+            bilist_destroy(rt, list, nullptr);  // the products belong to the product list
+            return made;
+        },
+        &text);
+    bool exists = false, same = false;
+    if (code == RC_OK) code = file_exists(path, &exists);
+    if (code == RC_OK && exists) code = file_holds(path, text, &same);
+    if (code == RC_OK && exists && !same) {
         std::string number;
-        for (int n = 1; n <= MOST_BACKUPS && number.empty(); ++n) {
-            char candidate[12];  // room for any int; n stays below 1000
-            std::snprintf(candidate, sizeof candidate, "%03d", n);
-            bool taken = false;
-            code = file_exists(path_join(table.absolute, "", table.base, candidate), &taken);
-            if (code != RC_OK) return code;
-            if (!taken) number = candidate;
+        code = free_backup_number(table, &number);
+        if (code == RC_OK && number.empty()) code = RC_UNABLE_TO_WRITE;
+        if (code == RC_OK) {
+            engine_report_text(rc->log, depth, path,
+                               "Already exists.\nWriting back-up copy to " + table.base + "." +
+                                   number);
+            code = file_keep_copy(table, number);
+            if (code != RC_OK) failed_path = path_join(table.absolute, "", table.base, number);
         }
-        if (number.empty()) return RC_UNABLE_TO_WRITE;
-        engine_report_text(rc->log, depth, path,
-                           "Already exists.\nWriting back-up copy to " + table.base + "." + number);
-        code = file_keep_copy(table, number);
-        if (code != RC_OK) return code;
     }
-    BiList* list = bilist_new(rt, 0);
-    if (!list) return RC_NO_OBJECT;
-    for (Value product : selected)
-        if (code == RC_OK) code = bilist_push_back(rt, list, product);
-    if (code == RC_OK)
-        code = text_file_write_whole(
-            table, [&](TextFile* out) { return product_table_write(rt, out, list, false); });
-    bilist_destroy(rt, list, nullptr);  // the products belong to the product list
-    return code;
+    if (code == RC_OK && !same) code = text_file_replace(table, text, false, nullptr);
+    if (code == RC_OK) return;
+    engine_report_text(rc->log, depth, failed_path, engine_message(code));
+    keep_failure(rc, code);
 }
 
 }  // namespace
@@ -181,11 +238,21 @@ ResultCode compute_replica_dir(RunContext* rc, BiList* products, std::string_vie
     root = path_trim(root);
     if (!root.empty() && root.back() == '\\') root.pop_back();
 
+    // The target is judged where the host puts it before anything is made:
+    // a target that does not exist yet lies where its nearest existing
+    // directory lies.
+    DirectoryPlace source_place, target_place;
+    if ((code = directory_place(root, &source_place)) != RC_OK) return code;
+    if ((code = directory_place(rc->target, &target_place)) != RC_OK) return code;
+    if (target_place.blocked) return RC_TARGET_NOT_A_DIRECTORY;
+    bool inside = false, around = false;
+    if ((code = directory_place_within(target_place, source_place, &inside)) != RC_OK) return code;
+    if ((code = directory_place_within(source_place, target_place, &around)) != RC_OK) return code;
+    if (inside || around) return RC_INVALID_TARGET_LOCATION;
+
     std::string target;
     if ((code = directory_make_tree(rc->target)) != RC_OK) return code;
     if ((code = directory_full_path(rc->target, &target)) != RC_OK) return code;
-    if (path_within(root, target) || path_within(target, root))
-        return RC_INVALID_TARGET_LOCATION;
     // Only the leading occurrence of the root is replaced.
     std::string made = target + source.substr(root.size());
     if (made.size() > size_t(PATH_LIMIT)) return RC_INVALID_FILE_NAME;
@@ -196,7 +263,7 @@ ResultCode compute_replica_dir(RunContext* rc, BiList* products, std::string_vie
 }
 
 ResultCode replicate_product(RunContext* rc, Value product, std::string_view directory,
-                             std::string_view copy_root) {
+                             std::string_view copy_root, int depth) {
     RuntimeContext* rt = rc->runtime;
     std::string_view location = field_text(rt, product_location(product));
     std::string source_dir = product_directory(rt, directory, product);
@@ -211,27 +278,31 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
     if (code == RC_OK) code = directory_make_tree(target_dir);
     // The subdirectories of the copy made so far (folded), each made once.
     std::set<std::string> made;
-    bool map_copied = false;
+    bool map_copied = false, passed_over = false;
     for (BiNode* g = code == RC_OK ? groups->first : nullptr; g && code == RC_OK; g = g->next) {
         for (BiNode* c = group_record(g->value)->components->first; c && code == RC_OK;
              c = c->next) {
             std::string_view source = field_text(rt, component_source(c->value));
             PathParts parts = path_split(source);
             if (is_absolute(source) || climbs(source) || parts.base.empty()) continue;
+            std::string from = path_join(source_dir, "", source, "");
+            if (!copyable(rc, from, depth)) {
+                passed_over = true;
+                continue;
+            }
             if (!parts.relative.empty() && made.insert(text_fold(parts.relative)).second)
                 (void)directory_make_tree(path_join(target_dir, parts.relative, "", ""));
-            std::string copy = path_join(target_dir, "", source, "");
-            code = copy_file(path_join(source_dir, "", source, ""), copy, CopyOptions{});
-            // A copy cut short is not left in the copy as if it were the file.
-            if (code != RC_OK) (void)file_delete(copy);
+            code = copy_file_replacing(from, path_join(target_dir, "", source, ""), CopyOptions{});
             if (map_is_map_component(source, filename)) map_copied = true;
         }
     }
     // The copy is checked next, so its map file goes with it even when the
     // map does not list itself.
     if (code == RC_OK && !map_copied)
-        code = copy_file(path_join(source_dir, "", filename, "map"),
-                         path_join(target_dir, "", filename, "map"), CopyOptions{});
+        code = copy_file_replacing(path_join(source_dir, "", filename, "map"),
+                                   path_join(target_dir, "", filename, "map"), CopyOptions{});
+    // A file passed over leaves the copy of the product short.
+    if (code == RC_OK && passed_over) code = RC_UNABLE_TO_READ;
     map_reading_close(rt, &map);
     return code;
 }
@@ -264,18 +335,32 @@ ResultCode replicate_product_file(RunContext* rc, BiList* products, std::string_
     if ((code = directory_make_tree(replica)) != RC_OK) return code;
     rc->target = replica;
 
+    // Another run at work on the copy (checking it, or replicating into it)
+    // holds its product table: nothing is copied, no back-up announced.
+    PathParts table{replica, "", file.base, file.extension};
+    FileLock* lock = nullptr;
+    code = file_lock_take(path_join(table), &lock);
+    if (code == RC_FILE_NOT_FOUND) code = RC_OK;  // no table yet
+    if (code != RC_OK) {
+        engine_report(rc->log, table, NO_LINE, depth, code);
+        keep_failure(rc, code);
+        return RC_OK;
+    }
+
     for (Value product : selected) {
         if (text_equal_nocase(name_of(rt, product), version_name)) continue;
-        ResultCode copied = replicate_product(rc, product, directory, copy_root);
+        ResultCode copied = replicate_product(rc, product, directory, copy_root, depth + 2);
         if (copied == RC_OK) continue;
         engine_report(rc->log, directory, field_text(rt, product_location(product)),
                       field_text(rt, product_filename(product)), "map", rc->error_line,
                       depth + 2, copied);
-        if (rc->result == RC_OK) rc->result = copied;
+        keep_failure(rc, copied);
     }
-    if (!rt_usable(rt)) return RC_NO_OBJECT;
-    code = write_replica_table(rc, selected, PathParts{replica, "", file.base, file.extension},
-                               depth);
-    ResultCode listed = copy_user_files(directory, replica);
-    return code != RC_OK ? code : listed;
+    code = RC_NO_OBJECT;
+    if (rt_usable(rt)) {
+        write_replica_table(rc, selected, table, depth);
+        code = copy_user_files(rc, directory, replica, depth + 2);
+    }
+    file_lock_release(lock);
+    return code;
 }

@@ -14,12 +14,17 @@
 struct BiList;
 
 // Replicates the product file `directory`\`base`.`extension` whose products
-// are `products`. 0; 1013 is reported for -N names that match no product
-// (they are skipped); 22 (reported) when a selected product has no
-// verification file; 1018 for a target inside the source or around it; 23
-// for a replica directory over 260 characters; the file services' codes
-// when the copy's directories or its product table cannot be made. A
-// product whose files cannot be copied is reported and the others follow.
+// are `products`. 1013 is reported for -N names that match no product (they
+// are skipped); 22 (reported) when a selected product has no verification
+// file; 1018 for a target that is the source, lies inside it or holds it,
+// and 1020 for a target that is not a directory, judged as the host
+// resolves them before anything is made; 23 for a replica directory over
+// 260 characters; the file services' codes when the copy's directories
+// cannot be made or the source directory listed. Failures of the copy's own
+// files are reported against the file they concern, kept in the run's
+// result and the copy goes on: a product whose files cannot be copied
+// (under its map file), a user file, the copy's product table or its
+// back-up, and 53 for a product table that another run holds.
 ResultCode replicate_product_file(RunContext* rc, BiList* products, std::string_view directory,
                                   std::string_view base, std::string_view extension, int depth);
 
@@ -32,15 +37,18 @@ ResultCode select_dependencies(RunContext* rc, std::vector<Value>* selected, BiL
 // The directory of the copy: the source directory with the source root
 // (the part common to it and every product's directory, ending at a path
 // component) replaced by the full path of `target`, which is made when
-// missing. Stored in rc->replica_dir and *replica; the full path of
+// missing, once it is known to lie apart from the source root (1018) and to
+// be a directory (1020). Stored in rc->replica_dir and *replica; the full path of
 // `target` in *copy_root (may be null).
 ResultCode compute_replica_dir(RunContext* rc, BiList* products, std::string_view directory,
                                std::string* replica, std::string* copy_root);
 
 // Copies one product's files, as its map file lists them, from its
 // directory below `directory` to the same place below the replica
-// directory. 1018 when that place is not inside `copy_root` (a Location that
-// is absolute or climbs out with ".."); the map file's codes (20, 1000,
-// 1001); the copy's code for a file that cannot be copied.
+// directory; each file takes the place of a former one only once it is
+// whole. 1018 when that place is not inside `copy_root` (a Location that is
+// absolute or climbs out with ".."); the map file's codes (20, 1000, 1001);
+// the copy's code for a file that cannot be copied; 20 after the others
+// when a file is no regular file (its line written at `depth`).
 ResultCode replicate_product(RunContext* rc, Value product, std::string_view directory,
-                             std::string_view copy_root);
+                             std::string_view copy_root, int depth);

@@ -52,7 +52,6 @@ struct Scan {
 constexpr const char* TOO_LARGE_NOTE = "Too large for a 32-bit size";
 constexpr const char* VISITED_NOTE = "Directory already visited";
 constexpr const char* PATH_TOO_LONG_NOTE = "Path too long";
-constexpr const char* NOT_REGULAR_NOTE = "Not a regular file";
 
 void build_index(Scan* scan) {
     RuntimeContext* rt = scan->rc->runtime;
@@ -140,7 +139,7 @@ bool entry_admitted(Scan* scan, const WalkEntry& entry) {
         return false;
     case WALK_NOT_REGULAR:
         // Its size is no file's size: the component keeps the one it has.
-        odd_entry(scan, entry.relative, NOT_REGULAR_NOTE, RC_UNABLE_TO_READ);
+        odd_entry(scan, entry.relative, NOT_REGULAR_FILE_NOTE, RC_UNABLE_TO_READ);
         return false;
     case WALK_SOUND:
         break;

@@ -2,8 +2,10 @@
 #include "media/copy.h"
 
 #include "media/copy_names.h"
+#include "sys/drive_providers.h"
 #include "sys/files.h"
 #include "sys/paths.h"
+#include "sys/text_file.h"
 #include "sys/volumes.h"
 
 // The transfer mode the options ask for.
@@ -25,6 +27,22 @@ ResultCode copy_file(std::string_view source, std::string_view destination,
                      const CopyOptions& options) {
     if (copy_writes_pieces(options)) return copy_to_disks(source, destination, options);
     return copy_from_disks(source, destination, options);
+}
+
+ResultCode copy_file_replacing(std::string_view source, std::string_view destination,
+                               const CopyOptions& options) {
+    // A disk behind a drive provider takes no renames: the file is written
+    // in its place there.
+    ProvidedPath on;
+    if (drive_provider_find(destination, &on)) return copy_file(source, destination, options);
+    PathParts parts = path_split(destination);
+    std::string temporary = path_join(
+        parts.absolute, parts.relative,
+        text_file_temporary_name(path_join("", "", parts.base, parts.extension)), "");
+    ResultCode rc = copy_file(source, temporary, options);
+    if (rc == RC_OK) rc = file_rename(temporary, destination);
+    if (rc != RC_OK) (void)file_delete(temporary);
+    return rc;
 }
 
 static DiskRequest disk_request(const CopyOptions& options) {

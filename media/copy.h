@@ -46,6 +46,14 @@ struct CopyOptions {
 ResultCode copy_file(std::string_view source, std::string_view destination,
                      const CopyOptions& options);
 
+// Copies `source` into the one file `destination` as copy_file does (a plain
+// copy, or a compressed one named as given), through a temporary file beside
+// it that takes its place only once it is whole, with the source's times: a
+// copy that fails, however it fails, leaves a former `destination` as it was
+// and no temporary file behind. The codes of copy_file; the rename's code.
+ResultCode copy_file_replacing(std::string_view source, std::string_view destination,
+                               const CopyOptions& options);
+
 // Writes `source` as `disk_count` pieces: onto disks start_disk, start_disk
 // + 1, ... under the floppy root when a start disk is given (each disk
 // labelled as it is put in), else beside `destination`. A compressed copy

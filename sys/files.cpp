@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 
 #include "sys/drive_providers.h"
 #include "sys/host_io.h"
@@ -39,8 +40,9 @@ ResultCode file_status(std::string_view path, FileStatus* status) {
         rc = host_error_code(errno);
         return rc == RC_FILE_NOT_FOUND ? RC_OK : rc;
     }
-    *status = FileStatus{true, S_ISDIR(info.st_mode), uint64_t(info.st_size), info.st_mtim,
-                         info.st_ctim};
+    bool is_directory = S_ISDIR(info.st_mode);
+    *status = FileStatus{true, is_directory, uint64_t(info.st_size), info.st_mtim, info.st_ctim,
+                         !is_directory && !S_ISREG(info.st_mode)};
     return RC_OK;
 }
 
@@ -205,6 +207,75 @@ ResultCode directory_full_path(std::string_view path, std::string* full_path) {
     std::string full = host_location_engine_path(location);
     if (full.size() > size_t(PATH_LIMIT)) return RC_INVALID_FILE_NAME;
     *full_path = full;
+    return RC_OK;
+}
+
+static FileIdentity identity_of(const struct stat& info) {
+    return FileIdentity{uint64_t(info.st_dev), uint64_t(info.st_ino)};
+}
+
+static bool same_identity(const FileIdentity& a, const FileIdentity& b) {
+    return a.device == b.device && a.inode == b.inode;
+}
+
+ResultCode directory_place(std::string_view path, DirectoryPlace* place) {
+    *place = DirectoryPlace{};
+    ProvidedPath on;
+    if (drive_provider_find(path, &on)) {
+        // A provider's disk has no host identity: it is placed, never compared.
+        FileStatus status;
+        ResultCode rc = file_status(path, &status);
+        place->exists = status.exists && status.is_directory;
+        place->blocked = status.exists && !status.is_directory;
+        return rc;
+    }
+    std::string host;
+    ResultCode rc = host_path_resolve(path, &host);
+    if (rc != RC_OK) return rc;
+    struct stat info;
+    bool itself = true;
+    while (host_stat(host.c_str(), &info) != 0) {
+        int error = errno;
+        if (error != ENOENT && error != ENOTDIR) return host_error_code(error);
+        // A link that points nowhere is in the way of a directory as much
+        // as a file is.
+        struct stat link;
+        if (itself && error == ENOENT && host_lstat(host.c_str(), &link) == 0) {
+            place->blocked = true;
+            place->host = host;
+            return RC_OK;
+        }
+        size_t slash = host.rfind('/');
+        if (slash == std::string::npos || host == "/") return host_error_code(error);
+        host.resize(slash == 0 ? 1 : slash);
+        itself = false;
+    }
+    place->host = host;
+    if (!S_ISDIR(info.st_mode)) {
+        place->blocked = true;
+        return RC_OK;
+    }
+    place->exists = itself;
+    place->identity = identity_of(info);
+    return RC_OK;
+}
+
+ResultCode directory_place_within(const DirectoryPlace& inner, const DirectoryPlace& outer,
+                                  bool* within) {
+    *within = false;
+    if (!outer.exists || !outer.identity.known() || !inner.identity.known()) return RC_OK;
+    std::string host = inner.host;
+    FileIdentity at = inner.identity;
+    while (!same_identity(at, outer.identity)) {
+        host += host.back() == '/' ? ".." : "/..";
+        if (host.size() >= PATH_MAX) return RC_INVALID_FILE_NAME;
+        struct stat info;
+        if (host_stat(host.c_str(), &info) != 0) return host_error_code(errno);
+        FileIdentity parent = identity_of(info);
+        if (same_identity(parent, at)) return RC_OK;  // the root is its own parent
+        at = parent;
+    }
+    *within = true;
     return RC_OK;
 }
 

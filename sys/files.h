@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "sys/directory.h"
 #include "sys/paths.h"
 #include "sys/result_code.h"
 
@@ -43,6 +44,9 @@ struct FileStatus {
     uint64_t size = 0;
     struct timespec modified = {};
     struct timespec changed = {};
+    // Neither a regular file nor a directory: a FIFO, a socket or a device,
+    // which a read could wait on for ever.
+    bool is_other = false;
 };
 // The status of `path`: 0 with status->exists clear when it is absent, its
 // drive unbound, or a component of the path is not a directory; else the
@@ -69,6 +73,30 @@ ResultCode directory_make_tree(std::string_view path);
 // 22 when it does not exist or is not a directory, 27 when it may not be
 // entered, 23 when either path is over 260 characters, 29 otherwise.
 ResultCode directory_full_path(std::string_view path, std::string* full_path);
+
+// Where a directory named by an engine path stands on the host, every link
+// followed: the directory itself when it exists, else the nearest directory
+// above it that does (where a directory yet to be made will lie).
+struct DirectoryPlace {
+    bool exists = false;   // the path itself names a directory
+    bool blocked = false;  // the path, or the nearest entry on it that exists, is no directory
+    FileIdentity identity; // of the directory that stands for the path; unknown
+                           // when blocked or on a drive provider's disk
+    std::string host;      // the host path of that directory
+};
+// The place of `path` in *place. 0 (also when blocked); 22 for an unbound
+// drive; 23 for a path over 260 characters; the host error's code when an
+// entry on the path cannot be examined.
+ResultCode directory_place(std::string_view path, DirectoryPlace* place);
+// Sets *within when the directory of `inner` is the directory of `outer` or
+// lies below it: `inner`'s directory and each parent above it, as the host
+// finds them ("..", whatever links led there), up to the root, compared
+// with `outer` by device and file number. An `outer` that does not exist
+// holds nothing, and an unknown identity is within nothing. 0; 23 when the
+// walk up outgrows a host path; the host error's code when a parent cannot
+// be examined.
+ResultCode directory_place_within(const DirectoryPlace& inner, const DirectoryPlace& outer,
+                                  bool* within);
 
 // Reads the whole file into *bytes, bytes as they are. 0, or the host
 // error's code (20 when reading fails, 29 for a directory).

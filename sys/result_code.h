@@ -1,6 +1,6 @@
 // Result codes: the one integer every fallible operation of the engine, the
 // runtime, the model, the media layer and the file services returns. 0 is
-// success; 1 to 99 are generic and file-service codes; 1000 to 1020 are the
+// success; 1 to 99 are generic and file-service codes; 1000 to 1021 are the
 // engine's own. The words for each code live in engine/messages.
 #pragma once
 
@@ -57,6 +57,9 @@ enum ResultCode : int32_t {
     // A product's Volume cannot label its disks: a character a disk label
     // cannot hold, or a label longer than 11 characters with the disk number.
     RC_INVALID_VOLUME_LABEL = 1020,
+    // A replication target that is, or lies below, something other than a
+    // directory (a file, a link that points nowhere).
+    RC_TARGET_NOT_A_DIRECTORY = 1021,
 };
 
 // The line number that report callers pass when there is no line to name.

@@ -40,7 +40,7 @@ TEST(EngineReport, TextMessagesOfSeveralLinesStandUnderTheFirst) {
 }
 
 TEST(EngineMessage, GapsPrintUnexpectedError) {
-    for (int32_t code : {1, 5, 7, 24, 30, 50, 52, 999, 1007, 1021, -1})
+    for (int32_t code : {1, 5, 7, 24, 30, 50, 52, 999, 1007, 1022, -1})
         EXPECT_EQ(engine_message(code), "Unexpected Error") << code;
     EXPECT_EQ(engine_message(8), "User Cancelled");
     EXPECT_EQ(engine_message(20), "Unable To Read");
@@ -51,6 +51,7 @@ TEST(EngineMessage, GapsPrintUnexpectedError) {
     EXPECT_EQ(engine_message(53), "Sharing Violation");
     EXPECT_EQ(engine_message(1019), "Size Does Not Fit 32 Bits");
     EXPECT_EQ(engine_message(1020), "Invalid Volume Label");
+    EXPECT_EQ(engine_message(1021), "Target is not a directory");
 }
 
 TEST(OutputLog, PublishesOnlyEndedLinesAndRefusesANullLog) {

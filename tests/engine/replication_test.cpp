@@ -3,10 +3,12 @@
 // copy with numbered back-ups, and the check of the copy that follows.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
 #include "kit_fixture.h"
+#include "sys/file_lock.h"
 
 namespace {
 
@@ -45,6 +47,51 @@ protected:
                 files[entry.path().string().substr(target_dir.path().size() + 1)] =
                     read_host_file(entry.path());
         return files;
+    }
+    // Every path below host folder `folder`, links not followed, with what
+    // it is: a file's bytes, "<dir>", "-> " and where a link points, or
+    // "<other>" for a FIFO, a socket or a device. Taken before and after a
+    // run, it tells that the run changed nothing there.
+    static std::map<std::string, std::string> tree(const std::string& folder) {
+        namespace fs = std::filesystem;
+        std::map<std::string, std::string> paths;
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+            std::string path = entry.path().string().substr(folder.size() + 1);
+            if (entry.is_symlink())
+                paths[path] = "-> " + fs::read_symlink(entry.path()).string();
+            else if (entry.is_directory())
+                paths[path] = "<dir>";
+            else if (entry.is_regular_file())
+                paths[path] = read_host_file(entry.path());
+            else
+                paths[path] = "<other>";
+        }
+        return paths;
+    }
+    // The report of a run refused before anything was copied.
+    std::string refused(const std::string& message) {
+        std::string prd = source + "\\win95.prd";
+        return source + "\r\n" + "  " + prd + "\r\n" + "  " + prd + ": " + message + "\r\n";
+    }
+    // The report of a replication into the target, up to the product table.
+    std::string opening_lines() { return source + "\r\n" + "  " + source + "\\win95.prd\r\n"; }
+    // The lines of a product table of the target kept as a back-up.
+    std::string backup_lines(const std::string& number) {
+        std::string table = target + "\\win95.prd";
+        return "  " + table + ": Already exists.\r\n" + std::string(2 + table.size() + 2, ' ') +
+               "Writing back-up copy to win95." + number + "\r\n";
+    }
+    // The product table a replication writes for products pa in "a" and,
+    // with `pb`, pb in "b" (made by product()), before the copy is checked.
+    static std::string written_table(bool pb) {
+        std::string text = crlf_lines(
+            {"#### Product      Parent Filename Version     Interface Label     Location Size "
+             "Visible? Selected? Open? Description Volume",
+             R"(   0 win95instver root   ""       "3.2.1.0.0" "Installer Version" ""          0 false    false     false ""          ""    )",
+             R"(   1 pa           root   "pa"     "1.0"       "pa label"          "a"         0 true     false     false ""          "V1"  )"});
+        if (pb)
+            text += crlf_lines({R"(   2 pb           root   "pb"     "1.0"       "pb label"          "b"         0 true     false     false ""          "V1"  )"});
+        return text;
     }
     ResultCode replicate(std::vector<std::string> extra = {}) {
         std::vector<std::string> words{source, "-o", "win95", "-j", target};
@@ -262,8 +309,206 @@ TEST_F(ReplicationTest, AbsoluteLocationsAreRefusedAndAFailedBackUpKeepsTheForme
                             "  " + copy_table + ": Already exists.\r\n" +
                             std::string(2 + copy_table.size() + 2, ' ') +
                             "Writing back-up copy to win95.001\r\n" +
-                            "  " + prd + ": Unable to Write\r\n");
+                            "  " + target + "\\win95.001: Unable to Write\r\n");
     EXPECT_EQ(copied(), (std::map<std::string, std::string>{{"win95.prd", "former table\r\n"},
                                                             {"a/pa.map", read("win95/a/pa.map")},
                                                             {"a/pa.txt", "x"}}));
+}
+
+TEST_F(ReplicationTest, TargetsThatAreTheSourceThroughLinksAreRefusedBeforeAnythingIsMade) {
+    product(1, "pa", "a");
+    product_file(rows);
+    // Links beside the kit: to the source directory, to the folder that
+    // holds it, and to a product's directory inside it.
+    ASSERT_EQ(symlink(kit.at("win95").c_str(), target_dir.at("link").c_str()), 0);
+    ASSERT_EQ(symlink(kit.path().c_str(), target_dir.at("above").c_str()), 0);
+    ASSERT_EQ(symlink(kit.at("win95/a").c_str(), target_dir.at("product").c_str()), 0);
+    std::map<std::string, std::string> source_before = tree(kit.path());
+    std::map<std::string, std::string> target_before = tree(target_dir.path());
+    for (const std::string& place :
+         {target + "\\link", target + "\\link\\copy", target + "\\LINK\\new\\deeper",
+          target + "\\above", target + "\\product\\copy", source, source + "\\sub",
+          source + "\\a\\new\\deeper", root}) {
+        SCOPED_TRACE(place);
+        EXPECT_EQ(e.run({source, "-o", "win95", "-j", place, "-F"}), RC_INVALID_TARGET_LOCATION);
+        EXPECT_EQ(e.output, refused("Invalid target location relative to source"));
+        EXPECT_EQ(tree(kit.path()), source_before);
+        EXPECT_EQ(tree(target_dir.path()), target_before);
+    }
+}
+
+TEST_F(ReplicationTest, ATargetThatIsNoDirectorySaysSoAndMakesNothing) {
+    product(1, "pa", "a");
+    product_file(rows);
+    write_host_file(target_dir.at("plain"), "a file");
+    ASSERT_EQ(symlink(target_dir.at("missing").c_str(), target_dir.at("dangling").c_str()), 0);
+    std::map<std::string, std::string> source_before = tree(kit.path());
+    std::map<std::string, std::string> target_before = tree(target_dir.path());
+    for (const std::string& place :
+         {target + "\\plain", target + "\\plain\\copy", target + "\\dangling"}) {
+        SCOPED_TRACE(place);
+        EXPECT_EQ(e.run({source, "-o", "win95", "-j", place}), RC_TARGET_NOT_A_DIRECTORY);
+        EXPECT_EQ(e.output, refused("Target is not a directory"));
+        EXPECT_EQ(tree(kit.path()), source_before);
+        EXPECT_EQ(tree(target_dir.path()), target_before);
+    }
+}
+
+TEST_F(ReplicationTest, AFailedCopyLeavesTheFormerCopyAsItWas) {
+    product(1, "pa", "a");
+    product(2, "pb", "b");
+    file("win95/a/pa.txt", std::string(200000, 'p'));
+    product_file(rows);
+    ASSERT_EQ(replicate(), RC_OK);
+    struct timespec times[2] = {{1200000000, 5}, {1200000000, 5}};
+    ASSERT_EQ(utimensat(AT_FDCWD, target_dir.at("a/pa.txt").c_str(), times, 0), 0);
+
+    // The disk fills up during the second write of the new pa.txt, and the
+    // new pb.txt cannot be moved into place.
+    file("win95/a/pa.txt", std::string(200000, 'q'));
+    file("win95/b/pb.txt", "y");
+    std::map<std::string, std::string> source_before = tree(kit.path());
+    std::map<std::string, std::string> expected = tree(target_dir.path());
+    file_services_fail_on(HOST_OP_WRITE, ".pa.txt.~", ENOSPC, 1);
+    file_services_fail_on(HOST_OP_RENAME, ".pb.txt.~", EIO);
+    EXPECT_EQ(replicate(), RC_UNABLE_TO_WRITE);
+    EXPECT_EQ(e.output, opening_lines() + "    " + source + "\\a\\pa.map: Unable to Write\r\n" +
+                            "    " + source + "\\b\\pb.map: Unable to Write\r\n" +
+                            backup_lines("001"));
+    // The former copies stand as they were, pa.txt with its times; no
+    // temporary file is left. Only the product table changed, its former
+    // text kept under 001.
+    std::map<std::string, std::string> after = tree(target_dir.path());
+    expected["win95.001"] = expected["win95.prd"];
+    expected["win95.prd"] = written_table(true);
+    EXPECT_EQ(after, expected);
+    struct stat copy;
+    ASSERT_EQ(stat(target_dir.at("a/pa.txt").c_str(), &copy), 0);
+    EXPECT_EQ(copy.st_mtim.tv_sec, 1200000000);
+    EXPECT_EQ(copy.st_mtim.tv_nsec, 5);
+    EXPECT_EQ(tree(kit.path()), source_before);
+
+    // Once the disk has room, each new file takes its place.
+    file_services_faults_clear();
+    EXPECT_EQ(replicate(), RC_OK);
+    EXPECT_EQ(read_host_file(target_dir.at("a/pa.txt")), std::string(200000, 'q'));
+    EXPECT_EQ(read_host_file(target_dir.at("b/pb.txt")), "y");
+    EXPECT_EQ(tree(kit.path()), source_before);
+}
+
+TEST_F(ReplicationTest, AUserFileThatCannotBeCopiedIsNamedAndFailsTheRun) {
+    product(1, "pa", "a");
+    file("win95/user.stp", "user script 1");
+    file("win95/kit.usr", "kit 1");
+    product_file(rows);
+    ASSERT_EQ(replicate(), RC_OK);
+    file("win95/user.stp", "user script 2");
+    file("win95/kit.usr", "kit 2");
+    std::map<std::string, std::string> source_before = tree(kit.path());
+    std::map<std::string, std::string> expected = tree(target_dir.path());
+
+    // The copy's user.stp cannot be written: the former one stays, and
+    // kit.usr is still copied.
+    file_services_fail_on(HOST_OP_WRITE, ".user.stp.~", ENOSPC);
+    EXPECT_EQ(replicate(), RC_UNABLE_TO_WRITE);
+    EXPECT_EQ(e.output, opening_lines() + backup_lines("001") + "    " + target +
+                            "\\user.stp: Unable to Write\r\n");
+    std::map<std::string, std::string> after = tree(target_dir.path());
+    expected["win95.001"] = expected["win95.prd"];
+    expected["win95.prd"] = written_table(false);
+    expected["kit.usr"] = "kit 2";
+    EXPECT_EQ(after, expected);
+    EXPECT_EQ(tree(kit.path()), source_before);
+
+    // The source's kit.usr cannot be read: the new copy has none.
+    TempDir fresh;
+    file_services_faults_clear();
+    file_services_fail_on(HOST_OP_READ, "kit.usr", EIO);
+    EXPECT_EQ(e.run({source, "-o", "win95", "-j", engine_path(fresh.path())}), RC_UNABLE_TO_READ);
+    EXPECT_EQ(e.output, opening_lines() + "    " + source + "\\kit.usr: Unable To Read\r\n");
+    EXPECT_EQ(tree(fresh.path()),
+              (std::map<std::string, std::string>{{"a", "<dir>"},
+                                                  {"a/pa.map", read("win95/a/pa.map")},
+                                                  {"a/pa.txt", "x"},
+                                                  {"user.stp", "user script 2"},
+                                                  {"win95.prd", written_table(false)}}));
+    EXPECT_EQ(tree(kit.path()), source_before);
+}
+
+TEST_F(ReplicationTest, FifosAreReportedAndNeverOpened) {
+    product(1, "pa", "a");
+    product(2, "pb", "b");
+    product_file(rows);
+    ASSERT_EQ(unlink(kit.at("win95/a/pa.txt").c_str()), 0);
+    for (const char* name : {"win95/a/pa.txt", "win95/user.pin", "win95/fifo.usr"})
+        ASSERT_EQ(mkfifo(kit.at(name).c_str(), 0644), 0) << name;
+    std::map<std::string, std::string> source_before = tree(kit.path());
+
+    // Opened for reading, any of them would wait for a writer for ever.
+    EXPECT_EQ(replicate(), RC_UNABLE_TO_READ);
+    EXPECT_EQ(e.output, opening_lines() + "    " + source + "\\a\\pa.txt Not a regular file\r\n" +
+                            "    " + source + "\\a\\pa.map: Unable To Read\r\n" + "    " +
+                            source + "\\fifo.usr Not a regular file\r\n" + "    " + source +
+                            "\\user.pin Not a regular file\r\n");
+    EXPECT_EQ(tree(target_dir.path()),
+              (std::map<std::string, std::string>{{"a", "<dir>"},
+                                                  {"a/pa.map", read("win95/a/pa.map")},
+                                                  {"b", "<dir>"},
+                                                  {"b/pb.map", read("win95/b/pb.map")},
+                                                  {"b/pb.txt", "x"},
+                                                  {"win95.prd", written_table(true)}}));
+    EXPECT_EQ(tree(kit.path()), source_before);
+}
+
+TEST_F(ReplicationTest, AnIdenticalTableIsLeftAloneWithoutABackUp) {
+    product(1, "pa", "a");
+    product_file(rows);
+    // A kit already checked: a copy of it checks without a change.
+    ASSERT_EQ(e.run({source, "-o", "win95", "-F"}), RC_OK);
+    ASSERT_EQ(replicate(), RC_OK);
+    struct timespec times[2] = {{1200000000, 7}, {1200000000, 7}};
+    ASSERT_EQ(utimensat(AT_FDCWD, target_dir.at("win95.prd").c_str(), times, 0), 0);
+    std::map<std::string, std::string> source_before = tree(kit.path());
+    std::map<std::string, std::string> target_before = tree(target_dir.path());
+
+    EXPECT_EQ(replicate(), RC_OK);
+    EXPECT_EQ(e.output, opening_lines() + target + "\r\n" + "  " + target + "\\win95.prd\r\n" +
+                            checked(target + "\\a\\pa.map"));
+    EXPECT_EQ(tree(target_dir.path()), target_before);
+    struct stat table;
+    ASSERT_EQ(stat(target_dir.at("win95.prd").c_str(), &table), 0);
+    EXPECT_EQ(table.st_mtim.tv_sec, 1200000000);
+    EXPECT_EQ(table.st_mtim.tv_nsec, 7);
+    EXPECT_EQ(tree(kit.path()), source_before);
+}
+
+TEST_F(ReplicationTest, TheCopysTableIsLockedFirstAndItsFailuresNameIt) {
+    product(1, "pa", "a");
+    product_file(rows);
+    ASSERT_EQ(replicate(), RC_OK);
+    file("win95/a/pa.txt", "changed");
+    std::map<std::string, std::string> source_before = tree(kit.path());
+    std::map<std::string, std::string> target_before = tree(target_dir.path());
+
+    // Another run is at work on the copy: this one copies nothing and
+    // announces no back-up.
+    FileLock* other_run = nullptr;
+    ASSERT_EQ(file_lock_take(target + "\\win95.prd", &other_run), RC_OK);
+    EXPECT_EQ(replicate(), RC_SHARING_VIOLATION);
+    file_lock_release(other_run);
+    EXPECT_EQ(e.output, opening_lines() + "  " + target + "\\win95.prd: Sharing Violation\r\n");
+    EXPECT_EQ(tree(target_dir.path()), target_before);
+    EXPECT_EQ(tree(kit.path()), source_before);
+
+    // The copy's table cannot be written: the line names the copy's table.
+    TempDir fresh;
+    std::string copy = engine_path(fresh.path());
+    file_services_fail_on(HOST_OP_OPEN, ".win95.prd.~", ENOSPC);
+    EXPECT_EQ(e.run({source, "-o", "win95", "-j", copy}), RC_UNABLE_TO_WRITE);
+    EXPECT_EQ(e.output, opening_lines() + "  " + copy + "\\win95.prd: Unable to Write\r\n");
+    EXPECT_EQ(tree(fresh.path()),
+              (std::map<std::string, std::string>{{"a", "<dir>"},
+                                                  {"a/pa.map", read("win95/a/pa.map")},
+                                                  {"a/pa.txt", "changed"}}));
+    EXPECT_EQ(tree(kit.path()), source_before);
 }

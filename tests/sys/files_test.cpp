@@ -105,6 +105,67 @@ TEST(Files, DirectoryFullPathResolvesWithoutChangingDirectory) {
     EXPECT_EQ(directory_full_path("B:\\", &full), RC_FILE_NOT_FOUND);
 }
 
+// Whether directory `inner` lies within directory `outer` (or is it), by
+// where the host puts them; -1 when either cannot be placed or compared.
+int within(const std::string& inner, const std::string& outer) {
+    DirectoryPlace inner_place, outer_place;
+    bool is_within = false;
+    if (directory_place(engine_path(inner), &inner_place) != RC_OK ||
+        directory_place(engine_path(outer), &outer_place) != RC_OK ||
+        directory_place_within(inner_place, outer_place, &is_within) != RC_OK)
+        return -1;
+    return is_within ? 1 : 0;
+}
+
+TEST(Files, DirectoriesArePlacedAndComparedAsTheHostResolvesThem) {
+    TempDir dir, elsewhere;
+    write_host_file(dir.at("Kit/Sub/x"), "");
+    write_host_file(dir.at("plain"), "a file");
+    ASSERT_EQ(symlink(dir.at("Kit").c_str(), elsewhere.at("link").c_str()), 0);
+    ASSERT_EQ(symlink("..", dir.at("Kit/Sub/up").c_str()), 0);
+    ASSERT_EQ(symlink(dir.at("missing").c_str(), dir.at("dangling").c_str()), 0);
+
+    // A directory that exists stands for itself; one yet to be made, for the
+    // nearest directory above it, reached through the link.
+    DirectoryPlace kit, deeper;
+    ASSERT_EQ(directory_place(engine_path(dir.at("KIT")), &kit), RC_OK);
+    EXPECT_TRUE(kit.exists && !kit.blocked && kit.identity.known());
+    EXPECT_EQ(kit.host, dir.at("Kit"));
+    ASSERT_EQ(directory_place(engine_path(elsewhere.at("link/new/deeper")), &deeper), RC_OK);
+    EXPECT_FALSE(deeper.exists || deeper.blocked);
+    EXPECT_EQ(deeper.host, elsewhere.at("link"));
+    EXPECT_EQ(deeper.identity.device, kit.identity.device);
+    EXPECT_EQ(deeper.identity.inode, kit.identity.inode);
+
+    EXPECT_EQ(within(elsewhere.at("link"), dir.at("Kit")), 1);
+    EXPECT_EQ(within(elsewhere.at("link/new/deeper"), dir.at("Kit")), 1);
+    EXPECT_EQ(within(dir.at("Kit/Sub/up"), dir.at("Kit")), 1);
+    EXPECT_EQ(within(dir.at("Kit/Sub/up/Sub/up"), dir.at("Kit/Sub")), 0);
+    EXPECT_EQ(within(dir.at("Kit"), elsewhere.at("link/Sub")), 0);
+    EXPECT_EQ(within(dir.at("Kit"), dir.path()), 1);
+    EXPECT_EQ(within(dir.at("Kit/Sub"), elsewhere.at("link")), 1);
+    EXPECT_EQ(within(elsewhere.path(), dir.at("Kit")), 0);
+    EXPECT_EQ(within(dir.at("Kit"), elsewhere.path()), 0);
+    // A directory that does not exist holds nothing, not even itself.
+    EXPECT_EQ(within(dir.at("Kit/new"), dir.at("Kit/new")), 0);
+
+    // A file, or a link that points nowhere, is in the way of a directory.
+    for (const char* blocked : {"plain", "plain/sub", "dangling"}) {
+        DirectoryPlace place;
+        EXPECT_EQ(directory_place(engine_path(dir.at(blocked)), &place), RC_OK);
+        EXPECT_TRUE(place.blocked && !place.exists && !place.identity.known()) << blocked;
+        EXPECT_EQ(within(dir.at(blocked), dir.path()), 0) << blocked;
+    }
+
+    // A parent that cannot be examined is a failure, not an answer.
+    DirectoryPlace sub;
+    ASSERT_EQ(directory_place(engine_path(dir.at("Kit/Sub")), &sub), RC_OK);
+    bool is_within = true;
+    file_services_fail_next(HOST_OP_STAT, EACCES);
+    EXPECT_EQ(directory_place_within(sub, kit, &is_within), RC_PERMISSION_DENIED);
+    EXPECT_FALSE(is_within);
+}
+
 TEST(Files, ReadAllGivesTheBytesAsTheyAre) {
     TempDir dir;
     std::string bytes("line\r\nnul\0end\n", 14), read;
