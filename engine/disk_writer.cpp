@@ -241,9 +241,9 @@ ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
     rc->disk_problem.clear();
     const std::string root = floppy_root();
     bool on_drive = floppy_drive_find(root) != nullptr;
-    if (on_drive && (code = floppy_drive_set_begin(root, rc->disk_product)) != RC_OK) return code;
     std::string source;
-    code = write_all(rc, product, first, copies, volume, &source);
+    if (on_drive) code = floppy_drive_set_begin(root, rc->disk_product);
+    if (code == RC_OK) code = write_all(rc, product, first, copies, volume, &source);
     if (code == RC_USER_CANCELLED && rc->disk_prompt_result != RC_OK) code = rc->disk_prompt_result;
     if (code == RC_OK && on_drive) code = floppy_drive_set_commit(root);
     if (code == RC_OK) return RC_OK;

@@ -81,7 +81,7 @@ ResultCode fat_format_image(const std::string& host_path, std::string_view mediu
     char raw_label[FAT_SHORT_BYTES];
     if (!fat_label_encode(label, raw_label)) return RC_INVALID_FILE_NAME;
     int fd = host_open(host_path.c_str(), O_RDWR | O_CREAT, 0666);
-    if (fd < 0) return RC_UNABLE_TO_WRITE;
+    if (fd < 0) return host_write_error_code(errno);
     ResultCode rc = fat_format_fd(fd, *g, label, serial);
     if (host_close(fd) != 0 && rc == RC_OK) rc = RC_UNABLE_TO_WRITE;
     return rc;

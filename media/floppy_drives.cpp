@@ -43,6 +43,7 @@ static bool host_is(const std::string& path, mode_t type) {
 
 static void drive_release(FloppyDrive* drive) {
     if (drive->users > 0) fat_volume_close(&drive->volume);
+    file_lock_release(drive->set_lock);
     drive_provider_unregister(drive->root);
     *drive = FloppyDrive{};
 }
@@ -322,9 +323,13 @@ ResultCode floppy_drive_insert_blank(std::string_view root, std::string_view med
 ResultCode floppy_drive_set_begin(std::string_view root, std::string_view set_name) {
     FloppyDrive* drive = floppy_drive_find(root);
     if (!drive) return RC_FILE_NOT_FOUND;
+    if (drive->users > 0) return RC_SHARING_VIOLATION;
+    file_lock_release(drive->set_lock);
+    drive->set_lock = nullptr;
+    ResultCode rc = file_lock_take_host(drive->host_path, &drive->set_lock);
+    if (rc != RC_OK) return rc;
     drive->set_name = std::string(set_name);
     if (drive->binding != FLOPPY_FOLDER) return RC_OK;
-    if (drive->users > 0) return RC_SHARING_VIOLATION;
     text_file_remove_stale_host_temporaries(drive->host_path);
     drive->set_writing = true;
     drive->pending.clear();
@@ -342,9 +347,21 @@ static bool name_is_set_image(const std::string& name, std::string_view set_name
            text_equal_nocase(std::string_view(name).substr(0, prefix.size()), prefix);
 }
 
+// Ends the writing of the set: the lock goes.
+static void set_end(FloppyDrive* drive) {
+    drive->set_writing = false;
+    drive->pending.clear();
+    file_lock_release(drive->set_lock);
+    drive->set_lock = nullptr;
+}
+
 ResultCode floppy_drive_set_commit(std::string_view root) {
     FloppyDrive* drive = floppy_drive_find(root);
-    if (!drive || !drive->set_writing) return RC_OK;
+    if (!drive) return RC_OK;
+    if (!drive->set_writing) {
+        set_end(drive);
+        return RC_OK;
+    }
     if (drive->users > 0) return RC_SHARING_VIOLATION;
     std::vector<std::string> kept;
     std::string in_drive;
@@ -364,8 +381,7 @@ ResultCode floppy_drive_set_commit(std::string_view root) {
         if (host_rename(image.path.c_str(), final_path.c_str()) != 0) {
             ResultCode rc = host_write_error_code(errno);
             drive->disk.clear();
-            drive->set_writing = false;
-            drive->pending.clear();
+            set_end(drive);
             return rc;
         }
         if (image.path == drive->disk) in_drive = final_path;
@@ -387,8 +403,7 @@ ResultCode floppy_drive_set_commit(std::string_view root) {
             (void)host_unlink(path.c_str());
         }
     drive->disk = in_drive;
-    drive->set_writing = false;
-    drive->pending.clear();
+    set_end(drive);
     return RC_OK;
 }
 
@@ -401,11 +416,10 @@ ResultCode floppy_drive_set_choose(std::string_view root, std::string_view set_n
 
 void floppy_drive_set_discard(std::string_view root) {
     FloppyDrive* drive = floppy_drive_find(root);
-    if (!drive || !drive->set_writing) return;
+    if (!drive) return;
     for (const PendingImage& image : drive->pending) (void)host_unlink(image.path.c_str());
-    if (drive->users == 0) drive->disk.clear();
-    drive->set_writing = false;
-    drive->pending.clear();
+    if (drive->set_writing && drive->users == 0) drive->disk.clear();
+    set_end(drive);
 }
 
 ResultCode floppy_folder_make(const std::string& host_path) {

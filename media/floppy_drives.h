@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "media/fat_volume.h"
+#include "sys/file_lock.h"
 #include "sys/result_code.h"
 
 enum FloppyBinding {
@@ -35,6 +36,9 @@ struct FloppyDrive {
     std::string set_name;
     bool set_writing = false;           // between set_begin and commit or discard
     std::vector<PendingImage> pending;  // the images the writing has made
+    // Held from set_begin to commit or discard, so that two runs never write
+    // into one folder, image or device at once.
+    FileLock* set_lock = nullptr;
 };
 
 // Binds the drive root `root` (an engine path such as "A:\" or
@@ -100,7 +104,9 @@ std::string floppy_set_image_name(std::string_view set_name, std::string_view la
 // under a temporary name, and disks are looked up only among those; images
 // of other sets, and the set's own former images, are never written into.
 // Temporary images that killed runs left in the folder are removed first.
-// For other drives only the set's name is kept. 22 for an unbound root.
+// For other drives only the set's name is kept. The folder, image or device
+// is locked until commit or discard. 22 for an unbound root; 53 while
+// another run writes there.
 ResultCode floppy_drive_set_begin(std::string_view root, std::string_view set_name);
 // The set is whole: each of its images takes its name (replacing the
 // set's former image of that name), then the set's former images that the

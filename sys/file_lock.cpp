@@ -54,15 +54,21 @@ ResultCode lock_once(const std::string& host, int* fd) {
 
 ResultCode file_lock_take(std::string_view path, FileLock** lock) {
     *lock = nullptr;
-    FileLock* made = new (std::nothrow) FileLock;
-    if (!made) return RC_NO_OBJECT;
     ProvidedPath on;
     if (drive_provider_find(path, &on)) {
-        *lock = made;
-        return RC_OK;
+        *lock = new (std::nothrow) FileLock;
+        return *lock ? RC_OK : RC_NO_OBJECT;
     }
     std::string host;
     ResultCode rc = host_path_resolve(path, &host);
+    return rc != RC_OK ? rc : file_lock_take_host(host, lock);
+}
+
+ResultCode file_lock_take_host(const std::string& host, FileLock** lock) {
+    *lock = nullptr;
+    FileLock* made = new (std::nothrow) FileLock;
+    if (!made) return RC_NO_OBJECT;
+    ResultCode rc = RC_OK;
     for (int attempt = 0; rc == RC_OK && attempt < LOCK_ATTEMPTS; ++attempt) {
         rc = lock_once(host, &made->fd);
         if (rc == RC_OK) {

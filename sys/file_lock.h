@@ -4,6 +4,7 @@
 // Needs sys/host_paths, sys/host_io and sys/drive_providers; owns its locks.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "sys/result_code.h"
@@ -16,6 +17,10 @@ struct FileLock;
 // opened (22 when it is missing). A file on a drive provider's disk is not
 // locked: 0 with a lock that holds nothing.
 ResultCode file_lock_take(std::string_view path, FileLock** lock);
+
+// The same for the host path `host`: a file, a device, or a directory
+// (a folder of disk images, locked while a disk set is written into it).
+ResultCode file_lock_take_host(const std::string& host, FileLock** lock);
 
 // Drops the lock and frees it; nullptr is allowed.
 void file_lock_release(FileLock* lock);

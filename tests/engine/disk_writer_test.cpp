@@ -9,10 +9,12 @@
 
 #include "engine/disk_prompts.h"
 #include "engine/disk_verify.h"
+#include "engine/messages.h"
 #include "kit_fixture.h"
 #include "media/fat_format.h"
 #include "media/fat_test_tools.h"
 #include "media/floppy_drives.h"
+#include "sys/file_lock.h"
 #include "sys/files.h"
 
 namespace {
@@ -469,14 +471,27 @@ TEST_F(DiskWriteTest, TheDependentProductsTravelOnDiskOne) {
 
 TEST_F(DiskWriteTest, ADriveFolderThatCannotBeWrittenEndsTheWritingWithItsReason) {
     single({{"notes.txt", "n"}});
-    // No image can be made in the folder.
-    file_services_fail_on(HOST_OP_OPEN, disks.path().c_str(), ENOSPC);
-    EXPECT_EQ(write(), RC_UNABLE_TO_WRITE);
-    file_services_faults_clear();
-    EXPECT_EQ(e.output, failed_lines(engine_path(image(1)), "Unable to Write"));
-    EXPECT_EQ(prompts.asked, std::vector<std::string>{"p label 1"});
+    // No image can be made in the folder: its disk is full, or it may not
+    // be written. Each is told as it is, naming the image.
+    for (auto [error, code] : {std::pair{ENOSPC, RC_UNABLE_TO_WRITE}, {EACCES, RC_PERMISSION_DENIED}}) {
+        prompts.asked.clear();
+        file_services_fail_on(HOST_OP_OPEN, ".P.NEW.img", error);
+        EXPECT_EQ(write(), code);
+        file_services_faults_clear();
+        EXPECT_EQ(e.output, failed_lines(engine_path(image(1)), std::string(engine_message(code))));
+        EXPECT_EQ(prompts.asked, std::vector<std::string>{"p label 1"});
+        EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{});
+        EXPECT_FALSE(host_exists(kit.at("p/diskward/win95.ptp")));
+    }
+    // Another run is writing into the folder: nothing is asked for or made.
+    prompts.asked.clear();
+    FileLock* other = nullptr;
+    ASSERT_EQ(file_lock_take_host(disks.path(), &other), RC_OK);
+    EXPECT_EQ(write(), RC_SHARING_VIOLATION);
+    file_lock_release(other);
+    EXPECT_EQ(e.output, failed_lines(engine_path(image(1)), "Sharing Violation"));
+    EXPECT_EQ(prompts.asked, std::vector<std::string>{});
     EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{});
-    EXPECT_FALSE(host_exists(kit.at("p/diskward/win95.ptp")));
 }
 
 TEST_F(DiskWriteTest, AVolumeThatCannotLabelTheDisksIsRefusedBeforeAnyDiskIsAskedFor) {
@@ -505,7 +520,7 @@ void giving_up_prompt(void* user, std::string*, std::string_view label_text, uin
     *cancelled = true;
 }
 
-TEST_F(DiskWriteTest, ADiskFoundByItsLabelIsEmptiedFirstAndOneOfAnotherMediumIsRefused) {
+TEST_F(DiskWriteTest, ADiskFoundByItsLabelIsEmptiedFirstAndOneOfAnotherMediumOrProductIsRefused) {
     require_tool("mcopy");
     single({{"notes.txt", "some notes\n"}});
     // One image file is the drive: the disk in it is labelled "V1 1" and
@@ -531,6 +546,24 @@ TEST_F(DiskWriteTest, ADiskFoundByItsLabelIsEmptiedFirstAndOneOfAnotherMediumIsR
     EXPECT_EQ(run({"-n", "p", "-w", "-z", "5.25LD", "-D", "B:\\"}), RC_USER_CANCELLED);
     EXPECT_EQ(prompts.asked,
               std::vector<std::string>{"p label 1: The disk in 'B:\\' is the wrong size."});
+    EXPECT_SAME_BYTES(read_host_file(drive), before);
+
+    // Disk 1 of q, whose disks are labelled as p's: its product table names
+    // q, so p does not write over it.
+    file("win95.prd", read("win95.prd") + product_row(2, "q", "root", "q"));
+    file("q/q.dat", "q data");
+    file("q/q.vrf", "");
+    file("q/q.map", kMapHeader + row("G", "q.map", 0) + row("G", "q.dat", 0));
+    ASSERT_EQ(run({"-f"}), RC_OK) << e.output;
+    e.rc.disk_prompt = recording_prompt;  // a blank disk goes in
+    ASSERT_EQ(run({"-n", "q", "-w", "-z", "5.25LD", "-D", "B:\\"}), RC_OK) << e.output;
+    EXPECT_EQ(listing(drive), "::/win95.prd\n::/q.map\n::/q.dat\n");
+    before = read_host_file(drive);
+    prompts.asked.clear();
+    e.rc.disk_prompt = giving_up_prompt;
+    EXPECT_EQ(run({"-n", "p", "-w", "-z", "5.25LD", "-D", "B:\\"}), RC_USER_CANCELLED);
+    EXPECT_EQ(prompts.asked, std::vector<std::string>{
+                                 "p label 1: The disk in 'B:\\' is disk 1 of the product 'q'."});
     EXPECT_SAME_BYTES(read_host_file(drive), before);
     floppy_drive_unbind("B:\\");
 }
