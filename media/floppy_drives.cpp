@@ -169,7 +169,11 @@ ResultCode floppy_drive_disk_size(std::string_view root, uint32_t* blank_free,
     ResultCode rc = floppy_volume_acquire(drive, &volume);
     if (rc != RC_OK) return rc;
     *cluster = fat_volume_cluster_bytes(*volume);
-    *blank_free = volume->layout.cluster_count * *cluster;
+    // Bad clusters stay bad when the disk is emptied.
+    uint32_t usable = 0;
+    for (uint32_t c = 2; c < volume->table.cluster_count + 2; ++c)
+        if (fat_table_get(volume->table, c) != FAT_BAD) ++usable;
+    *blank_free = usable * *cluster;
     floppy_volume_release(drive);
     return RC_OK;
 }

@@ -123,7 +123,7 @@ ResultCode floppy_drive_set_choose(std::string_view root, std::string_view set_n
 void floppy_drive_set_discard(std::string_view root);
 
 // The disk in the drive at `root`: *blank_free gets the bytes it has free
-// when blank (every data cluster), *cluster its cluster size, so that it can
+// when blank (every data cluster but the bad ones), *cluster its cluster size, so that it can
 // be told whether it is of a medium before anything on it changes. 22 for
 // an unbound root; the codes of floppy_volume_acquire.
 ResultCode floppy_drive_disk_size(std::string_view root, uint32_t* blank_free, uint32_t* cluster);
