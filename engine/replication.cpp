@@ -91,6 +91,34 @@ void root_cut(std::string* root, std::string_view path) {
 
 // True when `path` can be read without waiting on it. A FIFO, a socket or a
 // device is never opened: it gets a line of its own and is not copied.
+// Whether the copy's directory `path` (made or yet to be made) lies, as the
+// host resolves it, inside one of the directories `sources` that the copy
+// reads from: a link inside an earlier copy's tree that leads back into the
+// kit. Checked before the directory is made, so that nothing is created
+// there. 0 with *inside; the codes of directory_place.
+ResultCode leads_into_source(std::string_view path, const std::vector<std::string>& sources,
+                             bool* inside) {
+    *inside = false;
+    DirectoryPlace place;
+    ResultCode code = directory_place(path, &place);
+    for (size_t i = 0; code == RC_OK && !*inside && i < sources.size(); ++i) {
+        DirectoryPlace source;
+        code = directory_place(sources[i], &source);
+        if (code == RC_OK) code = directory_place_within(place, source, inside);
+    }
+    return code;
+}
+
+// Makes the copy's directory `path` with its parents, unless it leads back
+// into one of `sources` (1018).
+ResultCode copy_directory_make(std::string_view path, const std::vector<std::string>& sources) {
+    bool inside = false;
+    ResultCode code = leads_into_source(path, sources, &inside);
+    if (code != RC_OK) return code;
+    if (inside) return RC_INVALID_TARGET_LOCATION;
+    return directory_make_tree(path);
+}
+
 bool copyable(RunContext* rc, const std::string& path, int depth) {
     FileStatus status;
     if (file_status(path, &status) != RC_OK || !status.is_other) return true;
@@ -275,7 +303,10 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
     MapReading map;
     ResultCode code = map_reading_open(rc, product, PathParts{source_dir, "", filename, "map"}, &map);
     BiList* groups = map.groups;
-    if (code == RC_OK) code = directory_make_tree(target_dir);
+    // The kit and the product's own directory are never written through a
+    // link in the copy's tree.
+    const std::vector<std::string> sources{std::string(directory), source_dir};
+    if (code == RC_OK) code = copy_directory_make(target_dir, sources);
     // The subdirectories of the copy made so far (folded), each made once.
     std::set<std::string> made;
     bool map_copied = false, passed_over = false;
@@ -290,8 +321,11 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
                 passed_over = true;
                 continue;
             }
-            if (!parts.relative.empty() && made.insert(text_fold(parts.relative)).second)
-                (void)directory_make_tree(path_join(target_dir, parts.relative, "", ""));
+            if (!parts.relative.empty() && made.insert(text_fold(parts.relative)).second) {
+                code = copy_directory_make(path_join(target_dir, parts.relative, "", ""), sources);
+                if (code == RC_INVALID_TARGET_LOCATION) break;
+                code = RC_OK;  // a directory that cannot be made fails its file's copy
+            }
             code = copy_file_replacing(from, path_join(target_dir, "", source, ""), CopyOptions{});
             if (map_is_map_component(source, filename)) map_copied = true;
         }

@@ -4,9 +4,7 @@
 // named and passed over, and every failure is reported once, in words that
 // say what happened.
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -209,14 +207,8 @@ TEST_F(FileSafetyTest, AFifoASocketOrADeviceIsNoFileOfTheKitAndIsNeverWaitedOn) 
     // guide.txt, named by docs' map, becomes a FIFO that no writer opens.
     ASSERT_EQ(unlink(kit.at("docs/guide.txt").c_str()), 0);
     ASSERT_EQ(mkfifo(kit.at("docs/guide.txt").c_str(), 0644), 0);
-    int server = socket(AF_UNIX, SOCK_STREAM, 0);
+    int server = bound_socket(kit.at("core/sock"));
     ASSERT_GE(server, 0);
-    struct sockaddr_un address = {};
-    address.sun_family = AF_UNIX;
-    std::string socket_path = kit.at("core/sock");
-    ASSERT_LT(socket_path.size(), sizeof address.sun_path);
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path.c_str());
-    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(symlink("/dev/null", kit.at("core/null").c_str()), 0);
     file("core/core.vrf", "");  // core depends on nothing
     std::map<std::string, std::string> before = snapshot();

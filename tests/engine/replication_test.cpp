@@ -337,6 +337,30 @@ TEST_F(ReplicationTest, TargetsThatAreTheSourceThroughLinksAreRefusedBeforeAnyth
     }
 }
 
+TEST_F(ReplicationTest, ALinkInsideAnEarlierCopyThatLeadsBackIntoTheKitIsNeverWrittenThrough) {
+    product(1, "pa", "a");
+    product(2, "pb", "b");
+    file("win95/b/sub/s.dat", "ss");
+    file("win95/b/pb.map", kMapHeader + map_row("G", "pb.txt", 1) + map_row("G", "sub\\s.dat", 2));
+    product_file(rows);
+    ASSERT_EQ(replicate(), RC_OK) << e.output;
+    // In the copy, a's folder and b's subfolder are replaced by links into
+    // the kit: a to the kit's own a, b's sub to the kit folder itself.
+    std::filesystem::remove_all(target_dir.at("win95/a"));
+    ASSERT_EQ(symlink(kit.at("win95/a").c_str(), target_dir.at("win95/a").c_str()), 0);
+    std::filesystem::remove_all(target_dir.at("win95/b/sub"));
+    ASSERT_EQ(symlink(kit.at("win95").c_str(), target_dir.at("win95/b/sub").c_str()), 0);
+    file("win95/a/pa.txt", "new bytes");
+    file("win95/b/sub/s.dat", "new ss");
+    std::map<std::string, std::string> source_before = tree(kit.path());
+    EXPECT_EQ(replicate(), RC_INVALID_TARGET_LOCATION);
+    EXPECT_EQ(tree(kit.path()), source_before);
+    EXPECT_EQ(e.output, source + "\r\n" + "  " + source + "\\win95.prd\r\n" + "    " + source +
+                            "\\a\\pa.map: Invalid target location relative to source\r\n" +
+                            "    " + source +
+                            "\\b\\pb.map: Invalid target location relative to source\r\n");
+}
+
 TEST_F(ReplicationTest, ATargetThatIsNoDirectorySaysSoAndMakesNothing) {
     product(1, "pa", "a");
     product_file(rows);

@@ -1,6 +1,11 @@
 // Helpers shared by the tests.
 #include "support/test_support.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -45,4 +50,18 @@ std::string engine_path(const std::string& host_path) {
     std::string out = "Z:";
     for (char c : host_path) out += (c == '/') ? '\\' : c;
     return out;
+}
+
+int bound_socket(const std::string& path) {
+    struct sockaddr_un address = {};
+    if (path.size() >= sizeof address.sun_path) return -1;
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0) return -1;
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }

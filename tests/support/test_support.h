@@ -28,3 +28,6 @@ std::string read_host_file(const std::string& path);
 bool host_exists(const std::string& path);
 // The engine's form of a host absolute path: "/a/b" becomes "Z:\a\b".
 std::string engine_path(const std::string& host_path);
+// A Unix socket bound at the host path `path` (no one ever connects): its
+// descriptor, for the caller to close, or -1 when it cannot be made.
+int bound_socket(const std::string& path);

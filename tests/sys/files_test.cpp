@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -213,14 +211,9 @@ TEST(Files, AFifoASocketOrADeviceIsUnreadableAtOnce) {
     // No writer ever opens the FIFO: a read that waited would hang the test
     // until the alarm ends it.
     ASSERT_EQ(mkfifo(dir.at("pipe").c_str(), 0644), 0);
-    int server = socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(server, 0);
-    struct sockaddr_un address = {};
-    address.sun_family = AF_UNIX;
     std::string socket_path = dir.at("socket");
-    ASSERT_LT(socket_path.size(), sizeof address.sun_path);
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path.c_str());
-    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    int server = bound_socket(socket_path);
+    ASSERT_GE(server, 0);
     alarm(20);
     for (std::string path : {engine_path(dir.at("pipe")), engine_path(dir.at("PIPE")),
                              engine_path(socket_path), std::string("Z:\\dev\\null")}) {
