@@ -110,13 +110,17 @@ ResultCode leads_into_source(std::string_view path, const std::vector<std::strin
 }
 
 // Makes the copy's directory `path` with its parents, unless it leads back
-// into one of `sources` (1018).
+// into one of `sources` (1018), and clears it of the temporary files of
+// runs that were killed.
 ResultCode copy_directory_make(std::string_view path, const std::vector<std::string>& sources) {
     bool inside = false;
     ResultCode code = leads_into_source(path, sources, &inside);
     if (code != RC_OK) return code;
     if (inside) return RC_INVALID_TARGET_LOCATION;
-    return directory_make_tree(path);
+    code = directory_make_tree(path);
+    // What a run that was killed while it copied here left half-written.
+    if (code == RC_OK) text_file_remove_stale_temporaries(path);
+    return code;
 }
 
 bool copyable(RunContext* rc, const std::string& path, int depth) {

@@ -346,10 +346,10 @@ TEST_F(ReplicationTest, ALinkInsideAnEarlierCopyThatLeadsBackIntoTheKitIsNeverWr
     ASSERT_EQ(replicate(), RC_OK) << e.output;
     // In the copy, a's folder and b's subfolder are replaced by links into
     // the kit: a to the kit's own a, b's sub to the kit folder itself.
-    std::filesystem::remove_all(target_dir.at("win95/a"));
-    ASSERT_EQ(symlink(kit.at("win95/a").c_str(), target_dir.at("win95/a").c_str()), 0);
-    std::filesystem::remove_all(target_dir.at("win95/b/sub"));
-    ASSERT_EQ(symlink(kit.at("win95").c_str(), target_dir.at("win95/b/sub").c_str()), 0);
+    std::filesystem::remove_all(target_dir.at("a"));
+    ASSERT_EQ(symlink(kit.at("win95/a").c_str(), target_dir.at("a").c_str()), 0);
+    std::filesystem::remove_all(target_dir.at("b/sub"));
+    ASSERT_EQ(symlink(kit.at("win95").c_str(), target_dir.at("b/sub").c_str()), 0);
     file("win95/a/pa.txt", "new bytes");
     file("win95/b/sub/s.dat", "new ss");
     std::map<std::string, std::string> source_before = tree(kit.path());
@@ -358,7 +358,31 @@ TEST_F(ReplicationTest, ALinkInsideAnEarlierCopyThatLeadsBackIntoTheKitIsNeverWr
     EXPECT_EQ(e.output, source + "\r\n" + "  " + source + "\\win95.prd\r\n" + "    " + source +
                             "\\a\\pa.map: Invalid target location relative to source\r\n" +
                             "    " + source +
-                            "\\b\\pb.map: Invalid target location relative to source\r\n");
+                            "\\b\\pb.map: Invalid target location relative to source\r\n" +
+                            "  " + target + "\\win95.prd: Already exists.\r\n" +
+                            std::string(target.size() + 14, ' ') +
+                            "Writing back-up copy to win95.001\r\n");
+}
+
+TEST_F(ReplicationTest, TemporariesThatAKilledRunLeftInTheCopyAreRemovedByTheNext) {
+    product(1, "pa", "a");
+    file("win95/a/sub/s.dat", "ss");
+    file("win95/a/pa.map", kMapHeader + map_row("G", "pa.txt", 1) + map_row("G", "sub\\s.dat", 2));
+    product_file(rows);
+    // The kit checked first, so that its table is the one the check of the
+    // copy leaves: each replication then writes the table that is there.
+    ASSERT_EQ(e.run({source, "-o", "win95", "-F"}), RC_OK) << e.output;
+    ASSERT_EQ(replicate(), RC_OK) << e.output;
+    std::map<std::string, std::string> copy = copied();
+    // A run that no longer runs left a half-written copy of two files; one
+    // of this process's (a run still going) stays.
+    write_host_file(target_dir.at("a/.pa.txt.~999999999-1"), "half");
+    write_host_file(target_dir.at("a/sub/.s.dat.~999999999-2"), "h");
+    std::string ours = "a/.pa.txt.~" + std::to_string(getpid()) + "-9";
+    write_host_file(target_dir.at(ours), "going");
+    ASSERT_EQ(replicate(), RC_OK) << e.output;
+    copy[ours] = "going";
+    EXPECT_EQ(copied(), copy);
 }
 
 TEST_F(ReplicationTest, ATargetThatIsNoDirectorySaysSoAndMakesNothing) {
