@@ -8,11 +8,13 @@ namespace {
 constexpr MediaRow ROWS[] = {
     {"3.5HD", 1457664, 730112, 512, 223},    // 2847 clusters of 512
     {"3.5LD", 730112, 1457664, 1024, 111},   // 713 clusters of 1024
-    {"3.5JHD", 1250304, 1250304, 1024, 223}, // 1221 clusters of 1024
+    // The Japanese disks' root holds 192 entries (six sectors of 1024 bytes),
+    // one of them the volume label.
+    {"3.5JHD", 1250304, 1250304, 1024, 191}, // 1221 clusters of 1024
     {"3.5UD", 2915328, 1457664, 512, 111},   // 5694 clusters of 512
     {"5.25HD", 1213952, 362496, 512, 223},   // 2371 clusters of 512
     {"5.25LD", 362496, 1213952, 1024, 111},  // 354 clusters of 1024
-    {"5.25JHD", 1250304, 1250304, 1024, 223},
+    {"5.25JHD", 1250304, 1250304, 1024, 191},
 };
 
 struct Suffix {

@@ -567,3 +567,20 @@ TEST_F(DiskWriteTest, ADiskFoundByItsLabelIsEmptiedFirstAndOneOfAnotherMediumOrP
     EXPECT_SAME_BYTES(read_host_file(drive), before);
     floppy_drive_unbind("B:\\");
 }
+
+TEST_F(DiskWriteTest, AJapaneseDiskIsNeverPromisedMoreFilesThanItsRootHolds) {
+    // 200 small files: the root of a 3.5JHD disk holds 191 besides its label.
+    Files files;
+    for (int i = 0; i < 200; ++i) files["f" + std::to_string(1000 + i) + ".txt"] = "x";
+    single(files);
+    ASSERT_EQ(run({"-n", "p", "-w", "-z", "3.5JHD", "-D", "A:\\"}), RC_OK) << e.output;
+    ASSERT_EQ(e.rc.layouts.at(0).disks.size(), 2u);
+    EXPECT_EQ(names_in(disks.path()), set_names(2));
+    // Disk 1: the product table, p.map, p.vrf, p.ins, then 187 of the files.
+    std::string one, two;
+    for (int i = 0; i < 200; ++i)
+        (i < 187 ? one : two) += "::/f" + std::to_string(1000 + i) + ".txt\n";
+    EXPECT_EQ(listing(image(1)), "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n" + one);
+    EXPECT_EQ(listing(image(2)), two);
+    for (int disk = 1; disk <= 2; ++disk) image_is_sound(disk);
+}

@@ -1,5 +1,7 @@
 #include "media/media_table.h"
 
+#include "media/fat_geometry.h"
+
 #include <gtest/gtest.h>
 
 TEST(MediaTable, RowsMatchTheirClusterCountsAndSuffixesFollowCapacity) {
@@ -15,6 +17,15 @@ TEST(MediaTable, RowsMatchTheirClusterCountsAndSuffixesFollowCapacity) {
     }
     EXPECT_EQ(media_find("5.25ld")->media_capacity, 362496u);
     EXPECT_EQ(media_find("3.5UD")->max_root_entries, 111u);
+    // No medium promises more files than its formatted root holds beside the
+    // volume label, nor more room than its clusters.
+    for (size_t i = 0; i < count; ++i) {
+        const FatGeometry* g = fat_geometry_find(rows[i].name);
+        ASSERT_NE(g, nullptr) << rows[i].name;
+        EXPECT_LE(rows[i].max_root_entries, g->root_entries - 1u) << rows[i].name;
+        EXPECT_EQ(rows[i].cluster_size, uint32_t(g->bytes_per_sector) * g->sectors_per_cluster)
+            << rows[i].name;
+    }
     EXPECT_EQ(media_find("2.88"), nullptr);
 
     std::string suffix = "keep";
