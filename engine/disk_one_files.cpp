@@ -1,6 +1,7 @@
 // The disk-1 files.
 #include "engine/disk_one_files.h"
 
+#include <algorithm>
 #include <set>
 
 #include "engine/dependencies.h"
@@ -29,6 +30,7 @@ struct Collection {
     std::vector<DiskOneFile>* files;
     std::set<std::string> counted;  // folded paths already on the list
     bool user_scripts = false;      // one of the user script files was found
+    size_t dependent = 0;           // the dependent product being counted
 };
 
 std::string name_on_disk(std::string_view path) {
@@ -37,9 +39,10 @@ std::string name_on_disk(std::string_view path) {
 }
 
 // Adds the file `path` when it is not on the list yet, under `name`.
-ResultCode add_file(Collection* c, const std::string& path, const std::string& name) {
+ResultCode add_file(Collection* c, const std::string& path, const std::string& name,
+                    DiskOneRole role = DISK_ONE_USER) {
     if (!c->counted.insert(text_fold(path)).second) return RC_OK;
-    DiskOneFile file{path, name, 0};
+    DiskOneFile file{path, name, 0, role, c->dependent};
     ResultCode code = file_size(path, &file.size);
     if (code == RC_OK) c->files->push_back(std::move(file));
     return code;
@@ -92,7 +95,9 @@ ResultCode add_dependent(Collection* c, Value dependent) {
     std::string density;
     ResultCode code = density_map_find(rc, directory, filename, &density);
     if (code != RC_OK) return code;
-    if ((code = add_file(c, density, path_join("", "", filename, "map"))) != RC_OK) return code;
+    if ((code = add_file(c, density, path_join("", "", filename, "map"), DISK_ONE_DENSITY)) !=
+        RC_OK)
+        return code;
 
     MapReading map;
     int32_t error_line = rc->error_line;
@@ -107,7 +112,8 @@ ResultCode add_dependent(Collection* c, Value dependent) {
             if (c->counted.insert(text_fold(path)).second)
                 c->files->push_back(DiskOneFile{
                     path, name_on_disk(source),
-                    field_number_value(rt, component_size(n->value, false))});
+                    field_number_value(rt, component_size(n->value, false)), DISK_ONE_LANG,
+                    c->dependent});
             if (c->user_scripts)
                 code = add_if_present(c, staging_file(c, "user", path_split(source).extension));
         }
@@ -115,10 +121,10 @@ ResultCode add_dependent(Collection* c, Value dependent) {
     map_reading_close(rt, &map);
     if (code != RC_OK) return code;
     if ((code = add_file(c, path_join(directory, "", filename, "ins"),
-                         path_join("", "", filename, "ins"))) != RC_OK)
+                         path_join("", "", filename, "ins"), DISK_ONE_INS)) != RC_OK)
         return code;
     return add_file(c, path_join(directory, "", filename, "vrf"),
-                    path_join("", "", filename, "vrf"));
+                    path_join("", "", filename, "vrf"), DISK_ONE_VRF);
 }
 
 // The rows of the product table file: the version product as the product
@@ -188,11 +194,27 @@ ResultCode disk_one_files_collect(RunContext* rc, const ProductFileContext& pf, 
     ResultCode code = RC_OK;
     if (!text_equal_nocase(field_text(rt, product_name(product)), rc->install_product))
         code = add_user_files(&c);
-    for (Value dependent : dependents)
-        if (code == RC_OK) code = add_dependent(&c, dependent);
+    for (size_t i = 0; i < dependents.size() && code == RC_OK; ++i) {
+        c.dependent = i;
+        code = add_dependent(&c, dependents[i]);
+    }
     if (code != RC_OK) return code;
     std::string table = product_table_file_path(
         pf.file, product_directory(rt, pf.file.absolute, product));
     if ((code = write_product_table(&c, product, dependents, table)) != RC_OK) return code;
-    return add_file(&c, table, path_join("", "", pf.file.base, "prd"));
+    return add_file(&c, table, path_join("", "", pf.file.base, "prd"), DISK_ONE_TABLE);
+}
+
+std::vector<DiskOneFile> disk_one_write_order(const std::vector<DiskOneFile>& files) {
+    // User files first, then each dependent product's files by role, then
+    // the table; the order found within each.
+    auto rank = [](const DiskOneFile& f) {
+        if (f.role == DISK_ONE_USER) return std::make_pair(size_t(0), 0);
+        if (f.role == DISK_ONE_TABLE) return std::make_pair(SIZE_MAX, 0);
+        return std::make_pair(f.dependent + 1, int(f.role));
+    };
+    std::vector<DiskOneFile> ordered = files;
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [&](const DiskOneFile& a, const DiskOneFile& b) { return rank(a) < rank(b); });
+    return ordered;
 }

@@ -11,10 +11,22 @@
 
 #include "engine/check_products.h"
 
+// What a disk-1 file is, for the order in which the disks are written.
+enum DiskOneRole {
+    DISK_ONE_USER,     // a user file of the staging folder
+    DISK_ONE_DENSITY,  // a dependent product's density map file
+    DISK_ONE_INS,      // a dependent product's installer script
+    DISK_ONE_VRF,      // a dependent product's verification file
+    DISK_ONE_LANG,     // a component of a dependent product's "lang" group
+    DISK_ONE_TABLE,    // the product table file of the run
+};
+
 struct DiskOneFile {
     std::string path;  // the engine path of the file
     std::string name;  // its name on the disk
     uint32_t size = 0;
+    DiskOneRole role = DISK_ONE_USER;
+    size_t dependent = 0;  // which dependent product (in order) it comes with
 };
 
 // The product table file of a run on the product in `product_directory`:
@@ -33,3 +45,9 @@ std::string product_table_file_path(const PathParts& product_file,
 ResultCode disk_one_files_collect(RunContext* rc, const ProductFileContext& pf, Value product,
                                   const std::vector<Value>& dependents,
                                   std::vector<DiskOneFile>* files);
+
+// The disk-1 files as they are written, which is not the order they are
+// counted in: the user files as found, then for each dependent product its
+// density map file, installer script, verification file and "lang" files,
+// then the product table.
+std::vector<DiskOneFile> disk_one_write_order(const std::vector<DiskOneFile>& files);

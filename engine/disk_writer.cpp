@@ -148,7 +148,7 @@ ResultCode write_all(RunContext* rc, Value product, const std::vector<DiskOneFil
     // found before the copy, which on a disk written before still counts
     // the file's older bytes.
     options.piece_sizes = {COPY_UNLIMITED};
-    for (const DiskOneFile& file : first) {
+    for (const DiskOneFile& file : disk_one_write_order(first)) {
         rc->disk_writing = file.name + " on disk 1";
         *source = file.path;
         if ((code = copy_to_disks(file.path, file.name, options)) != RC_OK) return code;

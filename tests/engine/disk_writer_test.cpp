@@ -437,6 +437,9 @@ TEST_F(DiskWriteTest, TheDependentProductsTravelOnDiskOne) {
     file("a/a.vrf", "b\n");
     file("b/b.vrf", "");
     file("b/b.lng", "words of b\n");
+    // User files: a script, and the one that goes with b's "lang" file.
+    file("user.stp", "user script\n");
+    file("user.lng", "user words\n");
     file("a/a.map", kMapHeader + row("G", "a.map", 0) + row("G", "a.vrf", 0) +
                         row("G", "a.ins", 0) + row("G", "a.dat", 0));
     file("b/b.map", kMapHeader + row("G", "b.map", 0) + row("G", "b.vrf", 0) +
@@ -452,12 +455,14 @@ TEST_F(DiskWriteTest, TheDependentProductsTravelOnDiskOne) {
     EXPECT_EQ(e.output, assigned_alone + "    " + root + "\\a\\a.map: Permission Denied\r\n");
     EXPECT_EQ(prompts.asked, std::vector<std::string>{"a label 1"});
     EXPECT_EQ(fsck(image(1, "A")).status, 0);
-    // In the order the disk-1 reservation found them (a dependent's "lang"
-    // files come with its map file), then a's components; b's own data file
-    // is not among them.
+    // The user files first (the one of b's "lang" file too), then b's
+    // density map file, installer script, verification file and "lang"
+    // files, the product table, and a's components; b's own data file is not
+    // among them.
     EXPECT_EQ(listing(image(1, "A")),
-              "::/b.map\n::/b.lng\n::/b.ins\n::/b.vrf\n::/win95.prd\n::/a.map\n::/a.vrf\n"
-              "::/a.ins\n::/a.dat\n");
+              "::/user.stp\n::/user.lng\n::/b.map\n::/b.ins\n::/b.vrf\n::/b.lng\n::/win95.prd\n"
+              "::/a.map\n::/a.vrf\n::/a.ins\n::/a.dat\n");
+    EXPECT_SAME_BYTES(mtype(image(1, "A"), "user.lng"), read("user.lng"));
     EXPECT_SAME_BYTES(mtype(image(1, "A"), "b.map"), read("b/diskward/b.5ld"));
     EXPECT_SAME_BYTES(mtype(image(1, "A"), "b.ins"), read("b/b.ins"));
     EXPECT_SAME_BYTES(mtype(image(1, "A"), "b.vrf"), read("b/b.vrf"));
