@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/density_maps.h"
+#include "engine/disk_layout.h"
 #include "engine/disk_prompts.h"
 #include "engine/messages.h"
 #include "media/copy.h"
@@ -63,7 +64,8 @@ bool claim_name(DiskNames* names, uint32_t disk, std::string_view name, const st
 ResultCode collect_components(RunContext* rc, BiList* groups, const PathParts& map,
                               const std::vector<DiskOneFile>& first,
                               std::vector<ComponentCopy>* copies,
-                              std::vector<std::string>* skipped, std::string* failed_source) {
+                              std::vector<std::string>* skipped, std::string* failed_source,
+                              std::string* problem) {
     RuntimeContext* rt = rc->runtime;
     DiskNames names;
     for (const DiskOneFile& file : first) (void)claim_name(&names, 1, file.name, file.path);
@@ -109,14 +111,17 @@ ResultCode collect_components(RunContext* rc, BiList* groups, const PathParts& m
             for (BiNode* s = segments ? segments->first : nullptr; s; s = s->next)
                 copy.pieces.push_back(field_number_value(rt, s->value));
             *failed_source = source;
-            if (copy.pieces.size() > MOST_SEGMENTS || copy.total_disks > MOST_SEGMENTS ||
-                copy_pieces_check(copy.name, copy.total_disks) != RC_OK)
+            *problem = engine_message(RC_TOO_MANY_SEGMENTS);
+            if (copy.pieces.size() > MOST_SEGMENTS || copy.total_disks > MOST_SEGMENTS)
                 return RC_TOO_MANY_SEGMENTS;
+            uint32_t unnamed = 0;
+            ResultCode named = layout_piece_names_check(copy.name, copy.total_disks, &unnamed, problem);
+            if (named != RC_OK) return named;
             for (uint32_t i = 0; i < copy.total_disks; ++i) {
                 std::string piece = copy.name;
-                if (copy.total_disks > 1 &&
-                    copy_piece_name(copy.name, i + 1, i + 1 == copy.total_disks, &piece) != RC_OK)
-                    return RC_TOO_MANY_SEGMENTS;
+                if (copy.total_disks > 1)
+                    (void)copy_piece_name(copy.name, i + 1, i + 1 == copy.total_disks, &piece);
+                *problem = engine_message(RC_INVALID_FILE_NAME);
                 if (!claim_name(&names, copy.start_disk + i, piece, copy.from))
                     return RC_INVALID_FILE_NAME;
             }
@@ -221,10 +226,11 @@ ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
     if (volume.empty()) return RC_NO_VOLUME_LABEL;
     std::vector<ComponentCopy> copies;
     std::vector<std::string> skipped;
-    std::string failed_source;
-    ResultCode code = collect_components(rc, groups, map, first, &copies, &skipped, &failed_source);
+    std::string failed_source, problem;
+    ResultCode code =
+        collect_components(rc, groups, map, first, &copies, &skipped, &failed_source, &problem);
     if (code == RC_TOO_MANY_SEGMENTS || code == RC_INVALID_FILE_NAME) {
-        engine_report_text(rc->log, depth, failed_source, engine_message(code));
+        engine_report_text(rc->log, depth, failed_source, problem);
         rc->failure_reported = true;
     }
     if (code != RC_OK) return code;

@@ -80,11 +80,18 @@ void layout_pieces(ProductLayout* layout, std::string_view source, const std::st
     uint32_t rest = size;
     for (uint32_t i = 0; i < pieces; ++i) {
         bool last = i + 1 == pieces;
-        LayoutFile file{std::string(source), name, last ? rest : placed.segments[i], 0, pieces};
+        LayoutFile file{std::string(source), name, last ? rest : placed.segments[i], 0, pieces, ""};
         if (pieces > 1) {
             file.piece = i + 1;
             std::string piece_name;
-            if (copy_piece_name(name, i + 1, last, &piece_name) == RC_OK) file.name = piece_name;
+            uint32_t unnamed = 0;
+            if (copy_piece_name(name, i + 1, last, &piece_name) == RC_OK) {
+                file.name = piece_name;
+            } else {
+                // The writing refuses the file: the layout says why instead of a name.
+                file.name.clear();
+                (void)layout_piece_names_check(name, pieces, &unnamed, &file.refusal);
+            }
         }
         rest -= last ? rest : placed.segments[i];
         layout_add(layout, placed.start_disk + i, std::move(file));
@@ -162,7 +169,7 @@ ResultCode place_product(RunContext* rc, const ProductFileContext& pf, Value pro
     layout.map_file = path_join(map);
     for (const DiskOneFile& file : first) {
         sizes.push_back(file.size);
-        layout_add(&layout, 1, LayoutFile{shown_path(pf, file.path), file.name, file.size, 0, 1});
+        layout_add(&layout, 1, LayoutFile{shown_path(pf, file.path), file.name, file.size, 0, 1, ""});
     }
     DiskState disk;
     if ((code = disk_reserve(&disk, p, sizes)) != RC_OK) return code;

@@ -305,6 +305,36 @@ TEST_F(DiskWriteTest, AFileOfMorePiecesThanPieceNamesIsRefusedBeforeAnythingIsWr
     EXPECT_EQ(prompts.asked, std::vector<std::string>{});
     EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{});
     EXPECT_FALSE(host_exists(kit.at("p/diskward/win95.ptp")));
+    // The layout names pieces 1 to 9 and the last, and says for piece 10
+    // why it has no name.
+    std::string layout = layout_text(e.rc.layouts.at(0));
+    std::vector<std::string> pieces;
+    for (size_t at = layout.find("huge.bin  piece"); at != std::string::npos;
+         at = layout.find("huge.bin  piece", at + 1)) {
+        size_t start = layout.rfind('\n', at) + 1;
+        pieces.push_back(layout.substr(start, layout.find('\n', at) - start));
+    }
+    ASSERT_EQ(pieces.size(), 11u) << layout;
+    EXPECT_EQ(pieces[8].substr(0, 12), "    9uge.bin");
+    EXPECT_EQ(pieces[9].substr(0, 12), "    -       ");
+    EXPECT_EQ(pieces[9].substr(pieces[9].find("  piece")),
+              "  piece 10 of 11: File has too many split file segments");
+    EXPECT_EQ(pieces[10].substr(0, 12), "    0uge.bin");
+}
+
+TEST_F(DiskWriteTest, AFileWhoseNameHasNoCharacterForThePieceNumberIsRefusedWithItsOwnMessage) {
+    // "_" leaves no character a piece number could replace.
+    single({{"_.dat", pattern_bytes(800000, 9)}});
+    EXPECT_EQ(write(), RC_INVALID_FILE_NAME);
+    EXPECT_EQ(e.output, failed_lines("_.dat", "No name for piece 1"));
+    EXPECT_EQ(prompts.asked, std::vector<std::string>{});
+    EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{});
+    std::string layout = layout_text(e.rc.layouts.at(0));
+    EXPECT_NE(layout.find("    -       " ), std::string::npos) << layout;
+    size_t first = layout.find("_.dat  piece 1 of 3");
+    ASSERT_NE(first, std::string::npos) << layout;
+    EXPECT_EQ(layout.substr(first, layout.find('\n', first) - first),
+              "_.dat  piece 1 of 3: No name for piece 1");
 }
 
 TEST_F(DiskWriteTest, TwoFilesOfOneNameOnOneDiskAreRefusedBeforeAnythingIsWritten) {
