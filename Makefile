@@ -15,8 +15,9 @@ setup:
 configure:
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 
+# Quiet: a line per target built, the whole output when it fails or warns.
 build: configure
-	@cmake --build $(BUILD) -j $(JOBS)
+	@scripts/build $(BUILD) $(JOBS)
 
 test: setup build
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
