@@ -137,10 +137,10 @@ struct ConsoleSettings {
     bool verify = false;
 };
 
-// One option of the console: its word, the name of its value in the help
-// (empty when it takes none; the value is then the next word or follows
-// "="), its help text (lines apart at '\n'), and what it sets. `apply`
-// answers false when the value is not acceptable.
+// One option of the console: its word; the name of its value in the help,
+// empty when it takes none (a value is the next word, or follows "=" in
+// the same word); its help text (lines apart at '\n'); and what it sets.
+// `apply` answers false when the value is not acceptable.
 struct ConsoleOption {
     std::string_view word;
     std::string_view value;
