@@ -15,8 +15,9 @@ setup:
 configure:
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 
+# Quiet: a line per target built, the whole output when it fails or warns.
 build: configure
-	@cmake --build $(BUILD) -j $(JOBS)
+	@scripts/build $(BUILD) $(JOBS)
 
 test: setup build
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -37,18 +38,18 @@ package: setup build
 # The same tests under the address and undefined-behaviour sanitizers.
 sanitize: setup
 	@cmake -S . -B $(BUILD_SAN) -DDISKWARD_SANITIZE=ON -DDISKWARD_GUI=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
-	@cmake --build $(BUILD_SAN) -j $(JOBS)
+	@scripts/build $(BUILD_SAN) $(JOBS)
 	@ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS)
 
 # libFuzzer targets, built with clang; not part of `make test`.
 fuzz: setup
 	@CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DDISKWARD_FUZZ=ON -DDISKWARD_TESTS=OFF -DDISKWARD_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(BUILD_FUZZ) -j $(JOBS)
+	@scripts/build $(BUILD_FUZZ) $(JOBS)
 
 # Benchmarks, run by hand.
 bench: setup
 	@cmake -S . -B $(BUILD_BENCH) -DDISKWARD_BENCH=ON -DDISKWARD_TESTS=OFF -DDISKWARD_GUI=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BUILD_BENCH) -j $(JOBS)
+	@scripts/build $(BUILD_BENCH) $(JOBS)
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ) $(BUILD_BENCH)

@@ -1,7 +1,8 @@
-# Bash completion for diskward: the options, the media names after -z, the
-# operating-system words after -o, folders after -j and -i, drives, images
-# and folders after -d, and after -n the products of the product file named
-# by the path and the -o word already on the line.
+# Bash completion for diskward: the options (the console's own as its
+# --help lists them), the media names after -z, the operating-system words
+# after -o, folders after -j and -i, drives, images and folders after -d,
+# and after -n the products of the product file named by the path and the
+# -o word already on the line.
 
 _diskward_products() {
     local dir="." os="" i word
@@ -63,8 +64,15 @@ _diskward() {
         COMPREPLY=($(compgen -W "$(_diskward_products)" -- "$cur"))
         return
     fi
+    if [[ "$cur" == --* ]]; then
+        # The console's own options, as its --help lists them.
+        local options
+        options="$("${COMP_WORDS[0]}" --help 2>/dev/null | sed -n 's/^ *\(--[a-z-]*\).*/\1/p')"
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return
+    fi
     if [[ "$cur" == -* ]]; then
-        COMPREPLY=($(compgen -W "-h -b -o -f -r -n -a -w -d -z -s -q -x -c -i -j --layout --verify" -- "$cur"))
+        COMPREPLY=($(compgen -W "-h -b -o -f -r -n -a -w -d -z -s -q -x -c -i -j" -- "$cur"))
         return
     fi
     compopt -o filenames 2>/dev/null

@@ -1,17 +1,18 @@
 // The console command: converts the host paths among its words to the
 // engine's form, runs the engine once with a log that writes every ended
-// line to standard output, and exits 0 when the run succeeded, 1 otherwise.
+// line to standard output, and exits 0 when the run succeeded, 1 when it
+// reported a failure, 2 when its own options were used wrongly.
 // Floppy drives are set up first: A: on /dev/fd0, and the folder -D names.
-// The console's own options (never handed to the engine): "--layout"
-// prints the disk layout of every product the run assigned after the
-// report; "--verify" reads back every disk the run wrote and compares each
-// file with its staging file.
+// Every word that begins with "--" is the console's own and never reaches
+// the engine: the options of CONSOLE_OPTIONS below, and any other such word
+// is refused before anything is read or written.
 // With -w each disk is asked for on standard error: a folder of images
 // takes a blank image at once (the folder -D names is made when missing);
 // a device or an image file waits for Enter ("c" cancels), and never waits
 // without a terminal on standard input.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -21,6 +22,7 @@
 #include "engine/disk_verify.h"
 #include "engine/engine_main.h"
 #include "engine/messages.h"
+#include "engine/options.h"
 #include "media/floppy_drives.h"
 #include "sys/host_paths.h"
 
@@ -127,49 +129,153 @@ bool verify_disks(RunContext* rc) {
     return code == RC_OK && verification.mismatches.empty();
 }
 
+// What the console's own options ask for.
+struct ConsoleSettings {
+    bool show_help = false;
+    bool show_version = false;
+    bool show_layout = false;
+    bool verify = false;
+};
+
+// One option of the console: its word; the name of its value in the help,
+// empty when it takes none (a value is the next word, or follows "=" in
+// the same word); its help text (lines apart at '\n'); and what it sets.
+// `apply` answers false when the value is not acceptable.
+struct ConsoleOption {
+    std::string_view word;
+    std::string_view value;
+    std::string_view help;
+    bool (*apply)(ConsoleSettings* settings, std::string_view value);
+};
+
+// An option without a value that turns one of the settings on.
+template <bool ConsoleSettings::*setting>
+bool turn_on(ConsoleSettings* settings, std::string_view) {
+    settings->*setting = true;
+    return true;
+}
+
+constexpr ConsoleOption CONSOLE_OPTIONS[] = {
+    {"--layout", "",
+     "After the report, prints where every file and every piece of\n"
+     "each assigned product lands, disk by disk.",
+     turn_on<&ConsoleSettings::show_layout>},
+    {"--verify", "",
+     "With -W, reads every written disk back, compares each file with\n"
+     "its staging file and prints the files that differ.",
+     turn_on<&ConsoleSettings::verify>},
+    {"--help", "", "Writes this text and does nothing else.", turn_on<&ConsoleSettings::show_help>},
+    {"--version", "", "Writes the version and does nothing else.",
+     turn_on<&ConsoleSettings::show_version>},
+};
+
+constexpr int EXIT_SUCCEEDED = 0;
+constexpr int EXIT_FAILED = 1;
+constexpr int EXIT_USAGE = 2;
+
+// Takes the console's own words out of argv: the engine's words go to
+// *engine_words, the options into *settings. Answers what is wrong with
+// them, or "" when nothing is.
+std::string read_console_options(int argc, char** argv, ConsoleSettings* settings,
+                                 std::vector<std::string>* engine_words) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view word = argv[i];
+        if (!word.starts_with("--")) {
+            engine_words->emplace_back(word);
+            continue;
+        }
+        std::string_view name = word.substr(0, word.find('='));
+        const ConsoleOption* option =
+            std::find_if(std::begin(CONSOLE_OPTIONS), std::end(CONSOLE_OPTIONS),
+                         [&](const ConsoleOption& o) { return o.word == name; });
+        if (option == std::end(CONSOLE_OPTIONS) || (option->value.empty() && name != word))
+            return "unknown option '" + std::string(word) + "'";
+        std::string_view value;
+        if (!option->value.empty()) {
+            if (name != word)
+                value = word.substr(name.size() + 1);
+            else if (i + 1 < argc)
+                value = argv[++i];
+            else
+                return "option '" + std::string(name) + "' needs a value";
+        }
+        if (!option->apply(settings, value))
+            return "invalid value '" + std::string(value) + "' for option '" + std::string(name) +
+                   "'";
+    }
+    return "";
+}
+
+// The engine's usage, then the console's own options, through the same log
+// so that every line ends as the usage's lines do.
+void write_help(OutputLog* log) {
+    engine_write_usage(log);
+    size_t width = 0;
+    for (const ConsoleOption& option : CONSOLE_OPTIONS)
+        width = std::max(width,
+                         option.word.size() + (option.value.empty() ? 0 : 1 + option.value.size()));
+    log_text(log, "       Options of the console command, never handed to the engine:");
+    log_end_line(log);
+    log_end_line(log);
+    for (const ConsoleOption& option : CONSOLE_OPTIONS) {
+        std::string head(option.word);
+        if (!option.value.empty()) head += " " + std::string(option.value);
+        head.resize(width + 2, ' ');
+        std::string_view help = option.help;
+        for (bool first = true;; first = false) {
+            size_t end = help.find('\n');
+            std::string line = "       " + (first ? head : std::string(width + 2, ' ')) +
+                               std::string(help.substr(0, end));
+            log_text(log, line);
+            log_end_line(log);
+            if (end == std::string_view::npos) break;
+            help.remove_prefix(end + 1);
+        }
+    }
+    log_end_line(log);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    ConsoleSettings settings;
+    std::vector<std::string> host_words;
+    std::string problem = read_console_options(argc, argv, &settings, &host_words);
+    if (!problem.empty()) {
+        say("diskward: " + problem + " (see diskward --help)\n");
+        return EXIT_USAGE;
+    }
+    OutputLog log;
+    log.publish = [](const std::string& line) { print(line); };
+    if (settings.show_help) {
+        write_help(&log);
+        return EXIT_SUCCEEDED;
+    }
+    if (settings.show_version) {
+        print("diskward " DISKWARD_VERSION "\n");
+        return EXIT_SUCCEEDED;
+    }
+
     std::vector<std::string> words;
     words.emplace_back("diskward");
-    bool show_layout = false, verify = false;
-    std::vector<std::string> host_words(argv + 1, argv + argc);
-    make_drive_folder(host_words);
-    for (int i = 1; i < argc; ++i) {
-        if (std::string_view(argv[i]) == "--layout") {
-            show_layout = true;
-            continue;
-        }
-        if (std::string_view(argv[i]) == "--verify") {
-            verify = true;
-            continue;
-        }
-        words.push_back(console_convert_argument(argv[i]));
-    }
+    for (const std::string& word : host_words) words.push_back(console_convert_argument(word));
     std::vector<const char*> vector;
     for (const std::string& w : words) vector.push_back(w.c_str());
 
-    OutputLog log;
-    log.publish = [](const std::string& line) {
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fflush(stdout);
-    };
+    make_drive_folder(host_words);
     floppy_drives_start("/dev");
     RunContext rc;
     if (engine_attach(&rc, &log) != RC_OK) {
         std::fputs("diskward: out of memory\n", stderr);
-        return 1;
+        return EXIT_FAILED;
     }
     rc.disk_prompt = console_prompt;
     if (isatty(2)) rc.disk_progress = console_progress;
     ResultCode result = engine_main(&rc, int(vector.size()), vector.data());
     if (progress.shown) say("\r\033[K");
-    if (show_layout)
-        for (const ProductLayout& layout : rc.layouts) {
-            std::string text = "\n" + layout_text(layout);
-            std::fwrite(text.data(), 1, text.size(), stdout);
-        }
-    bool verified = !verify || (result == RC_OK && verify_disks(&rc));
+    if (settings.show_layout)
+        for (const ProductLayout& layout : rc.layouts) print("\n" + layout_text(layout));
+    bool verified = !settings.verify || (result == RC_OK && verify_disks(&rc));
     engine_detach(&rc);
-    return result == RC_OK && verified ? 0 : 1;
+    return result == RC_OK && verified ? EXIT_SUCCEEDED : EXIT_FAILED;
 }

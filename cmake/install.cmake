@@ -4,17 +4,52 @@
 # programs by dpkg-shlibdeps.
 include(GNUInstallDirs)
 
+# The maintainer the package and its changelog name.
+set(DISKWARD_MAINTAINER "Diskward developers <developers@diskward.org>")
+
+# Made at build time from the sources: the manual pages compressed as
+# Debian wants them (gzip -9n: no name, no time, the same bytes every
+# build), the changelog from CHANGELOG.md and the machine-readable copyright
+# file from LICENSE.
+set(DISKWARD_DOCS ${CMAKE_BINARY_DIR}/docs)
+set(DISKWARD_MADE_DOCS ${DISKWARD_DOCS}/changelog.gz ${DISKWARD_DOCS}/copyright)
+set(DISKWARD_PAGES diskward)
+if(TARGET diskward-gui)
+  list(APPEND DISKWARD_PAGES diskward-gui)
+endif()
+foreach(page ${DISKWARD_PAGES})
+  add_custom_command(OUTPUT ${DISKWARD_DOCS}/${page}.1.gz
+    COMMAND sh -c "gzip -9n < \"$0\" > \"$1\"" ${CMAKE_SOURCE_DIR}/docs/${page}.1 ${DISKWARD_DOCS}/${page}.1.gz
+    DEPENDS ${CMAKE_SOURCE_DIR}/docs/${page}.1 VERBATIM)
+  list(APPEND DISKWARD_MADE_DOCS ${DISKWARD_DOCS}/${page}.1.gz)
+  install(FILES ${DISKWARD_DOCS}/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+add_custom_command(OUTPUT ${DISKWARD_DOCS}/changelog.gz
+  COMMAND ${CMAKE_SOURCE_DIR}/cmake/debian-changelog ${CMAKE_SOURCE_DIR}/CHANGELOG.md
+          ${PROJECT_NAME} ${DISKWARD_MAINTAINER} ${DISKWARD_DOCS}/changelog.gz
+  DEPENDS ${CMAKE_SOURCE_DIR}/CHANGELOG.md ${CMAKE_SOURCE_DIR}/cmake/debian-changelog VERBATIM)
+add_custom_command(OUTPUT ${DISKWARD_DOCS}/copyright
+  COMMAND ${CMAKE_SOURCE_DIR}/cmake/debian-copyright ${CMAKE_SOURCE_DIR}/LICENSE
+          ${PROJECT_NAME} ${DISKWARD_DOCS}/copyright
+  DEPENDS ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/cmake/debian-copyright VERBATIM)
+file(MAKE_DIRECTORY ${DISKWARD_DOCS})
+add_custom_target(diskward_docs ALL DEPENDS ${DISKWARD_MADE_DOCS})
+
 install(TARGETS diskward RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${CMAKE_SOURCE_DIR}/docs/diskward.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/cli/diskward.bash
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME diskward)
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${DISKWARD_DOCS}/changelog.gz ${DISKWARD_DOCS}/copyright
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 if(TARGET diskward-gui)
   install(TARGETS diskward-gui RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${CMAKE_SOURCE_DIR}/docs/diskward-gui.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # The desktop entry opens product files, the MIME type shared-mime-info
+  # knows them by, and the AppStream description software centres show.
   install(FILES ${CMAKE_SOURCE_DIR}/ui/diskward-gui.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${CMAKE_SOURCE_DIR}/ui/diskward.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+  install(FILES ${CMAKE_SOURCE_DIR}/ui/io.github.diskward.Diskward.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   foreach(size 32 64 128 256)
     install(FILES ${CMAKE_SOURCE_DIR}/ui/icons/diskward-${size}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
@@ -27,7 +62,7 @@ endif()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME diskward)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Diskward developers <diskward@localhost>")
+set(CPACK_PACKAGE_CONTACT "${DISKWARD_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "check installer staging areas, lay products out on floppy disks and write them")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION

@@ -1,8 +1,12 @@
 // Runs the console command as a user would and checks what it prints.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <map>
 
 #include "engine/options.h"
 #include "engine/run_context.h"
@@ -143,6 +147,131 @@ TEST(Console, VerifyReadsTheDisksBackAfterTheReport) {
     EXPECT_EQ(out.status, 0);
     // p.map, p.vrf, p.ins and notes.txt; the product table file is gone.
     EXPECT_EQ(out.output, assigned.output + "4 files checked\n");
+}
+
+namespace {
+
+// Every entry of a folder with its kind, bytes, modification and access
+// times. Access times are set older than modification times first, so that
+// the host's relatime rule stamps any file or folder that is read; taking
+// the entries reads them too, so their times are put back afterwards.
+using Entries = std::map<std::string, std::string>;
+
+void age_times(const std::string& folder) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        struct timespec times[2] = {{1000000000, 1}, {1100000000, 2}};
+        ASSERT_EQ(utimensat(AT_FDCWD, entry.path().c_str(), times, 0), 0);
+    }
+}
+
+Entries entries(const std::string& folder) {
+    auto stamp = [](const timespec& t) {
+        return std::to_string(t.tv_sec) + "." + std::to_string(t.tv_nsec);
+    };
+    // An entry is met before its folder is listed: its times are taken
+    // before this listing stamps them.
+    std::map<std::string, struct stat> found;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        EXPECT_EQ(lstat(entry.path().c_str(), &found[entry.path().string()]), 0);
+    Entries described;
+    for (const auto& [path, info] : found) {
+        std::string kind = S_ISDIR(info.st_mode) ? "folder" : "file " + read_host_file(path);
+        described[std::filesystem::path(path).lexically_relative(folder).string()] =
+            kind + " modified " + stamp(info.st_mtim) + " accessed " + stamp(info.st_atim);
+    }
+    for (const auto& [path, info] : found) {
+        struct timespec times[2] = {info.st_atim, info.st_mtim};
+        EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    }
+    return described;
+}
+
+struct ConsoleRun {
+    int status = -1;
+    std::string output;
+    std::string errors;
+};
+
+// Runs the console in `folder` as its current directory.
+ConsoleRun run_in(const TempDir& dir, const std::string& folder, const std::string& arguments) {
+    std::string errors = dir.at("errors");
+    ConsoleRun run;
+    std::string command = "cd '" + folder + "' && " + std::string(DISKWARD_BIN_DIR) +
+                          "/diskward " + arguments + " 2>'" + errors + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
+    int raw = pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.errors = read_host_file(errors);
+    std::remove(errors.c_str());
+    return run;
+}
+
+std::string engine_usage() {
+    std::string usage;
+    OutputLog log;
+    log.publish = [&](const std::string& l) { usage += l; };
+    engine_write_usage(&log);
+    return usage;
+}
+
+}  // namespace
+
+// Typed in a staging area, the console's own options and words it does not
+// know are answered by the console alone: the engine never sees them, so no
+// table is read or rewritten, no .old is made and no folder of images is.
+TEST(Console, ItsOwnOptionsAndUnknownOnesLeaveTheStagingAreaAlone) {
+    TempDir dir;
+    std::string kit = disk_kit(dir);
+    age_times(kit);
+    Entries before = entries(kit);
+    ASSERT_TRUE(before.count("win95.prd") && before.count("p/p.map"));
+
+    std::string help =
+        engine_usage() +
+        "       Options of the console command, never handed to the engine:\r\n"
+        "\r\n"
+        "       --layout   After the report, prints where every file and every piece of\r\n"
+        "                  each assigned product lands, disk by disk.\r\n"
+        "       --verify   With -W, reads every written disk back, compares each file with\r\n"
+        "                  its staging file and prints the files that differ.\r\n"
+        "       --help     Writes this text and does nothing else.\r\n"
+        "       --version  Writes the version and does nothing else.\r\n"
+        "\r\n";
+    std::string version = std::string("diskward ") + DISKWARD_VERSION + "\n";
+    auto unknown = [](const std::string& word) {
+        return "diskward: unknown option '" + word + "' (see diskward --help)\n";
+    };
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string output;
+        std::string errors;
+    } cases[] = {
+        {"--help", 0, help, ""},
+        {"-o win95 --help", 0, help, ""},
+        {". -o win95 -n p -w -z 5.25LD -D disks --help", 0, help, ""},
+        {"--version", 0, version, ""},
+        {"-o win95 -f --version", 0, version, ""},
+        {"--bogus", 2, "", unknown("--bogus")},
+        {"-o win95 --layout=yes", 2, "", unknown("--layout=yes")},
+        {". -o win95 -n p -w -z 5.25LD -D disks --verify --frobnicate", 2, "",
+         unknown("--frobnicate")},
+        {"-o win95 -- p", 2, "", unknown("--")},
+        {"--bogus --help", 2, "", unknown("--bogus")},
+        // -h is the engine's: its usage exactly, and nothing else done.
+        {"-o win95 -h", 0, engine_usage(), ""},
+    };
+    for (const Case& c : cases) {
+        ConsoleRun run = run_in(dir, kit, c.arguments);
+        EXPECT_EQ(run.status, c.status) << c.arguments;
+        EXPECT_EQ(run.output, c.output) << c.arguments;
+        EXPECT_EQ(run.errors, c.errors) << c.arguments;
+        EXPECT_EQ(entries(kit), before) << c.arguments;
+    }
 }
 
 namespace {
