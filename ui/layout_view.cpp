@@ -85,6 +85,13 @@ void disk_segments(const LayoutDisk& disk, const LayoutMedium& medium, int bar_w
     segments->push_back(kept);
 }
 
+// The heading of a product's disks: its name and how many disks it takes.
+QString heading(const ProductLayout& layout) {
+    QString product = QString::fromStdString(layout.product);
+    if (layout.disks.size() == 1) return LayoutView::tr("%1: 1 disk").arg(product);
+    return LayoutView::tr("%1: %2 disks").arg(product).arg(layout.disks.size());
+}
+
 }  // namespace
 
 std::vector<LayoutSegment> layout_segments(const std::vector<ProductLayout>& layouts,
@@ -169,8 +176,7 @@ void LayoutView::paintEvent(QPaintEvent*) {
     for (const ProductLayout& layout : layouts_) {
         painter.drawText(QRect(MARGIN, y, width() - 2 * MARGIN, HEADING_HEIGHT),
                          Qt::AlignLeft | Qt::AlignVCenter,
-                         tr("%1: %n disk(s)", "", int(layout.disks.size()))
-                             .arg(QString::fromStdString(layout.product)));
+                         heading(layout));
         y += HEADING_HEIGHT;
         for (const LayoutDisk& disk : layout.disks) {
             painter.drawText(QRect(MARGIN, y, LABEL_WIDTH - 4, BAR_HEIGHT),

@@ -39,6 +39,8 @@ bool assign_for_picture(MainWindow* window, const QString& picture) {
             QApplication::exit(shot.save(picture) ? 0 : 1);
         });
     });
+    // Tall enough for the report and every disk of the sample kit.
+    window->resize(960, 1040);
     products->selectAll();
     assign->click();
     medium->click();

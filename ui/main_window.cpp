@@ -320,16 +320,16 @@ QGroupBox* MainWindow::build_output_group() {
     picture_column->addWidget(layout_legend_);
     picture_column->addWidget(layout_area_, 1);
     picture->hide();
-    QSplitter* splitter = new QSplitter(Qt::Vertical);
-    splitter->addWidget(output_);
-    splitter->addWidget(picture);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
-    splitter->setChildrenCollapsible(false);
+    output_splitter_ = new QSplitter(Qt::Vertical);
+    output_splitter_->addWidget(output_);
+    output_splitter_->addWidget(picture);
+    output_splitter_->setStretchFactor(0, 3);
+    output_splitter_->setStretchFactor(1, 2);
+    output_splitter_->setChildrenCollapsible(false);
     clear_ = new QPushButton(tr("C&lear"));
     clear_->setObjectName("clear");
     QGridLayout* grid = new QGridLayout(group);
-    grid->addWidget(splitter, 0, 0);
+    grid->addWidget(output_splitter_, 0, 0);
     QVBoxLayout* clear_column = new QVBoxLayout;
     clear_column->addWidget(clear_);
     clear_column->addStretch();
@@ -359,7 +359,8 @@ void MainWindow::build_status_bar() {
     statusBar()->addWidget(status_text_, 1);
     progress_ = new QProgressBar;
     progress_->setObjectName("progress");
-    progress_->setMaximumWidth(260);
+    progress_->setMinimumWidth(220);
+    progress_->setMaximumWidth(320);
     progress_->setTextVisible(true);
     progress_->hide();
     statusBar()->addPermanentWidget(progress_);
@@ -660,12 +661,25 @@ void MainWindow::start_run(const EngineCommand& command) {
     run_status_ = opening;
     if (!command.product_text.empty()) {
         opening += " -n" + shown(command.product_text);
-        run_status_ += " -n " + shown(command.product_text);
+        run_status_ += " -n" + shown(command.product_text);
     }
     append_output(opening + "\n\n");
     status_text_->setText(run_status_ + " ... ");
     hold_form(true);
     worker_->start_calls(form_engine_calls(command));
+}
+
+// The picture takes the room its disks need, up to three fifths of the
+// output's height; the rest scrolls.
+void MainWindow::show_layouts() {
+    layout_view_->set_layouts(worker_->layouts(), worker_->medium());
+    QWidget* picture = layout_area_->parentWidget();
+    picture->show();
+    int total = output_splitter_->height();
+    int wanted = layout_legend_->sizeHint().height() + layout_view_->minimumSizeHint().height() +
+                 2 * layout_area_->frameWidth() + picture->layout()->spacing();
+    int height = std::min(wanted, total * 3 / 5);
+    output_splitter_->setSizes({total - height, height});
 }
 
 void MainWindow::end_run() {
@@ -674,10 +688,7 @@ void MainWindow::end_run() {
     progress_->hide();
     status_text_->setText(run_status_ + " ... " + tr("Done."));
     hold_form(false);
-    if (!worker_->layouts().empty()) {
-        layout_view_->set_layouts(worker_->layouts(), worker_->medium());
-        layout_area_->parentWidget()->show();
-    }
+    if (!worker_->layouts().empty()) show_layouts();
     bool succeeded = worker_->succeeded();
     if (run_operation_ == OPERATION_REPLICATE && succeeded && !close_after_run_) {
         // The next run works on the copy.

@@ -27,6 +27,7 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QScrollArea;
+class QSplitter;
 class QToolButton;
 class EngineWorker;
 class LayoutLegend;
@@ -90,6 +91,7 @@ private:
     void hold_form(bool held);
     void start_run(const EngineCommand& command);
     void end_run();
+    void show_layouts();
     void remember_file(const QString& path);
     void update_recent_menu();
     void show_about();
@@ -142,6 +144,7 @@ private:
     LayoutView* layout_view_;
     LayoutLegend* layout_legend_;
     QScrollArea* layout_area_;
+    QSplitter* output_splitter_;
     QLabel* status_text_;
     QProgressBar* progress_;
     QAction* open_action_;
