@@ -65,6 +65,8 @@ ResultCode check_read_map(RunContext* rc, const ProductFileContext& pf, Value pr
                           MapReading* r, const PathParts& map, int depth) {
     rc->modified = false;
     ResultCode result = scan_staging_area(rc, r->file.ns, r->groups, map.absolute, depth + 2);
+    // A run cancelled during the scan leaves the map file as it was.
+    if (result == RC_OK) result = run_cancel_check(rc);
     if (result != RC_OK) return result;
     if (rc->no_cd_subdirs) {
         bool had = false;
@@ -79,6 +81,7 @@ ResultCode check_read_map(RunContext* rc, const ProductFileContext& pf, Value pr
     else
         result = dependent_out_of_date(rc, path_join(map), NOTICE_SIZES_OUT_OF_DATE, depth);
     bool assigned = false;
+    if (result == RC_OK && rc->assign) result = run_cancel_check(rc);
     if (result == RC_OK && rc->assign) {
         if (rc->top_level) {
             assigned = true;
@@ -123,8 +126,9 @@ ResultCode check_product(RunContext* rc, const ProductFileContext& pf, Value pro
     }
     // The script resources are written whatever the map file gave; their
     // failure counts only when the product had none of its own. They report
-    // their own failures under the script file concerned.
-    if (rc->top_level && !rc->no_cd_subdirs) {
+    // their own failures under the script file concerned. A cancelled run
+    // writes nothing more.
+    if (rc->top_level && !rc->no_cd_subdirs && result != RC_USER_CANCELLED) {
         ResultCode scripts = write_script_resources(rc, product, product_directory, depth);
         if (result == RC_OK && scripts != RC_OK) {
             result = scripts;
@@ -205,6 +209,10 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
     bool changed = false, version_found = false, matched = false;
     ResultCode version_result = RC_OK;  // the version product's own failure
     *product_failure = RC_OK;
+    // A cancel is told once: under the map file of the product it stopped,
+    // else under the product file when it comes between two products.
+    bool cancel_told = false;
+    ResultCode cancelled = RC_OK;
 
     for (BiNode* n = products->first; n; n = n->next) {
         Value product = n->value;
@@ -222,10 +230,13 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
         }
         if (!rc->product_filter.empty() && !is_named(rt, product, rc->product_filter)) continue;
         matched = true;
+        if ((cancelled = run_cancel_check(rc)) != RC_OK) break;
         ResultCode code = check_listed_product(rc, pf, product, depth, &changed);
+        if (code == RC_USER_CANCELLED) cancel_told = true;
         if (code != RC_OK && *product_failure == RC_OK) *product_failure = code;
     }
     set_computed_size(rc, 0);
+    if (cancelled != RC_OK) return cancel_told ? version_result : cancelled;
 
     ResultCode result = version_result;
     if (rc->top_level && !version_found) {

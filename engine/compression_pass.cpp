@@ -45,6 +45,7 @@ ResultCode compress_into(RunContext* rc, std::string_view source, const std::str
     options.compress = true;
     options.named_as_given = true;
     options.progress = rc->compress_progress;
+    options.cancel = rc->cancel;
     options.user = rc;
     ResultCode code = copy_file(source, temporary, options);
     if (code == RC_OK) code = file_rename(temporary, copy);
@@ -183,7 +184,8 @@ ResultCode compression_pass(RunContext* rc, BiList* groups, std::string_view pro
     for (BiNode* g = groups->first; g; g = g->next) {
         std::string_view group = field_text(rc->runtime, group_name(g->value));
         for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
-            ResultCode code = pass_component(&pass, c->value, group);
+            ResultCode code = run_cancel_check(rc);
+            if (code == RC_OK) code = pass_component(&pass, c->value, group);
             if (code != RC_OK) return code;
         }
     }

@@ -147,6 +147,7 @@ ResultCode write_all(RunContext* rc, Value product, const std::vector<DiskOneFil
     options.take = disk_prompt_take;
     options.user = rc;
     options.progress = rc->disk_progress;
+    options.cancel = rc->cancel;
     options.start_disk = 1;
     options.disk_count = 1;
     // One piece takes the whole file: its budget is not the free space
@@ -156,6 +157,7 @@ ResultCode write_all(RunContext* rc, Value product, const std::vector<DiskOneFil
     for (const DiskOneFile& file : disk_one_write_order(first)) {
         rc->disk_writing = file.name + " on disk 1";
         *source = file.path;
+        if ((code = run_cancel_check(rc)) != RC_OK) return code;
         if ((code = copy_to_disks(file.path, file.name, options)) != RC_OK) return code;
         rc->disks_written.push_back(DiskCopy{file.path, file.path, file.name, file.name, 1, false,
                                              options.label_base, options.label_text,
@@ -167,6 +169,7 @@ ResultCode write_all(RunContext* rc, Value product, const std::vector<DiskOneFil
         options.piece_sizes = copy.pieces;
         rc->disk_writing = copy.name + " on disk " + std::to_string(copy.start_disk);
         *source = copy.from;
+        if ((code = run_cancel_check(rc)) != RC_OK) return code;
         if ((code = copy_to_disks(copy.from, copy.name, options)) != RC_OK) return code;
         rc->disks_written.push_back(DiskCopy{copy.staging, copy.from, copy.name, copy.read_name,
                                              copy.start_disk,

@@ -39,6 +39,11 @@ ResultCode check_dependents(RunContext* rc, const ProductFileContext& pf,
         std::string filename(field_text(rt, product_filename(dependent)));
         rc->failure_reported = false;
         ResultCode code = check_product(rc, pf, dependent, directory, filename, "map", depth);
+        // A cancelled run is told once, under the product being assigned.
+        if (code == RC_USER_CANCELLED) {
+            result = code;
+            break;
+        }
         if (code != RC_OK && code != RC_DEPENDENT_PRODUCT_ERROR && !rc->failure_reported)
             engine_report(rc->log, directory, "", filename, "map", rc->error_line, depth, code);
         if (code != RC_OK) result = RC_DEPENDENT_PRODUCT_ERROR;

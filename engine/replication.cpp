@@ -130,6 +130,15 @@ bool copyable(RunContext* rc, const std::string& path, int depth) {
     return false;
 }
 
+// The options of every copy into the replica: whole files only, stopped
+// by the run's cancel.
+CopyOptions replica_copy_options(RunContext* rc) {
+    CopyOptions options;
+    options.cancel = rc->cancel;
+    options.user = rc;
+    return options;
+}
+
 // Keeps a failure of the copy in the run's result, so that the copy is not
 // checked as if it were whole; the first failure is the result.
 void keep_failure(RunContext* rc, ResultCode code) {
@@ -153,7 +162,7 @@ ResultCode copy_user_files(RunContext* rc, std::string_view directory,
             return WALK_PASS;
         }
         std::string copy = path_join(replica, "", entry.name, "");
-        ResultCode code = copy_file_replacing(entry.full, copy, CopyOptions{});
+        ResultCode code = copy_file_replacing(entry.full, copy, replica_copy_options(rc));
         if (code == RC_OK) return WALK_PASS;
         bool read_failed = code == RC_UNABLE_TO_READ || code == RC_FILE_NOT_FOUND;
         engine_report_text(rc->log, depth, read_failed ? entry.full : copy,
@@ -330,7 +339,8 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
                 if (code == RC_INVALID_TARGET_LOCATION) break;
                 code = RC_OK;  // a directory that cannot be made fails its file's copy
             }
-            code = copy_file_replacing(from, path_join(target_dir, "", source, ""), CopyOptions{});
+            code = copy_file_replacing(from, path_join(target_dir, "", source, ""),
+                                       replica_copy_options(rc));
             if (map_is_map_component(source, filename)) map_copied = true;
         }
     }
@@ -338,7 +348,7 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
     // map does not list itself.
     if (code == RC_OK && !map_copied)
         code = copy_file_replacing(path_join(source_dir, "", filename, "map"),
-                                   path_join(target_dir, "", filename, "map"), CopyOptions{});
+                                   path_join(target_dir, "", filename, "map"), replica_copy_options(rc));
     // A file passed over leaves the copy of the product short.
     if (code == RC_OK && passed_over) code = RC_UNABLE_TO_READ;
     map_reading_close(rt, &map);
@@ -385,14 +395,29 @@ ResultCode replicate_product_file(RunContext* rc, BiList* products, std::string_
         return RC_OK;
     }
 
+    // A cancelled run stops between products (a cancel inside one is told
+    // under its map file) and leaves the copy's tables as they were.
+    ResultCode cancelled = RC_OK;
+    bool cancel_told = false;
     for (Value product : selected) {
         if (text_equal_nocase(name_of(rt, product), version_name)) continue;
+        if ((cancelled = run_cancel_check(rc)) != RC_OK) break;
         ResultCode copied = replicate_product(rc, product, directory, copy_root, depth + 2);
+        if (copied == RC_USER_CANCELLED) {
+            cancelled = copied;
+            cancel_told = true;
+        }
         if (copied == RC_OK) continue;
         engine_report(rc->log, directory, field_text(rt, product_location(product)),
                       field_text(rt, product_filename(product)), "map", rc->error_line,
                       depth + 2, copied);
         keep_failure(rc, copied);
+        if (cancelled != RC_OK) break;
+    }
+    if (cancelled != RC_OK) {
+        file_lock_release(lock);
+        keep_failure(rc, cancelled);
+        return cancel_told ? RC_OK : cancelled;
     }
     code = RC_NO_OBJECT;
     if (rt_usable(rt)) {

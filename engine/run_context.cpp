@@ -36,12 +36,15 @@ ResultCode engine_reset_run(RunContext* rc) {
     fresh.disk_prompt_user = rc->disk_prompt_user;
     fresh.disk_progress = rc->disk_progress;
     fresh.compress_progress = rc->compress_progress;
+    fresh.cancel = rc->cancel;
     fresh.computed_size = rc->computed_size;
     fresh.modified = rc->modified;
     fresh.error_line = rc->error_line;
     *rc = std::move(fresh);
     return RC_OK;
 }
+
+ResultCode run_cancel_check(RunContext* rc) { return rc->cancel ? rc->cancel(rc) : RC_OK; }
 
 std::string work_directory_path(std::string_view product_directory) {
     return path_join(product_directory, "", WORK_SUBDIRECTORY, "");

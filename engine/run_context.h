@@ -101,6 +101,11 @@ struct RunContext {
     CopyProgress compress_progress = nullptr;
     std::string compressing;
     uint32_t compressing_size = 0;
+    // Asked between products and files, and by every copy between its
+    // chunks, with the run context as its user value: an answer other than
+    // 0 (a person's RC_USER_CANCELLED) stops the run there, as a cancelled
+    // disk prompt does. Kept like disk_prompt.
+    CopyCancel cancel = nullptr;
     // While disks are written: the Volume of the product, which with a
     // blank and the disk number labels each disk.
     std::string disk_volume;
@@ -129,6 +134,10 @@ std::string work_directory_path(std::string_view product_directory);
 // True when the file name or path `name` names the run's product file: base
 // name `os_word` and extension "prd", letters folded.
 bool names_product_file(const RunContext* rc, std::string_view name);
+
+// The run's cancel asked: 0 when the run goes on (also without a cancel),
+// else the code the run stops with.
+ResultCode run_cancel_check(RunContext* rc);
 
 // Creates the runtime context and binds it and the log. RC_NO_OBJECT when
 // the runtime cannot be made.

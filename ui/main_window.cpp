@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -19,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
@@ -26,10 +28,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "engine/engine_main.h"
 #include "media/floppy_drives.h"
 #include "media/floppy_probe.h"
 #include "sys/host_paths.h"
+#include "ui/engine_worker.h"
 #include "ui/layout_view.h"
 #include "ui/options_dialog.h"
 #include "ui/window_dialogs.h"
@@ -37,22 +39,27 @@
 namespace {
 
 constexpr int RECENT_FILES = 4;
-const char* const OPERATION_TEXTS[] = {"Replicate To:", "Update Staging Area", "Assign Floppies",
-                                       "Cut Floppies"};
-
-// The progress callbacks: the run context is the user value, its prompt
-// user names the window.
-void disk_progress(void* user, uint32_t bytes) {
-    RunContext* rc = static_cast<RunContext*>(user);
-    PromptUser* bound = static_cast<PromptUser*>(rc->disk_prompt_user);
-    if (bound && bound->window) bound->window->show_progress(rc, bytes, false);
-}
-
-void compress_progress(void* user, uint32_t bytes) {
-    RunContext* rc = static_cast<RunContext*>(user);
-    PromptUser* bound = static_cast<PromptUser*>(rc->disk_prompt_user);
-    if (bound && bound->window) bound->window->show_progress(rc, bytes, true);
-}
+const char* const OPERATION_TEXTS[] = {
+    QT_TRANSLATE_NOOP("MainWindow", "Replicate To:"),
+    QT_TRANSLATE_NOOP("MainWindow", "Update Staging Area"),
+    QT_TRANSLATE_NOOP("MainWindow", "Assign Floppies"),
+    QT_TRANSLATE_NOOP("MainWindow", "Cut Floppies")};
+const char* const OPERATION_NAMES[] = {"operation_replicate", "operation_update",
+                                       "operation_assign", "operation_cut"};
+// The texts the form's rules and the document hand up (captions and
+// messages), marked here for translation and shown through tr().
+[[maybe_unused]] const char* const HANDED_UP_TEXTS[] = {
+    QT_TRANSLATE_NOOP("MainWindow", "&Replicate"), QT_TRANSLATE_NOOP("MainWindow", "&Update"),
+    QT_TRANSLATE_NOOP("MainWindow", "A&ssign"), QT_TRANSLATE_NOOP("MainWindow", "&Cut"),
+    QT_TRANSLATE_NOOP("MainWindow", "3.5\" HD"), QT_TRANSLATE_NOOP("MainWindow", "5.25\" HD"),
+    QT_TRANSLATE_NOOP("MainWindow", "3.5\" LD"), QT_TRANSLATE_NOOP("MainWindow", "5.25\" LD"),
+    QT_TRANSLATE_NOOP("MainWindow", "3.5\" Japan"),
+    QT_TRANSLATE_NOOP("MainWindow", "5.25\" Japan"),
+    QT_TRANSLATE_NOOP("MainWindow", "Invalid Staging Area"),
+    QT_TRANSLATE_NOOP("MainWindow", "Invalid OS"),
+    QT_TRANSLATE_NOOP("MainWindow", "Error Reading PRD File"),
+    QT_TRANSLATE_NOOP("MainWindow", "Parse Error in PRD File"),
+    QT_TRANSLATE_NOOP("MainWindow", "Empty PRD File")};
 
 QIcon program_icon() {
     QIcon icon;
@@ -60,6 +67,10 @@ QIcon program_icon() {
         icon.addFile(QString(":/icons/diskward-%1.png").arg(size), QSize(size, size));
     return icon;
 }
+
+// A host path or a text of the engine as the window shows it.
+QString shown(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+std::string host(const QString& text) { return text.toUtf8().toStdString(); }
 
 }  // namespace
 
@@ -84,372 +95,464 @@ MainWindow::MainWindow(const std::vector<DriveEntry>& drives, WindowDialogs* dia
         own_dialogs_ = std::make_unique<QtDialogs>(this);
         dialogs_ = own_dialogs_.get();
     }
-    log_.publish = [this](const std::string& line) { publish(line); };
     engine_attach(&rc_, &log_);
-    prompt_user_ = PromptUser{dialogs_, this};
+    worker_ = std::make_unique<EngineWorker>(&rc_, &log_);
+    prompt_user_ = PromptUser{dialogs_, worker_.get()};
     rc_.disk_prompt = window_disk_prompt;
     rc_.disk_prompt_user = &prompt_user_;
-    rc_.disk_progress = disk_progress;
-    rc_.compress_progress = compress_progress;
+    connect(worker_.get(), &EngineWorker::line, this, &MainWindow::append_output);
+    connect(worker_.get(), &EngineWorker::progress, this, &MainWindow::show_progress);
+    connect(worker_.get(), &EngineWorker::question, this, &MainWindow::answer_question);
+    connect(worker_.get(), &QThread::finished, this, &MainWindow::end_run);
 
     setWindowIcon(program_icon());
-    setWindowTitle("Untitled - Diskward");
+    setWindowTitle(tr("Untitled - Diskward"));
     build_menus();
     setCentralWidget(build_form());
-    status_text = new QLabel("Ready");
-    statusBar()->addWidget(status_text, 1);
-    progress = new QProgressBar;
-    progress->setMaximumWidth(260);
-    progress->setTextVisible(true);
-    progress->hide();
-    statusBar()->addPermanentWidget(progress);
+    build_status_bar();
     resize(960, 760);
 
     // Start-up: the drive list, the first media some drive writes, then
     // everything about products disabled until a product file is open.
-    for (const DriveEntry& drive : drives_) drive_list->addItem(QString::fromStdString(drive.text));
+    for (const DriveEntry& drive : drives_) drive_list_->addItem(shown(drive.text));
     int first_media = 0, first_drive = -1;
     if (drive_choice_at_start(drives_, &first_media, &first_drive)) {
-        media[first_media]->setChecked(true);
-        drive_list->setCurrentIndex(first_drive);
+        media_[first_media]->setChecked(true);
+        drive_list_->setCurrentIndex(first_drive);
     }
-    operations[OPERATION_REPLICATE]->setChecked(true);
-    run->setText(operation_caption(OPERATION_REPLICATE));
+    operations_[OPERATION_REPLICATE]->setChecked(true);
+    run_->setText(tr(operation_caption(OPERATION_REPLICATE)));
     set_products_enabled(false);
-    open->setEnabled(false);
-    make_default(run);
+    open_->setEnabled(false);
+    cancel_->setEnabled(false);
+    make_default(run_);
 }
 
-MainWindow::~MainWindow() { engine_detach(&rc_); }
+MainWindow::~MainWindow() {
+    // The worker is stopped before the run context it works on goes.
+    worker_.reset();
+    engine_detach(&rc_);
+}
+
+bool MainWindow::running() const { return worker_->isRunning() || !held_.empty(); }
 
 void MainWindow::build_menus() {
-    QMenu* file = menuBar()->addMenu("&File");
-    QAction* open_action = file->addAction("&Open...", this, &MainWindow::open_from_menu);
-    open_action->setShortcut(QKeySequence("Ctrl+O"));
-    open_action->setStatusTip("Open a PRD file");
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    open_action_ = file->addAction(tr("&Open..."), this, &MainWindow::open_from_menu);
+    open_action_->setObjectName("open_action");
+    open_action_->setShortcut(QKeySequence(tr("Ctrl+O")));
+    open_action_->setStatusTip(tr("Open a PRD file"));
     file->addSeparator();
     for (int i = 0; i < RECENT_FILES; ++i) {
-        recent_actions[i] = file->addAction("");
-        recent_actions[i]->setStatusTip("Open this document");
-        connect(recent_actions[i], &QAction::triggered, this, [this, i] {
-            QString path = recent_actions[i]->data().toString();
-            prd_path->setText(path);
+        recent_actions_[i] = file->addAction("");
+        recent_actions_[i]->setObjectName(QString("recent_%1").arg(i));
+        recent_actions_[i]->setStatusTip(tr("Open this document"));
+        connect(recent_actions_[i], &QAction::triggered, this, [this, i] {
+            QString path = recent_actions_[i]->data().toString();
+            prd_path_->setText(path);
             open_document(path);
         });
     }
     file->addSeparator();
-    QAction* exit_action = file->addAction("E&xit", this, &QWidget::close);
-    exit_action->setStatusTip("Quit Diskward");
+    QAction* exit_action = file->addAction(tr("E&xit"), this, &QWidget::close);
+    exit_action->setStatusTip(tr("Quit Diskward"));
     update_recent_menu();
 
-    QMenu* edit = menuBar()->addMenu("&Edit");
-    QAction* cut = edit->addAction("Cu&t");
-    cut->setShortcut(QKeySequence("Ctrl+X"));
-    cut->setStatusTip("Cut the selection and put it on the Clipboard");
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    QAction* cut = edit->addAction(tr("Cu&t"));
+    cut->setShortcut(QKeySequence(tr("Ctrl+X")));
+    cut->setStatusTip(tr("Cut the selection and put it on the Clipboard"));
     cut->setEnabled(false);
-    copy_action = edit->addAction("&Copy");
-    copy_action->setShortcut(QKeySequence("Ctrl+C"));
-    copy_action->setStatusTip("Copy the selection and put it on the Clipboard");
-    copy_action->setEnabled(false);
-    QAction* paste = edit->addAction("&Paste");
-    paste->setShortcut(QKeySequence("Ctrl+V"));
-    paste->setStatusTip("Insert Clipboard contents");
+    copy_action_ = edit->addAction(tr("&Copy"));
+    copy_action_->setObjectName("copy_action");
+    copy_action_->setShortcut(QKeySequence(tr("Ctrl+C")));
+    copy_action_->setStatusTip(tr("Copy the selection and put it on the Clipboard"));
+    copy_action_->setEnabled(false);
+    QAction* paste = edit->addAction(tr("&Paste"));
+    paste->setShortcut(QKeySequence(tr("Ctrl+V")));
+    paste->setStatusTip(tr("Insert Clipboard contents"));
     paste->setEnabled(false);
-    QAction* all = edit->addAction("Select &All");
-    all->setStatusTip("Select the entire document");
+    QAction* all = edit->addAction(tr("Select &All"));
+    all->setStatusTip(tr("Select the entire document"));
     all->setEnabled(false);
 
-    QMenu* help = menuBar()->addMenu("&Help");
-    QAction* about = help->addAction("&About Diskward...", this, &MainWindow::show_about);
-    about->setStatusTip("Display program information, version number and copyright");
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    QAction* about = help->addAction(tr("&About Diskward..."), this, &MainWindow::show_about);
+    about->setStatusTip(tr("Display program information, version number and copyright"));
+}
+
+// Staging Area: the product file and its products.
+QGroupBox* MainWindow::build_staging_group() {
+    staging_group_ = new QGroupBox(tr("Staging Area"));
+    staging_group_->setObjectName("staging_group");
+    QLabel* prd_label = new QLabel(tr("PRD File"));
+    prd_path_ = new QLineEdit;
+    prd_path_->setObjectName("prd_path");
+    prd_label->setBuddy(prd_path_);
+    browse_ = new QPushButton(tr("&Browse..."));
+    browse_->setObjectName("browse");
+    open_ = new QPushButton(tr("&Open"));
+    open_->setObjectName("open");
+    products_label_ = new QLabel(tr("Products"));
+    products_label_->setObjectName("products_label");
+    products_ = new QListWidget;
+    products_->setObjectName("products");
+    products_->setMaximumHeight(110);
+    products_->setSelectionMode(QAbstractItemView::MultiSelection);
+    products_label_->setBuddy(products_);
+    select_all_ = new QPushButton(tr("Select &All"));
+    select_all_->setObjectName("select_all");
+    deselect_all_ = new QPushButton(tr("&Deselect All"));
+    deselect_all_->setObjectName("deselect_all");
+
+    QGridLayout* grid = new QGridLayout(staging_group_);
+    grid->addWidget(prd_label, 0, 0);
+    grid->addWidget(prd_path_, 0, 1, 1, 2);
+    QHBoxLayout* file_buttons = new QHBoxLayout;
+    file_buttons->addWidget(browse_);
+    file_buttons->addWidget(open_);
+    grid->addLayout(file_buttons, 0, 3);
+    grid->addWidget(products_label_, 1, 0, Qt::AlignTop);
+    grid->addWidget(products_, 1, 1, 2, 2);
+    QVBoxLayout* list_buttons = new QVBoxLayout;
+    list_buttons->addWidget(select_all_);
+    list_buttons->addWidget(deselect_all_);
+    list_buttons->addStretch();
+    grid->addLayout(list_buttons, 1, 3, 2, 1);
+    grid->setColumnStretch(1, 1);
+    return staging_group_;
+}
+
+// Operation: the four radio buttons and the replicate target.
+QGroupBox* MainWindow::build_operation_group() {
+    operation_group_ = new QGroupBox(tr("Operation"));
+    operation_group_->setObjectName("operation_group");
+    operation_buttons_ = new QButtonGroup(this);
+    QGridLayout* grid = new QGridLayout(operation_group_);
+    for (int i = 0; i < 4; ++i) {
+        operations_[i] = new QRadioButton(tr(OPERATION_TEXTS[i]));
+        operations_[i]->setObjectName(OPERATION_NAMES[i]);
+        operation_buttons_->addButton(operations_[i], i);
+    }
+    target_ = new QLineEdit;
+    target_->setObjectName("target");
+    target_->setMinimumWidth(160);
+    grid->addWidget(operations_[0], 0, 0);
+    grid->addWidget(target_, 0, 1);
+    for (int i = 1; i < 4; ++i) grid->addWidget(operations_[i], i, 0, 1, 2);
+    grid->setRowStretch(4, 1);
+    return operation_group_;
+}
+
+// Media Size and the floppy drive.
+QGroupBox* MainWindow::build_media_group() {
+    media_group_ = new QGroupBox(tr("Media Size"));
+    media_group_->setObjectName("media_group");
+    media_buttons_ = new QButtonGroup(this);
+    QGridLayout* grid = new QGridLayout(media_group_);
+    for (int m = 0; m < MEDIA_COUNT; ++m) {
+        media_[m] = new QRadioButton(tr(media_caption(m)));
+        media_[m]->setObjectName(QString("media_%1").arg(m));
+        media_buttons_->addButton(media_[m], m);
+        grid->addWidget(media_[m], m / 2, m % 2);
+    }
+    drive_label_ = new QLabel(tr("Floppy Drive"));
+    drive_label_->setObjectName("drive_label");
+    drive_list_ = new QComboBox;
+    drive_list_->setObjectName("drive_list");
+    drive_list_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    drive_list_->setMinimumContentsLength(12);
+    drive_label_->setBuddy(drive_list_);
+    drive_folder_ = new QToolButton;
+    drive_folder_->setObjectName("drive_folder");
+    drive_folder_->setText(tr("..."));
+    drive_folder_->setToolTip(tr("Choose the folder of disk images"));
+    grid->addWidget(drive_label_, 3, 0, 1, 2);
+    QHBoxLayout* drive_row = new QHBoxLayout;
+    drive_row->addWidget(drive_list_, 1);
+    drive_row->addWidget(drive_folder_);
+    grid->addLayout(drive_row, 4, 0, 1, 2);
+    grid->setRowStretch(5, 1);
+    return media_group_;
+}
+
+// The default button, More Options, Cancel (for a run going) and Exit.
+QLayout* MainWindow::build_buttons() {
+    run_ = new QPushButton;
+    run_->setObjectName("run");
+    more_options_ = new QPushButton(tr("&More Options..."));
+    more_options_->setObjectName("more_options");
+    cancel_ = new QPushButton(tr("Cancel"));
+    cancel_->setObjectName("cancel");
+    exit_ = new QPushButton(tr("E&xit"));
+    exit_->setObjectName("exit");
+    QVBoxLayout* buttons = new QVBoxLayout;
+    buttons->addWidget(run_);
+    buttons->addWidget(more_options_);
+    buttons->addWidget(cancel_);
+    buttons->addWidget(exit_);
+    buttons->addStretch();
+    return buttons;
+}
+
+// Diskward Output: the pane, the layout picture (scrolled) with its legend,
+// and Clear.
+QGroupBox* MainWindow::build_output_group() {
+    QGroupBox* group = new QGroupBox(tr("Diskward Output"));
+    output_ = new QPlainTextEdit;
+    output_->setObjectName("output");
+    output_->setReadOnly(true);
+    output_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    output_->setFont(QFont("Monospace", 9));
+    output_->document()->setDocumentMargin(3);
+    layout_view_ = new LayoutView;
+    layout_view_->setObjectName("layout_view");
+    layout_area_ = new QScrollArea;
+    layout_area_->setObjectName("layout_area");
+    layout_area_->setWidget(layout_view_);
+    layout_area_->setWidgetResizable(true);
+    layout_area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    layout_legend_ = new LayoutLegend;
+    layout_legend_->setObjectName("layout_legend");
+    QWidget* picture = new QWidget;
+    QVBoxLayout* picture_column = new QVBoxLayout(picture);
+    picture_column->setContentsMargins(0, 0, 0, 0);
+    picture_column->addWidget(layout_legend_);
+    picture_column->addWidget(layout_area_, 1);
+    picture->hide();
+    output_splitter_ = new QSplitter(Qt::Vertical);
+    output_splitter_->addWidget(output_);
+    output_splitter_->addWidget(picture);
+    output_splitter_->setStretchFactor(0, 3);
+    output_splitter_->setStretchFactor(1, 2);
+    output_splitter_->setChildrenCollapsible(false);
+    clear_ = new QPushButton(tr("C&lear"));
+    clear_->setObjectName("clear");
+    QGridLayout* grid = new QGridLayout(group);
+    grid->addWidget(output_splitter_, 0, 0);
+    QVBoxLayout* clear_column = new QVBoxLayout;
+    clear_column->addWidget(clear_);
+    clear_column->addStretch();
+    grid->addLayout(clear_column, 0, 1);
+    grid->setColumnStretch(0, 1);
+    return group;
 }
 
 QWidget* MainWindow::build_form() {
     QWidget* form = new QWidget;
-
-    // Staging Area: the product file and its products.
-    QGroupBox* staging = new QGroupBox("Staging Area");
-    QLabel* prd_label = new QLabel("PRD File");
-    prd_path = new QLineEdit;
-    prd_label->setBuddy(prd_path);
-    browse = new QPushButton("&Browse...");
-    open = new QPushButton("&Open");
-    products_label = new QLabel("Products");
-    products = new QListWidget;
-    products->setMaximumHeight(110);
-    products->setSelectionMode(QAbstractItemView::MultiSelection);
-    products_label->setBuddy(products);
-    select_all = new QPushButton("Select &All");
-    deselect_all = new QPushButton("&Deselect All");
-    QGridLayout* staging_grid = new QGridLayout(staging);
-    staging_grid->addWidget(prd_label, 0, 0);
-    staging_grid->addWidget(prd_path, 0, 1, 1, 2);
-    QHBoxLayout* file_buttons = new QHBoxLayout;
-    file_buttons->addWidget(browse);
-    file_buttons->addWidget(open);
-    staging_grid->addLayout(file_buttons, 0, 3);
-    staging_grid->addWidget(products_label, 1, 0, Qt::AlignTop);
-    staging_grid->addWidget(products, 1, 1, 2, 2);
-    QVBoxLayout* list_buttons = new QVBoxLayout;
-    list_buttons->addWidget(select_all);
-    list_buttons->addWidget(deselect_all);
-    list_buttons->addStretch();
-    staging_grid->addLayout(list_buttons, 1, 3, 2, 1);
-    staging_grid->setColumnStretch(1, 1);
-
-    // Operation.
-    operation_group = new QGroupBox("Operation");
-    QButtonGroup* operation_buttons = new QButtonGroup(this);
-    QGridLayout* operation_grid = new QGridLayout(operation_group);
-    for (int i = 0; i < 4; ++i) {
-        operations[i] = new QRadioButton(OPERATION_TEXTS[i]);
-        operation_buttons->addButton(operations[i], i);
-    }
-    target = new QLineEdit;
-    target->setMinimumWidth(160);
-    operation_grid->addWidget(operations[0], 0, 0);
-    operation_grid->addWidget(target, 0, 1);
-    for (int i = 1; i < 4; ++i) operation_grid->addWidget(operations[i], i, 0, 1, 2);
-    operation_grid->setRowStretch(4, 1);
-
-    // Media Size and the floppy drive.
-    media_group = new QGroupBox("Media Size");
-    QButtonGroup* media_buttons = new QButtonGroup(this);
-    QGridLayout* media_grid = new QGridLayout(media_group);
-    for (int m = 0; m < MEDIA_COUNT; ++m) {
-        media[m] = new QRadioButton(media_caption(m));
-        media_buttons->addButton(media[m], m);
-        media_grid->addWidget(media[m], m / 2, m % 2);
-    }
-    drive_label = new QLabel("Floppy Drive");
-    drive_list = new QComboBox;
-    drive_list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    drive_list->setMinimumContentsLength(12);
-    drive_label->setBuddy(drive_list);
-    drive_folder = new QToolButton;
-    drive_folder->setText("...");
-    drive_folder->setToolTip("Choose the folder of disk images");
-    media_grid->addWidget(drive_label, 3, 0, 1, 2);
-    QHBoxLayout* drive_row = new QHBoxLayout;
-    drive_row->addWidget(drive_list, 1);
-    drive_row->addWidget(drive_folder);
-    media_grid->addLayout(drive_row, 4, 0, 1, 2);
-    media_grid->setRowStretch(5, 1);
-
-    // The buttons.
-    run = new QPushButton(operation_caption(OPERATION_REPLICATE));
-    more_options = new QPushButton("&More Options...");
-    exit = new QPushButton("E&xit");
-    QVBoxLayout* buttons = new QVBoxLayout;
-    buttons->addWidget(run);
-    buttons->addWidget(more_options);
-    buttons->addWidget(exit);
-    buttons->addStretch();
-
-    // Diskward Output: the pane, the layout picture and Clear.
-    QGroupBox* output_group = new QGroupBox("Diskward Output");
-    output = new QPlainTextEdit;
-    output->setReadOnly(true);
-    output->setLineWrapMode(QPlainTextEdit::NoWrap);
-    output->setFont(QFont("Monospace", 9));
-    output->document()->setDocumentMargin(3);
-    layout_view = new LayoutView;
-    layout_view->hide();
-    QSplitter* splitter = new QSplitter(Qt::Vertical);
-    splitter->addWidget(output);
-    splitter->addWidget(layout_view);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
-    splitter->setChildrenCollapsible(false);
-    clear = new QPushButton("C&lear");
-    QGridLayout* output_grid = new QGridLayout(output_group);
-    output_grid->addWidget(splitter, 0, 0);
-    QVBoxLayout* clear_column = new QVBoxLayout;
-    clear_column->addWidget(clear);
-    clear_column->addStretch();
-    output_grid->addLayout(clear_column, 0, 1);
-    output_grid->setColumnStretch(0, 1);
-
     QGridLayout* grid = new QGridLayout(form);
-    grid->addWidget(staging, 0, 0, 1, 3);
-    grid->addLayout(buttons, 0, 3, 2, 1);
-    grid->addWidget(operation_group, 1, 0, 1, 2);
-    grid->addWidget(media_group, 1, 2);
-    grid->addWidget(output_group, 2, 0, 1, 4);
+    grid->addWidget(build_staging_group(), 0, 0, 1, 3);
+    grid->addLayout(build_buttons(), 0, 3, 2, 1);
+    grid->addWidget(build_operation_group(), 1, 0, 1, 2);
+    grid->addWidget(build_media_group(), 1, 2);
+    grid->addWidget(build_output_group(), 2, 0, 1, 4);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(2, 1);
     grid->setRowStretch(0, 0);
+    connect_rules();
+    return form;
+}
 
-    // The rules.
-    connect(prd_path, &QLineEdit::textEdited, this, &MainWindow::path_edited);
-    connect(prd_path, &QLineEdit::returnPressed, this, [this] {
+void MainWindow::build_status_bar() {
+    status_text_ = new QLabel(tr("Ready"));
+    status_text_->setObjectName("status_text");
+    statusBar()->addWidget(status_text_, 1);
+    progress_ = new QProgressBar;
+    progress_->setObjectName("progress");
+    progress_->setMinimumWidth(220);
+    progress_->setMaximumWidth(320);
+    progress_->setTextVisible(true);
+    progress_->hide();
+    statusBar()->addPermanentWidget(progress_);
+}
+
+void MainWindow::connect_rules() {
+    connect(prd_path_, &QLineEdit::textEdited, this, &MainWindow::path_edited);
+    connect(prd_path_, &QLineEdit::returnPressed, this, [this] {
         if (default_button_ && default_button_->isEnabled()) default_button_->click();
     });
-    prd_path->installEventFilter(this);
-    target->installEventFilter(this);
-    connect(browse, &QPushButton::clicked, this, &MainWindow::browse_for_file);
-    connect(open, &QPushButton::clicked, this, [this] { open_document(prd_path->text()); });
-    connect(products, &QListWidget::itemSelectionChanged, this, &MainWindow::apply_enabling);
-    connect(select_all, &QPushButton::clicked, this, [this] {
-        products->selectAll();
+    prd_path_->installEventFilter(this);
+    target_->installEventFilter(this);
+    connect(browse_, &QPushButton::clicked, this, &MainWindow::browse_for_file);
+    connect(open_, &QPushButton::clicked, this, [this] { open_document(prd_path_->text()); });
+    connect(products_, &QListWidget::itemSelectionChanged, this, &MainWindow::apply_enabling);
+    connect(select_all_, &QPushButton::clicked, this, [this] {
+        products_->selectAll();
         apply_enabling();
     });
-    connect(deselect_all, &QPushButton::clicked, this, [this] {
-        products->clearSelection();
+    connect(deselect_all_, &QPushButton::clicked, this, [this] {
+        products_->clearSelection();
         apply_enabling();
     });
-    connect(operation_buttons, &QButtonGroup::idClicked, this, &MainWindow::choose_operation);
-    connect(target, &QLineEdit::textChanged, this, &MainWindow::apply_enabling);
-    connect(target, &QLineEdit::returnPressed, this, [this] {
-        if (run->isEnabled()) run->click();
+    connect(operation_buttons_, &QButtonGroup::idClicked, this, &MainWindow::choose_operation);
+    connect(target_, &QLineEdit::textChanged, this, &MainWindow::apply_enabling);
+    connect(target_, &QLineEdit::returnPressed, this, [this] {
+        if (run_->isEnabled()) run_->click();
     });
-    connect(media_buttons, &QButtonGroup::idClicked, this, &MainWindow::choose_media);
-    connect(drive_list, &QComboBox::activated, this, &MainWindow::choose_drive);
-    connect(drive_folder, &QToolButton::clicked, this, &MainWindow::pick_folder);
-    connect(run, &QPushButton::clicked, this, [this] { build_and_run(); });
-    connect(more_options, &QPushButton::clicked, this, [this] {
+    connect(media_buttons_, &QButtonGroup::idClicked, this, &MainWindow::choose_media);
+    connect(drive_list_, &QComboBox::activated, this, &MainWindow::choose_drive);
+    connect(drive_folder_, &QToolButton::clicked, this, &MainWindow::pick_folder);
+    connect(run_, &QPushButton::clicked, this, [this] { build_and_run(); });
+    connect(more_options_, &QPushButton::clicked, this, [this] {
         options_show(this, &options_, form_state().operation, dialogs_);
     });
-    connect(exit, &QPushButton::clicked, this, &QWidget::close);
-    connect(clear, &QPushButton::clicked, this, [this] {
-        output->clear();
-        layout_view->clear();
-        layout_view->hide();
+    connect(cancel_, &QPushButton::clicked, this, [this] {
+        worker_->cancel();
+        cancel_->setEnabled(false);
+        status_text_->setText(run_status_ + tr(" ... Cancelling."));
     });
-    connect(output, &QPlainTextEdit::copyAvailable, copy_action, &QAction::setEnabled);
-    connect(copy_action, &QAction::triggered, output, &QPlainTextEdit::copy);
-    return form;
+    connect(exit_, &QPushButton::clicked, this, &QWidget::close);
+    connect(clear_, &QPushButton::clicked, this, [this] {
+        output_->clear();
+        layout_view_->clear();
+        layout_area_->parentWidget()->hide();
+    });
+    connect(output_, &QPlainTextEdit::copyAvailable, copy_action_, &QAction::setEnabled);
+    connect(copy_action_, &QAction::triggered, output_, &QPlainTextEdit::copy);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {
-        if (watched == target && target->isEnabled()) {
-            operations[OPERATION_REPLICATE]->setChecked(true);
+        if (watched == target_ && target_->isEnabled()) {
+            operations_[OPERATION_REPLICATE]->setChecked(true);
             choose_operation(OPERATION_REPLICATE);
-        } else if (watched == prd_path && !prd_path->text().isEmpty()) {
-            make_default(open);
+        } else if (watched == prd_path_ && !prd_path_->text().isEmpty()) {
+            make_default(open_);
         }
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!running()) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    if (close_after_run_) return;
+    if (!dialogs_->ask(tr("A run is going. Cancel it and close the window?"))) return;
+    close_after_run_ = true;
+    cancel_->click();
+}
+
 void MainWindow::make_default(QPushButton* button) {
-    for (QPushButton* b : {open, run}) b->setDefault(b == button);
+    for (QPushButton* b : {open_, run_}) b->setDefault(b == button);
     default_button_ = button;
 }
 
 FormState MainWindow::form_state() const {
     FormState state;
-    state.prd_path = prd_path->text().toStdString();
+    state.prd_path = host(prd_path_->text());
     state.names = document_.names;
     state.selected.assign(state.names.size(), false);
-    for (int i = 0; i < products->count() && size_t(i) < state.selected.size(); ++i)
-        state.selected[size_t(i)] = products->item(i)->isSelected();
+    for (int i = 0; i < products_->count() && size_t(i) < state.selected.size(); ++i)
+        state.selected[size_t(i)] = products_->item(i)->isSelected();
     state.operation = OPERATION_REPLICATE;
     for (int i = 0; i < 4; ++i)
-        if (operations[i]->isChecked()) state.operation = i;
-    state.target = target->text().toStdString();
+        if (operations_[i]->isChecked()) state.operation = i;
+    state.target = host(target_->text());
     state.media = 0;
     for (int m = 0; m < MEDIA_COUNT; ++m)
-        if (media[m]->isChecked()) state.media = m;
+        if (media_[m]->isChecked()) state.media = m;
     state.drives = drives_;
-    state.drive = drive_list->currentIndex();
+    state.drive = drive_list_->currentIndex();
     state.options = options_;
     return state;
 }
 
 void MainWindow::set_products_enabled(bool on) {
-    for (QWidget* w : std::initializer_list<QWidget*>{products_label, products, operation_group,
-                                                       select_all, deselect_all, more_options})
+    for (QWidget* w : std::initializer_list<QWidget*>{products_label_, products_, operation_group_,
+                                                       select_all_, deselect_all_, more_options_})
         w->setEnabled(on);
     if (!on) {
-        media_group->setEnabled(false);
-        for (QRadioButton* button : media) button->setEnabled(false);
+        media_group_->setEnabled(false);
+        for (QRadioButton* button : media_) button->setEnabled(false);
     }
     apply_enabling();
 }
 
 void MainWindow::apply_enabling() {
     FormEnabling e = form_enabling(form_state());
-    run->setEnabled(e.run);
-    if (!operation_group->isEnabled()) return;
-    media_group->setEnabled(e.media_group);
-    drive_label->setEnabled(e.media_group);
-    drive_list->setEnabled(e.media_group);
-    for (int m = 0; m < MEDIA_COUNT; ++m) media[m]->setEnabled(e.media_group && e.media[m]);
+    run_->setEnabled(e.run);
+    if (!operation_group_->isEnabled()) return;
+    media_group_->setEnabled(e.media_group);
+    drive_label_->setEnabled(e.media_group);
+    drive_list_->setEnabled(e.media_group);
+    for (int m = 0; m < MEDIA_COUNT; ++m) media_[m]->setEnabled(e.media_group && e.media[m]);
 }
 
 void MainWindow::choose_operation(int operation) {
-    run->setText(operation_caption(operation));
+    run_->setText(tr(operation_caption(operation)));
     apply_enabling();
 }
 
 void MainWindow::choose_media(int index) {
     int drive = drive_for_media(drives_, index);
-    if (drive >= 0) drive_list->setCurrentIndex(drive);
+    if (drive >= 0) drive_list_->setCurrentIndex(drive);
     apply_enabling();
 }
 
 void MainWindow::choose_drive(int index) {
     if (index < 0 || size_t(index) >= drives_.size()) return;
     int chosen = form_state().media;
-    media[media_for_drive(drives_[size_t(index)].kind, chosen)]->setChecked(true);
+    media_[media_for_drive(drives_[size_t(index)].kind, chosen)]->setChecked(true);
     apply_enabling();
 }
 
 void MainWindow::path_edited(const QString& text) {
-    open->setEnabled(!text.isEmpty());
-    if (!text.isEmpty()) make_default(open);
-    products->clear();
+    open_->setEnabled(!text.isEmpty());
+    if (!text.isEmpty()) make_default(open_);
+    products_->clear();
     set_products_enabled(false);
 }
 
 void MainWindow::browse_for_file() {
     QString path = dialogs_->open_file();
     if (path.isEmpty()) return;
-    prd_path->setText(path);
+    prd_path_->setText(path);
     path_edited(path);
-    open->setFocus();
+    open_->setFocus();
 }
 
 void MainWindow::open_from_menu() {
     QString path = dialogs_->open_file();
     if (path.isEmpty()) return;
-    prd_path->setText(path);
+    prd_path_->setText(path);
     open_document(path);
 }
 
 void MainWindow::pick_folder() {
     if (drives_.empty()) return;
     DriveEntry& folder = drives_.back();
-    QString chosen = dialogs_->choose_folder(QString::fromStdString(folder.text));
+    QString chosen = dialogs_->choose_folder(shown(folder.text));
     if (chosen.isEmpty()) return;
-    folder.text = chosen.toStdString();
-    drive_list->setItemText(int(drives_.size()) - 1, chosen);
+    folder.text = host(chosen);
+    drive_list_->setItemText(int(drives_.size()) - 1, chosen);
     QSettings().setValue("disk_folder", chosen);
 }
 
 bool MainWindow::open_document(const QString& path) {
+    // The document is read with the run context, which a run holds.
+    if (running()) return false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ProductDocument opened;
-    ResultCode code = doc_open(&rc_, path.toStdString(), &opened);
+    ResultCode code = doc_open(&rc_, host(path), &opened);
     QApplication::restoreOverrideCursor();
     if (code != RC_OK) {
         std::string message = doc_open_message(code);
-        if (!message.empty()) dialogs_->notice(QString::fromStdString(message), true);
+        if (!message.empty()) dialogs_->notice(tr(message.c_str()), true);
         return false;
     }
     document_ = opened;
     remember_file(path);
-    setWindowTitle(QFileInfo(path).fileName() + " - Diskward");
-    prd_path->setText(path);
-    products->clear();
-    for (const std::string& label : document_.labels)
-        products->addItem(QString::fromStdString(label));
-    open->setEnabled(true);
+    setWindowTitle(tr("%1 - Diskward").arg(QFileInfo(path).fileName()));
+    prd_path_->setText(path);
+    products_->clear();
+    for (const std::string& label : document_.labels) products_->addItem(shown(label));
+    open_->setEnabled(true);
     set_products_enabled(true);
     apply_enabling();
-    make_default(run);
+    make_default(run_);
     return true;
 }
 
@@ -467,20 +570,20 @@ void MainWindow::remember_file(const QString& path) {
 void MainWindow::update_recent_menu() {
     QStringList files = QSettings().value("recent_files").toStringList();
     for (int i = 0; i < RECENT_FILES; ++i) {
-        bool shown = i < files.size();
-        recent_actions[i]->setVisible(shown);
-        if (!shown) continue;
-        recent_actions[i]->setText(QString("&%1 %2").arg(i + 1).arg(files[i]));
-        recent_actions[i]->setData(files[i]);
+        bool listed = i < files.size();
+        recent_actions_[i]->setVisible(listed);
+        if (!listed) continue;
+        recent_actions_[i]->setText(QString("&%1 %2").arg(i + 1).arg(files[i]));
+        recent_actions_[i]->setData(files[i]);
     }
 }
 
 void MainWindow::show_about() {
     QDialog about(this);
-    about.setWindowTitle("About");
+    about.setWindowTitle(tr("About"));
     QLabel* icon = new QLabel;
     icon->setPixmap(QPixmap(":/icons/diskward-64.png"));
-    QLabel* text = new QLabel(QString(ABOUT_VERSION_TEXT) + "\n" + MAKER_NOTICE_TEXT);
+    QLabel* text = new QLabel(tr(ABOUT_VERSION_TEXT) + "\n" + tr(MAKER_NOTICE_TEXT));
     QDialogButtonBox* ok = new QDialogButtonBox(QDialogButtonBox::Ok);
     connect(ok, &QDialogButtonBox::accepted, &about, &QDialog::accept);
     QGridLayout* grid = new QGridLayout(&about);
@@ -490,107 +593,113 @@ void MainWindow::show_about() {
     about.exec();
 }
 
-void MainWindow::publish(const std::string& line) {
-    std::string text;
-    for (char c : line)
-        if (c != '\r') text += c;
-    output->moveCursor(QTextCursor::End);
-    output->insertPlainText(QString::fromLatin1(text.data(), qsizetype(text.size())));
-    output->verticalScrollBar()->setValue(output->verticalScrollBar()->maximum());
-    // The run holds the window's thread: the pane is painted at once.
-    output->viewport()->repaint();
+void MainWindow::append_output(const QString& text) {
+    output_->moveCursor(QTextCursor::End);
+    output_->insertPlainText(text);
+    output_->verticalScrollBar()->setValue(output_->verticalScrollBar()->maximum());
 }
 
-void MainWindow::set_status(const QString& text) {
-    status_text->setText(text);
-    status_text->repaint();
+void MainWindow::show_progress(const QString& text, int value, int maximum) {
+    progress_->setMaximum(maximum);
+    progress_->setValue(value);
+    progress_->setFormat(text);
+    progress_->show();
 }
 
-void MainWindow::show_progress(const RunContext* rc, uint32_t bytes, bool compressing) {
-    const std::string& file = compressing ? rc->compressing : rc->disk_writing;
-    uint64_t total = 0;
-    if (compressing) {
-        total = rc->compressing_size;
-    } else if (!rc->layouts.empty()) {
-        for (const LayoutDisk& disk : rc->layouts.back().disks) total += disk.bytes_used;
+void MainWindow::answer_question(const QString& text, bool with_cancel) {
+    bool ok = true;
+    if (with_cancel)
+        ok = dialogs_->ask(text);
+    else
+        dialogs_->notice(text, false);
+    worker_->answer(ok);
+}
+
+// While a run goes, everything that would change its choices or the run
+// context is held; Cancel is offered instead.
+void MainWindow::hold_form(bool held) {
+    if (held) {
+        for (QWidget* w : std::initializer_list<QWidget*>{staging_group_, operation_group_,
+                                                           media_group_, run_, more_options_,
+                                                           clear_}) {
+            held_.emplace_back(w, w->isEnabled());
+            w->setEnabled(false);
+        }
+        for (QAction* action : recent_actions_) action->setEnabled(false);
+        open_action_->setEnabled(false);
+        cancel_->setEnabled(true);
+        return;
     }
-    std::string key = (compressing ? "c:" : "w:") + (compressing ? file : rc->layouts.empty() ? "" : rc->layouts.back().product);
-    if (key != progress_file_) {
-        progress_file_ = key;
-        progress_done_ = 0;
-    }
-    progress_done_ += bytes;
-    int maximum = int(std::max<uint64_t>(total / 1024, 1));
-    int value = int(std::min<uint64_t>(progress_done_ / 1024, uint64_t(maximum)));
-    QString format = QString(compressing ? "Compressing %1" : "Writing %1")
-                         .arg(QString::fromStdString(file));
-    if (progress->isHidden() || progress->maximum() != maximum || progress->format() != format ||
-        value != progress->value()) {
-        progress->setMaximum(maximum);
-        progress->setValue(value);
-        progress->setFormat(format);
-        progress->show();
-        progress->repaint();
-    }
+    for (auto& [w, enabled] : held_) w->setEnabled(enabled);
+    held_.clear();
+    for (QAction* action : recent_actions_) action->setEnabled(true);
+    open_action_->setEnabled(true);
+    cancel_->setEnabled(false);
 }
 
 bool MainWindow::build_and_run() {
+    if (running()) return false;
     FormState state = form_state();
     EngineCommand command;
     std::string problem = form_build_command(state, &command);
     if (!problem.empty()) {
-        dialogs_->notice(QString::fromStdString(problem), false);
+        dialogs_->notice(tr(problem.c_str()), false);
         return false;
     }
     if (!command.drive_folder.empty()) (void)floppy_folder_make(command.drive_folder);
-    bool succeeded = run_engine(command);
-    if (state.operation == OPERATION_REPLICATE && succeeded) {
-        operations[OPERATION_UPDATE]->setChecked(true);
-        choose_operation(OPERATION_UPDATE);
-        std::string host;
-        if (host_path_resolve(rc_.target, &host) != RC_OK) host = rc_.target;
-        QString copy = QString::fromStdString(host + "/" + command.product_file);
-        prd_path->setText(copy);
-        open_document(copy);
-    }
-    return succeeded;
+    run_operation_ = state.operation;
+    start_run(command);
+    return true;
 }
 
-bool MainWindow::run_engine(const EngineCommand& command) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    layout_view->clear();
-    layout_view->hide();
-    log_.pending += command.text;
-    QString status = QString::fromStdString(command.text);
+void MainWindow::start_run(const EngineCommand& command) {
+    command_ = command;
+    layout_view_->clear();
+    layout_area_->parentWidget()->hide();
+    // The report begins with the command line, then the products.
+    QString opening = shown(command.text);
+    run_status_ = opening;
     if (!command.product_text.empty()) {
-        log_.pending += " -n" + command.product_text + "\r\n\r\n";
-        status += " -n " + QString::fromStdString(command.product_text);
-    } else {
-        log_.pending += "\r\n\r\n";
+        opening += " -n" + shown(command.product_text);
+        run_status_ += " -n" + shown(command.product_text);
     }
-    std::string opening;
-    opening.swap(log_.pending);
-    publish(opening);
-    set_status(status + " ... ");
+    append_output(opening + "\n\n");
+    status_text_->setText(run_status_ + " ... ");
+    hold_form(true);
+    worker_->start_calls(form_engine_calls(command));
+}
 
-    bool succeeded = true;
-    std::vector<ProductLayout> layouts;
-    LayoutMedium medium;
-    for (const std::vector<std::string>& call : form_engine_calls(command)) {
-        std::vector<const char*> argv;
-        for (const std::string& word : call) argv.push_back(word.c_str());
-        if (engine_main(&rc_, int(argv.size()), argv.data()) != RC_OK) succeeded = false;
-        layouts.insert(layouts.end(), rc_.layouts.begin(), rc_.layouts.end());
-        medium = LayoutMedium{rc_.media_capacity, rc_.cluster_size, rc_.slop};
+// The picture takes the room its disks need, up to three fifths of the
+// output's height; the rest scrolls.
+void MainWindow::show_layouts() {
+    layout_view_->set_layouts(worker_->layouts(), worker_->medium());
+    QWidget* picture = layout_area_->parentWidget();
+    picture->show();
+    int total = output_splitter_->height();
+    int wanted = layout_legend_->sizeHint().height() + layout_view_->minimumSizeHint().height() +
+                 2 * layout_area_->frameWidth() + picture->layout()->spacing();
+    int height = std::min(wanted, total * 3 / 5);
+    output_splitter_->setSizes({total - height, height});
+}
+
+void MainWindow::end_run() {
+    worker_->wait();
+    append_output(QString(69, '-') + "\n\n");
+    progress_->hide();
+    status_text_->setText(run_status_ + " ... " + tr("Done."));
+    hold_form(false);
+    if (!worker_->layouts().empty()) show_layouts();
+    bool succeeded = worker_->succeeded();
+    if (run_operation_ == OPERATION_REPLICATE && succeeded && !close_after_run_) {
+        // The next run works on the copy.
+        operations_[OPERATION_UPDATE]->setChecked(true);
+        choose_operation(OPERATION_UPDATE);
+        std::string copy_dir;
+        if (host_path_resolve(rc_.target, &copy_dir) != RC_OK) copy_dir = rc_.target;
+        QString copy = shown(copy_dir + "/" + command_.product_file);
+        prd_path_->setText(copy);
+        open_document(copy);
     }
-    publish(std::string(69, '-') + "\r\n\r\n");
-    progress->hide();
-    progress_file_.clear();
-    set_status(status + " ... Done.");
-    if (!layouts.empty()) {
-        layout_view->set_layouts(layouts, medium);
-        layout_view->show();
-    }
-    QApplication::restoreOverrideCursor();
-    return succeeded;
+    emit run_finished(succeeded);
+    if (close_after_run_) close();
 }

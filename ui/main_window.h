@@ -1,7 +1,8 @@
 // The main window: the menus, the status bar with its progress bar, and the
 // form that names the product file, picks the products, the operation, the
-// media and the drive, runs the engine on the window's thread and shows its
-// report in the output pane, with the picture of the disk layouts below.
+// media and the drive, runs the engine on a worker thread (the form held
+// and Cancel offered meanwhile) and shows its report in the output pane,
+// with the picture of the disk layouts and its legend below.
 #pragma once
 
 #include <QMainWindow>
@@ -15,6 +16,7 @@
 
 class QAction;
 class QButtonGroup;
+class QCloseEvent;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -24,7 +26,11 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
+class QSplitter;
 class QToolButton;
+class EngineWorker;
+class LayoutLegend;
 class LayoutView;
 class WindowDialogs;
 
@@ -34,53 +40,41 @@ public:
     // `drives` is the drive list, the folder of disk images last; `dialogs`
     // answers every question (the Qt dialogs when null).
     MainWindow(const std::vector<DriveEntry>& drives, WindowDialogs* dialogs = nullptr);
+    // A run still going is cancelled and waited for.
     ~MainWindow() override;
 
-    // Opens the product file as the document (again when it is open); false
-    // when it could not be read.
+    // Opens the product file as the document (again when it is open), as
+    // Browse and Open do; false, with Open's message, when it could not be
+    // read.
     bool open_document(const QString& path);
     // The form's state as its controls hold it.
     FormState form_state() const;
-    // The default button: builds the command and runs it. False when nothing
-    // was run or an engine call failed.
+    // The default button: builds the command and starts its run. False
+    // when nothing was started.
     bool build_and_run();
-    // Told of the bytes copied while disks are written or files compressed.
-    void show_progress(const RunContext* rc, uint32_t bytes, bool compressing);
-    RunContext* run_context() { return &rc_; }
+    // True while a run goes.
+    bool running() const;
 
-    // The form's controls, for the tests and the screenshot.
-    QLineEdit* prd_path;
-    QPushButton* browse;
-    QPushButton* open;
-    QLabel* products_label;
-    QListWidget* products;
-    QPushButton* select_all;
-    QPushButton* deselect_all;
-    QGroupBox* operation_group;
-    QRadioButton* operations[4];
-    QLineEdit* target;
-    QGroupBox* media_group;
-    QRadioButton* media[MEDIA_COUNT];
-    QLabel* drive_label;
-    QComboBox* drive_list;
-    QToolButton* drive_folder;
-    QPushButton* run;
-    QPushButton* more_options;
-    QPushButton* exit;
-    QPlainTextEdit* output;
-    QPushButton* clear;
-    LayoutView* layout_view;
-    QLabel* status_text;
-    QProgressBar* progress;
-    QAction* copy_action;
-    QAction* recent_actions[4];
+signals:
+    // A run has ended; false when an engine call failed or it was cancelled.
+    void run_finished(bool succeeded);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Closing during a run asks whether to cancel it; the window closes
+    // once the cancelled run has stopped.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void build_menus();
     QWidget* build_form();
+    QGroupBox* build_staging_group();
+    QGroupBox* build_operation_group();
+    QGroupBox* build_media_group();
+    QLayout* build_buttons();
+    QGroupBox* build_output_group();
+    void connect_rules();
+    void build_status_bar();
     void set_products_enabled(bool on);
     void apply_enabling();
     void choose_operation(int operation);
@@ -91,9 +85,13 @@ private:
     void open_from_menu();
     void pick_folder();
     void make_default(QPushButton* button);
-    void publish(const std::string& line);
-    void set_status(const QString& text);
-    bool run_engine(const EngineCommand& command);
+    void append_output(const QString& text);
+    void show_progress(const QString& text, int value, int maximum);
+    void answer_question(const QString& text, bool with_cancel);
+    void hold_form(bool held);
+    void start_run(const EngineCommand& command);
+    void end_run();
+    void show_layouts();
     void remember_file(const QString& path);
     void update_recent_menu();
     void show_about();
@@ -107,8 +105,51 @@ private:
     ProductDocument document_;
     MoreOptions options_;
     QPushButton* default_button_ = nullptr;
-    std::string progress_file_;
-    uint64_t progress_done_ = 0;
+    std::unique_ptr<EngineWorker> worker_;
+
+    // The run going: its command, its status text, and what it asks of the
+    // form once it has ended.
+    EngineCommand command_;
+    QString run_status_;
+    int run_operation_ = OPERATION_REPLICATE;
+    bool close_after_run_ = false;
+    // The controls a run holds, with the enabling each had.
+    std::vector<std::pair<QWidget*, bool>> held_;
+
+    // The form's controls.
+    QLineEdit* prd_path_;
+    QPushButton* browse_;
+    QPushButton* open_;
+    QLabel* products_label_;
+    QListWidget* products_;
+    QPushButton* select_all_;
+    QPushButton* deselect_all_;
+    QGroupBox* staging_group_;
+    QGroupBox* operation_group_;
+    QButtonGroup* operation_buttons_;
+    QRadioButton* operations_[4];
+    QLineEdit* target_;
+    QGroupBox* media_group_;
+    QButtonGroup* media_buttons_;
+    QRadioButton* media_[MEDIA_COUNT];
+    QLabel* drive_label_;
+    QComboBox* drive_list_;
+    QToolButton* drive_folder_;
+    QPushButton* run_;
+    QPushButton* more_options_;
+    QPushButton* cancel_;
+    QPushButton* exit_;
+    QPlainTextEdit* output_;
+    QPushButton* clear_;
+    LayoutView* layout_view_;
+    LayoutLegend* layout_legend_;
+    QScrollArea* layout_area_;
+    QSplitter* output_splitter_;
+    QLabel* status_text_;
+    QProgressBar* progress_;
+    QAction* open_action_;
+    QAction* copy_action_;
+    QAction* recent_actions_[4];
 };
 
 // The drive list of this host: each floppy drive the probe finds, bound to

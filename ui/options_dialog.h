@@ -20,20 +20,19 @@ public:
     // The values as the dialog holds them; valid after it was accepted.
     const MoreOptions& options() const { return options_; }
 
-    QCheckBox* backup;
-    QCheckBox* auto_compress;
-    QLineEdit* compress_threshold;
-    QLineEdit* slop;
-    QLineEdit* min_split;
-    QCheckBox* suppress_subdirectory;
-    QCheckBox* no_split;
-
 public slots:
     // Keeps the dialog open, with the message and the focus on the field,
     // when a size is not a number from 0 to 10000.
     void accept() override;
 
 private:
+    QCheckBox* backup_;
+    QCheckBox* auto_compress_;
+    QLineEdit* compress_threshold_;
+    QLineEdit* slop_;
+    QLineEdit* min_split_;
+    QCheckBox* suppress_subdirectory_;
+    QCheckBox* no_split_;
     MoreOptions options_;
     WindowDialogs* dialogs_;
 };

@@ -3,6 +3,7 @@
 // images. The window uses the Qt dialogs; tests answer from a script.
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 class QWidget;
@@ -22,6 +23,8 @@ public:
 
 // The Qt dialogs, shown over `parent`.
 class QtDialogs : public WindowDialogs {
+    Q_DECLARE_TR_FUNCTIONS(QtDialogs)
+
 public:
     explicit QtDialogs(QWidget* parent) : parent_(parent) {}
     void notice(const QString& text, bool warning) override;

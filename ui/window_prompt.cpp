@@ -3,7 +3,23 @@
 
 #include "engine/disk_prompts.h"
 #include "media/floppy_drives.h"
+#include "ui/engine_worker.h"
 #include "ui/window_dialogs.h"
+
+namespace {
+
+// Shows `text`, through the worker when there is one; false for Cancel.
+bool show(PromptUser* bound, const std::string& text, bool with_cancel) {
+    QString shown = QString::fromStdString(text);
+    if (bound->worker) return bound->worker->ask_window(shown, with_cancel);
+    if (!with_cancel) {
+        bound->dialogs->notice(shown, false);
+        return true;
+    }
+    return bound->dialogs->ask(shown);
+}
+
+}  // namespace
 
 void window_disk_prompt(void* user, std::string* drive_root, std::string_view label_text,
                         uint32_t disk_number, std::string_view system_name, bool* cancelled,
@@ -16,20 +32,23 @@ void window_disk_prompt(void* user, std::string* drive_root, std::string_view la
         return;
     }
     PromptUser* bound = rc ? static_cast<PromptUser*>(rc->disk_prompt_user) : nullptr;
-    WindowDialogs* dialogs = bound ? bound->dialogs : nullptr;
-    if (!dialogs) {
+    if (!bound || (!bound->worker && !bound->dialogs)) {
         *cancelled = true;
         return;
     }
+    // Why the disk in the drive was refused, before the question again.
+    if (!rc->disk_problem.empty()) {
+        std::string problem;
+        problem.swap(rc->disk_problem);
+        show(bound, problem, false);
+    }
     for (;;) {
-        QString question =
-            QString::fromStdString(disk_prompt_question(label_text, disk_number, *drive_root));
-        if (!dialogs->ask(question)) {
+        if (!show(bound, disk_prompt_question(label_text, disk_number, *drive_root), true)) {
             *cancelled = true;
             return;
         }
         std::string problem = disk_prompt_check(rc, *drive_root);
         if (problem.empty()) return;
-        dialogs->notice(QString::fromStdString(problem), false);
+        show(bound, problem, false);
     }
 }

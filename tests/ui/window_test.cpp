@@ -1,7 +1,20 @@
 // The window with scripted dialogs, offscreen: the document, the More
-// Options dialog, the disk prompt, the form's controls, and whole runs on a
-// copy of the sample kit compared with what the console prints.
+// Options dialog, the disk prompt, the form's controls, whole runs on a
+// copy of the sample kit compared with what the console prints, the run on
+// its worker thread with Cancel and the disk prompt it asks, the product
+// file named on the command line, and the layout picture.
+#include <QHelpEvent>
+#include <QImage>
+#include <QLabel>
+#include <QLocale>
+#include <QSettings>
+#include <QToolTip>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QSignalSpy>
+#include <QThread>
+#include <QTimer>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -13,10 +26,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
 
 #include "engine/engine_main.h"
 #include "media/floppy_drives.h"
 #include "support/test_support.h"
+#include "sys/files.h"
 #include "sys/host_paths.h"
 #include "ui/layout_view.h"
 #include "ui/main_window.h"
@@ -26,14 +41,20 @@
 
 namespace {
 
-// Answers from a script and keeps every text it was shown.
+// Answers from a script and keeps every text it was shown, and whether
+// each was shown on the window's thread.
 class ScriptedDialogs : public WindowDialogs {
 public:
     QStringList shown;
+    bool off_thread = false;            // something was shown off the window's thread
     std::vector<bool> answers;          // for ask(), in order; Cancel when used up
     std::function<void()> before_answer;  // runs before each answer
-    void notice(const QString& text, bool) override { shown << "notice: " + text; }
+    void notice(const QString& text, bool) override {
+        note_thread();
+        shown << "notice: " + text;
+    }
     bool ask(const QString& text) override {
+        note_thread();
         shown << "ask: " + text;
         if (before_answer) before_answer();
         if (answers.empty()) return false;
@@ -43,7 +64,33 @@ public:
     }
     QString open_file() override { return ""; }
     QString choose_folder(const QString&) override { return ""; }
+    void note_thread() {
+        if (QThread::currentThread() != qApp->thread()) off_thread = true;
+    }
 };
+
+// The window's control named `name`; the test stops when there is none.
+template <class Control>
+Control* control(QObject* window, const char* name) {
+    Control* found = window->findChild<Control*>(name);
+    if (!found) qFatal("no control named %s", name);
+    return found;
+}
+
+// How a run ended: RUN_NOT_ENDED when nothing was started or it did not
+// end in time.
+enum RunEnd { RUN_NOT_ENDED = -1, RUN_FAILED = 0, RUN_SUCCEEDED = 1 };
+
+// Clicks the default button and waits for the run it starts to end.
+RunEnd run_and_wait(MainWindow* window, int timeout_ms = 60000) {
+    QSignalSpy ended(window, &MainWindow::run_finished);
+    control<QPushButton>(window, "run")->click();
+    if (!window->running() || !ended.wait(timeout_ms)) return RUN_NOT_ENDED;
+    return ended.first().first().toBool() ? RUN_SUCCEEDED : RUN_FAILED;
+}
+
+const char* const OPERATION_NAMES[] = {"operation_replicate", "operation_update",
+                                       "operation_assign", "operation_cut"};
 
 std::string run_shell(const std::string& command) {
     std::string out;
@@ -98,6 +145,54 @@ void copy_kit(const std::string& to) {
 
 const std::string HYPHENS = std::string(69, '-') + "\n\n";
 
+// Bytes enough for a compression of a second or so.
+constexpr size_t BIG_BYTES = 32000000;
+
+// A kit of one product, big, whose one file of `bytes` that do not
+// compress is stored compressed: its compression takes a while.
+void big_kit(const std::string& kit, size_t bytes) {
+    std::filesystem::remove_all(kit);
+    write_host_file(kit + "/win95.prd",
+                    "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false false false \"\" \"\"\n"
+                    "1 big root \"big\" \"1.0\" \"Big\" \"big\" 0 true false false \"\" \"BIG\"\n");
+    write_host_file(kit + "/big/big.dat", noise(bytes, 5));
+    write_host_file(kit + "/big/big.vrf", "");
+    write_host_file(kit + "/big/big.map",
+                    "#Name Subgroup Source Destination Size Instantiate? Append? Compress? StartDisk "
+                    "TotalDisks Icon Group Item Command\n\n"
+                    "G \"\" \"big.dat\" \"%TARGET%\\big.dat\" " + std::to_string(bytes) +
+                        " false false true 0 0 0 \"\" \"\" \"\"\n");
+}
+
+// Every file under `folder` with its bytes.
+std::map<std::string, std::string> files_in(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[entry.path().string().substr(folder.size())] = read_host_file(entry.path().string());
+    return files;
+}
+
+// Counts the turns of the window's event loop, and what the form showed at each.
+struct Ticks {
+    QTimer timer;
+    int count = 0;
+    int held = 0;      // turns with the default button disabled and Cancel enabled
+    int progress = 0;  // turns with the progress bar shown
+    explicit Ticks(MainWindow* window) {
+        QObject::connect(&timer, &QTimer::timeout, [this, window] {
+            ++count;
+            if (!control<QPushButton>(window, "run")->isEnabled() &&
+                control<QPushButton>(window, "cancel")->isEnabled())
+                ++held;
+            if (control<QProgressBar>(window, "progress")->isVisible()) ++progress;
+        });
+        // The turns counted are those of the run.
+        QObject::connect(window, &MainWindow::run_finished, &timer, &QTimer::stop);
+        timer.start(10);
+    }
+};
+
 }  // namespace
 
 class WindowTest : public QObject {
@@ -108,6 +203,8 @@ private slots:
     void initTestCase() {
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path()));
         Q_INIT_RESOURCE(icons);
+        // Byte counts are written with the locale's digit grouping.
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         floppy_drives_start(config.at("no-dev"));
     }
 
@@ -139,8 +236,8 @@ private slots:
         QCOMPARE(dialogs.shown, (QStringList{"notice: Error Reading PRD File",
                                              "notice: Parse Error in PRD File",
                                              "notice: Empty PRD File"}));
-        QCOMPARE(window.products->count(), 0);
-        QVERIFY(!window.products->isEnabled());
+        QCOMPARE(control<QListWidget>(&window, "products")->count(), 0);
+        QVERIFY(!control<QListWidget>(&window, "products")->isEnabled());
         engine_detach(&rc);
     }
 
@@ -149,29 +246,29 @@ private slots:
         MoreOptions options;
         options.floppy_operation = true;
         OptionsDialog dialog(nullptr, options, &dialogs);
-        QVERIFY(!dialog.suppress_subdirectory->isEnabled());
-        QVERIFY(dialog.slop->isEnabled());
+        QVERIFY(!control<QCheckBox>(&dialog, "suppress_subdirectory")->isEnabled());
+        QVERIFY(control<QLineEdit>(&dialog, "slop")->isEnabled());
         dialog.show();
-        dialog.slop->setText("10001");
+        control<QLineEdit>(&dialog, "slop")->setText("10001");
         dialog.accept();
         QVERIFY(dialog.isVisible());
-        QCOMPARE(dialog.focusWidget(), static_cast<QWidget*>(dialog.slop));
-        dialog.slop->setText("30");
-        dialog.min_split->setText("abc");
+        QCOMPARE(dialog.focusWidget(), control<QWidget>(&dialog, "slop"));
+        control<QLineEdit>(&dialog, "slop")->setText("30");
+        control<QLineEdit>(&dialog, "min_split")->setText("abc");
         dialog.accept();
-        QCOMPARE(dialog.focusWidget(), static_cast<QWidget*>(dialog.min_split));
+        QCOMPARE(dialog.focusWidget(), control<QWidget>(&dialog, "min_split"));
         QCOMPARE(dialogs.shown, (QStringList{"notice: Please enter an integer between 0 and 10000.",
                                              "notice: Please enter a positive integer."}));
-        dialog.min_split->setText("100");
-        dialog.backup->setChecked(false);
+        control<QLineEdit>(&dialog, "min_split")->setText("100");
+        control<QCheckBox>(&dialog, "backup")->setChecked(false);
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(form_options_text(dialog.options()), std::string(" -f -x 100 -s 30"));
 
         options.floppy_operation = false;
         OptionsDialog update(nullptr, options, &dialogs);
-        QVERIFY(update.suppress_subdirectory->isEnabled());
-        QVERIFY(!update.slop->isEnabled() && !update.auto_compress->isEnabled());
+        QVERIFY(control<QCheckBox>(&update, "suppress_subdirectory")->isEnabled());
+        QVERIFY(!control<QLineEdit>(&update, "slop")->isEnabled() && !control<QCheckBox>(&update, "auto_compress")->isEnabled());
     }
 
     void prompt_asks_checks_and_cancels() {
@@ -218,34 +315,34 @@ private slots:
         ScriptedDialogs dialogs;
         MainWindow window({{"A:", 4}, {"B:", 1}, {dir.at("disks"), DRIVE_KIND_FOLDER}}, &dialogs);
         // Start-up: 3.5" HD with A:, Replicate, nothing about products enabled.
-        QVERIFY(window.media[0]->isChecked());
-        QCOMPARE(window.drive_list->currentIndex(), 0);
-        QVERIFY(window.operations[OPERATION_REPLICATE]->isChecked());
-        QVERIFY(!window.operation_group->isEnabled() && !window.open->isEnabled() && !window.run->isEnabled());
+        QVERIFY(control<QRadioButton>(&window, "media_0")->isChecked());
+        QCOMPARE(control<QComboBox>(&window, "drive_list")->currentIndex(), 0);
+        QVERIFY(control<QRadioButton>(&window, OPERATION_NAMES[OPERATION_REPLICATE])->isChecked());
+        QVERIFY(!control<QGroupBox>(&window, "operation_group")->isEnabled() && !control<QPushButton>(&window, "open")->isEnabled() && !control<QPushButton>(&window, "run")->isEnabled());
         QVERIFY(window.open_document(QString::fromStdString(dir.at("kit/win95.prd"))));
         QStringList labels;
-        for (int i = 0; i < window.products->count(); ++i) labels << window.products->item(i)->text();
+        for (int i = 0; i < control<QListWidget>(&window, "products")->count(); ++i) labels << control<QListWidget>(&window, "products")->item(i)->text();
         QCOMPARE(labels, (QStringList{"Core Files", "Documentation", "Installer", "Tools"}));
-        QVERIFY(!window.run->isEnabled());
-        window.select_all->click();
-        QVERIFY(!window.run->isEnabled());  // no target yet
-        window.target->setText("/t");
-        QVERIFY(window.run->isEnabled());
-        QVERIFY(!window.media_group->isEnabled());
-        window.operations[OPERATION_CUT]->click();
-        QCOMPARE(window.run->text(), QString("&Cut"));
-        QVERIFY(window.media_group->isEnabled());
-        window.media[5]->click();  // 5.25" Japan: B:
-        QCOMPARE(window.drive_list->currentIndex(), 1);
-        QTest::keyClick(window.drive_list, Qt::Key_Up);  // A: moves the media to 3.5" Japan
-        QCOMPARE(window.drive_list->currentIndex(), 0);
-        QVERIFY(window.media[4]->isChecked());
-        window.deselect_all->click();
-        QVERIFY(!window.run->isEnabled());
-        QTest::keyClicks(window.prd_path, "x");  // editing the path closes the products
-        QCOMPARE(window.products->count(), 0);
-        QVERIFY(!window.operation_group->isEnabled());
-        QVERIFY(window.open->isEnabled());
+        QVERIFY(!control<QPushButton>(&window, "run")->isEnabled());
+        control<QPushButton>(&window, "select_all")->click();
+        QVERIFY(!control<QPushButton>(&window, "run")->isEnabled());  // no target yet
+        control<QLineEdit>(&window, "target")->setText("/t");
+        QVERIFY(control<QPushButton>(&window, "run")->isEnabled());
+        QVERIFY(!control<QGroupBox>(&window, "media_group")->isEnabled());
+        control<QRadioButton>(&window, OPERATION_NAMES[OPERATION_CUT])->click();
+        QCOMPARE(control<QPushButton>(&window, "run")->text(), QString("&Cut"));
+        QVERIFY(control<QGroupBox>(&window, "media_group")->isEnabled());
+        control<QRadioButton>(&window, "media_5")->click();  // 5.25" Japan: B:
+        QCOMPARE(control<QComboBox>(&window, "drive_list")->currentIndex(), 1);
+        QTest::keyClick(control<QComboBox>(&window, "drive_list"), Qt::Key_Up);  // A: moves the media to 3.5" Japan
+        QCOMPARE(control<QComboBox>(&window, "drive_list")->currentIndex(), 0);
+        QVERIFY(control<QRadioButton>(&window, "media_4")->isChecked());
+        control<QPushButton>(&window, "deselect_all")->click();
+        QVERIFY(!control<QPushButton>(&window, "run")->isEnabled());
+        QTest::keyClicks(control<QLineEdit>(&window, "prd_path"), "x");  // editing the path closes the products
+        QCOMPARE(control<QListWidget>(&window, "products")->count(), 0);
+        QVERIFY(!control<QGroupBox>(&window, "operation_group")->isEnabled());
+        QVERIFY(control<QPushButton>(&window, "open")->isEnabled());
     }
 
     // Runs the window's operation on a fresh kit, then the console's
@@ -281,17 +378,19 @@ private slots:
             ScriptedDialogs dialogs;
             MainWindow window({{disks, DRIVE_KIND_FOLDER}}, &dialogs);
             QVERIFY(window.open_document(QString::fromStdString(kit + "/win95.prd")));
-            for (int i = 0; i < window.products->count(); ++i)
-                window.products->item(i)->setSelected(c.products.isEmpty() ||
-                                                      c.products.contains(window.products->item(i)->text()));
-            window.operations[c.operation]->click();
-            if (c.operation == OPERATION_REPLICATE) window.target->setText(QString::fromStdString(copy));
-            QVERIFY(window.run->isEnabled());
-            window.run->click();
-            std::string pane = window.output->toPlainText().toStdString();
+            QListWidget* products = control<QListWidget>(&window, "products");
+            for (int i = 0; i < products->count(); ++i)
+                products->item(i)->setSelected(c.products.isEmpty() ||
+                                               c.products.contains(products->item(i)->text()));
+            control<QRadioButton>(&window, OPERATION_NAMES[c.operation])->click();
+            if (c.operation == OPERATION_REPLICATE)
+                control<QLineEdit>(&window, "target")->setText(QString::fromStdString(copy));
+            QVERIFY(control<QPushButton>(&window, "run")->isEnabled());
+            QVERIFY(run_and_wait(&window) != RUN_NOT_ENDED);
+            std::string pane = control<QPlainTextEdit>(&window, "output")->toPlainText().toStdString();
             QVERIFY(dialogs.shown.isEmpty());
             bool floppy = c.operation == OPERATION_ASSIGN || c.operation == OPERATION_CUT;
-            QVERIFY2(window.layout_view->empty() == !floppy, pane.c_str());
+            QVERIFY2(control<LayoutView>(&window, "layout_view")->empty() == !floppy, pane.c_str());
 
             if (c.operation == OPERATION_CUT) {
                 std::string image = shell_quoted(disks + "/CORE.KIT1_1.img");
@@ -306,11 +405,211 @@ private slots:
             for (const std::string& arguments : c.console_runs) report += console(arguments);
             QCOMPARE(pane, c.header + report + HYPHENS);
             if (c.operation == OPERATION_REPLICATE) {
-                QVERIFY(window.operations[OPERATION_UPDATE]->isChecked());
-                QCOMPARE(window.prd_path->text().toStdString(), copy + "/win95.prd");
-                QCOMPARE(window.products->count(), 4);
+                QVERIFY(control<QRadioButton>(&window, OPERATION_NAMES[OPERATION_UPDATE])->isChecked());
+                QCOMPARE(control<QLineEdit>(&window, "prd_path")->text().toStdString(), copy + "/win95.prd");
+                QCOMPARE(control<QListWidget>(&window, "products")->count(), 4);
             }
         }
+    }
+
+    // A run of a kit that takes a while goes on the worker thread: the
+    // window's loop keeps turning, the form is held and Cancel offered, the
+    // progress shown; the report is the console's.
+    void a_run_leaves_the_window_alive() {
+        TempDir dir;
+        std::string kit = dir.at("kit");
+        big_kit(kit, BIG_BYTES);
+        ScriptedDialogs dialogs;
+        MainWindow window({{dir.at("disks"), DRIVE_KIND_FOLDER}}, &dialogs);
+        window.show();
+        QVERIFY(window.open_document(QString::fromStdString(kit + "/win95.prd")));
+        control<QPushButton>(&window, "select_all")->click();
+        control<QRadioButton>(&window, "operation_assign")->click();
+        Ticks ticks(&window);
+        QCOMPARE(run_and_wait(&window), RUN_SUCCEEDED);
+        QVERIFY2(ticks.count >= 20, QByteArray::number(ticks.count));
+        QCOMPARE(ticks.held, ticks.count);
+        QVERIFY(ticks.progress > 0);
+        QVERIFY(control<QPushButton>(&window, "run")->isEnabled());
+        QVERIFY(!control<QPushButton>(&window, "cancel")->isEnabled());
+        QVERIFY(control<QGroupBox>(&window, "operation_group")->isEnabled());
+        QVERIFY(!control<QProgressBar>(&window, "progress")->isVisible());
+        QVERIFY(dialogs.shown.isEmpty());
+        std::string pane = control<QPlainTextEdit>(&window, "output")->toPlainText().toStdString();
+        big_kit(kit, BIG_BYTES);
+        QCOMPARE(pane, "diskward " + kit + " -o win95 -a -n big\n\n" +
+                           console(shell_quoted(kit) + " -o win95 -a -n big") + HYPHENS);
+    }
+
+    // Cancel in the middle of the compression: the run ends as a cancelled
+    // prompt ends it, and the kit holds what it held before.
+    void cancel_stops_the_run_and_leaves_nothing_half_made() {
+        TempDir dir;
+        std::string kit = dir.at("kit");
+        big_kit(kit, BIG_BYTES);
+        std::map<std::string, std::string> before = files_in(kit);
+        ScriptedDialogs dialogs;
+        MainWindow window({{dir.at("disks"), DRIVE_KIND_FOLDER}}, &dialogs);
+        window.show();
+        QVERIFY(window.open_document(QString::fromStdString(kit + "/win95.prd")));
+        control<QPushButton>(&window, "select_all")->click();
+        control<QRadioButton>(&window, "operation_assign")->click();
+        QSignalSpy ended(&window, &MainWindow::run_finished);
+        control<QPushButton>(&window, "run")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(control<QProgressBar>(&window, "progress")->isVisible(), 30000);
+        control<QPushButton>(&window, "cancel")->click();
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(ended.first().first().toBool(), false);
+        std::string root = host_path_to_engine(kit);
+        QCOMPARE(control<QPlainTextEdit>(&window, "output")->toPlainText().toStdString(),
+                 "diskward " + kit + " -o win95 -a -n big\n\n" + root + "\n  " + root +
+                     "\\win95.prd\n    " + root + "\\big\\big.map\n      big.map Superfluous\n" +
+                     "      big.vrf Superfluous\n      big.dat Compressing...\n    " + root +
+                     "\\big\\big.map: " + std::to_string(BIG_BYTES) + "\n    " + root +
+                     "\\big\\big.map: User Cancelled\n" + HYPHENS);
+        QCOMPARE(files_in(kit), before);
+        QVERIFY(control<QPushButton>(&window, "run")->isEnabled());
+        QVERIFY(!control<QPushButton>(&window, "cancel")->isEnabled());
+        QVERIFY(control<LayoutView>(&window, "layout_view")->empty());
+    }
+
+    // Closing the window during a run asks first; Cancel there keeps the
+    // run and the window, OK cancels the run and closes once it stopped.
+    void closing_during_a_run_asks_to_cancel_it() {
+        TempDir dir;
+        std::string kit = dir.at("kit");
+        big_kit(kit, BIG_BYTES);
+        ScriptedDialogs dialogs;
+        MainWindow window({{dir.at("disks"), DRIVE_KIND_FOLDER}}, &dialogs);
+        window.show();
+        QVERIFY(window.open_document(QString::fromStdString(kit + "/win95.prd")));
+        control<QPushButton>(&window, "select_all")->click();
+        control<QRadioButton>(&window, "operation_assign")->click();
+        QSignalSpy ended(&window, &MainWindow::run_finished);
+        control<QPushButton>(&window, "run")->click();
+        dialogs.answers = {false, true};
+        QVERIFY(!window.close());
+        QVERIFY(window.isVisible() && window.running());
+        QVERIFY(!window.close());
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(ended.first().first().toBool(), false);
+        QTRY_VERIFY(!window.isVisible());
+        QString question = "ask: A run is going. Cancel it and close the window?";
+        QCOMPARE(dialogs.shown, (QStringList{question, question}));
+    }
+
+    // Cut onto a drive that holds no disk: the worker's prompt is asked on
+    // the window's thread, whose loop keeps turning while the question is
+    // open; the disk put in is written.
+    void the_workers_disk_prompt_is_asked_on_the_window() {
+        TempDir dir;
+        std::string kit = dir.at("kit");
+        copy_kit(kit);
+        std::string image = dir.at("drive.img");
+        write_host_file(image, "");
+        QCOMPARE(floppy_drive_bind("A:\\", FLOPPY_IMAGE, image), ResultCode(RC_OK));
+        ScriptedDialogs dialogs;
+        MainWindow window({{"A:", 4}}, &dialogs);
+        QVERIFY(window.open_document(QString::fromStdString(kit + "/win95.prd")));
+        QListWidget* products = control<QListWidget>(&window, "products");
+        for (int i = 0; i < products->count(); ++i)
+            products->item(i)->setSelected(products->item(i)->text() == "Core Files");
+        control<QRadioButton>(&window, "operation_cut")->click();
+        control<QRadioButton>(&window, "media_0")->click();
+        int turns = 0;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] { ++turns; });
+        timer.start(10);
+        dialogs.answers = {true};
+        dialogs.before_answer = [&] {
+            int before = turns;
+            QTest::qWait(200);
+            QVERIFY(turns > before + 5);
+            floppy_drive_insert_blank("A:\\", "3.5HD");
+        };
+        QCOMPARE(run_and_wait(&window), RUN_SUCCEEDED);
+        QCOMPARE(dialogs.shown, QStringList{"ask: Insert disk to be labeled 'Core Files 1' into drive 'A:'"});
+        QVERIFY(!dialogs.off_thread);
+        QCOMPARE(run_shell("fsck.fat -n '" + image + "' >/dev/null 2>&1; echo $?"), std::string("0\n"));
+        QCOMPARE(run_shell("MTOOLS_SKIP_CHECK=1 mlabel -s -i '" + image + "' ::"),
+                 std::string(" Volume label is KIT1 1     \n"));
+        floppy_root_set("A:\\");
+        floppy_drive_unbind("A:\\");
+    }
+
+    // The layout of every product of the sample kit on 5.25" LD: every
+    // disk of every product in the scrolled picture, the legend, a piece's
+    // tip and each disk's free space.
+    void the_layout_picture_explains_itself() {
+        TempDir dir;
+        std::string kit = dir.at("kit");
+        copy_kit(kit);
+        ScriptedDialogs dialogs;
+        MainWindow window({{dir.at("disks"), DRIVE_KIND_FOLDER}}, &dialogs);
+        window.show();
+        QVERIFY(window.open_document(QString::fromStdString(kit + "/win95.prd")));
+        control<QPushButton>(&window, "select_all")->click();
+        control<QRadioButton>(&window, "operation_assign")->click();
+        control<QRadioButton>(&window, "media_3")->click();
+        // More Options: compress what is larger than the threshold.
+        QTimer::singleShot(0, [] {
+            QDialog* options = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(options);
+            control<QCheckBox>(options, "auto_compress")->setChecked(true);
+            options->accept();
+        });
+        control<QPushButton>(&window, "more_options")->click();
+        QCOMPARE(run_and_wait(&window), RUN_SUCCEEDED);
+        LayoutView* view = control<LayoutView>(&window, "layout_view");
+        QVERIFY(view->isVisible());
+        QStringList tips, labels;
+        int bottom = 0;
+        for (const LayoutSegment& segment : view->segments()) {
+            bottom = std::max(bottom, segment.rect.bottom());
+            if (segment.kind == SEGMENT_FREE) labels << segment.label;
+            if (segment.tip.startsWith("Source: tools.cab")) {
+                tips << segment.tip;
+                // Hovering shows the same tip.
+                QHelpEvent hover(QEvent::ToolTip, segment.rect.center(), view->mapToGlobal(segment.rect.center()));
+                QApplication::sendEvent(view, &hover);
+                QCOMPARE(QToolTip::text(), segment.tip);
+            }
+        }
+        // The split file over three disks, as the console's layout tells it.
+        QCOMPARE(tips, (QStringList{"Source: tools.cab\nOn the disk: _1ools.cab\nPiece 1 of 3\n346,112 bytes",
+                                    "Source: tools.cab\nOn the disk: _2ools.cab\nPiece 2 of 3\n362,496 bytes",
+                                    "Source: tools.cab\nOn the disk: _0ools.cab\nPiece 3 of 3\n90,664 bytes"}));
+        // Core Files, Documentation and Installer on a disk each, Tools on three.
+        QCOMPARE(labels, (QStringList{"318,464 bytes free", "344,064 bytes free", "325,632 bytes free",
+                                      "0 bytes free", "0 bytes free", "267,264 bytes free"}));
+        // Every disk is in the picture, which the area scrolls.
+        QVERIFY(bottom < view->height());
+        QScrollArea* area = control<QScrollArea>(&window, "layout_area");
+        QVERIFY(view->height() > area->viewport()->height());
+        QCOMPARE(control<QLabel>(&window, "legend_file")->text(),
+                 QString("A file, one colour each; the pieces of a split file share theirs, "
+                         "joined by a dashed line"));
+        QCOMPARE(control<QLabel>(&window, "legend_free")->text(), QString("Free space"));
+        QCOMPARE(control<QLabel>(&window, "legend_slop")->text(), QString("Slop kept free"));
+        QVERIFY(control<QWidget>(&window, "layout_legend")->isVisible());
+    }
+
+    // The window program opens the product file named on its command line
+    // (here by a relative path), as Browse and Open would, and assigns it
+    // for its picture.
+    void the_program_opens_the_file_it_is_given() {
+        TempDir dir;
+        copy_kit(dir.at("kit"));
+        std::string command = "cd " + shell_quoted(dir.path()) + " && XDG_CONFIG_HOME=" +
+                              shell_quoted(dir.at("config")) + " QT_QPA_PLATFORM=offscreen " +
+                              DISKWARD_BIN_DIR + "/diskward-gui --screenshot shot.png kit/win95.prd "
+                              ">/dev/null 2>&1; echo $?";
+        QCOMPARE(run_shell(command), std::string("0\n"));
+        QImage shot(QString::fromStdString(dir.at("shot.png")));
+        QVERIFY(shot.width() >= 900 && shot.height() >= 700);
+        QStringList recent = QSettings(QString::fromStdString(dir.at("config/Diskward/Diskward.conf")),
+                                       QSettings::IniFormat).value("recent_files").toStringList();
+        QCOMPARE(recent, QStringList{QString::fromStdString(dir.at("kit/win95.prd"))});
     }
 };
 
