@@ -8,6 +8,7 @@
 #include "engine/density_maps.h"
 #include "engine/directory_walk.h"
 #include "engine/map_files.h"
+#include "engine/messages.h"
 #include "engine/version_checks.h"
 #include "model/fields.h"
 #include "model/group.h"
@@ -31,6 +32,7 @@ struct Collection {
     std::set<std::string> counted;  // folded paths already on the list
     bool user_scripts = false;      // one of the user script files was found
     size_t dependent = 0;           // the dependent product being counted
+    int depth = 0;                  // where a file that cannot be counted is reported
 };
 
 std::string name_on_disk(std::string_view path) {
@@ -44,7 +46,14 @@ ResultCode add_file(Collection* c, const std::string& path, const std::string& n
     if (!c->counted.insert(text_fold(path)).second) return RC_OK;
     DiskOneFile file{path, name, 0, role, c->dependent};
     ResultCode code = file_size(path, &file.size);
-    if (code == RC_OK) c->files->push_back(std::move(file));
+    if (code == RC_OK) {
+        c->files->push_back(std::move(file));
+        return RC_OK;
+    }
+    // Named here, as a missing verification file is: the product's own
+    // report would not say which file is missing.
+    engine_report_text(c->rc->log, c->depth, path, engine_message(code));
+    c->rc->failure_reported = true;
     return code;
 }
 
@@ -186,10 +195,10 @@ std::string product_table_file_path(const PathParts& product_file,
 }
 
 ResultCode disk_one_files_collect(RunContext* rc, const ProductFileContext& pf, Value product,
-                                  const std::vector<Value>& dependents,
+                                  const std::vector<Value>& dependents, int depth,
                                   std::vector<DiskOneFile>* files) {
     RuntimeContext* rt = rc->runtime;
-    Collection c{rc, &pf, files, {}, false};
+    Collection c{rc, &pf, files, {}, false, 0, depth};
     files->clear();
     ResultCode code = RC_OK;
     if (!text_equal_nocase(field_text(rt, product_name(product)), rc->install_product))

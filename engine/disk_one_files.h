@@ -41,9 +41,10 @@ std::string product_table_file_path(const PathParts& product_file,
 // staging directory cannot be listed; 1011 when a dependent product has no
 // usable density map file; 1019 when a rolled-up size of the table does
 // not fit 32 bits; the size query's code for a file that is missing; the
-// map file's or the writer's code. The working subdirectory is there.
+// map file's or the writer's code. The working subdirectory is there. A file
+// that cannot be counted is reported under its own path at `depth`.
 ResultCode disk_one_files_collect(RunContext* rc, const ProductFileContext& pf, Value product,
-                                  const std::vector<Value>& dependents,
+                                  const std::vector<Value>& dependents, int depth,
                                   std::vector<DiskOneFile>* files);
 
 // The disk-1 files as they are written, which is not the order they are

@@ -166,7 +166,7 @@ ResultCode place_product(RunContext* rc, const ProductFileContext& pf, Value pro
                          const PathParts& map, int depth, std::vector<DiskOneFile>* out_first) {
     PlacementParameters p = placement_parameters(rc);
     std::vector<DiskOneFile>& first = *out_first;
-    ResultCode code = disk_one_files_collect(rc, pf, product, dependents, &first);
+    ResultCode code = disk_one_files_collect(rc, pf, product, dependents, depth + 2, &first);
     if (code != RC_OK) return code;
     std::vector<uint32_t> sizes;
     ProductLayout layout;

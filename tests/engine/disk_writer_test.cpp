@@ -619,3 +619,24 @@ TEST_F(DiskWriteTest, AJapaneseDiskIsNeverPromisedMoreFilesThanItsRootHolds) {
     EXPECT_EQ(listing(image(2)), two);
     for (int disk = 1; disk <= 2; ++disk) image_is_sound(disk);
 }
+
+TEST_F(DiskWriteTest, ADependentProductWithoutAnInstallerScriptIsNamedWhenDiskOneIsCounted) {
+    // a needs b, and b has no b.ins.
+    file("win95.prd", kVersionRow + product_row(1, "a", "root", "a") +
+                          product_row(2, "b", "root", "b"));
+    file("a/a.ins", "script of a\n");
+    file("a/a.vrf", "b\n");
+    file("b/b.vrf", "");
+    file("a/a.map", kMapHeader + row("G", "a.map", 0) + row("G", "a.vrf", 0) + row("G", "a.ins", 0));
+    file("b/b.map", kMapHeader + row("G", "b.map", 0) + row("G", "b.vrf", 0));
+    ASSERT_EQ(run({"-f"}), RC_OK) << e.output;
+    ASSERT_EQ(run({"-n", "b", "-a", "-z", "5.25LD"}), RC_OK) << e.output;
+    EXPECT_EQ(run({"-n", "a", "-a", "-z", "5.25LD"}), RC_FILE_NOT_FOUND);
+    std::string a = root + "\\a\\a.map", b = root + "\\b\\b.map";
+    EXPECT_EQ(e.output, opening() + "    " + a + "\r\n" + "    " + b + "\r\n" + "    " + b +
+                            ": " + std::to_string(read("b/b.map").size()) + "\r\n" + "      " +
+                            root + "\\b\\b.ins: File Not Found\r\n" + "    " + a + ": " +
+                            std::to_string(read("a/a.map").size() + read("a/a.ins").size() +
+                                           read("a/a.vrf").size()) +
+                            "\r\n");
+}

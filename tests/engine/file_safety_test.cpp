@@ -245,12 +245,12 @@ TEST_F(FileSafetyTest, AFifoASocketOrADeviceIsNoFileOfTheKitAndIsNeverWaitedOn) 
     EXPECT_FALSE(host_exists(kit.at("disks")));
 
     // A FIFO under a user file's name beside the product file is read as
-    // one for disk 1, and is unreadable.
+    // one for disk 1, and is unreadable: it is named.
     ASSERT_EQ(mkfifo(kit.at("kit.usr").c_str(), 0644), 0);
     EXPECT_EQ(run({"-n", "core", "-a", "-z", "5.25LD"}), RC_UNABLE_TO_READ);
     EXPECT_EQ(e.output, opening() + core_block.substr(0, core_block.rfind("    " + core)) +
-                            "    " + core + ": 13\r\n" +
-                            "    " + core + ": Unable To Read\r\n");
+                            "      " + root + "\\kit.usr: Unable To Read\r\n" + "    " + core +
+                            ": 13\r\n");
     alarm(0);
     close(server);
     EXPECT_FALSE(host_exists(kit.at("core/diskward/core.5ld")));
