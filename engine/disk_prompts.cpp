@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/script_file.h"
+#include "media/copy_names.h"
 #include "media/floppy_drives.h"
 #include "media/floppy_operations.h"
 #include "media/media_table.h"
@@ -60,6 +61,13 @@ ResultCode disk_prompt_take(void* user, uint32_t disk_number, bool* refused) {
     *refused = false;
     if (!rc) return RC_NO_OBJECT;
     rc->disk_in_drive = disk_number;
+    // The progress names the piece that goes on this disk.
+    uint32_t piece = disk_number - rc->disk_file_start + 1;
+    std::string piece_name = rc->disk_file;
+    if (rc->disk_file_pieces > 1 && disk_number >= rc->disk_file_start &&
+        piece <= rc->disk_file_pieces &&
+        copy_piece_name(rc->disk_file, piece, piece == rc->disk_file_pieces, &piece_name) == RC_OK)
+        rc->disk_writing = piece_name + " on disk " + std::to_string(disk_number);
     std::vector<uint32_t>& taken = rc->disks_taken;
     if (std::find(taken.begin(), taken.end(), disk_number) != taken.end()) return RC_OK;
     const std::string& root = floppy_root();

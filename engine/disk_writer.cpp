@@ -156,6 +156,9 @@ ResultCode write_all(RunContext* rc, Value product, const std::vector<DiskOneFil
     options.piece_sizes = {COPY_UNLIMITED};
     for (const DiskOneFile& file : disk_one_write_order(first)) {
         rc->disk_writing = file.name + " on disk 1";
+        rc->disk_file = file.name;
+        rc->disk_file_start = 1;
+        rc->disk_file_pieces = 1;
         *source = file.path;
         if ((code = run_cancel_check(rc)) != RC_OK) return code;
         if ((code = copy_to_disks(file.path, file.name, options)) != RC_OK) return code;
@@ -168,6 +171,9 @@ ResultCode write_all(RunContext* rc, Value product, const std::vector<DiskOneFil
         options.disk_count = copy.total_disks;
         options.piece_sizes = copy.pieces;
         rc->disk_writing = copy.name + " on disk " + std::to_string(copy.start_disk);
+        rc->disk_file = copy.name;
+        rc->disk_file_start = copy.start_disk;
+        rc->disk_file_pieces = copy.total_disks;
         *source = copy.from;
         if ((code = run_cancel_check(rc)) != RC_OK) return code;
         if ((code = copy_to_disks(copy.from, copy.name, options)) != RC_OK) return code;

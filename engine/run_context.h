@@ -90,10 +90,16 @@ struct RunContext {
     CopyPrompt disk_prompt = nullptr;
     void* disk_prompt_user = nullptr;
     // Told of the bytes each copy onto the disks has written, with the run
-    // context as its user value; disk_writing names the file and its first
-    // disk meanwhile ("notes.txt on disk 2"). Kept like disk_prompt.
+    // context as its user value; disk_writing names the file, or the piece,
+    // and the disk it goes on meanwhile ("notes.txt on disk 2", "_2ools.cab
+    // on disk 2"). Kept like disk_prompt.
     CopyProgress disk_progress = nullptr;
     std::string disk_writing;
+    // The file being written onto the disks: its name there, its first disk
+    // and its pieces, so that each disk taken names the piece it gets.
+    std::string disk_file;
+    uint32_t disk_file_start = 0;
+    uint32_t disk_file_pieces = 1;
     // Told of the bytes each compression of the compression pass has moved,
     // with the run context as its user value; `compressing` names the
     // component's Source meanwhile and `compressing_size` gives its bytes.

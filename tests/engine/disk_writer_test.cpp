@@ -640,3 +640,25 @@ TEST_F(DiskWriteTest, ADependentProductWithoutAnInstallerScriptIsNamedWhenDiskOn
                                            read("a/a.vrf").size()) +
                             "\r\n");
 }
+
+// Records what the progress names, each time it names something new.
+void naming_progress(void* user, uint32_t) {
+    RunContext* rc = static_cast<RunContext*>(user);
+    auto* named = static_cast<std::vector<std::string>*>(rc->disk_prompt_user);
+    if (named->empty() || named->back() != rc->disk_writing) named->push_back(rc->disk_writing);
+}
+
+TEST_F(DiskWriteTest, TheProgressNamesEachPieceAndTheDiskItGoesOn) {
+    single({{"big.bin", pattern_bytes(800000, 11)}, {"notes.txt", "n"}});
+    std::vector<std::string> named;
+    e.rc.disk_prompt = disk_prompt_folder;
+    e.rc.disk_prompt_user = &named;
+    e.rc.disk_progress = naming_progress;
+    ASSERT_EQ(write(), RC_OK) << e.output;
+    e.rc.disk_progress = nullptr;
+    // p.vrf is empty: no bytes, no progress.
+    EXPECT_EQ(named, (std::vector<std::string>{"win95.prd on disk 1", "p.map on disk 1",
+                                               "p.ins on disk 1",
+                                               "1ig.bin on disk 1", "2ig.bin on disk 2",
+                                               "0ig.bin on disk 3", "notes.txt on disk 3"}));
+}
