@@ -1,6 +1,8 @@
 // The main window and its form.
 #include "ui/main_window.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -9,6 +11,7 @@
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -149,8 +152,8 @@ void MainWindow::build_menus() {
         recent_actions_[i]->setStatusTip(tr("Open this document"));
         connect(recent_actions_[i], &QAction::triggered, this, [this, i] {
             QString path = recent_actions_[i]->data().toString();
-            prd_path_->setText(path);
-            open_document(path);
+            // An entry that no longer opens is taken off the list.
+            if (!open_document(path) && !running()) forget_file(path);
         });
     }
     file->addSeparator();
@@ -261,7 +264,7 @@ QGroupBox* MainWindow::build_media_group() {
     drive_list_ = new QComboBox;
     drive_list_->setObjectName("drive_list");
     drive_list_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    drive_list_->setMinimumContentsLength(12);
+    drive_list_->setMinimumContentsLength(24);
     drive_label_->setBuddy(drive_list_);
     drive_folder_ = new QToolButton;
     drive_folder_->setObjectName("drive_folder");
@@ -359,8 +362,8 @@ void MainWindow::build_status_bar() {
     statusBar()->addWidget(status_text_, 1);
     progress_ = new QProgressBar;
     progress_->setObjectName("progress");
-    progress_->setMinimumWidth(220);
-    progress_->setMaximumWidth(320);
+    progress_->setMinimumWidth(320);
+    progress_->setMaximumWidth(480);
     progress_->setTextVisible(true);
     progress_->hide();
     statusBar()->addPermanentWidget(progress_);
@@ -433,6 +436,21 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (!dialogs_->ask(tr("A run is going. Cancel it and close the window?"))) return;
     close_after_run_ = true;
     cancel_->click();
+}
+
+// Enter presses the default button from anywhere in the form, as in a
+// dialog: from the product list and the option buttons too. A focused push
+// button is pressed itself; the two text fields press theirs on their own.
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    QWidget* focus = QApplication::focusWidget();
+    if (!enter || running() || focus == prd_path_ || focus == target_) {
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    auto* button = qobject_cast<QPushButton*>(focus);
+    if (!button) button = default_button_;
+    if (button && button->isEnabled()) button->click();
 }
 
 void MainWindow::make_default(QPushButton* button) {
@@ -517,7 +535,7 @@ void MainWindow::browse_for_file() {
 void MainWindow::open_from_menu() {
     QString path = dialogs_->open_file();
     if (path.isEmpty()) return;
-    prd_path_->setText(path);
+    // The path field takes the file only when it opens.
     open_document(path);
 }
 
@@ -567,6 +585,14 @@ void MainWindow::remember_file(const QString& path) {
     update_recent_menu();
 }
 
+void MainWindow::forget_file(const QString& path) {
+    QSettings settings;
+    QStringList files = settings.value("recent_files").toStringList();
+    files.removeAll(QFileInfo(path).absoluteFilePath());
+    settings.setValue("recent_files", files);
+    update_recent_menu();
+}
+
 void MainWindow::update_recent_menu() {
     QStringList files = QSettings().value("recent_files").toStringList();
     for (int i = 0; i < RECENT_FILES; ++i) {
@@ -602,7 +628,11 @@ void MainWindow::append_output(const QString& text) {
 void MainWindow::show_progress(const QString& text, int value, int maximum) {
     progress_->setMaximum(maximum);
     progress_->setValue(value);
-    progress_->setFormat(text);
+    // One line, cut in the middle when the name is long, so that it never wraps.
+    int room = std::max(progress_->width(), progress_->minimumWidth()) -
+               2 * progress_->fontMetrics().averageCharWidth();
+    progress_->setFormat(progress_->fontMetrics().elidedText(text, Qt::ElideMiddle, room));
+    progress_->setToolTip(text);
     progress_->show();
 }
 

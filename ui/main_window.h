@@ -64,6 +64,7 @@ protected:
     // Closing during a run asks whether to cancel it; the window closes
     // once the cancelled run has stopped.
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void build_menus();
@@ -93,6 +94,7 @@ private:
     void end_run();
     void show_layouts();
     void remember_file(const QString& path);
+    void forget_file(const QString& path);
     void update_recent_menu();
     void show_about();
 

@@ -14,6 +14,7 @@
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QThread>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -62,7 +63,8 @@ public:
         answers.erase(answers.begin());
         return answer;
     }
-    QString open_file() override { return ""; }
+    QString file_to_open;  // what File > Open... is given
+    QString open_file() override { return file_to_open; }
     QString choose_folder(const QString&) override { return ""; }
     void note_thread() {
         if (QThread::currentThread() != qApp->thread()) off_thread = true;
@@ -150,17 +152,17 @@ constexpr size_t BIG_BYTES = 32000000;
 
 // A kit of one product, big, whose one file of `bytes` that do not
 // compress is stored compressed: its compression takes a while.
-void big_kit(const std::string& kit, size_t bytes) {
+void big_kit(const std::string& kit, size_t bytes, const std::string& name = "big.dat") {
     std::filesystem::remove_all(kit);
     write_host_file(kit + "/win95.prd",
                     "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false false false \"\" \"\"\n"
                     "1 big root \"big\" \"1.0\" \"Big\" \"big\" 0 true false false \"\" \"BIG\"\n");
-    write_host_file(kit + "/big/big.dat", noise(bytes, 5));
+    write_host_file(kit + "/big/" + name, noise(bytes, 5));
     write_host_file(kit + "/big/big.vrf", "");
     write_host_file(kit + "/big/big.map",
                     "#Name Subgroup Source Destination Size Instantiate? Append? Compress? StartDisk "
                     "TotalDisks Icon Group Item Command\n\n"
-                    "G \"\" \"big.dat\" \"%TARGET%\\big.dat\" " + std::to_string(bytes) +
+                    "G \"\" \"" + name + "\" \"%TARGET%\\" + name + "\" " + std::to_string(bytes) +
                         " false false true 0 0 0 \"\" \"\" \"\"\n");
 }
 
@@ -179,13 +181,17 @@ struct Ticks {
     int count = 0;
     int held = 0;      // turns with the default button disabled and Cancel enabled
     int progress = 0;  // turns with the progress bar shown
+    int overflowing = 0;  // turns with a progress text wider than its bar
     explicit Ticks(MainWindow* window) {
         QObject::connect(&timer, &QTimer::timeout, [this, window] {
             ++count;
             if (!control<QPushButton>(window, "run")->isEnabled() &&
                 control<QPushButton>(window, "cancel")->isEnabled())
                 ++held;
-            if (control<QProgressBar>(window, "progress")->isVisible()) ++progress;
+            auto* bar = control<QProgressBar>(window, "progress");
+            if (!bar->isVisible()) return;
+            ++progress;
+            if (bar->fontMetrics().horizontalAdvance(bar->text()) > bar->width()) ++overflowing;
         });
         // The turns counted are those of the run.
         QObject::connect(window, &MainWindow::run_finished, &timer, &QTimer::stop);
@@ -239,6 +245,77 @@ private slots:
         QCOMPARE(control<QListWidget>(&window, "products")->count(), 0);
         QVERIFY(!control<QListWidget>(&window, "products")->isEnabled());
         engine_detach(&rc);
+    }
+
+    // A failed open, from the recent list or from File > Open..., leaves the
+    // form as it was, the path included; an entry that no longer opens
+    // leaves the recent list.
+    void a_failed_open_leaves_the_form_as_it_was() {
+        TempDir dir;
+        auto table = [](const std::string& label) {
+            return "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false false "
+                   "false \"\" \"\"\n1 p root \"p\" \"1.0\" \"" +
+                   label + "\" \"p\" 0 true false false \"\" \"V\"\n";
+        };
+        write_host_file(dir.at("a/win95.prd"), table("Kit A"));
+        write_host_file(dir.at("b/win95.prd"), table("Kit B"));
+        QString a = QString::fromStdString(dir.at("a/win95.prd"));
+        QString b = QString::fromStdString(dir.at("b/win95.prd"));
+        ScriptedDialogs dialogs;
+        MainWindow window({}, &dialogs);
+        QVERIFY(window.open_document(b));
+        QVERIFY(window.open_document(a));  // the recent list: a, then b
+        auto* recent_b = window.findChild<QAction*>("recent_1");
+        QVERIFY(recent_b && recent_b->isVisible());
+        QCOMPARE(recent_b->data().toString(), b);
+        auto form_is_a = [&] {
+            QCOMPARE(control<QLineEdit>(&window, "prd_path")->text(), a);
+            auto* products = control<QListWidget>(&window, "products");
+            QCOMPARE(products->count(), 1);
+            QCOMPARE(products->item(0)->text(), QString("Kit A"));
+            QVERIFY(products->isEnabled());
+        };
+
+        std::filesystem::remove(dir.at("b/win95.prd"));
+        recent_b->trigger();
+        QCOMPARE(dialogs.shown, QStringList{"notice: Error Reading PRD File"});
+        form_is_a();
+        QCOMPARE(window.findChild<QAction*>("recent_0")->data().toString(), a);
+        QVERIFY(!recent_b->isVisible());
+
+        write_host_file(dir.at("bad.prd"), "1 b root \"b\"\n");
+        dialogs.file_to_open = QString::fromStdString(dir.at("bad.prd"));
+        window.findChild<QAction*>("open_action")->trigger();
+        QCOMPARE(dialogs.shown,
+                 (QStringList{"notice: Error Reading PRD File", "notice: Parse Error in PRD File"}));
+        form_is_a();
+    }
+
+    // Enter presses the default button from the product list and the option
+    // buttons, as in a dialog.
+    void enter_presses_the_default_button_from_anywhere_in_the_form() {
+        TempDir dir;
+        write_host_file(dir.at("kit/win95.prd"),
+                        "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false false "
+                        "false \"\" \"\"\n1 p root \"p\" \"1.0\" \"P\" \"p\" 0 true false false \"\" \"V\"\n");
+        write_host_file(dir.at("kit/p/p.map"), "");
+        ScriptedDialogs dialogs;
+        MainWindow window({}, &dialogs);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QVERIFY(window.open_document(QString::fromStdString(dir.at("kit/win95.prd"))));
+        auto* products = control<QListWidget>(&window, "products");
+        products->item(0)->setSelected(true);
+        auto* update = control<QRadioButton>(&window, "operation_update");
+        update->click();
+        for (QWidget* focus : std::initializer_list<QWidget*>{products, update}) {
+            QSignalSpy ended(&window, &MainWindow::run_finished);
+            focus->setFocus();
+            QTest::keyClick(focus, Qt::Key_Return);
+            QVERIFY(window.running() || ended.count() == 1);
+            QVERIFY(ended.count() == 1 || ended.wait(60000));
+        }
+        QCOMPARE(dialogs.shown, QStringList{});
     }
 
     void options_dialog_checks_its_sizes() {
@@ -416,9 +493,10 @@ private slots:
     // window's loop keeps turning, the form is held and Cancel offered, the
     // progress shown; the report is the console's.
     void a_run_leaves_the_window_alive() {
+        const std::string LONG_NAME = "a file whose name is far too long for a status bar.dat";
         TempDir dir;
         std::string kit = dir.at("kit");
-        big_kit(kit, BIG_BYTES);
+        big_kit(kit, BIG_BYTES, LONG_NAME);
         ScriptedDialogs dialogs;
         MainWindow window({{dir.at("disks"), DRIVE_KIND_FOLDER}}, &dialogs);
         window.show();
@@ -426,17 +504,25 @@ private slots:
         control<QPushButton>(&window, "select_all")->click();
         control<QRadioButton>(&window, "operation_assign")->click();
         Ticks ticks(&window);
+        QElapsedTimer clock;
+        clock.start();
         QCOMPARE(run_and_wait(&window), RUN_SUCCEEDED);
-        QVERIFY2(ticks.count >= 20, QByteArray::number(ticks.count));
+        // The loop turned all through the run: at least half as often as the
+        // 10 ms timer asked, however fast the machine made the run.
+        qint64 asked = clock.elapsed() / 10;
+        QVERIFY2(asked >= 4 && ticks.count >= asked / 2,
+                 QByteArray::number(ticks.count) + " of " + QByteArray::number(asked));
         QCOMPARE(ticks.held, ticks.count);
         QVERIFY(ticks.progress > 0);
+        // The progress names a long file on one line of the bar's width.
+        QCOMPARE(ticks.overflowing, 0);
         QVERIFY(control<QPushButton>(&window, "run")->isEnabled());
         QVERIFY(!control<QPushButton>(&window, "cancel")->isEnabled());
         QVERIFY(control<QGroupBox>(&window, "operation_group")->isEnabled());
         QVERIFY(!control<QProgressBar>(&window, "progress")->isVisible());
         QVERIFY(dialogs.shown.isEmpty());
         std::string pane = control<QPlainTextEdit>(&window, "output")->toPlainText().toStdString();
-        big_kit(kit, BIG_BYTES);
+        big_kit(kit, BIG_BYTES, LONG_NAME);
         QCOMPARE(pane, "diskward " + kit + " -o win95 -a -n big\n\n" +
                            console(shell_quoted(kit) + " -o win95 -a -n big") + HYPHENS);
     }
