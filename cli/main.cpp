@@ -5,7 +5,8 @@
 // The console's own options (never handed to the engine): "--layout"
 // prints the disk layout of every product the run assigned after the
 // report; "--verify" reads back every disk the run wrote and compares each
-// file with its staging file.
+// file with its staging file; "--jobs N" works on N files at once (1: one
+// thread; the number of processors when not given).
 // With -w each disk is asked for on standard error: a folder of images
 // takes a blank image at once (the folder -D names is made when missing);
 // a device or an image file waits for Enter ("c" cancels), and never waits
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +25,7 @@
 #include "engine/messages.h"
 #include "media/floppy_drives.h"
 #include "sys/host_paths.h"
+#include "sys/work_pool.h"
 
 namespace {
 
@@ -133,6 +136,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> words;
     words.emplace_back("diskward");
     bool show_layout = false, verify = false;
+    unsigned jobs = work_pool_processors();
     std::vector<std::string> host_words(argv + 1, argv + argc);
     make_drive_folder(host_words);
     for (int i = 1; i < argc; ++i) {
@@ -142,6 +146,11 @@ int main(int argc, char** argv) {
         }
         if (std::string_view(argv[i]) == "--verify") {
             verify = true;
+            continue;
+        }
+        if (std::string_view(argv[i]) == "--jobs" && i + 1 < argc) {
+            jobs = unsigned(std::strtoul(argv[++i], nullptr, 10));
+            if (jobs < 1) jobs = 1;
             continue;
         }
         words.push_back(console_convert_argument(argv[i]));
@@ -160,6 +169,7 @@ int main(int argc, char** argv) {
         std::fputs("diskward: out of memory\n", stderr);
         return 1;
     }
+    rc.jobs = jobs;
     rc.disk_prompt = console_prompt;
     if (isatty(2)) rc.disk_progress = console_progress;
     ResultCode result = engine_main(&rc, int(vector.size()), vector.data());

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <set>
 
 #include "engine/dependencies.h"
@@ -11,6 +12,7 @@
 #include "engine/messages.h"
 #include "engine/version_checks.h"
 #include "media/copy.h"
+#include "media/copy_batch.h"
 #include "model/fields.h"
 #include "model/group.h"
 #include "model/group_table.h"
@@ -276,26 +278,59 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
     ResultCode code = map_reading_open(rc, product, PathParts{source_dir, "", filename, "map"}, &map);
     BiList* groups = map.groups;
     if (code == RC_OK) code = directory_make_tree(target_dir);
+    // The files are copied ahead on the run's workers, each into the place
+    // the walk below would give it, and put in place as the walk comes to
+    // them. A file in a subdirectory of the copy waits for the walk to make
+    // that subdirectory (its door). With one job each is copied when the
+    // walk comes to it.
+    CopyBatch batch;
+    copy_batch_start(&batch, rc->jobs);
+    std::vector<size_t> tickets;
+    if (code == RC_OK) {
+        std::map<std::string, unsigned> doors;
+        for (BiNode* g = groups->first; g; g = g->next)
+            for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
+                std::string_view source = field_text(rt, component_source(c->value));
+                PathParts parts = path_split(source);
+                if (is_absolute(source) || climbs(source) || parts.base.empty()) continue;
+                unsigned door = 0;
+                if (!parts.relative.empty()) {
+                    auto [at, fresh] = doors.emplace(text_fold(parts.relative), 0);
+                    if (fresh) at->second = copy_batch_door(&batch);
+                    door = at->second;
+                }
+                tickets.push_back(copy_batch_add(&batch, path_join(source_dir, "", source, ""),
+                                                 path_join(target_dir, "", source, ""),
+                                                 CopyOptions{}, door));
+            }
+    }
     // The subdirectories of the copy made so far (folded), each made once.
     std::set<std::string> made;
     bool map_copied = false, passed_over = false;
+    size_t next = 0;  // the ticket of the next file to copy
     for (BiNode* g = code == RC_OK ? groups->first : nullptr; g && code == RC_OK; g = g->next) {
         for (BiNode* c = group_record(g->value)->components->first; c && code == RC_OK;
              c = c->next) {
             std::string_view source = field_text(rt, component_source(c->value));
             PathParts parts = path_split(source);
             if (is_absolute(source) || climbs(source) || parts.base.empty()) continue;
+            size_t ticket = tickets[next++];
             std::string from = path_join(source_dir, "", source, "");
             if (!copyable(rc, from, depth)) {
                 passed_over = true;
                 continue;
             }
-            if (!parts.relative.empty() && made.insert(text_fold(parts.relative)).second)
+            if (!parts.relative.empty() && made.insert(text_fold(parts.relative)).second) {
                 (void)directory_make_tree(path_join(target_dir, parts.relative, "", ""));
-            code = copy_file_replacing(from, path_join(target_dir, "", source, ""), CopyOptions{});
+                copy_batch_open(&batch, batch.copies[ticket]->door);
+            }
+            code = copy_batch_finish(&batch, ticket);
             if (map_is_map_component(source, filename)) map_copied = true;
         }
     }
+    // The files foreseen past a failure are given up, leaving their former
+    // copies as they were.
+    copy_batch_end(&batch);
     // The copy is checked next, so its map file goes with it even when the
     // map does not list itself.
     if (code == RC_OK && !map_copied)

@@ -101,6 +101,10 @@ struct RunContext {
     CopyProgress compress_progress = nullptr;
     std::string compressing;
     uint32_t compressing_size = 0;
+    // How many files the run may work on at once (compressing, copying):
+    // 1 is one thread. Set by the front end (the number of processors, or
+    // what its user chose) and kept like disk_prompt.
+    unsigned jobs = 1;
     // While disks are written: the Volume of the product, which with a
     // blank and the disk number labels each disk.
     std::string disk_volume;
