@@ -259,7 +259,16 @@ int host_fstat(int fd, struct stat* info) {
 }
 
 int host_fstatat(int directory_fd, const char* name, struct stat* info) {
-    if (fault_take_fd(HOST_OP_FSTAT, directory_fd)) return -1;
+    bool strikes = false;
+    {
+        // Judged by the entry's own path, so that a failure can be aimed at
+        // one entry of a directory whatever order its entries are asked in.
+        FaultsHeld held(faults_lock());
+        std::string path = descriptor_path(directory_fd);
+        if (!path.empty()) path += std::string("/") + name;
+        strikes = fault_take_held(HOST_OP_FSTAT, path.c_str());
+    }
+    if (strikes) return -1;
     return fstatat(directory_fd, name, info, 0);
 }
 

@@ -251,6 +251,11 @@ const Steps kReplicateAgain = {
     {"KIT", "-o", "win95", "-f"},
     {"KIT", "-o", "win95", "-j", "COPY"}};
 
+const Steps kCheckAgain = {
+    {"KIT", "-o", "win95", "-f"},
+    {"KIT", "-o", "win95", "-f"},
+    {"KIT", "-o", "win95", "-f"}};
+
 // A kit of 60 files, compressed or replicated once with one job; then
 // every file is given new bytes and the last two runs are made with one
 // job and with eight, a failure aimed at file 23 in the last: the copies of
@@ -283,7 +288,10 @@ protected:
         };
         Outcome one = outcome(1);
         Outcome eight = outcome(8);
-        EXPECT_NE(one.report.find("f0023"), std::string::npos) << one.report;
+        // The failure struck: the last run reports it and ends with its code.
+        std::string last = one.report.substr(one.report.rfind("run "));
+        EXPECT_EQ(last.find("run " + std::to_string(after.size() - 1) + ": 0\n"), std::string::npos)
+            << last;
         EXPECT_EQ(one.report, eight.report);
         EXPECT_TRUE(one.tree == eight.tree) << differences(one.tree, eight.tree);
     }
@@ -295,6 +303,10 @@ TEST_F(ParallelFailureTest, ACompressionThatCannotReadItsFileLeavesWhatOneThread
 
 TEST_F(ParallelFailureTest, ACompressedCopyThatCannotTakeItsPlaceLeavesWhatOneThreadLeaves) {
     failure_leaves_the_same(kCompressAgain, HOST_OP_RENAME, "_f0023.dat");
+}
+
+TEST_F(ParallelFailureTest, AStatusQueryThatFailsInTheScanLeavesWhatOneThreadLeaves) {
+    failure_leaves_the_same(kCheckAgain, HOST_OP_FSTAT, "big/f0023.dat");
 }
 
 TEST_F(ParallelFailureTest, AReplicatedFileThatCannotBeWrittenLeavesWhatOneThreadLeaves) {
