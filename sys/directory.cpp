@@ -152,13 +152,13 @@ static void ahead_ask(DirectoryListing* listing, size_t index) {
             for (size_t i = from; i < to; ++i) {
                 struct stat info = {};
                 int error = entry_stat(listing, listing->names[i], &info);
-                {
-                    std::lock_guard<std::mutex> held(ahead->lock);
-                    ahead->statuses[i].error = error;
-                    ahead->statuses[i].info = info;
-                    ahead->statuses[i].answered = true;
-                    --ahead->in_flight;
-                }
+                // Told under the lock: once the last answer is in, the
+                // listing may be closed and the look-ahead freed.
+                std::lock_guard<std::mutex> held(ahead->lock);
+                ahead->statuses[i].error = error;
+                ahead->statuses[i].info = info;
+                ahead->statuses[i].answered = true;
+                --ahead->in_flight;
                 ahead->answered.notify_all();
             }
         });
