@@ -60,6 +60,12 @@ bool compression_wanted(const RunContext* rc, std::string_view source, std::stri
     return size > rc->compress_threshold;
 }
 
+// The name of the compressed copy of the file `source` names.
+std::string compressed_name_of(std::string_view source) {
+    PathParts parts = path_split(source);
+    return copy_compressed_name(path_join("", "", parts.base, parts.extension));
+}
+
 struct Pass {
     RunContext* rc = nullptr;
     std::string_view directory;
@@ -112,8 +118,7 @@ bool copy_current(const FileStatus& compressed, const FileStatus& original) {
 // becomes the stored size.
 ResultCode compress_component(Pass* pass, Value component, std::string_view source) {
     RunContext* rc = pass->rc;
-    PathParts parts = path_split(source);
-    std::string name = copy_compressed_name(path_join("", "", parts.base, parts.extension));
+    std::string name = compressed_name_of(source);
     auto [at, fresh] = pass->names.emplace(text_fold(name), text_fold(source));
     if (!fresh && at->second != text_fold(source)) {
         engine_report_text(rc->log, pass->depth, source, engine_message(RC_INVALID_FILE_NAME));
@@ -189,9 +194,7 @@ void foresee_compressions(Pass* pass, BiList* groups) {
             if (!compress || compress_ruled_out(source, size) ||
                 component_instantiate(component) || !component_processed(component))
                 continue;
-            PathParts parts = path_split(source);
-            std::string name =
-                copy_compressed_name(path_join("", "", parts.base, parts.extension));
+            std::string name = compressed_name_of(source);
             auto [at, fresh] = names.emplace(text_fold(name), text_fold(source));
             if (!fresh && at->second != text_fold(source)) continue;
             FileStatus original{true, false, 0, component_modified(component),

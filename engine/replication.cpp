@@ -65,6 +65,12 @@ bool is_absolute(std::string_view path) {
     return path_has_drive(path) || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
 }
 
+// True when a component whose Source is `source` is copied with its
+// product: a file named below the product's directory.
+bool copied_with_product(std::string_view source) {
+    return !is_absolute(source) && !climbs(source) && !path_split(source).base.empty();
+}
+
 // The products named by -N, in order; unknown names are reported and skipped.
 std::vector<Value> named_products(RunContext* rc, BiList* products, const PathParts& file,
                                   int depth) {
@@ -291,8 +297,8 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
         for (BiNode* g = groups->first; g; g = g->next)
             for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
                 std::string_view source = field_text(rt, component_source(c->value));
+                if (!copied_with_product(source)) continue;
                 PathParts parts = path_split(source);
-                if (is_absolute(source) || climbs(source) || parts.base.empty()) continue;
                 unsigned door = 0;
                 if (!parts.relative.empty()) {
                     auto [at, fresh] = doors.emplace(text_fold(parts.relative), 0);
@@ -312,8 +318,8 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
         for (BiNode* c = group_record(g->value)->components->first; c && code == RC_OK;
              c = c->next) {
             std::string_view source = field_text(rt, component_source(c->value));
+            if (!copied_with_product(source)) continue;
             PathParts parts = path_split(source);
-            if (is_absolute(source) || climbs(source) || parts.base.empty()) continue;
             size_t ticket = tickets[next++];
             std::string from = path_join(source_dir, "", source, "");
             if (!copyable(rc, from, depth)) {
