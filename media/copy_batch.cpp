@@ -35,8 +35,17 @@ void batch_done(CopyBatch* batch, BatchCopy* copy, ResultCode code) {
     batch->changed.notify_all();
 }
 
-// A worker's part: the temporary file, then, once the owner comes to it,
-// the move into place; or nothing at all when the owner passes it by.
+// Moves the whole temporary file of `copy` into place, or removes it when
+// it is not to be kept (or cannot be moved).
+ResultCode batch_settle(BatchCopy* copy, bool keep) {
+    ResultCode code = keep ? file_rename(copy->temporary, copy->destination) : RC_OK;
+    if (!keep || code != RC_OK) (void)file_delete(copy->temporary);
+    return code;
+}
+
+// A worker's part: the temporary file, and the move into place when the
+// owner has come to it already; or nothing at all when the owner passed
+// it by.
 void batch_run(BatchCopy* copy) {
     CopyBatch* batch = copy->batch;
     std::unique_lock<std::mutex> held(batch->lock);
@@ -56,13 +65,16 @@ void batch_run(BatchCopy* copy) {
 
     held.lock();
     if (code != RC_OK) return batch_done(batch, copy, code);
-    copy->state = BATCH_COPIED;
-    batch->changed.notify_all();
-    batch->changed.wait(held, [&] { return copy->abandoned || copy->granted; });
+    if (!copy->granted && !copy->abandoned) {
+        // The owner has not come to it yet: it puts the copy in place (or
+        // gives it up) when it does, and this worker goes on with another.
+        copy->state = BATCH_COPIED;
+        batch->changed.notify_all();
+        return;
+    }
     bool keep = copy->granted;
     held.unlock();
-    if (keep) code = file_rename(copy->temporary, copy->destination);
-    if (!keep || code != RC_OK) (void)file_delete(copy->temporary);
+    code = batch_settle(copy, keep);
     held.lock();
     batch_done(batch, copy, code);
 }
@@ -119,8 +131,15 @@ void copy_batch_open(CopyBatch* batch, unsigned door) {
 static void batch_abandon_before(CopyBatch* batch, size_t end) {
     for (size_t t = batch->passed; t < end && t < batch->copies.size(); ++t) {
         BatchCopy* copy = batch->copies[t].get();
+        if (copy->abandoned) continue;
         copy->abandoned = true;
         if (copy->on_owner) copy->state = BATCH_DONE;
+        // A temporary file made whole and left for the owner is removed
+        // here; no worker looks at the copy again.
+        if (copy->state == BATCH_COPIED) {
+            (void)batch_settle(copy, false);
+            copy->state = BATCH_DONE;
+        }
     }
     batch->changed.notify_all();
 }
@@ -143,8 +162,10 @@ ResultCode copy_batch_finish(CopyBatch* batch, size_t ticket) {
     copy->granted = true;
     batch->changed.notify_all();
     for (;;) {
-        batch->changed.wait(held,
-                            [&] { return copy->state == BATCH_DONE || copy->moved > copy->told; });
+        batch->changed.wait(held, [&] {
+            return copy->state == BATCH_DONE || copy->state == BATCH_COPIED ||
+                   copy->moved > copy->told;
+        });
         if (copy->moved > copy->told && copy->options.progress) {
             uint64_t bytes = copy->moved - copy->told;
             copy->told = copy->moved;
@@ -158,6 +179,14 @@ ResultCode copy_batch_finish(CopyBatch* batch, size_t ticket) {
             continue;
         }
         copy->told = copy->moved;
+        if (copy->state == BATCH_COPIED) {
+            // Made ahead and left for the owner: moved into place here.
+            copy->state = BATCH_COPYING;
+            held.unlock();
+            ResultCode code = batch_settle(copy, true);
+            held.lock();
+            batch_done(batch, copy, code);
+        }
         if (copy->state == BATCH_DONE) break;
     }
     batch->passed = ticket + 1;
@@ -172,12 +201,12 @@ void copy_batch_end(CopyBatch* batch) {
         // Every copy a worker has begun is seen through, so that nothing is
         // written once the batch is gone.
         batch->changed.wait(held, [&] {
-            for (size_t t = batch->passed; t < batch->copies.size(); ++t) {
-                const BatchCopy* copy = batch->copies[t].get();
-                if (copy->state == BATCH_COPYING || copy->state == BATCH_COPIED) return false;
-            }
+            for (size_t t = batch->passed; t < batch->copies.size(); ++t)
+                if (batch->copies[t]->state == BATCH_COPYING) return false;
             return true;
         });
+        // Those a worker finished meanwhile left their temporary files.
+        batch_abandon_before(batch, batch->copies.size());
         batch->passed = batch->copies.size();
     }
     work_pool_stop(&batch->pool);
