@@ -1,13 +1,11 @@
 // The directory walk.
 #include "engine/directory_walk.h"
 
-#include <algorithm>
 #include <set>
 
 #include "sys/directory.h"
 #include "sys/paths.h"
 #include "sys/text_file.h"
-#include "sys/work_pool.h"
 
 namespace {
 
@@ -16,15 +14,7 @@ struct Walk {
     const WalkVisitor* visit = nullptr;
     std::set<FileIdentity> entered;  // directories entered so far
     bool stopped = false;
-    WorkPool* pool = nullptr;  // asks for statuses ahead, or none
 };
-
-// A status query mostly waits (on a file server, a round trip), so the walk
-// keeps more workers than jobs asking, and asks twice as many statuses
-// ahead as they can ask at once.
-constexpr unsigned ASKERS_PER_JOB = 8;
-constexpr unsigned ASKERS_MOST = 64;
-constexpr size_t STATUSES_AHEAD_PER_ASKER = 16;
 
 // The entry the listing stands on, described and classified.
 WalkEntry entry_of(Walk* walk, DirectoryListing* listing, const std::string& directory,
@@ -54,9 +44,6 @@ WalkEntry entry_of(Walk* walk, DirectoryListing* listing, const std::string& dir
 ResultCode walk_directory(Walk* walk, const std::string& directory, const std::string& prefix) {
     DirectoryListing* listing = directory_open(directory);
     if (!listing) return RC_UNABLE_TO_READ;
-    if (walk->pool)
-        directory_look_ahead(listing, walk->pool,
-                             walk->pool->workers.size() * STATUSES_AHEAD_PER_ASKER);
     if (directory_identity(listing).known()) walk->entered.insert(directory_identity(listing));
     ResultCode code;
     while ((code = directory_next(listing)) == RC_OK) {
@@ -80,17 +67,9 @@ ResultCode walk_directory(Walk* walk, const std::string& directory, const std::s
 
 }  // namespace
 
-ResultCode directory_walk(std::string_view directory, bool recursive, const WalkVisitor& visit,
-                          unsigned jobs) {
+ResultCode directory_walk(std::string_view directory, bool recursive, const WalkVisitor& visit) {
     Walk walk;
     walk.recursive = recursive;
     walk.visit = &visit;
-    WorkPool pool;
-    if (jobs > 1) {
-        work_pool_start(&pool, std::min(jobs * ASKERS_PER_JOB, ASKERS_MOST));
-        walk.pool = &pool;
-    }
-    ResultCode code = walk_directory(&walk, std::string(directory), "");
-    work_pool_stop(&pool);
-    return code;
+    return walk_directory(&walk, std::string(directory), "");
 }

@@ -40,10 +40,7 @@ enum WalkStep { WALK_ENTER, WALK_PASS, WALK_STOP };
 using WalkVisitor = std::function<WalkStep(const WalkEntry&)>;
 
 // Visits the entries of `directory` in listing order, a directory's own
-// entries right after it when `recursive`. With more than one job, workers
-// ask for the entries' status ahead of the visits (which stay in order, on
-// this thread). 0 after a complete walk or when the visitor ended it; 20
-// when a directory cannot be listed; the listing's failure code when an
-// entry cannot be examined.
-ResultCode directory_walk(std::string_view directory, bool recursive, const WalkVisitor& visit,
-                          unsigned jobs = 1);
+// entries right after it when `recursive`. 0 after a complete walk or when
+// the visitor ended it; 20 when a directory cannot be listed; the listing's
+// failure code when an entry cannot be examined.
+ResultCode directory_walk(std::string_view directory, bool recursive, const WalkVisitor& visit);

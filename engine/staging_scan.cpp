@@ -195,8 +195,9 @@ ResultCode scan_staging_area(RunContext* rc, Namespace* reader_namespace, BiList
     scan.groups = groups;
     scan.depth = depth;
     build_index(&scan);
-    ResultCode code = directory_walk(
-        directory, true, [&](const WalkEntry& entry) { return visit(&scan, entry); }, rc->jobs);
+    ResultCode code = directory_walk(directory, true, [&](const WalkEntry& entry) {
+        return visit(&scan, entry);
+    });
     if (!scan.changed_groups.empty()) rc->modified = true;
     for (Value group : scan.changed_groups) {
         ResultCode rebuilt = group_rebuild_volume_map(rc->runtime, reader_namespace, group);

@@ -9,35 +9,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
 #include <new>
 #include <vector>
 
 #include "sys/drive_providers.h"
 #include "sys/host_io.h"
 #include "sys/host_paths.h"
-#include "sys/work_pool.h"
-
-// The status of one entry as a worker asked for it ahead of delivery.
-struct AheadStatus {
-    bool asked = false;   // queued on the pool
-    bool answered = false;
-    int error = 0;        // 0, or the errno of the failed query
-    struct stat info = {};
-};
-
-// The queries made ahead of delivery: one status per name, answered by the
-// pool's workers under `lock`.
-struct LookAhead {
-    WorkPool* pool = nullptr;
-    size_t ahead = 0;
-    std::mutex lock;
-    std::condition_variable answered;
-    std::vector<AheadStatus> statuses;  // by name index
-    size_t in_flight = 0;               // asked, not yet answered
-};
 
 struct DirectoryListing {
     std::string host_directory;
@@ -55,7 +32,6 @@ struct DirectoryListing {
     bool entry_too_large = false;
     bool entry_not_regular = false;
     FileIdentity entry_identity;
-    std::unique_ptr<LookAhead> look_ahead;  // none: each entry asked on delivery
 };
 
 static FileIdentity identity_of(const struct stat& info) {
@@ -112,90 +88,26 @@ static void entry_clear(DirectoryListing* listing) {
     listing->entry_identity = FileIdentity{};
 }
 
-// Asks for the status of the entry `name`: 0, or the errno of the failure.
-static int entry_stat(const DirectoryListing* listing, const std::string& name,
-                      struct stat* info) {
+// Examines the entry `name`: 0 when it is to be delivered, 23 when it is to
+// be passed over (a link pointing nowhere or into a loop of links, or an
+// entry gone since the listing started), else the host error's code (20 for
+// an input/output error).
+static ResultCode entry_examine(DirectoryListing* listing, const std::string& name) {
+    struct stat info;
     int failed = 0;
     if (listing->directory_fd >= 0) {
         // Relative to the open directory, the host does not walk the whole
         // path again for every entry.
-        failed = host_fstatat(listing->directory_fd, name.c_str(), info);
+        failed = host_fstatat(listing->directory_fd, name.c_str(), &info);
     } else {
         std::string host_path = listing->host_directory;
         if (host_path.back() != '/') host_path += '/';
         host_path += name;
-        failed = host_stat(host_path.c_str(), info);
+        failed = host_stat(host_path.c_str(), &info);
     }
-    return failed != 0 ? errno : 0;
-}
-
-// How many statuses one worker asks for in a row: few enough that many
-// workers share a listing, enough that handing them out costs little
-// beside a query on a local disk.
-constexpr size_t STATUSES_PER_TASK = 8;
-
-// Queues the status queries of the names from `index` on, up to the
-// look-ahead's reach, in tasks of a few names each.
-static void ahead_ask(DirectoryListing* listing, size_t index) {
-    LookAhead* ahead = listing->look_ahead.get();
-    size_t end = std::min(listing->names.size(), index + ahead->ahead);
-    size_t first = index;
-    {
-        std::lock_guard<std::mutex> held(ahead->lock);
-        while (first < end && ahead->statuses[first].asked) ++first;
-        for (size_t i = first; i < end; ++i) ahead->statuses[i].asked = true;
-        ahead->in_flight += end - first;
-    }
-    for (size_t from = first; from < end; from += STATUSES_PER_TASK) {
-        size_t to = std::min(end, from + STATUSES_PER_TASK);
-        work_pool_queue(ahead->pool, [listing, ahead, from, to] {
-            for (size_t i = from; i < to; ++i) {
-                struct stat info = {};
-                int error = entry_stat(listing, listing->names[i], &info);
-                // Told under the lock: once the last answer is in, the
-                // listing may be closed and the look-ahead freed.
-                std::lock_guard<std::mutex> held(ahead->lock);
-                ahead->statuses[i].error = error;
-                ahead->statuses[i].info = info;
-                ahead->statuses[i].answered = true;
-                --ahead->in_flight;
-                ahead->answered.notify_all();
-            }
-        });
-    }
-}
-
-// The status of name `index`: asked ahead when the listing looks ahead,
-// else asked now. 0, or the errno of the failure.
-static int entry_status(DirectoryListing* listing, size_t index, struct stat* info) {
-    LookAhead* ahead = listing->look_ahead.get();
-    if (!ahead) return entry_stat(listing, listing->names[index], info);
-    ahead_ask(listing, index);
-    std::unique_lock<std::mutex> held(ahead->lock);
-    ahead->answered.wait(held, [&] { return ahead->statuses[index].answered; });
-    *info = ahead->statuses[index].info;
-    return ahead->statuses[index].error;
-}
-
-void directory_look_ahead(DirectoryListing* listing, WorkPool* pool, size_t ahead) {
-    if (!listing || listing->provided || !pool || pool->workers.empty() || ahead == 0) return;
-    listing->look_ahead = std::make_unique<LookAhead>();
-    listing->look_ahead->pool = pool;
-    listing->look_ahead->ahead = ahead;
-    listing->look_ahead->statuses.resize(listing->names.size());
-}
-
-// Examines the entry of name `index`: 0 when it is to be delivered, 23 when it is to
-// be passed over (a link pointing nowhere or into a loop of links, or an
-// entry gone since the listing started), else the host error's code (20 for
-// an input/output error).
-static ResultCode entry_examine(DirectoryListing* listing, size_t index) {
-    const std::string& name = listing->names[index];
-    struct stat info;
-    int error = entry_status(listing, index, &info);
-    if (error != 0)
-        return (error == ENOENT || error == ELOOP) ? RC_NO_MORE_ENTRIES
-                                                   : host_read_error_code(error);
+    if (failed != 0)
+        return (errno == ENOENT || errno == ELOOP) ? RC_NO_MORE_ENTRIES
+                                                   : host_read_error_code(errno);
     listing->entry_name = name;
     listing->entry_modified = info.st_mtim;
     listing->entry_changed = info.st_ctim;
@@ -222,7 +134,8 @@ ResultCode directory_next(DirectoryListing* listing) {
         return RC_OK;
     }
     while (listing->next_index < listing->names.size()) {
-        ResultCode rc = entry_examine(listing, listing->next_index++);
+        const std::string& name = listing->names[listing->next_index++];
+        ResultCode rc = entry_examine(listing, name);
         if (rc == RC_NO_MORE_ENTRIES) continue;
         if (rc != RC_OK) entry_clear(listing);
         return rc;
@@ -268,12 +181,6 @@ FileIdentity directory_identity(const DirectoryListing* listing) {
 }
 
 void directory_close(DirectoryListing* listing) {
-    // Queries still under way use the directory and the names.
-    if (listing && listing->look_ahead) {
-        LookAhead* ahead = listing->look_ahead.get();
-        std::unique_lock<std::mutex> held(ahead->lock);
-        ahead->answered.wait(held, [&] { return ahead->in_flight == 0; });
-    }
     if (listing && listing->directory_fd >= 0) host_close(listing->directory_fd);
     delete listing;
 }

@@ -11,19 +11,11 @@
 #include "sys/result_code.h"
 
 struct DirectoryListing;
-struct WorkPool;
 
 // Starts listing `directory` (an engine path); "" lists the current
 // directory. nullptr when the search cannot start or the names cannot all be
 // read (the caller reports 20).
 DirectoryListing* directory_open(std::string_view directory);
-
-// Lets the workers of `pool` ask for the status of up to `ahead` entries
-// past the one directory_next delivers, so that many queries wait on a slow
-// file system at once; the entries are still delivered in order, each as a
-// query of its own would find it. Nothing changes without workers. The pool
-// must outlive the listing.
-void directory_look_ahead(DirectoryListing* listing, WorkPool* pool, size_t ahead);
 
 // Moves to the next entry: 0 with a current entry, 23 at the end, the host
 // error's code when an entry cannot be examined (20 for an input/output

@@ -251,11 +251,6 @@ const Steps kReplicateAgain = {
     {"KIT", "-o", "win95", "-f"},
     {"KIT", "-o", "win95", "-j", "COPY"}};
 
-const Steps kCheckAgain = {
-    {"KIT", "-o", "win95", "-f"},
-    {"KIT", "-o", "win95", "-f"},
-    {"KIT", "-o", "win95", "-f"}};
-
 // A kit of 60 files, compressed or replicated once with one job; then
 // every file is given new bytes and the last two runs are made with one
 // job and with eight, a failure aimed at file 23 in the last: the copies of
@@ -303,10 +298,6 @@ TEST_F(ParallelFailureTest, ACompressionThatCannotReadItsFileLeavesWhatOneThread
 
 TEST_F(ParallelFailureTest, ACompressedCopyThatCannotTakeItsPlaceLeavesWhatOneThreadLeaves) {
     failure_leaves_the_same(kCompressAgain, HOST_OP_RENAME, "_f0023.dat");
-}
-
-TEST_F(ParallelFailureTest, AStatusQueryThatFailsInTheScanLeavesWhatOneThreadLeaves) {
-    failure_leaves_the_same(kCheckAgain, HOST_OP_FSTAT, "big/f0023.dat");
 }
 
 TEST_F(ParallelFailureTest, AReplicatedFileThatCannotBeWrittenLeavesWhatOneThreadLeaves) {
