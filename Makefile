@@ -1,11 +1,12 @@
 # Two commands on a fresh machine: `make demo` and `make test`.
 BUILD      ?= build
 BUILD_SAN  ?= build-san
+BUILD_TSAN ?= build-tsan
 BUILD_FUZZ ?= build-fuzz
 BUILD_BENCH?= build-bench
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup configure build test demo install package sanitize fuzz bench clean
+.PHONY: all setup configure build test demo install package sanitize sanitize-thread fuzz bench clean
 
 all: build
 
@@ -41,6 +42,13 @@ sanitize: setup
 	@scripts/build $(BUILD_SAN) $(JOBS)
 	@ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS)
 
+# The engine, copy and compression tests (those that run several threads)
+# under the thread sanitizer.
+sanitize-thread: setup
+	@cmake -S . -B $(BUILD_TSAN) -DDISKWARD_SANITIZE=thread -DDISKWARD_GUI=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(BUILD_TSAN) -j $(JOBS) --target diskward test_engine test_media test_sys
+	@cd $(BUILD_TSAN)/tests && for t in test_engine test_media test_sys; do ../bin/$$t --gtest_brief=1 || exit 1; done
+
 # libFuzzer targets, built with clang; not part of `make test`.
 fuzz: setup
 	@CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DDISKWARD_FUZZ=ON -DDISKWARD_TESTS=OFF -DDISKWARD_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -52,4 +60,4 @@ bench: setup
 	@scripts/build $(BUILD_BENCH) $(JOBS)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ) $(BUILD_BENCH)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_TSAN) $(BUILD_FUZZ) $(BUILD_BENCH)

@@ -25,6 +25,7 @@
 #include "engine/options.h"
 #include "media/floppy_drives.h"
 #include "sys/host_paths.h"
+#include "sys/work_pool.h"
 
 namespace {
 
@@ -135,6 +136,7 @@ struct ConsoleSettings {
     bool show_version = false;
     bool show_layout = false;
     bool verify = false;
+    unsigned jobs = 0;  // 0: one per processor
 };
 
 // One option of the console: its word; the name of its value in the help,
@@ -155,6 +157,17 @@ bool turn_on(ConsoleSettings* settings, std::string_view) {
     return true;
 }
 
+// --jobs N: a whole number from 1 to 256.
+bool set_jobs(ConsoleSettings* settings, std::string_view value) {
+    if (value.empty() || value.size() > 3 ||
+        !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    unsigned jobs = unsigned(std::stoul(std::string(value)));
+    if (jobs < 1 || jobs > 256) return false;
+    settings->jobs = jobs;
+    return true;
+}
+
 constexpr ConsoleOption CONSOLE_OPTIONS[] = {
     {"--layout", "",
      "After the report, prints where every file and every piece of\n"
@@ -164,6 +177,10 @@ constexpr ConsoleOption CONSOLE_OPTIONS[] = {
      "With -W, reads every written disk back, compares each file with\n"
      "its staging file and prints the files that differ.",
      turn_on<&ConsoleSettings::verify>},
+    {"--jobs", "N",
+     "Compresses N files at once (1 to 256; one per processor when not\n"
+     "given); the report and every file written are the same for any N.",
+     set_jobs},
     {"--help", "", "Writes this text and does nothing else.", turn_on<&ConsoleSettings::show_help>},
     {"--version", "", "Writes the version and does nothing else.",
      turn_on<&ConsoleSettings::show_version>},
@@ -270,6 +287,7 @@ int main(int argc, char** argv) {
         return EXIT_FAILED;
     }
     rc.disk_prompt = console_prompt;
+    rc.jobs = settings.jobs ? settings.jobs : work_pool_processors();
     if (isatty(2)) rc.disk_progress = console_progress;
     ResultCode result = engine_main(&rc, int(vector.size()), vector.data());
     if (progress.shown) say("\r\033[K");

@@ -2,10 +2,12 @@
 #include "engine/compression_pass.h"
 
 #include <map>
+#include <vector>
 
 #include "engine/directory_walk.h"
 #include "engine/messages.h"
 #include "media/copy.h"
+#include "media/copy_batch.h"
 #include "media/copy_names.h"
 #include "model/fields.h"
 #include "model/group.h"
@@ -31,26 +33,19 @@ ResultCode set_stored_size(RuntimeContext* rt, Value component, uint32_t size) {
     return code;
 }
 
-// Compresses `source` into `copy` through a temporary file beside it, so
-// that a compression that stops, however it stops, never leaves a copy
-// that looks current. The copy has the source's times. The run's
-// compression progress hears of the bytes as they move.
-ResultCode compress_into(RunContext* rc, std::string_view source, const std::string& copy) {
-    PathParts parts = path_split(copy);
-    std::string temporary =
-        path_join(parts.absolute, parts.relative, text_file_temporary_name(
-                                                      path_join("", "", parts.base, parts.extension)),
-                  "");
+// How a compressed copy is made: named as given, through a temporary file
+// beside it (copy_file_replacing), so that a compression that stops,
+// however it stops, never leaves a copy that looks current; the copy has
+// the source's times. The run's compression progress hears of the bytes as
+// they move.
+CopyOptions compress_options(RunContext* rc) {
     CopyOptions options;
     options.compress = true;
     options.named_as_given = true;
     options.progress = rc->compress_progress;
     options.cancel = rc->cancel;
     options.user = rc;
-    ResultCode code = copy_file(source, temporary, options);
-    if (code == RC_OK) code = file_rename(temporary, copy);
-    if (code != RC_OK) (void)file_delete(temporary);
-    return code;
+    return options;
 }
 
 // True when a component whose Source is `source`, in the group named
@@ -66,17 +61,28 @@ bool compression_wanted(const RunContext* rc, std::string_view source, std::stri
     return size > rc->compress_threshold;
 }
 
+// The name of the compressed copy of the file `source` names.
+std::string compressed_name_of(std::string_view source) {
+    PathParts parts = path_split(source);
+    return copy_compressed_name(path_join("", "", parts.base, parts.extension));
+}
+
 struct Pass {
-    RunContext* rc;
+    RunContext* rc = nullptr;
     std::string_view directory;
     std::string work;
-    int depth;
+    int depth = 0;
     bool work_made = false;  // the working subdirectory is there
     // Compressed names met so far (letters folded), with the Source each came from.
     std::map<std::string, std::string> names;
     // The files of the working subdirectory as one listing found them
     // (names folded), so that a copy need not be looked up on its own.
     std::map<std::string, FileStatus> copies;
+    // The compressions, made ahead on the run's workers; per component in
+    // file order the ticket of the one foreseen for it, or -1.
+    CopyBatch batch;
+    std::vector<long> foreseen;
+    size_t at = 0;  // the component the walk is at
 };
 
 // Lists the working subdirectory once. A subdirectory that is not there
@@ -113,8 +119,7 @@ bool copy_current(const FileStatus& compressed, const FileStatus& original) {
 // becomes the stored size.
 ResultCode compress_component(Pass* pass, Value component, std::string_view source) {
     RunContext* rc = pass->rc;
-    PathParts parts = path_split(source);
-    std::string name = copy_compressed_name(path_join("", "", parts.base, parts.extension));
+    std::string name = compressed_name_of(source);
     auto [at, fresh] = pass->names.emplace(text_fold(name), text_fold(source));
     if (!fresh && at->second != text_fold(source)) {
         engine_report_text(rc->log, pass->depth, source, engine_message(RC_INVALID_FILE_NAME));
@@ -140,7 +145,12 @@ ResultCode compress_component(Pass* pass, Value component, std::string_view sour
         pass->work_made = true;
         rc->compressing = std::string(source);
         rc->compressing_size = field_number_value(rc->runtime, component_size(component, false));
-        code = compress_into(rc, file, copy);
+        long ticket = pass->foreseen[pass->at];
+        if (ticket < 0 || size_t(ticket) < pass->batch.passed ||
+            pass->batch.copies[size_t(ticket)]->source != file ||
+            pass->batch.copies[size_t(ticket)]->destination != copy)
+            ticket = long(copy_batch_add(&pass->batch, file, copy, compress_options(rc)));
+        code = copy_batch_finish(&pass->batch, size_t(ticket));
         rc->compressing.clear();
         if (code != RC_OK) return code;
         if ((code = file_status(copy, &compressed)) != RC_OK) return code;
@@ -150,18 +160,66 @@ ResultCode compress_component(Pass* pass, Value component, std::string_view sour
     return set_stored_size(rc->runtime, component, uint32_t(compressed.size));
 }
 
+// True when -C turns Compress? on for the component, and when it must be
+// off whatever it was.
+bool compress_turned_on(const RunContext* rc, std::string_view source, std::string_view group,
+                        uint32_t size) {
+    return rc->compress && compression_wanted(rc, source, group, size);
+}
+
+// A file of no bytes has no compressed form worth having, and a Source that
+// is empty or holds a variable names no file to compress.
+bool compress_ruled_out(std::string_view source, uint32_t size) {
+    return source.empty() || source.find('%') != std::string_view::npos || size == 0;
+}
+
+// Foresees the compressions the walk will make, in file order, and queues
+// them on the run's workers, which make them ahead of the walk. Only what
+// is known without asking the file services counts: a component whose
+// file the staging-area check did not find is compressed when the walk
+// comes to it. Nothing is changed here, neither the components nor the
+// log: the walk does that in its turn.
+void foresee_compressions(Pass* pass, BiList* groups) {
+    RunContext* rc = pass->rc;
+    RuntimeContext* rt = rc->runtime;
+    std::map<std::string, std::string> names;
+    for (BiNode* g = groups->first; g; g = g->next) {
+        std::string_view group = field_text(rt, group_name(g->value));
+        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
+            Value component = c->value;
+            pass->foreseen.push_back(-1);
+            std::string_view source = field_text(rt, component_source(component));
+            uint32_t size = field_number_value(rt, component_size(component, false));
+            bool compress = compress_turned_on(rc, source, group, size) ||
+                            component_compress(component);
+            if (!compress || compress_ruled_out(source, size) ||
+                component_instantiate(component) || !component_processed(component))
+                continue;
+            std::string name = compressed_name_of(source);
+            auto [at, fresh] = names.emplace(text_fold(name), text_fold(source));
+            if (!fresh && at->second != text_fold(source)) continue;
+            FileStatus original{true, false, 0, component_modified(component),
+                                component_changed(component)},
+                compressed;
+            auto listed = pass->copies.find(text_fold(name));
+            if (listed != pass->copies.end()) compressed = listed->second;
+            if (copy_current(compressed, original)) continue;
+            pass->foreseen.back() = long(copy_batch_add(
+                &pass->batch, path_join(pass->directory, "", source, ""),
+                path_join(pass->work, "", name, ""), compress_options(rc)));
+        }
+    }
+}
+
 ResultCode pass_component(Pass* pass, Value component, std::string_view group) {
     RunContext* rc = pass->rc;
     RuntimeContext* rt = rc->runtime;
     std::string_view source = field_text(rt, component_source(component));
     uint32_t size = field_number_value(rt, component_size(component, false));
     ResultCode code = RC_OK;
-    if (rc->compress && compression_wanted(rc, source, group, size))
+    if (compress_turned_on(rc, source, group, size))
         code = component_set_compress(rt, component, true);
-    // A file of no bytes has no compressed form worth having, and a Source
-    // that is empty or holds a variable names no file to compress.
-    if (code == RC_OK &&
-        (source.empty() || source.find('%') != std::string_view::npos || size == 0))
+    if (code == RC_OK && compress_ruled_out(source, size))
         code = component_set_compress(rt, component, false);
     if (code != RC_OK || !component_compress(component)) return code;
     if (component_instantiate(component)) {
@@ -178,16 +236,28 @@ ResultCode pass_component(Pass* pass, Value component, std::string_view group) {
 
 ResultCode compression_pass(RunContext* rc, BiList* groups, std::string_view product_directory,
                             int depth) {
-    Pass pass{rc, product_directory, work_directory_path(product_directory), depth, false, {}, {}};
-    ResultCode listed = list_copies(&pass);
-    if (listed != RC_OK) return listed;
-    for (BiNode* g = groups->first; g; g = g->next) {
+    Pass pass;
+    pass.rc = rc;
+    pass.directory = product_directory;
+    pass.work = work_directory_path(product_directory);
+    pass.depth = depth;
+    ResultCode code = list_copies(&pass);
+    if (code != RC_OK) return code;
+    // With one job nothing is foreseen: each compression is made on this
+    // thread when the walk comes to it.
+    copy_batch_start(&pass.batch, rc->jobs);
+    if (rc->jobs > 1) foresee_compressions(&pass, groups);
+    for (BiNode* g = groups->first; g && code == RC_OK; g = g->next) {
         std::string_view group = field_text(rc->runtime, group_name(g->value));
-        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
-            ResultCode code = run_cancel_check(rc);
+        for (BiNode* c = group_record(g->value)->components->first; c && code == RC_OK;
+             c = c->next, ++pass.at) {
+            if (pass.foreseen.size() <= pass.at) pass.foreseen.push_back(-1);
+            code = run_cancel_check(rc);
             if (code == RC_OK) code = pass_component(&pass, c->value, group);
-            if (code != RC_OK) return code;
         }
     }
-    return RC_OK;
+    // The compressions foreseen past a failure are given up: they leave
+    // neither a copy nor a temporary file.
+    copy_batch_end(&pass.batch);
+    return code;
 }

@@ -112,6 +112,10 @@ struct RunContext {
     // 0 (a person's RC_USER_CANCELLED) stops the run there, as a cancelled
     // disk prompt does. Kept like disk_prompt.
     CopyCancel cancel = nullptr;
+    // How many files the run may work on at once (compressing, copying):
+    // 1 is one thread. Set by the front end (the number of processors, or
+    // what its user chose) and kept like disk_prompt.
+    unsigned jobs = 1;
     // While disks are written: the Volume of the product, which with a
     // blank and the disk number labels each disk.
     std::string disk_volume;

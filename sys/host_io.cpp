@@ -6,10 +6,12 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
 
 ResultCode host_error_code(int error) {
@@ -71,41 +73,64 @@ static FaultSwitches& faults() {
     return switches;
 }
 
-void file_services_fail_next(HostOp op, int error, unsigned after) {
+// The switches are shared by every thread that calls the wrappers (the
+// workers of a parallel pass too): each look at them or change to them is
+// made under this lock, so that a failure strikes exactly one call.
+static std::mutex& faults_lock() {
+    static std::mutex lock;
+    return lock;
+}
+
+using FaultsHeld = std::lock_guard<std::mutex>;
+
+static void fail_next_held(HostOp op, int error, unsigned after) {
     faults().next_error[op] = error;
     faults().calls_before[op] = after;
     faults().path_part[op].clear();
 }
 
+void file_services_fail_next(HostOp op, int error, unsigned after) {
+    FaultsHeld held(faults_lock());
+    fail_next_held(op, error, after);
+}
+
 void file_services_fail_on(HostOp op, const char* path_part, int error, unsigned after) {
-    file_services_fail_next(op, error, after);
+    FaultsHeld held(faults_lock());
+    fail_next_held(op, error, after);
     faults().path_part[op] = path_part;
 }
 
 // True when some fault is aimed at one file, so that paths must be kept.
+// The lock is held.
 static bool paths_wanted() {
     for (const std::string& part : faults().path_part)
         if (!part.empty()) return true;
     return false;
 }
 
-static const char* descriptor_path(int fd) {
+// The path `fd` was opened with, as kept for the faults aimed at one file
+// (empty when none is). The lock is held.
+static std::string descriptor_path(int fd) {
     auto found = faults().descriptor_paths.find(fd);
-    return found == faults().descriptor_paths.end() ? "" : found->second.c_str();
+    return found == faults().descriptor_paths.end() ? std::string() : found->second;
 }
 
-static const char* directory_path(const DIR* directory) {
+static std::string directory_path(const DIR* directory) {
     auto found = faults().directory_paths.find(directory);
-    return found == faults().directory_paths.end() ? "" : found->second.c_str();
+    return found == faults().directory_paths.end() ? std::string() : found->second;
 }
 
 void file_services_fail_writes_after(uint64_t bytes, int error) {
+    FaultsHeld held(faults_lock());
     faults().write_budget_set = true;
     faults().write_budget = bytes;
     faults().write_budget_error = error;
 }
 
-void file_services_faults_clear() { faults() = FaultSwitches{}; }
+void file_services_faults_clear() {
+    FaultsHeld held(faults_lock());
+    faults() = FaultSwitches{};
+}
 
 // The error that stands for a stop of the process rather than a failure.
 constexpr int STOP_MARK = -1;
@@ -116,7 +141,7 @@ void file_services_stop_on(HostOp op, const char* path_part, unsigned after) {
 
 // True (with errno set) when a failure of `op` on `path` strikes now; it is
 // used up. A stop ends the process there.
-static bool fault_take(HostOp op, const char* path = "") {
+static bool fault_take_held(HostOp op, const char* path) {
     FaultSwitches& f = faults();
     if (f.next_error[op] == 0) return false;
     if (!f.path_part[op].empty() && !std::strstr(path, f.path_part[op].c_str())) return false;
@@ -130,8 +155,37 @@ static bool fault_take(HostOp op, const char* path = "") {
     return true;
 }
 
-static HostNameObserver& name_observer() {
-    static HostNameObserver observer = nullptr;
+static bool fault_take(HostOp op, const char* path = "") {
+    FaultsHeld held(faults_lock());
+    return fault_take_held(op, path);
+}
+
+// The same for a call on the descriptor `fd` (or directory stream), judged
+// by the path it was opened with.
+static bool fault_take_fd(HostOp op, int fd) {
+    FaultsHeld held(faults_lock());
+    return fault_take_held(op, descriptor_path(fd).c_str());
+}
+
+static bool fault_take_directory(HostOp op, const DIR* directory) {
+    FaultsHeld held(faults_lock());
+    return fault_take_held(op, directory_path(directory).c_str());
+}
+
+// Keeps the path a descriptor or directory stream was opened with while a
+// fault is aimed at one file; forgets it when it is closed.
+static void descriptor_opened(int fd, const char* path) {
+    FaultsHeld held(faults_lock());
+    if (paths_wanted()) faults().descriptor_paths[fd] = path;
+}
+
+static void descriptor_closed(int fd) {
+    FaultsHeld held(faults_lock());
+    faults().descriptor_paths.erase(fd);
+}
+
+static std::atomic<HostNameObserver>& name_observer() {
+    static std::atomic<HostNameObserver> observer{nullptr};
     return observer;
 }
 
@@ -139,9 +193,10 @@ void host_names_observe(HostNameObserver observer) { name_observer() = observer;
 
 // Tells the observer that `path` now exists (or no longer does).
 static void name_changed(const char* path, bool present) {
-    if (!name_observer()) return;
+    HostNameObserver observer = name_observer();
+    if (!observer) return;
     int error = errno;
-    name_observer()(path, present);
+    observer(path, present);
     errno = error;
 }
 
@@ -149,14 +204,14 @@ int host_open(const char* path, int flags, mode_t mode) {
     if (fault_take(HOST_OP_OPEN, path)) return -1;
     for (;;) {
         int fd = open(path, flags | O_CLOEXEC, mode);
-        if (fd >= 0 && paths_wanted()) faults().descriptor_paths[fd] = path;
+        if (fd >= 0) descriptor_opened(fd, path);
         if (fd >= 0 && (flags & O_CREAT)) name_changed(path, true);
         if (fd >= 0 || errno != EINTR) return fd;
     }
 }
 
 int host_close(int fd) {
-    faults().descriptor_paths.erase(fd);
+    descriptor_closed(fd);
     if (fault_take(HOST_OP_CLOSE)) {
         int error = errno;
         close(fd);  // the descriptor is gone either way
@@ -199,12 +254,21 @@ int host_lstat(const char* path, struct stat* info) {
 }
 
 int host_fstat(int fd, struct stat* info) {
-    if (fault_take(HOST_OP_FSTAT, descriptor_path(fd))) return -1;
+    if (fault_take_fd(HOST_OP_FSTAT, fd)) return -1;
     return fstat(fd, info);
 }
 
 int host_fstatat(int directory_fd, const char* name, struct stat* info) {
-    if (fault_take(HOST_OP_FSTAT, descriptor_path(directory_fd))) return -1;
+    bool strikes = false;
+    {
+        // Judged by the entry's own path, so that a failure can be aimed at
+        // one entry of a directory whatever order its entries are asked in.
+        FaultsHeld held(faults_lock());
+        std::string path = descriptor_path(directory_fd);
+        if (!path.empty()) path += std::string("/") + name;
+        strikes = fault_take_held(HOST_OP_FSTAT, path.c_str());
+    }
+    if (strikes) return -1;
     return fstatat(directory_fd, name, info, 0);
 }
 
@@ -214,7 +278,7 @@ int host_set_times(const char* path, const struct timespec times[2]) {
 }
 
 int host_fset_times(int fd, const struct timespec times[2]) {
-    if (fault_take(HOST_OP_SET_TIMES, descriptor_path(fd))) return -1;
+    if (fault_take_fd(HOST_OP_SET_TIMES, fd)) return -1;
     return futimens(fd, times);
 }
 
@@ -239,12 +303,12 @@ int host_access(const char* path, int mode) {
 }
 
 int host_fsync(int fd) {
-    if (fault_take(HOST_OP_SYNC, descriptor_path(fd))) return -1;
+    if (fault_take_fd(HOST_OP_SYNC, fd)) return -1;
     return fsync(fd);
 }
 
 int host_flock(int fd, int operation) {
-    if (fault_take(HOST_OP_LOCK, descriptor_path(fd))) return -1;
+    if (fault_take_fd(HOST_OP_LOCK, fd)) return -1;
     for (;;) {
         int result = flock(fd, operation);
         if (result == 0 || errno != EINTR) return result;
@@ -269,33 +333,48 @@ int host_statvfs(const char* path, struct statvfs* info) {
 DIR* host_opendir(const char* path) {
     if (fault_take(HOST_OP_OPENDIR, path)) return nullptr;
     DIR* directory = opendir(path);
-    if (directory && paths_wanted()) faults().directory_paths[directory] = path;
+    if (directory) {
+        FaultsHeld held(faults_lock());
+        if (paths_wanted()) faults().directory_paths[directory] = path;
+    }
     return directory;
 }
 
 dirent* host_readdir(DIR* directory) {
-    if (fault_take(HOST_OP_READDIR, directory_path(directory))) return nullptr;
+    if (fault_take_directory(HOST_OP_READDIR, directory)) return nullptr;
     errno = 0;
     return readdir(directory);
 }
 
 int host_closedir(DIR* directory) {
-    faults().directory_paths.erase(directory);
+    {
+        FaultsHeld held(faults_lock());
+        faults().directory_paths.erase(directory);
+    }
     return closedir(directory);
 }
 
-// How many of `size` bytes the write budget still allows (all when unset).
-static size_t write_allowance(size_t size) {
-    if (!faults().write_budget_set || size <= faults().write_budget) return size;
-    return static_cast<size_t>(faults().write_budget);
+// How many of `size` bytes the write budget still allows (all when unset),
+// taken from the budget at once so that writes on several threads share it.
+static size_t write_allowance(size_t size, bool* budget_set, int* budget_error) {
+    FaultsHeld held(faults_lock());
+    FaultSwitches& f = faults();
+    *budget_set = f.write_budget_set;
+    *budget_error = f.write_budget_error;
+    if (!f.write_budget_set) return size;
+    size_t allowed = size <= f.write_budget ? size : static_cast<size_t>(f.write_budget);
+    f.write_budget -= allowed;
+    return allowed;
 }
 
 // Writes within the budget through `put` (a write at the current position
 // or at an offset); 0 or the host error number.
 template <typename Put>
 static int write_all_with(int fd, size_t size, Put put) {
-    if (fault_take(HOST_OP_WRITE, descriptor_path(fd))) return errno;
-    size_t allowed = write_allowance(size);
+    if (fault_take_fd(HOST_OP_WRITE, fd)) return errno;
+    bool budget_set = false;
+    int budget_error = 0;
+    size_t allowed = write_allowance(size, &budget_set, &budget_error);
     size_t done = 0;
     while (done < allowed) {
         ssize_t n = put(done, allowed - done);
@@ -304,8 +383,7 @@ static int write_all_with(int fd, size_t size, Put put) {
         if (n == 0) return EIO;  // a device that takes nothing would loop for ever
         done += static_cast<size_t>(n);
     }
-    if (faults().write_budget_set) faults().write_budget -= done;
-    if (allowed < size) return faults().write_budget_error;
+    if (budget_set && allowed < size) return budget_error;
     return 0;
 }
 
@@ -323,6 +401,7 @@ int host_pwrite_all(int fd, const char* data, size_t size, off_t offset) {
 // True when any failure is armed: the in-kernel copy then stands aside, so
 // that every armed failure strikes the reads and writes it is aimed at.
 static bool faults_armed() {
+    FaultsHeld held(faults_lock());
     const FaultSwitches& f = faults();
     if (f.write_budget_set) return true;
     for (int error : f.next_error)
@@ -343,7 +422,7 @@ long host_copy_range(int from, int to, size_t size) {
 }
 
 long host_read(int fd, char* data, size_t size) {
-    if (fault_take(HOST_OP_READ, descriptor_path(fd))) return -1;
+    if (fault_take_fd(HOST_OP_READ, fd)) return -1;
     for (;;) {
         ssize_t n = read(fd, data, size);
         if (n < 0 && errno == EINTR) continue;
@@ -352,7 +431,7 @@ long host_read(int fd, char* data, size_t size) {
 }
 
 long host_pread(int fd, char* data, size_t size, off_t offset) {
-    if (fault_take(HOST_OP_READ, descriptor_path(fd))) return -1;
+    if (fault_take_fd(HOST_OP_READ, fd)) return -1;
     for (;;) {
         ssize_t n = pread(fd, data, size, offset);
         if (n < 0 && errno == EINTR) continue;

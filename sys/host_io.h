@@ -55,7 +55,10 @@ enum HostOp {
 void file_services_fail_next(HostOp op, int error, unsigned after = 0);
 // The same for the calls of `op` on one file only: those whose host path
 // (or, for reads, writes and directory names, the path the descriptor or
-// directory was opened with) holds `path_part`.
+// directory was opened with; for an entry's status asked relative to its
+// open directory, that path, "/" and the entry's name) holds `path_part`.
+// The switches are shared by every thread; a failure aimed by a count
+// rather than at one file strikes whichever call comes first.
 void file_services_fail_on(HostOp op, const char* path_part, int error, unsigned after = 0);
 // Once `bytes` more bytes have been written, every further write fails with
 // `error` (ENOSPC gives 21, "Unable to Write"); the write that crosses the limit writes

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <ctime>
+#include <mutex>
 #include <set>
 
 #include "sys/host_io.h"
@@ -221,6 +222,16 @@ static ListingCache& listing_cache() {
     return cache;
 }
 
+// The cache serves every thread that resolves paths (the workers of a
+// parallel pass too): each use of it is made under this lock, which is taken
+// again by the observer when a wrapper called under it makes a name.
+static std::recursive_mutex& listing_lock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+using ListingHeld = std::lock_guard<std::recursive_mutex>;
+
 static int64_t nanoseconds_of(const struct timespec& t) {
     return int64_t(t.tv_sec) * NANOSECONDS + t.tv_nsec;
 }
@@ -258,6 +269,12 @@ static CachedListing* listing_find(const std::string& directory) {
     return nullptr;
 }
 
+// True when the cache holds a listing of `directory`.
+static bool listing_known(const std::string& directory) {
+    ListingHeld held(listing_lock());
+    return listing_find(directory) != nullptr;
+}
+
 static void listing_drop(const std::string& directory) {
     std::vector<CachedListing>& listings = listing_cache().listings;
     for (size_t i = 0; i < listings.size(); ++i) {
@@ -270,6 +287,7 @@ static void listing_drop(const std::string& directory) {
 // Brings the cached listing of the directory of `path` up to date after
 // our own change to it (the observer of the host_io wrappers).
 static void listing_note_change(const char* path, bool present) {
+    ListingHeld held(listing_lock());
     std::string_view whole = path;
     size_t slash = whole.rfind('/');
     if (slash == std::string_view::npos) return;  // relative: never a cached directory
@@ -371,6 +389,7 @@ static const CachedListing* listing_current(const std::string& directory,
 // (the first match may have been missed).
 static bool listed_spelling(const std::string& directory, std::string_view name,
                             const KnownStatus* known, std::string* spelling) {
+    ListingHeld held(listing_lock());
     const CachedListing* listing = listing_current(directory, known);
     if (!listing) return false;
     spelling->clear();
@@ -443,7 +462,7 @@ static bool host_walk_whole(std::string_view rest, std::string* path, bool* foun
     // A directory whose listing is at hand (one being filled, as a copy
     // fills it) tells from its status alone whether the name is there and
     // in what spelling: one host call instead of two.
-    if (names.size() > 1 && listing_find(parent)) {
+    if (names.size() > 1 && listing_known(parent)) {
         KnownStatus parent_status;
         parent_status.taken_at = clock_now();
         std::string spelling;

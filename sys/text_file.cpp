@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -79,12 +80,12 @@ bool text_file_is_temporary_name(std::string_view name, long* pid) {
     return true;
 }
 
-// Numbers the temporary files this process makes.
-static unsigned temporary_counter = 0;
+// Numbers the temporary files this process makes, on whichever thread.
+static std::atomic<unsigned> temporary_counter{0};
 
 std::string text_file_temporary_name(std::string_view name) {
     return temporary_prefix(name) + std::to_string(getpid()) + "-" +
-           std::to_string(++temporary_counter);
+           std::to_string(temporary_counter.fetch_add(1) + 1);
 }
 
 // Removes the temporary files in the host directory `directory` (empty, or

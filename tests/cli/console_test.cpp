@@ -238,6 +238,8 @@ TEST(Console, ItsOwnOptionsAndUnknownOnesLeaveTheStagingAreaAlone) {
         "                  each assigned product lands, disk by disk.\r\n"
         "       --verify   With -W, reads every written disk back, compares each file with\r\n"
         "                  its staging file and prints the files that differ.\r\n"
+        "       --jobs N   Compresses N files at once (1 to 256; one per processor when not\r\n"
+        "                  given); the report and every file written are the same for any N.\r\n"
         "       --help     Writes this text and does nothing else.\r\n"
         "       --version  Writes the version and does nothing else.\r\n"
         "\r\n";
@@ -262,6 +264,9 @@ TEST(Console, ItsOwnOptionsAndUnknownOnesLeaveTheStagingAreaAlone) {
          unknown("--frobnicate")},
         {"-o win95 -- p", 2, "", unknown("--")},
         {"--bogus --help", 2, "", unknown("--bogus")},
+        {"-o win95 --jobs 0", 2, "", "diskward: invalid value '0' for option '--jobs' (see diskward --help)\n"},
+        {"-o win95 --jobs=x4", 2, "", "diskward: invalid value 'x4' for option '--jobs' (see diskward --help)\n"},
+        {"-o win95 --jobs", 2, "", "diskward: option '--jobs' needs a value (see diskward --help)\n"},
         // -h is the engine's: its usage exactly, and nothing else done.
         {"-o win95 -h", 0, engine_usage(), ""},
     };

@@ -1,0 +1,80 @@
+// A batch of copies that replace their destinations, made ahead on a pool
+// of workers while their owner walks its files in order. Each copy is
+// written under a temporary name beside its destination by a worker as
+// soon as one is free, and takes its place only when the owner finishes
+// it, so that the destinations change in the owner's order and a walk that
+// stops at a failure leaves every later destination as it was. With one
+// job there are no workers: each copy is made when it is finished, on the
+// owner's thread, exactly as copy_file_replacing makes it. Needs the copy
+// engine and the worker pool.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "media/copy.h"
+#include "sys/work_pool.h"
+
+enum BatchCopyState : uint8_t {
+    BATCH_WAITING,  // queued, not begun
+    BATCH_COPYING,  // a worker writes the temporary file
+    BATCH_COPIED,   // the temporary file is whole and waits to take its place
+    BATCH_DONE,     // in place, failed or given up; `code` tells
+};
+
+struct CopyBatch;
+
+struct BatchCopy {
+    CopyBatch* batch = nullptr;
+    size_t ticket = 0;
+    std::string source;
+    std::string destination;
+    std::string temporary;
+    CopyOptions options;
+    unsigned door = 0;         // 0, or a door that must be open before it begins
+    bool on_owner = false;     // made by the owner when finished, never ahead
+    bool granted = false;      // the owner has come to it: it may take its place
+    bool abandoned = false;    // the owner has passed it by: it must leave no trace
+    BatchCopyState state = BATCH_WAITING;
+    ResultCode code = RC_OK;
+    uint64_t moved = 0;        // bytes the copy has told of
+    uint64_t told = 0;         // of which the owner has passed on
+};
+
+struct CopyBatch {
+    WorkPool pool;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<std::unique_ptr<BatchCopy>> copies;  // by ticket
+    std::vector<bool> doors;                         // open or not, by door - 1
+    size_t passed = 0;   // tickets below this are finished or abandoned
+    size_t ahead = 0;    // how many tickets past `passed` workers may begin
+};
+
+// Makes a batch for `jobs` jobs (1 or 0: none ahead, everything on the owner's
+// thread).
+void copy_batch_start(CopyBatch* batch, unsigned jobs);
+// Queues a copy of `source` over `destination` (as copy_file_replacing
+// makes it) and gives its ticket, one more than the last. A copy with a
+// cancel callback, or onto a drive provider's disk, is made on the owner's
+// thread when finished. With `door` (from copy_batch_door) it begins only
+// once that door is open, or when it is finished.
+size_t copy_batch_add(CopyBatch* batch, std::string source, std::string destination,
+                      const CopyOptions& options, unsigned door = 0);
+// A new closed door: for copies that must wait for something the owner
+// does first, such as making their directory.
+unsigned copy_batch_door(CopyBatch* batch);
+void copy_batch_open(CopyBatch* batch, unsigned door);
+// Gives up every unfinished copy before `ticket`, lets `ticket` take its
+// place and waits for it, telling the copy's progress callback (on this
+// thread) of its bytes. The code of copy_file_replacing.
+ResultCode copy_batch_finish(CopyBatch* batch, size_t ticket);
+// Gives up every copy not finished (none of them changes its destination
+// or leaves a temporary file) and ends the workers once they are done.
+void copy_batch_end(CopyBatch* batch);

@@ -1,0 +1,31 @@
+// A small pool of worker threads that run queued tasks in the order they
+// were queued. Needs only the standard library. A pool of no workers runs
+// nothing by itself: its owner does the work on its own thread.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+struct WorkPool {
+    std::vector<std::thread> workers;
+    std::mutex lock;
+    std::condition_variable queued;
+    std::deque<std::function<void()>> tasks;
+    bool stopping = false;
+};
+
+// Starts `workers` threads (fewer when the host will not give them all;
+// none at all is a pool that runs nothing).
+void work_pool_start(WorkPool* pool, unsigned workers);
+// Queues `task` for the first free worker.
+void work_pool_queue(WorkPool* pool, std::function<void()> task);
+// Drops the tasks no worker has begun, waits for those under way and ends
+// the threads.
+void work_pool_stop(WorkPool* pool);
+
+// The number of online processors, at least 1.
+unsigned work_pool_processors();
