@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "engine/messages.h"
 #include "kit_fixture.h"
 #include "sys/file_lock.h"
 
@@ -72,6 +73,23 @@ protected:
     std::string refused(const std::string& message) {
         std::string prd = source + "\\win95.prd";
         return source + "\r\n" + "  " + prd + "\r\n" + "  " + prd + ": " + message + "\r\n";
+    }
+    // Replicates into each of `places` with `extra` words: each is refused
+    // with `code` and its message, and neither the kit nor the folder of
+    // targets changes.
+    void expect_refused(const std::vector<std::string>& places,
+                        const std::vector<std::string>& extra, ResultCode code) {
+        std::map<std::string, std::string> source_before = tree(kit.path());
+        std::map<std::string, std::string> target_before = tree(target_dir.path());
+        for (const std::string& place : places) {
+            SCOPED_TRACE(place);
+            std::vector<std::string> words{source, "-o", "win95", "-j", place};
+            words.insert(words.end(), extra.begin(), extra.end());
+            EXPECT_EQ(e.run(words), code);
+            EXPECT_EQ(e.output, refused(std::string(engine_message(code))));
+            EXPECT_EQ(tree(kit.path()), source_before);
+            EXPECT_EQ(tree(target_dir.path()), target_before);
+        }
     }
     // The report of a replication into the target, up to the product table.
     std::string opening_lines() { return source + "\r\n" + "  " + source + "\\win95.prd\r\n"; }
@@ -323,18 +341,10 @@ TEST_F(ReplicationTest, TargetsThatAreTheSourceThroughLinksAreRefusedBeforeAnyth
     ASSERT_EQ(symlink(kit.at("win95").c_str(), target_dir.at("link").c_str()), 0);
     ASSERT_EQ(symlink(kit.path().c_str(), target_dir.at("above").c_str()), 0);
     ASSERT_EQ(symlink(kit.at("win95/a").c_str(), target_dir.at("product").c_str()), 0);
-    std::map<std::string, std::string> source_before = tree(kit.path());
-    std::map<std::string, std::string> target_before = tree(target_dir.path());
-    for (const std::string& place :
-         {target + "\\link", target + "\\link\\copy", target + "\\LINK\\new\\deeper",
-          target + "\\above", target + "\\product\\copy", source, source + "\\sub",
-          source + "\\a\\new\\deeper", root}) {
-        SCOPED_TRACE(place);
-        EXPECT_EQ(e.run({source, "-o", "win95", "-j", place, "-F"}), RC_INVALID_TARGET_LOCATION);
-        EXPECT_EQ(e.output, refused("Invalid target location relative to source"));
-        EXPECT_EQ(tree(kit.path()), source_before);
-        EXPECT_EQ(tree(target_dir.path()), target_before);
-    }
+    expect_refused({target + "\\link", target + "\\link\\copy", target + "\\LINK\\new\\deeper",
+                    target + "\\above", target + "\\product\\copy", source, source + "\\sub",
+                    source + "\\a\\new\\deeper", root},
+                   {"-F"}, RC_INVALID_TARGET_LOCATION);
 }
 
 TEST_F(ReplicationTest, ALinkInsideAnEarlierCopyThatLeadsBackIntoTheKitIsNeverWrittenThrough) {
@@ -390,16 +400,8 @@ TEST_F(ReplicationTest, ATargetThatIsNoDirectorySaysSoAndMakesNothing) {
     product_file(rows);
     write_host_file(target_dir.at("plain"), "a file");
     ASSERT_EQ(symlink(target_dir.at("missing").c_str(), target_dir.at("dangling").c_str()), 0);
-    std::map<std::string, std::string> source_before = tree(kit.path());
-    std::map<std::string, std::string> target_before = tree(target_dir.path());
-    for (const std::string& place :
-         {target + "\\plain", target + "\\plain\\copy", target + "\\dangling"}) {
-        SCOPED_TRACE(place);
-        EXPECT_EQ(e.run({source, "-o", "win95", "-j", place}), RC_TARGET_NOT_A_DIRECTORY);
-        EXPECT_EQ(e.output, refused("Target is not a directory"));
-        EXPECT_EQ(tree(kit.path()), source_before);
-        EXPECT_EQ(tree(target_dir.path()), target_before);
-    }
+    expect_refused({target + "\\plain", target + "\\plain\\copy", target + "\\dangling"}, {},
+                   RC_TARGET_NOT_A_DIRECTORY);
 }
 
 TEST_F(ReplicationTest, AFailedCopyLeavesTheFormerCopyAsItWas) {

@@ -175,6 +175,16 @@ std::map<std::string, std::string> files_in(const std::string& folder) {
     return files;
 }
 
+// Shows `window` with the kit `kit` open, every product selected and
+// Assign chosen; false when the kit does not open.
+bool assign_every_product(MainWindow* window, const std::string& kit) {
+    window->show();
+    if (!window->open_document(QString::fromStdString(kit + "/win95.prd"))) return false;
+    control<QPushButton>(window, "select_all")->click();
+    control<QRadioButton>(window, "operation_assign")->click();
+    return true;
+}
+
 // Counts the turns of the window's event loop, and what the form showed at each.
 struct Ticks {
     QTimer timer;
@@ -499,10 +509,7 @@ private slots:
         big_kit(kit, BIG_BYTES, LONG_NAME);
         ScriptedDialogs dialogs;
         MainWindow window({{dir.at("disks"), DRIVE_KIND_FOLDER}}, &dialogs);
-        window.show();
-        QVERIFY(window.open_document(QString::fromStdString(kit + "/win95.prd")));
-        control<QPushButton>(&window, "select_all")->click();
-        control<QRadioButton>(&window, "operation_assign")->click();
+        QVERIFY(assign_every_product(&window, kit));
         Ticks ticks(&window);
         QElapsedTimer clock;
         clock.start();
@@ -536,10 +543,7 @@ private slots:
         std::map<std::string, std::string> before = files_in(kit);
         ScriptedDialogs dialogs;
         MainWindow window({{dir.at("disks"), DRIVE_KIND_FOLDER}}, &dialogs);
-        window.show();
-        QVERIFY(window.open_document(QString::fromStdString(kit + "/win95.prd")));
-        control<QPushButton>(&window, "select_all")->click();
-        control<QRadioButton>(&window, "operation_assign")->click();
+        QVERIFY(assign_every_product(&window, kit));
         QSignalSpy ended(&window, &MainWindow::run_finished);
         control<QPushButton>(&window, "run")->click();
         QTRY_VERIFY_WITH_TIMEOUT(control<QProgressBar>(&window, "progress")->isVisible(), 30000);
@@ -567,10 +571,7 @@ private slots:
         big_kit(kit, BIG_BYTES);
         ScriptedDialogs dialogs;
         MainWindow window({{dir.at("disks"), DRIVE_KIND_FOLDER}}, &dialogs);
-        window.show();
-        QVERIFY(window.open_document(QString::fromStdString(kit + "/win95.prd")));
-        control<QPushButton>(&window, "select_all")->click();
-        control<QRadioButton>(&window, "operation_assign")->click();
+        QVERIFY(assign_every_product(&window, kit));
         QSignalSpy ended(&window, &MainWindow::run_finished);
         control<QPushButton>(&window, "run")->click();
         dialogs.answers = {false, true};
@@ -632,10 +633,7 @@ private slots:
         copy_kit(kit);
         ScriptedDialogs dialogs;
         MainWindow window({{dir.at("disks"), DRIVE_KIND_FOLDER}}, &dialogs);
-        window.show();
-        QVERIFY(window.open_document(QString::fromStdString(kit + "/win95.prd")));
-        control<QPushButton>(&window, "select_all")->click();
-        control<QRadioButton>(&window, "operation_assign")->click();
+        QVERIFY(assign_every_product(&window, kit));
         control<QRadioButton>(&window, "media_3")->click();
         // More Options: compress what is larger than the threshold.
         QTimer::singleShot(0, [] {
