@@ -42,35 +42,6 @@ static ResultCode provided_open(BinaryFile** file, const DriveProvider* provider
     return RC_NO_OBJECT;
 }
 
-// Opens a host file for reading without ever blocking: a FIFO would wait in
-// the open (or in the first read) for a writer that may never come, and a
-// device or socket has no bytes of a file to give. A directory opens as
-// before (its read fails). The descriptor, or -1 with errno set; a file of
-// another kind is closed again with errno EINVAL, *other_kind set.
-static int read_open(const std::string& host, bool* other_kind) {
-    *other_kind = false;
-    int fd = host_open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
-    if (fd < 0) {
-        *other_kind = errno == ENXIO;  // a socket cannot be opened at all
-        return -1;
-    }
-    struct stat info;
-    if (host_fstat(fd, &info) != 0) {
-        int error = errno;
-        host_close(fd);
-        errno = error;
-        return -1;
-    }
-    if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
-        host_close(fd);
-        *other_kind = true;
-        errno = EINVAL;
-        return -1;
-    }
-    // Reads of a regular file never block; the flag is left as it is.
-    return fd;
-}
-
 static ResultCode wrap_host_file(BinaryFile** file, int fd) {
     *file = new (std::nothrow) BinaryFile{fd};
     if (*file) return RC_OK;
@@ -90,23 +61,23 @@ ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode
         return provided_open(file, provider, context, inner, mode);
     }
     std::string as_written, host;
-    int fd = -1, open_error = 0;
+    int fd = -1;
+    struct stat info;
     // A file to read is most often there as written: opened at once, with no
     // lookup before it; the lookup without regard to case follows only when
-    // it is not, and a second open only when it finds another spelling.
-    bool other_kind = false;
+    // it is not, and a second open only when it finds another spelling. A
+    // file to read is opened as a regular file only, never waiting on a FIFO.
+    bool missing = false;
     if (mode == BINARY_READ && host_path_as_written(path, &as_written)) {
-        fd = read_open(as_written, &other_kind);
-        if (fd >= 0) return wrap_host_file(file, fd);
-        if (other_kind) return RC_UNABLE_TO_READ;
-        open_error = errno;
-        if (open_error != ENOENT && open_error != ENOTDIR) return host_error_code(open_error);
+        ResultCode opened = host_open_regular(as_written.c_str(), &fd, &info);
+        if (opened == RC_OK) return wrap_host_file(file, fd);
+        if (opened != RC_FILE_NOT_FOUND) return opened;
+        missing = true;
     }
     bool found = true;
     ResultCode rc = host_path_resolve(path, &host, &found);
     if (rc != RC_OK) return rc;
-    if (open_error != 0 && host == as_written) return host_error_code(open_error);
-    struct stat info;
+    if (missing && host == as_written) return RC_FILE_NOT_FOUND;
     // A name the lookup found in no spelling has nothing to remove.
     if (mode == BINARY_REPLACE && found && host_lstat(host.c_str(), &info) == 0) {
         // A read-only file is made writable first; a link is removed itself,
@@ -117,11 +88,11 @@ ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode
         (void)host_unlink(host.c_str());
     }
     if (mode == BINARY_READ) {
-        fd = read_open(host, &other_kind);
-        if (other_kind) return RC_UNABLE_TO_READ;
-    } else {
-        fd = host_open(host.c_str(), host_flags(mode) | O_CLOEXEC, 0666);
+        rc = host_open_regular(host.c_str(), &fd, &info);
+        if (rc != RC_OK) return rc;
+        return wrap_host_file(file, fd);
     }
+    fd = host_open(host.c_str(), host_flags(mode) | O_CLOEXEC, 0666);
     if (fd < 0) return host_error_code(errno);
     return wrap_host_file(file, fd);
 }

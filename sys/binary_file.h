@@ -22,8 +22,8 @@ enum BinaryMode {
 
 // Opens the file at the engine path `path`. 0; 22 when a file to read is
 // missing; 20 when a file to read is a FIFO, socket or device (never waited
-// on: it is not opened for reading at all); 27 without permission; 23 for a path over 260 characters; the
-// host error's code otherwise.
+// on) or cannot be read, 29 when it is a directory; 27 without permission;
+// 23 for a path over 260 characters; the host error's code otherwise.
 ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode mode);
 // Reads up to `size` bytes; *got is 0 at the end of the file. 0 or 20.
 ResultCode binary_file_read(BinaryFile* file, void* buffer, size_t size, size_t* got);

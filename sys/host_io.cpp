@@ -440,7 +440,7 @@ long host_pread(int fd, char* data, size_t size, off_t offset) {
 }
 
 ResultCode host_open_regular(const char* path, int* fd, struct stat* info) {
-    *fd = host_open(path, O_RDONLY | O_NONBLOCK, 0);
+    *fd = host_open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
     if (*fd < 0) return host_read_error_code(errno);
     ResultCode rc = RC_OK;
     if (host_fstat(*fd, info) != 0) rc = host_read_error_code(errno);

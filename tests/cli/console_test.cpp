@@ -20,9 +20,9 @@ struct Outcome {
     int status = -1;
 };
 
-Outcome run_console(const std::string& arguments) {
+// Runs a shell command: its standard output and exit status.
+Outcome run_command(const std::string& command) {
     Outcome out;
-    std::string command = std::string(DISKWARD_BIN_DIR) + "/diskward " + arguments;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return out;
     char buffer[4096];
@@ -31,6 +31,10 @@ Outcome run_console(const std::string& arguments) {
     int raw = pclose(pipe);
     out.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return out;
+}
+
+Outcome run_console(const std::string& arguments) {
+    return run_command(std::string(DISKWARD_BIN_DIR) + "/diskward " + arguments);
 }
 
 }  // namespace
@@ -195,17 +199,9 @@ struct ConsoleRun {
 // Runs the console in `folder` as its current directory.
 ConsoleRun run_in(const TempDir& dir, const std::string& folder, const std::string& arguments) {
     std::string errors = dir.at("errors");
-    ConsoleRun run;
-    std::string command = "cd '" + folder + "' && " + std::string(DISKWARD_BIN_DIR) +
-                          "/diskward " + arguments + " 2>'" + errors + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
-    int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.errors = read_host_file(errors);
+    Outcome out = run_command("cd '" + folder + "' && " + std::string(DISKWARD_BIN_DIR) +
+                              "/diskward " + arguments + " 2>'" + errors + "'");
+    ConsoleRun run{out.status, out.output, read_host_file(errors)};
     std::remove(errors.c_str());
     return run;
 }
