@@ -69,24 +69,6 @@ std::string differences(const Tree& a, const Tree& b) {
     return out;
 }
 
-// Bytes that do not compress, and text that does: the sample kit's larger
-// files, made as scripts/demo makes them.
-std::string noise(size_t n, unsigned seed) {
-    std::string out;
-    unsigned x = seed;
-    for (size_t i = 0; i < n; ++i) {
-        x = (x * 75 + 74) % 65537;
-        out += char(x % 256);
-    }
-    return out;
-}
-
-std::string lines(size_t n, const std::string& word) {
-    std::string out;
-    for (unsigned i = 1; out.size() < n; ++i) out += word + " " + std::to_string(i) + " of the kit\n";
-    return out.substr(0, n);
-}
-
 // One run of the engine as the steps of a test make it: the words, with
 // "KIT" standing for the staging area and "COPY" for the replica folder.
 using Steps = std::vector<std::vector<std::string>>;
@@ -154,16 +136,6 @@ protected:
     }
 };
 
-void sample_kit(const std::string& kit) {
-    fs::copy(std::string(DISKWARD_SOURCE_DIR) + "/examples/kit", kit, fs::copy_options::recursive);
-    write_host_file(kit + "/install/setup.exe", noise(23456, 1));
-    write_host_file(kit + "/apps/core/core.dll", lines(81920, "core entry"));
-    write_host_file(kit + "/apps/core/help/core.hlp", noise(15000, 2));
-    write_host_file(kit + "/apps/tools/tools.exe", lines(40000, "tool"));
-    write_host_file(kit + "/apps/tools/tools.cab", noise(600000, 3));
-    write_host_file(kit + "/docs/guide.txt", lines(12596, "guide"));
-}
-
 const std::string kVersionRow =
     "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false false false "
     "\"\" \"\"\n";
@@ -186,8 +158,8 @@ void generated_kit(const std::string& kit, unsigned count, unsigned salt) {
     for (unsigned n = 1; n <= count; ++n) {
         std::string name = generated_name(n);
         size_t size = (n * 7919 + salt * 13) % 6001;
-        std::string bytes = n % 2 ? lines(size, "file " + std::to_string(n + salt))
-                                  : noise(size, n + salt);
+        std::string bytes = n % 2 ? demo_lines(size, "file " + std::to_string(n + salt))
+                                  : demo_noise(size, n + salt);
         std::string host = name;
         if (host.rfind("sub\\", 0) == 0) host[3] = '/';
         write_host_file(kit + "/big/" + host, bytes);
@@ -199,7 +171,7 @@ void generated_kit(const std::string& kit, unsigned count, unsigned salt) {
 TEST_F(ParallelTest, SampleKitGivesTheSameBytesWithOneJobAndWithEight) {
     require_tool("mdir");
     require_tool("mtype");
-    Outcome one = expect_same(sample_kit, {{"KIT", "-o", "win95", "-f"},
+    Outcome one = expect_same(sample_kit_copy, {{"KIT", "-o", "win95", "-f"},
                              {"KIT", "-o", "win95", "-n", "core", "-a", "-c", "-z", "5.25LD"},
                              {"KIT", "-o", "win95", "-n", "tools", "-a", "-c", "-z", "5.25LD"},
                              {"KIT", "-o", "win95", "-n", "tools", "-w", "-c", "-z", "5.25LD",

@@ -65,3 +65,30 @@ int bound_socket(const std::string& path) {
     }
     return fd;
 }
+
+std::string demo_noise(size_t n, unsigned seed) {
+    std::string bytes;
+    for (unsigned x = seed; bytes.size() < n;) {
+        x = (x * 75 + 74) % 65537;
+        bytes += char(x % 256);
+    }
+    return bytes;
+}
+
+std::string demo_lines(size_t n, const std::string& word) {
+    std::string text;
+    for (int i = 1; text.size() < n; ++i) text += word + " " + std::to_string(i) + " of the kit\n";
+    return text.substr(0, n);
+}
+
+void sample_kit_copy(const std::string& to) {
+    std::filesystem::remove_all(to);
+    std::filesystem::copy(std::string(DISKWARD_SOURCE_DIR) + "/examples/kit", to,
+                          std::filesystem::copy_options::recursive);
+    write_host_file(to + "/install/setup.exe", demo_noise(23456, 1));
+    write_host_file(to + "/apps/core/core.dll", demo_lines(81920, "core entry"));
+    write_host_file(to + "/apps/core/help/core.hlp", demo_noise(15000, 2));
+    write_host_file(to + "/apps/tools/tools.exe", demo_lines(40000, "tool"));
+    write_host_file(to + "/apps/tools/tools.cab", demo_noise(600000, 3));
+    write_host_file(to + "/docs/guide.txt", demo_lines(12596, "guide"));
+}

@@ -28,6 +28,14 @@ std::string read_host_file(const std::string& path);
 bool host_exists(const std::string& path);
 // The engine's form of a host absolute path: "/a/b" becomes "Z:\a\b".
 std::string engine_path(const std::string& host_path);
+// Bytes that do not compress, and text that does, as scripts/demo makes
+// the sample kit's larger files: `n` bytes each.
+std::string demo_noise(size_t n, unsigned seed);
+std::string demo_lines(size_t n, const std::string& word);
+// A fresh copy of the sample kit at host path `to`, with the larger files
+// the repository leaves out made as the demo makes them.
+void sample_kit_copy(const std::string& to);
+
 // A Unix socket bound at the host path `path` (no one ever connects): its
 // descriptor, for the caller to close, or -1 when it cannot be made.
 int bound_socket(const std::string& path);

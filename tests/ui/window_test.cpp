@@ -116,35 +116,6 @@ std::string console(const std::string& arguments) {
 
 std::string shell_quoted(const std::string& path) { return "'" + path + "'"; }
 
-// Bytes that do not compress, and text that does.
-std::string noise(size_t n, unsigned seed) {
-    std::string bytes;
-    for (unsigned x = seed; bytes.size() < n;) {
-        x = (x * 75 + 74) % 65537;
-        bytes += char(x % 256);
-    }
-    return bytes;
-}
-std::string lines(size_t n, const std::string& word) {
-    std::string text;
-    for (int i = 1; text.size() < n; ++i) text += word + " " + std::to_string(i) + " of the kit\n";
-    return text.substr(0, n);
-}
-
-// A fresh copy of the sample kit at `to`, with the larger files the
-// repository leaves out made as the demo makes them.
-void copy_kit(const std::string& to) {
-    std::filesystem::remove_all(to);
-    std::filesystem::copy(std::string(DISKWARD_SOURCE_DIR) + "/examples/kit", to,
-                          std::filesystem::copy_options::recursive);
-    write_host_file(to + "/install/setup.exe", noise(23456, 1));
-    write_host_file(to + "/apps/core/core.dll", lines(81920, "core entry"));
-    write_host_file(to + "/apps/core/help/core.hlp", noise(15000, 2));
-    write_host_file(to + "/apps/tools/tools.exe", lines(40000, "tool"));
-    write_host_file(to + "/apps/tools/tools.cab", noise(600000, 3));
-    write_host_file(to + "/docs/guide.txt", lines(12596, "guide"));
-}
-
 const std::string HYPHENS = std::string(69, '-') + "\n\n";
 
 // Bytes enough for a compression of a second or so.
@@ -157,7 +128,7 @@ void big_kit(const std::string& kit, size_t bytes, const std::string& name = "bi
     write_host_file(kit + "/win95.prd",
                     "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false false false \"\" \"\"\n"
                     "1 big root \"big\" \"1.0\" \"Big\" \"big\" 0 true false false \"\" \"BIG\"\n");
-    write_host_file(kit + "/big/" + name, noise(bytes, 5));
+    write_host_file(kit + "/big/" + name, demo_noise(bytes, 5));
     write_host_file(kit + "/big/big.vrf", "");
     write_host_file(kit + "/big/big.map",
                     "#Name Subgroup Source Destination Size Instantiate? Append? Compress? StartDisk "
@@ -398,7 +369,7 @@ private slots:
 
     void controls_follow_the_rules() {
         TempDir dir;
-        copy_kit(dir.at("kit"));
+        sample_kit_copy(dir.at("kit"));
         ScriptedDialogs dialogs;
         MainWindow window({{"A:", 4}, {"B:", 1}, {dir.at("disks"), DRIVE_KIND_FOLDER}}, &dialogs);
         // Start-up: 3.5" HD with A:, Replicate, nothing about products enabled.
@@ -459,7 +430,7 @@ private slots:
              "diskward " + kit + " -o win95 -j " + copy + "\n\n"},
         };
         for (const Case& c : cases) {
-            copy_kit(kit);
+            sample_kit_copy(kit);
             std::filesystem::remove_all(disks);
             std::filesystem::remove_all(copy);
             ScriptedDialogs dialogs;
@@ -486,7 +457,7 @@ private slots:
             }
             // The console on the same kit, as it was.
             std::filesystem::remove_all(disks);
-            copy_kit(kit);
+            sample_kit_copy(kit);
             std::filesystem::remove_all(copy);
             std::string report;
             for (const std::string& arguments : c.console_runs) report += console(arguments);
@@ -591,7 +562,7 @@ private slots:
     void the_workers_disk_prompt_is_asked_on_the_window() {
         TempDir dir;
         std::string kit = dir.at("kit");
-        copy_kit(kit);
+        sample_kit_copy(kit);
         std::string image = dir.at("drive.img");
         write_host_file(image, "");
         QCOMPARE(floppy_drive_bind("A:\\", FLOPPY_IMAGE, image), ResultCode(RC_OK));
@@ -630,7 +601,7 @@ private slots:
     void the_layout_picture_explains_itself() {
         TempDir dir;
         std::string kit = dir.at("kit");
-        copy_kit(kit);
+        sample_kit_copy(kit);
         ScriptedDialogs dialogs;
         MainWindow window({{dir.at("disks"), DRIVE_KIND_FOLDER}}, &dialogs);
         QVERIFY(assign_every_product(&window, kit));
@@ -683,7 +654,7 @@ private slots:
     // for its picture.
     void the_program_opens_the_file_it_is_given() {
         TempDir dir;
-        copy_kit(dir.at("kit"));
+        sample_kit_copy(dir.at("kit"));
         std::string command = "cd " + shell_quoted(dir.path()) + " && XDG_CONFIG_HOME=" +
                               shell_quoted(dir.at("config")) + " QT_QPA_PLATFORM=offscreen " +
                               DISKWARD_BIN_DIR + "/diskward-gui --screenshot shot.png kit/win95.prd "
