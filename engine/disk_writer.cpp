@@ -248,7 +248,6 @@ ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
     // Checked before disk 1 is asked for, so that no disk is touched.
     if (!volume_fits_labels(volume, last_disk(copies))) return RC_INVALID_VOLUME_LABEL;
 
-    rc->disk_volume = volume;
     rc->disk_prompt_result = RC_OK;
     rc->disk_product = std::string(field_text(rt, product_name(product)));
     rc->disks_taken.clear();

@@ -116,9 +116,6 @@ struct RunContext {
     // 1 is one thread. Set by the front end (the number of processors, or
     // what its user chose) and kept like disk_prompt.
     unsigned jobs = 1;
-    // While disks are written: the Volume of the product, which with a
-    // blank and the disk number labels each disk.
-    std::string disk_volume;
     // Set by a prompt that gave up because no disk could be put in (a
     // folder of images that cannot be written): the writing ends with this
     // code rather than as cancelled by the user.
