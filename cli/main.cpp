@@ -179,7 +179,9 @@ constexpr ConsoleOption CONSOLE_OPTIONS[] = {
      turn_on<&ConsoleSettings::verify>},
     {"--jobs", "N",
      "Compresses N files at once (1 to 256; one per processor when not\n"
-     "given); the report and every file written are the same for any N.",
+     "given); on a file server slow to answer, also copies files ahead and\n"
+     "asks for the status of 8 x N entries at once (1: one at a time).\n"
+     "The report and every file written are the same for any N.",
      set_jobs},
     {"--help", "", "Writes this text and does nothing else.", turn_on<&ConsoleSettings::show_help>},
     {"--version", "", "Writes the version and does nothing else.",

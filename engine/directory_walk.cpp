@@ -14,6 +14,7 @@ struct Walk {
     const WalkVisitor* visit = nullptr;
     std::set<FileIdentity> entered;  // directories entered so far
     bool stopped = false;
+    unsigned status_ahead = 0;
 };
 
 // The entry the listing stands on, described and classified.
@@ -42,7 +43,7 @@ WalkEntry entry_of(Walk* walk, DirectoryListing* listing, const std::string& dir
 }
 
 ResultCode walk_directory(Walk* walk, const std::string& directory, const std::string& prefix) {
-    DirectoryListing* listing = directory_open(directory);
+    DirectoryListing* listing = directory_open(directory, walk->status_ahead);
     if (!listing) return RC_UNABLE_TO_READ;
     if (directory_identity(listing).known()) walk->entered.insert(directory_identity(listing));
     ResultCode code;
@@ -67,8 +68,10 @@ ResultCode walk_directory(Walk* walk, const std::string& directory, const std::s
 
 }  // namespace
 
-ResultCode directory_walk(std::string_view directory, bool recursive, const WalkVisitor& visit) {
+ResultCode directory_walk(std::string_view directory, bool recursive, const WalkVisitor& visit,
+                          unsigned status_ahead) {
     Walk walk;
+    walk.status_ahead = status_ahead;
     walk.recursive = recursive;
     walk.visit = &visit;
     return walk_directory(&walk, std::string(directory), "");

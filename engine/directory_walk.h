@@ -42,5 +42,8 @@ using WalkVisitor = std::function<WalkStep(const WalkEntry&)>;
 // Visits the entries of `directory` in listing order, a directory's own
 // entries right after it when `recursive`. 0 after a complete walk or when
 // the visitor ended it; 20 when a directory cannot be listed; the listing's
-// failure code when an entry cannot be examined.
-ResultCode directory_walk(std::string_view directory, bool recursive, const WalkVisitor& visit);
+// failure code when an entry cannot be examined. `status_ahead` threads may
+// examine entries ahead of the visitor on a host slow to answer (see
+// directory_open); the visits are the same.
+ResultCode directory_walk(std::string_view directory, bool recursive, const WalkVisitor& visit,
+                          unsigned status_ahead = 0);

@@ -1,6 +1,8 @@
 // Binding and resetting the run context.
 #include "engine/run_context.h"
 
+#include <algorithm>
+
 #include "media/volume_map.h"
 #include "model/group.h"
 #include "model/product.h"
@@ -43,6 +45,11 @@ ResultCode engine_reset_run(RunContext* rc) {
     fresh.error_line = rc->error_line;
     *rc = std::move(fresh);
     return RC_OK;
+}
+
+unsigned run_status_ahead(const RunContext* rc) {
+    if (rc->jobs <= 1) return 0;
+    return std::min(rc->jobs * 8u, 64u);
 }
 
 ResultCode run_cancel_check(RunContext* rc) { return rc->cancel ? rc->cancel(rc) : RC_OK; }

@@ -142,6 +142,11 @@ std::string work_directory_path(std::string_view product_directory);
 // name `os_word` and extension "prd", letters folded.
 bool names_product_file(const RunContext* rc, std::string_view name);
 
+// How many status queries a walk of the staging area may keep in flight on
+// a host slow to answer them: none with one job; else eight per job (the
+// threads wait on the host, not on a processor), at most 64.
+unsigned run_status_ahead(const RunContext* rc);
+
 // The run's cancel asked: 0 when the run goes on (also without a cancel),
 // else the code the run stops with.
 ResultCode run_cancel_check(RunContext* rc);

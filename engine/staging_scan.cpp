@@ -195,9 +195,9 @@ ResultCode scan_staging_area(RunContext* rc, Namespace* reader_namespace, BiList
     scan.groups = groups;
     scan.depth = depth;
     build_index(&scan);
-    ResultCode code = directory_walk(directory, true, [&](const WalkEntry& entry) {
-        return visit(&scan, entry);
-    });
+    ResultCode code = directory_walk(
+        directory, true, [&](const WalkEntry& entry) { return visit(&scan, entry); },
+        run_status_ahead(rc));
     if (!scan.changed_groups.empty()) rc->modified = true;
     for (Value group : scan.changed_groups) {
         ResultCode rebuilt = group_rebuild_volume_map(rc->runtime, reader_namespace, group);

@@ -21,7 +21,7 @@ void batch_progress(void* user, uint32_t bytes) {
         std::lock_guard<std::mutex> held(batch->lock);
         copy->moved += bytes;
     }
-    batch->changed.notify_all();
+    batch->told.notify_all();
 }
 
 bool door_open(const CopyBatch* batch, unsigned door) {
@@ -32,13 +32,14 @@ bool door_open(const CopyBatch* batch, unsigned door) {
 void batch_done(CopyBatch* batch, BatchCopy* copy, ResultCode code) {
     copy->code = code;
     copy->state = BATCH_DONE;
-    batch->changed.notify_all();
+    batch->told.notify_all();
 }
 
-// Moves the whole temporary file of `copy` into place, or removes it when
-// it is not to be kept (or cannot be moved).
+// Moves the whole temporary file of `copy` into place (by the names its
+// worker found on the host), or removes it when it is not to be kept (or
+// cannot be moved).
 ResultCode batch_settle(BatchCopy* copy, bool keep) {
-    ResultCode code = keep ? file_rename(copy->temporary, copy->destination) : RC_OK;
+    ResultCode code = keep ? file_move_make(copy->move) : RC_OK;
     if (!keep || code != RC_OK) (void)file_delete(copy->temporary);
     return code;
 }
@@ -61,6 +62,8 @@ void batch_run(BatchCopy* copy) {
     options.progress = batch_progress;
     options.user = copy;
     ResultCode code = copy_file(copy->source, copy->temporary, options);
+    // The names are found here, so that the owner's turn is the rename alone.
+    if (code == RC_OK) code = file_move_prepare(copy->temporary, copy->destination, &copy->move);
     if (code != RC_OK) (void)file_delete(copy->temporary);
 
     held.lock();
@@ -69,7 +72,7 @@ void batch_run(BatchCopy* copy) {
         // The owner has not come to it yet: it puts the copy in place (or
         // gives it up) when it does, and this worker goes on with another.
         copy->state = BATCH_COPIED;
-        batch->changed.notify_all();
+        batch->told.notify_all();
         return;
     }
     bool keep = copy->granted;
@@ -162,7 +165,7 @@ ResultCode copy_batch_finish(CopyBatch* batch, size_t ticket) {
     copy->granted = true;
     batch->changed.notify_all();
     for (;;) {
-        batch->changed.wait(held, [&] {
+        batch->told.wait(held, [&] {
             return copy->state == BATCH_DONE || copy->state == BATCH_COPIED ||
                    copy->moved > copy->told;
         });
@@ -200,7 +203,7 @@ void copy_batch_end(CopyBatch* batch) {
         batch_abandon_before(batch, batch->copies.size());
         // Every copy a worker has begun is seen through, so that nothing is
         // written once the batch is gone.
-        batch->changed.wait(held, [&] {
+        batch->told.wait(held, [&] {
             for (size_t t = batch->passed; t < batch->copies.size(); ++t)
                 if (batch->copies[t]->state == BATCH_COPYING) return false;
             return true;

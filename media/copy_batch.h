@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "media/copy.h"
+#include "sys/files.h"
 #include "sys/work_pool.h"
 
 enum BatchCopyState : uint8_t {
@@ -36,6 +37,7 @@ struct BatchCopy {
     std::string source;
     std::string destination;
     std::string temporary;
+    FileMove move;             // of the temporary into place, once made whole
     CopyOptions options;
     unsigned door = 0;         // 0, or a door that must be open before it begins
     bool on_owner = false;     // made by the owner when finished, never ahead
@@ -50,7 +52,8 @@ struct BatchCopy {
 struct CopyBatch {
     WorkPool pool;
     std::mutex lock;
-    std::condition_variable changed;
+    std::condition_variable changed;  // for the workers: window, doors, grants
+    std::condition_variable told;     // for the owner: progress, copies made
     std::vector<std::unique_ptr<BatchCopy>> copies;  // by ticket
     std::vector<bool> doors;                         // open or not, by door - 1
     size_t passed = 0;   // tickets below this are finished or abandoned

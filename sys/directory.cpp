@@ -1,6 +1,7 @@
 // Directory listing over a snapshot of the directory's names, taken in
 // delivery order when the listing starts; each entry is examined when it is
-// delivered.
+// delivered, or ahead of that by a pool of threads when the host answers
+// status queries slowly.
 #include "sys/directory.h"
 
 #include <fcntl.h>
@@ -8,13 +9,42 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <memory>
 #include <new>
 #include <vector>
 
 #include "sys/drive_providers.h"
 #include "sys/host_io.h"
 #include "sys/host_paths.h"
+#include "sys/work_pool.h"
+
+// The answer of the host to one entry's status query.
+struct EntryStatus {
+    struct stat info = {};
+    int error = 0;  // errno of a failed query, 0 when it answered
+    bool answered = false;
+};
+
+// Status queries asked ahead of the reader: each worker takes the next
+// entry not yet asked and records the host's answer in its place.
+struct StatusAhead {
+    std::mutex lock;
+    std::condition_variable answered;
+    std::vector<EntryStatus> answers;  // by entry index
+    std::atomic<size_t> next_asked{0};
+    std::atomic<bool> stopping{false};
+    WorkPool pool;
+};
+
+// How many entries a listing examines itself before it judges the host's
+// speed, and the mean time per status query above which it asks ahead.
+// A local disk answers from its cache in a few microseconds; a file server
+// takes a round trip of a tenth of a millisecond or more.
+constexpr size_t STATUS_PROBES = 8;
+constexpr std::chrono::microseconds SLOW_STATUS{100};
 
 struct DirectoryListing {
     std::string host_directory;
@@ -32,6 +62,9 @@ struct DirectoryListing {
     bool entry_too_large = false;
     bool entry_not_regular = false;
     FileIdentity entry_identity;
+    unsigned status_ahead = 0;             // threads that may ask ahead
+    std::chrono::nanoseconds probe_time{};  // spent on the first queries
+    std::unique_ptr<StatusAhead> ahead;    // while asking ahead
 };
 
 static FileIdentity identity_of(const struct stat& info) {
@@ -53,7 +86,7 @@ static DirectoryListing* provided_open(const DriveProvider* provider, void* cont
     return listing;
 }
 
-DirectoryListing* directory_open(std::string_view directory) {
+DirectoryListing* directory_open(std::string_view directory, unsigned status_ahead) {
     const DriveProvider* provider = nullptr;
     void* context = nullptr;
     std::string inner;
@@ -74,6 +107,7 @@ DirectoryListing* directory_open(std::string_view directory) {
         return nullptr;
     }
     listing->directory_fd = host_open(host_directory.c_str(), O_RDONLY | O_DIRECTORY, 0);
+    listing->status_ahead = status_ahead;
     return listing;
 }
 
@@ -88,26 +122,94 @@ static void entry_clear(DirectoryListing* listing) {
     listing->entry_identity = FileIdentity{};
 }
 
-// Examines the entry `name`: 0 when it is to be delivered, 23 when it is to
-// be passed over (a link pointing nowhere or into a loop of links, or an
-// entry gone since the listing started), else the host error's code (20 for
-// an input/output error).
-static ResultCode entry_examine(DirectoryListing* listing, const std::string& name) {
-    struct stat info;
+// Asks the host for the status of the entry `name`: 0, or the errno of
+// the failed query.
+static int entry_status(const DirectoryListing* listing, const std::string& name,
+                        struct stat* info) {
     int failed = 0;
     if (listing->directory_fd >= 0) {
         // Relative to the open directory, the host does not walk the whole
         // path again for every entry.
-        failed = host_fstatat(listing->directory_fd, name.c_str(), &info);
+        failed = host_fstatat(listing->directory_fd, name.c_str(), info);
     } else {
         std::string host_path = listing->host_directory;
         if (host_path.back() != '/') host_path += '/';
         host_path += name;
-        failed = host_stat(host_path.c_str(), &info);
+        failed = host_stat(host_path.c_str(), info);
     }
-    if (failed != 0)
-        return (errno == ENOENT || errno == ELOOP) ? RC_NO_MORE_ENTRIES
-                                                   : host_read_error_code(errno);
+    return failed != 0 ? errno : 0;
+}
+
+static void status_ahead_serve(DirectoryListing* listing) {
+    StatusAhead* ahead = listing->ahead.get();
+    for (;;) {
+        size_t index = ahead->next_asked++;
+        if (ahead->stopping || index >= listing->names.size()) return;
+        EntryStatus status;
+        status.error = entry_status(listing, listing->names[index], &status.info);
+        status.answered = true;
+        {
+            std::lock_guard<std::mutex> held(ahead->lock);
+            ahead->answers[index] = status;
+        }
+        ahead->answered.notify_all();
+    }
+}
+
+// Starts asking for the entries from `first` on ahead of the reader; stays
+// on the reader's thread when the host gives no thread.
+static void status_ahead_start(DirectoryListing* listing, size_t first) {
+    auto ahead = std::make_unique<StatusAhead>();
+    ahead->answers.resize(listing->names.size());
+    ahead->next_asked = first;
+    listing->ahead = std::move(ahead);
+    work_pool_start(&listing->ahead->pool, listing->status_ahead);
+    if (listing->ahead->pool.workers.empty()) {
+        listing->ahead.reset();
+        return;
+    }
+    for (size_t i = 0; i < listing->ahead->pool.workers.size(); ++i)
+        work_pool_queue(&listing->ahead->pool, [listing] { status_ahead_serve(listing); });
+}
+
+static void status_ahead_stop(DirectoryListing* listing) {
+    if (!listing->ahead) return;
+    listing->ahead->stopping = true;
+    work_pool_stop(&listing->ahead->pool);
+    listing->ahead.reset();
+}
+
+// The status of entry `index`: the answer asked ahead, else asked now. The
+// first queries are timed, and when the host is slow to answer them the
+// rest are asked ahead.
+static int entry_status_at(DirectoryListing* listing, size_t index, struct stat* info) {
+    if (StatusAhead* ahead = listing->ahead.get()) {
+        std::unique_lock<std::mutex> held(ahead->lock);
+        ahead->answered.wait(held, [&] { return ahead->answers[index].answered; });
+        *info = ahead->answers[index].info;
+        return ahead->answers[index].error;
+    }
+    auto started = std::chrono::steady_clock::now();
+    int error = entry_status(listing, listing->names[index], info);
+    if (listing->status_ahead > 1 && index < STATUS_PROBES) {
+        listing->probe_time += std::chrono::steady_clock::now() - started;
+        if (index + 1 == STATUS_PROBES && index + 1 < listing->names.size() &&
+            listing->probe_time > SLOW_STATUS * STATUS_PROBES)
+            status_ahead_start(listing, index + 1);
+    }
+    return error;
+}
+
+// Takes the status of the entry `name` (or the errno `error` of its query)
+// as the current entry: 0 when it is to be delivered, 23 when it is to be
+// passed over (a link pointing nowhere or into a loop of links, or an entry
+// gone since the listing started), else the host error's code (20 for an
+// input/output error).
+static ResultCode entry_take(DirectoryListing* listing, const std::string& name, int error,
+                             const struct stat& info) {
+    if (error != 0)
+        return (error == ENOENT || error == ELOOP) ? RC_NO_MORE_ENTRIES
+                                                   : host_read_error_code(error);
     listing->entry_name = name;
     listing->entry_modified = info.st_mtim;
     listing->entry_changed = info.st_ctim;
@@ -134,8 +236,10 @@ ResultCode directory_next(DirectoryListing* listing) {
         return RC_OK;
     }
     while (listing->next_index < listing->names.size()) {
-        const std::string& name = listing->names[listing->next_index++];
-        ResultCode rc = entry_examine(listing, name);
+        size_t index = listing->next_index++;
+        struct stat info = {};
+        int error = entry_status_at(listing, index, &info);
+        ResultCode rc = entry_take(listing, listing->names[index], error, info);
         if (rc == RC_NO_MORE_ENTRIES) continue;
         if (rc != RC_OK) entry_clear(listing);
         return rc;
@@ -181,6 +285,9 @@ FileIdentity directory_identity(const DirectoryListing* listing) {
 }
 
 void directory_close(DirectoryListing* listing) {
-    if (listing && listing->directory_fd >= 0) host_close(listing->directory_fd);
+    if (!listing) return;
+    // The threads asking ahead use the open directory: they end first.
+    status_ahead_stop(listing);
+    if (listing->directory_fd >= 0) host_close(listing->directory_fd);
     delete listing;
 }

@@ -15,7 +15,12 @@ struct DirectoryListing;
 // Starts listing `directory` (an engine path); "" lists the current
 // directory. nullptr when the search cannot start or the names cannot all be
 // read (the caller reports 20).
-DirectoryListing* directory_open(std::string_view directory);
+// With `status_ahead` above 1, a listing whose first entries each took the
+// host long to examine (a file server, where each status query waits a round
+// trip) has its remaining entries examined by that many threads ahead of the
+// reader; they are still delivered one at a time, in order, exactly as one
+// thread would deliver them. On a local disk it stays on the reader's thread.
+DirectoryListing* directory_open(std::string_view directory, unsigned status_ahead = 0);
 
 // Moves to the next entry: 0 with a current entry, 23 at the end, the host
 // error's code when an entry cannot be examined (20 for an input/output

@@ -113,6 +113,18 @@ ResultCode file_copy_contents(std::string_view source, std::string_view destinat
 // Renames the file `from` to `to`, replacing a file there. 0, or the host
 // error's code; 29 for a file under a drive provider's root.
 ResultCode file_rename(std::string_view from, std::string_view to);
+
+// The same rename in two steps: the names found on the host first (which
+// asks the host about the directories on the way), the rename itself
+// later, perhaps on another thread, when nothing else renames there.
+struct FileMove {
+    std::string from;  // host paths
+    std::string to;
+};
+// 0 with *move ready; the codes of file_rename.
+ResultCode file_move_prepare(std::string_view from, std::string_view to, FileMove* move);
+// 0, or the host error's code.
+ResultCode file_move_make(const FileMove& move);
 // Keeps the former contents of `path` under its base name with the extension
 // "old", replacing an earlier copy, with the file times of `path`.
 ResultCode file_keep_old_copy(const PathParts& path);

@@ -13,6 +13,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 
 ResultCode host_error_code(int error) {
     switch (error) {
@@ -127,7 +128,19 @@ void file_services_fail_writes_after(uint64_t bytes, int error) {
     faults().write_budget_error = error;
 }
 
+// The round trip each call of an operation waits, in microseconds; apart
+// from the switches, so that a waiting call holds no lock.
+static std::atomic<unsigned> round_trips[HOST_OP_COUNT];
+
+void file_services_delay(HostOp op, unsigned microseconds) { round_trips[op] = microseconds; }
+
+static void round_trip_wait(HostOp op) {
+    unsigned microseconds = round_trips[op].load(std::memory_order_relaxed);
+    if (microseconds != 0) std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
+}
+
 void file_services_faults_clear() {
+    for (std::atomic<unsigned>& wait : round_trips) wait = 0;
     FaultsHeld held(faults_lock());
     faults() = FaultSwitches{};
 }
@@ -156,6 +169,7 @@ static bool fault_take_held(HostOp op, const char* path) {
 }
 
 static bool fault_take(HostOp op, const char* path = "") {
+    round_trip_wait(op);
     FaultsHeld held(faults_lock());
     return fault_take_held(op, path);
 }
@@ -163,11 +177,13 @@ static bool fault_take(HostOp op, const char* path = "") {
 // The same for a call on the descriptor `fd` (or directory stream), judged
 // by the path it was opened with.
 static bool fault_take_fd(HostOp op, int fd) {
+    round_trip_wait(op);
     FaultsHeld held(faults_lock());
     return fault_take_held(op, descriptor_path(fd).c_str());
 }
 
 static bool fault_take_directory(HostOp op, const DIR* directory) {
+    round_trip_wait(op);
     FaultsHeld held(faults_lock());
     return fault_take_held(op, directory_path(directory).c_str());
 }
@@ -191,12 +207,13 @@ static std::atomic<HostNameObserver>& name_observer() {
 
 void host_names_observe(HostNameObserver observer) { name_observer() = observer; }
 
-// Tells the observer that `path` now exists (or no longer does).
-static void name_changed(const char* path, bool present) {
+// Tells the observer that `gone` no longer exists and `made` now does
+// (either may be nullptr).
+static void names_changed(const char* gone, const char* made) {
     HostNameObserver observer = name_observer();
     if (!observer) return;
     int error = errno;
-    observer(path, present);
+    observer(gone, made);
     errno = error;
 }
 
@@ -205,7 +222,7 @@ int host_open(const char* path, int flags, mode_t mode) {
     for (;;) {
         int fd = open(path, flags | O_CLOEXEC, mode);
         if (fd >= 0) descriptor_opened(fd, path);
-        if (fd >= 0 && (flags & O_CREAT)) name_changed(path, true);
+        if (fd >= 0 && (flags & O_CREAT)) names_changed(nullptr, path);
         if (fd >= 0 || errno != EINTR) return fd;
     }
 }
@@ -224,22 +241,21 @@ int host_close(int fd) {
 int host_rename(const char* from, const char* to) {
     if (fault_take(HOST_OP_RENAME, from)) return -1;
     if (rename(from, to) != 0) return -1;
-    name_changed(from, false);
-    name_changed(to, true);
+    names_changed(from, to);
     return 0;
 }
 
 int host_unlink(const char* path) {
     if (fault_take(HOST_OP_UNLINK, path)) return -1;
     if (unlink(path) != 0) return -1;
-    name_changed(path, false);
+    names_changed(path, nullptr);
     return 0;
 }
 
 int host_mkdir(const char* path, mode_t mode) {
     if (fault_take(HOST_OP_MKDIR, path)) return -1;
     if (mkdir(path, mode) != 0) return -1;
-    name_changed(path, true);
+    names_changed(nullptr, path);
     return 0;
 }
 
@@ -260,6 +276,7 @@ int host_fstat(int fd, struct stat* info) {
 
 int host_fstatat(int directory_fd, const char* name, struct stat* info) {
     bool strikes = false;
+    round_trip_wait(HOST_OP_FSTAT);
     {
         // Judged by the entry's own path, so that a failure can be aimed at
         // one entry of a directory whatever order its entries are asked in.

@@ -71,15 +71,20 @@ void file_services_fail_writes_after(uint64_t bytes, int error);
 // the engine in a child process and then looks at what was left.
 constexpr int STOPPED_EXIT_STATUS = 86;
 void file_services_stop_on(HostOp op, const char* path_part, unsigned after = 0);
-// Clears every pending failure.
+// Every later call of `op` waits `microseconds` before it is made, as each
+// call to a file server waits one round trip (0 ends the wait). For a test
+// of work that keeps several calls in flight; cleared with the failures.
+void file_services_delay(HostOp op, unsigned microseconds);
+// Clears every pending failure and delay.
 void file_services_faults_clear();
 
-// Told of each name that a wrapper has just created (an open with O_CREAT,
-// mkdir, the new name of a rename) or removed (unlink, the old name of a
-// rename), after the host call succeeded: `path` as the call was given it,
-// `present` whether the name now exists. The wrapper keeps errno as its own
-// call left it. One observer at a time; nullptr for none.
-typedef void (*HostNameObserver)(const char* path, bool present);
+// Told of the names that a wrapper has just removed and created, after the
+// host call succeeded, as the call was given them: `gone` for unlink and
+// the old name of a rename, `made` for an open with O_CREAT, mkdir and the
+// new name of a rename; the other is nullptr (a rename tells both at once).
+// The wrapper keeps errno as its own call left it. One observer at a time;
+// nullptr for none.
+typedef void (*HostNameObserver)(const char* gone, const char* made);
 void host_names_observe(HostNameObserver observer);
 
 // The wrappers: each behaves as the host call of the same name (returns -1,

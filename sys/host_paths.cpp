@@ -284,34 +284,57 @@ static void listing_drop(const std::string& directory) {
     }
 }
 
-// Brings the cached listing of the directory of `path` up to date after
-// our own change to it (the observer of the host_io wrappers).
-static void listing_note_change(const char* path, bool present) {
-    ListingHeld held(listing_lock());
+// The directory and the name of the host path `path`; false for a path
+// that no cached listing can hold: a relative one, or one that ends in "/",
+// "." or ".." (a change to another directory's entries, whose new times
+// will force a read).
+static bool listing_place(const char* path, std::string* directory, std::string* name) {
+    if (!path) return false;
     std::string_view whole = path;
     size_t slash = whole.rfind('/');
-    if (slash == std::string_view::npos) return;  // relative: never a cached directory
-    std::string directory(whole.substr(0, slash == 0 ? 1 : slash));
-    std::string_view name = whole.substr(slash + 1);
-    // "dir/" or "dir/.": the change is to another directory's entries, whose
-    // new times will force a read.
-    if (name.empty() || name == "." || name == "..") return;
-    CachedListing* listing = listing_find(directory);
-    if (!listing) return;
+    if (slash == std::string_view::npos) return false;
+    *directory = std::string(whole.substr(0, slash == 0 ? 1 : slash));
+    *name = std::string(whole.substr(slash + 1));
+    return !name->empty() && *name != "." && *name != "..";
+}
+
+// Brings the cached listing of `directory` up to date after our own change
+// to it: the name `gone` removed, `made` created (either may be empty).
+// The host is asked about the directory once, with the cache's lock
+// released, so that other threads resolving paths do not wait on it.
+static void listing_note(const std::string& directory, const std::string& gone,
+                         const std::string& made) {
+    if (!listing_known(directory)) return;
     int64_t now = clock_now();
     struct stat info;
-    if (host_stat(directory.c_str(), &info) != 0) return listing_drop(directory);
+    bool stated = host_stat(directory.c_str(), &info) == 0;
+    ListingHeld held(listing_lock());
+    CachedListing* listing = listing_find(directory);
+    if (!listing) return;
+    if (!stated) return listing_drop(directory);
     DirectoryState after = directory_state(info);
     bool unchanged = same_state(after, listing->state);
     if (after.device != listing->state.device || after.inode != listing->state.inode ||
-        (unchanged && !present) || (!unchanged && state_settled(after, now)))
+        (unchanged && made.empty()) || (!unchanged && state_settled(after, now)))
         return listing_drop(directory);
-    if (present) listing->names.emplace(name);
-    else listing->names.erase(std::string(name));
+    if (!gone.empty()) listing->names.erase(gone);
+    if (!made.empty()) listing->names.emplace(made);
     if (unchanged) return;
     listing->state = after;
     listing->trust = LISTING_OWN_RECORD;
     listing->own_record_until = nanoseconds_of(after.changed) + OWN_RECORD_TRUST;
+}
+
+// The observer of the host_io wrappers: a rename within one directory is
+// one change to it.
+static void listing_note_change(const char* gone, const char* made) {
+    std::string gone_directory, gone_name, made_directory, made_name;
+    bool from = listing_place(gone, &gone_directory, &gone_name);
+    bool to = listing_place(made, &made_directory, &made_name);
+    if (from && to && gone_directory == made_directory)
+        return listing_note(gone_directory, gone_name, made_name);
+    if (from) listing_note(gone_directory, gone_name, "");
+    if (to) listing_note(made_directory, "", made_name);
 }
 
 // Reads the names of `directory` into *names. False when they could not all
@@ -330,37 +353,25 @@ struct KnownStatus {
     int64_t taken_at = 0;
 };
 
-// The cached listing of `directory`, read again when it cannot answer for
-// the directory as it is; nullptr when it cannot be read. `known` is the
-// directory's status when the caller has just taken it, else nullptr.
-static const CachedListing* listing_current(const std::string& directory,
-                                            const KnownStatus* known) {
-    ListingCache& cache = listing_cache();
-    KnownStatus taken;
-    if (!known) {
-        taken.taken_at = clock_now();
-        if (host_stat(directory.c_str(), &taken.info) != 0) {
-            listing_drop(directory);
-            return nullptr;
-        }
-        known = &taken;
-    }
-    int64_t now = known->taken_at;
-    DirectoryState state = directory_state(known->info);
+// The cached listing of `directory` when it answers for the directory in
+// the state `known`; the lock is held.
+static const CachedListing* listing_valid(const std::string& directory, const KnownStatus& known) {
     CachedListing* listing = listing_find(directory);
-    if (listing && same_state(listing->state, state) &&
-        (listing->trust == LISTING_SETTLED ||
-         (listing->trust == LISTING_OWN_RECORD && now < listing->own_record_until))) {
-        listing->last_use = ++cache.uses;
+    if (!listing || !same_state(listing->state, directory_state(known.info))) return nullptr;
+    if (listing->trust == LISTING_SETTLED ||
+        (listing->trust == LISTING_OWN_RECORD && known.taken_at < listing->own_record_until)) {
+        listing->last_use = ++listing_cache().uses;
         return listing;
     }
-    // The state was taken before the names are read, so that a change while
-    // they are read shows as a new state at the next lookup.
-    NameSet names;
-    if (!listing_read(directory, &names)) {
-        listing_drop(directory);
-        return nullptr;
-    }
+    return nullptr;
+}
+
+// Keeps `names`, read after the directory was found in the state `known`,
+// as its listing; the lock is held.
+static const CachedListing* listing_keep(const std::string& directory, const KnownStatus& known,
+                                         NameSet names) {
+    ListingCache& cache = listing_cache();
+    CachedListing* listing = listing_find(directory);
     if (!listing) {
         // Full: the listing used least recently goes.
         if (cache.listings.size() >= LISTING_CACHE_SIZE) {
@@ -375,32 +386,62 @@ static const CachedListing* listing_current(const std::string& directory,
         listing = &cache.listings.back();
         listing->directory = directory;
     }
+    DirectoryState state = directory_state(known.info);
     listing->names = std::move(names);
     listing->state = state;
-    listing->trust = state_settled(state, now) ? LISTING_SETTLED : LISTING_FRESH;
+    listing->trust = state_settled(state, known.taken_at) ? LISTING_SETTLED : LISTING_FRESH;
     listing->last_use = ++cache.uses;
     return listing;
 }
 
+// The first spelling of `name` in `listing`: as written when it is there
+// so, else the first entry equal to it without regard to case in delivery
+// order, else empty.
+static std::string listing_spelling(const CachedListing& listing, std::string_view name) {
+    std::string spelling;
+    for (auto at = listing.names.lower_bound(FoldedName{name});
+         at != listing.names.end() && text_equal_nocase(*at, name); ++at) {
+        if (*at == name) return *at;
+        if (spelling.empty()) spelling = *at;
+    }
+    return spelling;
+}
+
 // The spelling of `name` in the listing of `directory`, whose status is
-// `known` (as for listing_current): as written when it is there so, else
-// the first entry equal to it without regard to case in delivery order,
-// else empty. False when the directory's state or names cannot all be read
-// (the first match may have been missed).
+// `known` when the caller has just taken it (else nullptr): as
+// listing_spelling finds it in the cached listing, read again when it
+// cannot answer for the directory as it is. False when the directory's
+// state or names cannot all be read (the first match may have been
+// missed). The host is asked with the cache's lock released.
 static bool listed_spelling(const std::string& directory, std::string_view name,
                             const KnownStatus* known, std::string* spelling) {
-    ListingHeld held(listing_lock());
-    const CachedListing* listing = listing_current(directory, known);
-    if (!listing) return false;
-    spelling->clear();
-    for (auto at = listing->names.lower_bound(FoldedName{name});
-         at != listing->names.end() && text_equal_nocase(*at, name); ++at) {
-        if (*at == name) {
-            *spelling = *at;
-            break;
+    KnownStatus taken;
+    if (!known) {
+        taken.taken_at = clock_now();
+        if (host_stat(directory.c_str(), &taken.info) != 0) {
+            ListingHeld held(listing_lock());
+            listing_drop(directory);
+            return false;
         }
-        if (spelling->empty()) *spelling = *at;
+        known = &taken;
     }
+    {
+        ListingHeld held(listing_lock());
+        if (const CachedListing* listing = listing_valid(directory, *known)) {
+            *spelling = listing_spelling(*listing, name);
+            return true;
+        }
+    }
+    // The state was taken before the names are read, so that a change while
+    // they are read shows as a new state at the next lookup.
+    NameSet names;
+    bool read = listing_read(directory, &names);
+    ListingHeld held(listing_lock());
+    if (!read) {
+        listing_drop(directory);
+        return false;
+    }
+    *spelling = listing_spelling(*listing_keep(directory, *known, std::move(names)), name);
     return true;
 }
 

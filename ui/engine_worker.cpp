@@ -45,6 +45,9 @@ EngineWorker::EngineWorker(RunContext* rc, OutputLog* log, QObject* parent)
     rc->disk_progress = disk_progress;
     rc->compress_progress = compress_progress;
     rc->cancel = cancel_asked;
+    // As many jobs as the machine runs threads at once: the scan asks a slow
+    // file server for several entries' status together.
+    rc->jobs = unsigned(std::max(1, QThread::idealThreadCount()));
 }
 
 EngineWorker::~EngineWorker() {

@@ -235,7 +235,9 @@ TEST(Console, ItsOwnOptionsAndUnknownOnesLeaveTheStagingAreaAlone) {
         "       --verify   With -W, reads every written disk back, compares each file with\r\n"
         "                  its staging file and prints the files that differ.\r\n"
         "       --jobs N   Compresses N files at once (1 to 256; one per processor when not\r\n"
-        "                  given); the report and every file written are the same for any N.\r\n"
+        "                  given); on a file server slow to answer, also copies files ahead and\r\n"
+        "                  asks for the status of 8 x N entries at once (1: one at a time).\r\n"
+        "                  The report and every file written are the same for any N.\r\n"
         "       --help     Writes this text and does nothing else.\r\n"
         "       --version  Writes the version and does nothing else.\r\n"
         "\r\n";

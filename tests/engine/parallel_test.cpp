@@ -5,6 +5,7 @@
 // the same report with one job as with eight.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -78,6 +79,7 @@ using Steps = std::vector<std::vector<std::string>>;
 struct Outcome {
     std::string report;
     Tree tree;
+    std::chrono::steady_clock::duration last_took{};  // the time of the last run
 };
 
 class ParallelTest : public ::testing::Test {
@@ -109,7 +111,9 @@ protected:
                                 : word == "COPY" ? engine_path(place.at("copy"))
                                                  : word);
             if (i + 1 == steps.size() && arm) arm();
+            auto started = std::chrono::steady_clock::now();
             ResultCode code = e.run(words);
+            outcome.last_took = std::chrono::steady_clock::now() - started;
             file_services_faults_clear();
             outcome.report += "run " + std::to_string(i) + ": " + std::to_string(code) + "\n" +
                               e.output;
@@ -229,7 +233,9 @@ const Steps kReplicateAgain = {
 // the files before it are new, those after it old, in both trees alike.
 class ParallelFailureTest : public ParallelTest {
 protected:
-    void failure_leaves_the_same(const Steps& steps, HostOp op, const char* aimed) {
+    // `open_delay` (microseconds) keeps every open of the last run waiting.
+    void failure_leaves_the_same(const Steps& steps, HostOp op, const char* aimed,
+                                 unsigned open_delay = 0) {
         Steps before(steps.begin(), steps.begin() + long(steps.size()) - 2);
         Steps after(steps.end() - 2, steps.end());
         auto outcome = [&](unsigned jobs) {
@@ -251,7 +257,10 @@ protected:
                     }
                     generated_kit(kit, 60, 1);
                 },
-                after, [&] { file_services_fail_on(op, aimed, EIO); });
+                after, [&] {
+                    file_services_fail_on(op, aimed, EIO);
+                    file_services_delay(HOST_OP_OPEN, open_delay);
+                });
         };
         Outcome one = outcome(1);
         Outcome eight = outcome(8);
@@ -274,6 +283,29 @@ TEST_F(ParallelFailureTest, ACompressedCopyThatCannotTakeItsPlaceLeavesWhatOneTh
 
 TEST_F(ParallelFailureTest, AReplicatedFileThatCannotBeWrittenLeavesWhatOneThreadLeaves) {
     failure_leaves_the_same(kReplicateAgain, HOST_OP_WRITE, "f0023.dat");
+}
+
+// On a host that keeps every open waiting (a file server), the files of a
+// product are copied ahead on several threads once the first ones have
+// shown the wait: the report and the tree are those of one thread, and the
+// copy takes a fraction of the time.
+TEST_F(ParallelTest, OnASlowHostReplicationCopiesAheadAndGivesWhatOneThreadGives) {
+    auto make = [](const std::string& kit) { generated_kit(kit, 120, 0); };
+    auto slow_host = [] { file_services_delay(HOST_OP_OPEN, 2000); };
+    const Steps steps = {{"KIT", "-o", "win95", "-f"}, {"KIT", "-o", "win95", "-j", "COPY"}};
+    Outcome one = run_with(1, make, steps, slow_host);
+    Outcome eight = run_with(8, make, steps, slow_host);
+    EXPECT_EQ(one.report, eight.report);
+    EXPECT_TRUE(one.tree == eight.tree) << differences(one.tree, eight.tree);
+    EXPECT_EQ(one.tree["copy/big/f0120.dat"], one.tree["kit/big/f0120.dat"]);
+    EXPECT_EQ(one.tree["copy/big/sub/f0115.dat"], one.tree["kit/big/sub/f0115.dat"]);
+    // One at a time, the 120 copies wait two opens each: 480 ms or more.
+    EXPECT_GE(one.last_took, std::chrono::milliseconds(480));
+    EXPECT_LT(eight.last_took * 2, one.last_took);
+}
+
+TEST_F(ParallelFailureTest, OnASlowHostAReplicatedFileThatCannotBeWrittenLeavesWhatOneThreadLeaves) {
+    failure_leaves_the_same(kReplicateAgain, HOST_OP_WRITE, "f0023.dat", 1000);
 }
 
 }  // namespace

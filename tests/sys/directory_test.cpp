@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 
 #include "support/test_support.h"
@@ -12,8 +14,8 @@
 namespace {
 
 // Lists `directory` to its end as "name size d|f" lines, then what ended it.
-std::string list_all(const std::string& directory) {
-    DirectoryListing* listing = directory_open(directory);
+std::string list_all(const std::string& directory, unsigned status_ahead = 0) {
+    DirectoryListing* listing = directory_open(directory, status_ahead);
     if (!listing) return "cannot start";
     std::string out;
     ResultCode rc;
@@ -86,6 +88,50 @@ TEST(DirectoryListing, OddEntriesAreDeliveredMarkedAndFailedReadsAreNoListing) {
     file_services_fail_next(HOST_OP_FSTAT, EIO, 1);
     EXPECT_EQ(list_all(engine_path(dir.path())), "big 0 f\nend 20");
     file_services_faults_clear();
+}
+
+// On a host slow to answer status queries the listing asks ahead on its
+// threads, and delivers exactly what one thread delivers: the same entries
+// in the same order, an entry gone meanwhile passed over, and a failed
+// query ending the listing at that entry.
+TEST(DirectoryListing, ASlowHostIsAskedAheadAndTheListingIsThatOfOneThread) {
+    TempDir dir;
+    std::string expected;  // without f050, which is gone meanwhile
+    std::string whole;
+    for (int i = 0; i < 120; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "f%03d", i);
+        write_host_file(dir.at(std::string("kit/") + name), std::string(size_t(i), 'x'));
+        std::string line = std::string(name) + " " + std::to_string(i) + " f\n";
+        whole += line;
+        if (i != 50) expected += line;
+    }
+    ASSERT_EQ(mkdir(dir.at("kit/sub").c_str(), 0755), 0);
+    expected += "sub 0 d\n";
+    std::string kit = engine_path(dir.at("kit"));
+
+    // 2 ms a query: one at a time, the 121 queries take 242 ms or more.
+    file_services_delay(HOST_OP_FSTAT, 2000);
+    file_services_fail_on(HOST_OP_FSTAT, "/f050", ENOENT);
+    auto started = std::chrono::steady_clock::now();
+    std::string ahead = list_all(kit, 16);
+    auto took = std::chrono::steady_clock::now() - started;
+    file_services_faults_clear();
+    EXPECT_EQ(ahead, expected + "end 23");
+    EXPECT_LT(took, std::chrono::milliseconds(150));
+
+    file_services_delay(HOST_OP_FSTAT, 2000);
+    file_services_fail_on(HOST_OP_FSTAT, "/f090", EIO);
+    std::string failed = list_all(kit, 16);
+    file_services_faults_clear();
+    EXPECT_EQ(failed, whole.substr(0, whole.find("f090")) + "end 20");
+
+    // A quick host is asked on the reader's thread alone: a failure aimed
+    // by count strikes the same entry as without threads.
+    file_services_fail_next(HOST_OP_FSTAT, EIO, 30);
+    std::string quick = list_all(kit, 16);
+    file_services_faults_clear();
+    EXPECT_EQ(quick, whole.substr(0, whole.find("f030")) + "end 20");
 }
 
 }  // namespace
