@@ -137,6 +137,7 @@ struct ConsoleSettings {
     bool show_layout = false;
     bool verify = false;
     unsigned jobs = 0;  // 0: one per processor
+    bool harvest = false;
 };
 
 // One option of the console: its word; the name of its value in the help,
@@ -183,6 +184,10 @@ constexpr ConsoleOption CONSOLE_OPTIONS[] = {
      "asks for the status of 8 x N entries at once (1: one at a time).\n"
      "The report and every file written are the same for any N.",
      set_jobs},
+    {"--harvest", "",
+     "After the check, adds a row to a product's map, in the group\n"
+     "Harvested, for every file of its folder that no row lists.",
+     turn_on<&ConsoleSettings::harvest>},
     {"--help", "", "Writes this text and does nothing else.", turn_on<&ConsoleSettings::show_help>},
     {"--version", "", "Writes the version and does nothing else.",
      turn_on<&ConsoleSettings::show_version>},
@@ -290,6 +295,7 @@ int main(int argc, char** argv) {
     }
     rc.disk_prompt = console_prompt;
     rc.jobs = settings.jobs ? settings.jobs : work_pool_processors();
+    rc.harvest = settings.harvest;
     if (isatty(2)) rc.disk_progress = console_progress;
     ResultCode result = engine_main(&rc, int(vector.size()), vector.data());
     if (progress.shown) say("\r\033[K");

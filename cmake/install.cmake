@@ -13,16 +13,18 @@ set(DISKWARD_MAINTAINER "Diskward developers <developers@diskward.org>")
 # file from LICENSE.
 set(DISKWARD_DOCS ${CMAKE_BINARY_DIR}/docs)
 set(DISKWARD_MADE_DOCS ${DISKWARD_DOCS}/changelog.gz ${DISKWARD_DOCS}/copyright)
-set(DISKWARD_PAGES diskward)
+# Each page with its section: the commands in 1, the table formats in 5.
+set(DISKWARD_PAGES diskward.1 diskward-prd.5 diskward-map.5)
 if(TARGET diskward-gui)
-  list(APPEND DISKWARD_PAGES diskward-gui)
+  list(APPEND DISKWARD_PAGES diskward-gui.1)
 endif()
 foreach(page ${DISKWARD_PAGES})
-  add_custom_command(OUTPUT ${DISKWARD_DOCS}/${page}.1.gz
-    COMMAND sh -c "gzip -9n < \"$0\" > \"$1\"" ${CMAKE_SOURCE_DIR}/docs/${page}.1 ${DISKWARD_DOCS}/${page}.1.gz
-    DEPENDS ${CMAKE_SOURCE_DIR}/docs/${page}.1 VERBATIM)
-  list(APPEND DISKWARD_MADE_DOCS ${DISKWARD_DOCS}/${page}.1.gz)
-  install(FILES ${DISKWARD_DOCS}/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  string(REGEX REPLACE "^.*\\." "" section ${page})
+  add_custom_command(OUTPUT ${DISKWARD_DOCS}/${page}.gz
+    COMMAND sh -c "gzip -9n < \"$0\" > \"$1\"" ${CMAKE_SOURCE_DIR}/docs/${page} ${DISKWARD_DOCS}/${page}.gz
+    DEPENDS ${CMAKE_SOURCE_DIR}/docs/${page} VERBATIM)
+  list(APPEND DISKWARD_MADE_DOCS ${DISKWARD_DOCS}/${page}.gz)
+  install(FILES ${DISKWARD_DOCS}/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
 endforeach()
 add_custom_command(OUTPUT ${DISKWARD_DOCS}/changelog.gz
   COMMAND ${CMAKE_SOURCE_DIR}/cmake/debian-changelog ${CMAKE_SOURCE_DIR}/CHANGELOG.md

@@ -4,6 +4,7 @@
 #include "engine/dependencies.h"
 #include "engine/density_maps.h"
 #include "engine/floppy_assignment.h"
+#include "engine/harvest.h"
 #include "engine/messages.h"
 #include "engine/script_file.h"
 #include "engine/script_resources.h"
@@ -64,9 +65,16 @@ ResultCode write_cdrom_map(RunContext* rc, const MapReading& r, std::string_view
 ResultCode check_read_map(RunContext* rc, const ProductFileContext& pf, Value product,
                           MapReading* r, const PathParts& map, int depth) {
     rc->modified = false;
-    ResultCode result = scan_staging_area(rc, r->file.ns, r->groups, map.absolute, depth + 2);
+    // Harvesting adds rows to the map of the product the run is for, whose
+    // map file is rewritten; a product checked for another's is not.
+    bool harvest = rc->harvest && rc->top_level;
+    std::vector<SuperfluousFile> superfluous;
+    ResultCode result = scan_staging_area(rc, r->file.ns, r->groups, map.absolute, depth + 2,
+                                          harvest ? &superfluous : nullptr);
     // A run cancelled during the scan leaves the map file as it was.
     if (result == RC_OK) result = run_cancel_check(rc);
+    if (result == RC_OK && harvest)
+        result = harvest_files(rc, product, r, map.base, superfluous, depth + 2);
     if (result != RC_OK) return result;
     if (rc->no_cd_subdirs) {
         bool had = false;

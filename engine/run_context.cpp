@@ -40,6 +40,7 @@ ResultCode engine_reset_run(RunContext* rc) {
     fresh.compress_progress = rc->compress_progress;
     fresh.cancel = rc->cancel;
     fresh.jobs = rc->jobs;
+    fresh.harvest = rc->harvest;
     fresh.computed_size = rc->computed_size;
     fresh.modified = rc->modified;
     fresh.error_line = rc->error_line;

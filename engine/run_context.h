@@ -116,6 +116,11 @@ struct RunContext {
     // 1 is one thread. Set by the front end (the number of processors, or
     // what its user chose) and kept like disk_prompt.
     unsigned jobs = 1;
+    // After the check of each product of the run, adds a component row to
+    // its map for every file the check found "Superfluous" (engine/harvest.h).
+    // Set by the front end (the console's --harvest, the window's check box)
+    // and kept like disk_prompt.
+    bool harvest = false;
     // Set by a prompt that gave up because no disk could be put in (a
     // folder of images that cannot be written): the writing ends with this
     // code rather than as cancelled by the user.

@@ -47,6 +47,7 @@ struct Scan {
     // Entries that stand for nothing, by folded relative path, with the code
     // a component that names them (or a path below them) fails the product with.
     std::map<std::string, ResultCode> odd_entries;
+    std::vector<SuperfluousFile>* superfluous = nullptr;  // kept when asked for
 };
 
 constexpr const char* TOO_LARGE_NOTE = "Too large for a 32-bit size";
@@ -113,8 +114,11 @@ void handle_file(Scan* scan, const WalkEntry& entry) {
     if (!scan->first_file_done) first_file_checks(scan);
     bool matched = match_file(scan, entry);
     scan->first_file_done = true;
-    if (!matched && !text_equal_nocase(path_split(relative).extension, "old"))
-        engine_report_note(scan->rc->log, scan->depth, relative, "Superfluous");
+    if (matched || text_equal_nocase(path_split(relative).extension, "old")) return;
+    engine_report_note(scan->rc->log, scan->depth, relative, "Superfluous");
+    if (scan->superfluous)
+        scan->superfluous->push_back(
+            SuperfluousFile{relative, entry.size, entry.modified, entry.changed});
 }
 
 // An entry that stands for nothing: its line, and the code that a component
@@ -188,10 +192,12 @@ ResultCode odd_entry_named(Scan* scan) {
 }  // namespace
 
 ResultCode scan_staging_area(RunContext* rc, Namespace* reader_namespace, BiList* groups,
-                             std::string_view directory, int depth) {
+                             std::string_view directory, int depth,
+                             std::vector<SuperfluousFile>* superfluous) {
     if (!groups || !rt_usable(rc->runtime)) return RC_NO_OBJECT;
     Scan scan;
     scan.rc = rc;
+    scan.superfluous = superfluous;
     scan.groups = groups;
     scan.depth = depth;
     build_index(&scan);

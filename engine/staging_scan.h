@@ -3,11 +3,23 @@
 // reports "Superfluous" files and product files listed in the map.
 #pragma once
 
+#include <ctime>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/run_context.h"
 
 struct BiList;
+
+// A file the scan reported "Superfluous": its path below the product
+// directory ("\" separated), its size and times.
+struct SuperfluousFile {
+    std::string relative;
+    uint32_t size = 0;
+    struct timespec modified = {};
+    struct timespec changed = {};
+};
 
 // Scans `directory` at `depth` against `groups`. Turns rc->modified on when
 // a size changed (and rebuilds the volume maps of the groups concerned).
@@ -15,6 +27,8 @@ struct BiList;
 // cannot be listed; the listing's failure code; after a complete walk, the
 // code of an entry that stands for nothing when a component names it (1019
 // for a file too large for a 32-bit size, 20 for a directory reached again
-// through a link, 23 for a path over 260 characters).
+// through a link, 23 for a path over 260 characters). With `superfluous`,
+// every file reported "Superfluous" is appended to it in report order.
 ResultCode scan_staging_area(RunContext* rc, Namespace* reader_namespace, BiList* groups,
-                             std::string_view directory, int depth);
+                             std::string_view directory, int depth,
+                             std::vector<SuperfluousFile>* superfluous = nullptr);

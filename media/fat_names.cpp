@@ -21,19 +21,15 @@ bool long_char_allowed(char c) {
     return uint8_t(c) >= 0x20 && strchr("\"*/:<>?\\|", c) == nullptr;
 }
 
-// Fills raw[at..at+limit) from `part`; false when it is too long or holds a
-// character not allowed in short names. *lower and *upper tell which
-// letter cases occur.
-bool fill_short_part(std::string_view part, uint8_t* raw, size_t limit, bool* lower, bool* upper) {
-    if (part.size() > limit) return false;
+// Fills raw[0..part.size()) from `part`, whose characters fat_name_short_fit
+// has let through. *lower and *upper tell which letter cases occur.
+void fill_short_part(std::string_view part, uint8_t* raw, bool* lower, bool* upper) {
     for (size_t i = 0; i < part.size(); i++) {
         char c = part[i];
-        if (!short_char_allowed(c)) return false;
         *lower = *lower || is_lower(c);
         *upper = *upper || is_upper(c);
         raw[i] = uint8_t(upper_char(c));
     }
-    return true;
 }
 
 // Positions of the 13 characters inside a long-name entry.
@@ -53,16 +49,28 @@ bool fat_name_valid(std::string_view name) {
 bool fat_name_fits_short(std::string_view name, uint8_t raw[FAT_SHORT_BYTES], uint8_t* case_flags) {
     memset(raw, ' ', FAT_SHORT_BYTES);
     *case_flags = 0;
+    if (fat_name_short_fit(name) != FAT_SHORT_FITS) return false;
     size_t dot = name.find('.');
     std::string_view base = name.substr(0, dot);
     std::string_view ext = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
-    if (base.empty() || (dot != std::string_view::npos && ext.empty())) return false;
     bool base_lower = false, base_upper = false, ext_lower = false, ext_upper = false;
-    if (!fill_short_part(base, raw, 8, &base_lower, &base_upper)) return false;
-    if (!fill_short_part(ext, raw + 8, 3, &ext_lower, &ext_upper)) return false;
+    fill_short_part(base, raw, &base_lower, &base_upper);
+    fill_short_part(ext, raw + 8, &ext_lower, &ext_upper);
     if (base_lower && !base_upper) *case_flags |= FAT_CASE_LOWER_BASE;
     if (ext_lower && !ext_upper) *case_flags |= FAT_CASE_LOWER_EXT;
     return true;
+}
+
+FatShortFit fat_name_short_fit(std::string_view name) {
+    size_t dot = name.find('.');
+    std::string_view base = name.substr(0, dot);
+    std::string_view ext = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+    // A second dot is a character no short name holds.
+    bool allowed = std::all_of(base.begin(), base.end(), short_char_allowed) &&
+                   std::all_of(ext.begin(), ext.end(), short_char_allowed);
+    if (!allowed || base.empty() || (dot != std::string_view::npos && ext.empty()))
+        return FAT_SHORT_BAD_CHARACTER;
+    return base.size() > 8 || ext.size() > 3 ? FAT_SHORT_TOO_LONG : FAT_SHORT_FITS;
 }
 
 void fat_name_short_for_long(std::string_view name, uint32_t number, uint8_t raw[FAT_SHORT_BYTES]) {

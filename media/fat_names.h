@@ -28,6 +28,13 @@ bool fat_name_valid(std::string_view name);
 // (base or extension); a name in mixed case is stored in upper case.
 bool fat_name_fits_short(std::string_view name, uint8_t raw[FAT_SHORT_BYTES], uint8_t* case_flags);
 
+// What keeps `name` from being an 8.3 name as it stands: nothing; a
+// character short names do not allow (a blank, "+", a second dot and the
+// like), an empty base or an empty extension after the dot; or, its
+// characters being allowed, a base over 8 or an extension over 3 characters.
+enum FatShortFit { FAT_SHORT_FITS, FAT_SHORT_TOO_LONG, FAT_SHORT_BAD_CHARACTER };
+FatShortFit fat_name_short_fit(std::string_view name);
+
 // The short name made for a long name that does not fit 8.3: characters not
 // allowed in short names become "_", blanks and dots other than the last
 // are dropped, the base is cut to 6 characters and "~" and `number` follow

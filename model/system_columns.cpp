@@ -109,6 +109,31 @@ SystemComponent* system_component_read(RuntimeContext* rt, Reader* reader, int32
     return system_component_create(rt, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
 }
 
+SystemComponent* system_component_blank(RuntimeContext* rt, int32_t os_code) {
+    if (!rt_usable(rt)) return nullptr;
+    // Columns a system does not have stay absent, as when a row is read.
+    Value v[SYSTEM_FIELDS] = {};
+    int made = 0, wanted = 2;
+    v[0] = field_number(rt, 0);
+    v[1] = field_number(rt, 0);
+    if (os_code_has_program_item(os_code)) {
+        v[2] = field_number(rt, 0);
+        for (int i = 3; i <= 5; ++i) v[i] = field_string(rt, "");
+        wanted += 4;
+    }
+    if (os_code == OS_CODE_NETWARE) {
+        v[6] = field_string(rt, "");
+        v[7] = field_string(rt, "");
+        wanted += 2;
+    }
+    for (Value value : v) made += value ? 1 : 0;
+    if (made != wanted) {
+        release_all(rt, v, SYSTEM_FIELDS);
+        return nullptr;
+    }
+    return system_component_create(rt, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+}
+
 SystemComponent* system_component_copy(RuntimeContext* rt, const SystemComponent* r) {
     if (!r || !rt_usable(rt)) return nullptr;
     const Value fields[] = {r->start_disk, r->total_disks, r->icon,  r->group,

@@ -45,6 +45,9 @@ constexpr int SYSTEM_COLUMNS_MAX = 6;
 // Reads the trailing columns of a component row for `os_code`; nullptr on a
 // token of the wrong kind (everything taken is released).
 SystemComponent* system_component_read(RuntimeContext* rt, Reader* reader, int32_t os_code);
+// The columns of a new row of `os_code`'s map files: no disks, and each
+// column the system has 0 or an empty string; nullptr when memory runs out.
+SystemComponent* system_component_blank(RuntimeContext* rt, int32_t os_code);
 // A copy with copies of its numbers and strings; nullptr when any part
 // cannot be made (nothing of the copy is left).
 SystemComponent* system_component_copy(RuntimeContext* rt, const SystemComponent* record);

@@ -205,6 +205,9 @@ std::string form_build_command(const FormState& state, EngineCommand* command) {
     case OPERATION_UPDATE:
         text += options;
         append_words(options, &words);
+        // A console option: shown in the command line, never an engine word.
+        if (chosen.harvest) text += " --harvest";
+        command->harvest = chosen.harvest;
         if (subset) command->products = selected;
         command->per_product = subset;
         break;

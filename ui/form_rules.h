@@ -50,6 +50,9 @@ struct MoreOptions {
     bool suppress_subdirectory = false;
     bool no_split = false;
     bool auto_compress = false;
+    // Update only: the console's own --harvest, handed to the run context
+    // rather than to the engine's words.
+    bool harvest = false;
 };
 
 // The option flags for the command line, each word after a blank (" -f",
@@ -90,6 +93,7 @@ struct EngineCommand {
     bool per_product = false;        // one engine call per product
     std::string drive_folder;        // Cut into a folder: the folder to make
     std::string product_file;        // the product file's name, lower case
+    bool harvest = false;            // the run context's harvest for the run
 };
 
 // Builds the command. "" on success, else the message to show ("Invalid

@@ -696,6 +696,7 @@ void MainWindow::start_run(const EngineCommand& command) {
     append_output(opening + "\n\n");
     status_text_->setText(run_status_ + " ... ");
     hold_form(true);
+    rc_.harvest = command.harvest;
     worker_->start_calls(form_engine_calls(command));
 }
 

@@ -40,6 +40,8 @@ OptionsDialog::OptionsDialog(QWidget* parent, const MoreOptions& options, Window
     slop_ = size_field(options.slop_kb);
     suppress_subdirectory_ = new QCheckBox(tr("Suppress Creation of Diskward Subdirectory"));
     suppress_subdirectory_->setChecked(options.suppress_subdirectory);
+    harvest_ = new QCheckBox(tr("Add Superfluous Files to the MAP File"));
+    harvest_->setChecked(options.harvest);
 
     backup_->setObjectName("backup");
     no_split_->setObjectName("no_split");
@@ -48,6 +50,7 @@ OptionsDialog::OptionsDialog(QWidget* parent, const MoreOptions& options, Window
     min_split_->setObjectName("min_split");
     slop_->setObjectName("slop");
     suppress_subdirectory_->setObjectName("suppress_subdirectory");
+    harvest_->setObjectName("harvest");
 
     QLabel* compress_unit = new QLabel(tr("KB"));
     QLabel* split_label = new QLabel(tr("Minimum Space for Splitting:"));
@@ -68,6 +71,7 @@ OptionsDialog::OptionsDialog(QWidget* parent, const MoreOptions& options, Window
     grid->addWidget(slop_, 4, 1);
     grid->addWidget(slop_unit, 4, 2);
     grid->addWidget(suppress_subdirectory_, 5, 0, 1, 3);
+    grid->addWidget(harvest_, 6, 0, 1, 3);
 
     bool floppy = options.floppy_operation;
     for (QWidget* w : std::initializer_list<QWidget*>{no_split_, auto_compress_, compress_threshold_,
@@ -75,6 +79,7 @@ OptionsDialog::OptionsDialog(QWidget* parent, const MoreOptions& options, Window
                                                        split_unit, slop_label, slop_, slop_unit})
         w->setEnabled(floppy);
     suppress_subdirectory_->setEnabled(!floppy);
+    harvest_->setEnabled(!floppy);
 
     QDialogButtonBox* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &OptionsDialog::accept);
@@ -103,6 +108,7 @@ void OptionsDialog::accept() {
     read.no_split = no_split_->isChecked();
     read.auto_compress = auto_compress_->isChecked();
     read.suppress_subdirectory = suppress_subdirectory_->isChecked();
+    read.harvest = harvest_->isChecked();
     options_ = read;
     QDialog::accept();
 }

@@ -1,6 +1,6 @@
 // The More Options dialog: the options record's controls, the floppy half
-// enabled for Assign and Cut and the subdirectory box for Update, and the
-// checking of the three sizes when OK is pressed.
+// enabled for Assign and Cut and the subdirectory and harvest boxes for
+// Update, and the checking of the three sizes when OK is pressed.
 #pragma once
 
 #include <QDialog>
@@ -33,6 +33,7 @@ private:
     QLineEdit* min_split_;
     QCheckBox* suppress_subdirectory_;
     QCheckBox* no_split_;
+    QCheckBox* harvest_;
     MoreOptions options_;
     WindowDialogs* dialogs_;
 };

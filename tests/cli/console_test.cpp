@@ -238,6 +238,8 @@ TEST(Console, ItsOwnOptionsAndUnknownOnesLeaveTheStagingAreaAlone) {
         "                  given); on a file server slow to answer, also copies files ahead and\r\n"
         "                  asks for the status of 8 x N entries at once (1: one at a time).\r\n"
         "                  The report and every file written are the same for any N.\r\n"
+        "       --harvest  After the check, adds a row to a product's map, in the group\r\n"
+        "                  Harvested, for every file of its folder that no row lists.\r\n"
         "       --help     Writes this text and does nothing else.\r\n"
         "       --version  Writes the version and does nothing else.\r\n"
         "\r\n";
@@ -265,6 +267,7 @@ TEST(Console, ItsOwnOptionsAndUnknownOnesLeaveTheStagingAreaAlone) {
         {"-o win95 --jobs 0", 2, "", "diskward: invalid value '0' for option '--jobs' (see diskward --help)\n"},
         {"-o win95 --jobs=x4", 2, "", "diskward: invalid value 'x4' for option '--jobs' (see diskward --help)\n"},
         {"-o win95 --jobs", 2, "", "diskward: option '--jobs' needs a value (see diskward --help)\n"},
+        {"-o win95 --harvest=yes", 2, "", unknown("--harvest=yes")},
         // -h is the engine's: its usage exactly, and nothing else done.
         {"-o win95 -h", 0, engine_usage(), ""},
     };
@@ -275,6 +278,34 @@ TEST(Console, ItsOwnOptionsAndUnknownOnesLeaveTheStagingAreaAlone) {
         EXPECT_EQ(run.errors, c.errors) << c.arguments;
         EXPECT_EQ(entries(kit), before) << c.arguments;
     }
+}
+
+// --harvest reaches the engine: the file no row listed gets its row (the
+// next check, without the option, no longer calls it superfluous), the
+// one whose name the installer could not take its reason.
+TEST(Console, HarvestAddsTheFilesNoRowListsToTheMap) {
+    TempDir dir;
+    std::string kit = disk_kit(dir);
+    write_host_file(kit + "/p/extra.dat", "extra\n");
+    write_host_file(kit + "/p/a b.dat", "blank\n");
+    // Every row of p.map is a group of its own: with the group Harvested
+    // each of its 6 lines grows by 4 bytes, and one line more is added.
+    std::string shown = engine_path(kit);
+    std::string opening = shown + "\r\n  " + shown + "\\win95.prd\r\n    " + shown + "\\p\\p.map\r\n";
+    ConsoleRun run = run_in(dir, kit, kit + " -o win95 --harvest");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, opening +
+                              "      a b.dat Superfluous\r\n"
+                              "      extra.dat Superfluous\r\n"
+                              "      a b.dat Not harvested: name not of FAT characters\r\n"
+                              "      extra.dat Harvested\r\n"
+                              "      p.map 660 --> 816\r\n"
+                              "    " + shown + "\\p\\p.map: 840\r\n");
+    EXPECT_EQ(run.errors, "");
+    run = run_in(dir, kit, kit + " -o win95");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, opening + "      a b.dat Superfluous\r\n" +
+                              "    " + shown + "\\p\\p.map: 840\r\n");
 }
 
 namespace {

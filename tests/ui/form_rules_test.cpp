@@ -162,6 +162,17 @@ private slots:
         EngineCommand c;
         form_build_command(state, &c);
         QCOMPARE(c.text, std::string("diskward /home/ana/kit -o win95 -f -r"));
+        // Harvest shows in Update's command line but is no engine word, and
+        // Assign has none.
+        state.options.harvest = true;
+        form_build_command(state, &c);
+        QCOMPARE(c.text, std::string("diskward /home/ana/kit -o win95 -f -r --harvest"));
+        QCOMPARE(c.words, (std::vector<std::string>{"diskward", "/home/ana/kit", "-o", "win95", "-f", "-r"}));
+        QVERIFY(c.harvest);
+        state.operation = OPERATION_ASSIGN;
+        form_build_command(state, &c);
+        QCOMPARE(c.text, std::string("diskward /home/ana/kit -o win95 -a -f -q -c -x 100 -s 30"));
+        QVERIFY(!c.harvest);
 
         uint32_t value = 7;
         QCOMPARE(options_size_problem("10000", &value), std::string());

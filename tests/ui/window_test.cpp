@@ -649,6 +649,47 @@ private slots:
         QVERIFY(control<QWidget>(&window, "layout_legend")->isVisible());
     }
 
+    // Update with "Add Superfluous Files to the MAP File" ticked in More
+    // Options runs as the console's --harvest: the command line shows it,
+    // the report is the console's, and the kit ends as the console leaves
+    // it. Assign leaves the box disabled and the option out.
+    void harvest_box_runs_update_as_the_consoles_harvest() {
+        TempDir dir;
+        std::string kit = dir.at("kit");
+        sample_kit_copy(kit);
+        ScriptedDialogs dialogs;
+        MainWindow window({{dir.at("disks"), DRIVE_KIND_FOLDER}}, &dialogs);
+        window.show();
+        QVERIFY(window.open_document(QString::fromStdString(kit + "/win95.prd")));
+        control<QPushButton>(&window, "select_all")->click();
+        control<QRadioButton>(&window, OPERATION_NAMES[OPERATION_ASSIGN])->click();
+        bool enabled_for_assign = true;
+        QTimer::singleShot(0, [&] {
+            QDialog* options = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(options);
+            enabled_for_assign = control<QCheckBox>(options, "harvest")->isEnabled();
+            options->reject();
+        });
+        control<QPushButton>(&window, "more_options")->click();
+        QVERIFY(!enabled_for_assign);
+        control<QRadioButton>(&window, OPERATION_NAMES[OPERATION_UPDATE])->click();
+        QTimer::singleShot(0, [] {
+            QDialog* options = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(options);
+            control<QCheckBox>(options, "harvest")->setChecked(true);
+            options->accept();
+        });
+        control<QPushButton>(&window, "more_options")->click();
+        QCOMPARE(run_and_wait(&window), RUN_SUCCEEDED);
+        std::string pane = control<QPlainTextEdit>(&window, "output")->toPlainText().toStdString();
+        std::map<std::string, std::string> harvested = files_in(kit);
+
+        sample_kit_copy(kit);
+        std::string report = console(shell_quoted(kit) + " -o win95 --harvest");
+        QCOMPARE(pane, "diskward " + kit + " -o win95 --harvest\n\n" + report + HYPHENS);
+        QCOMPARE(harvested, files_in(kit));
+    }
+
     // The window program opens the product file named on its command line
     // (here by a relative path), as Browse and Open would, and assigns it
     // for its picture.
