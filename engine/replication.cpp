@@ -153,10 +153,7 @@ void keep_failure(RunContext* rc, ResultCode code) {
 ResultCode copy_user_files(RunContext* rc, std::string_view directory,
                            const std::string& replica, int depth) {
     return directory_walk(directory, false, [&](const WalkEntry& entry) {
-        if (entry.is_directory) return WALK_PASS;
-        PathParts parts = path_split(entry.name);
-        if (!text_equal_nocase(parts.base, "user") && !text_equal_nocase(parts.extension, "usr"))
-            return WALK_PASS;
+        if (entry.is_directory || !names_user_file(entry.name)) return WALK_PASS;
         if (!copyable(rc, entry.full, depth)) {
             keep_failure(rc, RC_UNABLE_TO_READ);
             return WALK_PASS;
@@ -303,6 +300,32 @@ ResultCode compute_replica_dir(RunContext* rc, BiList* products, std::string_vie
     return RC_OK;
 }
 
+ResultCode product_copy_sources(RunContext* rc, Value product, std::string_view directory,
+                                std::vector<std::string>* sources) {
+    RuntimeContext* rt = rc->runtime;
+    sources->clear();
+    std::string source_dir = product_directory(rt, directory, product);
+    std::string filename(field_text(rt, product_filename(product)));
+    MapReading map;
+    ResultCode code =
+        map_reading_open(rc, product, PathParts{source_dir, "", filename, "map"}, &map);
+    bool map_listed = false;
+    for (BiNode* g = code == RC_OK ? map.groups->first : nullptr; g; g = g->next) {
+        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
+            std::string_view source = field_text(rt, component_source(c->value));
+            if (is_absolute(source) || climbs(source) || path_split(source).base.empty())
+                continue;
+            sources->emplace_back(source);
+            if (map_is_map_component(source, filename)) map_listed = true;
+        }
+    }
+    // The copy is checked next, so its map file goes with it even when the
+    // map does not list itself.
+    if (code == RC_OK && !map_listed) sources->push_back(path_join("", "", filename, "map"));
+    map_reading_close(rt, &map);
+    return code;
+}
+
 ResultCode replicate_product(RunContext* rc, Value product, std::string_view directory,
                              std::string_view copy_root, int depth) {
     RuntimeContext* rt = rc->runtime;
@@ -312,47 +335,50 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
     // A product that would land outside the copy's tree is not copied.
     if (is_absolute(location) || !path_within(target_dir, copy_root))
         return RC_INVALID_TARGET_LOCATION;
-    std::string filename(field_text(rt, product_filename(product)));
-    MapReading map;
-    ResultCode code = map_reading_open(rc, product, PathParts{source_dir, "", filename, "map"}, &map);
-    BiList* groups = map.groups;
+    std::vector<std::string> sources;
+    ResultCode code = product_copy_sources(rc, product, directory, &sources);
     // The kit and the product's own directory are never written through a
     // link in the copy's tree.
-    const std::vector<std::string> sources{std::string(directory), source_dir};
-    if (code == RC_OK) code = copy_directory_make(target_dir, sources);
+    const std::vector<std::string> kit_dirs{std::string(directory), source_dir};
+    if (code == RC_OK) code = copy_directory_make(target_dir, kit_dirs);
     // The subdirectories of the copy made so far (folded), each made once.
     std::set<std::string> made;
-    bool map_copied = false, passed_over = false;
-    for (BiNode* g = code == RC_OK ? groups->first : nullptr; g && code == RC_OK; g = g->next) {
-        for (BiNode* c = group_record(g->value)->components->first; c && code == RC_OK;
-             c = c->next) {
-            std::string_view source = field_text(rt, component_source(c->value));
-            PathParts parts = path_split(source);
-            if (is_absolute(source) || climbs(source) || parts.base.empty()) continue;
-            std::string from = path_join(source_dir, "", source, "");
-            if (!copyable(rc, from, depth)) {
-                passed_over = true;
-                continue;
-            }
-            if (!parts.relative.empty() && made.insert(text_fold(parts.relative)).second) {
-                code = copy_directory_make(path_join(target_dir, parts.relative, "", ""), sources);
-                if (code == RC_INVALID_TARGET_LOCATION) break;
-                code = RC_OK;  // a directory that cannot be made fails its file's copy
-            }
-            code = copy_file_replacing(from, path_join(target_dir, "", source, ""),
-                                       replica_copy_options(rc));
-            if (map_is_map_component(source, filename)) map_copied = true;
+    bool passed_over = false;
+    for (size_t i = 0; code == RC_OK && i < sources.size(); ++i) {
+        const std::string& source = sources[i];
+        PathParts parts = path_split(source);
+        std::string from = path_join(source_dir, "", source, "");
+        if (!copyable(rc, from, depth)) {
+            passed_over = true;
+            continue;
         }
+        if (!parts.relative.empty() && made.insert(text_fold(parts.relative)).second) {
+            code = copy_directory_make(path_join(target_dir, parts.relative, "", ""), kit_dirs);
+            if (code == RC_INVALID_TARGET_LOCATION) break;
+            code = RC_OK;  // a directory that cannot be made fails its file's copy
+        }
+        code = copy_file_replacing(from, path_join(target_dir, "", source, ""),
+                                   replica_copy_options(rc));
     }
-    // The copy is checked next, so its map file goes with it even when the
-    // map does not list itself.
-    if (code == RC_OK && !map_copied)
-        code = copy_file_replacing(path_join(source_dir, "", filename, "map"),
-                                   path_join(target_dir, "", filename, "map"), replica_copy_options(rc));
     // A file passed over leaves the copy of the product short.
     if (code == RC_OK && passed_over) code = RC_UNABLE_TO_READ;
-    map_reading_close(rt, &map);
     return code;
+}
+
+bool names_user_file(std::string_view name) {
+    PathParts parts = path_split(name);
+    return text_equal_nocase(parts.base, "user") || text_equal_nocase(parts.extension, "usr");
+}
+
+ResultCode select_products(RunContext* rc, BiList* products, const PathParts& file, int depth,
+                           std::vector<Value>* selected) {
+    selected->clear();
+    if (!rc->has_replication_products) {
+        for (BiNode* n = products->first; n; n = n->next) selected->push_back(n->value);
+        return RC_OK;
+    }
+    *selected = named_products(rc, products, file, depth);
+    return select_dependencies(rc, selected, products, file.absolute, depth);
 }
 
 ResultCode replicate_product_file(RunContext* rc, BiList* products, std::string_view directory,
@@ -362,13 +388,7 @@ ResultCode replicate_product_file(RunContext* rc, BiList* products, std::string_
     std::string version_name = version_product_name(rc);
 
     std::vector<Value> selected;
-    ResultCode code = RC_OK;
-    if (rc->has_replication_products) {
-        selected = named_products(rc, products, file, depth);
-        code = select_dependencies(rc, &selected, products, directory, depth);
-    } else {
-        for (BiNode* n = products->first; n; n = n->next) selected.push_back(n->value);
-    }
+    ResultCode code = select_products(rc, products, file, depth, &selected);
     // The check of the copy keeps the source's installer version.
     if (Value version = product_named(rt, products, version_name)) {
         std::string_view text = field_text(rt, product_version(version));

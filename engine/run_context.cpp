@@ -38,6 +38,8 @@ ResultCode engine_reset_run(RunContext* rc) {
     fresh.compress_progress = rc->compress_progress;
     fresh.cancel = rc->cancel;
     fresh.jobs = rc->jobs;
+    fresh.cd_image = rc->cd_image;
+    fresh.cd_image_label = rc->cd_image_label;
     fresh.computed_size = rc->computed_size;
     fresh.modified = rc->modified;
     fresh.error_line = rc->error_line;

@@ -116,6 +116,12 @@ struct RunContext {
     // 1 is one thread. Set by the front end (the number of processors, or
     // what its user chose) and kept like disk_prompt.
     unsigned jobs = 1;
+    // The CD-ROM image that the run writes after the check (an engine
+    // path), "" for none; its volume identifier, "" for the product file's
+    // base name in capitals. Set by the front end and kept like disk_prompt;
+    // with an image, -N names several products, as in replication.
+    std::string cd_image;
+    std::string cd_image_label;
     // Set by a prompt that gave up because no disk could be put in (a
     // folder of images that cannot be written): the writing ends with this
     // code rather than as cancelled by the user.
