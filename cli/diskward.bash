@@ -1,6 +1,7 @@
 # Bash completion for diskward: the options (the console's own as its
 # --help lists them), the media names after -z, the operating-system words
 # after -o, folders after -j and -i, drives, images and folders after -d,
+# files after --iso,
 # and after -n the products of the product file named by the path and the
 # -o word already on the line.
 
@@ -50,17 +51,21 @@ _diskward() {
             compopt -o filenames 2>/dev/null
             COMPREPLY=($(compgen -W "A: B:" -- "$cur") $(compgen -f -- "$cur"))
             return ;;
-        -s|-S|/s|/S|-x|-X|/x|/X)
+        -s|-S|/s|/S|-x|-X|/x|/X|--iso-label)
+            return ;;
+        --iso)
+            compopt -o filenames 2>/dev/null
+            COMPREPLY=($(compgen -f -- "$cur"))
             return ;;
     esac
     # After -n, and after each product name that follows it (replication
-    # takes several), the products of the product file.
+    # and an image take several), the products of the product file.
     local i=$((COMP_CWORD - 1))
     while [ "$i" -gt 0 ] && [[ "${COMP_WORDS[i]}" != -* && "${COMP_WORDS[i]}" != /? ]]; do
         ((i--))
     done
     if [[ "$cur" != -* && "$i" -gt 0 && "${COMP_WORDS[i]}" =~ ^[-/][nN]$ ]] &&
-       { [ "$i" -eq $((COMP_CWORD - 1)) ] || [[ " ${COMP_WORDS[*]} " =~ \ [-/][jJ]\  ]]; }; then
+       { [ "$i" -eq $((COMP_CWORD - 1)) ] || [[ " ${COMP_WORDS[*]} " =~ \ ([-/][jJ]|--iso)\  ]]; }; then
         COMPREPLY=($(compgen -W "$(_diskward_products)" -- "$cur"))
         return
     fi

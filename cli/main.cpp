@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/cd_image.h"
 #include "engine/disk_prompts.h"
 #include "engine/disk_verify.h"
 #include "engine/engine_main.h"
@@ -138,6 +139,8 @@ struct ConsoleSettings {
     bool verify = false;
     unsigned jobs = 0;  // 0: one per processor
     bool harvest = false;
+    std::string iso;        // the CD-ROM image to write, a host path
+    std::string iso_label;  // its volume identifier
 };
 
 // One option of the console: its word; the name of its value in the help,
@@ -169,6 +172,16 @@ bool set_jobs(ConsoleSettings* settings, std::string_view value) {
     return true;
 }
 
+// --iso FILE and --iso-label TEXT.
+bool set_iso(ConsoleSettings* settings, std::string_view value) {
+    settings->iso = value;
+    return !value.empty();
+}
+bool set_iso_label(ConsoleSettings* settings, std::string_view value) {
+    settings->iso_label = value;
+    return cd_image_label_valid(value);
+}
+
 constexpr ConsoleOption CONSOLE_OPTIONS[] = {
     {"--layout", "",
      "After the report, prints where every file and every piece of\n"
@@ -180,14 +193,24 @@ constexpr ConsoleOption CONSOLE_OPTIONS[] = {
      turn_on<&ConsoleSettings::verify>},
     {"--jobs", "N",
      "Compresses N files at once (1 to 256; one per processor when not\n"
-     "given); on a file server slow to answer, also copies files ahead and\n"
-     "asks for the status of 8 x N entries at once (1: one at a time).\n"
+     "given); on a file server slow to answer, also copies files\n"
+     "ahead and asks for the status of 8 x N entries at once.\n"
      "The report and every file written are the same for any N.",
      set_jobs},
     {"--harvest", "",
      "After the check, adds a row to a product's map, in the group\n"
      "Harvested, for every file of its folder that no row lists.",
      turn_on<&ConsoleSettings::harvest>},
+    {"--iso", "FILE",
+     "After the check, writes the CD-ROM image FILE (ISO 9660): the\n"
+     "product file, the files, CD-ROM map and resource files of the\n"
+     "products (those of -N and the products they need, or all) and\n"
+     "the user files. Not with -R or -J.",
+     set_iso},
+    {"--iso-label", "TEXT",
+     "The image's volume identifier (at most 32 characters); the\n"
+     "product file's name in capitals when not given.",
+     set_iso_label},
     {"--help", "", "Writes this text and does nothing else.", turn_on<&ConsoleSettings::show_help>},
     {"--version", "", "Writes the version and does nothing else.",
      turn_on<&ConsoleSettings::show_version>},
@@ -196,6 +219,19 @@ constexpr ConsoleOption CONSOLE_OPTIONS[] = {
 constexpr int EXIT_SUCCEEDED = 0;
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
+
+// What is wrong with the image options among the engine's words: an image
+// needs the CD-ROM subdirectories that -R turns off and the check that
+// replication (-J, -E) replaces.
+std::string image_problem(const ConsoleSettings& settings, const std::vector<std::string>& words) {
+    if (settings.iso.empty())
+        return settings.iso_label.empty() ? "" : "option '--iso-label' needs '--iso'";
+    for (const std::string& word : words)
+        if (word.size() == 2 && (word[0] == '-' || word[0] == '/') &&
+            std::string_view("rRjJeE").find(word[1]) != std::string_view::npos)
+            return "option '--iso' cannot be used with '" + word + "'";
+    return "";
+}
 
 // Takes the console's own words out of argv: the engine's words go to
 // *engine_words, the options into *settings. Answers what is wrong with
@@ -227,7 +263,7 @@ std::string read_console_options(int argc, char** argv, ConsoleSettings* setting
             return "invalid value '" + std::string(value) + "' for option '" + std::string(name) +
                    "'";
     }
-    return "";
+    return image_problem(*settings, *engine_words);
 }
 
 // The engine's usage, then the console's own options, through the same log
@@ -296,6 +332,8 @@ int main(int argc, char** argv) {
     rc.disk_prompt = console_prompt;
     rc.jobs = settings.jobs ? settings.jobs : work_pool_processors();
     rc.harvest = settings.harvest;
+    if (!settings.iso.empty()) rc.cd_image = console_convert_argument(settings.iso);
+    rc.cd_image_label = settings.iso_label;
     if (isatty(2)) rc.disk_progress = console_progress;
     ResultCode result = engine_main(&rc, int(vector.size()), vector.data());
     if (progress.shown) say("\r\033[K");

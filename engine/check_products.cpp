@@ -1,6 +1,8 @@
 // Checking products against the staging area.
 #include "engine/check_products.h"
 
+#include <algorithm>
+
 #include "engine/dependencies.h"
 #include "engine/density_maps.h"
 #include "engine/floppy_assignment.h"
@@ -205,7 +207,8 @@ ResultCode check_listed_product(RunContext* rc, const ProductFileContext& pf, Va
 
 ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
                           std::string_view directory, std::string_view base,
-                          std::string_view extension, int depth, ResultCode* product_failure) {
+                          std::string_view extension, int depth, ResultCode* product_failure,
+                          const std::vector<Value>* selection) {
     RuntimeContext* rt = rc->runtime;
     ProductFileContext pf{atoms, products,
                           PathParts{std::string(directory), "", std::string(base),
@@ -237,6 +240,8 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
                               RC_WARN_INSTALLER_OUT_OF_DATE);
         }
         if (!rc->product_filter.empty() && !is_named(rt, product, rc->product_filter)) continue;
+        if (selection && std::find(selection->begin(), selection->end(), product) == selection->end())
+            continue;
         matched = true;
         if ((cancelled = run_cancel_check(rc)) != RC_OK) break;
         ResultCode code = check_listed_product(rc, pf, product, depth, &changed);

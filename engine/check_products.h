@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 #include "engine/run_context.h"
 #include "sys/paths.h"
@@ -18,14 +19,16 @@ struct ProductFileContext {
     PathParts file;  // directory, "", base name, extension
 };
 
-// Checks every product of `products` (or the -N product). Sets
+// Checks every product of `products`, the -N product, or, when `selection`
+// is given, the products it holds. Sets
 // rc->modified when the product file must be written back. A product's
 // failure is reported under its map file and the first one is handed out
 // in *product_failure. Returns the product file's own failure: 1013 for a
 // -N name that matches none, 5 when the version product cannot be made.
 ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
                           std::string_view directory, std::string_view base,
-                          std::string_view extension, int depth, ResultCode* product_failure);
+                          std::string_view extension, int depth, ResultCode* product_failure,
+                          const std::vector<Value>* selection = nullptr);
 
 // Checks one product of `product_file` against its directory
 // `product_directory`, whose map file is `map_base`.`map_extension`, and,

@@ -109,7 +109,8 @@ ResultCode engine_parse_option(RunContext* rc, int argc, const char* const* argv
             set_os_word(rc, value);
             return RC_OK;
         case 'n':
-            if (rc->replicate) return read_replication_products(rc, argc, argv, index, proceed);
+            if (rc->replicate || !rc->cd_image.empty())
+                return read_replication_products(rc, argc, argv, index, proceed);
             if (!(value = take_value(argc, argv, index))) return RC_OK;
             if (std::string_view(value).size() > TEXT_LIMIT) return too_long(proceed);
             rc->product_filter = value;

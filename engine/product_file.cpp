@@ -3,6 +3,7 @@
 // its .old copy) when its text changed.
 #include <cassert>
 
+#include "engine/cd_image.h"
 #include "engine/check_products.h"
 #include "engine/engine_main.h"
 #include "engine/messages.h"
@@ -67,15 +68,26 @@ ResultCode process_table(RunContext* rc, const ScriptFile& script, const PathPar
         rc->modified = false;
         rc->error_line = NO_LINE;
         ResultCode product_failure = RC_OK;
+        // A CD-ROM image holds what a copy would: its products are chosen
+        // first, and only they are checked.
+        bool image = cd_image_wanted(rc);
+        std::vector<Value> selected;
         if (rc->replicate)
             result = replicate_product_file(rc, products, file.absolute, file.base,
                                             file.extension, depth);
+        else if (image && (result = select_products(rc, products, file, depth, &selected)) != RC_OK)
+            image = false;
         else
             result = check_products(rc, script.atoms, products, file.absolute, file.base,
-                                    file.extension, depth, &product_failure);
+                                    file.extension, depth, &product_failure,
+                                    image ? &selected : nullptr);
         if (product_failure != RC_OK && rc->result == RC_OK) rc->result = product_failure;
         if (result == RC_OK && product_failure == RC_OK && rc->modified)
             result = write_back(rc, products, file, depth);
+        // The image is made of the files as the check has left them; a
+        // failure of any of its products writes none.
+        if (image && result == RC_OK && product_failure == RC_OK)
+            result = cd_image_make(rc, selected, file, depth);
         if (result == RC_SIZE_TOO_LARGE) {  // reported under the product
             if (rc->result == RC_OK) rc->result = result;
             result = RC_OK;

@@ -156,10 +156,7 @@ void keep_failure(RunContext* rc, ResultCode code) {
 ResultCode copy_user_files(RunContext* rc, std::string_view directory,
                            const std::string& replica, int depth) {
     return directory_walk(directory, false, [&](const WalkEntry& entry) {
-        if (entry.is_directory) return WALK_PASS;
-        PathParts parts = path_split(entry.name);
-        if (!text_equal_nocase(parts.base, "user") && !text_equal_nocase(parts.extension, "usr"))
-            return WALK_PASS;
+        if (entry.is_directory || !names_user_file(entry.name)) return WALK_PASS;
         if (!copyable(rc, entry.full, depth)) {
             keep_failure(rc, RC_UNABLE_TO_READ);
             return WALK_PASS;
@@ -306,6 +303,32 @@ ResultCode compute_replica_dir(RunContext* rc, BiList* products, std::string_vie
     return RC_OK;
 }
 
+ResultCode product_copy_sources(RunContext* rc, Value product, std::string_view directory,
+                                std::vector<std::string>* sources) {
+    RuntimeContext* rt = rc->runtime;
+    sources->clear();
+    std::string source_dir = product_directory(rt, directory, product);
+    std::string filename(field_text(rt, product_filename(product)));
+    MapReading map;
+    ResultCode code =
+        map_reading_open(rc, product, PathParts{source_dir, "", filename, "map"}, &map);
+    bool map_listed = false;
+    for (BiNode* g = code == RC_OK ? map.groups->first : nullptr; g; g = g->next) {
+        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
+            std::string_view source = field_text(rt, component_source(c->value));
+            if (is_absolute(source) || climbs(source) || path_split(source).base.empty())
+                continue;
+            sources->emplace_back(source);
+            if (map_is_map_component(source, filename)) map_listed = true;
+        }
+    }
+    // The copy is checked next, so its map file goes with it even when the
+    // map does not list itself.
+    if (code == RC_OK && !map_listed) sources->push_back(path_join("", "", filename, "map"));
+    map_reading_close(rt, &map);
+    return code;
+}
+
 namespace {
 
 // One file of a product's copy, in the order of its map.
@@ -376,15 +399,13 @@ void replica_copy_ahead(ReplicaCopy* copy, const std::vector<ReplicaFile>& files
 }
 
 // Copies file `i`. A file that is no regular file gets its line and is
-// passed over (*passed), as is judged before its copy (or, made ahead,
-// when its copy could not read it).
-ResultCode replica_file_copy(ReplicaCopy* copy, const std::vector<ReplicaFile>& files, size_t i,
-                             bool* passed) {
+// passed over, as is judged before its copy (or, made ahead, when its copy
+// could not read it).
+ResultCode replica_file_copy(ReplicaCopy* copy, const std::vector<ReplicaFile>& files, size_t i) {
     const ReplicaFile& file = files[i];
-    *passed = false;
     bool new_directory = !file.relative.empty() && !copy->made.count(file.relative);
     if ((!copy->ahead || new_directory) && !copyable(copy->rc, file.from, copy->depth)) {
-        *passed = copy->passed_over = true;
+        copy->passed_over = true;
         return RC_OK;
     }
     ResultCode code = replica_directory_make(copy, file);
@@ -392,7 +413,7 @@ ResultCode replica_file_copy(ReplicaCopy* copy, const std::vector<ReplicaFile>& 
     if (!copy->ahead) return copy_file_replacing(file.from, file.to, replica_copy_options(copy->rc));
     code = copy_batch_finish(&copy->batch, copy->tickets[i]);
     if (code == RC_UNABLE_TO_READ && !copyable(copy->rc, file.from, copy->depth)) {
-        *passed = copy->passed_over = true;
+        copy->passed_over = true;
         return RC_OK;
     }
     return code;
@@ -409,10 +430,8 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
     // A product that would land outside the copy's tree is not copied.
     if (is_absolute(location) || !path_within(target_dir, copy_root))
         return RC_INVALID_TARGET_LOCATION;
-    std::string filename(field_text(rt, product_filename(product)));
-    MapReading map;
-    ResultCode code = map_reading_open(rc, product, PathParts{source_dir, "", filename, "map"}, &map);
-    BiList* groups = map.groups;
+    std::vector<std::string> sources;
+    ResultCode code = product_copy_sources(rc, product, directory, &sources);
     ReplicaCopy copy;
     copy.rc = rc;
     copy.depth = depth;
@@ -422,16 +441,11 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
     copy.sources = {std::string(directory), source_dir};
     if (code == RC_OK) code = copy_directory_make(target_dir, copy.sources);
     std::vector<ReplicaFile> files;
-    bool map_copied = false;
-    for (BiNode* g = code == RC_OK ? groups->first : nullptr; g; g = g->next) {
-        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
-            std::string_view source = field_text(rt, component_source(c->value));
-            PathParts parts = path_split(source);
-            if (is_absolute(source) || climbs(source) || parts.base.empty()) continue;
-            files.push_back(ReplicaFile{std::string(source), path_join(source_dir, "", source, ""),
-                                        path_join(target_dir, "", source, ""), parts.relative,
-                                        text_fold(parts.relative)});
-        }
+    for (const std::string& source : sources) {
+        PathParts parts = path_split(source);
+        files.push_back(ReplicaFile{source, path_join(source_dir, "", source, ""),
+                                    path_join(target_dir, "", source, ""), parts.relative,
+                                    text_fold(parts.relative)});
     }
     auto started = std::chrono::steady_clock::now();
     for (size_t i = 0; i < files.size() && code == RC_OK; ++i) {
@@ -442,22 +456,30 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
         if (i == COPY_PROBES && rc->jobs > 1 && !rc->cancel && files.size() > COPY_PROBES &&
             std::chrono::steady_clock::now() - started > SLOW_COPY * COPY_PROBES)
             replica_copy_ahead(&copy, files, i);
-        bool passed = false;
-        code = replica_file_copy(&copy, files, i, &passed);
-        if (!passed && map_is_map_component(files[i].source, filename)) map_copied = true;
+        code = replica_file_copy(&copy, files, i);
     }
     // The files copied ahead past a failure are given up, leaving their
     // former copies as they were.
     copy_batch_end(&copy.batch);
-    // The copy is checked next, so its map file goes with it even when the
-    // map does not list itself.
-    if (code == RC_OK && !map_copied)
-        code = copy_file_replacing(path_join(source_dir, "", filename, "map"),
-                                   path_join(target_dir, "", filename, "map"), replica_copy_options(rc));
     // A file passed over leaves the copy of the product short.
     if (code == RC_OK && copy.passed_over) code = RC_UNABLE_TO_READ;
-    map_reading_close(rt, &map);
     return code;
+}
+
+bool names_user_file(std::string_view name) {
+    PathParts parts = path_split(name);
+    return text_equal_nocase(parts.base, "user") || text_equal_nocase(parts.extension, "usr");
+}
+
+ResultCode select_products(RunContext* rc, BiList* products, const PathParts& file, int depth,
+                           std::vector<Value>* selected) {
+    selected->clear();
+    if (!rc->has_replication_products) {
+        for (BiNode* n = products->first; n; n = n->next) selected->push_back(n->value);
+        return RC_OK;
+    }
+    *selected = named_products(rc, products, file, depth);
+    return select_dependencies(rc, selected, products, file.absolute, depth);
 }
 
 ResultCode replicate_product_file(RunContext* rc, BiList* products, std::string_view directory,
@@ -467,13 +489,7 @@ ResultCode replicate_product_file(RunContext* rc, BiList* products, std::string_
     std::string version_name = version_product_name(rc);
 
     std::vector<Value> selected;
-    ResultCode code = RC_OK;
-    if (rc->has_replication_products) {
-        selected = named_products(rc, products, file, depth);
-        code = select_dependencies(rc, &selected, products, directory, depth);
-    } else {
-        for (BiNode* n = products->first; n; n = n->next) selected.push_back(n->value);
-    }
+    ResultCode code = select_products(rc, products, file, depth, &selected);
     // The check of the copy keeps the source's installer version.
     if (Value version = product_named(rt, products, version_name)) {
         std::string_view text = field_text(rt, product_version(version));

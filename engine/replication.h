@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/run_context.h"
+#include "sys/paths.h"
 
 struct BiList;
 
@@ -28,6 +29,13 @@ struct BiList;
 ResultCode replicate_product_file(RunContext* rc, BiList* products, std::string_view directory,
                                   std::string_view base, std::string_view extension, int depth);
 
+// The products a copy of the product file `file` takes, in order: those
+// named by -N (unknown names reported with 1013 and skipped) and the
+// products they need, or, without -N, every product. The codes of
+// select_dependencies.
+ResultCode select_products(RunContext* rc, BiList* products, const PathParts& file, int depth,
+                           std::vector<Value>* selected);
+
 // Adds to `selected` every product that a selected product's verification
 // file names, until no more are added. 22 (reported) when a verification
 // file is missing; 20 (reported) when one cannot be read whole.
@@ -42,6 +50,18 @@ ResultCode select_dependencies(RunContext* rc, std::vector<Value>* selected, BiL
 // `target` in *copy_root (may be null).
 ResultCode compute_replica_dir(RunContext* rc, BiList* products, std::string_view directory,
                                std::string* replica, std::string* copy_root);
+
+// The files of `product` (whose directory lies below `directory`) that a
+// copy of it takes, as paths relative to its directory, in map order: every
+// component's Source that names a file inside the directory, then its map
+// file when the map does not list itself. The map file's codes (20, 1000,
+// 1001), with rc->error_line.
+ResultCode product_copy_sources(RunContext* rc, Value product, std::string_view directory,
+                                std::vector<std::string>* sources);
+
+// True when the file name `name` is one of the user files that go with a
+// copy of a product file: base name "user" or extension "usr".
+bool names_user_file(std::string_view name);
 
 // Copies one product's files, as its map file lists them, from its
 // directory below `directory` to the same place below the replica

@@ -41,6 +41,8 @@ ResultCode engine_reset_run(RunContext* rc) {
     fresh.cancel = rc->cancel;
     fresh.jobs = rc->jobs;
     fresh.harvest = rc->harvest;
+    fresh.cd_image = rc->cd_image;
+    fresh.cd_image_label = rc->cd_image_label;
     fresh.computed_size = rc->computed_size;
     fresh.modified = rc->modified;
     fresh.error_line = rc->error_line;

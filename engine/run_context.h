@@ -121,6 +121,12 @@ struct RunContext {
     // Set by the front end (the console's --harvest, the window's check box)
     // and kept like disk_prompt.
     bool harvest = false;
+    // The CD-ROM image that the run writes after the check (an engine
+    // path), "" for none; its volume identifier, "" for the product file's
+    // base name in capitals. Set by the front end and kept like disk_prompt;
+    // with an image, -N names several products, as in replication.
+    std::string cd_image;
+    std::string cd_image_label;
     // Set by a prompt that gave up because no disk could be put in (a
     // folder of images that cannot be written): the writing ends with this
     // code rather than as cancelled by the user.

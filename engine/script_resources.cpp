@@ -125,6 +125,16 @@ ResultCode refresh_resource_file(RunContext* rc, const ScriptSet& set, std::stri
 
 }  // namespace
 
+std::vector<std::string> script_resource_bases(RunContext* rc, Value product) {
+    std::vector<std::string> bases;
+    for (const ScriptSet& set : script_sets(rc, product)) {
+        bool listed = false;
+        for (const std::string& base : bases) listed = listed || text_equal_nocase(base, set.base);
+        if (!listed) bases.push_back(set.base);
+    }
+    return bases;
+}
+
 ResultCode write_script_resources(RunContext* rc, Value product,
                                   std::string_view product_directory, int depth) {
     for (const ScriptSet& set : script_sets(rc, product)) {

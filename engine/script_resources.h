@@ -21,6 +21,10 @@ struct NlsPair {
 ResultCode write_script_resources(RunContext* rc, Value product,
                                   std::string_view product_directory, int depth);
 
+// The base names of the resource files that the product's script sets
+// write (B.prn in its working subdirectory), in set order, each once.
+std::vector<std::string> script_resource_bases(RunContext* rc, Value product);
+
 // Collects the nls() pairs of one script file into `pairs` (first key wins)
 // and raises `width` to the longest key. Failures are reported under the
 // script file: the open's code when it cannot be opened (22 when it is

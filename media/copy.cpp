@@ -35,10 +35,7 @@ ResultCode copy_file_replacing(std::string_view source, std::string_view destina
     // in its place there.
     ProvidedPath on;
     if (drive_provider_find(destination, &on)) return copy_file(source, destination, options);
-    PathParts parts = path_split(destination);
-    std::string temporary = path_join(
-        parts.absolute, parts.relative,
-        text_file_temporary_name(path_join("", "", parts.base, parts.extension)), "");
+    std::string temporary = text_file_temporary_path(destination);
     ResultCode rc = copy_file(source, temporary, options);
     if (rc == RC_OK) rc = file_rename(temporary, destination);
     if (rc != RC_OK) (void)file_delete(temporary);

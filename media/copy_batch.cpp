@@ -100,12 +100,7 @@ size_t copy_batch_add(CopyBatch* batch, std::string source, std::string destinat
     ProvidedPath on;
     copy->on_owner = batch->pool.workers.empty() || options.cancel ||
                      drive_provider_find(copy->destination, &on);
-    if (!copy->on_owner) {
-        PathParts parts = path_split(copy->destination);
-        copy->temporary = path_join(
-            parts.absolute, parts.relative,
-            text_file_temporary_name(path_join("", "", parts.base, parts.extension)), "");
-    }
+    if (!copy->on_owner) copy->temporary = text_file_temporary_path(copy->destination);
     BatchCopy* queued = copy.get();
     {
         std::lock_guard<std::mutex> held(batch->lock);

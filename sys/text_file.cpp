@@ -88,6 +88,12 @@ std::string text_file_temporary_name(std::string_view name) {
            std::to_string(temporary_counter.fetch_add(1) + 1);
 }
 
+std::string text_file_temporary_path(std::string_view path) {
+    PathParts parts = path_split(path);
+    return path_join(parts.absolute, parts.relative,
+                     text_file_temporary_name(path_join("", "", parts.base, parts.extension)), "");
+}
+
 // Removes the temporary files in the host directory `directory` (empty, or
 // ending in "/") that processes no longer running left behind (a run that
 // was killed while it wrote): those of `name`, or every one when `name` is

@@ -96,6 +96,9 @@ bool text_file_is_temporary_name(std::string_view name, long* pid);
 // A fresh temporary name for a file `name` written by other means than this
 // writer (".NAME.~PID-COUNT", so that the scans pass over it too).
 std::string text_file_temporary_name(std::string_view name);
+// The engine path of a fresh temporary file beside the file at the engine
+// path `path`, named as text_file_temporary_name names it.
+std::string text_file_temporary_path(std::string_view path);
 // Removes every temporary file of ours in the directory `directory` (an
 // engine path) whose process no longer runs, whatever file it was to
 // become: what a run that was killed while it wrote there left behind.

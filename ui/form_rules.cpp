@@ -17,7 +17,8 @@ constexpr MediaRow MEDIA[MEDIA_COUNT] = {
     {"5.25\" LD", "5.25LD"},   {"3.5\" Japan", "3.5JHD"},   {"5.25\" Japan", "5.25JHD"},
 };
 
-constexpr const char* OPERATION_CAPTIONS[] = {"&Replicate", "&Update", "A&ssign", "&Cut"};
+constexpr const char* OPERATION_CAPTIONS[] = {"&Replicate", "&Update", "A&ssign", "&Cut",
+                                              "&Write Image"};
 
 // The product files the form knows, with the operating-system word of each.
 struct ProductFileRow {
@@ -59,7 +60,7 @@ const char* media_word(int media) {
 }
 
 const char* operation_caption(int operation) {
-    return operation >= 0 && operation <= OPERATION_CUT ? OPERATION_CAPTIONS[operation] : "";
+    return operation >= 0 && operation < OPERATION_COUNT ? OPERATION_CAPTIONS[operation] : "";
 }
 
 bool drive_can_write(int kind, int media) {
@@ -148,6 +149,7 @@ FormEnabling form_enabling(const FormState& state) {
         switch (state.operation) {
         case OPERATION_REPLICATE: e.run = !state.target.empty(); break;
         case OPERATION_CUT: e.run = media_available(state.drives, state.media); break;
+        case OPERATION_IMAGE: e.run = !state.image.empty(); break;
         default: e.run = true; break;
         }
     }
@@ -202,6 +204,18 @@ std::string form_build_command(const FormState& state, EngineCommand* command) {
         text += " -j " + shell_word(state.target);
         if (subset) command->products = selected;
         break;
+    case OPERATION_IMAGE: {
+        // One run for every product chosen: the image holds them all, with
+        // their CD-ROM map files, which -r would not keep.
+        MoreOptions kept = chosen;
+        kept.suppress_subdirectory = false;
+        std::string image_options = form_options_text(kept);
+        text += image_options + " --iso " + shell_word(state.image);
+        append_words(image_options, &words);
+        command->image = state.image;
+        if (subset) command->products = selected;
+        break;
+    }
     case OPERATION_UPDATE:
         text += options;
         append_words(options, &words);

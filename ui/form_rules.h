@@ -7,7 +7,14 @@
 #include <string>
 #include <vector>
 
-enum FormOperation { OPERATION_REPLICATE = 0, OPERATION_UPDATE = 1, OPERATION_ASSIGN = 2, OPERATION_CUT = 3 };
+enum FormOperation {
+    OPERATION_REPLICATE = 0,
+    OPERATION_UPDATE = 1,
+    OPERATION_ASSIGN = 2,
+    OPERATION_CUT = 3,
+    OPERATION_IMAGE = 4,  // the check, then the CD-ROM image
+};
+constexpr int OPERATION_COUNT = 5;
 
 constexpr int MEDIA_COUNT = 6;
 // The folder of disk images: a drive that writes every medium.
@@ -70,6 +77,7 @@ struct FormState {
     std::vector<bool> selected;      // one per name
     int operation = OPERATION_REPLICATE;
     std::string target;  // the replicate target, a host path
+    std::string image;   // the CD-ROM image, a host path
     int media = 0;
     std::vector<DriveEntry> drives;
     int drive = -1;  // the drive list's current entry
@@ -94,6 +102,7 @@ struct EngineCommand {
     std::string drive_folder;        // Cut into a folder: the folder to make
     std::string product_file;        // the product file's name, lower case
     bool harvest = false;            // the run context's harvest for the run
+    std::string image;               // the CD-ROM image to write (a host path), or ""
 };
 
 // Builds the command. "" on success, else the message to show ("Invalid

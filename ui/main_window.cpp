@@ -46,14 +46,16 @@ const char* const OPERATION_TEXTS[] = {
     QT_TRANSLATE_NOOP("MainWindow", "Replicate To:"),
     QT_TRANSLATE_NOOP("MainWindow", "Update Staging Area"),
     QT_TRANSLATE_NOOP("MainWindow", "Assign Floppies"),
-    QT_TRANSLATE_NOOP("MainWindow", "Cut Floppies")};
+    QT_TRANSLATE_NOOP("MainWindow", "Cut Floppies"),
+    QT_TRANSLATE_NOOP("MainWindow", "CD-ROM Image")};
 const char* const OPERATION_NAMES[] = {"operation_replicate", "operation_update",
-                                       "operation_assign", "operation_cut"};
+                                       "operation_assign", "operation_cut", "operation_image"};
 // The texts the form's rules and the document hand up (captions and
 // messages), marked here for translation and shown through tr().
 [[maybe_unused]] const char* const HANDED_UP_TEXTS[] = {
     QT_TRANSLATE_NOOP("MainWindow", "&Replicate"), QT_TRANSLATE_NOOP("MainWindow", "&Update"),
     QT_TRANSLATE_NOOP("MainWindow", "A&ssign"), QT_TRANSLATE_NOOP("MainWindow", "&Cut"),
+    QT_TRANSLATE_NOOP("MainWindow", "&Write Image"),
     QT_TRANSLATE_NOOP("MainWindow", "3.5\" HD"), QT_TRANSLATE_NOOP("MainWindow", "5.25\" HD"),
     QT_TRANSLATE_NOOP("MainWindow", "3.5\" LD"), QT_TRANSLATE_NOOP("MainWindow", "5.25\" LD"),
     QT_TRANSLATE_NOOP("MainWindow", "3.5\" Japan"),
@@ -226,13 +228,14 @@ QGroupBox* MainWindow::build_staging_group() {
     return staging_group_;
 }
 
-// Operation: the four radio buttons and the replicate target.
+// Operation: the radio buttons, the replicate target and the CD-ROM image
+// with its Browse.
 QGroupBox* MainWindow::build_operation_group() {
     operation_group_ = new QGroupBox(tr("Operation"));
     operation_group_->setObjectName("operation_group");
     operation_buttons_ = new QButtonGroup(this);
     QGridLayout* grid = new QGridLayout(operation_group_);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < OPERATION_COUNT; ++i) {
         operations_[i] = new QRadioButton(tr(OPERATION_TEXTS[i]));
         operations_[i]->setObjectName(OPERATION_NAMES[i]);
         operation_buttons_->addButton(operations_[i], i);
@@ -242,8 +245,17 @@ QGroupBox* MainWindow::build_operation_group() {
     target_->setMinimumWidth(160);
     grid->addWidget(operations_[0], 0, 0);
     grid->addWidget(target_, 0, 1);
-    for (int i = 1; i < 4; ++i) grid->addWidget(operations_[i], i, 0, 1, 2);
-    grid->setRowStretch(4, 1);
+    for (int i = 1; i < OPERATION_IMAGE; ++i) grid->addWidget(operations_[i], i, 0, 1, 2);
+    image_ = new QLineEdit;
+    image_->setObjectName("image");
+    image_browse_ = new QPushButton(tr("Bro&wse..."));
+    image_browse_->setObjectName("image_browse");
+    QHBoxLayout* image_row = new QHBoxLayout;
+    image_row->addWidget(image_, 1);
+    image_row->addWidget(image_browse_);
+    grid->addWidget(operations_[OPERATION_IMAGE], OPERATION_IMAGE, 0);
+    grid->addLayout(image_row, OPERATION_IMAGE, 1);
+    grid->setRowStretch(OPERATION_COUNT, 1);
     return operation_group_;
 }
 
@@ -389,6 +401,12 @@ void MainWindow::connect_rules() {
     });
     connect(operation_buttons_, &QButtonGroup::idClicked, this, &MainWindow::choose_operation);
     connect(target_, &QLineEdit::textChanged, this, &MainWindow::apply_enabling);
+    connect(image_, &QLineEdit::textChanged, this, &MainWindow::apply_enabling);
+    connect(image_, &QLineEdit::textEdited, this, [this] {
+        operations_[OPERATION_IMAGE]->setChecked(true);
+        choose_operation(OPERATION_IMAGE);
+    });
+    connect(image_browse_, &QPushButton::clicked, this, &MainWindow::browse_for_image);
     connect(target_, &QLineEdit::returnPressed, this, [this] {
         if (run_->isEnabled()) run_->click();
     });
@@ -466,9 +484,10 @@ FormState MainWindow::form_state() const {
     for (int i = 0; i < products_->count() && size_t(i) < state.selected.size(); ++i)
         state.selected[size_t(i)] = products_->item(i)->isSelected();
     state.operation = OPERATION_REPLICATE;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < OPERATION_COUNT; ++i)
         if (operations_[i]->isChecked()) state.operation = i;
     state.target = host(target_->text());
+    state.image = host(image_->text());
     state.media = 0;
     for (int m = 0; m < MEDIA_COUNT; ++m)
         if (media_[m]->isChecked()) state.media = m;
@@ -530,6 +549,14 @@ void MainWindow::browse_for_file() {
     prd_path_->setText(path);
     path_edited(path);
     open_->setFocus();
+}
+
+void MainWindow::browse_for_image() {
+    QString path = dialogs_->save_image(image_->text());
+    if (path.isEmpty()) return;
+    image_->setText(path);
+    operations_[OPERATION_IMAGE]->setChecked(true);
+    choose_operation(OPERATION_IMAGE);
 }
 
 void MainWindow::open_from_menu() {
@@ -684,6 +711,10 @@ bool MainWindow::build_and_run() {
 
 void MainWindow::start_run(const EngineCommand& command) {
     command_ = command;
+    // The image is the console's --iso: it reaches the engine through the
+    // run context, never among the words.
+    rc_.cd_image = command.image.empty() ? "" : console_convert_argument(command.image);
+    rc_.cd_image_label.clear();
     layout_view_->clear();
     layout_area_->parentWidget()->hide();
     // The report begins with the command line, then the products.

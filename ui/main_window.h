@@ -83,6 +83,7 @@ private:
     void choose_drive(int index);
     void path_edited(const QString& text);
     void browse_for_file();
+    void browse_for_image();
     void open_from_menu();
     void pick_folder();
     void make_default(QPushButton* button);
@@ -129,8 +130,10 @@ private:
     QGroupBox* staging_group_;
     QGroupBox* operation_group_;
     QButtonGroup* operation_buttons_;
-    QRadioButton* operations_[4];
+    QRadioButton* operations_[OPERATION_COUNT];
     QLineEdit* target_;
+    QLineEdit* image_;
+    QPushButton* image_browse_;
     QGroupBox* media_group_;
     QButtonGroup* media_buttons_;
     QRadioButton* media_[MEDIA_COUNT];

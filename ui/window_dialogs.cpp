@@ -34,3 +34,8 @@ QString QtDialogs::open_file() {
 QString QtDialogs::choose_folder(const QString& folder) {
     return QFileDialog::getExistingDirectory(parent_, tr("Folder of Disk Images"), folder);
 }
+
+QString QtDialogs::save_image(const QString& file) {
+    return QFileDialog::getSaveFileName(parent_, tr("CD-ROM Image"), file,
+                                        tr("CD-ROM images (*.iso)"));
+}

@@ -19,6 +19,8 @@ public:
     virtual QString open_file() = 0;
     // A folder for the disk images, starting at `folder`; "" when cancelled.
     virtual QString choose_folder(const QString& folder) = 0;
+    // The CD-ROM image file to write, starting at `file`; "" when cancelled.
+    virtual QString save_image(const QString& file) = 0;
 };
 
 // The Qt dialogs, shown over `parent`.
@@ -31,6 +33,7 @@ public:
     bool ask(const QString& text) override;
     QString open_file() override;
     QString choose_folder(const QString& folder) override;
+    QString save_image(const QString& file) override;
 
 private:
     QWidget* parent_;

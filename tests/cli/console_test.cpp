@@ -230,18 +230,24 @@ TEST(Console, ItsOwnOptionsAndUnknownOnesLeaveTheStagingAreaAlone) {
         engine_usage() +
         "       Options of the console command, never handed to the engine:\r\n"
         "\r\n"
-        "       --layout   After the report, prints where every file and every piece of\r\n"
-        "                  each assigned product lands, disk by disk.\r\n"
-        "       --verify   With -W, reads every written disk back, compares each file with\r\n"
-        "                  its staging file and prints the files that differ.\r\n"
-        "       --jobs N   Compresses N files at once (1 to 256; one per processor when not\r\n"
-        "                  given); on a file server slow to answer, also copies files ahead and\r\n"
-        "                  asks for the status of 8 x N entries at once (1: one at a time).\r\n"
-        "                  The report and every file written are the same for any N.\r\n"
-        "       --harvest  After the check, adds a row to a product's map, in the group\r\n"
-        "                  Harvested, for every file of its folder that no row lists.\r\n"
-        "       --help     Writes this text and does nothing else.\r\n"
-        "       --version  Writes the version and does nothing else.\r\n"
+        "       --layout          After the report, prints where every file and every piece of\r\n"
+        "                         each assigned product lands, disk by disk.\r\n"
+        "       --verify          With -W, reads every written disk back, compares each file with\r\n"
+        "                         its staging file and prints the files that differ.\r\n"
+        "       --jobs N          Compresses N files at once (1 to 256; one per processor when not\r\n"
+        "                         given); on a file server slow to answer, also copies files\r\n"
+        "                         ahead and asks for the status of 8 x N entries at once.\r\n"
+        "                         The report and every file written are the same for any N.\r\n"
+        "       --harvest         After the check, adds a row to a product's map, in the group\r\n"
+        "                         Harvested, for every file of its folder that no row lists.\r\n"
+        "       --iso FILE        After the check, writes the CD-ROM image FILE (ISO 9660): the\r\n"
+        "                         product file, the files, CD-ROM map and resource files of the\r\n"
+        "                         products (those of -N and the products they need, or all) and\r\n"
+        "                         the user files. Not with -R or -J.\r\n"
+        "       --iso-label TEXT  The image's volume identifier (at most 32 characters); the\r\n"
+        "                         product file's name in capitals when not given.\r\n"
+        "       --help            Writes this text and does nothing else.\r\n"
+        "       --version         Writes the version and does nothing else.\r\n"
         "\r\n";
     std::string version = std::string("diskward ") + DISKWARD_VERSION + "\n";
     auto unknown = [](const std::string& word) {
@@ -268,6 +274,20 @@ TEST(Console, ItsOwnOptionsAndUnknownOnesLeaveTheStagingAreaAlone) {
         {"-o win95 --jobs=x4", 2, "", "diskward: invalid value 'x4' for option '--jobs' (see diskward --help)\n"},
         {"-o win95 --jobs", 2, "", "diskward: option '--jobs' needs a value (see diskward --help)\n"},
         {"-o win95 --harvest=yes", 2, "", unknown("--harvest=yes")},
+        // An image needs the check with CD-ROM subdirectories, and a label
+        // an image can carry; none is written when they are refused.
+        {". -o win95 --iso kit.iso -r", 2, "",
+         "diskward: option '--iso' cannot be used with '-r' (see diskward --help)\n"},
+        {". -o win95 -R --iso=kit.iso", 2, "",
+         "diskward: option '--iso' cannot be used with '-R' (see diskward --help)\n"},
+        {". -o win95 --iso kit.iso -j copy", 2, "",
+         "diskward: option '--iso' cannot be used with '-j' (see diskward --help)\n"},
+        {". -o win95 --iso kit.iso --iso-label " + std::string(33, 'L'), 2, "",
+         "diskward: invalid value '" + std::string(33, 'L') +
+             "' for option '--iso-label' (see diskward --help)\n"},
+        {". -o win95 --iso-label KIT", 2, "",
+         "diskward: option '--iso-label' needs '--iso' (see diskward --help)\n"},
+        {". -o win95 --iso", 2, "", "diskward: option '--iso' needs a value (see diskward --help)\n"},
         // -h is the engine's: its usage exactly, and nothing else done.
         {"-o win95 -h", 0, engine_usage(), ""},
     };

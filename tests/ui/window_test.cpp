@@ -66,6 +66,8 @@ public:
     QString file_to_open;  // what File > Open... is given
     QString open_file() override { return file_to_open; }
     QString choose_folder(const QString&) override { return ""; }
+    QString image_to_save;  // what Browse for the image is given
+    QString save_image(const QString&) override { return image_to_save; }
     void note_thread() {
         if (QThread::currentThread() != qApp->thread()) off_thread = true;
     }
@@ -92,7 +94,7 @@ RunEnd run_and_wait(MainWindow* window, int timeout_ms = 60000) {
 }
 
 const char* const OPERATION_NAMES[] = {"operation_replicate", "operation_update",
-                                       "operation_assign", "operation_cut"};
+                                       "operation_assign", "operation_cut", "operation_image"};
 
 std::string run_shell(const std::string& command) {
     std::string out;
@@ -411,6 +413,7 @@ private slots:
         std::string kit = dir.at("kit");
         std::string disks = dir.at("disks");
         std::string copy = dir.at("copy");
+        std::string iso = dir.at("kit.iso");
         struct Case {
             int operation;
             QStringList products;  // "" for all
@@ -428,11 +431,14 @@ private slots:
              "diskward " + kit + " -o win95 -w -d " + disks + " -n core\n\n"},
             {OPERATION_REPLICATE, {}, {k + " -o win95 -j " + shell_quoted(copy)},
              "diskward " + kit + " -o win95 -j " + copy + "\n\n"},
+            {OPERATION_IMAGE, {"Tools"}, {k + " -o win95 -n tools --iso " + shell_quoted(iso)},
+             "diskward " + kit + " -o win95 --iso " + iso + " -n tools\n\n"},
         };
         for (const Case& c : cases) {
             sample_kit_copy(kit);
             std::filesystem::remove_all(disks);
             std::filesystem::remove_all(copy);
+            std::filesystem::remove(iso);
             ScriptedDialogs dialogs;
             MainWindow window({{disks, DRIVE_KIND_FOLDER}}, &dialogs);
             QVERIFY(window.open_document(QString::fromStdString(kit + "/win95.prd")));
@@ -443,6 +449,11 @@ private slots:
             control<QRadioButton>(&window, OPERATION_NAMES[c.operation])->click();
             if (c.operation == OPERATION_REPLICATE)
                 control<QLineEdit>(&window, "target")->setText(QString::fromStdString(copy));
+            if (c.operation == OPERATION_IMAGE) {
+                dialogs.image_to_save = QString::fromStdString(iso);
+                control<QPushButton>(&window, "image_browse")->click();
+                QCOMPARE(control<QLineEdit>(&window, "image")->text().toStdString(), iso);
+            }
             QVERIFY(control<QPushButton>(&window, "run")->isEnabled());
             QVERIFY(run_and_wait(&window) != RUN_NOT_ENDED);
             std::string pane = control<QPlainTextEdit>(&window, "output")->toPlainText().toStdString();
@@ -455,6 +466,13 @@ private slots:
                 QCOMPARE(run_shell("fsck.fat -n " + image + " >/dev/null 2>&1; echo $?"), std::string("0\n"));
                 QVERIFY(!run_shell("MTOOLS_SKIP_CHECK=1 mdir -b -i " + image + " ::").empty());
             }
+            // The window's image holds what the console's does.
+            std::string window_listing;
+            if (c.operation == OPERATION_IMAGE) {
+                window_listing = run_shell("xorriso -indev " + shell_quoted(iso) + " -find 2>/dev/null");
+                QVERIFY(window_listing.find("'./apps/tools/tools.cab'") != std::string::npos);
+                std::filesystem::remove(iso);
+            }
             // The console on the same kit, as it was.
             std::filesystem::remove_all(disks);
             sample_kit_copy(kit);
@@ -462,6 +480,9 @@ private slots:
             std::string report;
             for (const std::string& arguments : c.console_runs) report += console(arguments);
             QCOMPARE(pane, c.header + report + HYPHENS);
+            if (c.operation == OPERATION_IMAGE)
+                QCOMPARE(run_shell("xorriso -indev " + shell_quoted(iso) + " -find 2>/dev/null"),
+                         window_listing);
             if (c.operation == OPERATION_REPLICATE) {
                 QVERIFY(control<QRadioButton>(&window, OPERATION_NAMES[OPERATION_UPDATE])->isChecked());
                 QCOMPARE(control<QLineEdit>(&window, "prd_path")->text().toStdString(), copy + "/win95.prd");
