@@ -207,23 +207,36 @@ static std::atomic<HostNameObserver>& name_observer() {
 
 void host_names_observe(HostNameObserver observer) { name_observer() = observer; }
 
-// Tells the observer that `gone` no longer exists and `made` now does
-// (either may be nullptr).
-static void names_changed(const char* gone, const char* made) {
+// Tells the observer of the names `gone` and `made` (either may be
+// nullptr) at `stage`.
+static void names_tell(const char* gone, const char* made, HostNamesStage stage) {
     HostNameObserver observer = name_observer();
     if (!observer) return;
     int error = errno;
-    observer(gone, made);
+    observer(gone, made, stage);
     errno = error;
+}
+
+// Makes the host call `change` of the names `gone` and `made`, telling the
+// observer before and after it; the call's answer.
+template <typename Change>
+static int names_change(const char* gone, const char* made, Change change) {
+    names_tell(gone, made, NAMES_CHANGING);
+    int answer = change();
+    names_tell(gone, made, answer == 0 ? NAMES_CHANGED : NAMES_UNCHANGED);
+    return answer;
 }
 
 int host_open(const char* path, int flags, mode_t mode) {
     if (fault_take(HOST_OP_OPEN, path)) return -1;
+    bool creates = (flags & O_CREAT) != 0;
+    if (creates) names_tell(nullptr, path, NAMES_CHANGING);
     for (;;) {
         int fd = open(path, flags | O_CLOEXEC, mode);
         if (fd >= 0) descriptor_opened(fd, path);
-        if (fd >= 0 && (flags & O_CREAT)) names_changed(nullptr, path);
-        if (fd >= 0 || errno != EINTR) return fd;
+        if (fd < 0 && errno == EINTR) continue;
+        if (creates) names_tell(nullptr, path, fd >= 0 ? NAMES_CHANGED : NAMES_UNCHANGED);
+        return fd;
     }
 }
 
@@ -240,23 +253,17 @@ int host_close(int fd) {
 
 int host_rename(const char* from, const char* to) {
     if (fault_take(HOST_OP_RENAME, from)) return -1;
-    if (rename(from, to) != 0) return -1;
-    names_changed(from, to);
-    return 0;
+    return names_change(from, to, [&] { return rename(from, to); });
 }
 
 int host_unlink(const char* path) {
     if (fault_take(HOST_OP_UNLINK, path)) return -1;
-    if (unlink(path) != 0) return -1;
-    names_changed(path, nullptr);
-    return 0;
+    return names_change(path, nullptr, [&] { return unlink(path); });
 }
 
 int host_mkdir(const char* path, mode_t mode) {
     if (fault_take(HOST_OP_MKDIR, path)) return -1;
-    if (mkdir(path, mode) != 0) return -1;
-    names_changed(nullptr, path);
-    return 0;
+    return names_change(nullptr, path, [&] { return mkdir(path, mode); });
 }
 
 int host_stat(const char* path, struct stat* info) {

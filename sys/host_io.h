@@ -78,13 +78,15 @@ void file_services_delay(HostOp op, unsigned microseconds);
 // Clears every pending failure and delay.
 void file_services_faults_clear();
 
-// Told of the names that a wrapper has just removed and created, after the
-// host call succeeded, as the call was given them: `gone` for unlink and
-// the old name of a rename, `made` for an open with O_CREAT, mkdir and the
-// new name of a rename; the other is nullptr (a rename tells both at once).
-// The wrapper keeps errno as its own call left it. One observer at a time;
-// nullptr for none.
-typedef void (*HostNameObserver)(const char* gone, const char* made);
+// Told of the names that a wrapper removes and creates, as the call was
+// given them: `gone` for unlink and the old name of a rename, `made` for an
+// open with O_CREAT, mkdir and the new name of a rename; the other is
+// nullptr (a rename tells both at once). Told twice: with NAMES_CHANGING
+// just before the host call, then with NAMES_CHANGED after it succeeded or
+// NAMES_UNCHANGED after it failed. The wrapper keeps errno as its own call
+// left it. One observer at a time; nullptr for none.
+enum HostNamesStage { NAMES_CHANGING, NAMES_CHANGED, NAMES_UNCHANGED };
+typedef void (*HostNameObserver)(const char* gone, const char* made, HostNamesStage stage);
 void host_names_observe(HostNameObserver observer);
 
 // The wrappers: each behaves as the host call of the same name (returns -1,

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <ctime>
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -215,6 +216,10 @@ static const int64_t OWN_RECORD_TRUST = 2 * NANOSECONDS;
 struct ListingCache {
     std::vector<CachedListing> listings;
     uint64_t uses = 0;
+    // Per directory, how many of our own changes to its names are under way
+    // (begun, not yet noted): a lookup meanwhile finds the directory in a
+    // state the listing has not caught up with yet, for a reason of ours.
+    std::map<std::string, unsigned> changing;
 };
 
 static ListingCache& listing_cache() {
@@ -319,22 +324,45 @@ static void listing_note(const std::string& directory, const std::string& gone,
         return listing_drop(directory);
     if (!gone.empty()) listing->names.erase(gone);
     if (!made.empty()) listing->names.emplace(made);
-    if (unchanged) return;
+    // A state older than the one recorded was taken before another thread's
+    // change, noted first; the recorded state holds this change as well.
+    if (unchanged || nanoseconds_of(after.changed) < nanoseconds_of(listing->state.changed))
+        return;
     listing->state = after;
     listing->trust = LISTING_OWN_RECORD;
     listing->own_record_until = nanoseconds_of(after.changed) + OWN_RECORD_TRUST;
 }
 
-// The observer of the host_io wrappers: a rename within one directory is
+// Counts a change of ours to `directory` under way (`begun`), or ended.
+static void listing_changing(const std::string& directory, bool begun) {
+    ListingHeld held(listing_lock());
+    std::map<std::string, unsigned>& changing = listing_cache().changing;
+    if (begun) {
+        ++changing[directory];
+        return;
+    }
+    auto at = changing.find(directory);
+    if (at != changing.end() && --at->second == 0) changing.erase(at);
+}
+
+// The observer of the host_io wrappers: a change under way is counted, and
+// a change made is noted in the listing; a rename within one directory is
 // one change to it.
-static void listing_note_change(const char* gone, const char* made) {
+static void listing_note_change(const char* gone, const char* made, HostNamesStage stage) {
     std::string gone_directory, gone_name, made_directory, made_name;
     bool from = listing_place(gone, &gone_directory, &gone_name);
     bool to = listing_place(made, &made_directory, &made_name);
-    if (from && to && gone_directory == made_directory)
-        return listing_note(gone_directory, gone_name, made_name);
-    if (from) listing_note(gone_directory, gone_name, "");
-    if (to) listing_note(made_directory, "", made_name);
+    bool one_directory = from && to && gone_directory == made_directory;
+    if (stage == NAMES_CHANGED) {
+        if (one_directory) listing_note(gone_directory, gone_name, made_name);
+        else {
+            if (from) listing_note(gone_directory, gone_name, "");
+            if (to) listing_note(made_directory, "", made_name);
+        }
+    }
+    bool begun = stage == NAMES_CHANGING;
+    if (from) listing_changing(gone_directory, begun);
+    if (to && !one_directory) listing_changing(made_directory, begun);
 }
 
 // Reads the names of `directory` into *names. False when they could not all
@@ -357,8 +385,15 @@ struct KnownStatus {
 // the state `known`; the lock is held.
 static const CachedListing* listing_valid(const std::string& directory, const KnownStatus& known) {
     CachedListing* listing = listing_find(directory);
-    if (!listing || !same_state(listing->state, directory_state(known.info))) return nullptr;
-    if (listing->trust == LISTING_SETTLED ||
+    if (!listing) return nullptr;
+    // While changes of ours to the directory are under way (other threads
+    // writing there), a state it has moved on to is taken for theirs, as a
+    // state we just noted is taken for ours: the listing answers as it
+    // stands, and their notes bring it up to date.
+    if (!same_state(listing->state, directory_state(known.info)) &&
+        (listing->trust == LISTING_FRESH || !listing_cache().changing.count(directory)))
+        return nullptr;
+    if (listing->trust == LISTING_SETTLED || listing_cache().changing.count(directory) ||
         (listing->trust == LISTING_OWN_RECORD && known.taken_at < listing->own_record_until)) {
         listing->last_use = ++listing_cache().uses;
         return listing;

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <thread>
+#include <vector>
 
 #include "support/test_support.h"
 #include "sys/binary_file.h"
@@ -255,6 +257,32 @@ TEST_F(KeptListing, ManyCreationsInOneDirectoryDoNotReadItsListingAgain) {
     file_services_faults_clear();
     EXPECT_EQ(resolve("A:\\README.TXT"), dir.at("Readme.TXT"));
     EXPECT_EQ(resolve("A:\\file100.DAT"), dir.at("File100.dat"));
+}
+
+// Another thread renaming in a directory (as the workers of a parallel pass
+// do) keeps its listing current: a lookup that finds the directory changed
+// by a rename whose note is still under way answers from the listing
+// rather than reading it again. Each status query waits 2 ms here, so the
+// other thread's note (a status query of the directory) is under way most
+// of the time.
+TEST_F(KeptListing, ALookupWhileAnotherThreadRenamesDoesNotReadTheListingAgain) {
+    write_host_file(dir.at("Readme.TXT"), "x");
+    write_host_file(dir.at("x.dat"), "x");
+    EXPECT_EQ(resolve("A:\\README.txt"), dir.at("Readme.TXT"));
+    forbid_reading(dir.path());
+    file_services_delay(HOST_OP_STAT, 2000);
+    std::atomic<bool> done{false};
+    std::thread renamer([&] {
+        std::string x = dir.at("x.dat"), y = dir.at("y.dat");
+        for (bool there = true; !done; there = !there)
+            EXPECT_EQ(host_rename(there ? x.c_str() : y.c_str(), there ? y.c_str() : x.c_str()), 0);
+    });
+    std::vector<std::string> answers;
+    for (int i = 0; i < 40; ++i) answers.push_back(resolve("A:\\README.TXT"));
+    done = true;
+    renamer.join();
+    file_services_faults_clear();
+    EXPECT_EQ(answers, std::vector<std::string>(40, dir.at("Readme.TXT")));
 }
 
 TEST_F(KeptListing, CaseTwinsGiveTheLowestSpellingFromTheKeptListingAsFromAFreshRead) {
