@@ -14,9 +14,11 @@
 #include "engine/version_checks.h"
 #include "engine/map_files.h"
 #include "model/fields.h"
+#include "model/group.h"
 #include "model/group_table.h"
 #include "model/product.h"
 #include "runtime/bidirectional_lists.h"
+#include "runtime/numbers.h"
 #include "runtime/reader.h"
 #include "runtime/values.h"
 #include "sys/files.h"
@@ -35,9 +37,8 @@ void set_computed_size(RunContext* rc, Value size) {
 ResultCode component_sizes_sum(RuntimeContext* rt, BiList* groups, Value* sum) {
     *sum = 0;
     uint64_t total = 0;
-    for (BiNode* g = groups->first; g; g = g->next)
-        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next)
-            total += field_number_value(rt, component_size(c->value, false));
+    for (GroupComponent gc : group_components(groups))
+        total += field_number_value(rt, component_size(gc.component, false));
     if (total > UINT32_MAX) return RC_SIZE_TOO_LARGE;
     *sum = field_number(rt, uint32_t(total));
     return *sum ? RC_OK : RC_NO_OBJECT;
@@ -129,7 +130,7 @@ ResultCode check_product(RunContext* rc, const ProductFileContext& pf, Value pro
         ResultCode summed = component_sizes_sum(rt, r.groups, &sum);
         set_computed_size(rc, sum);
         engine_report_text(rc->log, depth, path_join(map),
-                           sum ? std::to_string(field_number_value(rt, sum)) : NO_SIZE_TEXT);
+                           sum ? std::to_string(field_number_value(rt, sum)) : NUMBER_PLACEHOLDER);
         // The size line stays as it is; the product then fails, its Size
         // left as it was, rather than passing with a size that is wrong.
         if (result == RC_OK) result = summed;

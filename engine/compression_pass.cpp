@@ -183,31 +183,29 @@ void foresee_compressions(Pass* pass, BiList* groups) {
     RunContext* rc = pass->rc;
     RuntimeContext* rt = rc->runtime;
     std::map<std::string, std::string> names;
-    for (BiNode* g = groups->first; g; g = g->next) {
-        std::string_view group = field_text(rt, group_name(g->value));
-        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
-            Value component = c->value;
-            pass->foreseen.push_back(-1);
-            std::string_view source = field_text(rt, component_source(component));
-            uint32_t size = field_number_value(rt, component_size(component, false));
-            bool compress = compress_turned_on(rc, source, group, size) ||
-                            component_compress(component);
-            if (!compress || compress_ruled_out(source, size) ||
-                component_instantiate(component) || !component_processed(component))
-                continue;
-            std::string name = compressed_name_of(source);
-            auto [at, fresh] = names.emplace(text_fold(name), text_fold(source));
-            if (!fresh && at->second != text_fold(source)) continue;
-            FileStatus original{true, false, 0, component_modified(component),
-                                component_changed(component)},
-                compressed;
-            auto listed = pass->copies.find(text_fold(name));
-            if (listed != pass->copies.end()) compressed = listed->second;
-            if (copy_current(compressed, original)) continue;
-            pass->foreseen.back() = long(copy_batch_add(
-                &pass->batch, path_join(pass->directory, "", source, ""),
-                path_join(pass->work, "", name, ""), compress_options(rc)));
-        }
+    for (GroupComponent gc : group_components(groups)) {
+        Value component = gc.component;
+        pass->foreseen.push_back(-1);
+        std::string_view group = field_text(rt, group_name(gc.group));
+        std::string_view source = field_text(rt, component_source(component));
+        uint32_t size = field_number_value(rt, component_size(component, false));
+        bool compress =
+            compress_turned_on(rc, source, group, size) || component_compress(component);
+        if (!compress || compress_ruled_out(source, size) || component_instantiate(component) ||
+            !component_processed(component))
+            continue;
+        std::string name = compressed_name_of(source);
+        auto [at, fresh] = names.emplace(text_fold(name), text_fold(source));
+        if (!fresh && at->second != text_fold(source)) continue;
+        FileStatus original{true, false, 0, component_modified(component),
+                            component_changed(component)},
+            compressed;
+        auto listed = pass->copies.find(text_fold(name));
+        if (listed != pass->copies.end()) compressed = listed->second;
+        if (copy_current(compressed, original)) continue;
+        pass->foreseen.back() = long(copy_batch_add(
+            &pass->batch, path_join(pass->directory, "", source, ""),
+            path_join(pass->work, "", name, ""), compress_options(rc)));
     }
 }
 
@@ -247,14 +245,13 @@ ResultCode compression_pass(RunContext* rc, BiList* groups, std::string_view pro
     // thread when the walk comes to it.
     copy_batch_start(&pass.batch, rc->jobs);
     if (rc->jobs > 1) foresee_compressions(&pass, groups);
-    for (BiNode* g = groups->first; g && code == RC_OK; g = g->next) {
-        std::string_view group = field_text(rc->runtime, group_name(g->value));
-        for (BiNode* c = group_record(g->value)->components->first; c && code == RC_OK;
-             c = c->next, ++pass.at) {
-            if (pass.foreseen.size() <= pass.at) pass.foreseen.push_back(-1);
-            code = run_cancel_check(rc);
-            if (code == RC_OK) code = pass_component(&pass, c->value, group);
-        }
+    for (GroupComponent gc : group_components(groups)) {
+        std::string_view group = field_text(rc->runtime, group_name(gc.group));
+        if (pass.foreseen.size() <= pass.at) pass.foreseen.push_back(-1);
+        code = run_cancel_check(rc);
+        if (code == RC_OK) code = pass_component(&pass, gc.component, group);
+        ++pass.at;
+        if (code != RC_OK) break;
     }
     // The compressions foreseen past a failure are given up: they leave
     // neither a copy nor a temporary file.

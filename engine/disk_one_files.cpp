@@ -112,20 +112,18 @@ ResultCode add_dependent(Collection* c, Value dependent) {
     int32_t error_line = rc->error_line;
     code = map_reading_open(rc, dependent, PathParts{directory, "", filename, "map"}, &map);
     rc->error_line = error_line;  // a line of this map file is not the product's
-    for (BiNode* g = code == RC_OK ? map.groups->first : nullptr; g && code == RC_OK; g = g->next) {
-        if (!text_equal_nocase(field_text(rt, group_name(g->value)), "lang")) continue;
-        for (BiNode* n = group_record(g->value)->components->first; n && code == RC_OK;
-             n = n->next) {
-            std::string_view source = field_text(rt, component_source(n->value));
-            std::string path = path_join(directory, "", source, "");
-            if (c->counted.insert(text_fold(path)).second)
-                c->files->push_back(DiskOneFile{
-                    path, name_on_disk(source),
-                    field_number_value(rt, component_size(n->value, false)), DISK_ONE_LANG,
-                    c->dependent});
-            if (c->user_scripts)
-                code = add_if_present(c, staging_file(c, "user", path_split(source).extension));
-        }
+    for (GroupComponent gc : group_components(code == RC_OK ? map.groups : nullptr)) {
+        if (!text_equal_nocase(field_text(rt, group_name(gc.group)), "lang")) continue;
+        std::string_view source = field_text(rt, component_source(gc.component));
+        std::string path = path_join(directory, "", source, "");
+        if (c->counted.insert(text_fold(path)).second)
+            c->files->push_back(DiskOneFile{
+                path, name_on_disk(source),
+                field_number_value(rt, component_size(gc.component, false)), DISK_ONE_LANG,
+                c->dependent});
+        if (c->user_scripts)
+            code = add_if_present(c, staging_file(c, "user", path_split(source).extension));
+        if (code != RC_OK) break;
     }
     map_reading_close(rt, &map);
     if (code != RC_OK) return code;

@@ -7,12 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "media/media_table.h"
 #include "sys/result_code.h"
 
 struct PlacementParameters {
-    uint32_t media_capacity = 1457664;  // usable bytes of one disk
-    uint32_t cluster_size = 512;        // every file and segment takes whole clusters
-    uint32_t max_root_entries = 223;    // most files or segments on one disk
+    // The medium, the default one until set: the usable bytes of one disk,
+    // the cluster every file and segment takes whole, and the most files or
+    // segments one disk receives.
+    uint32_t media_capacity = MEDIA_DEFAULT.media_capacity;
+    uint32_t cluster_size = MEDIA_DEFAULT.cluster_size;
+    uint32_t max_root_entries = MEDIA_DEFAULT.max_root_entries;
     uint32_t slop = 0;                  // bytes held back on every disk (already in bytes)
     uint32_t min_split_space = 0;       // least (bytes left + slop) for a first segment on a disk
     bool no_split = false;              // a file whose Compress? is not TRUE is never split

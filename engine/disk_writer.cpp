@@ -71,63 +71,61 @@ ResultCode collect_components(RunContext* rc, BiList* groups, const PathParts& m
     for (const DiskOneFile& file : first) (void)claim_name(&names, 1, file.name, file.path);
     std::string density = density_map_path(map.absolute, map.base, rc->media_capacity);
     std::string work = work_directory_path(map.absolute);
-    for (BiNode* g = groups->first; g; g = g->next) {
-        for (BiNode* n = group_record(g->value)->components->first; n; n = n->next) {
-            Value component = n->value;
-            std::string source(field_text(rt, component_source(component)));
-            if (source.empty() || source.find('%') != std::string::npos) continue;
-            PathParts parts = path_split(source);
-            if (!parts.absolute.empty() || !parts.relative.empty()) {
-                skipped->push_back(source);
-                continue;
-            }
-            if (parts.base.empty()) continue;
-            SystemComponent* system = component_system(component);
-            if (!system || !is_number(system->start_disk) || !is_number(system->total_disks))
-                return RC_NO_OBJECT;
-            ComponentCopy copy;
-            copy.source_text = source;
-            copy.start_disk = system_component_start_disk(rt, system);
-            copy.total_disks = system_component_total_disks(rt, system);
-            if (copy.start_disk == 0 || copy.total_disks == 0) continue;  // not placed
-            std::string name = path_join("", "", parts.base, parts.extension);
-            copy.staging = path_join(map.absolute, "", parts.base, parts.extension);
-            copy.read_name = name;
-            if (text_equal_nocase(parts.base, map.base) &&
-                text_equal_nocase(parts.extension, "map")) {
-                copy.from = density;
-                copy.staging = density;
-                copy.name = name;
-            } else if (component_compress(component)) {
-                copy.name = copy_compressed_name(name);
-                copy.compressed = true;
-                copy.from = path_join(work, "", path_split(copy.name).base,
-                                      path_split(copy.name).extension);
-            } else {
-                copy.name = name;
-                copy.from = path_join(map.absolute, "", parts.base, parts.extension);
-            }
-            BiList* segments = component_segments(component);
-            for (BiNode* s = segments ? segments->first : nullptr; s; s = s->next)
-                copy.pieces.push_back(field_number_value(rt, s->value));
-            *failed_source = source;
-            *problem = engine_message(RC_TOO_MANY_SEGMENTS);
-            if (copy.pieces.size() > MOST_SEGMENTS || copy.total_disks > MOST_SEGMENTS)
-                return RC_TOO_MANY_SEGMENTS;
-            uint32_t unnamed = 0;
-            ResultCode named = layout_piece_names_check(copy.name, copy.total_disks, &unnamed, problem);
-            if (named != RC_OK) return named;
-            for (uint32_t i = 0; i < copy.total_disks; ++i) {
-                std::string piece = copy.name;
-                if (copy.total_disks > 1)
-                    (void)copy_piece_name(copy.name, i + 1, i + 1 == copy.total_disks, &piece);
-                *problem = engine_message(RC_INVALID_FILE_NAME);
-                if (!claim_name(&names, copy.start_disk + i, piece, copy.from))
-                    return RC_INVALID_FILE_NAME;
-            }
-            failed_source->clear();
-            copies->push_back(std::move(copy));
+    for (GroupComponent gc : group_components(groups)) {
+        Value component = gc.component;
+        std::string source(field_text(rt, component_source(component)));
+        if (source.empty() || source.find('%') != std::string::npos) continue;
+        PathParts parts = path_split(source);
+        if (!parts.absolute.empty() || !parts.relative.empty()) {
+            skipped->push_back(source);
+            continue;
         }
+        if (parts.base.empty()) continue;
+        SystemComponent* system = component_system(component);
+        if (!system || !is_number(system->start_disk) || !is_number(system->total_disks))
+            return RC_NO_OBJECT;
+        ComponentCopy copy;
+        copy.source_text = source;
+        copy.start_disk = system_component_start_disk(rt, system);
+        copy.total_disks = system_component_total_disks(rt, system);
+        if (copy.start_disk == 0 || copy.total_disks == 0) continue;  // not placed
+        std::string name = path_join("", "", parts.base, parts.extension);
+        copy.staging = path_join(map.absolute, "", parts.base, parts.extension);
+        copy.read_name = name;
+        if (text_equal_nocase(parts.base, map.base) &&
+            text_equal_nocase(parts.extension, "map")) {
+            copy.from = density;
+            copy.staging = density;
+            copy.name = name;
+        } else if (component_compress(component)) {
+            copy.name = copy_compressed_name(name);
+            copy.compressed = true;
+            copy.from = path_join(work, "", path_split(copy.name).base,
+                                  path_split(copy.name).extension);
+        } else {
+            copy.name = name;
+            copy.from = path_join(map.absolute, "", parts.base, parts.extension);
+        }
+        BiList* segments = component_segments(component);
+        for (BiNode* s = segments ? segments->first : nullptr; s; s = s->next)
+            copy.pieces.push_back(field_number_value(rt, s->value));
+        *failed_source = source;
+        *problem = engine_message(RC_TOO_MANY_SEGMENTS);
+        if (copy.pieces.size() > MOST_SEGMENTS || copy.total_disks > MOST_SEGMENTS)
+            return RC_TOO_MANY_SEGMENTS;
+        uint32_t unnamed = 0;
+        ResultCode named = layout_piece_names_check(copy.name, copy.total_disks, &unnamed, problem);
+        if (named != RC_OK) return named;
+        for (uint32_t i = 0; i < copy.total_disks; ++i) {
+            std::string piece = copy.name;
+            if (copy.total_disks > 1)
+                (void)copy_piece_name(copy.name, i + 1, i + 1 == copy.total_disks, &piece);
+            *problem = engine_message(RC_INVALID_FILE_NAME);
+            if (!claim_name(&names, copy.start_disk + i, piece, copy.from))
+                return RC_INVALID_FILE_NAME;
+        }
+        failed_source->clear();
+        copies->push_back(std::move(copy));
     }
     return RC_OK;
 }

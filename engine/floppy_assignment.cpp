@@ -114,36 +114,34 @@ ResultCode set_disks(RuntimeContext* rt, Value component, uint32_t start, uint32
 ResultCode place_components(RunContext* rc, BiList* groups, const PlacementParameters& p,
                             DiskState* disk, ProductLayout* layout) {
     RuntimeContext* rt = rc->runtime;
-    for (BiNode* g = groups->first; g; g = g->next) {
-        for (BiNode* n = group_record(g->value)->components->first; n; n = n->next) {
-            Value component = n->value;
-            std::string_view source = field_text(rt, component_source(component));
-            ResultCode code = RC_OK;
-            if (source.empty() || source.find('%') != std::string_view::npos) {
-                if ((code = set_disks(rt, component, 0, 0)) != RC_OK) return code;
-                continue;
-            }
-            bool compressed = component_compress(component);
-            Value size = component_size(component, compressed);
-            if (!size) return RC_NO_OBJECT;
-            uint32_t bytes = field_number_value(rt, size);
-            Placement placed;
-            if ((code = disk_place(disk, p, bytes, compressed, &placed)) != RC_OK) return code;
-            if ((code = set_disks(rt, component, placed.start_disk, placed.disk_count)) != RC_OK)
-                return code;
-            for (uint32_t segment : placed.segments) {
-                Value made = field_number(rt, segment);
-                if (!made) return RC_NO_OBJECT;
-                if ((code = component_add_segment(rt, component, made)) != RC_OK) {
-                    value_release(rt, made);
-                    return code;
-                }
-            }
-            PathParts parts = path_split(source);
-            std::string name = path_join("", "", parts.base, parts.extension);
-            if (compressed) name = copy_compressed_name(name);
-            layout_pieces(layout, source, name, bytes, placed);
+    for (GroupComponent gc : group_components(groups)) {
+        Value component = gc.component;
+        std::string_view source = field_text(rt, component_source(component));
+        ResultCode code = RC_OK;
+        if (source.empty() || source.find('%') != std::string_view::npos) {
+            if ((code = set_disks(rt, component, 0, 0)) != RC_OK) return code;
+            continue;
         }
+        bool compressed = component_compress(component);
+        Value size = component_size(component, compressed);
+        if (!size) return RC_NO_OBJECT;
+        uint32_t bytes = field_number_value(rt, size);
+        Placement placed;
+        if ((code = disk_place(disk, p, bytes, compressed, &placed)) != RC_OK) return code;
+        if ((code = set_disks(rt, component, placed.start_disk, placed.disk_count)) != RC_OK)
+            return code;
+        for (uint32_t segment : placed.segments) {
+            Value made = field_number(rt, segment);
+            if (!made) return RC_NO_OBJECT;
+            if ((code = component_add_segment(rt, component, made)) != RC_OK) {
+                value_release(rt, made);
+                return code;
+            }
+        }
+        PathParts parts = path_split(source);
+        std::string name = path_join("", "", parts.base, parts.extension);
+        if (compressed) name = copy_compressed_name(name);
+        layout_pieces(layout, source, name, bytes, placed);
     }
     return RC_OK;
 }

@@ -4,6 +4,7 @@
 #include "engine/messages.h"
 #include "media/media_table.h"
 #include "model/fields.h"
+#include "model/group.h"
 #include "model/group_table.h"
 #include "runtime/bidirectional_lists.h"
 #include "runtime/reader.h"
@@ -29,20 +30,18 @@ bool report_missing(RunContext* rc, BiList* groups, std::string_view map_base, i
                     MapComponent* map) {
     RuntimeContext* rt = rc->runtime;
     bool missing = false;
-    for (BiNode* g = groups->first; g; g = g->next) {
-        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
-            std::string_view source = field_text(rt, component_source(c->value));
-            if (!map->component && map_is_map_component(source, map_base)) {
-                map->component = c->value;
-                map->group = g->value;
-            }
-            if (component_processed(c->value) || source.find('%') != std::string_view::npos)
-                continue;
-            PathParts parts = path_split(source);
-            if (parts.base.empty() && parts.extension.empty()) continue;
-            engine_report_note(rc->log, indent, source, "Missing");
-            missing = true;
+    for (GroupComponent gc : group_components(groups)) {
+        std::string_view source = field_text(rt, component_source(gc.component));
+        if (!map->component && map_is_map_component(source, map_base)) {
+            map->component = gc.component;
+            map->group = gc.group;
         }
+        if (component_processed(gc.component) || source.find('%') != std::string_view::npos)
+            continue;
+        PathParts parts = path_split(source);
+        if (parts.base.empty() && parts.extension.empty()) continue;
+        engine_report_note(rc->log, indent, source, "Missing");
+        missing = true;
     }
     return missing;
 }
@@ -118,17 +117,15 @@ ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* g
 
 ResultCode map_clear_assignment(RuntimeContext* rt, BiList* groups, bool* had) {
     *had = false;
-    for (BiNode* g = groups ? groups->first : nullptr; g; g = g->next) {
-        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
-            SystemComponent* system = component_system(c->value);
-            *had = *had || component_compress(c->value) ||
-                   system_component_start_disk(rt, system) != 0 ||
-                   system_component_total_disks(rt, system) != 0;
-            ResultCode rc = component_set_compress(rt, c->value, false);
-            if (rc == RC_OK) rc = system_component_set_start_disk(rt, system, 0);
-            if (rc == RC_OK) rc = system_component_set_total_disks(rt, system, 0);
-            if (rc != RC_OK) return rc;
-        }
+    for (GroupComponent gc : group_components(groups)) {
+        SystemComponent* system = component_system(gc.component);
+        *had = *had || component_compress(gc.component) ||
+               system_component_start_disk(rt, system) != 0 ||
+               system_component_total_disks(rt, system) != 0;
+        ResultCode rc = component_set_compress(rt, gc.component, false);
+        if (rc == RC_OK) rc = system_component_set_start_disk(rt, system, 0);
+        if (rc == RC_OK) rc = system_component_set_total_disks(rt, system, 0);
+        if (rc != RC_OK) return rc;
     }
     return RC_OK;
 }

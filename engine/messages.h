@@ -10,9 +10,6 @@
 #include "sys/paths.h"
 #include "sys/result_code.h"
 
-// What a size line shows when the size cannot be given.
-constexpr const char* NO_SIZE_TEXT = "%NMVD%";
-
 // The note of an entry that is neither a file nor a directory (a FIFO, a
 // socket, a device): it is never opened, as a read could wait on it for ever.
 constexpr const char* NOT_REGULAR_FILE_NOTE = "Not a regular file";

@@ -2,6 +2,7 @@
 #include "engine/options.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "media/media_table.h"
 #include "model/system_columns.h"
@@ -153,6 +154,11 @@ ResultCode engine_parse_option(RunContext* rc, int argc, const char* const* argv
         default:
             return RC_OK;
     }
+}
+
+bool os_word_known(std::string_view word) {
+    return std::any_of(std::begin(OS_WORDS), std::end(OS_WORDS),
+                       [&](const OsWord& w) { return text_equal_nocase(w.word, word); });
 }
 
 void engine_write_usage(OutputLog* log) {

@@ -3,6 +3,8 @@
 // the usage text that describes them.
 #pragma once
 
+#include <string_view>
+
 #include "engine/run_context.h"
 
 // Reads the option at argv[*index] (and its value, when it takes one).
@@ -13,6 +15,10 @@
 // its field, *index then on that value.
 ResultCode engine_parse_option(RunContext* rc, int argc, const char* const* argv, int* index,
                                bool* proceed);
+
+// True when `word` is one of the operating-system words -o knows ("dos",
+// "netware", "os2", "nt", "windows", "win95"), letters folded.
+bool os_word_known(std::string_view word);
 
 // Writes the usage text line by line.
 void engine_write_usage(OutputLog* log);

@@ -313,14 +313,11 @@ ResultCode product_copy_sources(RunContext* rc, Value product, std::string_view 
     ResultCode code =
         map_reading_open(rc, product, PathParts{source_dir, "", filename, "map"}, &map);
     bool map_listed = false;
-    for (BiNode* g = code == RC_OK ? map.groups->first : nullptr; g; g = g->next) {
-        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
-            std::string_view source = field_text(rt, component_source(c->value));
-            if (is_absolute(source) || climbs(source) || path_split(source).base.empty())
-                continue;
-            sources->emplace_back(source);
-            if (map_is_map_component(source, filename)) map_listed = true;
-        }
+    for (GroupComponent gc : group_components(code == RC_OK ? map.groups : nullptr)) {
+        std::string_view source = field_text(rt, component_source(gc.component));
+        if (is_absolute(source) || climbs(source) || path_split(source).base.empty()) continue;
+        sources->emplace_back(source);
+        if (map_is_map_component(source, filename)) map_listed = true;
     }
     // The copy is checked next, so its map file goes with it even when the
     // map does not list itself.

@@ -12,6 +12,7 @@
 #include "engine/output_log.h"
 #include "media/copy_disks.h"
 #include "media/copy_job.h"
+#include "media/media_table.h"
 #include "runtime/runtime_context.h"
 #include "sys/result_code.h"
 
@@ -56,12 +57,13 @@ struct RunContext {
     std::vector<std::string> replication_products;
     std::string install_product;
     uint32_t slop = 0;
-    uint32_t media_capacity = 1457664;
-    uint32_t other_capacity = 730112;
+    // The medium's values: the media table's default until a -Z names another.
+    uint32_t media_capacity = MEDIA_DEFAULT.media_capacity;
+    uint32_t other_capacity = MEDIA_DEFAULT.other_capacity;
     uint32_t min_split_space = 0;
-    uint32_t cluster_size = 512;
+    uint32_t cluster_size = MEDIA_DEFAULT.cluster_size;
     uint32_t compress_threshold = 512;
-    uint32_t max_root_entries = 223;
+    uint32_t max_root_entries = MEDIA_DEFAULT.max_root_entries;
     Value computed_size = 0;  // a number value of the runtime, or none
     int32_t error_line = NO_LINE;
     int32_t os_code = 0;

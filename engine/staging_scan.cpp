@@ -56,11 +56,9 @@ constexpr const char* PATH_TOO_LONG_NOTE = "Path too long";
 
 void build_index(Scan* scan) {
     RuntimeContext* rt = scan->rc->runtime;
-    for (BiNode* g = scan->groups->first; g; g = g->next) {
-        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
-            std::string key = text_fold(field_text(rt, component_source(c->value)));
-            scan->index[key].push_back(Match{g->value, c->value});
-        }
+    for (GroupComponent gc : group_components(scan->groups)) {
+        std::string key = text_fold(field_text(rt, component_source(gc.component)));
+        scan->index[key].push_back(Match{gc.group, gc.component});
     }
 }
 
@@ -78,16 +76,14 @@ void set_size(Scan* scan, Value component, uint32_t size) {
 // file listed in the map, and a component without a Source that has a size.
 void first_file_checks(Scan* scan) {
     RuntimeContext* rt = scan->rc->runtime;
-    for (BiNode* g = scan->groups->first; g; g = g->next) {
-        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
-            std::string_view source = field_text(rt, component_source(c->value));
-            if (names_product_file(scan->rc, source))
-                engine_report_note(scan->rc->log, scan->depth, source,
-                                   "Should not be included in map file");
-            if (source.empty() && field_number_value(rt, component_size(c->value, false)) != 0) {
-                set_size(scan, c->value, 0);
-                scan->changed_groups.insert(g->value);
-            }
+    for (GroupComponent gc : group_components(scan->groups)) {
+        std::string_view source = field_text(rt, component_source(gc.component));
+        if (names_product_file(scan->rc, source))
+            engine_report_note(scan->rc->log, scan->depth, source,
+                               "Should not be included in map file");
+        if (source.empty() && field_number_value(rt, component_size(gc.component, false)) != 0) {
+            set_size(scan, gc.component, 0);
+            scan->changed_groups.insert(gc.group);
         }
     }
 }
@@ -175,15 +171,13 @@ WalkStep visit(Scan* scan, const WalkEntry& entry) {
 ResultCode odd_entry_named(Scan* scan) {
     if (scan->odd_entries.empty()) return RC_OK;
     RuntimeContext* rt = scan->rc->runtime;
-    for (BiNode* g = scan->groups->first; g; g = g->next) {
-        for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
-            std::string source = text_fold(field_text(rt, component_source(c->value)));
-            for (std::string path = source; !path.empty();) {
-                auto found = scan->odd_entries.find(path);
-                if (found != scan->odd_entries.end()) return found->second;
-                size_t slash = path.rfind('\\');
-                path.resize(slash == std::string::npos ? 0 : slash);
-            }
+    for (GroupComponent gc : group_components(scan->groups)) {
+        std::string source = text_fold(field_text(rt, component_source(gc.component)));
+        for (std::string path = source; !path.empty();) {
+            auto found = scan->odd_entries.find(path);
+            if (found != scan->odd_entries.end()) return found->second;
+            size_t slash = path.rfind('\\');
+            path.resize(slash == std::string::npos ? 0 : slash);
         }
     }
     return RC_OK;

@@ -3,6 +3,7 @@
 // file, and the rounding of sizes to whole clusters.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,9 +14,25 @@ struct MediaRow {
     uint32_t other_capacity;    // capacity of the other density of the same drive
     uint32_t cluster_size;      // allocation unit in bytes
     uint32_t max_root_entries;  // most files or segments one disk may receive
+    const char* density_suffix; // of its capacity, naming the density's map file
 };
 
-// The rows in table order; the first is the default medium.
+// The rows in table order; the first is the default medium, whose values a
+// run takes when it names no medium.
+inline constexpr MediaRow MEDIA_ROWS[] = {
+    {"3.5HD", 1457664, 730112, 512, 223, "3hd"},     // 2847 clusters of 512
+    {"3.5LD", 730112, 1457664, 1024, 111, "3ld"},    // 713 clusters of 1024
+    // The Japanese disks' root holds 192 entries (six sectors of 1024 bytes),
+    // one of them the volume label.
+    {"3.5JHD", 1250304, 1250304, 1024, 191, "jhd"},  // 1221 clusters of 1024
+    {"3.5UD", 2915328, 1457664, 512, 111, "3ud"},    // 5694 clusters of 512
+    {"5.25HD", 1213952, 362496, 512, 223, "5hd"},    // 2371 clusters of 512
+    {"5.25LD", 362496, 1213952, 1024, 111, "5ld"},   // 354 clusters of 1024
+    {"5.25JHD", 1250304, 1250304, 1024, 191, "jhd"},
+};
+inline constexpr const MediaRow& MEDIA_DEFAULT = MEDIA_ROWS[0];
+
+// The rows, with their number in *count.
 const MediaRow* media_rows(size_t* count);
 
 // The row whose name equals `name` (letters folded), or nullptr.

@@ -7,18 +7,6 @@
 #include "runtime/strings.h"
 #include "sys/text.h"
 
-namespace {
-
-void normalise_path_field(RuntimeContext* rt, Value s) {
-    if (value_is_real(s)) string_trim_path(rt, value_unbox(s));
-}
-
-// True when `made`, the copy of `field`, could not be made: a real number
-// or string came back as nothing.
-bool copy_failed(Value field, Value made) { return value_is_real(field) && !made; }
-
-}  // namespace
-
 Value component_create(RuntimeContext* rt, Value subgroup, Value source, Value destination,
                        Value size, Value instantiate, Value append, Value compress,
                        SystemComponent* system) {
@@ -31,8 +19,8 @@ Value component_create(RuntimeContext* rt, Value subgroup, Value source, Value d
     Component* c = value_record<Component>(block);
     *c = Component{subgroup,    source,      destination, size,     0, instantiate == 1,
                    append == 1, compress == 1, nullptr,   system,   0};
-    normalise_path_field(rt, c->source);
-    normalise_path_field(rt, c->destination);
+    field_normalise_path(rt, c->source);
+    field_normalise_path(rt, c->destination);
     return block;
 }
 
@@ -44,7 +32,7 @@ Value component_copy(RuntimeContext* rt, Value component) {
     bool complete = true;
     for (int i = 0; i < 4; ++i) {
         copies[i] = field_copy(rt, fields[i]);
-        if (copy_failed(fields[i], copies[i])) complete = false;
+        if (field_copy_failed(fields[i], copies[i])) complete = false;
     }
     SystemComponent* system = complete ? system_component_copy(rt, c->system) : nullptr;
     // The copy is whole or nothing: any part that could not be made fails it.
@@ -58,7 +46,7 @@ Value component_copy(RuntimeContext* rt, Value component) {
     if (!m) return 0;
     for (BiNode* n = c->segments ? c->segments->first : nullptr; complete && n; n = n->next) {
         Value segment = field_copy(rt, n->value);
-        complete = !copy_failed(n->value, segment) &&
+        complete = !field_copy_failed(n->value, segment) &&
                    component_add_segment(rt, made, segment) == RC_OK;
         if (!complete) value_release(rt, segment);
     }

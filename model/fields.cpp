@@ -27,6 +27,12 @@ Value field_copy(RuntimeContext* rt, Value v) {
     }
 }
 
+bool field_copy_failed(Value field, Value made) { return value_is_real(field) && !made; }
+
+void field_normalise_path(RuntimeContext* rt, Value s) {
+    if (value_is_real(s)) string_trim_path(rt, value_unbox(s));
+}
+
 uint32_t field_number_value(RuntimeContext* rt, Value n) {
     return value_is_real(n) ? number_value(rt, value_unbox(n)) : 0;
 }

@@ -15,6 +15,12 @@ Value field_number(RuntimeContext* rt, uint32_t n);
 Value field_string(RuntimeContext* rt, std::string_view text);
 // A stamped copy of a number or string field (0 stays 0).
 Value field_copy(RuntimeContext* rt, Value v);
+// True when `made`, the field_copy of `field`, could not be made: a real
+// number or string came back as nothing.
+bool field_copy_failed(Value field, Value made);
+// A path field in the records' form: "/" becomes "\" and trailing spaces,
+// tabs and line feeds are cut. Absent fields are left alone.
+void field_normalise_path(RuntimeContext* rt, Value s);
 // The integer of a number field, 0 when absent.
 uint32_t field_number_value(RuntimeContext* rt, Value n);
 // The text of a string or atom field, empty when absent.

@@ -3,9 +3,8 @@
 #pragma once
 
 #include "model/component.h"
+#include "runtime/bidirectional_lists.h"
 #include "runtime/runtime_context.h"
-
-struct BiList;
 
 // A GROUP value's record.
 struct Group {
@@ -39,6 +38,47 @@ ResultCode group_add_component(RuntimeContext* rt, Namespace* reader_namespace, 
 // stays when memory runs out (RC_NO_OBJECT).
 ResultCode group_rebuild_volume_map(RuntimeContext* rt, Namespace* reader_namespace, Value group);
 bool group_equal(RuntimeContext* rt, Value a, Value b);
+
+// One component of a group list, with the group that holds it.
+struct GroupComponent {
+    Value group;
+    Value component;
+};
+
+// The components of every group of a group list, group by group in list
+// order and each group's in its order, for a range-based for:
+// `for (GroupComponent gc : group_components(groups))`. An absent list has
+// none. Neither the list nor a group's components may change meanwhile.
+struct GroupComponentRange {
+    struct Iterator {
+        BiNode* group = nullptr;      // the group node; nullptr at the end
+        BiNode* component = nullptr;  // the component node in it; nullptr at the end
+        GroupComponent operator*() const { return {group->value, component->value}; }
+        Iterator& operator++() {
+            component = component->next;
+            settle();
+            return *this;
+        }
+        bool operator==(const Iterator& other) const { return component == other.component; }
+        // From a group whose components are used up on to the next group
+        // that has one.
+        void settle() {
+            while (!component && group) {
+                group = group->next;
+                component = group ? group_record(group->value)->components->first : nullptr;
+            }
+        }
+    };
+    BiList* groups = nullptr;
+    Iterator begin() const {
+        if (!groups || !groups->first) return end();
+        Iterator at{groups->first, group_record(groups->first->value)->components->first};
+        at.settle();
+        return at;
+    }
+    Iterator end() const { return Iterator{}; }
+};
+inline GroupComponentRange group_components(BiList* groups) { return GroupComponentRange{groups}; }
 
 // Destroys a group list and its groups.
 void group_list_destroy(RuntimeContext* rt, BiList* groups);

@@ -22,11 +22,6 @@ void release_fields(RuntimeContext* rt, std::initializer_list<Value> values) {
     for (Value v : values) value_release(rt, v);
 }
 
-// "/" becomes "\" and trailing spaces, tabs and line feeds are cut.
-void normalise_path_field(RuntimeContext* rt, Value s) {
-    if (value_is_real(s)) string_trim_path(rt, value_unbox(s));
-}
-
 // The display node of a new product; nullptr when memory runs out.
 DisplayNode* node_create(RuntimeContext* rt, const Product& p, Value visible, Value selected,
                          Value open, Value owner) {
@@ -43,10 +38,6 @@ DisplayNode* node_create(RuntimeContext* rt, const Product& p, Value visible, Va
     node->open = open == 1;
     return node;
 }
-
-// True when `made`, the copy of `field`, could not be made: a real number
-// or string came back as nothing.
-bool copy_failed(Value field, Value made) { return value_is_real(field) && !made; }
 
 ResultCode release_hook(RuntimeContext* rt, Value v) { return product_destroy(rt, v); }
 bool equal_hook(RuntimeContext* rt, Value a, Value b) { return product_equal(rt, a, b); }
@@ -89,7 +80,7 @@ Value product_create(RuntimeContext* rt, Value name, Value number, Value parent,
     Product* p = value_record<Product>(block);
     *p = Product{name,     number, parent,      filename, version, interface_label,
                  location, size,   description, system,   nullptr,        false};
-    normalise_path_field(rt, p->location);
+    field_normalise_path(rt, p->location);
     p->node = node_create(rt, *p, visible, selected, open, block);
     if (!p->node) {
         release_fields(rt, {number, filename, version, interface_label, location, size,
@@ -126,7 +117,7 @@ Value product_copy(RuntimeContext* rt, Namespace* ns, Value product) {
     const Value copies[] = {c.number, c.filename, c.version, c.interface_label,
                             c.location, c.size, c.description};
     for (size_t i = 0; complete && i < std::size(fields); ++i)
-        complete = !copy_failed(fields[i], copies[i]);
+        complete = !field_copy_failed(fields[i], copies[i]);
     Value block = complete ? value_alloc(rt, sizeof(Product)) : 0;
     if (!block) {
         release_fields(rt, {c.number, c.filename, c.version, c.interface_label, c.location,

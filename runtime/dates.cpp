@@ -7,6 +7,8 @@
 #include <string>
 #include <time.h>
 
+#include "sys/text.h"
+
 namespace {
 
 constexpr const char* LONG_FORM = "%m/%d/%y %I:%M:%S %p";
@@ -18,11 +20,6 @@ Value date_new(RuntimeContext* rt, time_t seconds) {
     Value d = value_alloc(rt, sizeof(DateRecord));
     if (d) record_of(d)->seconds = seconds;
     return d;
-}
-
-bool only_spaces(const char* rest) {
-    while (*rest == ' ') ++rest;
-    return *rest == '\0';
 }
 
 }  // namespace

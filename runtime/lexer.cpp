@@ -23,7 +23,6 @@ constexpr std::array<bool, 256> DELIMITERS = make_delimiters();
 bool is_delimiter(char c) { return DELIMITERS[static_cast<unsigned char>(c)]; }
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool is_name_char(char c) { return is_letter(c) || is_digit(c) || c == '_'; }
 bool is_atom_char(char c) { return !is_delimiter(c); }
 

@@ -5,8 +5,6 @@
 
 #include "sys/text.h"
 
-static bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
 bool path_has_drive(std::string_view path) {
     return path.size() >= 2 && is_letter(path[0]) && path[1] == ':';
 }

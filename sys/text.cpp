@@ -48,8 +48,8 @@ bool is_digits(std::string_view text) {
     return true;
 }
 
-static bool only_spaces(std::string_view rest) {
-    for (char c : rest)
+bool only_spaces(std::string_view text) {
+    for (char c : text)
         if (c != ' ') return false;
     return true;
 }

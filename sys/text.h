@@ -11,6 +11,8 @@
 inline char fold_char(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 // Raises a to z to A to Z; every other byte is left as it is.
 inline char upper_char(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+// True for A to Z and a to z.
+inline bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // True when both texts have the same length and are equal after folding.
 bool text_equal_nocase(std::string_view a, std::string_view b);
@@ -29,6 +31,8 @@ std::string text_fold(std::string_view text);
 
 // True when the text is not empty and every character is "0" to "9".
 bool is_digits(std::string_view text);
+// True when every character of the text is a space; also for an empty text.
+bool only_spaces(std::string_view text);
 
 // Compares two version texts ("3.2.1.0.0") over at most `n` fields of
 // decimal digits separated by "." or ",": -1, 0 or 1. The field limit is

@@ -3,32 +3,40 @@
 
 #include <cctype>
 
+#include "engine/options.h"
+#include "media/media_table.h"
 #include "sys/host_paths.h"
 #include "sys/text.h"
 
 namespace {
 
-struct MediaRow {
+// The media buttons, in the form's order (two columns, 3.5-inch and 5.25-inch,
+// rows high density, low density, Japanese), each with its media table row.
+struct FormMedium {
     const char* caption;
-    const char* word;
+    const MediaRow* row;
 };
-constexpr MediaRow MEDIA[MEDIA_COUNT] = {
-    {"3.5\" HD", ""},          {"5.25\" HD", "5.25HD"},     {"3.5\" LD", "3.5LD"},
-    {"5.25\" LD", "5.25LD"},   {"3.5\" Japan", "3.5JHD"},   {"5.25\" Japan", "5.25JHD"},
+constexpr const MediaRow* media_row(std::string_view name) {
+    for (const MediaRow& row : MEDIA_ROWS)
+        if (name == row.name) return &row;
+    return nullptr;
+}
+constexpr FormMedium MEDIA[MEDIA_COUNT] = {
+    {"3.5\" HD", media_row("3.5HD")},      {"5.25\" HD", media_row("5.25HD")},
+    {"3.5\" LD", media_row("3.5LD")},      {"5.25\" LD", media_row("5.25LD")},
+    {"3.5\" Japan", media_row("3.5JHD")},  {"5.25\" Japan", media_row("5.25JHD")},
 };
+static_assert([] {
+    for (const FormMedium& m : MEDIA)
+        if (!m.row) return false;
+    return true;
+}(), "every media button names a row of the media table");
+static_assert(MEDIA[0].row == &MEDIA_DEFAULT, "the first button is the engine's default medium");
 
 constexpr const char* OPERATION_CAPTIONS[] = {"&Replicate", "&Update", "A&ssign", "&Cut",
                                               "&Write Image"};
 
-// The product files the form knows, with the operating-system word of each.
-struct ProductFileRow {
-    const char* name;
-    const char* word;
-};
-constexpr ProductFileRow PRODUCT_FILES[] = {
-    {"os2.prd", "os2"}, {"nt.prd", "nt"},           {"windows.prd", "windows"},
-    {"dos.prd", "dos"}, {"netware.prd", "netware"}, {"win95.prd", "win95"},
-};
+constexpr std::string_view PRODUCT_FILE_EXTENSION = ".prd";
 
 bool any_selected(const FormState& state) {
     for (bool on : state.selected)
@@ -56,7 +64,8 @@ const char* media_caption(int media) {
 }
 
 const char* media_word(int media) {
-    return media >= 0 && media < MEDIA_COUNT ? MEDIA[media].word : "";
+    if (media < 0 || media >= MEDIA_COUNT || MEDIA[media].row == &MEDIA_DEFAULT) return "";
+    return MEDIA[media].row->name;
 }
 
 const char* operation_caption(int operation) {
@@ -64,14 +73,14 @@ const char* operation_caption(int operation) {
 }
 
 bool drive_can_write(int kind, int media) {
+    if (media < 0 || media >= MEDIA_COUNT) return false;
+    if (kind == DRIVE_KIND_FOLDER) return true;
     switch (media) {
-    case 0: return kind == 4 || kind == DRIVE_KIND_FOLDER;
-    case 1: return kind == 2 || kind == DRIVE_KIND_FOLDER;
+    case 0: return kind == FLOPPY_KIND_35_HIGH;
+    case 1: return kind == FLOPPY_KIND_525_HIGH;
     case 2:
-    case 4: return kind == 3 || kind == 4 || kind == DRIVE_KIND_FOLDER;
-    case 3:
-    case 5: return kind == 1 || kind == 2 || kind == DRIVE_KIND_FOLDER;
-    default: return false;
+    case 4: return kind == FLOPPY_KIND_35_LOW || kind == FLOPPY_KIND_35_HIGH;
+    default: return kind == FLOPPY_KIND_525_LOW || kind == FLOPPY_KIND_525_HIGH;
     }
 }
 
@@ -87,10 +96,10 @@ int drive_for_media(const std::vector<DriveEntry>& drives, int media) {
 
 int media_for_drive(int kind, int media) {
     switch (kind) {
-    case 1: return media == 4 ? 5 : 3;
-    case 2: return media % 2 == 0 ? media + 1 : media;
-    case 3: return media == 5 ? 4 : 2;
-    case 4: return media % 2 == 1 ? media - 1 : media;
+    case FLOPPY_KIND_525_LOW: return media == 4 ? 5 : 3;
+    case FLOPPY_KIND_525_HIGH: return media % 2 == 0 ? media + 1 : media;
+    case FLOPPY_KIND_35_LOW: return media == 5 ? 4 : 2;
+    case FLOPPY_KIND_35_HIGH: return media % 2 == 1 ? media - 1 : media;
     default: return media;  // the folder writes every medium
     }
 }
@@ -174,10 +183,10 @@ std::string form_build_command(const FormState& state, EngineCommand* command) {
     std::string directory = state.prd_path.substr(0, slash);
     if (directory.size() == 2) directory += '/';
     std::string file = text_fold(state.prd_path.substr(slash + 1));
-    const char* word = nullptr;
-    for (const ProductFileRow& row : PRODUCT_FILES)
-        if (file == row.name) word = row.word;
-    if (!word) return "Invalid OS";
+    // The product file's base name is the operating-system word -o takes.
+    if (!text_ends_with_nocase(file, PRODUCT_FILE_EXTENSION)) return "Invalid OS";
+    std::string word = file.substr(0, file.size() - PRODUCT_FILE_EXTENSION.size());
+    if (!os_word_known(word)) return "Invalid OS";
     command->product_file = file;
 
     std::vector<std::string>& words = command->words;

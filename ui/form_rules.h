@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "media/floppy_probe.h"
+
 enum FormOperation {
     OPERATION_REPLICATE = 0,
     OPERATION_UPDATE = 1,
@@ -17,8 +19,9 @@ enum FormOperation {
 constexpr int OPERATION_COUNT = 5;
 
 constexpr int MEDIA_COUNT = 6;
-// The folder of disk images: a drive that writes every medium.
-constexpr int DRIVE_KIND_FOLDER = 5;
+// The folder of disk images: a drive that writes every medium, its kind
+// next to the floppy drives' kinds.
+constexpr int DRIVE_KIND_FOLDER = FLOPPY_KIND_35_HIGH + 1;
 
 // The media radio buttons' captions and the -z word each gives (media 0
 // gives none: the engine's default).

@@ -14,11 +14,12 @@
 #include <vector>
 
 #include "engine/disk_layout.h"
+#include "media/media_table.h"
 
-// The medium the layouts were made for.
+// The medium the layouts were made for; the default medium until set.
 struct LayoutMedium {
-    uint32_t capacity = 1457664;
-    uint32_t cluster_size = 512;
+    uint32_t capacity = MEDIA_DEFAULT.media_capacity;
+    uint32_t cluster_size = MEDIA_DEFAULT.cluster_size;
     uint32_t slop = 0;
 };
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "engine/options.h"
 #include "engine_fixture.h"
 #include "sys/files.h"
@@ -21,6 +24,31 @@ TEST(Options, OperatingSystemWordsChooseInstallerAndCode) {
     EXPECT_EQ(e.rc.os_code, 912);
     e.run({kNowhere, "-o", "netware"});
     EXPECT_EQ(e.rc.install_product, "netwareinstall");
+
+    // The words the window accepts a product file by.
+    std::vector<std::string> known;
+    for (const char* word : {"dos", "NetWare", "OS2", "nt", "Windows", "win95", "win32", "w95",
+                             "", "win95.prd", "nt "})
+        if (os_word_known(word)) known.push_back(word);
+    EXPECT_EQ(known, (std::vector<std::string>{"dos", "NetWare", "OS2", "nt", "Windows", "win95"}));
+}
+
+// Without -Z a run has the 3.5-inch high-density medium, also after a run
+// that named another.
+TEST(Options, ARunWithoutAMediumHasTheDefaultMedium) {
+    auto medium = [](const RunContext& rc) {
+        return std::vector<uint32_t>{rc.media_capacity, rc.other_capacity, rc.cluster_size,
+                                     rc.max_root_entries};
+    };
+    const std::vector<uint32_t> high_density{1457664, 730112, 512, 223};
+    EngineRun e;
+    e.run({kNowhere, "-Z", "5.25JHD"});
+    EXPECT_EQ(medium(e.rc), (std::vector<uint32_t>{1250304, 1250304, 1024, 191}));
+    e.run({kNowhere});
+    EXPECT_EQ(medium(e.rc), high_density);
+    e.run({kNowhere, "-Z", "3.5hd"});
+    EXPECT_EQ(medium(e.rc), high_density);
+    EXPECT_EQ(medium(RunContext{}), high_density);
 }
 
 TEST(Options, FlagsAreResetBetweenRuns) {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 TEST(MediaTable, RowsMatchTheirClusterCountsAndSuffixesFollowCapacity) {
     size_t count = 0;
     const MediaRow* rows = media_rows(&count);
@@ -35,6 +38,16 @@ TEST(MediaTable, RowsMatchTheirClusterCountsAndSuffixesFollowCapacity) {
     EXPECT_EQ(suffix, "3ld");
     EXPECT_TRUE(media_density_suffix(media_find("3.5JHD")->media_capacity, &suffix));
     EXPECT_EQ(suffix, "jhd");
+    // Every medium's capacity names its density; the Japanese media share one.
+    std::vector<std::string> suffixes;
+    for (size_t i = 0; i < count; ++i) {
+        suffix.clear();
+        EXPECT_TRUE(media_density_suffix(rows[i].media_capacity, &suffix));
+        suffixes.push_back(rows[i].name + std::string("=") + suffix);
+    }
+    EXPECT_EQ(suffixes, (std::vector<std::string>{"3.5HD=3hd", "3.5LD=3ld", "3.5JHD=jhd",
+                                                  "3.5UD=3ud", "5.25HD=5hd", "5.25LD=5ld",
+                                                  "5.25JHD=jhd"}));
 }
 
 TEST(MediaTable, RoundsToWholeClusters) {

@@ -166,3 +166,37 @@ TEST_F(GroupTableTest, ACopyIsWholeOrNothing) {
     EXPECT_EQ(segments(component), (std::vector<uint32_t>{3, 2}));
     component_destroy(rt, component);
 }
+
+// The walk over every group's components meets each component once, in
+// file order, with its own group; groups without rows (first, between and
+// last) add nothing, and an empty or absent list gives no step at all.
+TEST_F(GroupTableTest, TheComponentWalkMeetsEveryComponentOnceWithItsGroup) {
+    const std::string row = " \"\" \"%s\" \"d\" 1 false false false 0 0\n";
+    auto line = [&](const std::string& group, const std::string& source) {
+        std::string text = group + row;
+        return text.replace(text.find("%s"), 2, source);
+    };
+    ASSERT_NE(read_map("Before\n" + line("Program", "a.dll") + line("       ", "b.dll") +
+                           "Between\n" + line("Help", "c.hlp") + "After\n",
+                       0),
+              nullptr);
+    ASSERT_EQ(bilist_count(rt, groups), 5u);
+    std::vector<std::string> met;
+    for (GroupComponent gc : group_components(groups))
+        met.push_back(std::string(field_text(rt, group_name(gc.group))) + ":" +
+                      std::string(field_text(rt, component_source(gc.component))));
+    EXPECT_EQ(met, (std::vector<std::string>{"Program:a.dll", "Program:b.dll", "Help:c.hlp"}));
+
+    int steps = 0;
+    for (GroupComponent gc : group_components(nullptr)) {
+        (void)gc;
+        ++steps;
+    }
+    ASSERT_NE(read_map("#Name Subgroup\n\nOnly_Empty\n", 0), nullptr);
+    ASSERT_EQ(bilist_count(rt, groups), 1u);
+    for (GroupComponent gc : group_components(groups)) {
+        (void)gc;
+        ++steps;
+    }
+    EXPECT_EQ(steps, 0);
+}

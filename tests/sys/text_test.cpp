@@ -43,3 +43,16 @@ TEST(IsDigits, NeedsAtLeastOneDigitAndNothingElse) {
     EXPECT_FALSE(is_digits("12k"));
     EXPECT_FALSE(is_digits(" 1"));
 }
+
+TEST(CharacterClasses, LettersAreAsciiOnlyAndSpacesOnlyBlanks) {
+    std::string letters;
+    for (int c = 0; c < 256; ++c)
+        if (is_letter(char(c))) letters += char(c);
+    EXPECT_EQ(letters, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+
+    EXPECT_TRUE(only_spaces(""));
+    EXPECT_TRUE(only_spaces("   "));
+    EXPECT_FALSE(only_spaces(" \t"));
+    EXPECT_FALSE(only_spaces("  x"));
+    EXPECT_FALSE(only_spaces(std::string_view(" \0", 2)));
+}

@@ -141,6 +141,47 @@ private slots:
                 QCOMPARE(media_for_drive(kind, m), expected[kind % 5][m]);
     }
 
+    void media_buttons_give_their_medium_and_product_files_their_os_word() {
+        std::vector<std::string> captions, words;
+        for (int m = -1; m <= MEDIA_COUNT; ++m) {
+            captions.push_back(media_caption(m));
+            words.push_back(media_word(m));
+        }
+        QCOMPARE(captions, (std::vector<std::string>{"", "3.5\" HD", "5.25\" HD", "3.5\" LD",
+                                                     "5.25\" LD", "3.5\" Japan", "5.25\" Japan", ""}));
+        QCOMPARE(words, (std::vector<std::string>{"", "", "5.25HD", "3.5LD", "5.25LD", "3.5JHD",
+                                                  "5.25JHD", ""}));
+
+        std::vector<std::string> taken;
+        for (const char* file : {"OS2.PRD", "nt.prd", "Windows.Prd", "dos.prd", "NETWARE.prd",
+                                 "win95.prd", "win32.prd", "win95.map", "win95", ".prd", "prd",
+                                 "win95.prd.prd"}) {
+            FormState state = three_products(OPERATION_UPDATE);
+            state.prd_path = std::string("/home/ana/kit/") + file;
+            EngineCommand c;
+            std::string problem = form_build_command(state, &c);
+            taken.push_back(problem.empty() ? c.words[3] + " " + c.product_file : problem);
+        }
+        QCOMPARE(taken, (std::vector<std::string>{"os2 os2.prd", "nt nt.prd", "windows windows.prd",
+                                                  "dos dos.prd", "netware netware.prd",
+                                                  "win95 win95.prd", "Invalid OS", "Invalid OS",
+                                                  "Invalid OS", "Invalid OS", "Invalid OS",
+                                                  "Invalid OS"}));
+    }
+
+    void drives_write_the_media_of_their_kind() {
+        // One row per kind 0 to 5 (none, the four floppy kinds, the folder),
+        // one column per media -1 to 6.
+        std::vector<std::string> rows;
+        for (int kind = 0; kind <= DRIVE_KIND_FOLDER; ++kind) {
+            std::string row;
+            for (int m = -1; m <= MEDIA_COUNT; ++m) row += drive_can_write(kind, m) ? 'x' : '.';
+            rows.push_back(row);
+        }
+        QCOMPARE(rows, (std::vector<std::string>{"........", "....x.x.", "..x.x.x.", "...x.x..",
+                                                 ".x.x.x..", ".xxxxxx."}));
+    }
+
     void options_text_and_sizes() {
         MoreOptions o;
         QCOMPARE(form_options_text(o), std::string());
