@@ -297,6 +297,21 @@ TEST_F(ReplicationTest, AProductThatCannotBeCopiedIsReportedAndTheOthersAreCopie
                                                          {"b/pb.txt", "x"}}));
 }
 
+// Each refused product is told with the line of its own map file: a product
+// refused before its map is read names no line, whatever the product before
+// it found.
+TEST_F(ReplicationTest, AFailureNamesTheLineOfItsOwnMapFileOnly) {
+    product(1, "pa", "a");
+    file("win95/a/pa.map", kMapHeader + "G \"\" \"pa.txt\" \"x\" 1 false\nfalse oops 0 0\n");
+    rows += product_row(2, "pz", "root", "Z:\\nowhere-at-all");
+    product_file(rows);
+    EXPECT_EQ(replicate(), RC_UNABLE_TO_PARSE);
+    EXPECT_EQ(e.output, opening_lines() +
+                            "    " + source + "\\a\\pa.map: Unable to Parse on line 4\r\n" +
+                            "    " + source + "\\Z:\\nowhere-at-all\\pz.map: Invalid target "
+                                              "location relative to source\r\n");
+}
+
 TEST_F(ReplicationTest, ProductsBesideTheSourceKeepTheirPlaceUnderTheTarget) {
     // "win95" and "W1" share a "w": the root still ends at the kit folder.
     product(1, "pa", "../W1");
