@@ -2,7 +2,8 @@
 // engine's form, runs the engine once with a log that writes every ended
 // line to standard output, and exits 0 when the run succeeded, 1 when it
 // reported a failure, 2 when its own options were used wrongly.
-// Floppy drives are set up first: A: on /dev/fd0, and the folder -D names.
+// Floppy drives are set up first (A: on /dev/fd0); the folder the engine
+// read from -D becomes a drive once the options are read.
 // Every word that begins with "--" is the console's own and never reaches
 // the engine: the options of CONSOLE_OPTIONS below, and any other such word
 // is refused before anything is read or written.
