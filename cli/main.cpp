@@ -2,7 +2,8 @@
 // engine's form, runs the engine once with a log that writes every ended
 // line to standard output, and exits 0 when the run succeeded, 1 when it
 // reported a failure, 2 when its own options were used wrongly.
-// Floppy drives are set up first: A: on /dev/fd0, and the folder -D names.
+// Floppy drives are set up first (A: on /dev/fd0); the folder the engine
+// read from -D becomes a drive once the options are read.
 // Every word that begins with "--" is the console's own and never reaches
 // the engine: the options of CONSOLE_OPTIONS below, and any other such word
 // is refused before anything is read or written.
@@ -83,17 +84,15 @@ void console_prompt(void* user, std::string* root, std::string_view label_text, 
     }
 }
 
-// With -w, the folder -D names is made when it is missing.
-void make_drive_folder(const std::vector<std::string>& arguments) {
-    bool writing = false;
-    for (const std::string& word : arguments)
-        if (word == "-w" || word == "-W" || word == "/w" || word == "/W") writing = true;
-    if (!writing) return;
-    for (size_t i = 0; i + 1 < arguments.size(); ++i) {
-        std::string_view word = arguments[i];
-        if (word == "-D" || word == "-d" || word == "/D" || word == "/d")
-            (void)floppy_folder_make(arguments[i + 1]);
-    }
+// With -w, the folder -D names is made when it is missing. A root on
+// another drive than the host's own (Z:, which the console gives host
+// paths) is a drive, never a folder to make.
+void make_drive_folder(const RunOptions& options) {
+    const std::string& folder = options.drive_folder;
+    if (!options.make_disks || folder.empty()) return;
+    if (folder.size() >= 2 && folder[1] == ':' && folder[0] != 'Z') return;
+    std::string host;
+    if (host_path_resolve(folder, &host) == RC_OK) (void)floppy_folder_make(host);
 }
 
 void console_progress(void* user, uint32_t bytes) {
@@ -322,7 +321,6 @@ int main(int argc, char** argv) {
     std::vector<const char*> vector;
     for (const std::string& w : words) vector.push_back(w.c_str());
 
-    make_drive_folder(host_words);
     floppy_drives_start("/dev");
     RunContext rc;
     if (engine_attach(&rc, &log) != RC_OK) {
@@ -335,7 +333,9 @@ int main(int argc, char** argv) {
     if (!settings.iso.empty()) rc.cd_image = console_convert_argument(settings.iso);
     rc.cd_image_label = settings.iso_label;
     if (isatty(2)) rc.disk_progress = console_progress;
-    ResultCode result = engine_main(&rc, int(vector.size()), vector.data());
+    bool proceed = engine_start(&rc, int(vector.size()), vector.data());
+    if (proceed) make_drive_folder(rc.options);
+    ResultCode result = proceed ? engine_run(&rc) : rc.result;
     if (progress.shown) say("\r\033[K");
     if (settings.show_layout)
         for (const ProductLayout& layout : rc.layouts) print("\n" + layout_text(layout));

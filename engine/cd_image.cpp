@@ -70,10 +70,10 @@ ResultCode gather_product(Gathering* g, Value product, std::string_view director
     std::string product_dir = product_directory(rt, directory, product);
     std::string filename(field_text(rt, product_filename(product)));
     std::vector<std::string> sources;
-    ResultCode code = product_copy_sources(g->rc, product, directory, &sources);
+    int32_t line = NO_LINE;
+    ResultCode code = product_copy_sources(g->rc, product, directory, &sources, &line);
     if (code != RC_OK) {
-        engine_report(g->rc->log, product_dir, "", filename, "map", g->rc->error_line,
-                      g->depth, code);
+        engine_report(g->rc->log, product_dir, "", filename, "map", line, g->depth, code);
         if (g->rc->result == RC_OK) g->rc->result = code;
         return code;
     }
@@ -110,7 +110,7 @@ ResultCode gather_kit(Gathering* g, const std::vector<Value>& selected, const Pa
 }  // namespace
 
 bool cd_image_wanted(const RunContext* rc) {
-    return !rc->cd_image.empty() && !rc->no_cd_subdirs && !rc->replicate;
+    return !rc->cd_image.empty() && run_makes_cd_subdirs(rc) && !run_replicates(rc);
 }
 
 bool cd_image_label_valid(std::string_view label) {

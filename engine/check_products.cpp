@@ -26,11 +26,6 @@
 
 namespace {
 
-void set_computed_size(RunContext* rc, Value size) {
-    value_release(rc->runtime, rc->computed_size);
-    rc->computed_size = size;
-}
-
 // The sum of every component's Size as a number value in *sum: 0 (none)
 // with RC_SIZE_TOO_LARGE when it leaves 32 bits, RC_NO_OBJECT when the value
 // cannot be made.
@@ -49,7 +44,7 @@ ResultCode component_sizes_sum(RuntimeContext* rt, BiList* groups, Value* sum) {
 ResultCode rewrite_map_file(RunContext* rc, const MapReading& r, const PathParts& map,
                             int depth) {
     return map_file_write(rc, r.file.ns, r.groups, map.base, &map, depth + 2, false,
-                          !rc->no_backups);
+                          run_keeps_backups(rc));
 }
 
 // Writes the CD-ROM map file in the product's working subdirectory.
@@ -64,13 +59,15 @@ ResultCode write_cdrom_map(RunContext* rc, const MapReading& r, std::string_view
     return map_file_write(rc, r.file.ns, r.groups, map_base, &cdr, depth + 2, false, false);
 }
 
-// The checks after the map file is read; their result.
+// The checks after the map file is read; their result. *reported is set
+// when a failure was already reported under the file it concerns.
 ResultCode check_read_map(RunContext* rc, const ProductFileContext& pf, Value product,
-                          MapReading* r, const PathParts& map, int depth) {
+                          MapReading* r, const PathParts& map, int depth, bool top_level,
+                          bool* reported) {
     rc->modified = false;
     // Harvesting adds rows to the map of the product the run is for, whose
     // map file is rewritten; a product checked for another's is not.
-    bool harvest = rc->harvest && rc->top_level;
+    bool harvest = rc->harvest && top_level;
     std::vector<SuperfluousFile> superfluous;
     ResultCode result = scan_staging_area(rc, r->file.ns, r->groups, map.absolute, depth + 2,
                                           harvest ? &superfluous : nullptr);
@@ -79,7 +76,7 @@ ResultCode check_read_map(RunContext* rc, const ProductFileContext& pf, Value pr
     if (result == RC_OK && harvest)
         result = harvest_files(rc, product, r, map.base, superfluous, depth + 2);
     if (result != RC_OK) return result;
-    if (rc->no_cd_subdirs) {
+    if (!run_makes_cd_subdirs(rc)) {
         bool had = false;
         if ((result = map_clear_assignment(rc->runtime, r->groups, &had)) != RC_OK) return result;
         if (had) rc->modified = true;
@@ -87,16 +84,16 @@ ResultCode check_read_map(RunContext* rc, const ProductFileContext& pf, Value pr
     if (!rc->modified)
         result =
             map_file_write(rc, r->file.ns, r->groups, map.base, nullptr, depth + 2, false, false);
-    else if (rc->top_level)
+    else if (top_level)
         result = rewrite_map_file(rc, *r, map, depth);
     else
         result = dependent_out_of_date(rc, path_join(map), NOTICE_SIZES_OUT_OF_DATE, depth);
     bool assigned = false;
-    if (result == RC_OK && rc->assign) result = run_cancel_check(rc);
-    if (result == RC_OK && rc->assign) {
-        if (rc->top_level) {
+    if (result == RC_OK && rc->options.assign) result = run_cancel_check(rc);
+    if (result == RC_OK && rc->options.assign) {
+        if (top_level) {
             assigned = true;
-            result = assign_product(rc, pf, product, r, map, depth);
+            result = assign_product(rc, pf, product, r, map, depth, reported);
         } else {
             result = density_map_judge(rc, map.absolute, map.base, depth);
         }
@@ -104,7 +101,7 @@ ResultCode check_read_map(RunContext* rc, const ProductFileContext& pf, Value pr
     // An assignment that failed for a dependent product still leaves the
     // CD-ROM map file written; its failure stays the product's result.
     bool cdrom = result == RC_OK || (assigned && result == RC_DEPENDENT_PRODUCT_ERROR);
-    if (cdrom && !rc->no_cd_subdirs) {
+    if (cdrom && run_makes_cd_subdirs(rc)) {
         ResultCode code = write_cdrom_map(rc, *r, map.absolute, map.base, depth);
         if (result == RC_OK) result = code;
     }
@@ -115,20 +112,21 @@ ResultCode check_read_map(RunContext* rc, const ProductFileContext& pf, Value pr
 
 ResultCode check_product(RunContext* rc, const ProductFileContext& pf, Value product,
                          std::string_view product_directory, std::string_view map_base,
-                         std::string_view map_extension, int depth) {
+                         std::string_view map_extension, int depth, bool top_level,
+                         CheckOutcome* outcome) {
     RuntimeContext* rt = rc->runtime;
     PathParts map{std::string(product_directory), "", std::string(map_base),
                   std::string(map_extension)};
     MapReading r;
-    rc->error_line = NO_LINE;
-    set_computed_size(rc, 0);
+    *outcome = CheckOutcome{};
     engine_report_note(rc->log, depth, path_join(map));
     ResultCode result = map_reading_open(rc, product, map, &r);
+    outcome->line = r.error_line;
     if (result == RC_OK) {
-        result = check_read_map(rc, pf, product, &r, map, depth);
+        result = check_read_map(rc, pf, product, &r, map, depth, top_level, &outcome->reported);
         Value sum = 0;
         ResultCode summed = component_sizes_sum(rt, r.groups, &sum);
-        set_computed_size(rc, sum);
+        outcome->size = sum;
         engine_report_text(rc->log, depth, path_join(map),
                            sum ? std::to_string(field_number_value(rt, sum)) : NUMBER_PLACEHOLDER);
         // The size line stays as it is; the product then fails, its Size
@@ -139,14 +137,15 @@ ResultCode check_product(RunContext* rc, const ProductFileContext& pf, Value pro
     // failure counts only when the product had none of its own. They report
     // their own failures under the script file concerned. A cancelled run
     // writes nothing more.
-    if (rc->top_level && !rc->no_cd_subdirs && result != RC_USER_CANCELLED) {
+    if (top_level && run_makes_cd_subdirs(rc) && result != RC_USER_CANCELLED) {
         ResultCode scripts = write_script_resources(rc, product, product_directory, depth);
         if (result == RC_OK && scripts != RC_OK) {
             result = scripts;
-            rc->failure_reported = true;
+            outcome->reported = true;
         }
     }
     map_reading_close(rt, &r);
+    outcome->code = result;
     return result;
 }
 
@@ -185,14 +184,15 @@ ResultCode check_listed_product(RunContext* rc, const ProductFileContext& pf, Va
     uint32_t remembered = field_number_value(rt, product_size(product));
     std::string directory = product_directory(rt, pf.file.absolute, product);
     std::string map_base(field_text(rt, product_filename(product)));
-    rc->failure_reported = false;
-    ResultCode code = check_product(rc, pf, product, directory, map_base, "map", depth + 2);
-    if (code != RC_OK && !rc->failure_reported)
-        engine_report(rc->log, directory, "", map_base, "map", rc->error_line, depth + 2, code);
-    rc->failure_reported = false;
-    if (!rc->computed_size) return code;
+    CheckOutcome outcome;
+    ResultCode code =
+        check_product(rc, pf, product, directory, map_base, "map", depth + 2, true, &outcome);
+    if (code != RC_OK && !outcome.reported)
+        engine_report(rc->log, directory, "", map_base, "map", outcome.line, depth + 2, code);
+    if (!outcome.size) return code;
     product_record(product)->size_computed = true;
-    uint32_t computed = field_number_value(rt, rc->computed_size);
+    uint32_t computed = field_number_value(rt, outcome.size);
+    value_release(rt, outcome.size);
     if (computed == remembered) return code;
     Value made = field_number(rt, computed);
     if (!made) return code != RC_OK ? code : RC_NO_OBJECT;
@@ -228,19 +228,20 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
 
     for (BiNode* n = products->first; n; n = n->next) {
         Value product = n->value;
-        if (rc->top_level && field_number_value(rt, product_number(product)) == 0) {
+        if (field_number_value(rt, product_number(product)) == 0) {
             if (is_named(rt, product, version_name)) {
                 version_found = true;
                 ResultCode code = check_version_product(rc, product, product_file, depth, &changed);
                 if (version_result == RC_OK) version_result = code;
                 continue;
             }
-            if (is_named(rt, product, rc->install_product) &&
+            if (is_named(rt, product, rc->options.install_product) &&
                 text_version_compare(current, field_text(rt, product_version(product)), 4) > 0)
                 engine_report(rc->log, product_file, NO_LINE, depth,
                               RC_WARN_INSTALLER_OUT_OF_DATE);
         }
-        if (!rc->product_filter.empty() && !is_named(rt, product, rc->product_filter)) continue;
+        const std::string& filter = rc->options.product_filter;
+        if (!filter.empty() && !is_named(rt, product, filter)) continue;
         if (selection && std::find(selection->begin(), selection->end(), product) == selection->end())
             continue;
         matched = true;
@@ -249,17 +250,16 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
         if (code == RC_USER_CANCELLED) cancel_told = true;
         if (code != RC_OK && *product_failure == RC_OK) *product_failure = code;
     }
-    set_computed_size(rc, 0);
     if (cancelled != RC_OK) return cancel_told ? version_result : cancelled;
 
     ResultCode result = version_result;
-    if (rc->top_level && !version_found) {
+    if (!version_found) {
         Value made = version_product_create(rt, atoms, current, version_name);
         if (made && bilist_push_front(rt, products, made) == RC_OK) changed = true;
         else result = RC_NO_OBJECT;  // the table would be written without it
         if (made && result != RC_OK) product_destroy(rt, made);
     }
     rc->modified = changed;
-    if (!rc->product_filter.empty() && !matched) return RC_UNKNOWN_PRODUCT_NAME;
+    if (!rc->options.product_filter.empty() && !matched) return RC_UNKNOWN_PRODUCT_NAME;
     return result;
 }

@@ -58,7 +58,7 @@ bool compression_wanted(const RunContext* rc, std::string_view source, std::stri
         if (text_equal_nocase(parts.extension, extension)) return false;
     for (const char* base : PLAIN_BASE_NAMES)
         if (text_equal_nocase(parts.base, base)) return false;
-    return size > rc->compress_threshold;
+    return size > rc->options.compress_threshold;
 }
 
 // The name of the compressed copy of the file `source` names.
@@ -72,7 +72,8 @@ struct Pass {
     std::string_view directory;
     std::string work;
     int depth = 0;
-    bool work_made = false;  // the working subdirectory is there
+    bool* reported = nullptr;  // set when a failure is reported here
+    bool work_made = false;    // the working subdirectory is there
     // Compressed names met so far (letters folded), with the Source each came from.
     std::map<std::string, std::string> names;
     // The files of the working subdirectory as one listing found them
@@ -123,7 +124,7 @@ ResultCode compress_component(Pass* pass, Value component, std::string_view sour
     auto [at, fresh] = pass->names.emplace(text_fold(name), text_fold(source));
     if (!fresh && at->second != text_fold(source)) {
         engine_report_text(rc->log, pass->depth, source, engine_message(RC_INVALID_FILE_NAME));
-        rc->failure_reported = true;
+        *pass->reported = true;
         return RC_INVALID_FILE_NAME;
     }
     std::string file = path_join(pass->directory, "", source, "");
@@ -164,7 +165,7 @@ ResultCode compress_component(Pass* pass, Value component, std::string_view sour
 // off whatever it was.
 bool compress_turned_on(const RunContext* rc, std::string_view source, std::string_view group,
                         uint32_t size) {
-    return rc->compress && compression_wanted(rc, source, group, size);
+    return rc->options.compress && compression_wanted(rc, source, group, size);
 }
 
 // A file of no bytes has no compressed form worth having, and a Source that
@@ -233,9 +234,10 @@ ResultCode pass_component(Pass* pass, Value component, std::string_view group) {
 }  // namespace
 
 ResultCode compression_pass(RunContext* rc, BiList* groups, std::string_view product_directory,
-                            int depth) {
+                            int depth, bool* reported) {
     Pass pass;
     pass.rc = rc;
+    pass.reported = reported;
     pass.directory = product_directory;
     pass.work = work_directory_path(product_directory);
     pass.depth = depth;

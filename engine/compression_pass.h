@@ -15,7 +15,7 @@ struct BiList;
 // product in `product_directory`; its lines go to the log at `depth`.
 // 0; 1017 when the working subdirectory cannot be made; 23 (reported) when
 // two files would share one compressed name; the copy's or the size
-// query's code.
+// query's code. *reported is set when the failure was reported here.
 ResultCode compression_pass(RunContext* rc, BiList* groups, std::string_view product_directory,
-                            int depth);
+                            int depth, bool* reported);
 

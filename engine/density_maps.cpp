@@ -69,7 +69,7 @@ ResultCode dependent_out_of_date(RunContext* rc, std::string_view path, std::str
 ResultCode density_map_prepare(RunContext* rc, std::string_view product_directory,
                                std::string_view map_base, bool* created) {
     *created = false;
-    std::string path = density_map_path(product_directory, map_base, rc->media_capacity);
+    std::string path = density_map_path(product_directory, map_base, rc->options.media_capacity);
     DensityState state;
     ResultCode code = density_state(path, product_map_path(product_directory, map_base), &state);
     if (code != RC_OK || state != DENSITY_MISSING) return code;
@@ -80,7 +80,7 @@ ResultCode density_map_prepare(RunContext* rc, std::string_view product_director
 
 ResultCode density_map_retire(RunContext* rc, std::string_view product_directory,
                               std::string_view map_base) {
-    std::string path = density_map_path(product_directory, map_base, rc->media_capacity);
+    std::string path = density_map_path(product_directory, map_base, rc->options.media_capacity);
     DensityState state;
     ResultCode code = density_state(path, product_map_path(product_directory, map_base), &state);
     if (code != RC_OK || state != DENSITY_OUT_OF_DATE) return code;
@@ -90,14 +90,14 @@ ResultCode density_map_retire(RunContext* rc, std::string_view product_directory
 ResultCode density_map_judge(RunContext* rc, std::string_view product_directory,
                              std::string_view map_base, int depth) {
     std::string map_path = product_map_path(product_directory, map_base);
-    std::string path = density_map_path(product_directory, map_base, rc->media_capacity);
+    std::string path = density_map_path(product_directory, map_base, rc->options.media_capacity);
     DensityState state;
     ResultCode code = density_state(path, map_path, &state);
     if (code != RC_OK) return code;
     if (state == DENSITY_MISSING) {
         engine_report_text(rc->log, depth, path,
                            std::string(NOTICE_NO_DENSITY) + "\n" + NOTICE_TRY_OTHER);
-        path = density_map_path(product_directory, map_base, rc->other_capacity);
+        path = density_map_path(product_directory, map_base, rc->options.other_capacity);
         if ((code = density_state(path, map_path, &state)) != RC_OK) return code;
     }
     if (state == DENSITY_MISSING) {
@@ -118,7 +118,7 @@ ResultCode density_map_find(RunContext* rc, std::string_view product_directory,
                             std::string_view map_base, std::string* path) {
     std::string map_path = product_map_path(product_directory, map_base);
     DensityState state = DENSITY_MISSING;
-    for (uint32_t capacity : {rc->media_capacity, rc->other_capacity}) {
+    for (uint32_t capacity : {rc->options.media_capacity, rc->options.other_capacity}) {
         *path = density_map_path(product_directory, map_base, capacity);
         ResultCode code = density_state(*path, map_path, &state);
         if (code != RC_OK) return code;

@@ -33,6 +33,7 @@ struct Collection {
     bool user_scripts = false;      // one of the user script files was found
     size_t dependent = 0;           // the dependent product being counted
     int depth = 0;                  // where a file that cannot be counted is reported
+    bool* reported = nullptr;       // set when such a file is reported
 };
 
 std::string name_on_disk(std::string_view path) {
@@ -53,7 +54,7 @@ ResultCode add_file(Collection* c, const std::string& path, const std::string& n
     // Named here, as a missing verification file is: the product's own
     // report would not say which file is missing.
     engine_report_text(c->rc->log, c->depth, path, engine_message(code));
-    c->rc->failure_reported = true;
+    *c->reported = true;
     return code;
 }
 
@@ -109,9 +110,7 @@ ResultCode add_dependent(Collection* c, Value dependent) {
         return code;
 
     MapReading map;
-    int32_t error_line = rc->error_line;
     code = map_reading_open(rc, dependent, PathParts{directory, "", filename, "map"}, &map);
-    rc->error_line = error_line;  // a line of this map file is not the product's
     for (GroupComponent gc : group_components(code == RC_OK ? map.groups : nullptr)) {
         if (!text_equal_nocase(field_text(rt, group_name(gc.group)), "lang")) continue;
         std::string_view source = field_text(rt, component_source(gc.component));
@@ -194,12 +193,12 @@ std::string product_table_file_path(const PathParts& product_file,
 
 ResultCode disk_one_files_collect(RunContext* rc, const ProductFileContext& pf, Value product,
                                   const std::vector<Value>& dependents, int depth,
-                                  std::vector<DiskOneFile>* files) {
+                                  std::vector<DiskOneFile>* files, bool* reported) {
     RuntimeContext* rt = rc->runtime;
-    Collection c{rc, &pf, files, {}, false, 0, depth};
+    Collection c{rc, &pf, files, {}, false, 0, depth, reported};
     files->clear();
     ResultCode code = RC_OK;
-    if (!text_equal_nocase(field_text(rt, product_name(product)), rc->install_product))
+    if (!text_equal_nocase(field_text(rt, product_name(product)), rc->options.install_product))
         code = add_user_files(&c);
     for (size_t i = 0; i < dependents.size() && code == RC_OK; ++i) {
         c.dependent = i;

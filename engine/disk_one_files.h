@@ -42,10 +42,11 @@ std::string product_table_file_path(const PathParts& product_file,
 // usable density map file; 1019 when a rolled-up size of the table does
 // not fit 32 bits; the size query's code for a file that is missing; the
 // map file's or the writer's code. The working subdirectory is there. A file
-// that cannot be counted is reported under its own path at `depth`.
+// that cannot be counted is reported under its own path at `depth`, and
+// *reported is set.
 ResultCode disk_one_files_collect(RunContext* rc, const ProductFileContext& pf, Value product,
                                   const std::vector<Value>& dependents, int depth,
-                                  std::vector<DiskOneFile>* files);
+                                  std::vector<DiskOneFile>* files, bool* reported);
 
 // The disk-1 files as they are written, which is not the order they are
 // counted in: the user files as found, then for each dependent product its

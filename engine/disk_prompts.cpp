@@ -35,12 +35,12 @@ std::string wrong_size(std::string_view drive) {
 ResultCode disk_one_selection(RunContext* rc, std::string_view root,
                               std::vector<std::string>* selected) {
     RuntimeContext* rt = rc->runtime;
-    std::string table = path_join(root, "", rc->os_word, "prd");
+    std::string table = path_join(root, "", rc->options.os_word, "prd");
     bool exists = false;
     if (file_exists(table, &exists) != RC_OK || !exists) return RC_OK;
     ScriptFile script;
     ResultCode code = RC_UNABLE_TO_READ;
-    if (script_file_open(rt, root, rc->os_word, "prd", &script)) {
+    if (script_file_open(rt, root, rc->options.os_word, "prd", &script)) {
         BiList* products = product_list_read(rt, script.reader);
         if (products && reader_failure(rt, script.reader) == RC_OK) {
             code = RC_OK;
@@ -70,7 +70,7 @@ ResultCode disk_prompt_take(void* user, uint32_t disk_number, bool* refused) {
         rc->disk_writing = piece_name + " on disk " + std::to_string(disk_number);
     std::vector<uint32_t>& taken = rc->disks_taken;
     if (std::find(taken.begin(), taken.end(), disk_number) != taken.end()) return RC_OK;
-    const std::string& root = floppy_root();
+    const std::string& root = rc->floppy_root;
     const FloppyDrive* drive = floppy_drive_find(root);
     if (!drive || (drive->binding == FLOPPY_FOLDER && drive->set_writing)) {
         taken.push_back(disk_number);
@@ -81,7 +81,7 @@ ResultCode disk_prompt_take(void* user, uint32_t disk_number, bool* refused) {
     uint32_t blank_free = 0, cluster = 0;
     ResultCode code = floppy_drive_disk_size(root, &blank_free, &cluster);
     if (code != RC_OK) return code;
-    if (cluster != rc->cluster_size || blank_free != rc->media_capacity) {
+    if (cluster != rc->options.cluster_size || blank_free != rc->options.media_capacity) {
         rc->disk_problem = wrong_size(root);
         *refused = true;
         return RC_OK;
@@ -108,13 +108,14 @@ std::string disk_prompt_check(const RunContext* rc, std::string_view root) {
     uint32_t free_bytes = 0, cluster = 0;
     if (volume_space(root, &free_bytes, &cluster) != RC_OK)
         return "There is a problem reading from the disk in '" + drive + "'.";
-    if (cluster != rc->cluster_size) return "The disk in '" + drive + "' has the wrong sector size.";
+    if (cluster != rc->options.cluster_size)
+        return "The disk in '" + drive + "' has the wrong sector size.";
     bool empty = false;
     ResultCode code = disk_root_is_empty(root, &empty);
     if (code == RC_UNABLE_TO_READ) return "The disk in '" + drive + "' does not have a valid directory.";
     if (code != RC_OK) return "There is a problem reading form the disk in '" + drive + "'.";
     if (!empty) return "The disk in '" + drive + "' is not empty.";
-    if (free_bytes != rc->media_capacity) return wrong_size(drive);
+    if (free_bytes != rc->options.media_capacity) return wrong_size(drive);
     return "";
 }
 
@@ -122,7 +123,8 @@ std::string disk_prompt_medium(const RunContext* rc) {
     size_t count = 0;
     const MediaRow* rows = media_rows(&count);
     for (size_t i = 0; i < count; ++i)
-        if (rows[i].media_capacity == rc->media_capacity && rows[i].cluster_size == rc->cluster_size)
+        if (rows[i].media_capacity == rc->options.media_capacity &&
+            rows[i].cluster_size == rc->options.cluster_size)
             return rows[i].name;
     return "";
 }

@@ -18,7 +18,8 @@ ResultCode disk_verify(RunContext* rc, std::string_view scratch, DiskVerificatio
         options.label_text = copy.label_text;
         options.prompt = rc->disk_prompt;
         options.user = rc;
-        (void)floppy_drive_set_choose(floppy_root(), copy.set_name);
+        options.floppy_root = &rc->floppy_root;
+        (void)floppy_drive_set_choose(rc->floppy_root, copy.set_name);
         std::string detail;
         options.failure_detail = &detail;
         (void)file_delete(scratch);

@@ -69,7 +69,7 @@ ResultCode collect_components(RunContext* rc, BiList* groups, const PathParts& m
     RuntimeContext* rt = rc->runtime;
     DiskNames names;
     for (const DiskOneFile& file : first) (void)claim_name(&names, 1, file.name, file.path);
-    std::string density = density_map_path(map.absolute, map.base, rc->media_capacity);
+    std::string density = density_map_path(map.absolute, map.base, rc->options.media_capacity);
     std::string work = work_directory_path(map.absolute);
     for (GroupComponent gc : group_components(groups)) {
         Value component = gc.component;
@@ -138,12 +138,13 @@ ResultCode write_all(RunContext* rc, Value product, const std::vector<DiskOneFil
     RuntimeContext* rt = rc->runtime;
     ResultCode code = RC_OK;
     CopyOptions options;
-    options.slop_size = rc->slop;
+    options.slop_size = rc->options.slop;
     options.label_base = volume;
     options.label_text = field_text(rt, product_interface_label(product));
     options.prompt = rc->disk_prompt;
     options.take = disk_prompt_take;
     options.user = rc;
+    options.floppy_root = &rc->floppy_root;
     options.progress = rc->disk_progress;
     options.cancel = rc->cancel;
     options.start_disk = 1;
@@ -203,7 +204,7 @@ bool volume_fits_labels(const std::string& volume, uint32_t last) {
 // as the report names it: in a folder of images, the image the set's disk
 // takes its name from.
 std::string disk_place(const RunContext* rc, const std::string& volume) {
-    const std::string& root = floppy_root();
+    const std::string& root = rc->floppy_root;
     const FloppyDrive* drive = floppy_drive_find(root);
     if (!drive) return root;
     uint32_t disk = rc->disk_in_drive ? rc->disk_in_drive : 1;
@@ -215,10 +216,10 @@ std::string disk_place(const RunContext* rc, const std::string& volume) {
 
 // A write that failed because the disk in the drive has no room left is
 // told as "Disk Full".
-ResultCode failure_code(ResultCode code) {
+ResultCode failure_code(const RunContext* rc, ResultCode code) {
     if (code != RC_UNABLE_TO_WRITE) return code;
     uint32_t free_bytes = 0, cluster = 0;
-    if (volume_space(floppy_root(), &free_bytes, &cluster) == RC_OK && free_bytes < cluster)
+    if (volume_space(rc->floppy_root, &free_bytes, &cluster) == RC_OK && free_bytes < cluster)
         return RC_DISK_FULL;
     return code;
 }
@@ -227,7 +228,7 @@ ResultCode failure_code(ResultCode code) {
 
 ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
                              const std::vector<DiskOneFile>& first, const PathParts& map,
-                             int depth) {
+                             int depth, bool* reported) {
     RuntimeContext* rt = rc->runtime;
     std::string volume(field_text(rt, system_product_volume(product_volume(product))));
     if (volume.empty()) return RC_NO_VOLUME_LABEL;
@@ -238,7 +239,7 @@ ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
         collect_components(rc, groups, map, first, &copies, &skipped, &failed_source, &problem);
     if (code == RC_TOO_MANY_SEGMENTS || code == RC_INVALID_FILE_NAME) {
         engine_report_text(rc->log, depth, failed_source, problem);
-        rc->failure_reported = true;
+        *reported = true;
     }
     if (code != RC_OK) return code;
     for (const std::string& source : skipped) engine_report_note(rc->log, depth, source, NOTE_DIRECTORY_PART);
@@ -251,7 +252,7 @@ ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
     rc->disks_taken.clear();
     rc->disk_in_drive = 0;
     rc->disk_problem.clear();
-    const std::string root = floppy_root();
+    const std::string root = rc->floppy_root;
     bool on_drive = floppy_drive_find(root) != nullptr;
     std::string source;
     if (on_drive) code = floppy_drive_set_begin(root, rc->disk_product);
@@ -259,7 +260,7 @@ ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
     if (code == RC_USER_CANCELLED && rc->disk_prompt_result != RC_OK) code = rc->disk_prompt_result;
     if (code == RC_OK && on_drive) code = floppy_drive_set_commit(root);
     if (code == RC_OK) return RC_OK;
-    code = failure_code(code);
+    code = failure_code(rc, code);
     // A file that could not be read is named itself; any other failure
     // names the disk image or device it befell.
     bool reading = code == RC_FILE_NOT_FOUND || code == RC_UNABLE_TO_READ;
@@ -268,7 +269,7 @@ ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
     // A person's cancelling is told under the map file, as before.
     if (code != RC_USER_CANCELLED) {
         engine_report_text(rc->log, depth, place, engine_message(code));
-        rc->failure_reported = true;
+        *reported = true;
     }
     return code;
 }

@@ -18,7 +18,8 @@
 // `depth` and nothing is written. 1009 when the product has no Volume; 5
 // when a StartDisk or TotalDisks is not a number; else the first failing
 // copy's code (8 when the prompt is cancelled). A component whose Source
-// has a directory part is not written; a line at `depth` says so.
+// has a directory part is not written; a line at `depth` says so. *reported
+// is set when the failure was reported here under the file or disk it befell.
 ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
                              const std::vector<DiskOneFile>& first, const PathParts& map,
-                             int depth);
+                             int depth, bool* reported);

@@ -4,6 +4,7 @@
 #include "engine/directory_walk.h"
 #include "engine/messages.h"
 #include "engine/options.h"
+#include "media/floppy_drives.h"
 #include "sys/text.h"
 
 namespace {
@@ -31,16 +32,17 @@ void report_too_long(RunContext* rc, std::string_view argument) {
     rc->result = RC_INVALID_FILE_NAME;
 }
 
-// Reads every argument into the run context and the directory parts.
-// Returns false when nothing may be processed; *bad_medium is set when that
-// is for a -Z name outside the media table.
-bool read_arguments(RunContext* rc, int argc, const char* const* argv, PathParts* parts,
-                    bool* bad_medium) {
+// Reads every argument into *options and the directory parts. Returns
+// false when nothing may be processed; *bad_medium is set when that is for
+// a -Z name outside the media table.
+bool read_arguments(RunContext* rc, RunOptions* options, int argc, const char* const* argv,
+                    PathParts* parts, bool* bad_medium) {
     bool proceed = true;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (arg[0] == '-' || arg[0] == '/') {
-            ResultCode code = engine_parse_option(rc, argc, argv, &i, &proceed);
+            ResultCode code =
+                engine_parse_option(options, !rc->cd_image.empty(), argc, argv, &i, &proceed);
             if (code == RC_INVALID_MEDIA_SIZE) *bad_medium = true;
             else if (code == RC_INVALID_FILE_NAME) report_too_long(rc, argv[i]);
             else if (code != RC_OK) engine_report(rc->log, *parts, NO_LINE, 0, code);
@@ -50,28 +52,28 @@ bool read_arguments(RunContext* rc, int argc, const char* const* argv, PathParts
             if (!parse_size(arg, &kb) || kb > UINT32_MAX / 1024)
                 engine_report(rc->log, *parts, NO_LINE, 0, RC_INVALID_THRESHOLD_SIZE);
             else
-                rc->compress_threshold = kb * 1024;
+                options->compress_threshold = kb * 1024;
         } else if (std::string_view(arg).size() > PATH_LIMIT) {
             report_too_long(rc, arg);
             proceed = false;
             break;
         } else {
-            rc->path = arg;
-            *parts = path_split(rc->path);
+            options->path = arg;
+            *parts = path_split(options->path);
         }
     }
     return proceed;
 }
 
 // Kb to bytes once the options are read, when the disk sizes are used.
-void finish_sizes(RunContext* rc, const PathParts& parts) {
-    if (!rc->assign) return;
-    rc->slop *= 1024;
-    rc->min_split_space *= 1024;
+void finish_sizes(OutputLog* log, RunOptions* options, const PathParts& parts) {
+    if (!options->assign) return;
+    options->slop *= 1024;
+    options->min_split_space *= 1024;
     // A -Z after -S can leave a slop larger than the medium itself.
-    if (rc->slop > rc->media_capacity) {
-        engine_report(rc->log, parts, NO_LINE, 0, RC_INVALID_SLOP_SIZE);
-        rc->slop = 0;
+    if (options->slop > options->media_capacity) {
+        engine_report(log, parts, NO_LINE, 0, RC_INVALID_SLOP_SIZE);
+        options->slop = 0;
     }
 }
 
@@ -92,18 +94,20 @@ void walk(RunContext* rc, const PathParts& parts) {
 
 }  // namespace
 
-ResultCode engine_main(RunContext* rc, int argc, const char* const* argv) {
-    if (!rc) return RC_NO_OBJECT;
+bool engine_start(RunContext* rc, int argc, const char* const* argv) {
     PathParts parts = current_directory_parts();
     engine_reset_run(rc);
+    RunOptions options;
     bool bad_medium = false;
-    bool proceed = read_arguments(rc, argc, argv, &parts, &bad_medium);
-    finish_sizes(rc, parts);
+    bool proceed = read_arguments(rc, &options, argc, argv, &parts, &bad_medium);
+    finish_sizes(rc->log, &options, parts);
+    rc->options = std::move(options);
+    if (!rc->options.drive_folder.empty()) rc->floppy_root = rc->options.drive_folder;
 
-    if (rc->show_banner) write_banner(rc->log);
-    if (rc->show_usage) {
+    if (rc->options.show_banner) write_banner(rc->log);
+    if (rc->options.show_usage) {
         engine_write_usage(rc->log);
-        return rc->result;
+        return false;
     }
     // A medium outside the table stops the reading and processes nothing;
     // it is said where processing would have started, so that the run does
@@ -112,21 +116,28 @@ ResultCode engine_main(RunContext* rc, int argc, const char* const* argv) {
         engine_report(rc->log, parts, NO_LINE, 0, RC_INVALID_MEDIA_SIZE);
         rc->result = RC_INVALID_MEDIA_SIZE;
     }
-    if (!proceed) return rc->result;
+    return proceed;
+}
 
-    rc->installer_version.clear();
-    rc->top_level = true;
-    rc->dependency_flag = false;
-    if (rc->replicate) {
-        parts = path_split(rc->path);
-        walk(rc, parts);
-        rc->replicate = false;
-        rc->no_backups = true;
-        rc->no_cd_subdirs = true;
-        parts = path_split(rc->target);
+ResultCode engine_run(RunContext* rc) {
+    const RunOptions& options = rc->options;
+    if (!options.drive_folder.empty()) floppy_drives_follow(rc->floppy_root);
+    PathParts parts =
+        options.path.empty() ? current_directory_parts() : path_split(options.path);
+    if (options.replicate) {
+        walk(rc, path_split(options.path));
+        // The copy is checked next, with what the replication found for it.
+        rc->checking_copy = true;
+        parts = path_split(run_copy_directory(rc));
     }
     if (rc->result == RC_OK) walk(rc, parts);
     return rc->result;
+}
+
+ResultCode engine_main(RunContext* rc, int argc, const char* const* argv) {
+    if (!rc) return RC_NO_OBJECT;
+    if (!engine_start(rc, argc, argv)) return rc->result;
+    return engine_run(rc);
 }
 
 ResultCode engine_process_directory(RunContext* rc, const PathParts& parts, int depth) {
@@ -135,21 +146,20 @@ ResultCode engine_process_directory(RunContext* rc, const PathParts& parts, int 
 
     bool found = false;
     ResultCode code = directory_walk(directory, false, [&](const WalkEntry& found_entry) {
-        if (!rc->top_level || !names_product_file(rc, found_entry.name)) return WALK_PASS;
+        if (!names_product_file(rc, found_entry.name)) return WALK_PASS;
         PathParts entry = path_split(found_entry.name);
         // Names that differ only in letter case are one name to the engine:
         // the first in listing order is the product file, any other is
         // reported and left alone (its back-up would be the first one's).
         ResultCode product_file_code = RC_INVALID_FILE_NAME;
+        int32_t line = NO_LINE;
         if (!found)
             product_file_code = engine_process_product_file(rc, directory, entry.base,
-                                                            entry.extension, depth + 2);
-        else
-            rc->error_line = NO_LINE;
+                                                            entry.extension, depth + 2, &line);
         found = true;
         if (product_file_code == RC_OK) return WALK_PASS;
-        engine_report(rc->log, directory, "", entry.base, entry.extension, rc->error_line,
-                      depth + 2, product_file_code);
+        engine_report(rc->log, directory, "", entry.base, entry.extension, line, depth + 2,
+                      product_file_code);
         if (rc->result == RC_OK) rc->result = product_file_code;
         return WALK_PASS;
     });

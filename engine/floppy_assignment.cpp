@@ -21,50 +21,41 @@
 namespace {
 
 // Checks the dependent products as products of their own: not top-level,
-// without compression or disks, each of them whatever -N named. The run's
-// settings come back afterwards. A dependent product that is not ready
-// makes the assignment fail with 1011; a failure of its own check is
-// reported under its map file first.
+// so without harvesting, compression or disks, each of them whatever -N
+// named. A dependent product that is not ready makes the assignment fail
+// with 1011; a failure of its own check is reported under its map file
+// first.
 ResultCode check_dependents(RunContext* rc, const ProductFileContext& pf,
                             const std::vector<Value>& dependents, int depth) {
     RuntimeContext* rt = rc->runtime;
-    bool top_level = rc->top_level, compress = rc->compress, make_disks = rc->make_disks;
-    std::string filter = std::move(rc->product_filter);
-    int32_t error_line = rc->error_line;
-    rc->top_level = rc->compress = rc->make_disks = false;
-    rc->product_filter.clear();
     ResultCode result = RC_OK;
     for (Value dependent : dependents) {
         std::string directory = product_directory(rt, pf.file.absolute, dependent);
         std::string filename(field_text(rt, product_filename(dependent)));
-        rc->failure_reported = false;
-        ResultCode code = check_product(rc, pf, dependent, directory, filename, "map", depth);
+        CheckOutcome outcome;
+        ResultCode code =
+            check_product(rc, pf, dependent, directory, filename, "map", depth, false, &outcome);
+        value_release(rt, outcome.size);
         // A cancelled run is told once, under the product being assigned.
         if (code == RC_USER_CANCELLED) {
             result = code;
             break;
         }
-        if (code != RC_OK && code != RC_DEPENDENT_PRODUCT_ERROR && !rc->failure_reported)
-            engine_report(rc->log, directory, "", filename, "map", rc->error_line, depth, code);
+        if (code != RC_OK && code != RC_DEPENDENT_PRODUCT_ERROR && !outcome.reported)
+            engine_report(rc->log, directory, "", filename, "map", outcome.line, depth, code);
         if (code != RC_OK) result = RC_DEPENDENT_PRODUCT_ERROR;
     }
-    rc->failure_reported = false;
-    rc->top_level = top_level;
-    rc->compress = compress;
-    rc->make_disks = make_disks;
-    rc->product_filter = std::move(filter);
-    rc->error_line = error_line;
     return result;
 }
 
 PlacementParameters placement_parameters(const RunContext* rc) {
     PlacementParameters p;
-    p.media_capacity = rc->media_capacity;
-    p.cluster_size = rc->cluster_size;
-    p.max_root_entries = rc->max_root_entries;
-    p.slop = rc->slop;
-    p.min_split_space = rc->min_split_space;
-    p.no_split = rc->no_split;
+    p.media_capacity = rc->options.media_capacity;
+    p.cluster_size = rc->options.cluster_size;
+    p.max_root_entries = rc->options.max_root_entries;
+    p.slop = rc->options.slop;
+    p.min_split_space = rc->options.min_split_space;
+    p.no_split = rc->options.no_split;
     return p;
 }
 
@@ -158,13 +149,16 @@ void layout_rooms(ProductLayout* layout, const PlacementParameters& p) {
 }
 
 // The disk-1 files, then every component, then the summary line. *first
-// gets the disk-1 files in order, for the disk writer.
+// gets the disk-1 files in order, for the disk writer; *reported is set
+// when a failure was reported under the file it concerns.
 ResultCode place_product(RunContext* rc, const ProductFileContext& pf, Value product,
                          const std::vector<Value>& dependents, BiList* groups,
-                         const PathParts& map, int depth, std::vector<DiskOneFile>* out_first) {
+                         const PathParts& map, int depth, std::vector<DiskOneFile>* out_first,
+                         bool* reported) {
     PlacementParameters p = placement_parameters(rc);
     std::vector<DiskOneFile>& first = *out_first;
-    ResultCode code = disk_one_files_collect(rc, pf, product, dependents, depth + 2, &first);
+    ResultCode code =
+        disk_one_files_collect(rc, pf, product, dependents, depth + 2, &first, reported);
     if (code != RC_OK) return code;
     std::vector<uint32_t> sizes;
     ProductLayout layout;
@@ -187,22 +181,24 @@ ResultCode place_product(RunContext* rc, const ProductFileContext& pf, Value pro
 }  // namespace
 
 ResultCode assign_product(RunContext* rc, const ProductFileContext& pf, Value product,
-                          MapReading* reading, const PathParts& map, int depth) {
+                          MapReading* reading, const PathParts& map, int depth, bool* reported) {
     std::vector<Value> dependents;
     ResultCode code =
         dependency_list_build(rc, pf.products, pf.file.absolute, product, depth, &dependents);
     if (code != RC_OK) {
-        rc->failure_reported = true;  // under the verification file
+        *reported = true;  // under the verification file
         return code;
     }
     code = check_dependents(rc, pf, dependents, depth);
     bool created = false;
     if (code == RC_OK) code = density_map_prepare(rc, map.absolute, map.base, &created);
-    if (code == RC_OK) code = compression_pass(rc, reading->groups, map.absolute, depth + 2);
+    if (code == RC_OK)
+        code = compression_pass(rc, reading->groups, map.absolute, depth + 2, reported);
     std::vector<DiskOneFile> first;
     if (code == RC_OK)
-        code = place_product(rc, pf, product, dependents, reading->groups, map, depth, &first);
-    std::string density = density_map_path(map.absolute, map.base, rc->media_capacity);
+        code = place_product(rc, pf, product, dependents, reading->groups, map, depth, &first,
+                             reported);
+    std::string density = density_map_path(map.absolute, map.base, rc->options.media_capacity);
     if (code == RC_OK) code = density_map_retire(rc, map.absolute, map.base);
     if (code == RC_OK) {
         PathParts out = path_split(density);
@@ -210,8 +206,8 @@ ResultCode assign_product(RunContext* rc, const ProductFileContext& pf, Value pr
                               true, false);
         // The product table file goes on disk 1, so the disks are written
         // before it is deleted.
-        if (code == RC_OK && rc->make_disks)
-            code = disk_writer_write(rc, product, reading->groups, first, map, depth);
+        if (code == RC_OK && rc->options.make_disks)
+            code = disk_writer_write(rc, product, reading->groups, first, map, depth, reported);
     } else if (created) {
         // The copy of the map file holds no assignment; it carries the map
         // file's times, so it would count as out of date, but it is no

@@ -13,6 +13,7 @@
 // own). 0; 22 when a verification file cannot be read; 1011 when a
 // dependent product is not ready; 1017, 1005, 1006, 1007, 5, 20, 23 and
 // the file services' codes as the steps give them. The product table
-// file is gone afterwards whatever the outcome.
+// file is gone afterwards whatever the outcome. *reported is set when the
+// failure was already reported under the file it concerns.
 ResultCode assign_product(RunContext* rc, const ProductFileContext& pf, Value product,
-                          MapReading* reading, const PathParts& map, int depth);
+                          MapReading* reading, const PathParts& map, int depth, bool* reported);

@@ -91,7 +91,7 @@ ResultCode harvest_files(RunContext* rc, Value product, MapReading* reading,
             continue;
         }
         if (!group && !(group = harvest_group(rt, product, reading))) return RC_NO_OBJECT;
-        Value row = harvest_row(rt, rc->os_code, file);
+        Value row = harvest_row(rt, rc->options.os_code, file);
         if (!row) return RC_NO_OBJECT;
         if (group_add_component(rt, reading->file.ns, group, row) != RC_OK) {
             component_destroy(rt, row);

@@ -80,7 +80,7 @@ ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* g
     uint32_t first_size = field_number_value(rt, component_size(map.component, false));
     uint32_t size = 0;
     std::string text;
-    ResultCode code = render_table(rt, groups, rc->os_code, &text, &size);
+    ResultCode code = render_table(rt, groups, rc->options.os_code, &text, &size);
     // The map file lists itself: its entry must equal the size it ends up
     // with, which may take more than one rendering when the digits change.
     // The file itself is written once, when the text has settled.
@@ -99,14 +99,14 @@ ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* g
         }
         if ((code = group_rebuild_volume_map(rt, reader_namespace, map.group)) != RC_OK)
             return code;
-        code = render_table(rt, groups, rc->os_code, &text, &size);
+        code = render_table(rt, groups, rc->options.os_code, &text, &size);
     }
     if (code == RC_OK) code = text_file_replace(*out, text, keep_old, nullptr);
     if (code != RC_OK) return code;
 
     if (check_block_allocation && map.component &&
-        media_round_to_cluster(first_size, rc->cluster_size) !=
-            media_round_to_cluster(size, rc->cluster_size)) {
+        media_round_to_cluster(first_size, rc->options.cluster_size) !=
+            media_round_to_cluster(size, rc->options.cluster_size)) {
         std::string_view source = field_text(rt, component_source(map.component));
         engine_report_text(rc->log, indent, source,
                            "Block allocation has changed.\nPlease run Diskward again.");
@@ -133,18 +133,18 @@ ResultCode map_clear_assignment(RuntimeContext* rt, BiList* groups, bool* had) {
 ResultCode map_reading_open(RunContext* rc, Value product, const PathParts& map,
                             MapReading* reading) {
     RuntimeContext* rt = rc->runtime;
-    rc->error_line = NO_LINE;
+    reading->error_line = NO_LINE;
     if (!script_file_open(rt, map.absolute, map.base, map.extension, &reading->file))
         return RC_UNABLE_TO_READ;
-    reading->groups = group_list_read(rt, reading->file.reader, product, rc->os_code);
-    rc->error_line = int32_t(reader_line(rt, reading->file.reader));
+    reading->groups = group_list_read(rt, reading->file.reader, product, rc->options.os_code);
+    reading->error_line = int32_t(reader_line(rt, reading->file.reader));
     // A map file that could not be read whole is never taken for a shorter
     // one: its rows past the failure would be lost.
     ResultCode result = reader_failure(rt, reading->file.reader);
-    if (result != RC_OK) rc->error_line = NO_LINE;
+    if (result != RC_OK) reading->error_line = NO_LINE;
     else if (!reading->groups) result = RC_UNABLE_TO_PARSE;
     else if (bilist_is_empty(rt, reading->groups)) result = RC_EMPTY;
-    else rc->error_line = NO_LINE;
+    else reading->error_line = NO_LINE;
     return result;
 }
 

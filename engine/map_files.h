@@ -16,12 +16,13 @@ struct BiList;
 struct MapReading {
     ScriptFile file;
     BiList* groups = nullptr;
+    int32_t error_line = NO_LINE;  // the line reached for 1000 and 1001
 };
 
 // Reads the map file `map` of `product` into *reading. 0; 20 (or the
 // read's code) when it cannot be read whole; 1000 when its rows are not a
-// group table; 1001 when it holds none. rc->error_line is the line reached
-// for 1000 and 1001, else NO_LINE.
+// group table; 1001 when it holds none. reading->error_line is the line
+// reached for 1000 and 1001, else NO_LINE.
 ResultCode map_reading_open(RunContext* rc, Value product, const PathParts& map,
                             MapReading* reading);
 // Releases the groups and the file's tables.

@@ -32,23 +32,23 @@ const char* take_value(int argc, const char* const* argv, int* index) {
     return argv[*index];
 }
 
-void set_os_word(RunContext* rc, const char* word) {
-    rc->os_word = word;
-    rc->install_product = "w32install";
-    rc->os_code = 0;
+void set_os_word(RunOptions* options, const char* word) {
+    options->os_word = word;
+    options->install_product = "w32install";
+    options->os_code = 0;
     for (const OsWord& w : OS_WORDS) {
         if (!text_equal_nocase(w.word, word)) continue;
-        rc->install_product = w.install_product;
-        rc->os_code = w.os_code;
+        options->install_product = w.install_product;
+        options->os_code = w.os_code;
     }
 }
 
 // A size in Kb for -S or -X: digits only, no overflow, at most the current
 // medium's capacity in Kb.
-bool accept_size(const RunContext* rc, const char* text, uint32_t* kb) {
+bool accept_size(const RunOptions* options, const char* text, uint32_t* kb) {
     uint32_t value = 0;
     if (!is_digits(text) || !parse_size(text, &value)) return false;
-    if (value > rc->media_capacity / 1024) return false;
+    if (value > options->media_capacity / 1024) return false;
     *kb = value;
     return true;
 }
@@ -64,7 +64,7 @@ ResultCode too_long(bool* proceed) {
 }
 
 // -N in replication mode: every following argument up to the next option.
-ResultCode read_replication_products(RunContext* rc, int argc, const char* const* argv,
+ResultCode read_replication_products(RunOptions* options, int argc, const char* const* argv,
                                      int* index, bool* proceed) {
     std::vector<std::string> names;
     int i = *index + 1;
@@ -76,66 +76,66 @@ ResultCode read_replication_products(RunContext* rc, int argc, const char* const
         names.emplace_back(argv[i]);
     }
     if (!names.empty()) {
-        rc->replication_products = std::move(names);
+        options->replication_products = std::move(names);
         *index = i - 1;
     }
     // With no names and no list yet, the list starts empty so that the
     // installer's own product can be appended to it.
-    rc->has_replication_products = true;
-    if (!contains_nocase(rc->replication_products, rc->install_product))
-        rc->replication_products.push_back(rc->install_product);
+    options->has_replication_products = true;
+    if (!contains_nocase(options->replication_products, options->install_product))
+        options->replication_products.push_back(options->install_product);
     return RC_OK;
 }
 
 }  // namespace
 
-ResultCode engine_parse_option(RunContext* rc, int argc, const char* const* argv, int* index,
-                               bool* proceed) {
+ResultCode engine_parse_option(RunOptions* options, bool cd_image, int argc,
+                               const char* const* argv, int* index, bool* proceed) {
     const char* arg = argv[*index];
     if (std::string_view(arg).size() != 2 || !starts_option(arg)) return RC_OK;
     const char* value = nullptr;
     switch (fold_char(arg[1])) {
-        case 'h': rc->show_usage = true; return RC_OK;
-        case 'e': rc->replicate = true; return RC_OK;
-        case 'b': rc->show_banner = true; return RC_OK;
-        case 'c': rc->compress = true; return RC_OK;
-        case 'a': rc->assign = true; return RC_OK;
-        case 'w': rc->assign = rc->make_disks = true; return RC_OK;
-        case 'q': rc->no_split = true; return RC_OK;
-        case 'f': rc->no_backups = true; return RC_OK;
-        case 'r': rc->no_cd_subdirs = true; return RC_OK;
+        case 'h': options->show_usage = true; return RC_OK;
+        case 'e': options->replicate = true; return RC_OK;
+        case 'b': options->show_banner = true; return RC_OK;
+        case 'c': options->compress = true; return RC_OK;
+        case 'a': options->assign = true; return RC_OK;
+        case 'w': options->assign = options->make_disks = true; return RC_OK;
+        case 'q': options->no_split = true; return RC_OK;
+        case 'f': options->no_backups = true; return RC_OK;
+        case 'r': options->no_cd_subdirs = true; return RC_OK;
         case 'o':
             if (!(value = take_value(argc, argv, index))) return RC_OK;
             if (std::string_view(value).size() > OS_WORD_LIMIT) return too_long(proceed);
-            set_os_word(rc, value);
+            set_os_word(options, value);
             return RC_OK;
         case 'n':
-            if (rc->replicate || !rc->cd_image.empty())
-                return read_replication_products(rc, argc, argv, index, proceed);
+            if (options->replicate || cd_image)
+                return read_replication_products(options, argc, argv, index, proceed);
             if (!(value = take_value(argc, argv, index))) return RC_OK;
             if (std::string_view(value).size() > TEXT_LIMIT) return too_long(proceed);
-            rc->product_filter = value;
+            options->product_filter = value;
             return RC_OK;
         case 'j':
-            rc->replicate = true;
+            options->replicate = true;
             if (!(value = take_value(argc, argv, index))) return RC_OK;
             if (std::string_view(value).size() > PATH_LIMIT) return too_long(proceed);
-            rc->target = value;
+            options->target = value;
             return RC_OK;
         case 'd':
             if (!(value = take_value(argc, argv, index))) return RC_OK;
             if (std::string_view(value).size() > PATH_LIMIT) return too_long(proceed);
-            floppy_root_set(value);
+            floppy_root_parse(value, &options->drive_folder);
             return RC_OK;
         case 's':
             if (!(value = take_value(argc, argv, index))) return RC_OK;
-            if (accept_size(rc, value, &rc->slop)) return RC_OK;
-            rc->slop = 0;
+            if (accept_size(options, value, &options->slop)) return RC_OK;
+            options->slop = 0;
             return RC_INVALID_SLOP_SIZE;
         case 'x':
             if (!(value = take_value(argc, argv, index))) return RC_OK;
-            if (accept_size(rc, value, &rc->min_split_space)) return RC_OK;
-            rc->min_split_space = 0;
+            if (accept_size(options, value, &options->min_split_space)) return RC_OK;
+            options->min_split_space = 0;
             return RC_INVALID_SPLIT_SIZE;
         case 'z': {
             if (!(value = take_value(argc, argv, index))) return RC_OK;
@@ -144,11 +144,12 @@ ResultCode engine_parse_option(RunContext* rc, int argc, const char* const* argv
                 *proceed = false;
                 return RC_INVALID_MEDIA_SIZE;
             }
-            rc->media_capacity = row->media_capacity;
-            rc->other_capacity = row->other_capacity;
-            rc->cluster_size = row->cluster_size;
-            rc->max_root_entries = row->max_root_entries;
-            rc->compress_threshold = std::max(rc->compress_threshold, rc->cluster_size);
+            options->media_capacity = row->media_capacity;
+            options->other_capacity = row->other_capacity;
+            options->cluster_size = row->cluster_size;
+            options->max_root_entries = row->max_root_entries;
+            options->compress_threshold =
+                std::max(options->compress_threshold, options->cluster_size);
             return RC_OK;
         }
         default:

@@ -12,9 +12,10 @@
 // or RC_INVALID_SPLIT_SIZE as warnings; with *proceed turned off (reading
 // stops at once and nothing is processed): RC_INVALID_MEDIA_SIZE for a -Z
 // name outside the media table, RC_INVALID_FILE_NAME for a value longer than
-// its field, *index then on that value.
-ResultCode engine_parse_option(RunContext* rc, int argc, const char* const* argv, int* index,
-                               bool* proceed);
+// its field, *index then on that value. With `cd_image` (the run writes a
+// CD-ROM image) -N names several products, as in replication.
+ResultCode engine_parse_option(RunOptions* options, bool cd_image, int argc,
+                               const char* const* argv, int* index, bool* proceed);
 
 // True when `word` is one of the operating-system words -o knows ("dos",
 // "netware", "os2", "nt", "windows", "win95"), letters folded.

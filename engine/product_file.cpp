@@ -28,7 +28,7 @@ namespace {
 // written.
 ResultCode write_back(RunContext* rc, BiList* products, const PathParts& file, int depth) {
     RuntimeContext* rt = rc->runtime;
-    DisplayNode* root = product_tree_build(rt, products, rc->product_filter, false);
+    DisplayNode* root = product_tree_build(rt, products, rc->options.product_filter, false);
     Value overflowed = 0;
     ResultCode code = product_sizes_roll_up(rt, root, true, &overflowed);
     assert(code != RC_SIZE_TOO_LARGE || overflowed);
@@ -46,33 +46,33 @@ ResultCode write_back(RunContext* rc, BiList* products, const PathParts& file, i
     code = text_file_render(
         [&](TextFile* out) { return product_table_write(rt, out, products, false); }, &text);
     if (code != RC_OK) return code;
-    return text_file_replace(file, text, !rc->no_backups, nullptr);
+    return text_file_replace(file, text, run_keeps_backups(rc), nullptr);
 }
 
 // Reads the table and checks its products; the product file's own result.
 // A product's failure is reported under its map file and only kept in the
 // run's result.
 ResultCode process_table(RunContext* rc, const ScriptFile& script, const PathParts& file,
-                         int depth) {
+                         int depth, int32_t* error_line) {
     RuntimeContext* rt = rc->runtime;
     BiList* products = product_list_read(rt, script.reader);
-    rc->error_line = int32_t(reader_line(rt, script.reader));
+    *error_line = int32_t(reader_line(rt, script.reader));
     ResultCode result = reader_failure(rt, script.reader);
     if (result != RC_OK) {
-        rc->error_line = NO_LINE;  // a read that failed is not a line of the text
+        *error_line = NO_LINE;  // a read that failed is not a line of the text
     } else if (!products) {
         result = RC_UNABLE_TO_PARSE;
     } else if (bilist_is_empty(rt, products)) {
         result = RC_EMPTY;
     } else {
         rc->modified = false;
-        rc->error_line = NO_LINE;
+        *error_line = NO_LINE;
         ResultCode product_failure = RC_OK;
         // A CD-ROM image holds what a copy would: its products are chosen
         // first, and only they are checked.
         bool image = cd_image_wanted(rc);
         std::vector<Value> selected;
-        if (rc->replicate)
+        if (run_replicates(rc))
             result = replicate_product_file(rc, products, file.absolute, file.base,
                                             file.extension, depth);
         else if (image && (result = select_products(rc, products, file, depth, &selected)) != RC_OK)
@@ -101,10 +101,10 @@ ResultCode process_table(RunContext* rc, const ScriptFile& script, const PathPar
 
 ResultCode engine_process_product_file(RunContext* rc, std::string_view directory,
                                        std::string_view base, std::string_view extension,
-                                       int depth) {
+                                       int depth, int32_t* error_line) {
     RuntimeContext* rt = rc->runtime;
     PathParts file{std::string(directory), "", std::string(base), std::string(extension)};
-    rc->error_line = NO_LINE;
+    *error_line = NO_LINE;
     engine_report_note(rc->log, depth, path_join(file));
 
     // A second run on the same product file would take the first run's
@@ -117,7 +117,7 @@ ResultCode engine_process_product_file(RunContext* rc, std::string_view director
     ScriptFile script;
     result = RC_UNABLE_TO_READ;
     if (script_file_open(rt, directory, base, extension, &script))
-        result = process_table(rc, script, file, depth);
+        result = process_table(rc, script, file, depth, error_line);
     script_file_close(rt, &script);
     file_lock_release(lock);
     return result;

@@ -70,7 +70,7 @@ bool is_absolute(std::string_view path) {
 std::vector<Value> named_products(RunContext* rc, BiList* products, const PathParts& file,
                                   int depth) {
     std::vector<Value> selected;
-    for (const std::string& name : rc->replication_products) {
+    for (const std::string& name : rc->options.replication_products) {
         if (name.empty()) continue;  // an -N read before -O
         Value product = product_named(rc->runtime, products, name);
         if (!product) {
@@ -284,7 +284,7 @@ ResultCode compute_replica_dir(RunContext* rc, BiList* products, std::string_vie
     // directory lies.
     DirectoryPlace source_place, target_place;
     if ((code = directory_place(root, &source_place)) != RC_OK) return code;
-    if ((code = directory_place(rc->target, &target_place)) != RC_OK) return code;
+    if ((code = directory_place(rc->options.target, &target_place)) != RC_OK) return code;
     if (target_place.blocked) return RC_TARGET_NOT_A_DIRECTORY;
     bool inside = false, around = false;
     if ((code = directory_place_within(target_place, source_place, &inside)) != RC_OK) return code;
@@ -292,8 +292,8 @@ ResultCode compute_replica_dir(RunContext* rc, BiList* products, std::string_vie
     if (inside || around) return RC_INVALID_TARGET_LOCATION;
 
     std::string target;
-    if ((code = directory_make_tree(rc->target)) != RC_OK) return code;
-    if ((code = directory_full_path(rc->target, &target)) != RC_OK) return code;
+    if ((code = directory_make_tree(rc->options.target)) != RC_OK) return code;
+    if ((code = directory_full_path(rc->options.target, &target)) != RC_OK) return code;
     // Only the leading occurrence of the root is replaced.
     std::string made = target + source.substr(root.size());
     if (made.size() > size_t(PATH_LIMIT)) return RC_INVALID_FILE_NAME;
@@ -304,7 +304,7 @@ ResultCode compute_replica_dir(RunContext* rc, BiList* products, std::string_vie
 }
 
 ResultCode product_copy_sources(RunContext* rc, Value product, std::string_view directory,
-                                std::vector<std::string>* sources) {
+                                std::vector<std::string>* sources, int32_t* error_line) {
     RuntimeContext* rt = rc->runtime;
     sources->clear();
     std::string source_dir = product_directory(rt, directory, product);
@@ -312,6 +312,7 @@ ResultCode product_copy_sources(RunContext* rc, Value product, std::string_view 
     MapReading map;
     ResultCode code =
         map_reading_open(rc, product, PathParts{source_dir, "", filename, "map"}, &map);
+    *error_line = map.error_line;
     bool map_listed = false;
     for (GroupComponent gc : group_components(code == RC_OK ? map.groups : nullptr)) {
         std::string_view source = field_text(rt, component_source(gc.component));
@@ -419,8 +420,9 @@ ResultCode replica_file_copy(ReplicaCopy* copy, const std::vector<ReplicaFile>& 
 }  // namespace
 
 ResultCode replicate_product(RunContext* rc, Value product, std::string_view directory,
-                             std::string_view copy_root, int depth) {
+                             std::string_view copy_root, int depth, int32_t* error_line) {
     RuntimeContext* rt = rc->runtime;
+    *error_line = NO_LINE;
     std::string_view location = field_text(rt, product_location(product));
     std::string source_dir = product_directory(rt, directory, product);
     std::string target_dir = lexical_form(path_join(rc->replica_dir, location, "", ""));
@@ -428,7 +430,7 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
     if (is_absolute(location) || !path_within(target_dir, copy_root))
         return RC_INVALID_TARGET_LOCATION;
     std::vector<std::string> sources;
-    ResultCode code = product_copy_sources(rc, product, directory, &sources);
+    ResultCode code = product_copy_sources(rc, product, directory, &sources, error_line);
     ReplicaCopy copy;
     copy.rc = rc;
     copy.depth = depth;
@@ -471,7 +473,7 @@ bool names_user_file(std::string_view name) {
 ResultCode select_products(RunContext* rc, BiList* products, const PathParts& file, int depth,
                            std::vector<Value>* selected) {
     selected->clear();
-    if (!rc->has_replication_products) {
+    if (!rc->options.has_replication_products) {
         for (BiNode* n = products->first; n; n = n->next) selected->push_back(n->value);
         return RC_OK;
     }
@@ -499,7 +501,6 @@ ResultCode replicate_product_file(RunContext* rc, BiList* products, std::string_
     if ((code = compute_replica_dir(rc, products, directory, &replica, &copy_root)) != RC_OK)
         return code;
     if ((code = directory_make_tree(replica)) != RC_OK) return code;
-    rc->target = replica;
 
     // Another run at work on the copy (checking it, or replicating into it)
     // holds its product table: nothing is copied, no back-up announced.
@@ -520,14 +521,16 @@ ResultCode replicate_product_file(RunContext* rc, BiList* products, std::string_
     for (Value product : selected) {
         if (text_equal_nocase(name_of(rt, product), version_name)) continue;
         if ((cancelled = run_cancel_check(rc)) != RC_OK) break;
-        ResultCode copied = replicate_product(rc, product, directory, copy_root, depth + 2);
+        int32_t line = NO_LINE;
+        ResultCode copied =
+            replicate_product(rc, product, directory, copy_root, depth + 2, &line);
         if (copied == RC_USER_CANCELLED) {
             cancelled = copied;
             cancel_told = true;
         }
         if (copied == RC_OK) continue;
         engine_report(rc->log, directory, field_text(rt, product_location(product)),
-                      field_text(rt, product_filename(product)), "map", rc->error_line,
+                      field_text(rt, product_filename(product)), "map", line,
                       depth + 2, copied);
         keep_failure(rc, copied);
         if (cancelled != RC_OK) break;

@@ -1,8 +1,8 @@
 // Staging-area replication: the products of a product file (those named
 // with -N and the products they depend on, or all), copied with their files
 // into another tree, with the product table of the copy and the user files
-// beside it; the copy's directory is left in `target` for the check that
-// follows.
+// beside it; the copy's directory is left in the run's `replica_dir` for
+// the check that follows.
 #pragma once
 
 #include <string>
@@ -46,8 +46,8 @@ ResultCode select_dependencies(RunContext* rc, std::vector<Value>* selected, BiL
 // (the part common to it and every product's directory, ending at a path
 // component) replaced by the full path of `target`, which is made when
 // missing, once it is known to lie apart from the source root (1018) and to
-// be a directory (1020). Stored in rc->replica_dir and *replica; the full path of
-// `target` in *copy_root (may be null).
+// be a directory (1020). Stored in rc->replica_dir and *replica; the full
+// path of `target` in *copy_root (may be null).
 ResultCode compute_replica_dir(RunContext* rc, BiList* products, std::string_view directory,
                                std::string* replica, std::string* copy_root);
 
@@ -55,9 +55,9 @@ ResultCode compute_replica_dir(RunContext* rc, BiList* products, std::string_vie
 // copy of it takes, as paths relative to its directory, in map order: every
 // component's Source that names a file inside the directory, then its map
 // file when the map does not list itself. The map file's codes (20, 1000,
-// 1001), with rc->error_line.
+// 1001), with the line reached in *error_line (NO_LINE for none).
 ResultCode product_copy_sources(RunContext* rc, Value product, std::string_view directory,
-                                std::vector<std::string>* sources);
+                                std::vector<std::string>* sources, int32_t* error_line);
 
 // True when the file name `name` is one of the user files that go with a
 // copy of a product file: base name "user" or extension "usr".
@@ -67,8 +67,9 @@ bool names_user_file(std::string_view name);
 // directory below `directory` to the same place below the replica
 // directory; each file takes the place of a former one only once it is
 // whole. 1018 when that place is not inside `copy_root` (a Location that is
-// absolute or climbs out with ".."); the map file's codes (20, 1000, 1001);
-// the copy's code for a file that cannot be copied; 20 after the others
-// when a file is no regular file (its line written at `depth`).
+// absolute or climbs out with ".."); the map file's codes (20, 1000, 1001),
+// with the line reached in *error_line (else NO_LINE); the copy's code for
+// a file that cannot be copied; 20 after the others when a file is no
+// regular file (its line written at `depth`).
 ResultCode replicate_product(RunContext* rc, Value product, std::string_view directory,
-                             std::string_view copy_root, int depth);
+                             std::string_view copy_root, int depth, int32_t* error_line);

@@ -43,11 +43,23 @@ ResultCode engine_reset_run(RunContext* rc) {
     fresh.harvest = rc->harvest;
     fresh.cd_image = rc->cd_image;
     fresh.cd_image_label = rc->cd_image_label;
-    fresh.computed_size = rc->computed_size;
-    fresh.modified = rc->modified;
-    fresh.error_line = rc->error_line;
+    fresh.floppy_root = rc->floppy_root;
     *rc = std::move(fresh);
     return RC_OK;
+}
+
+bool run_keeps_backups(const RunContext* rc) {
+    return !rc->options.no_backups && !rc->checking_copy;
+}
+
+bool run_makes_cd_subdirs(const RunContext* rc) {
+    return !rc->options.no_cd_subdirs && !rc->checking_copy;
+}
+
+bool run_replicates(const RunContext* rc) { return rc->options.replicate && !rc->checking_copy; }
+
+const std::string& run_copy_directory(const RunContext* rc) {
+    return rc->replica_dir.empty() ? rc->options.target : rc->replica_dir;
 }
 
 unsigned run_status_ahead(const RunContext* rc) {
@@ -66,5 +78,6 @@ bool names_product_file(const RunContext* rc, std::string_view name) {
     // without taking the path apart.
     if (!text_ends_with_nocase(name, ".prd")) return false;
     PathParts parts = path_split(name);
-    return text_equal_nocase(parts.base, rc->os_word) && text_equal_nocase(parts.extension, "prd");
+    return text_equal_nocase(parts.base, rc->options.os_word) &&
+           text_equal_nocase(parts.extension, "prd");
 }

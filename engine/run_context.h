@@ -1,6 +1,7 @@
-// The run context: the one program-wide record of a run's options, media
-// parameters, paths, flags and result, bound once to a runtime context and
-// an output log, and reset to its defaults by every call of engine_main.
+// The run context: the one program-wide record of a run, bound once to a
+// runtime context and an output log: the options it was asked for (read
+// once, then only read), the front end's settings, and the run's own state
+// and results, reset to their defaults by every call of engine_main.
 #pragma once
 
 #include <cstdint>
@@ -43,19 +44,22 @@ constexpr const char* DEFAULT_INSTALLER_VERSION = "3.2.1.0.0";
 constexpr const char* MAKER_NOTICE_TEXT =
     "Staging-area checker and floppy-disk builder for installer kits";
 
-struct RunContext {
-    RuntimeContext* runtime = nullptr;
-    OutputLog* log = nullptr;  // not owned
+// What the user asked for: the command line as the option parsing read it.
+// Filled once at the start of a run and only read afterwards; the checks of
+// dependent products and of a copy get what differs for them as parameters.
+struct RunOptions {
     std::string os_word;
-    std::string installer_version;
+    std::string install_product;
+    int32_t os_code = 0;
     std::string product_filter;
     std::string path;
     std::string target;
-    std::string replica_dir;
     // The -N products in replication mode; absent (false) until a -N reads them.
     bool has_replication_products = false;
     std::vector<std::string> replication_products;
-    std::string install_product;
+    // The floppy drive root that -D names (read as floppy_root_parse
+    // does), "" when -D names none: the run's floppy root then starts as "A:\".
+    std::string drive_folder;
     uint32_t slop = 0;
     // The medium's values: the media table's default until a -Z names another.
     uint32_t media_capacity = MEDIA_DEFAULT.media_capacity;
@@ -64,25 +68,38 @@ struct RunContext {
     uint32_t cluster_size = MEDIA_DEFAULT.cluster_size;
     uint32_t compress_threshold = 512;
     uint32_t max_root_entries = MEDIA_DEFAULT.max_root_entries;
-    Value computed_size = 0;  // a number value of the runtime, or none
-    int32_t error_line = NO_LINE;
-    int32_t os_code = 0;
-    ResultCode result = RC_OK;
     bool replicate = false;
     bool show_usage = false;
     bool show_banner = false;
-    bool top_level = true;
     bool assign = false;
     bool make_disks = false;
     bool compress = false;
     bool no_backups = false;
     bool no_split = false;
-    bool modified = false;
     bool no_cd_subdirs = false;
+};
+
+struct RunContext {
+    RuntimeContext* runtime = nullptr;
+    OutputLog* log = nullptr;  // not owned
+    RunOptions options;
+    // The installer version the version checks take: "" for the one the run
+    // assumes; the check of a copy takes the source's.
+    std::string installer_version;
+    // The directory replication copied the product file into; the check of
+    // the copy walks it.
+    std::string replica_dir;
+    // Set while the copy that replication made is checked: it keeps no
+    // back-ups and makes no CD-ROM subdirectories, whatever the options say.
+    bool checking_copy = false;
+    // The floppy drive root the disks are written to and read from: "A:\"
+    // at first, then the options' drive folder or wherever a disk prompt
+    // moves it; kept by engine_reset_run, so that a run without -D uses the
+    // root the former one left.
+    std::string floppy_root = "A:\\";
+    ResultCode result = RC_OK;
+    bool modified = false;
     bool dependency_flag = false;
-    // Set by a product's check when the step that failed has reported the
-    // failure under its own file, so that it is not reported twice.
-    bool failure_reported = false;
     // The layout of every product assigned by this run, in order, for the
     // front ends to show after the run.
     std::vector<ProductLayout> layouts;
@@ -155,6 +172,18 @@ std::string work_directory_path(std::string_view product_directory);
 // name `os_word` and extension "prd", letters folded.
 bool names_product_file(const RunContext* rc, std::string_view name);
 
+// What the check walking now does, from the options and whether it checks
+// the copy replication made: keeps back-ups of the tables it rewrites
+// (no -F); makes CD-ROM map files and script resources (no -R); replicates
+// the product file it finds (-J or -E) rather than checking it.
+bool run_keeps_backups(const RunContext* rc);
+bool run_makes_cd_subdirs(const RunContext* rc);
+bool run_replicates(const RunContext* rc);
+
+// The directory the check of a copy walks: where replication put the copy
+// of the product file, else the -J target as given.
+const std::string& run_copy_directory(const RunContext* rc);
+
 // How many status queries a walk of the staging area may keep in flight on
 // a host slow to answer them: none with one job; else eight per job (the
 // threads wait on the host, not on a processor), at most 64.
@@ -169,6 +198,6 @@ ResultCode run_cancel_check(RunContext* rc);
 ResultCode engine_attach(RunContext* rc, OutputLog* log);
 // Releases the runtime context.
 ResultCode engine_detach(RunContext* rc);
-// Sets every option field to its default; the bindings, `computed_size`
-// and `modified` are kept.
+// Sets the options and every outcome of a former run to their defaults; the
+// bindings, the front end's settings and the floppy root are kept.
 ResultCode engine_reset_run(RunContext* rc);

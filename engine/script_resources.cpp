@@ -35,14 +35,15 @@ std::vector<std::string> extensions_of(const char* const (&list)[N]) {
 std::vector<ScriptSet> script_sets(RunContext* rc, Value product) {
     RuntimeContext* rt = rc->runtime;
     std::vector<ScriptSet> sets;
-    if (text_equal_nocase(field_text(rt, product_name(product)), rc->install_product)) {
-        sets.push_back({rc->os_word, extensions_of(INSTALLER_EXTENSIONS),
-                        rc->os_word + " Installer Scripts"});
+    if (text_equal_nocase(field_text(rt, product_name(product)), rc->options.install_product)) {
+        sets.push_back({rc->options.os_word, extensions_of(INSTALLER_EXTENSIONS),
+                        rc->options.os_word + " Installer Scripts"});
         for (const char* word : {"win95", "nt", "win32"})
-            if (text_equal_nocase(rc->os_word, word))
+            if (text_equal_nocase(rc->options.os_word, word))
                 sets.push_back({"win32", extensions_of(INSTALLER_EXTENSIONS),
                                 "win32 Installer Scripts"});
-        sets.push_back({"user", extensions_of(USER_EXTENSIONS), rc->os_word + " User Scripts"});
+        sets.push_back(
+            {"user", extensions_of(USER_EXTENSIONS), rc->options.os_word + " User Scripts"});
     }
     sets.push_back({std::string(field_text(rt, product_filename(product))),
                     extensions_of(PRODUCT_EXTENSIONS),

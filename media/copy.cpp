@@ -44,7 +44,7 @@ ResultCode copy_file_replacing(std::string_view source, std::string_view destina
 
 static DiskRequest disk_request(const CopyOptions& options) {
     return DiskRequest{options.label_base, options.label_text, options.prompt, options.user,
-                       options.take};
+                       options.take, options.floppy_root};
 }
 
 static ResultCode job_start(CopyJob* job, const CopyOptions& options) {
@@ -59,12 +59,12 @@ static ResultCode job_start(CopyJob* job, const CopyOptions& options) {
 
 // `path` moved onto the floppy drive: its directory, base name and extension
 // under the floppy root.
-static std::string on_floppy(std::string_view path) {
+static std::string on_floppy(const CopyOptions& options, std::string_view path) {
     PathParts parts = path_split(path);
     std::string directory = parts.absolute.empty() ? parts.relative : parts.absolute;
     if (path_has_drive(directory)) directory.erase(0, 2);
     while (!directory.empty() && directory[0] == '\\') directory.erase(0, 1);
-    return path_join(floppy_root(), directory, parts.base, parts.extension);
+    return path_join(*options.floppy_root, directory, parts.base, parts.extension);
 }
 
 // ---- Writing pieces ----
@@ -78,7 +78,7 @@ static ResultCode piece_budget(const CopyOptions& options, uint32_t piece, uint3
     }
     if (options.start_disk == 0) return RC_OK;
     uint32_t free_bytes = 0, cluster = 0;
-    ResultCode rc = volume_space(floppy_root(), &free_bytes, &cluster);
+    ResultCode rc = volume_space(*options.floppy_root, &free_bytes, &cluster);
     if (rc != RC_OK) return rc;
     *budget = free_bytes > options.slop_size ? free_bytes - options.slop_size : 0;
     return RC_OK;
@@ -128,7 +128,8 @@ ResultCode copy_to_disks(std::string_view source, std::string_view destination,
                          const CopyOptions& options) {
     uint32_t pieces = options.disk_count > 0 ? options.disk_count : 1;
     if (!options.piece_sizes.empty() && options.piece_sizes.size() < pieces) return RC_NO_OBJECT;
-    std::string target = options.start_disk != 0 ? on_floppy(destination) : std::string(destination);
+    std::string target =
+        options.start_disk != 0 ? on_floppy(options, destination) : std::string(destination);
     if (options.compress && !options.named_as_given) target = copy_compressed_name(target);
     ResultCode rc = copy_pieces_check(target, pieces);
     if (rc != RC_OK) return rc;
@@ -212,7 +213,7 @@ ResultCode copy_from_disks(std::string_view source, std::string_view destination
     CopyJob job;
     ReadPlace place;
     place.disk = options.start_disk;
-    place.name = options.start_disk != 0 ? on_floppy(source) : std::string(source);
+    place.name = options.start_disk != 0 ? on_floppy(options, source) : std::string(source);
     ResultCode rc = job_start(&job, options);
     if (job.mode == COPY_DECOMPRESS) place.name = copy_compressed_name(place.name);
     if (rc == RC_OK && options.start_disk != 0)

@@ -33,6 +33,7 @@ struct CopyOptions {
     CopyCancel cancel = nullptr;
     CopyTake take = nullptr;           // writing: a disk found by its label
     std::string* failure_detail = nullptr;  // reading: why a read of pieces failed, in words
+    std::string* floppy_root = nullptr;  // with disks: the drive root, which a prompt may move
     void* user = nullptr;              // given to prompt, progress, cancel and take
 };
 

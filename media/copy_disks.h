@@ -2,7 +2,7 @@
 // end supplies, the asking itself (which checks and sets the label of the
 // disk in the floppy drive), and the normalising of the drive root a
 // prompt may rewrite.
-// Needs media/floppy_operations and the floppy root of sys/files.
+// Needs media/floppy_operations and media/floppy_drives.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +35,7 @@ struct DiskRequest {
     CopyPrompt prompt = nullptr;
     void* user = nullptr;
     CopyTake take = nullptr;
+    std::string* root = nullptr;  // the floppy drive root; the prompt may move it
 };
 
 // "/" becomes "\", trailing blanks, tabs and line ends are cut, letters are

@@ -99,8 +99,15 @@ static std::string& followed_root() {
     return root;
 }
 
-// Follows a floppy root that -D set, by the rule floppy_drives_start tells.
-static void floppy_root_follow(const std::string& root) {
+// Whether floppy_drives_follow binds folders and images: once the drives
+// are started.
+static bool& following() {
+    static bool on = false;
+    return on;
+}
+
+void floppy_drives_follow(const std::string& root) {
+    if (!following()) return;
     if (!followed_root().empty()) floppy_drive_unbind(followed_root());
     followed_root().clear();
     const DriveProvider* provider = nullptr;
@@ -121,7 +128,10 @@ void floppy_drives_start(const std::string& dev_root) {
     std::string device = dev_root + "/fd0";
     if (host_is(device, S_IFBLK) || host_is(device, S_IFREG))
         floppy_drive_bind("A:\\", FLOPPY_DEVICE, device);
-    floppy_root_watch(floppy_root_follow);
+    following() = true;
+}
+
+void floppy_drives_stop_following() { following() = false;
 }
 
 std::string floppy_image_name(std::string_view label) {

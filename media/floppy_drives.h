@@ -55,13 +55,19 @@ void floppy_drive_unbind(std::string_view root);
 FloppyDrive* floppy_drive_find(std::string_view root);
 
 // The start of a program that cuts disks: A: is bound to `dev_root`/fd0
-// (dev_root is "/dev" but for tests) when that exists, and from now on each
-// floppy root that -D sets is followed by the -D rule: a root that lies on
-// no floppy drive yet and names a host folder holding only disk images
-// ("*.img", or nothing at all) makes that folder a drive; one naming an
-// image file ("*.img") makes that image a drive. Any other root stays a
-// host path. The drive made for the former root is unbound first.
+// (dev_root is "/dev" but for tests) when that exists, and from now on
+// floppy_drives_follow follows the floppy roots it is given.
 void floppy_drives_start(const std::string& dev_root);
+
+// Follows a floppy root that a run takes (from -D, or from a disk prompt)
+// by the -D rule, once the drives are started (else nothing): a root that
+// lies on no floppy drive yet and names a host folder holding only disk
+// images ("*.img", or nothing at all) makes that folder a drive; one naming
+// an image file ("*.img") makes that image a drive. Any other root stays a
+// host path. The drive made for the former root is unbound first.
+void floppy_drives_follow(const std::string& root);
+// Stops the following; the drives stay as they are.
+void floppy_drives_stop_following();
 
 // The folder a -D root names for writing disks, made (with its parents)
 // when it is missing, so that the -D rule finds an empty folder drive: not

@@ -357,33 +357,18 @@ ResultCode file_holds(std::string_view path, std::string_view bytes, bool* same)
     return rc;
 }
 
-static FloppyRootWatcher& floppy_root_watcher() {
-    static FloppyRootWatcher watcher = nullptr;
-    return watcher;
-}
-
-void floppy_root_watch(FloppyRootWatcher watcher) { floppy_root_watcher() = watcher; }
-
-static std::string& floppy_root_text() {
-    static std::string root = "A:\\";
-    return root;
-}
-
-void floppy_root_set(std::string_view text) {
+void floppy_root_parse(std::string_view text, std::string* root) {
     if (text.empty() || text.size() > size_t(PATH_LIMIT)) return;
-    std::string root(text);
+    std::string named(text);
     if (text == ".") {
         std::string current = host_current_directory();
         if (current.empty()) return;
-        root = host_path_to_engine(current);
-        if (root.size() > size_t(PATH_LIMIT)) return;
+        named = host_path_to_engine(current);
+        if (named.size() > size_t(PATH_LIMIT)) return;
     }
-    if (path_has_drive(root)) root[0] = upper_char(root[0]);
-    floppy_root_text() = root;
-    if (floppy_root_watcher()) floppy_root_watcher()(root);
+    if (path_has_drive(named)) named[0] = upper_char(named[0]);
+    *root = std::move(named);
 }
-
-const std::string& floppy_root() { return floppy_root_text(); }
 
 ResultCode file_copy_contents(std::string_view source, std::string_view destination) {
     std::string bytes;

@@ -1,7 +1,8 @@
 // File operations on engine paths: exists, delete, size, file times, make
-// directory, directory full path, whole-file read, and the floppy drive root.
-// Paths under a drive provider's root go to that provider. Needs
-// sys/host_paths, sys/host_io and sys/drive_providers; owns the floppy root.
+// directory, directory full path, whole-file read, and the reading of a
+// floppy drive root (the root itself is the run's). Paths under a drive
+// provider's root go to that provider. Needs sys/host_paths, sys/host_io and
+// sys/drive_providers.
 #pragma once
 
 #include <cstdint>
@@ -131,13 +132,8 @@ ResultCode file_keep_old_copy(const PathParts& path);
 // The same under the extension `extension`.
 ResultCode file_keep_copy(const PathParts& path, std::string_view extension);
 
-// The floppy drive root: starts as "A:\". An empty text (or one over 260
-// characters) leaves it as it is; "." sets it to the current directory;
-// anything else is taken as it is, a leading drive letter upper-cased.
-void floppy_root_set(std::string_view text);
-const std::string& floppy_root();
-
-// Called with the new root each time floppy_root_set sets one, so that the
-// floppy-disk layer can make the folder it names a drive; nullptr stops it.
-using FloppyRootWatcher = void (*)(const std::string& root);
-void floppy_root_watch(FloppyRootWatcher watcher);
+// The floppy drive root that `text` names, in *root: an empty text (or one
+// over 260 characters) leaves *root as it is; "." names the current
+// directory; anything else is taken as it is, a leading drive letter
+// upper-cased.
+void floppy_root_parse(std::string_view text, std::string* root);

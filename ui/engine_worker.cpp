@@ -81,7 +81,8 @@ void EngineWorker::run() {
         ResultCode code = engine_main(rc_, int(argv.size()), argv.data());
         if (code != RC_OK) succeeded_ = false;
         layouts_.insert(layouts_.end(), rc_->layouts.begin(), rc_->layouts.end());
-        medium_ = LayoutMedium{rc_->media_capacity, rc_->cluster_size, rc_->slop};
+        const RunOptions& options = rc_->options;
+        medium_ = LayoutMedium{options.media_capacity, options.cluster_size, options.slop};
         // A cancelled call has told so; one that ended before the cancel
         // came is followed by the next, which tells it at its first check.
         if (code == RC_USER_CANCELLED && cancel_requested()) break;

@@ -757,7 +757,8 @@ void MainWindow::end_run() {
         operations_[OPERATION_UPDATE]->setChecked(true);
         choose_operation(OPERATION_UPDATE);
         std::string copy_dir;
-        if (host_path_resolve(rc_.target, &copy_dir) != RC_OK) copy_dir = rc_.target;
+        const std::string& copied = run_copy_directory(&rc_);
+        if (host_path_resolve(copied, &copy_dir) != RC_OK) copy_dir = copied;
         QString copy = shown(copy_dir + "/" + command_.product_file);
         prd_path_->setText(copy);
         open_document(copy);

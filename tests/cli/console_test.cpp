@@ -122,6 +122,25 @@ TEST(Console, WritesTheDisksIntoAFolderOfImagesItMakes) {
               read_host_file(dir.at("kit/p/diskward/p.5ld")));
 }
 
+// The folder the console makes is the one the engine took from -D: the
+// last -D, relative to the current directory, with its missing parents;
+// none without -w.
+TEST(Console, MakesTheDriveFolderTheEngineTookFromDashD) {
+    TempDir dir;
+    std::string kit = disk_kit(dir);
+    Outcome assigned = run_console(kit + " -o win95 -n p -a -z 5.25LD");
+    std::string in_dir = "cd '" + dir.path() + "' && " + DISKWARD_BIN_DIR + "/diskward " + kit;
+    Outcome only_assigned = run_command(in_dir + " -o win95 -n p -a -z 5.25LD -D a/b");
+    EXPECT_EQ(only_assigned.output, assigned.output);
+    EXPECT_FALSE(host_exists(dir.at("a")));
+    Outcome out = run_command(in_dir + " -o win95 -n p -w -z 5.25LD -D first -D sets/disks" +
+                              " 2>/dev/null </dev/null");
+    EXPECT_EQ(out.status, 0) << out.output;
+    EXPECT_EQ(out.output, assigned.output);
+    EXPECT_EQ(run_tool("ls -A '" + dir.at("sets/disks") + "'").output, "P.V1_1.img\n");
+    EXPECT_FALSE(host_exists(dir.at("first")));
+}
+
 TEST(Console, WithoutATerminalNoDiskCanBeAskedForAndTheDriveIsNotReady) {
     TempDir dir;
     std::string kit = disk_kit(dir);

@@ -135,7 +135,6 @@ TEST_F(CancelTest, WhileDisksAreWrittenTheSetIsDiscarded) {
               "    " + root + "\\core\\core.map: User Cancelled\r\n");
     EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{});
     EXPECT_EQ(snapshot(), before);
-    floppy_root_set("A:\\");
     floppy_drive_unbind("A:\\");
 }
 

@@ -75,7 +75,6 @@ protected:
     }
     void TearDown() override {
         file_services_faults_clear();
-        floppy_root_set("A:\\");
         floppy_drive_unbind("A:\\");
     }
     std::string map_path() { return root + "\\p\\p.map"; }
@@ -369,8 +368,8 @@ TEST(DiskPrompt, TheQuestionAndEachCheckOfANewDiskHaveTheirTexts) {
     write_host_file(dir.at("drive.img"), "");
     ASSERT_EQ(floppy_drive_bind("B:\\", FLOPPY_IMAGE, dir.at("drive.img")), RC_OK);
     RunContext rc;
-    rc.media_capacity = 362496;  // 5.25LD
-    rc.cluster_size = 1024;
+    rc.options.media_capacity = 362496;  // 5.25LD
+    rc.options.cluster_size = 1024;
     EXPECT_EQ(disk_prompt_medium(&rc), "5.25LD");
     EXPECT_EQ(disk_prompt_question("Kit label", 3, "B:\\"),
               "Insert disk to be labeled 'Kit label 3' into drive 'B:\\'");

@@ -105,7 +105,11 @@ TEST(EngineMain, ReplicationChecksTheTargetAfterTheSource) {
     EXPECT_EQ(e.run({s, "-o", "nt", "-J", t}), RC_OK);
     EXPECT_EQ(e.output, s + "\r\n" + s + ": No products found\r\n" + t + "\r\n" + t +
                             ": No products found\r\n");
-    EXPECT_TRUE(e.rc.no_backups);
-    EXPECT_TRUE(e.rc.no_cd_subdirs);
-    EXPECT_FALSE(e.rc.replicate);
+    // The options stay as given; the check of the copy keeps no back-ups,
+    // makes no CD-ROM subdirectories and replicates nothing.
+    EXPECT_TRUE(e.rc.options.replicate);
+    EXPECT_FALSE(e.rc.options.no_backups || e.rc.options.no_cd_subdirs);
+    EXPECT_TRUE(e.rc.checking_copy);
+    EXPECT_FALSE(run_keeps_backups(&e.rc) || run_makes_cd_subdirs(&e.rc) ||
+                 run_replicates(&e.rc));
 }

@@ -86,7 +86,6 @@ class ParallelTest : public ::testing::Test {
 protected:
     void TearDown() override {
         file_services_faults_clear();
-        floppy_root_set("A:\\");
         floppy_drive_unbind("A:\\");
     }
 
@@ -118,7 +117,6 @@ protected:
             outcome.report += "run " + std::to_string(i) + ": " + std::to_string(code) + "\n" +
                               e.output;
         }
-        floppy_root_set("A:\\");
         floppy_drive_unbind("A:\\");
         // Paths in the report name the folder; each run has its own.
         std::string engine_place = engine_path(place.path());

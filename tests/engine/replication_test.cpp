@@ -148,7 +148,7 @@ TEST_F(ReplicationTest, TheSourceRootEndsAtAComponentAndEveryProductIsCopied) {
                             "      pa.map Superfluous\r\n" +
                             "    " + replica + "\\A\\pa.map: 3\r\n" +
                             checked(replica + "\\..\\common\\B\\pb.map"));
-    EXPECT_EQ(e.rc.target, replica);
+    EXPECT_EQ(run_copy_directory(&e.rc), replica);
     std::map<std::string, std::string> files = copied();
     // The check of the copy corrects the sizes; it keeps no .old copies and
     // makes no working subdirectories.
@@ -297,6 +297,21 @@ TEST_F(ReplicationTest, AProductThatCannotBeCopiedIsReportedAndTheOthersAreCopie
                                                          {"b/pb.txt", "x"}}));
 }
 
+// Each refused product is told with the line of its own map file: a product
+// refused before its map is read names no line, whatever the product before
+// it found.
+TEST_F(ReplicationTest, AFailureNamesTheLineOfItsOwnMapFileOnly) {
+    product(1, "pa", "a");
+    file("win95/a/pa.map", kMapHeader + "G \"\" \"pa.txt\" \"x\" 1 false\nfalse oops 0 0\n");
+    rows += product_row(2, "pz", "root", "Z:\\nowhere-at-all");
+    product_file(rows);
+    EXPECT_EQ(replicate(), RC_UNABLE_TO_PARSE);
+    EXPECT_EQ(e.output, opening_lines() +
+                            "    " + source + "\\a\\pa.map: Unable to Parse on line 4\r\n" +
+                            "    " + source + "\\Z:\\nowhere-at-all\\pz.map: Invalid target "
+                                              "location relative to source\r\n");
+}
+
 TEST_F(ReplicationTest, ProductsBesideTheSourceKeepTheirPlaceUnderTheTarget) {
     // "win95" and "W1" share a "w": the root still ends at the kit folder.
     product(1, "pa", "../W1");
@@ -304,7 +319,7 @@ TEST_F(ReplicationTest, ProductsBesideTheSourceKeepTheirPlaceUnderTheTarget) {
     product_file(rows);
     EXPECT_EQ(replicate({"-F", "-R"}), RC_OK);
     std::map<std::string, std::string> files = copied();
-    EXPECT_EQ(e.rc.target, target + "\\win95");
+    EXPECT_EQ(run_copy_directory(&e.rc), target + "\\win95");
     EXPECT_EQ(files["W1/pa.txt"], "x");
     EXPECT_EQ(files["W2/pb.txt"], "x");
     EXPECT_EQ(files.count("win95/win95.prd"), 1u);

@@ -50,11 +50,11 @@ protected:
         ASSERT_EQ(floppy_drive_bind("A:\\", FLOPPY_FOLDER, dir.path()), RC_OK);
     }
     void TearDown() override {
-        floppy_root_set("A:\\");
         floppy_drive_unbind("A:\\");
     }
     CopyOptions disks(uint32_t start, uint32_t count) {
         CopyOptions options;
+        options.floppy_root = &root;
         options.start_disk = start;
         options.disk_count = count;
         options.label_base = "KIT";
@@ -66,6 +66,7 @@ protected:
     TempDir dir;
     TempDir host;
     FakeUser user;
+    std::string root = "A:\\";  // the floppy root the copies share
 };
 
 }  // namespace
@@ -177,7 +178,7 @@ TEST_F(CopyDisks, PromptsRepeatUntilTheRightDiskAndStopOnCancelOrABadLabel) {
     user.root_typed = "a:/ \r\n";
     ASSERT_EQ(copy_file(engine_path(host.at("a.txt")), "a.txt", disks(1, 1)), RC_OK);
     EXPECT_EQ(user.calls, 1);
-    EXPECT_EQ(floppy_root(), "A:\\");
+    EXPECT_EQ(root, "A:\\");
     EXPECT_EQ(mtype(dir.at("KIT_1.img"), "A.TXT"), "alpha");
     EXPECT_NE(mdir(dir.at("OTHER_1.img")).output.find("OTHER 1"), std::string::npos);
     EXPECT_EQ(drive_root_normalise("z:/tmp/floppies\t \n"), "Z:\\TMP\\FLOPPIES");

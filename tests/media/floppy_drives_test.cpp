@@ -21,12 +21,11 @@
 
 namespace {
 
-// Every test leaves the drives and the floppy root as it found them.
+// Every test leaves the drives as it found them, not followed.
 class FloppyDrives : public ::testing::Test {
 protected:
     void TearDown() override {
-        floppy_root_watch(nullptr);
-        floppy_root_set("A:\\");
+        floppy_drives_stop_following();
         floppy_drive_unbind("A:\\");
     }
     TempDir dir;
@@ -285,7 +284,7 @@ TEST_F(FloppyDrives, ADashDFolderBecomesTheDriveAndFdZeroBecomesA) {
 
     // -D with a host folder: paths under it go to the disk in that drive.
     const std::string root = engine_path(dir.path());
-    floppy_root_set(root);
+    floppy_drives_follow(root);
     ASSERT_EQ(floppy_drive_insert_blank(root, "3.5HD"), RC_OK);
     ASSERT_EQ(disk_set_label(root, "DEE", 1), RC_OK);
     ASSERT_EQ(write_engine_file(root + "\\DATA.CAB", "cab"), RC_OK);
@@ -294,7 +293,7 @@ TEST_F(FloppyDrives, ADashDFolderBecomesTheDriveAndFdZeroBecomesA) {
     EXPECT_EQ(floppy_drive_kind(root, "/nonexistent"), FLOPPY_KIND_35_HIGH);
 
     // Back to A:, the folder is a host folder again.
-    floppy_root_set("A:\\");
+    floppy_drives_follow("A:\\");
     bool exists = false;
     ASSERT_EQ(file_exists(root + "\\DEE_1.img", &exists), RC_OK);
     EXPECT_TRUE(exists);
@@ -303,12 +302,12 @@ TEST_F(FloppyDrives, ADashDFolderBecomesTheDriveAndFdZeroBecomesA) {
 
     // -D with an image file makes that image the drive; with a folder of
     // other files (a staging area, say) the files stay the host's.
-    floppy_root_set(root + "\\DEE_1.img");
+    floppy_drives_follow(root + "\\DEE_1.img");
     ASSERT_EQ(volume_label(root + "\\DEE_1.img", &label), RC_OK);
     EXPECT_EQ(label, "DEE 1");
     EXPECT_EQ(read_engine_file(root + "\\dee_1.img\\data.cab"), "cab");
     write_host_file(dir.at("kit/setup.inf"), "inf");
-    floppy_root_set(root);
+    floppy_drives_follow(root);
     EXPECT_EQ(read_engine_file(root + "\\kit\\setup.inf"), "inf");
     EXPECT_EQ(floppy_drive_kind(root, "/nonexistent"), FLOPPY_KIND_NONE);
 }

@@ -31,7 +31,6 @@ protected:
     void SetUp() override { file_services_faults_clear(); }
     void TearDown() override {
         file_services_faults_clear();
-        floppy_root_set("A:\\");
         floppy_drive_unbind("A:\\");
     }
     TempDir dir;

@@ -192,14 +192,15 @@ TEST(Files, ReadOnlyAndClosedDirectoriesGivePermissionDenied) {
 }
 
 TEST(Files, FloppyRootKeepsItsCaseButForTheDriveLetter) {
-    EXPECT_EQ(floppy_root(), "A:\\");  // nothing else in these tests sets it
-    floppy_root_set("b:\\Disks\\a");
-    EXPECT_EQ(floppy_root(), "B:\\Disks\\a");
-    floppy_root_set("");
-    EXPECT_EQ(floppy_root(), "B:\\Disks\\a");
-    floppy_root_set(".");
-    EXPECT_EQ(floppy_root(), host_path_to_engine(host_current_directory()));
-    floppy_root_set("A:\\");
+    std::string root = "A:\\";
+    floppy_root_parse("b:\\Disks\\a", &root);
+    EXPECT_EQ(root, "B:\\Disks\\a");
+    floppy_root_parse("", &root);
+    EXPECT_EQ(root, "B:\\Disks\\a");
+    floppy_root_parse(std::string(261, 'x'), &root);
+    EXPECT_EQ(root, "B:\\Disks\\a");
+    floppy_root_parse(".", &root);
+    EXPECT_EQ(root, host_path_to_engine(host_current_directory()));
 }
 
 }  // namespace

@@ -612,7 +612,6 @@ private slots:
         QCOMPARE(run_shell("fsck.fat -n '" + image + "' >/dev/null 2>&1; echo $?"), std::string("0\n"));
         QCOMPARE(run_shell("MTOOLS_SKIP_CHECK=1 mlabel -s -i '" + image + "' ::"),
                  std::string(" Volume label is KIT1 1     \n"));
-        floppy_root_set("A:\\");
         floppy_drive_unbind("A:\\");
     }
 
