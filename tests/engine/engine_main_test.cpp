@@ -77,7 +77,10 @@ TEST(EngineMain, BannerAndUsageAreWrittenAndNothingIsProcessed) {
     EXPECT_EQ(e.output, USAGE);
 }
 
-TEST(EngineMain, WalkReportsNoProductsFound) {
+// "No products found" stands for a directory read whole. An entry the host
+// refuses as an invalid or too long name ends the walk with that failure:
+// it is neither passed over nor taken for the end of the directory.
+TEST(EngineMain, WalkReportsNoProductsFoundOnlyForADirectoryReadWhole) {
     TempDir dir;
     write_host_file(dir.at("nt.prd"), "");
     write_host_file(dir.at("readme.txt"), "x");
@@ -85,18 +88,7 @@ TEST(EngineMain, WalkReportsNoProductsFound) {
     std::string path = engine_path(dir.path());
     EXPECT_EQ(e.run({path, "-o", "win95"}), RC_OK);
     EXPECT_EQ(e.output, path + "\r\n" + path + ": No products found\r\n");
-}
 
-// An entry the host refuses as an invalid or too long name ends the walk
-// with that failure: it is not passed over, nor taken for the end of the
-// directory, after which "No products found" would stand for a directory
-// never read whole.
-TEST(EngineMain, WalkEndsWithTheFailureOfAnEntryRefusedAsAnInvalidName) {
-    TempDir dir;
-    write_host_file(dir.at("nt.prd"), "");
-    write_host_file(dir.at("readme.txt"), "x");
-    EngineRun e;
-    std::string path = engine_path(dir.path());
     for (int error : {EINVAL, ENAMETOOLONG}) {
         file_services_fail_on(HOST_OP_FSTAT, "/nt.prd", error);
         EXPECT_EQ(e.run({path, "-o", "win95"}), RC_INVALID_FILE_NAME) << error;
