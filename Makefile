@@ -13,8 +13,14 @@ all: build
 setup:
 	@scripts/setup
 
+# The tests run with assert() on; the installed programs and the package are
+# built without it (NDEBUG), so `make install` and `make package` build BUILD
+# again without asserts, and the next `make test` with them.
+ASSERTS ?= ON
+install package: ASSERTS = OFF
+
 configure:
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDISKWARD_ASSERTS=$(ASSERTS) >/dev/null
 
 # Quiet: a line per target built, the whole output when it fails or warns.
 build: configure

@@ -63,7 +63,7 @@ ResultCode walk_directory(Walk* walk, const std::string& directory, const std::s
         if (code != RC_OK || walk->stopped) break;
     }
     directory_close(listing);
-    return code == RC_NO_MORE_ENTRIES || walk->stopped ? RC_OK : code;
+    return code == DIRECTORY_END || walk->stopped ? RC_OK : code;
 }
 
 }  // namespace

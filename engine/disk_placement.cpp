@@ -4,6 +4,7 @@
 // either; the arithmetic stays exact and never wraps in that case as well.
 #include "engine/disk_placement.h"
 
+#include <cassert>
 #include <cstdint>
 
 #include "media/media_table.h"
@@ -32,6 +33,7 @@ uint32_t add_used(uint32_t used, uint64_t size) {
 // Puts the rest of a file (`rounded` bytes, `size` of them data) on the
 // current disk, which has room for it: it closes the file there.
 void put_last(DiskState* disk, uint64_t rounded, uint64_t size, Placement* out) {
+    assert(rounded <= disk->bytes_left);
     out->segments.push_back(uint32_t(rounded));
     disk->bytes_left -= uint32_t(rounded);
     disk->bytes_used = add_used(disk->bytes_used, size);
@@ -43,6 +45,8 @@ void put_last(DiskState* disk, uint64_t rounded, uint64_t size, Placement* out) 
 // just shrinks by the segment; it cannot go below 0 even when a segment that
 // is no whole number of clusters holds more than the data that remained.
 void put_filling_segment(DiskState* disk, uint64_t* rounded, uint64_t* size, Placement* out) {
+    // A segment is never empty, and never the rest of the file: that is put_last's.
+    assert(disk->bytes_left > 0 && disk->bytes_left < *rounded);
     uint32_t segment = disk->bytes_left;
     out->segments.push_back(segment);
     *rounded -= segment;
@@ -54,6 +58,15 @@ void put_filling_segment(DiskState* disk, uint64_t* rounded, uint64_t* size, Pla
 ResultCode finish(Placement* out, ResultCode code) {
     out->disk_count = uint32_t(out->segments.size());
     return code;
+}
+
+// What a placement that succeeded holds: one segment on each disk from the
+// first to the current one, together the file's rounded size.
+[[maybe_unused]] bool placed_whole(const DiskState& disk, const Placement& out, uint64_t rounded) {
+    uint64_t total = 0;
+    for (uint32_t segment : out.segments) total += segment;
+    return out.disk_count >= 1 && out.start_disk + out.disk_count - 1 == disk.disk_number &&
+           total == rounded;
 }
 
 }  // namespace
@@ -91,8 +104,9 @@ ResultCode disk_reserve(DiskState* disk, const PlacementParameters& p,
     return RC_OK;
 }
 
-ResultCode disk_place(DiskState* disk, const PlacementParameters& p, uint32_t size, bool compressed,
-                      Placement* out) {
+// Places the file as disk_place tells; disk_place then checks what it made.
+static ResultCode place(DiskState* disk, const PlacementParameters& p, uint32_t size,
+                        bool compressed, Placement* out) {
     *out = Placement{};
     uint64_t rounded = media_round_to_cluster(size, p.cluster_size);
     uint64_t data = size;
@@ -151,6 +165,14 @@ ResultCode disk_place(DiskState* disk, const PlacementParameters& p, uint32_t si
         put_filling_segment(disk, &rounded, &data, out);
         disk_state_next(disk, p);
     }
+}
+
+ResultCode disk_place(DiskState* disk, const PlacementParameters& p, uint32_t size, bool compressed,
+                      Placement* out) {
+    ResultCode code = place(disk, p, size, compressed, out);
+    [[maybe_unused]] uint64_t rounded = media_round_to_cluster(size, p.cluster_size);
+    assert(code != RC_OK || placed_whole(*disk, *out, rounded));
+    return code;
 }
 
 std::string disk_summary_text(const DiskState& disk, const PlacementParameters& p) {

@@ -1,4 +1,4 @@
-// Buffered byte and bit streams over a caller's FILE* or memory block.
+// Buffered byte and bit streams over a caller's binary file or memory block.
 #include "media/bit_stream.h"
 
 #include <cstring>
@@ -18,19 +18,15 @@ static uint8_t* buffer_new(size_t* capacity) {
     return nullptr;
 }
 
-// Opens a file source on whichever of `file` and `binary` is given.
-static ResultCode source_open(ByteSource* s, FILE* file, BinaryFile* binary) {
+ResultCode byte_source_open_binary(ByteSource* s, BinaryFile* file) {
     *s = ByteSource{};
-    if (!file && !binary) return RC_NO_OBJECT;
+    if (!file) return RC_NO_OBJECT;
     s->buffer = buffer_new(&s->capacity);
     if (!s->buffer) return RC_NO_OBJECT;
-    s->file = file;
-    s->binary = binary;
+    s->binary = file;
     s->data = s->buffer;
     return RC_OK;
 }
-
-ResultCode byte_source_open_file(ByteSource* s, FILE* file) { return source_open(s, file, nullptr); }
 
 void byte_source_open_memory(ByteSource* s, const void* data, size_t size) {
     *s = ByteSource{};
@@ -46,7 +42,9 @@ void byte_source_close(ByteSource* s) {
 
 // A binary file may give fewer bytes than asked before its end; only a read
 // that gives none ends it.
-static ResultCode binary_fill(ByteSource* s) {
+ResultCode byte_source_fill(ByteSource* s) {
+    if (s->pos < s->size) return RC_OK;
+    if (s->ended || !s->binary) return RC_END_OF_FILE;
     size_t got = 0;
     s->pos = 0;
     s->size = 0;
@@ -58,34 +56,15 @@ static ResultCode binary_fill(ByteSource* s) {
     return RC_END_OF_FILE;
 }
 
-ResultCode byte_source_fill(ByteSource* s) {
-    if (s->pos < s->size) return RC_OK;
-    if (s->ended) return RC_END_OF_FILE;
-    if (s->binary) return binary_fill(s);
-    if (!s->file) return RC_END_OF_FILE;
-    size_t got = fread(s->buffer, 1, s->capacity, s->file);
-    s->pos = 0;
-    s->size = got;
-    if (got < s->capacity) {
-        if (ferror(s->file)) return RC_UNABLE_TO_READ;
-        s->ended = true;
-    }
-    return got > 0 ? RC_OK : RC_END_OF_FILE;
-}
-
-// Opens a file sink on whichever of `file` and `binary` is given.
-static ResultCode sink_open(ByteSink* s, FILE* file, BinaryFile* binary) {
+ResultCode byte_sink_open_binary(ByteSink* s, BinaryFile* file) {
     *s = ByteSink{};
-    if (!file && !binary) return RC_NO_OBJECT;
+    if (!file) return RC_NO_OBJECT;
     s->data = buffer_new(&s->capacity);
     if (!s->data) return RC_NO_OBJECT;
-    s->file = file;
-    s->binary = binary;
+    s->binary = file;
     s->owns_data = true;
     return RC_OK;
 }
-
-ResultCode byte_sink_open_file(ByteSink* s, FILE* file) { return sink_open(s, file, nullptr); }
 
 void byte_sink_open_memory(ByteSink* s, void* data, size_t capacity) {
     *s = ByteSink{};
@@ -93,17 +72,13 @@ void byte_sink_open_memory(ByteSink* s, void* data, size_t capacity) {
     s->capacity = capacity;
 }
 
-// Writes the buffered bytes of a file sink to the file; 21 when that fails
-// (a binary file's own code, 21 when it is full or fails), and the same for
-// every later write. A memory sink holds its bytes in place.
+// Writes the buffered bytes of a file sink to the file; when that fails the
+// binary file's code (21 when it is full or fails), and the same for every
+// later write. A memory sink holds its bytes in place.
 static ResultCode byte_sink_flush(ByteSink* s) {
     if (s->error != RC_OK) return s->error;
-    if ((!s->file && !s->binary) || s->used == 0) return RC_OK;
-    ResultCode rc = RC_OK;
-    if (s->binary)
-        rc = binary_file_write(s->binary, s->data, s->used);
-    else if (fwrite(s->data, 1, s->used, s->file) != s->used)
-        rc = RC_UNABLE_TO_WRITE;
+    if (!s->binary || s->used == 0) return RC_OK;
+    ResultCode rc = binary_file_write(s->binary, s->data, s->used);
     if (rc != RC_OK) {
         s->error = rc;
         return s->error;
@@ -116,7 +91,7 @@ static ResultCode byte_sink_flush(ByteSink* s) {
 ResultCode byte_sink_write(ByteSink* s, const uint8_t* bytes, size_t n) {
     while (n > 0 && s->error == RC_OK) {
         if (s->used == s->capacity) {
-            if (!s->file && !s->binary) s->error = RC_UNABLE_TO_WRITE;
+            if (!s->binary) s->error = RC_UNABLE_TO_WRITE;
             byte_sink_flush(s);
             continue;
         }
@@ -132,20 +107,14 @@ ResultCode byte_sink_write(ByteSink* s, const uint8_t* bytes, size_t n) {
 
 ResultCode byte_sink_close(ByteSink* s) {
     ResultCode rc = byte_sink_flush(s);
-    if (rc == RC_OK && s->file && fflush(s->file) != 0) rc = RC_UNABLE_TO_WRITE;
     if (s->owns_data) delete[] s->data;
     *s = ByteSink{};
     return rc;
 }
 
-ResultCode bit_writer_open_file(BitWriter* w, FILE* file) {
-    *w = BitWriter{};
-    return byte_sink_open_file(&w->sink, file);
-}
-
 ResultCode bit_writer_open_binary(BitWriter* w, BinaryFile* file) {
     *w = BitWriter{};
-    return sink_open(&w->sink, nullptr, file);
+    return byte_sink_open_binary(&w->sink, file);
 }
 
 void bit_writer_open_memory(BitWriter* w, void* data, size_t capacity) {
@@ -189,14 +158,9 @@ ResultCode bit_writer_close(BitWriter* w) {
     return rc;
 }
 
-ResultCode bit_reader_open_file(BitReader* r, FILE* file) {
-    *r = BitReader{};
-    return byte_source_open_file(&r->source, file);
-}
-
 ResultCode bit_reader_open_binary(BitReader* r, BinaryFile* file) {
     *r = BitReader{};
-    return source_open(&r->source, nullptr, file);
+    return byte_source_open_binary(&r->source, file);
 }
 
 void bit_reader_open_memory(BitReader* r, const void* data, size_t size) {

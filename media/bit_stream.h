@@ -1,13 +1,13 @@
-// Buffered byte and bit streams over a FILE* or a binary file opened by the
-// caller, or over a block of the caller's memory: the byte source and sink
-// the coder reads and writes, and the most-significant-bit-first bit reader
-// and writer on top. Needs the C library and sys/binary_file; never opens or
-// closes the file itself.
+// Buffered byte and bit streams over a binary file opened by the caller, or
+// over a block of the caller's memory: the byte source and sink the coder
+// reads and writes, and the most-significant-bit-first bit reader and writer
+// on top. Needs sys/binary_file, through which every read and write of a file
+// goes (so the file services' failures reach it); never opens or closes the
+// file itself.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 #include "sys/result_code.h"
 
@@ -20,8 +20,7 @@ constexpr size_t STREAM_BUFFER_SMALLEST = 384;
 
 // Bytes to read: a file through a staging buffer, or a memory block.
 struct ByteSource {
-    FILE* file = nullptr;           // null for a memory source
-    BinaryFile* binary = nullptr;   // set instead of `file` for a binary file
+    BinaryFile* binary = nullptr;   // null for a memory source
     const uint8_t* data = nullptr;  // unread bytes are data[pos] to data[size - 1]
     size_t size = 0;
     size_t pos = 0;
@@ -33,8 +32,7 @@ struct ByteSource {
 // Bytes written: a file through a staging buffer, or a memory block of fixed
 // capacity (writing past it fails with 21).
 struct ByteSink {
-    FILE* file = nullptr;           // null for a memory sink
-    BinaryFile* binary = nullptr;   // set instead of `file` for a binary file
+    BinaryFile* binary = nullptr;   // null for a memory sink
     uint8_t* data = nullptr;        // buffered (file) or written (memory) bytes
     size_t capacity = 0;
     size_t used = 0;
@@ -66,7 +64,7 @@ struct BitReader {
 
 // Byte source. Opening a file source allocates its buffer: 5 when even the
 // smallest size cannot be had. Closing frees the buffer, not the file.
-ResultCode byte_source_open_file(ByteSource* s, FILE* file);
+ResultCode byte_source_open_binary(ByteSource* s, BinaryFile* file);
 void byte_source_open_memory(ByteSource* s, const void* data, size_t size);
 void byte_source_close(ByteSource* s);
 // Makes more bytes available when none are left: 0 when some are (or were
@@ -74,18 +72,17 @@ void byte_source_close(ByteSource* s);
 ResultCode byte_source_fill(ByteSource* s);
 
 // Byte sink. Opening a file sink allocates its buffer (5 on failure).
-ResultCode byte_sink_open_file(ByteSink* s, FILE* file);
+ResultCode byte_sink_open_binary(ByteSink* s, BinaryFile* file);
 void byte_sink_open_memory(ByteSink* s, void* data, size_t capacity);
 // Appends n bytes; 21 when the file write fails or the memory block is full.
 ResultCode byte_sink_write(ByteSink* s, const uint8_t* bytes, size_t n);
-// Flushes the buffer and the file's own buffer, then frees the buffer (the
-// file stays open); 21 when a flush fails.
+// Flushes the buffer, then frees it (the file stays open); the code of a
+// failed write (21 when the disk is full or fails).
 ResultCode byte_sink_close(ByteSink* s);
 // Bytes accepted since the sink was opened, flushed or not.
 inline uint64_t byte_sink_total(const ByteSink* s) { return s->flushed + s->used; }
 
 // Bit writer: codes of up to 16 bits, most significant bit first.
-ResultCode bit_writer_open_file(BitWriter* w, FILE* file);
 ResultCode bit_writer_open_binary(BitWriter* w, BinaryFile* file);
 void bit_writer_open_memory(BitWriter* w, void* data, size_t capacity);
 // Takes over the pending bits of the stream; the writer must hold none.
@@ -121,7 +118,6 @@ inline void bit_writer_put(BitWriter* w, uint32_t code, uint32_t width) {
 }
 
 // Bit reader: codes of up to 16 bits, most significant bit first.
-ResultCode bit_reader_open_file(BitReader* r, FILE* file);
 ResultCode bit_reader_open_binary(BitReader* r, BinaryFile* file);
 void bit_reader_open_memory(BitReader* r, const void* data, size_t size);
 void bit_reader_resume(BitReader* r, BitCarry carry);

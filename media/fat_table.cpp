@@ -1,6 +1,8 @@
 // FAT entries in memory and the chains they form.
 #include "media/fat_table.h"
 
+#include <cassert>
+
 namespace {
 
 uint32_t widen12(uint32_t v) { return v >= 0xFF7 ? v | 0xF000 : v; }
@@ -8,6 +10,15 @@ uint32_t widen12(uint32_t v) { return v >= 0xFF7 ? v | 0xF000 : v; }
 // True when `cluster` is a data cluster of the table.
 bool fat_cluster_valid(const FatTable& table, uint32_t cluster) {
     return cluster >= 2 && cluster < table.cluster_count + 2;
+}
+
+// True when the entry of `cluster` is one of the table's (the two reserved
+// entries or a data cluster's) and lies whole within its bytes. Every entry
+// of the volume does: the boot sector is refused when its FAT is too small
+// for them, and callers look only at clusters they have checked.
+[[maybe_unused]] bool fat_entry_within(const FatTable& table, uint32_t cluster) {
+    size_t end = table.fat16 ? size_t(cluster) * 2 + 2 : size_t(cluster) + cluster / 2 + 2;
+    return cluster < table.cluster_count + 2 && end <= table.bytes.size();
 }
 
 }  // namespace
@@ -19,12 +30,14 @@ void fat_table_init(FatTable* table, std::vector<uint8_t> bytes, bool fat16, uin
     table->next_free = 2;
     table->dirty = false;
     table->free_count = 0;
+    assert(cluster_count == 0 || fat_entry_within(*table, cluster_count + 1));
     for (uint32_t c = 2; c < cluster_count + 2; c++) {
         if (fat_table_get(*table, c) == FAT_FREE) table->free_count++;
     }
 }
 
 uint32_t fat_table_get(const FatTable& table, uint32_t cluster) {
+    assert(fat_entry_within(table, cluster));
     const uint8_t* b = table.bytes.data();
     if (table.fat16) return uint32_t(b[cluster * 2]) | uint32_t(b[cluster * 2 + 1]) << 8;
     size_t at = cluster + cluster / 2;
@@ -33,6 +46,7 @@ uint32_t fat_table_get(const FatTable& table, uint32_t cluster) {
 }
 
 void fat_table_set(FatTable* table, uint32_t cluster, uint32_t value) {
+    assert(fat_entry_within(*table, cluster));
     uint8_t* b = table->bytes.data();
     table->dirty = true;
     if (table->fat16) {
@@ -79,7 +93,10 @@ ResultCode fat_chain_extend(FatTable* table, uint32_t tail, uint32_t count, std:
     if (count > table->free_count) return RC_UNABLE_TO_WRITE;
     uint32_t c = table->next_free;
     uint32_t last = tail;
-    for (uint32_t taken = 0; taken < count; c++) {
+    for (uint32_t taken = 0, looked = 0; taken < count; c++, looked++) {
+        // free_count is the number of free clusters: one round of the table
+        // finds as many as it promised.
+        assert(looked < table->cluster_count);
         if (!fat_cluster_valid(*table, c)) c = 2;
         if (fat_table_get(*table, c) != FAT_FREE) continue;
         fat_table_set(table, c, FAT_END);
@@ -90,6 +107,9 @@ ResultCode fat_chain_extend(FatTable* table, uint32_t tail, uint32_t count, std:
     }
     table->free_count -= count;
     table->next_free = c;
+    // The chain handed back ends in an end mark: a file's size is written
+    // over exactly these clusters.
+    assert(count == 0 || fat_table_get(*table, chain->back()) == FAT_END);
     return RC_OK;
 }
 
@@ -99,6 +119,7 @@ void fat_chain_cut(FatTable* table, std::vector<uint32_t>* chain, size_t keep) {
         fat_table_set(table, (*chain)[i], FAT_FREE);
         table->free_count++;
     }
+    assert(table->free_count <= table->cluster_count);
     if (keep > 0) fat_table_set(table, (*chain)[keep - 1], FAT_END);
     chain->resize(keep);
 }

@@ -53,8 +53,8 @@ ResultCode disk_root_is_empty(std::string_view root, bool* empty) {
     if (!listing) return RC_UNABLE_TO_READ;
     ResultCode rc = directory_next(listing);
     directory_close(listing);
-    if (rc != RC_OK && rc != RC_NO_MORE_ENTRIES) return rc;
-    *empty = rc == RC_NO_MORE_ENTRIES;
+    if (rc != RC_OK && rc != DIRECTORY_END) return rc;
+    *empty = rc == DIRECTORY_END;
     return RC_OK;
 }
 

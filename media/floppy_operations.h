@@ -23,7 +23,8 @@ ResultCode disk_check_label(std::string_view root, std::string* label_base, uint
 ResultCode disk_set_label(std::string_view root, std::string_view label_base, uint32_t disk_number);
 
 // *empty tells whether the root directory of `root` holds no file or
-// directory. 20 when the directory cannot be listed, 29 when reading fails.
+// directory. 20 when the directory cannot be listed; the listing's code
+// when its first entry cannot be examined (*empty is then left alone).
 ResultCode disk_root_is_empty(std::string_view root, bool* empty);
 
 // The kind (0 to 4) of the floppy drive bound at `root`: a device's by

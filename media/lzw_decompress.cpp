@@ -2,6 +2,7 @@
 // resumable decompress step.
 #include "media/lzw_decompress.h"
 
+#include <cassert>
 #include <cstring>
 #include <new>
 
@@ -95,6 +96,10 @@ static inline bool next_entry_free(const LzwDecompressor* d) {
 // strings that stood before them are forgotten. Only when every byte of
 // the history has been written out.
 static void history_slide(LzwDecompressor* d) {
+    // Full, with every byte written out, and no string past its room.
+    assert(d->pending == 0);
+    assert(d->at > HISTORY_START + HISTORY_SIZE);
+    assert(d->at <= HISTORY_START + HISTORY_SIZE + LZW_STRING_ROOM);
     uint8_t* history = history_of(d->block);
     uint64_t* strings = strings_of(d->block);
     uint32_t shift = d->at - HISTORY_KEEP - HISTORY_START;
@@ -105,6 +110,7 @@ static void history_slide(LzwDecompressor* d) {
     for (uint32_t code = LZW_LAST_INITIAL + 1; code <= last; ++code) {
         int32_t where = string_where(strings[code]);
         where = where >= kept ? where - int32_t(shift) : -1;
+        assert(where < int32_t(d->at));
         strings[code] = string_at(where, string_length(strings[code]));
     }
 }
@@ -180,6 +186,8 @@ static ResultCode decode_code(LzwDecompressor* d, uint32_t code) {
     if (code < LZW_FIRST_BYTE_CODE || code > highest) return RC_UNABLE_TO_READ;
     uint64_t s = strings_of(d->block)[code];
     uint32_t length = string_length(s);
+    // A string starts within the history's size and fits the room behind it.
+    assert(d->at <= HISTORY_START + HISTORY_SIZE && length <= LZW_STRING_ROOM);
     uint8_t first = string_put(d->block, code, s, history_of(d->block) + d->at);
     if (next_entry_free(d)) {
         uint32_t entry = ++d->count;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <cerrno>
 #include <chrono>
 #include <memory>
@@ -200,16 +201,23 @@ static int entry_status_at(DirectoryListing* listing, size_t index, struct stat*
     return error;
 }
 
+// What entry_take answers for an entry to pass over; like DIRECTORY_END a
+// value apart from every result code, never returned by directory_next.
+constexpr ResultCode ENTRY_PASSED_OVER = ResultCode(-2);
+
 // Takes the status of the entry `name` (or the errno `error` of its query)
-// as the current entry: 0 when it is to be delivered, 23 when it is to be
-// passed over (a link pointing nowhere or into a loop of links, or an entry
-// gone since the listing started), else the host error's code (20 for an
-// input/output error).
+// as the current entry: 0 when it is to be delivered, ENTRY_PASSED_OVER
+// when it is to be passed over (a link pointing nowhere or into a loop of
+// links, or an entry gone since the listing started), else the host error's
+// code (20 for an input/output error).
 static ResultCode entry_take(DirectoryListing* listing, const std::string& name, int error,
                              const struct stat& info) {
     if (error != 0)
-        return (error == ENOENT || error == ELOOP) ? RC_NO_MORE_ENTRIES
+        return (error == ENOENT || error == ELOOP) ? ENTRY_PASSED_OVER
                                                    : host_read_error_code(error);
+    // The walk joins the name to the directory's path: an empty one would
+    // stand for the directory itself.
+    assert(!name.empty());
     listing->entry_name = name;
     listing->entry_modified = info.st_mtim;
     listing->entry_changed = info.st_ctim;
@@ -226,7 +234,7 @@ ResultCode directory_next(DirectoryListing* listing) {
     if (!listing) return RC_NO_OBJECT;
     entry_clear(listing);
     if (listing->provided) {
-        if (listing->next_index >= listing->entries.size()) return RC_NO_MORE_ENTRIES;
+        if (listing->next_index >= listing->entries.size()) return DIRECTORY_END;
         const DriveEntry& entry = listing->entries[listing->next_index++];
         listing->entry_name = entry.name;
         listing->entry_size = entry.size;
@@ -240,11 +248,11 @@ ResultCode directory_next(DirectoryListing* listing) {
         struct stat info = {};
         int error = entry_status_at(listing, index, &info);
         ResultCode rc = entry_take(listing, listing->names[index], error, info);
-        if (rc == RC_NO_MORE_ENTRIES) continue;
+        if (rc == ENTRY_PASSED_OVER) continue;
         if (rc != RC_OK) entry_clear(listing);
         return rc;
     }
-    return RC_NO_MORE_ENTRIES;
+    return DIRECTORY_END;
 }
 
 const std::string& directory_entry_name(const DirectoryListing* listing) {

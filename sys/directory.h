@@ -22,11 +22,17 @@ struct DirectoryListing;
 // thread would deliver them. On a local disk it stays on the reader's thread.
 DirectoryListing* directory_open(std::string_view directory, unsigned status_ahead = 0);
 
-// Moves to the next entry: 0 with a current entry, 23 at the end, the host
-// error's code when an entry cannot be examined (20 for an input/output
-// error), 5 when `listing` is missing. "." and ".." are never delivered; a
-// symbolic link is delivered as what it points to, and one that points
-// nowhere (or into a loop of links) is passed over.
+// What directory_next answers at the end of the listing: a value of the
+// listing's own, apart from every result code, so that an entry the host
+// refuses as an invalid or too long name (23) is a failure and never taken
+// for the end. It is never a run's result: the callers turn it into theirs.
+constexpr ResultCode DIRECTORY_END = ResultCode(-1);
+
+// Moves to the next entry: 0 with a current entry, DIRECTORY_END at the
+// end, the host error's code when an entry cannot be examined (20 for an
+// input/output error), 5 when `listing` is missing. "." and ".." are never
+// delivered; a symbolic link is delivered as what it points to, and one that
+// points nowhere (or into a loop of links) is passed over.
 ResultCode directory_next(DirectoryListing* listing);
 
 // The current entry: its name, its size (0 for a directory) and whether it

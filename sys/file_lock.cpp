@@ -29,8 +29,13 @@ bool same_file(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// What lock_once answers when the path names another file by now: a value
+// apart from every result code, so that a host failure (23 for an invalid
+// name among them) is never taken for a file replaced meanwhile.
+constexpr ResultCode LOCK_FILE_REPLACED = ResultCode(-1);
+
 // Locks the file now named by `host`: 0 with *fd, 53 when it is held,
-// RC_NO_MORE_ENTRIES when the path names another file by now, or the host
+// LOCK_FILE_REPLACED when the path names another file by now, or the host
 // error's code.
 ResultCode lock_once(const std::string& host, int* fd) {
     *fd = host_open(host.c_str(), O_RDONLY | O_NONBLOCK, 0);
@@ -42,7 +47,7 @@ ResultCode lock_once(const std::string& host, int* fd) {
     else if (host_fstat(*fd, &opened) != 0 || host_stat(host.c_str(), &named) != 0)
         rc = host_error_code(errno);
     else if (!same_file(opened, named))
-        rc = RC_NO_MORE_ENTRIES;
+        rc = LOCK_FILE_REPLACED;
     if (rc != RC_OK) {
         host_close(*fd);  // closing drops a lock taken on it
         *fd = -1;
@@ -75,7 +80,7 @@ ResultCode file_lock_take_host(const std::string& host, FileLock** lock) {
             *lock = made;
             return RC_OK;
         }
-        if (rc == RC_NO_MORE_ENTRIES) rc = RC_OK;  // replaced meanwhile: again
+        if (rc == LOCK_FILE_REPLACED) rc = RC_OK;  // replaced meanwhile: again
     }
     delete made;
     return rc == RC_OK ? RC_SHARING_VIOLATION : rc;

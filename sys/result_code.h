@@ -19,7 +19,6 @@ enum ResultCode : int32_t {
     RC_UNABLE_TO_WRITE = 21,
     RC_FILE_NOT_FOUND = 22,
     RC_INVALID_FILE_NAME = 23,
-    RC_NO_MORE_ENTRIES = 23,  // a directory listing has no more entries
     RC_WRITE_PROTECTED = 25,
     RC_DEVICE_NOT_READY = 26,
     RC_PERMISSION_DENIED = 27,

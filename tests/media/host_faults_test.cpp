@@ -17,7 +17,10 @@
 #include "media/fat_test_tools.h"
 #include "media/floppy_drives.h"
 #include "media/floppy_operations.h"
+#include "media/lzw_compress.h"
+#include "media/lzw_decompress.h"
 #include "support/test_support.h"
+#include "sys/binary_file.h"
 #include "sys/files.h"
 #include "sys/host_io.h"
 #include "sys/host_paths.h"
@@ -74,30 +77,21 @@ CopyOptions failing_reads(ReadFailure* failure) {
     return options;
 }
 
-// A stream that gives `good` bytes of `data` and then fails with EIO, as a
-// disk with a bad sector does.
-struct FailingStream {
-    std::string data;
-    size_t good = 0;
-    size_t at = 0;
-};
-
-ssize_t failing_stream_read(void* cookie, char* buffer, size_t size) {
-    auto* s = static_cast<FailingStream*>(cookie);
-    if (s->at >= s->good) {
-        errno = EIO;
-        return -1;
-    }
-    size_t n = std::min(size, s->good - s->at);
-    memcpy(buffer, s->data.data() + s->at, n);
-    s->at += n;
-    return ssize_t(n);
-}
-
-FILE* open_failing_stream(FailingStream* stream) {
-    cookie_io_functions_t calls{};
-    calls.read = failing_stream_read;
-    return fopencookie(stream, "rb", calls);
+// Compresses `data` whole into memory: the stream a coder writes to a file.
+std::string compressed(const std::string& data) {
+    std::string out(data.size() * 2 + 16, '\0');
+    LzwCompressor c;
+    if (lzw_compressor_create(&c, LZW_WIDTH, LZW_SLOT_INDEX) != RC_OK) return "";
+    ByteSource in;
+    byte_source_open_memory(&in, data.data(), data.size());
+    BitWriter w;
+    bit_writer_open_memory(&w, out.data(), out.size());
+    uint32_t written = 0;
+    ResultCode rc = lzw_compress_step(&c, &in, &w, UINT32_MAX, &written);
+    if (rc == RC_OK) rc = lzw_compress_finish(&c, &w);
+    lzw_compressor_free(&c);
+    out.resize(rc == RC_OK ? w.sink.used : 0);
+    return out;
 }
 
 }  // namespace
@@ -345,48 +339,108 @@ TEST_F(MediaFaults, AFailedReadOfACopysSourceIsUnableToReadAndAFailedWriteKeepsI
     EXPECT_EQ(copy_file(source, engine_path(dir.at("bad.bin")), CopyOptions()), RC_OS_ERROR);
 }
 
-TEST_F(MediaFaults, StreamsOverAFileThatFailsPartWayReportUnableToRead) {
-    // 100000 good bytes, then a failure: the coder must not take what it
-    // read for the whole input.
-    FailingStream plain{pattern_bytes(200000, 8), 100000};
-    FILE* in = open_failing_stream(&plain);
-    ASSERT_NE(in, nullptr);
+// A root whose entry the host refuses as an invalid or too long name (23)
+// cannot be judged: that failure is the answer, never an empty disk.
+TEST_F(MediaFaults, ADiskWhoseEntryCannotBeExaminedIsNeverJudgedEmpty) {
+    write_host_file(dir.at("disk/SETUP.EXE"), "setup");
+    const std::string root = engine_path(dir.at("disk"));
+    for (int error : {EINVAL, ENAMETOOLONG}) {
+        file_services_fail_on(HOST_OP_FSTAT, "/SETUP.EXE", error);
+        bool empty = false;
+        EXPECT_EQ(disk_root_is_empty(root, &empty), RC_INVALID_FILE_NAME) << error;
+        EXPECT_FALSE(empty);
+        file_services_faults_clear();
+    }
+    bool empty = true;
+    ASSERT_EQ(disk_root_is_empty(root, &empty), RC_OK);
+    EXPECT_FALSE(empty);
+    make_folder(dir, "blank");
+    ASSERT_EQ(disk_root_is_empty(engine_path(dir.at("blank")), &empty), RC_OK);
+    EXPECT_TRUE(empty);
+}
+
+// The byte and bit streams read and write files only through the file
+// services: a read that fails part way is 20 and never the end of the
+// input, a write that fails is the file's code, and what was written
+// before the failure is exactly the start of the stream.
+TEST_F(MediaFaults, StreamsOverAFileThatFailsPartWayReportTheFailure) {
+    const std::string plain = pattern_bytes(200000, 8);
+    const std::string packed = compressed(plain);
+    ASSERT_GT(packed.size(), 2 * STREAM_BUFFER_SIZE);
+    write_host_file(dir.at("plain.bin"), plain);
+    write_host_file(dir.at("packed.bin"), packed);
     LzwCompressor c;
     ASSERT_EQ(lzw_compressor_create(&c, LZW_WIDTH, LZW_SLOT_INDEX), RC_OK);
+    uint32_t written = 0;
+
+    // Compressing: two buffers read, then the read fails. The coder must
+    // not take what it read for the whole input; what it wrote is the
+    // start of the whole stream.
+    BinaryFile* file = nullptr;
+    file_services_fail_on(HOST_OP_READ, "/plain.bin", EIO, 2);
+    ASSERT_EQ(binary_file_open(&file, engine_path(dir.at("plain.bin")), BINARY_READ), RC_OK);
     ByteSource source;
-    ASSERT_EQ(byte_source_open_file(&source, in), RC_OK);
+    ASSERT_EQ(byte_source_open_binary(&source, file), RC_OK);
     std::string out(400000, '\0');
     BitWriter w;
     bit_writer_open_memory(&w, out.data(), out.size());
-    uint32_t written = 0;
     EXPECT_EQ(lzw_compress_step(&c, &source, &w, UINT32_MAX, &written), RC_UNABLE_TO_READ);
     EXPECT_FALSE(lzw_compress_is_done(&c));
     EXPECT_EQ(lzw_compress_step(&c, &source, &w, UINT32_MAX, &written), RC_UNABLE_TO_READ);
+    ASSERT_GT(w.sink.used, 0u);
+    EXPECT_SAME_BYTES(out.substr(0, w.sink.used), packed.substr(0, w.sink.used));
     byte_source_close(&source);
-    fclose(in);
+    EXPECT_EQ(binary_file_close(file), RC_OK);
+    file_services_faults_clear();
 
-    // The whole stream, compressed, read back through a file that fails
-    // half way: 20 from the step and from the end of the input.
+    // Compressing into a file whose disk fills after 70000 bytes: 21, and
+    // the file holds the first 70000 bytes of the stream.
+    ASSERT_EQ(binary_file_open(&file, engine_path(dir.at("out.bin")), BINARY_WRITE), RC_OK);
+    file_services_fail_writes_after(70000, ENOSPC);
     ByteSource whole;
-    byte_source_open_memory(&whole, plain.data.data(), plain.data.size());
+    byte_source_open_memory(&whole, plain.data(), plain.size());
     lzw_compressor_reset(&c);
-    bit_writer_open_memory(&w, out.data(), out.size());
-    ASSERT_EQ(lzw_compress_step(&c, &whole, &w, UINT32_MAX, &written), RC_OK);
-    ASSERT_EQ(lzw_compress_finish(&c, &w), RC_OK);
+    ASSERT_EQ(bit_writer_open_binary(&w, file), RC_OK);
+    EXPECT_EQ(lzw_compress_step(&c, &whole, &w, UINT32_MAX, &written), RC_UNABLE_TO_WRITE);
+    EXPECT_EQ(bit_writer_close(&w), RC_UNABLE_TO_WRITE);
+    file_services_faults_clear();
+    EXPECT_EQ(binary_file_close(file), RC_OK);
+    EXPECT_SAME_BYTES(read_host_file(dir.at("out.bin")), packed.substr(0, 70000));
     lzw_compressor_free(&c);
-    FailingStream packed{out.substr(0, w.sink.used), w.sink.used / 2};
-    in = open_failing_stream(&packed);
-    ASSERT_NE(in, nullptr);
+
+    // Decompressing a file whose second read fails: 20 from the step and
+    // from the end of the input, with the bytes of the codes read before.
+    file_services_fail_on(HOST_OP_READ, "/packed.bin", EIO, 1);
+    ASSERT_EQ(binary_file_open(&file, engine_path(dir.at("packed.bin")), BINARY_READ), RC_OK);
     LzwDecompressor d;
     lzw_decompressor_init(&d);
     BitReader r;
-    ASSERT_EQ(bit_reader_open_file(&r, in), RC_OK);
+    ASSERT_EQ(bit_reader_open_binary(&r, file), RC_OK);
     std::string back(300000, '\0');
     ByteSink sink;
     byte_sink_open_memory(&sink, back.data(), back.size());
     EXPECT_EQ(lzw_decompress_step(&d, &r, &sink, UINT32_MAX, &written), RC_UNABLE_TO_READ);
     EXPECT_EQ(lzw_decompress_finish(&d), RC_UNABLE_TO_READ);
+    ASSERT_GT(sink.used, 0u);
+    EXPECT_SAME_BYTES(back.substr(0, sink.used), plain.substr(0, sink.used));
     bit_reader_close(&r);
     lzw_decompressor_free(&d);
-    fclose(in);
+    EXPECT_EQ(binary_file_close(file), RC_OK);
+    file_services_faults_clear();
+
+    // Decompressing into a file whose disk fills after 60000 bytes: 21
+    // from the step and again from the closing flush, and the file holds
+    // the first 60000 bytes of the original.
+    ASSERT_EQ(binary_file_open(&file, engine_path(dir.at("back.bin")), BINARY_WRITE), RC_OK);
+    file_services_fail_writes_after(60000, ENOSPC);
+    lzw_decompressor_init(&d);
+    bit_reader_open_memory(&r, packed.data(), packed.size());
+    ASSERT_EQ(byte_sink_open_binary(&sink, file), RC_OK);
+    EXPECT_EQ(lzw_decompress_step(&d, &r, &sink, UINT32_MAX, &written), RC_UNABLE_TO_WRITE);
+    EXPECT_EQ(byte_sink_close(&sink), RC_UNABLE_TO_WRITE);
+    bit_reader_close(&r);
+    lzw_decompressor_free(&d);
+    file_services_faults_clear();
+    EXPECT_EQ(binary_file_close(file), RC_OK);
+    EXPECT_SAME_BYTES(read_host_file(dir.at("back.bin")), plain.substr(0, 60000));
 }

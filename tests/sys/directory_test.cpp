@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -13,7 +14,8 @@
 
 namespace {
 
-// Lists `directory` to its end as "name size d|f" lines, then what ended it.
+// Lists `directory` to its end as "name size d|f" lines, then what ended
+// it: "end" at the end of the listing, else "failed" and the code.
 std::string list_all(const std::string& directory, unsigned status_ahead = 0) {
     DirectoryListing* listing = directory_open(directory, status_ahead);
     if (!listing) return "cannot start";
@@ -24,7 +26,7 @@ std::string list_all(const std::string& directory, unsigned status_ahead = 0) {
                std::to_string(directory_entry_size(listing)) +
                (directory_entry_is_directory(listing) ? " d\n" : " f\n");
     directory_close(listing);
-    return out + "end " + std::to_string(rc);
+    return out + (rc == DIRECTORY_END ? "end" : "failed " + std::to_string(rc));
 }
 
 TEST(DirectoryListing, DeliversEntriesInFoldedNameOrderWithLinksAsTheirTargets) {
@@ -37,13 +39,13 @@ TEST(DirectoryListing, DeliversEntriesInFoldedNameOrderWithLinksAsTheirTargets) 
     ASSERT_EQ(symlink("nowhere", dir.at("kit/link-dangling").c_str()), 0);
     EXPECT_EQ(list_all(engine_path(dir.at("kit"))),
               "_x 2 f\nalpha 5 f\nB.TXT 5 f\nb.txt 5 f\nlink-dir 0 d\nlink-file 4 f\n"
-              "Sub 0 d\nZeta 4 f\nend 23");
+              "Sub 0 d\nZeta 4 f\nend");
 }
 
 TEST(DirectoryListing, EmptyMissingAndCurrentDirectories) {
     TempDir dir;
     ASSERT_EQ(mkdir(dir.at("empty").c_str(), 0755), 0);
-    EXPECT_EQ(list_all(engine_path(dir.at("empty"))), "end 23");
+    EXPECT_EQ(list_all(engine_path(dir.at("empty"))), "end");
     EXPECT_EQ(list_all(engine_path(dir.at("missing"))), "cannot start");
     write_host_file(dir.at("file"), "");
     EXPECT_EQ(list_all(engine_path(dir.at("file"))), "cannot start");
@@ -51,7 +53,7 @@ TEST(DirectoryListing, EmptyMissingAndCurrentDirectories) {
 
     std::string before = std::filesystem::current_path();
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
-    EXPECT_EQ(list_all(""), "empty 0 d\nfile 0 f\nend 23");
+    EXPECT_EQ(list_all(""), "empty 0 d\nfile 0 f\nend");
     ASSERT_EQ(chdir(before.c_str()), 0);
 }
 
@@ -86,7 +88,26 @@ TEST(DirectoryListing, OddEntriesAreDeliveredMarkedAndFailedReadsAreNoListing) {
     file_services_faults_clear();
     // An entry that cannot be examined ends the listing with the read's code.
     file_services_fail_next(HOST_OP_FSTAT, EIO, 1);
-    EXPECT_EQ(list_all(engine_path(dir.path())), "big 0 f\nend 20");
+    EXPECT_EQ(list_all(engine_path(dir.path())), "big 0 f\nfailed 20");
+    file_services_faults_clear();
+}
+
+// The host refuses a name as invalid or too long with the code of an
+// invalid file name (23): that is a failure of the entry, like any other,
+// and never an entry passed over nor the end of the listing.
+TEST(DirectoryListing, AnEntryRefusedAsAnInvalidNameEndsTheListingWithItsCode) {
+    TempDir dir;
+    for (const char* name : {"a", "b", "c"})
+        write_host_file(dir.at(std::string("kit/") + name), name);
+    std::string kit = engine_path(dir.at("kit"));
+    for (int error : {EINVAL, ENAMETOOLONG}) {
+        file_services_fail_on(HOST_OP_FSTAT, "/b", error);
+        EXPECT_EQ(list_all(kit), "a 1 f\nfailed 23") << error;
+        file_services_faults_clear();
+    }
+    // An entry gone since the listing started is passed over, as before.
+    file_services_fail_on(HOST_OP_FSTAT, "/b", ENOENT);
+    EXPECT_EQ(list_all(kit), "a 1 f\nc 1 f\nend");
     file_services_faults_clear();
 }
 
@@ -117,7 +138,7 @@ TEST(DirectoryListing, ASlowHostIsAskedAheadAndTheListingIsThatOfOneThread) {
     std::string ahead = list_all(kit, 16);
     auto took = std::chrono::steady_clock::now() - started;
     file_services_faults_clear();
-    EXPECT_EQ(ahead, expected + "end 23");
+    EXPECT_EQ(ahead, expected + "end");
     if (!kSanitizedBuild) {
         EXPECT_LT(took, std::chrono::milliseconds(150));
     }
@@ -126,14 +147,14 @@ TEST(DirectoryListing, ASlowHostIsAskedAheadAndTheListingIsThatOfOneThread) {
     file_services_fail_on(HOST_OP_FSTAT, "/f090", EIO);
     std::string failed = list_all(kit, 16);
     file_services_faults_clear();
-    EXPECT_EQ(failed, whole.substr(0, whole.find("f090")) + "end 20");
+    EXPECT_EQ(failed, whole.substr(0, whole.find("f090")) + "failed 20");
 
     // A quick host is asked on the reader's thread alone: a failure aimed
     // by count strikes the same entry as without threads.
     file_services_fail_next(HOST_OP_FSTAT, EIO, 30);
     std::string quick = list_all(kit, 16);
     file_services_faults_clear();
-    EXPECT_EQ(quick, whole.substr(0, whole.find("f030")) + "end 20");
+    EXPECT_EQ(quick, whole.substr(0, whole.find("f030")) + "failed 20");
 }
 
 }  // namespace

@@ -60,4 +60,30 @@ TEST(FileLock, MissingFilesAndFailuresAreCodes) {
     file_lock_release(nullptr);
 }
 
+// A failure of the host with the code of an invalid name (23), on the open
+// or on the look at the file locked, is that failure: not a file replaced
+// meanwhile, for which the lock would be taken again.
+TEST(FileLock, AFailureWithTheCodeOfAnInvalidNameIsNoReplacedFile) {
+    TempDir dir;
+    write_host_file(dir.at("win95.prd"), "table");
+    std::string host = dir.at("win95.prd");
+    struct Fault {
+        HostOp op;
+        int error;
+    };
+    for (Fault fault : {Fault{HOST_OP_OPEN, EINVAL}, Fault{HOST_OP_OPEN, ENAMETOOLONG},
+                        Fault{HOST_OP_FSTAT, EINVAL}, Fault{HOST_OP_STAT, ENAMETOOLONG}}) {
+        file_services_fail_on(fault.op, "win95.prd", fault.error);
+        FileLock* lock = nullptr;
+        EXPECT_EQ(file_lock_take_host(host, &lock), RC_INVALID_FILE_NAME)
+            << fault.op << " " << fault.error;
+        EXPECT_EQ(lock, nullptr);
+        file_lock_release(lock);
+        file_services_faults_clear();
+        // The failed attempt left no lock behind.
+        ASSERT_EQ(file_lock_take_host(host, &lock), RC_OK);
+        file_lock_release(lock);
+    }
+}
+
 }  // namespace
