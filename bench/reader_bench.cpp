@@ -6,12 +6,12 @@
 // BM_ReadFile reads that file the same way, so that a check of the file
 // can be set against the reading alone.
 #include <benchmark/benchmark.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <sys/stat.h>
 #include <string>
-#include <unistd.h>
 
 #include "runtime/atoms.h"
 #include "runtime/namespaces.h"
@@ -123,8 +123,8 @@ void BM_ReadProductTable(benchmark::State& state) {
     if (tokens != long(ROWS) * 13) state.SkipWithError("the table did not read as 13 tokens a row");
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(table.bytes));
     state.counters["MB"] = double(table.bytes) / 1e6;
-    state.counters["MB/s"] = benchmark::Counter(double(table.bytes) / 1e6 * double(state.iterations()),
-                                                benchmark::Counter::kIsRate);
+    state.counters["MB/s"] = benchmark::Counter(
+        double(table.bytes) / 1e6 * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_ReadFile(benchmark::State& state) {

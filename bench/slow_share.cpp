@@ -22,7 +22,9 @@ unsigned delay() {
     return microseconds;
 }
 
-void wait_round_trip() { usleep(delay()); }
+void wait_round_trip() {
+    usleep(delay());
+}
 
 template <typename F>
 F next(const char* name) {

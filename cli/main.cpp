@@ -71,8 +71,8 @@ void console_prompt(void* user, std::string* root, std::string_view label_text, 
             return;
         }
         std::string answer(line);
-        while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r' ||
-                                   answer.back() == ' '))
+        while (!answer.empty() &&
+               (answer.back() == '\n' || answer.back() == '\r' || answer.back() == ' '))
             answer.pop_back();
         if (answer == "c" || answer == "C") {
             *cancelled = true;

@@ -27,14 +27,13 @@ constexpr const char* OUTSIDE_KIT_NOTE = "Outside the staging area";
 struct Gathering {
     RunContext* rc = nullptr;
     int depth = 0;
-    std::string kit;  // the host path of the kit's directory
+    std::string kit;              // the host path of the kit's directory
     std::set<std::string> taken;  // host paths already in the image
     IsoImageSpec spec;
 };
 
 // A failure of the image: reported under `path` and kept in the run's result.
-ResultCode fail(Gathering* g, std::string_view path, ResultCode code,
-                std::string_view note = {}) {
+ResultCode fail(Gathering* g, std::string_view path, ResultCode code, std::string_view note = {}) {
     engine_report_text(g->rc->log, g->depth, path, note.empty() ? engine_message(code) : note);
     if (g->rc->result == RC_OK) g->rc->result = code;
     return code;
@@ -138,8 +137,7 @@ ResultCode cd_image_make(RunContext* rc, const std::vector<Value>& selected, con
     if (label.empty())
         for (char c : file.base) label += upper_char(c);
     ResultCode code = RC_OK;
-    if (!cd_image_label_valid(label))
-        code = fail(&g, rc->cd_image, RC_INVALID_VOLUME_LABEL);
+    if (!cd_image_label_valid(label)) code = fail(&g, rc->cd_image, RC_INVALID_VOLUME_LABEL);
     if (code == RC_OK) code = gather_kit(&g, selected, file);
     g.spec.volume_id = label;
     uint64_t size = 0;

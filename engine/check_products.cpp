@@ -3,16 +3,16 @@
 
 #include <algorithm>
 
-#include "engine/dependencies.h"
 #include "engine/density_maps.h"
+#include "engine/dependencies.h"
 #include "engine/floppy_assignment.h"
 #include "engine/harvest.h"
+#include "engine/map_files.h"
 #include "engine/messages.h"
 #include "engine/script_file.h"
 #include "engine/script_resources.h"
 #include "engine/staging_scan.h"
 #include "engine/version_checks.h"
-#include "engine/map_files.h"
 #include "model/fields.h"
 #include "model/group.h"
 #include "model/group_table.h"
@@ -41,8 +41,7 @@ ResultCode component_sizes_sum(RuntimeContext* rt, BiList* groups, Value* sum) {
 
 // Writes the new map file, keeping the former one as .old (with its times)
 // unless -F, and only when its text changed.
-ResultCode rewrite_map_file(RunContext* rc, const MapReading& r, const PathParts& map,
-                            int depth) {
+ResultCode rewrite_map_file(RunContext* rc, const MapReading& r, const PathParts& map, int depth) {
     return map_file_write(rc, r.file.ns, r.groups, map.base, &map, depth + 2, false,
                           run_keeps_backups(rc));
 }
@@ -211,9 +210,9 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
                           std::string_view extension, int depth, ResultCode* product_failure,
                           const std::vector<Value>* selection) {
     RuntimeContext* rt = rc->runtime;
-    ProductFileContext pf{atoms, products,
-                          PathParts{std::string(directory), "", std::string(base),
-                                    std::string(extension)}};
+    ProductFileContext pf{
+        atoms, products,
+        PathParts{std::string(directory), "", std::string(base), std::string(extension)}};
     const PathParts& product_file = pf.file;
     std::string version_name = version_product_name(rc);
     std::string current = current_installer_version(rc);
@@ -237,12 +236,12 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
             }
             if (is_named(rt, product, rc->options.install_product) &&
                 text_version_compare(current, field_text(rt, product_version(product)), 4) > 0)
-                engine_report(rc->log, product_file, NO_LINE, depth,
-                              RC_WARN_INSTALLER_OUT_OF_DATE);
+                engine_report(rc->log, product_file, NO_LINE, depth, RC_WARN_INSTALLER_OUT_OF_DATE);
         }
         const std::string& filter = rc->options.product_filter;
         if (!filter.empty() && !is_named(rt, product, filter)) continue;
-        if (selection && std::find(selection->begin(), selection->end(), product) == selection->end())
+        if (selection &&
+            std::find(selection->begin(), selection->end(), product) == selection->end())
             continue;
         matched = true;
         if ((cancelled = run_cancel_check(rc)) != RC_OK) break;
@@ -255,8 +254,10 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
     ResultCode result = version_result;
     if (!version_found) {
         Value made = version_product_create(rt, atoms, current, version_name);
-        if (made && bilist_push_front(rt, products, made) == RC_OK) changed = true;
-        else result = RC_NO_OBJECT;  // the table would be written without it
+        if (made && bilist_push_front(rt, products, made) == RC_OK)
+            changed = true;
+        else
+            result = RC_NO_OBJECT;  // the table would be written without it
         if (made && result != RC_OK) product_destroy(rt, made);
     }
     rc->modified = changed;

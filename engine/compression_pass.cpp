@@ -204,9 +204,9 @@ void foresee_compressions(Pass* pass, BiList* groups) {
         auto listed = pass->copies.find(text_fold(name));
         if (listed != pass->copies.end()) compressed = listed->second;
         if (copy_current(compressed, original)) continue;
-        pass->foreseen.back() = long(copy_batch_add(
-            &pass->batch, path_join(pass->directory, "", source, ""),
-            path_join(pass->work, "", name, ""), compress_options(rc)));
+        pass->foreseen.back() =
+            long(copy_batch_add(&pass->batch, path_join(pass->directory, "", source, ""),
+                                path_join(pass->work, "", name, ""), compress_options(rc)));
     }
 }
 

@@ -18,4 +18,3 @@ struct BiList;
 // query's code. *reported is set when the failure was reported here.
 ResultCode compression_pass(RunContext* rc, BiList* groups, std::string_view product_directory,
                             int depth, bool* reported);
-

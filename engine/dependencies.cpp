@@ -44,14 +44,12 @@ ResultCode product_references_read(RunContext* rc, BiList* products, std::string
     }
     if (code == RC_OK && script.reader) code = reader_failure(rt, script.reader);
     script_file_close(rt, &script);
-    if (code != RC_OK)
-        engine_report(rc->log, location, "", filename, "vrf", NO_LINE, depth, code);
+    if (code != RC_OK) engine_report(rc->log, location, "", filename, "vrf", NO_LINE, depth, code);
     return code;
 }
 
 bool names_version_product(const RunContext* rc, std::string_view name) {
-    return text_equal_nocase(name, version_product_name(rc)) ||
-           text_equal_nocase(name, "instver");
+    return text_equal_nocase(name, version_product_name(rc)) || text_equal_nocase(name, "instver");
 }
 
 ResultCode dependency_list_build(RunContext* rc, BiList* products, std::string_view directory,
@@ -63,8 +61,8 @@ ResultCode dependency_list_build(RunContext* rc, BiList* products, std::string_v
     for (size_t next = 0;; ++next) {
         Value scanned = next == 0 ? product : (*list)[next - 1];
         bool own = text_equal_nocase(field_text(rt, product_filename(scanned)), own_file);
-        ResultCode code = product_references_read(
-            rc, products, directory, scanned, depth + 2, [&](Value named) {
+        ResultCode code =
+            product_references_read(rc, products, directory, scanned, depth + 2, [&](Value named) {
                 if (named == product) {
                     if (!own) rc->dependency_flag = true;
                     return;

@@ -41,8 +41,8 @@ ResultCode layout_piece_names_check(std::string_view name, uint32_t pieces, uint
 }
 
 std::string layout_text(const ProductLayout& layout) {
-    std::string out = layout.product + " (" + layout.map_file + "): " +
-                      std::to_string(layout.disks.size()) +
+    std::string out = layout.product + " (" + layout.map_file +
+                      "): " + std::to_string(layout.disks.size()) +
                       (layout.disks.size() == 1 ? " disk\n" : " disks\n");
     size_t name_width = 0, bytes_width = 0;
     for (const LayoutDisk& disk : layout.disks)
@@ -58,12 +58,12 @@ std::string layout_text(const ProductLayout& layout) {
         for (const LayoutFile& file : disk.files) {
             std::string bytes = std::to_string(file.bytes);
             std::string name = file.name.empty() ? "-" : file.name;
-            std::string line = "    " + name + std::string(name_width - name.size(), ' ') +
-                               "  " + std::string(bytes_width - bytes.size(), ' ') + bytes + "  " +
+            std::string line = "    " + name + std::string(name_width - name.size(), ' ') + "  " +
+                               std::string(bytes_width - bytes.size(), ' ') + bytes + "  " +
                                file.source;
             if (file.piece != 0)
-                line += "  piece " + std::to_string(file.piece) + " of " +
-                        std::to_string(file.pieces);
+                line +=
+                    "  piece " + std::to_string(file.piece) + " of " + std::to_string(file.pieces);
             if (!file.refusal.empty()) line += ": " + file.refusal;
             out += line + "\n";
         }

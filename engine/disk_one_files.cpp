@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <set>
 
-#include "engine/dependencies.h"
 #include "engine/density_maps.h"
+#include "engine/dependencies.h"
 #include "engine/directory_walk.h"
 #include "engine/map_files.h"
 #include "engine/messages.h"
@@ -116,10 +116,10 @@ ResultCode add_dependent(Collection* c, Value dependent) {
         std::string_view source = field_text(rt, component_source(gc.component));
         std::string path = path_join(directory, "", source, "");
         if (c->counted.insert(text_fold(path)).second)
-            c->files->push_back(DiskOneFile{
-                path, name_on_disk(source),
-                field_number_value(rt, component_size(gc.component, false)), DISK_ONE_LANG,
-                c->dependent});
+            c->files->push_back(
+                DiskOneFile{path, name_on_disk(source),
+                            field_number_value(rt, component_size(gc.component, false)),
+                            DISK_ONE_LANG, c->dependent});
         if (c->user_scripts)
             code = add_if_present(c, staging_file(c, "user", path_split(source).extension));
         if (code != RC_OK) break;
@@ -205,8 +205,8 @@ ResultCode disk_one_files_collect(RunContext* rc, const ProductFileContext& pf, 
         code = add_dependent(&c, dependents[i]);
     }
     if (code != RC_OK) return code;
-    std::string table = product_table_file_path(
-        pf.file, product_directory(rt, pf.file.absolute, product));
+    std::string table =
+        product_table_file_path(pf.file, product_directory(rt, pf.file.absolute, product));
     if ((code = write_product_table(&c, product, dependents, table)) != RC_OK) return code;
     return add_file(&c, table, path_join("", "", pf.file.base, "prd"), DISK_ONE_TABLE);
 }

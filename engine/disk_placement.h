@@ -17,9 +17,9 @@ struct PlacementParameters {
     uint32_t media_capacity = MEDIA_DEFAULT.media_capacity;
     uint32_t cluster_size = MEDIA_DEFAULT.cluster_size;
     uint32_t max_root_entries = MEDIA_DEFAULT.max_root_entries;
-    uint32_t slop = 0;                  // bytes held back on every disk (already in bytes)
-    uint32_t min_split_space = 0;       // least (bytes left + slop) for a first segment on a disk
-    bool no_split = false;              // a file whose Compress? is not TRUE is never split
+    uint32_t slop = 0;             // bytes held back on every disk (already in bytes)
+    uint32_t min_split_space = 0;  // least (bytes left + slop) for a first segment on a disk
+    bool no_split = false;         // a file whose Compress? is not TRUE is never split
 };
 
 struct DiskState {

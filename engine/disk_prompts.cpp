@@ -90,10 +90,11 @@ ResultCode disk_prompt_take(void* user, uint32_t disk_number, bool* refused) {
         std::vector<std::string> selected;
         if ((code = disk_one_selection(rc, root, &selected)) != RC_OK) return code;
         bool ours = selected.empty();
-        for (const std::string& name : selected) ours = ours || text_equal_nocase(name, rc->disk_product);
+        for (const std::string& name : selected)
+            ours = ours || text_equal_nocase(name, rc->disk_product);
         if (!ours) {
-            rc->disk_problem = "The disk in '" + root + "' is disk 1 of the product '" +
-                               selected.front() + "'.";
+            rc->disk_problem =
+                "The disk in '" + root + "' is disk 1 of the product '" + selected.front() + "'.";
             *refused = true;
             return RC_OK;
         }
@@ -112,7 +113,8 @@ std::string disk_prompt_check(const RunContext* rc, std::string_view root) {
         return "The disk in '" + drive + "' has the wrong sector size.";
     bool empty = false;
     ResultCode code = disk_root_is_empty(root, &empty);
-    if (code == RC_UNABLE_TO_READ) return "The disk in '" + drive + "' does not have a valid directory.";
+    if (code == RC_UNABLE_TO_READ)
+        return "The disk in '" + drive + "' does not have a valid directory.";
     if (code != RC_OK) return "There is a problem reading form the disk in '" + drive + "'.";
     if (!empty) return "The disk in '" + drive + "' is not empty.";
     if (free_bytes != rc->options.media_capacity) return wrong_size(drive);
@@ -129,8 +131,8 @@ std::string disk_prompt_medium(const RunContext* rc) {
     return "";
 }
 
-void disk_prompt_folder(void* user, std::string* drive_root, std::string_view,
-                        uint32_t disk_number, std::string_view, bool* cancelled, bool) {
+void disk_prompt_folder(void* user, std::string* drive_root, std::string_view, uint32_t disk_number,
+                        std::string_view, bool* cancelled, bool) {
     RunContext* rc = static_cast<RunContext*>(user);
     if (!rc) {
         *cancelled = true;

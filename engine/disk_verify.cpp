@@ -29,8 +29,8 @@ ResultCode disk_verify(RunContext* rc, std::string_view scratch, DiskVerificatio
         std::string read_back, staged;
         if (code == RC_OK) code = file_read_all(scratch, &read_back);
         if (code != RC_OK) {
-            out->mismatches.push_back(where + ": " +
-                                      (detail.empty() ? std::string(engine_message(code)) : detail));
+            out->mismatches.push_back(
+                where + ": " + (detail.empty() ? std::string(engine_message(code)) : detail));
             continue;
         }
         code = file_read_all(copy.staging, &staged);

@@ -38,8 +38,8 @@ struct ComponentCopy {
     std::string staging;      // the engine path of the component's file
     std::string read_name;    // the name a reader of the disks asks for
     bool compressed = false;
-    std::string from;         // the engine path of the bytes written
-    std::string name;         // the name on the disks (before piece names)
+    std::string from;  // the engine path of the bytes written
+    std::string name;  // the name on the disks (before piece names)
     uint32_t start_disk = 0;
     uint32_t total_disks = 0;
     std::vector<uint32_t> pieces;
@@ -63,9 +63,8 @@ bool claim_name(DiskNames* names, uint32_t disk, std::string_view name, const st
 // disk is asked for. `skipped` gets the Sources with a directory part.
 ResultCode collect_components(RunContext* rc, BiList* groups, const PathParts& map,
                               const std::vector<DiskOneFile>& first,
-                              std::vector<ComponentCopy>* copies,
-                              std::vector<std::string>* skipped, std::string* failed_source,
-                              std::string* problem) {
+                              std::vector<ComponentCopy>* copies, std::vector<std::string>* skipped,
+                              std::string* failed_source, std::string* problem) {
     RuntimeContext* rt = rc->runtime;
     DiskNames names;
     for (const DiskOneFile& file : first) (void)claim_name(&names, 1, file.name, file.path);
@@ -92,16 +91,15 @@ ResultCode collect_components(RunContext* rc, BiList* groups, const PathParts& m
         std::string name = path_join("", "", parts.base, parts.extension);
         copy.staging = path_join(map.absolute, "", parts.base, parts.extension);
         copy.read_name = name;
-        if (text_equal_nocase(parts.base, map.base) &&
-            text_equal_nocase(parts.extension, "map")) {
+        if (text_equal_nocase(parts.base, map.base) && text_equal_nocase(parts.extension, "map")) {
             copy.from = density;
             copy.staging = density;
             copy.name = name;
         } else if (component_compress(component)) {
             copy.name = copy_compressed_name(name);
             copy.compressed = true;
-            copy.from = path_join(work, "", path_split(copy.name).base,
-                                  path_split(copy.name).extension);
+            copy.from =
+                path_join(work, "", path_split(copy.name).base, path_split(copy.name).extension);
         } else {
             copy.name = name;
             copy.from = path_join(map.absolute, "", parts.base, parts.extension);
@@ -177,8 +175,7 @@ ResultCode write_all(RunContext* rc, Value product, const std::vector<DiskOneFil
         if ((code = run_cancel_check(rc)) != RC_OK) return code;
         if ((code = copy_to_disks(copy.from, copy.name, options)) != RC_OK) return code;
         rc->disks_written.push_back(DiskCopy{copy.staging, copy.from, copy.name, copy.read_name,
-                                             copy.start_disk,
-                                             copy.compressed, options.label_base,
+                                             copy.start_disk, copy.compressed, options.label_base,
                                              options.label_text, rc->disk_product});
     }
     return RC_OK;
@@ -209,9 +206,9 @@ std::string disk_place(const RunContext* rc, const std::string& volume) {
     if (!drive) return root;
     uint32_t disk = rc->disk_in_drive ? rc->disk_in_drive : 1;
     if (drive->binding != FLOPPY_FOLDER) return host_path_to_engine(drive->host_path);
-    return host_path_to_engine(drive->host_path + "/" +
-                               floppy_set_image_name(rc->disk_product,
-                                                     volume + " " + std::to_string(disk)));
+    return host_path_to_engine(
+        drive->host_path + "/" +
+        floppy_set_image_name(rc->disk_product, volume + " " + std::to_string(disk)));
 }
 
 // A write that failed because the disk in the drive has no room left is
@@ -227,8 +224,8 @@ ResultCode failure_code(const RunContext* rc, ResultCode code) {
 }  // namespace
 
 ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
-                             const std::vector<DiskOneFile>& first, const PathParts& map,
-                             int depth, bool* reported) {
+                             const std::vector<DiskOneFile>& first, const PathParts& map, int depth,
+                             bool* reported) {
     RuntimeContext* rt = rc->runtime;
     std::string volume(field_text(rt, system_product_volume(product_volume(product))));
     if (volume.empty()) return RC_NO_VOLUME_LABEL;
@@ -242,7 +239,8 @@ ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
         *reported = true;
     }
     if (code != RC_OK) return code;
-    for (const std::string& source : skipped) engine_report_note(rc->log, depth, source, NOTE_DIRECTORY_PART);
+    for (const std::string& source : skipped)
+        engine_report_note(rc->log, depth, source, NOTE_DIRECTORY_PART);
 
     // Checked before disk 1 is asked for, so that no disk is touched.
     if (!volume_fits_labels(volume, last_disk(copies))) return RC_INVALID_VOLUME_LABEL;
@@ -273,4 +271,3 @@ ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
     }
     return code;
 }
-

@@ -21,5 +21,5 @@
 // has a directory part is not written; a line at `depth` says so. *reported
 // is set when the failure was reported here under the file or disk it befell.
 ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
-                             const std::vector<DiskOneFile>& first, const PathParts& map,
-                             int depth, bool* reported);
+                             const std::vector<DiskOneFile>& first, const PathParts& map, int depth,
+                             bool* reported);

@@ -43,9 +43,12 @@ bool read_arguments(RunContext* rc, RunOptions* options, int argc, const char* c
         if (arg[0] == '-' || arg[0] == '/') {
             ResultCode code =
                 engine_parse_option(options, !rc->cd_image.empty(), argc, argv, &i, &proceed);
-            if (code == RC_INVALID_MEDIA_SIZE) *bad_medium = true;
-            else if (code == RC_INVALID_FILE_NAME) report_too_long(rc, argv[i]);
-            else if (code != RC_OK) engine_report(rc->log, *parts, NO_LINE, 0, code);
+            if (code == RC_INVALID_MEDIA_SIZE)
+                *bad_medium = true;
+            else if (code == RC_INVALID_FILE_NAME)
+                report_too_long(rc, argv[i]);
+            else if (code != RC_OK)
+                engine_report(rc->log, *parts, NO_LINE, 0, code);
             if (!proceed) break;
         } else if (is_digits(arg) && follows_compress_option(argv[i - 1])) {
             uint32_t kb = 0;
@@ -122,8 +125,7 @@ bool engine_start(RunContext* rc, int argc, const char* const* argv) {
 ResultCode engine_run(RunContext* rc) {
     const RunOptions& options = rc->options;
     if (!options.drive_folder.empty()) floppy_drives_follow(rc->floppy_root);
-    PathParts parts =
-        options.path.empty() ? current_directory_parts() : path_split(options.path);
+    PathParts parts = options.path.empty() ? current_directory_parts() : path_split(options.path);
     if (options.replicate) {
         walk(rc, path_split(options.path));
         // The copy is checked next, with what the replication found for it.

@@ -34,5 +34,5 @@ ResultCode engine_process_directory(RunContext* rc, const PathParts& parts, int 
 // Processes one product file. *error_line gets the line of the product
 // file a failure was found at, else NO_LINE.
 ResultCode engine_process_product_file(RunContext* rc, std::string_view directory,
-                                       std::string_view base, std::string_view extension,
-                                       int depth, int32_t* error_line);
+                                       std::string_view base, std::string_view extension, int depth,
+                                       int32_t* error_line);

@@ -2,8 +2,8 @@
 #include "engine/floppy_assignment.h"
 
 #include "engine/compression_pass.h"
-#include "engine/dependencies.h"
 #include "engine/density_maps.h"
+#include "engine/dependencies.h"
 #include "engine/disk_one_files.h"
 #include "engine/disk_placement.h"
 #include "engine/disk_writer.h"
@@ -152,9 +152,8 @@ void layout_rooms(ProductLayout* layout, const PlacementParameters& p) {
 // gets the disk-1 files in order, for the disk writer; *reported is set
 // when a failure was reported under the file it concerns.
 ResultCode place_product(RunContext* rc, const ProductFileContext& pf, Value product,
-                         const std::vector<Value>& dependents, BiList* groups,
-                         const PathParts& map, int depth, std::vector<DiskOneFile>* out_first,
-                         bool* reported) {
+                         const std::vector<Value>& dependents, BiList* groups, const PathParts& map,
+                         int depth, std::vector<DiskOneFile>* out_first, bool* reported) {
     PlacementParameters p = placement_parameters(rc);
     std::vector<DiskOneFile>& first = *out_first;
     ResultCode code =
@@ -166,7 +165,8 @@ ResultCode place_product(RunContext* rc, const ProductFileContext& pf, Value pro
     layout.map_file = path_join(map);
     for (const DiskOneFile& file : first) {
         sizes.push_back(file.size);
-        layout_add(&layout, 1, LayoutFile{shown_path(pf, file.path), file.name, file.size, 0, 1, ""});
+        layout_add(&layout, 1,
+                   LayoutFile{shown_path(pf, file.path), file.name, file.size, 0, 1, ""});
     }
     DiskState disk;
     if ((code = disk_reserve(&disk, p, sizes)) != RC_OK) return code;

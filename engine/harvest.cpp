@@ -22,13 +22,15 @@ constexpr const char* TARGET_PREFIX = "%TARGET%\\";
 std::string_view name_refusal(std::string_view relative) {
     for (size_t start = 0;;) {
         size_t end = relative.find('\\', start);
-        std::string_view part = relative.substr(start, end == std::string_view::npos
-                                                           ? std::string_view::npos
-                                                           : end - start);
+        std::string_view part = relative.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start);
         switch (fat_name_short_fit(part)) {
-        case FAT_SHORT_FITS: break;
-        case FAT_SHORT_TOO_LONG: return HARVEST_TOO_LONG_NOTE;
-        case FAT_SHORT_BAD_CHARACTER: return HARVEST_BAD_CHARACTER_NOTE;
+            case FAT_SHORT_FITS:
+                break;
+            case FAT_SHORT_TOO_LONG:
+                return HARVEST_TOO_LONG_NOTE;
+            case FAT_SHORT_BAD_CHARACTER:
+                return HARVEST_BAD_CHARACTER_NOTE;
         }
         if (end == std::string_view::npos) return {};
         start = end + 1;
@@ -46,8 +48,7 @@ bool never_listed(const RunContext* rc, std::string_view relative, std::string_v
 // it cannot be made.
 Value harvest_group(RuntimeContext* rt, Value product, MapReading* reading) {
     for (BiNode* g = reading->groups->first; g; g = g->next)
-        if (text_equal_nocase(field_text(rt, group_name(g->value)), HARVEST_GROUP))
-            return g->value;
+        if (text_equal_nocase(field_text(rt, group_name(g->value)), HARVEST_GROUP)) return g->value;
     Value name = atom_intern(rt, reading->file.atoms, HARVEST_GROUP);
     Value group = name ? group_create(rt, name, 0, 0, product) : 0;
     if (!group) return 0;

@@ -88,9 +88,8 @@ ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* g
         uint32_t recorded = field_number_value(rt, component_size(map.component, false));
         if (recorded == size) break;
         if (round == MOST_REWRITES) return RC_OS_ERROR;  // never settles: give up, not loop
-        engine_report_size_change(rc->log, indent,
-                                  field_text(rt, component_source(map.component)), recorded,
-                                  size);
+        engine_report_size_change(rc->log, indent, field_text(rt, component_source(map.component)),
+                                  recorded, size);
         Value made = field_number(rt, size);
         if (!made) return RC_NO_OBJECT;
         if ((code = component_set_size(rt, map.component, made, false)) != RC_OK) {
@@ -141,10 +140,14 @@ ResultCode map_reading_open(RunContext* rc, Value product, const PathParts& map,
     // A map file that could not be read whole is never taken for a shorter
     // one: its rows past the failure would be lost.
     ResultCode result = reader_failure(rt, reading->file.reader);
-    if (result != RC_OK) reading->error_line = NO_LINE;
-    else if (!reading->groups) result = RC_UNABLE_TO_PARSE;
-    else if (bilist_is_empty(rt, reading->groups)) result = RC_EMPTY;
-    else reading->error_line = NO_LINE;
+    if (result != RC_OK)
+        reading->error_line = NO_LINE;
+    else if (!reading->groups)
+        result = RC_UNABLE_TO_PARSE;
+    else if (bilist_is_empty(rt, reading->groups))
+        result = RC_EMPTY;
+    else
+        reading->error_line = NO_LINE;
     return result;
 }
 

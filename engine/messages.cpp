@@ -55,8 +55,8 @@ std::string_view engine_message(int32_t code) {
     return "Unexpected Error";
 }
 
-void engine_report_text(OutputLog* log, int depth, std::string_view path,
-                        std::string_view message, int32_t line) {
+void engine_report_text(OutputLog* log, int depth, std::string_view path, std::string_view message,
+                        int32_t line) {
     log_depth(log, depth);
     log_text(log, path);
     log_text(log, ": ");
@@ -97,8 +97,8 @@ void engine_report_note(OutputLog* log, int depth, std::string_view path, std::s
     log_end_line(log);
 }
 
-void engine_report_size_change(OutputLog* log, int depth, std::string_view path,
-                               uint32_t old_size, uint32_t new_size) {
+void engine_report_size_change(OutputLog* log, int depth, std::string_view path, uint32_t old_size,
+                               uint32_t new_size) {
     log_depth(log, depth);
     log_text(log, path);
     log_text(log, " ");

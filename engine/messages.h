@@ -22,15 +22,15 @@ std::string_view engine_message(int32_t code);
 void engine_report_note(OutputLog* log, int depth, std::string_view path,
                         std::string_view note = {});
 // A corrected size: indentation, the path, the old size, " --> ", the new.
-void engine_report_size_change(OutputLog* log, int depth, std::string_view path,
-                               uint32_t old_size, uint32_t new_size);
+void engine_report_size_change(OutputLog* log, int depth, std::string_view path, uint32_t old_size,
+                               uint32_t new_size);
 
 // Writes one report line: `depth` spaces, the path, ": ", the message and,
 // when `line` is not NO_LINE, " on line " and its number. The lines of a
 // message of several lines (parted by "\n") after the first stand under
 // it: indented by the depth plus the path's length plus 2.
-void engine_report_text(OutputLog* log, int depth, std::string_view path,
-                        std::string_view message, int32_t line = NO_LINE);
+void engine_report_text(OutputLog* log, int depth, std::string_view path, std::string_view message,
+                        int32_t line = NO_LINE);
 
 // The same for a result code, with the path in four parts; the message is
 // the code's. `line` of NO_LINE names no line.

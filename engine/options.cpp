@@ -18,12 +18,14 @@ struct OsWord {
 };
 
 constexpr OsWord OS_WORDS[] = {
-    {"dos", "dosinstall", OS_CODE_DOS},     {"netware", "netwareinstall", OS_CODE_NETWARE},
-    {"os2", "os2install", OS_CODE_OS2},     {"nt", "ntinstall", OS_CODE_NT},
+    {"dos", "dosinstall", OS_CODE_DOS},         {"netware", "netwareinstall", OS_CODE_NETWARE},
+    {"os2", "os2install", OS_CODE_OS2},         {"nt", "ntinstall", OS_CODE_NT},
     {"windows", "wininstall", OS_CODE_WINDOWS}, {"win95", "w95install", OS_CODE_WIN95},
 };
 
-bool starts_option(const char* arg) { return arg[0] == '-' || arg[0] == '/'; }
+bool starts_option(const char* arg) {
+    return arg[0] == '-' || arg[0] == '/';
+}
 
 // The value of the option at *index, or nullptr when the option is last.
 const char* take_value(int argc, const char* const* argv, int* index) {
@@ -95,15 +97,33 @@ ResultCode engine_parse_option(RunOptions* options, bool cd_image, int argc,
     if (std::string_view(arg).size() != 2 || !starts_option(arg)) return RC_OK;
     const char* value = nullptr;
     switch (fold_char(arg[1])) {
-        case 'h': options->show_usage = true; return RC_OK;
-        case 'e': options->replicate = true; return RC_OK;
-        case 'b': options->show_banner = true; return RC_OK;
-        case 'c': options->compress = true; return RC_OK;
-        case 'a': options->assign = true; return RC_OK;
-        case 'w': options->assign = options->make_disks = true; return RC_OK;
-        case 'q': options->no_split = true; return RC_OK;
-        case 'f': options->no_backups = true; return RC_OK;
-        case 'r': options->no_cd_subdirs = true; return RC_OK;
+        case 'h':
+            options->show_usage = true;
+            return RC_OK;
+        case 'e':
+            options->replicate = true;
+            return RC_OK;
+        case 'b':
+            options->show_banner = true;
+            return RC_OK;
+        case 'c':
+            options->compress = true;
+            return RC_OK;
+        case 'a':
+            options->assign = true;
+            return RC_OK;
+        case 'w':
+            options->assign = options->make_disks = true;
+            return RC_OK;
+        case 'q':
+            options->no_split = true;
+            return RC_OK;
+        case 'f':
+            options->no_backups = true;
+            return RC_OK;
+        case 'r':
+            options->no_cd_subdirs = true;
+            return RC_OK;
         case 'o':
             if (!(value = take_value(argc, argv, index))) return RC_OK;
             if (std::string_view(value).size() > OS_WORD_LIMIT) return too_long(proceed);

@@ -52,8 +52,8 @@ ResultCode write_back(RunContext* rc, BiList* products, const PathParts& file, i
 // Reads the table and checks its products; the product file's own result.
 // A product's failure is reported under its map file and only kept in the
 // run's result.
-ResultCode process_table(RunContext* rc, const ScriptFile& script, const PathParts& file,
-                         int depth, int32_t* error_line) {
+ResultCode process_table(RunContext* rc, const ScriptFile& script, const PathParts& file, int depth,
+                         int32_t* error_line) {
     RuntimeContext* rt = rc->runtime;
     BiList* products = product_list_read(rt, script.reader);
     *error_line = int32_t(reader_line(rt, script.reader));
@@ -73,14 +73,14 @@ ResultCode process_table(RunContext* rc, const ScriptFile& script, const PathPar
         bool image = cd_image_wanted(rc);
         std::vector<Value> selected;
         if (run_replicates(rc))
-            result = replicate_product_file(rc, products, file.absolute, file.base,
-                                            file.extension, depth);
+            result = replicate_product_file(rc, products, file.absolute, file.base, file.extension,
+                                            depth);
         else if (image && (result = select_products(rc, products, file, depth, &selected)) != RC_OK)
             image = false;
         else
-            result = check_products(rc, script.atoms, products, file.absolute, file.base,
-                                    file.extension, depth, &product_failure,
-                                    image ? &selected : nullptr);
+            result =
+                check_products(rc, script.atoms, products, file.absolute, file.base, file.extension,
+                               depth, &product_failure, image ? &selected : nullptr);
         if (product_failure != RC_OK && rc->result == RC_OK) rc->result = product_failure;
         if (result == RC_OK && product_failure == RC_OK && rc->modified)
             result = write_back(rc, products, file, depth);
@@ -100,8 +100,8 @@ ResultCode process_table(RunContext* rc, const ScriptFile& script, const PathPar
 }  // namespace
 
 ResultCode engine_process_product_file(RunContext* rc, std::string_view directory,
-                                       std::string_view base, std::string_view extension,
-                                       int depth, int32_t* error_line) {
+                                       std::string_view base, std::string_view extension, int depth,
+                                       int32_t* error_line) {
     RuntimeContext* rt = rc->runtime;
     PathParts file{std::string(directory), "", std::string(base), std::string(extension)};
     *error_line = NO_LINE;

@@ -51,8 +51,10 @@ std::string lexical_form(std::string_view path) {
     std::vector<std::string_view> kept;
     for (std::string_view part : path_components(path)) {
         if (part == "." || (part.empty() && !kept.empty())) continue;
-        if (part == ".." && kept.size() > 1 && kept.back() != "..") kept.pop_back();
-        else kept.push_back(part);
+        if (part == ".." && kept.size() > 1 && kept.back() != "..")
+            kept.pop_back();
+        else
+            kept.push_back(part);
     }
     std::string out;
     for (size_t i = 0; i < kept.size(); ++i) {
@@ -153,8 +155,8 @@ void keep_failure(RunContext* rc, ResultCode code) {
 // none), gets a line of its own naming it (the source for a failed read,
 // the copy otherwise) and fails the run; the others are still copied. 20
 // when the source directory cannot be listed.
-ResultCode copy_user_files(RunContext* rc, std::string_view directory,
-                           const std::string& replica, int depth) {
+ResultCode copy_user_files(RunContext* rc, std::string_view directory, const std::string& replica,
+                           int depth) {
     return directory_walk(directory, false, [&](const WalkEntry& entry) {
         if (entry.is_directory || !names_user_file(entry.name)) return WALK_PASS;
         if (!copyable(rc, entry.full, depth)) {
@@ -165,8 +167,7 @@ ResultCode copy_user_files(RunContext* rc, std::string_view directory,
         ResultCode code = copy_file_replacing(entry.full, copy, replica_copy_options(rc));
         if (code == RC_OK) return WALK_PASS;
         bool read_failed = code == RC_UNABLE_TO_READ || code == RC_FILE_NOT_FOUND;
-        engine_report_text(rc->log, depth, read_failed ? entry.full : copy,
-                           engine_message(code));
+        engine_report_text(rc->log, depth, read_failed ? entry.full : copy, engine_message(code));
         keep_failure(rc, code);
         return WALK_PASS;
     });
@@ -180,8 +181,7 @@ ResultCode free_backup_number(const PathParts& table, std::string* number) {
         char candidate[12];  // room for any int; n stays below 1000
         std::snprintf(candidate, sizeof candidate, "%03d", n);
         bool taken = false;
-        ResultCode code =
-            file_exists(path_join(table.absolute, "", table.base, candidate), &taken);
+        ResultCode code = file_exists(path_join(table.absolute, "", table.base, candidate), &taken);
         if (code != RC_OK) return code;
         if (!taken) {
             *number = candidate;
@@ -196,8 +196,8 @@ ResultCode free_backup_number(const PathParts& table, std::string* number) {
 // free number; one that holds the very same bytes is left alone, with no
 // back-up. A failure is reported against the file it concerns (the table,
 // or its back-up) and kept in the run's result.
-void write_replica_table(RunContext* rc, const std::vector<Value>& selected,
-                         const PathParts& table, int depth) {
+void write_replica_table(RunContext* rc, const std::vector<Value>& selected, const PathParts& table,
+                         int depth) {
     RuntimeContext* rt = rc->runtime;
     std::string path = path_join(table);
     std::string failed_path = path;
@@ -222,9 +222,9 @@ void write_replica_table(RunContext* rc, const std::vector<Value>& selected,
         code = free_backup_number(table, &number);
         if (code == RC_OK && number.empty()) code = RC_UNABLE_TO_WRITE;
         if (code == RC_OK) {
-            engine_report_text(rc->log, depth, path,
-                               "Already exists.\nWriting back-up copy to " + table.base + "." +
-                                   number);
+            engine_report_text(
+                rc->log, depth, path,
+                "Already exists.\nWriting back-up copy to " + table.base + "." + number);
             code = file_keep_copy(table, number);
             if (code != RC_OK) failed_path = path_join(table.absolute, "", table.base, number);
         }
@@ -331,9 +331,9 @@ namespace {
 
 // One file of a product's copy, in the order of its map.
 struct ReplicaFile {
-    std::string source;    // as the map names it
-    std::string from;      // in the staging area
-    std::string to;        // in the copy
+    std::string source;     // as the map names it
+    std::string from;       // in the staging area
+    std::string to;         // in the copy
     std::string directory;  // its subdirectory, "" for none
     std::string relative;   // the same, folded
 };
@@ -391,8 +391,8 @@ void replica_copy_ahead(ReplicaCopy* copy, const std::vector<ReplicaFile>& files
             if (fresh) at->second = copy_batch_door(&copy->batch);
             door = at->second;
         }
-        copy->tickets[i] = copy_batch_add(&copy->batch, file.from, file.to,
-                                          replica_copy_options(copy->rc), door);
+        copy->tickets[i] =
+            copy_batch_add(&copy->batch, file.from, file.to, replica_copy_options(copy->rc), door);
     }
 }
 
@@ -408,7 +408,8 @@ ResultCode replica_file_copy(ReplicaCopy* copy, const std::vector<ReplicaFile>& 
     }
     ResultCode code = replica_directory_make(copy, file);
     if (code != RC_OK) return code;
-    if (!copy->ahead) return copy_file_replacing(file.from, file.to, replica_copy_options(copy->rc));
+    if (!copy->ahead)
+        return copy_file_replacing(file.from, file.to, replica_copy_options(copy->rc));
     code = copy_batch_finish(&copy->batch, copy->tickets[i]);
     if (code == RC_UNABLE_TO_READ && !copyable(copy->rc, file.from, copy->depth)) {
         copy->passed_over = true;
@@ -522,16 +523,14 @@ ResultCode replicate_product_file(RunContext* rc, BiList* products, std::string_
         if (text_equal_nocase(name_of(rt, product), version_name)) continue;
         if ((cancelled = run_cancel_check(rc)) != RC_OK) break;
         int32_t line = NO_LINE;
-        ResultCode copied =
-            replicate_product(rc, product, directory, copy_root, depth + 2, &line);
+        ResultCode copied = replicate_product(rc, product, directory, copy_root, depth + 2, &line);
         if (copied == RC_USER_CANCELLED) {
             cancelled = copied;
             cancel_told = true;
         }
         if (copied == RC_OK) continue;
         engine_report(rc->log, directory, field_text(rt, product_location(product)),
-                      field_text(rt, product_filename(product)), "map", line,
-                      depth + 2, copied);
+                      field_text(rt, product_filename(product)), "map", line, depth + 2, copied);
         keep_failure(rc, copied);
         if (cancelled != RC_OK) break;
     }

@@ -56,7 +56,9 @@ bool run_makes_cd_subdirs(const RunContext* rc) {
     return !rc->options.no_cd_subdirs && !rc->checking_copy;
 }
 
-bool run_replicates(const RunContext* rc) { return rc->options.replicate && !rc->checking_copy; }
+bool run_replicates(const RunContext* rc) {
+    return rc->options.replicate && !rc->checking_copy;
+}
 
 const std::string& run_copy_directory(const RunContext* rc) {
     return rc->replica_dir.empty() ? rc->options.target : rc->replica_dir;
@@ -67,7 +69,9 @@ unsigned run_status_ahead(const RunContext* rc) {
     return std::min(rc->jobs * 8u, 64u);
 }
 
-ResultCode run_cancel_check(RunContext* rc) { return rc->cancel ? rc->cancel(rc) : RC_OK; }
+ResultCode run_cancel_check(RunContext* rc) {
+    return rc->cancel ? rc->cancel(rc) : RC_OK;
+}
 
 std::string work_directory_path(std::string_view product_directory) {
     return path_join(product_directory, "", WORK_SUBDIRECTORY, "");

@@ -23,9 +23,9 @@ struct SymbolTable;
 // on the disks (before piece names) and its first disk, so that the disks
 // can be read back as an installer reads them.
 struct DiskCopy {
-    std::string staging;   // the engine path of the staging file
-    std::string from;      // the engine path the bytes were copied from
-    std::string name;      // its name on the disks
+    std::string staging;    // the engine path of the staging file
+    std::string from;       // the engine path the bytes were copied from
+    std::string name;       // its name on the disks
     std::string read_name;  // the name a reader asks for (a compressed
                             // file's is its own name, expanded on reading)
     uint32_t start_disk = 0;

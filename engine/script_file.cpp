@@ -21,8 +21,8 @@ bool script_file_open(RuntimeContext* rt, std::string_view directory, std::strin
     file->ns = namespace_new(rt, nullptr, NAMESPACE_BUCKETS);
     file->atoms = symtab_new(rt, ATOM_BUCKETS);
     if (file->ns && file->atoms)
-        file->reader = reader_open(rt, file->atoms, nullptr, file->ns, false, false, directory,
-                                   "", base, extension, failure);
+        file->reader = reader_open(rt, file->atoms, nullptr, file->ns, false, false, directory, "",
+                                   base, extension, failure);
     return file->reader != nullptr;
 }
 

@@ -19,7 +19,6 @@ struct ScriptFile {
 // Opens directory\base.extension; true when the reader could be opened.
 // *failure (may be null) says why it could not (see reader_open).
 bool script_file_open(RuntimeContext* rt, std::string_view directory, std::string_view base,
-                      std::string_view extension, ScriptFile* file,
-                      ResultCode* failure = nullptr);
+                      std::string_view extension, ScriptFile* file, ResultCode* failure = nullptr);
 // Closes the reader, then releases the atom table and the namespace.
 void script_file_close(RuntimeContext* rt, ScriptFile* file);

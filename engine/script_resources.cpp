@@ -40,8 +40,8 @@ std::vector<ScriptSet> script_sets(RunContext* rc, Value product) {
                         rc->options.os_word + " Installer Scripts"});
         for (const char* word : {"win95", "nt", "win32"})
             if (text_equal_nocase(rc->options.os_word, word))
-                sets.push_back({"win32", extensions_of(INSTALLER_EXTENSIONS),
-                                "win32 Installer Scripts"});
+                sets.push_back(
+                    {"win32", extensions_of(INSTALLER_EXTENSIONS), "win32 Installer Scripts"});
         sets.push_back(
             {"user", extensions_of(USER_EXTENSIONS), rc->options.os_word + " User Scripts"});
     }
@@ -119,8 +119,8 @@ ResultCode refresh_resource_file(RunContext* rc, const ScriptSet& set, std::stri
     if (pairs.empty()) return RC_OK;
     if (directory_make(subdirectory) != RC_OK)
         return failed(rc, subdirectory, depth, RC_NO_DISKWARD_SUBDIR);
-    code = write_resource_file(PathParts{subdirectory, "", set.base, "prn"}, set.title, pairs,
-                               width);
+    code =
+        write_resource_file(PathParts{subdirectory, "", set.base, "prn"}, set.title, pairs, width);
     return code == RC_OK ? code : failed(rc, resource, depth, code);
 }
 
@@ -136,8 +136,8 @@ std::vector<std::string> script_resource_bases(RunContext* rc, Value product) {
     return bases;
 }
 
-ResultCode write_script_resources(RunContext* rc, Value product,
-                                  std::string_view product_directory, int depth) {
+ResultCode write_script_resources(RunContext* rc, Value product, std::string_view product_directory,
+                                  int depth) {
     for (const ScriptSet& set : script_sets(rc, product)) {
         ResultCode code = refresh_resource_file(rc, set, product_directory, depth);
         if (code != RC_OK) return code;
@@ -217,5 +217,6 @@ ResultCode write_resource_file(const PathParts& out, std::string_view title,
         text += " \"" + p.text + "\"\n";
     }
     text += "}\n";
-    return text_file_write_whole(out, [&](TextFile* file) { return text_file_write_text(file, text); });
+    return text_file_write_whole(out,
+                                 [&](TextFile* file) { return text_file_write_text(file, text); });
 }

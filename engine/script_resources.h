@@ -18,8 +18,8 @@ struct NlsPair {
 
 // Handles the product's script sets in order; stops at the first failure,
 // which has been reported under the file it concerns.
-ResultCode write_script_resources(RunContext* rc, Value product,
-                                  std::string_view product_directory, int depth);
+ResultCode write_script_resources(RunContext* rc, Value product, std::string_view product_directory,
+                                  int depth);
 
 // The base names of the resource files that the product's script sets
 // write (B.prn in its working subdirectory), in set order, each once.

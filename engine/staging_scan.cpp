@@ -128,21 +128,21 @@ void odd_entry(Scan* scan, const std::string& relative, std::string_view note, R
 // otherwise its line has been written.
 bool entry_admitted(Scan* scan, const WalkEntry& entry) {
     switch (entry.problem) {
-    case WALK_PATH_TOO_LONG:
-        odd_entry(scan, entry.relative, PATH_TOO_LONG_NOTE, RC_INVALID_FILE_NAME);
-        return false;
-    case WALK_VISITED:
-        odd_entry(scan, entry.relative, VISITED_NOTE, RC_UNABLE_TO_READ);
-        return false;
-    case WALK_TOO_LARGE:
-        odd_entry(scan, entry.relative, TOO_LARGE_NOTE, RC_SIZE_TOO_LARGE);
-        return false;
-    case WALK_NOT_REGULAR:
-        // Its size is no file's size: the component keeps the one it has.
-        odd_entry(scan, entry.relative, NOT_REGULAR_FILE_NOTE, RC_UNABLE_TO_READ);
-        return false;
-    case WALK_SOUND:
-        break;
+        case WALK_PATH_TOO_LONG:
+            odd_entry(scan, entry.relative, PATH_TOO_LONG_NOTE, RC_INVALID_FILE_NAME);
+            return false;
+        case WALK_VISITED:
+            odd_entry(scan, entry.relative, VISITED_NOTE, RC_UNABLE_TO_READ);
+            return false;
+        case WALK_TOO_LARGE:
+            odd_entry(scan, entry.relative, TOO_LARGE_NOTE, RC_SIZE_TOO_LARGE);
+            return false;
+        case WALK_NOT_REGULAR:
+            // Its size is no file's size: the component keeps the one it has.
+            odd_entry(scan, entry.relative, NOT_REGULAR_FILE_NOTE, RC_UNABLE_TO_READ);
+            return false;
+        case WALK_SOUND:
+            break;
     }
     // A name that holds a backslash cannot be told from a path, and a file
     // already met in another letter case is the same file to the kit: the

@@ -3,11 +3,12 @@
 // behind opens again. The first input byte picks how the rest is used: odd
 // means the image is padded with zeros to 3 MB, so that short inputs can
 // stand for whole floppies; even means the bytes are the whole image.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <vector>
 
 #include "media/fat_file.h"

@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::string whole, stepped;
     ResultCode rc_whole = fuzz_decompress({stream}, 1 << 16, &whole);
-    ResultCode rc_stepped = fuzz_decompress({stream.substr(0, cut), stream.substr(cut)}, limit, &stepped);
+    ResultCode rc_stepped =
+        fuzz_decompress({stream.substr(0, cut), stream.substr(cut)}, limit, &stepped);
     fuzz_check(rc_whole == RC_OK || rc_whole == RC_UNABLE_TO_READ, "result is 0 or 20");
     fuzz_check(rc_whole == rc_stepped, "same result in steps");
     fuzz_check(whole == stepped, "same bytes in steps");

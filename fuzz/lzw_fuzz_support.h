@@ -19,10 +19,12 @@ inline void fuzz_check(bool ok, const char* what) {
 
 // Compresses `input` into pieces of at most `limit` bytes (limit at least 3,
 // or 0 for one unbounded step).
-inline ResultCode fuzz_compress(const std::string& input, uint32_t limit, std::vector<std::string>* pieces) {
+inline ResultCode fuzz_compress(const std::string& input, uint32_t limit,
+                                std::vector<std::string>* pieces) {
     // One table for the whole run, made fresh by a reset for each stream.
     static LzwCompressor c;
-    if (!c.slot) fuzz_check(lzw_compressor_create(&c, LZW_WIDTH, LZW_SLOT_INDEX) == RC_OK, "create");
+    if (!c.slot)
+        fuzz_check(lzw_compressor_create(&c, LZW_WIDTH, LZW_SLOT_INDEX) == RC_OK, "create");
     lzw_compressor_reset(&c);
     ByteSource in;
     byte_source_open_memory(&in, input.data(), input.size());
@@ -44,7 +46,8 @@ inline ResultCode fuzz_compress(const std::string& input, uint32_t limit, std::v
 
 // Decompresses the pieces one after the other in steps of at most `limit`
 // bytes; the result is the first failure or what finishing says.
-inline ResultCode fuzz_decompress(const std::vector<std::string>& pieces, uint32_t limit, std::string* out) {
+inline ResultCode fuzz_decompress(const std::vector<std::string>& pieces, uint32_t limit,
+                                  std::string* out) {
     LzwDecompressor d;
     lzw_decompressor_init(&d);
     std::string chunk(limit, '\0');

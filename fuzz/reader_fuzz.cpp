@@ -60,20 +60,35 @@ struct Session {
 // The printed form of a token that reads back as itself; false for the
 // kinds that have none (errors, the end).
 bool print_token(RuntimeContext* rt, TextFile* out, Value token) {
-    static const char* PUNCTUATION[] = {"[", "]", "{", "}", "(", ")", ":", "=",
+    static const char* PUNCTUATION[] = {"[", "]", "{", "}",  "(",    ")",     ":",   "=",
                                         ",", ";", ".", "if", "else", "while", "mark"};
-    static const char* OPERATORS[] = {"+", "-", "*", "/", "==", "!=", "<",
-                                      ">", "&&", "||", "^^", "&", "|", "^"};
+    static const char* OPERATORS[] = {"+", "-",  "*",  "/",  "==", "!=", "<",
+                                      ">", "&&", "||", "^^", "&",  "|",  "^"};
     switch (token_kind(token)) {
-    case TK_PUNCTUATION: text_file_write_text(out, PUNCTUATION[token_payload(token)]); break;
-    case TK_OPERATOR: text_file_write_text(out, OPERATORS[token_payload(token)]); break;
-    case TK_BOOLEAN: bool_write(rt, out, token_payload(token), 0, 0); break;
-    case TK_ATOM: atom_write(rt, out, token_payload(token), 0, 0); break;
-    case TK_NUMBER: number_write(rt, out, token, 0, PRINT_TWO_DIGITS); break;
-    case TK_STRING:
-    case TK_SUBST_STRING: string_write(rt, out, token, 0, PRINT_QUOTE); break;
-    case TK_NAME: string_write(rt, out, token, 0, 0); break;
-    default: return false;
+        case TK_PUNCTUATION:
+            text_file_write_text(out, PUNCTUATION[token_payload(token)]);
+            break;
+        case TK_OPERATOR:
+            text_file_write_text(out, OPERATORS[token_payload(token)]);
+            break;
+        case TK_BOOLEAN:
+            bool_write(rt, out, token_payload(token), 0, 0);
+            break;
+        case TK_ATOM:
+            atom_write(rt, out, token_payload(token), 0, 0);
+            break;
+        case TK_NUMBER:
+            number_write(rt, out, token, 0, PRINT_TWO_DIGITS);
+            break;
+        case TK_STRING:
+        case TK_SUBST_STRING:
+            string_write(rt, out, token, 0, PRINT_QUOTE);
+            break;
+        case TK_NAME:
+            string_write(rt, out, token, 0, 0);
+            break;
+        default:
+            return false;
     }
     text_file_write_line_end(out);
     return true;
@@ -101,9 +116,12 @@ std::vector<Value> read_all(Session& s, Reader* reader, uint8_t steps, bool expa
             reader_commit(s.rt, reader);
             continue;
         }
-        if (is_string(token)) text_expand(s.rt, s.vars, string_view_of(s.rt, token), buffer, steps % 60);
-        if (!expand && print_token(s.rt, out, token)) printed.push_back(token);
-        else token_release(s.rt, token);
+        if (is_string(token))
+            text_expand(s.rt, s.vars, string_view_of(s.rt, token), buffer, steps % 60);
+        if (!expand && print_token(s.rt, out, token))
+            printed.push_back(token);
+        else
+            token_release(s.rt, token);
     }
     if (text_file_close(out) != RC_OK) std::abort();
     return printed;

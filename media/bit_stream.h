@@ -24,21 +24,21 @@ struct ByteSource {
     const uint8_t* data = nullptr;  // unread bytes are data[pos] to data[size - 1]
     size_t size = 0;
     size_t pos = 0;
-    uint8_t* buffer = nullptr;      // owned staging buffer of a file source
+    uint8_t* buffer = nullptr;  // owned staging buffer of a file source
     size_t capacity = 0;
-    bool ended = false;             // no byte remains beyond data[size - 1]
+    bool ended = false;  // no byte remains beyond data[size - 1]
 };
 
 // Bytes written: a file through a staging buffer, or a memory block of fixed
 // capacity (writing past it fails with 21).
 struct ByteSink {
-    BinaryFile* binary = nullptr;   // null for a memory sink
-    uint8_t* data = nullptr;        // buffered (file) or written (memory) bytes
+    BinaryFile* binary = nullptr;  // null for a memory sink
+    uint8_t* data = nullptr;       // buffered (file) or written (memory) bytes
     size_t capacity = 0;
     size_t used = 0;
     bool owns_data = false;
-    uint64_t flushed = 0;           // bytes already handed to the file
-    ResultCode error = RC_OK;       // first failure; later writes are dropped
+    uint64_t flushed = 0;      // bytes already handed to the file
+    ResultCode error = RC_OK;  // first failure; later writes are dropped
 };
 
 // Bits that belong to a compressed stream but not yet to a whole byte (writer)
@@ -52,13 +52,13 @@ struct BitCarry {
 
 struct BitWriter {
     ByteSink sink;
-    uint32_t acc = 0;    // pending bits, fewer than 8 between writes
+    uint32_t acc = 0;  // pending bits, fewer than 8 between writes
     uint32_t nbits = 0;
 };
 
 struct BitReader {
     ByteSource source;
-    uint32_t acc = 0;    // bits taken from bytes but not yet from codes
+    uint32_t acc = 0;  // bits taken from bytes but not yet from codes
     uint32_t nbits = 0;
 };
 
@@ -80,7 +80,9 @@ ResultCode byte_sink_write(ByteSink* s, const uint8_t* bytes, size_t n);
 // failed write (21 when the disk is full or fails).
 ResultCode byte_sink_close(ByteSink* s);
 // Bytes accepted since the sink was opened, flushed or not.
-inline uint64_t byte_sink_total(const ByteSink* s) { return s->flushed + s->used; }
+inline uint64_t byte_sink_total(const ByteSink* s) {
+    return s->flushed + s->used;
+}
 
 // Bit writer: codes of up to 16 bits, most significant bit first.
 ResultCode bit_writer_open_binary(BitWriter* w, BinaryFile* file);

@@ -43,8 +43,8 @@ ResultCode copy_file_replacing(std::string_view source, std::string_view destina
 }
 
 static DiskRequest disk_request(const CopyOptions& options) {
-    return DiskRequest{options.label_base, options.label_text, options.prompt, options.user,
-                       options.take, options.floppy_root};
+    return DiskRequest{options.label_base, options.label_text, options.prompt,
+                       options.user,       options.take,       options.floppy_root};
 }
 
 static ResultCode job_start(CopyJob* job, const CopyOptions& options) {
@@ -148,8 +148,8 @@ ResultCode copy_to_disks(std::string_view source, std::string_view destination,
 
 // Where a read stands: the source's name on the disks and the disk in use.
 struct ReadPlace {
-    std::string name;     // the source's name (compressed when expanding)
-    std::string opened;   // the path the current piece was opened under
+    std::string name;    // the source's name (compressed when expanding)
+    std::string opened;  // the path the current piece was opened under
     uint32_t disk = 0;
     uint32_t piece = 1;
     bool split = false;

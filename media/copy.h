@@ -14,27 +14,27 @@
 #include "media/copy_job.h"
 
 struct CopyOptions {
-    uint32_t start_disk = 0;           // 0: no disks
-    uint32_t disk_count = 1;           // pieces, one per disk
-    uint32_t slop_size = 0;            // kept free on each disk without a piece list
-    std::string label_base;            // disk n is labelled "<base> <n>"
-    std::string label_text;            // shown by the prompt with the disk number
+    uint32_t start_disk = 0;  // 0: no disks
+    uint32_t disk_count = 1;  // pieces, one per disk
+    uint32_t slop_size = 0;   // kept free on each disk without a piece list
+    std::string label_base;   // disk n is labelled "<base> <n>"
+    std::string label_text;   // shown by the prompt with the disk number
     bool compress = false;
-    bool named_as_given = false;       // a compressed copy keeps the destination's own name
-    bool decompress = false;           // ignored when instantiating
+    bool named_as_given = false;  // a compressed copy keeps the destination's own name
+    bool decompress = false;      // ignored when instantiating
     bool instantiate = false;
-    bool append = false;               // reading: add to the destination
-    CopyLookup lookup = nullptr;       // instantiation's variable values
+    bool append = false;          // reading: add to the destination
+    CopyLookup lookup = nullptr;  // instantiation's variable values
     void* lookup_context = nullptr;
     void* lookup_context2 = nullptr;
     std::vector<uint32_t> piece_sizes;  // one per piece, or empty
     CopyPrompt prompt = nullptr;
     CopyProgress progress = nullptr;
     CopyCancel cancel = nullptr;
-    CopyTake take = nullptr;           // writing: a disk found by its label
+    CopyTake take = nullptr;                // writing: a disk found by its label
     std::string* failure_detail = nullptr;  // reading: why a read of pieces failed, in words
-    std::string* floppy_root = nullptr;  // with disks: the drive root, which a prompt may move
-    void* user = nullptr;              // given to prompt, progress, cancel and take
+    std::string* floppy_root = nullptr;     // with disks: the drive root, which a prompt may move
+    void* user = nullptr;                   // given to prompt, progress, cancel and take
 };
 
 // Copies `source` to `destination`, writing pieces or reading as the

@@ -37,27 +37,27 @@ struct BatchCopy {
     std::string source;
     std::string destination;
     std::string temporary;
-    FileMove move;             // of the temporary into place, once made whole
+    FileMove move;  // of the temporary into place, once made whole
     CopyOptions options;
-    unsigned door = 0;         // 0, or a door that must be open before it begins
-    bool on_owner = false;     // made by the owner when finished, never ahead
-    bool granted = false;      // the owner has come to it: it may take its place
-    bool abandoned = false;    // the owner has passed it by: it must leave no trace
+    unsigned door = 0;       // 0, or a door that must be open before it begins
+    bool on_owner = false;   // made by the owner when finished, never ahead
+    bool granted = false;    // the owner has come to it: it may take its place
+    bool abandoned = false;  // the owner has passed it by: it must leave no trace
     BatchCopyState state = BATCH_WAITING;
     ResultCode code = RC_OK;
-    uint64_t moved = 0;        // bytes the copy has told of
-    uint64_t told = 0;         // of which the owner has passed on
+    uint64_t moved = 0;  // bytes the copy has told of
+    uint64_t told = 0;   // of which the owner has passed on
 };
 
 struct CopyBatch {
     WorkPool pool;
     std::mutex lock;
-    std::condition_variable changed;  // for the workers: window, doors, grants
-    std::condition_variable told;     // for the owner: progress, copies made
+    std::condition_variable changed;                 // for the workers: window, doors, grants
+    std::condition_variable told;                    // for the owner: progress, copies made
     std::vector<std::unique_ptr<BatchCopy>> copies;  // by ticket
     std::vector<bool> doors;                         // open or not, by door - 1
-    size_t passed = 0;   // tickets below this are finished or abandoned
-    size_t ahead = 0;    // how many tickets past `passed` workers may begin
+    size_t passed = 0;                               // tickets below this are finished or abandoned
+    size_t ahead = 0;  // how many tickets past `passed` workers may begin
 };
 
 // Makes a batch for `jobs` jobs (1 or 0: none ahead, everything on the owner's

@@ -8,8 +8,8 @@
 
 std::string drive_root_normalise(std::string_view root) {
     std::string out(root);
-    while (!out.empty() && (out.back() == ' ' || out.back() == '\t' || out.back() == '\r' ||
-                            out.back() == '\n'))
+    while (!out.empty() &&
+           (out.back() == ' ' || out.back() == '\t' || out.back() == '\r' || out.back() == '\n'))
         out.pop_back();
     for (char& ch : out) {
         if (ch == '/') ch = '\\';
@@ -59,8 +59,10 @@ ResultCode copy_ask_for_disk(const DiskRequest& request, uint32_t disk_number, b
             if (taken != RC_OK) return taken;
         }
         if (rc == RC_OK && !refused) return RC_OK;
-        if (refused) wrong_disk = true;
-        else if (!first) wrong_disk = rc == RC_FILE_NOT_FOUND;
+        if (refused)
+            wrong_disk = true;
+        else if (!first)
+            wrong_disk = rc == RC_FILE_NOT_FOUND;
         first = false;
         if (!request.prompt) return RC_USER_CANCELLED;
         std::string root = *request.root;

@@ -20,9 +20,9 @@ static ResultCode reference_close(Instantiation* state, ByteSink* out) {
     state->reference[state->length++] = '%';
     std::string_view reference(state->reference, state->length);
     state->value.clear();
-    ResultCode rc = state->lookup ? state->lookup(state->context, state->context2, reference,
-                                                  &state->value)
-                                  : RC_NO_OBJECT;
+    ResultCode rc = state->lookup
+                        ? state->lookup(state->context, state->context2, reference, &state->value)
+                        : RC_NO_OBJECT;
     if (rc != RC_OK) return rc;
     if (state->value.size() > INSTANTIATE_BUFFER) return RC_OS_ERROR;
     return byte_sink_write(out, reinterpret_cast<const uint8_t*>(state->value.data()),

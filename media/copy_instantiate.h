@@ -23,10 +23,10 @@ struct Instantiation {
     CopyLookup lookup = nullptr;
     void* context = nullptr;
     void* context2 = nullptr;
-    bool pending = false;          // a reference is open; its text so far is in `reference`
+    bool pending = false;  // a reference is open; its text so far is in `reference`
     char reference[INSTANTIATE_BUFFER];
     uint32_t length = 0;
-    std::string value;             // reused for every value
+    std::string value;  // reused for every value
 };
 
 void instantiation_init(Instantiation* state, CopyLookup lookup, void* context, void* context2);

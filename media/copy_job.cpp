@@ -138,22 +138,24 @@ static ResultCode chunk_move(CopyJob* job, uint32_t budget, uint32_t* moved, boo
     uint32_t want = budget < COPY_CHUNK ? budget : COPY_CHUNK;
     ResultCode rc = RC_OK;
     switch (job->mode) {
-    case COPY_PLAIN:
-        rc = plain_chunk(job, want, moved);
-        break;
-    case COPY_INSTANTIATE:
-        rc = instantiation_copy(&job->instantiation, &job->reader.source, &job->writer.sink, want,
-                                moved);
-        break;
-    case COPY_DECOMPRESS:
-        rc = lzw_decompress_step(&job->decompressor, &job->reader, &job->writer.sink, want, moved);
-        break;
-    case COPY_COMPRESS:
-        // The step stops short of its limit, so only the coder knows when
-        // the input is over.
-        rc = lzw_compress_step(&job->compressor, &job->reader.source, &job->writer, want, moved);
-        *ended = lzw_compress_is_done(&job->compressor);
-        return rc;
+        case COPY_PLAIN:
+            rc = plain_chunk(job, want, moved);
+            break;
+        case COPY_INSTANTIATE:
+            rc = instantiation_copy(&job->instantiation, &job->reader.source, &job->writer.sink,
+                                    want, moved);
+            break;
+        case COPY_DECOMPRESS:
+            rc = lzw_decompress_step(&job->decompressor, &job->reader, &job->writer.sink, want,
+                                     moved);
+            break;
+        case COPY_COMPRESS:
+            // The step stops short of its limit, so only the coder knows when
+            // the input is over.
+            rc =
+                lzw_compress_step(&job->compressor, &job->reader.source, &job->writer, want, moved);
+            *ended = lzw_compress_is_done(&job->compressor);
+            return rc;
     }
     *ended = *moved < want;
     return rc;
@@ -161,7 +163,9 @@ static ResultCode chunk_move(CopyJob* job, uint32_t budget, uint32_t* moved, boo
 
 // The least budget with which a chunk can still move something: the
 // compressor keeps two bytes of its limit for the stream's last bits.
-static uint32_t budget_floor(const CopyJob* job) { return job->mode == COPY_COMPRESS ? 2 : 0; }
+static uint32_t budget_floor(const CopyJob* job) {
+    return job->mode == COPY_COMPRESS ? 2 : 0;
+}
 
 ResultCode copy_job_run(CopyJob* job, uint32_t budget, bool* ended) {
     *ended = false;

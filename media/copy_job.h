@@ -31,16 +31,16 @@ struct CopyJob {
     void* user = nullptr;
 
     BinaryFile* source = nullptr;
-    BitReader reader;            // its byte source serves every mode
+    BitReader reader;  // its byte source serves every mode
     BinaryFile* destination = nullptr;
-    BitWriter writer;            // its byte sink serves every mode
-    uint64_t written = 0;        // destination bytes of earlier pieces
-    bool range_declined = false; // this destination takes no in-kernel copy
+    BitWriter writer;             // its byte sink serves every mode
+    uint64_t written = 0;         // destination bytes of earlier pieces
+    bool range_declined = false;  // this destination takes no in-kernel copy
 
     LzwCompressor compressor;
     LzwDecompressor decompressor;
     Instantiation instantiation;
-    uint64_t reported = 0;       // bytes told to the progress callback
+    uint64_t reported = 0;  // bytes told to the progress callback
 };
 
 // Makes the job ready for `mode`; the compressor's dictionary is allocated

@@ -5,7 +5,9 @@
 
 namespace {
 
-bool is_power_of_two(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
+bool is_power_of_two(uint32_t v) {
+    return v != 0 && (v & (v - 1)) == 0;
+}
 
 // Largest cluster numbers of 12- and 16-bit FATs.
 constexpr uint32_t FAT12_MAX_CLUSTERS = 4084;
@@ -13,20 +15,20 @@ constexpr uint32_t FAT16_MAX_CLUSTERS = 65524;
 
 // Prints "Non-system disk" and restarts on a key; entered from the jump at 0.
 constexpr uint8_t BOOT_PROGRAM[] = {
-    0xFC,                    // cld
-    0x31, 0xC0,              // xor ax, ax
-    0x8E, 0xD8,              // mov ds, ax
-    0xBE, 0x5A, 0x7C,        // mov si, 7C5Ah (the message)
-    0xAC,                    // next: lodsb
-    0x08, 0xC0,              // or al, al
-    0x74, 0x09,              // jz wait
-    0xB4, 0x0E,              // mov ah, 0Eh
-    0xBB, 0x07, 0x00,        // mov bx, 7
-    0xCD, 0x10,              // int 10h
-    0xEB, 0xF2,              // jmp next
-    0x30, 0xE4,              // wait: xor ah, ah
-    0xCD, 0x16,              // int 16h
-    0xCD, 0x19,              // int 19h
+    0xFC,              // cld
+    0x31, 0xC0,        // xor ax, ax
+    0x8E, 0xD8,        // mov ds, ax
+    0xBE, 0x5A, 0x7C,  // mov si, 7C5Ah (the message)
+    0xAC,              // next: lodsb
+    0x08, 0xC0,        // or al, al
+    0x74, 0x09,        // jz wait
+    0xB4, 0x0E,        // mov ah, 0Eh
+    0xBB, 0x07, 0x00,  // mov bx, 7
+    0xCD, 0x10,        // int 10h
+    0xEB, 0xF2,        // jmp next
+    0x30, 0xE4,        // wait: xor ah, ah
+    0xCD, 0x16,        // int 16h
+    0xCD, 0x19,        // int 19h
 };
 constexpr char BOOT_MESSAGE[] = "Non-system disk. Press a key to restart.\r\n";
 constexpr size_t BOOT_PROGRAM_OFFSET = 0x3E;
@@ -44,12 +46,14 @@ ResultCode fat_boot_read(const uint8_t* s, FatLayout* out) {
     if (total == 0) total = fat_get32(s + 32);
     uint32_t fat_sectors = fat_get16(s + 22);
 
-    if (l.bytes_per_sector < 512 || l.bytes_per_sector > 4096 || !is_power_of_two(l.bytes_per_sector))
+    if (l.bytes_per_sector < 512 || l.bytes_per_sector > 4096 ||
+        !is_power_of_two(l.bytes_per_sector))
         return RC_FILE_CORRUPT;
     if (!is_power_of_two(l.sectors_per_cluster)) return RC_FILE_CORRUPT;
     l.cluster_bytes = l.bytes_per_sector * l.sectors_per_cluster;
     if (l.cluster_bytes > 32768) return RC_FILE_CORRUPT;
-    if (reserved == 0 || l.fat_count == 0 || l.fat_count > 2 || fat_sectors == 0 || l.root_entries == 0)
+    if (reserved == 0 || l.fat_count == 0 || l.fat_count > 2 || fat_sectors == 0 ||
+        l.root_entries == 0)
         return RC_FILE_CORRUPT;
 
     uint32_t root_sectors = (l.root_entries * 32 + l.bytes_per_sector - 1) / l.bytes_per_sector;
@@ -74,7 +78,8 @@ ResultCode fat_boot_read(const uint8_t* s, FatLayout* out) {
     return RC_OK;
 }
 
-void fat_boot_build(const FatGeometry& g, const char label[FAT_LABEL_BYTES], uint32_t serial, uint8_t* s) {
+void fat_boot_build(const FatGeometry& g, const char label[FAT_LABEL_BYTES], uint32_t serial,
+                    uint8_t* s) {
     memset(s, 0, g.bytes_per_sector);
     s[0] = 0xEB;
     s[1] = uint8_t(BOOT_PROGRAM_OFFSET - 2);
@@ -85,8 +90,10 @@ void fat_boot_build(const FatGeometry& g, const char label[FAT_LABEL_BYTES], uin
     fat_put16(s + 14, g.reserved_sectors);
     s[16] = g.fat_count;
     fat_put16(s + 17, g.root_entries);
-    if (g.total_sectors < 65536) fat_put16(s + 19, g.total_sectors);
-    else fat_put32(s + 32, g.total_sectors);
+    if (g.total_sectors < 65536)
+        fat_put16(s + 19, g.total_sectors);
+    else
+        fat_put32(s + 32, g.total_sectors);
     s[21] = g.media_descriptor;
     fat_put16(s + 22, g.fat_sectors);
     fat_put16(s + 24, g.sectors_per_track);

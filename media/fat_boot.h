@@ -11,8 +11,12 @@
 #include "sys/result_code.h"
 
 // Little-endian fields of the records on the disk.
-inline uint32_t fat_get16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-inline uint32_t fat_get32(const uint8_t* p) { return fat_get16(p) | fat_get16(p + 2) << 16; }
+inline uint32_t fat_get16(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
+inline uint32_t fat_get32(const uint8_t* p) {
+    return fat_get16(p) | fat_get16(p + 2) << 16;
+}
 inline void fat_put16(uint8_t* p, uint32_t v) {
     p[0] = uint8_t(v);
     p[1] = uint8_t(v >> 8);
@@ -28,14 +32,14 @@ struct FatLayout {
     uint32_t sectors_per_cluster = 0;
     uint32_t cluster_bytes = 0;
     uint32_t fat_count = 0;
-    uint32_t fat_bytes = 0;          // bytes of one FAT copy
+    uint32_t fat_bytes = 0;  // bytes of one FAT copy
     uint32_t root_entries = 0;
-    uint32_t cluster_count = 0;      // data clusters, numbered 2 to cluster_count + 1
+    uint32_t cluster_count = 0;  // data clusters, numbered 2 to cluster_count + 1
     bool fat16 = false;
-    bool has_label_field = false;    // the extended parameter block is present
-    uint64_t fat_offset = 0;         // first FAT copy
+    bool has_label_field = false;  // the extended parameter block is present
+    uint64_t fat_offset = 0;       // first FAT copy
     uint64_t root_offset = 0;
-    uint64_t data_offset = 0;        // cluster 2
+    uint64_t data_offset = 0;  // cluster 2
     uint64_t volume_bytes = 0;
 };
 
@@ -56,7 +60,8 @@ ResultCode fat_boot_read(const uint8_t* sector, FatLayout* out);
 // (g.bytes_per_sector bytes): parameter block, label field (11 bytes, padded
 // with blanks; "NO NAME" when empty), serial number, and a short start-up
 // program that says the disk cannot start a system.
-void fat_boot_build(const FatGeometry& g, const char label[FAT_LABEL_BYTES], uint32_t serial, uint8_t* sector);
+void fat_boot_build(const FatGeometry& g, const char label[FAT_LABEL_BYTES], uint32_t serial,
+                    uint8_t* sector);
 
 // Offset of the byte at `cluster`, which must be a data cluster of `layout`.
 inline uint64_t fat_cluster_offset(const FatLayout& layout, uint32_t cluster) {

@@ -14,8 +14,8 @@ bool claim(std::vector<uint8_t>* claimed, const std::vector<uint32_t>& chain) {
     return true;
 }
 
-ResultCode check_entry(const FatVolume& volume, const FatEntry& entry, std::vector<uint8_t>* claimed,
-                       std::vector<uint32_t>* pending) {
+ResultCode check_entry(const FatVolume& volume, const FatEntry& entry,
+                       std::vector<uint8_t>* claimed, std::vector<uint32_t>* pending) {
     bool is_dir = (entry.attributes & FAT_ATTR_DIRECTORY) != 0;
     if (entry.first_cluster == 0) return (is_dir || entry.size != 0) ? RC_FILE_CORRUPT : RC_OK;
     std::vector<uint32_t> chain;
@@ -26,7 +26,8 @@ ResultCode check_entry(const FatVolume& volume, const FatEntry& entry, std::vect
         pending->push_back(entry.first_cluster);
         return RC_OK;
     }
-    uint64_t needed = (uint64_t(entry.size) + volume.layout.cluster_bytes - 1) / volume.layout.cluster_bytes;
+    uint64_t needed =
+        (uint64_t(entry.size) + volume.layout.cluster_bytes - 1) / volume.layout.cluster_bytes;
     return chain.size() < needed ? RC_FILE_CORRUPT : RC_OK;
 }
 

@@ -13,7 +13,9 @@ constexpr size_t DIR_SLOT_LIMIT = 65536;
 // Most long-name entries one name can have (255 characters).
 constexpr uint8_t LONG_ORDINAL_LIMIT = 20;
 
-size_t slot_count(const FatDir& dir) { return dir.bytes.size() / FAT_ENTRY_BYTES; }
+size_t slot_count(const FatDir& dir) {
+    return dir.bytes.size() / FAT_ENTRY_BYTES;
+}
 
 bool slot_free(const FatDir& dir, size_t slot) {
     uint8_t first = dir.bytes[slot * FAT_ENTRY_BYTES];
@@ -31,7 +33,7 @@ void clear_after_end(FatDir* dir) {
 
 // Long-name entries gathered while stepping towards their short entry.
 struct LongName {
-    uint8_t next = 0;        // ordinal expected next; 0 when none pending or complete
+    uint8_t next = 0;  // ordinal expected next; 0 when none pending or complete
     bool complete = false;
     uint8_t checksum = 0;
     size_t first_slot = 0;
@@ -68,8 +70,8 @@ void entry_from_slot(const FatDir& dir, size_t slot, LongName* ln, FatEntry* out
     out->short_name = fat_name_short_text(e, e[12]);
     out->name = out->short_name;
     if (e[11] & FAT_ATTR_VOLUME) out->name = out->short_name = fat_label_text(e);
-    bool joined = !(e[11] & FAT_ATTR_VOLUME) && ln->complete && ln->checksum == fat_name_checksum(e) &&
-                  ln->first_slot < slot;
+    bool joined = !(e[11] & FAT_ATTR_VOLUME) && ln->complete &&
+                  ln->checksum == fat_name_checksum(e) && ln->first_slot < slot;
     if (joined) {
         std::string name;
         size_t count = slot - ln->first_slot;
@@ -101,11 +103,13 @@ ResultCode grow(FatVolume* volume, FatDir* dir, size_t count, size_t* start) {
     if (dir->first_cluster == 0) return RC_UNABLE_TO_WRITE;
     size_t per_cluster = volume->layout.cluster_bytes / FAT_ENTRY_BYTES;
     size_t trailing = 0;
-    while (trailing < slot_count(*dir) && slot_free(*dir, slot_count(*dir) - 1 - trailing)) trailing++;
+    while (trailing < slot_count(*dir) && slot_free(*dir, slot_count(*dir) - 1 - trailing))
+        trailing++;
     size_t missing = count - trailing;
     uint32_t clusters = uint32_t((missing + per_cluster - 1) / per_cluster);
     if (slot_count(*dir) + clusters * per_cluster > DIR_SLOT_LIMIT) return RC_UNABLE_TO_WRITE;
-    ResultCode rc = fat_chain_extend(&volume->table, dir->clusters.back(), clusters, &dir->clusters);
+    ResultCode rc =
+        fat_chain_extend(&volume->table, dir->clusters.back(), clusters, &dir->clusters);
     if (rc != RC_OK) return rc;
     *start = slot_count(*dir) - trailing;
     dir->bytes.resize(dir->bytes.size() + size_t(clusters) * volume->layout.cluster_bytes, 0);
@@ -119,7 +123,8 @@ void unique_short_name(const FatDir& dir, std::string_view name, uint8_t raw[FAT
         bool taken = false;
         for (size_t slot = 0; slot < slot_count(dir) && !taken; slot++) {
             const uint8_t* e = dir.bytes.data() + slot * FAT_ENTRY_BYTES;
-            taken = !slot_free(dir, slot) && e[11] != FAT_ATTR_LONG_NAME && memcmp(e, raw, FAT_SHORT_BYTES) == 0;
+            taken = !slot_free(dir, slot) && e[11] != FAT_ATTR_LONG_NAME &&
+                    memcmp(e, raw, FAT_SHORT_BYTES) == 0;
         }
         if (!taken) return;
     }
@@ -137,8 +142,10 @@ void dos_stamp(time_t t, uint32_t* date, uint32_t* time_of_day) {
         *time_of_day = (23 << 11) | (59 << 5) | 29;
         return;
     }
-    *date = uint32_t(tm_value.tm_year - 80) << 9 | uint32_t(tm_value.tm_mon + 1) << 5 | uint32_t(tm_value.tm_mday);
-    *time_of_day = uint32_t(tm_value.tm_hour) << 11 | uint32_t(tm_value.tm_min) << 5 | uint32_t(tm_value.tm_sec / 2);
+    *date = uint32_t(tm_value.tm_year - 80) << 9 | uint32_t(tm_value.tm_mon + 1) << 5 |
+            uint32_t(tm_value.tm_mday);
+    *time_of_day = uint32_t(tm_value.tm_hour) << 11 | uint32_t(tm_value.tm_min) << 5 |
+                   uint32_t(tm_value.tm_sec / 2);
 }
 
 }  // namespace
@@ -149,18 +156,20 @@ ResultCode fat_dir_load(const FatVolume& volume, uint32_t first_cluster, FatDir*
     out->clusters.clear();
     if (first_cluster == 0) {
         out->bytes.assign(size_t(l.root_entries) * FAT_ENTRY_BYTES, 0);
-        ResultCode rc = fat_volume_read(volume, l.root_offset, out->bytes.data(), out->bytes.size());
+        ResultCode rc =
+            fat_volume_read(volume, l.root_offset, out->bytes.data(), out->bytes.size());
         if (rc != RC_OK) return rc;
         clear_after_end(out);
         return RC_OK;
     }
     ResultCode rc = fat_chain_read(volume.table, first_cluster, &out->clusters);
     if (rc != RC_OK) return rc;
-    if (out->clusters.size() * (l.cluster_bytes / FAT_ENTRY_BYTES) > DIR_SLOT_LIMIT) return RC_FILE_CORRUPT;
+    if (out->clusters.size() * (l.cluster_bytes / FAT_ENTRY_BYTES) > DIR_SLOT_LIMIT)
+        return RC_FILE_CORRUPT;
     out->bytes.assign(out->clusters.size() * l.cluster_bytes, 0);
     for (size_t i = 0; i < out->clusters.size(); i++) {
-        rc = fat_volume_read(volume, fat_cluster_offset(l, out->clusters[i]), out->bytes.data() + i * l.cluster_bytes,
-                             l.cluster_bytes);
+        rc = fat_volume_read(volume, fat_cluster_offset(l, out->clusters[i]),
+                             out->bytes.data() + i * l.cluster_bytes, l.cluster_bytes);
         if (rc != RC_OK) return rc;
     }
     clear_after_end(out);
@@ -169,7 +178,8 @@ ResultCode fat_dir_load(const FatVolume& volume, uint32_t first_cluster, FatDir*
 
 ResultCode fat_dir_store(FatVolume* volume, const FatDir& dir) {
     const FatLayout& l = volume->layout;
-    if (dir.first_cluster == 0) return fat_volume_write(volume, l.root_offset, dir.bytes.data(), dir.bytes.size());
+    if (dir.first_cluster == 0)
+        return fat_volume_write(volume, l.root_offset, dir.bytes.data(), dir.bytes.size());
     for (size_t i = 0; i < dir.clusters.size(); i++) {
         ResultCode rc = fat_volume_write(volume, fat_cluster_offset(l, dir.clusters[i]),
                                          dir.bytes.data() + i * l.cluster_bytes, l.cluster_bytes);
@@ -201,10 +211,13 @@ bool fat_dir_next(const FatDir& dir, size_t* cursor, FatEntry* out) {
 }
 
 bool fat_entry_is_label(const FatEntry& entry) {
-    return (entry.attributes & FAT_ATTR_VOLUME) != 0 && (entry.attributes & FAT_ATTR_DIRECTORY) == 0;
+    return (entry.attributes & FAT_ATTR_VOLUME) != 0 &&
+           (entry.attributes & FAT_ATTR_DIRECTORY) == 0;
 }
 
-bool fat_entry_is_dot(const FatEntry& entry) { return entry.short_name == "." || entry.short_name == ".."; }
+bool fat_entry_is_dot(const FatEntry& entry) {
+    return entry.short_name == "." || entry.short_name == "..";
+}
 
 bool fat_dir_find(const FatDir& dir, std::string_view name, FatEntry* out) {
     size_t cursor = 0;
@@ -253,7 +266,8 @@ ResultCode fat_dir_add(FatVolume* volume, FatDir* dir, std::string_view name, ui
 }
 
 void fat_dir_remove(FatDir* dir, const FatEntry& entry) {
-    for (size_t slot = entry.first_slot; slot <= entry.slot; slot++) fat_dir_slot(dir, slot)[0] = 0xE5;
+    for (size_t slot = entry.first_slot; slot <= entry.slot; slot++)
+        fat_dir_slot(dir, slot)[0] = 0xE5;
 }
 
 uint64_t fat_dir_slot_offset(const FatVolume& volume, const FatDir& dir, size_t slot) {
@@ -295,7 +309,8 @@ time_t fat_entry_write_time(const uint8_t* entry) {
     return mktime(&tm_value);
 }
 
-ResultCode fat_path_parent(const FatVolume& volume, std::string_view path, FatDir* parent, std::string* leaf) {
+ResultCode fat_path_parent(const FatVolume& volume, std::string_view path, FatDir* parent,
+                           std::string* leaf) {
     std::vector<std::string> parts;
     size_t at = 0;
     while (at <= path.size()) {

@@ -29,13 +29,13 @@ struct FatDir {
 
 // One file, directory, label or dot entry as a directory lists it.
 struct FatEntry {
-    std::string name;           // the long name when there is one, else the short name
-    std::string short_name;     // "NAME.EXT"
+    std::string name;        // the long name when there is one, else the short name
+    std::string short_name;  // "NAME.EXT"
     uint8_t attributes = 0;
     uint32_t first_cluster = 0;
     uint32_t size = 0;
-    size_t slot = 0;            // slot of the short entry
-    size_t first_slot = 0;      // first slot of its long-name entries; slot when none
+    size_t slot = 0;        // slot of the short entry
+    size_t first_slot = 0;  // first slot of its long-name entries; slot when none
 };
 
 // Loads the root directory (first_cluster 0) or the subdirectory starting at
@@ -72,7 +72,9 @@ ResultCode fat_dir_add(FatVolume* volume, FatDir* dir, std::string_view name, ui
 void fat_dir_remove(FatDir* dir, const FatEntry& entry);
 
 // The 32 bytes of `slot`.
-inline uint8_t* fat_dir_slot(FatDir* dir, size_t slot) { return dir->bytes.data() + slot * FAT_ENTRY_BYTES; }
+inline uint8_t* fat_dir_slot(FatDir* dir, size_t slot) {
+    return dir->bytes.data() + slot * FAT_ENTRY_BYTES;
+}
 
 // Byte offset on the volume of `slot` of `dir`.
 uint64_t fat_dir_slot_offset(const FatVolume& volume, const FatDir& dir, size_t slot);
@@ -90,4 +92,5 @@ time_t fat_entry_write_time(const uint8_t* entry);
 // directory into *parent; the last component goes to *leaf (empty for the
 // root itself). RC_FILE_NOT_FOUND when a component is missing or not a
 // directory.
-ResultCode fat_path_parent(const FatVolume& volume, std::string_view path, FatDir* parent, std::string* leaf);
+ResultCode fat_path_parent(const FatVolume& volume, std::string_view path, FatDir* parent,
+                           std::string* leaf);

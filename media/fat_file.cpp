@@ -55,10 +55,12 @@ ResultCode create_file(FatVolume* volume, FatDir* dir, std::string_view name, Fa
 }
 
 // Finds or makes the entry a handle of `mode` works on.
-ResultCode open_entry(FatVolume* volume, FatDir* dir, std::string_view leaf, FatOpenMode mode, FatEntry* entry) {
+ResultCode open_entry(FatVolume* volume, FatDir* dir, std::string_view leaf, FatOpenMode mode,
+                      FatEntry* entry) {
     bool found = fat_dir_find(*dir, leaf, entry);
     bool writing = false;
-    bool open = found && entry_open(*volume, fat_dir_slot_offset(*volume, *dir, entry->slot), &writing);
+    bool open =
+        found && entry_open(*volume, fat_dir_slot_offset(*volume, *dir, entry->slot), &writing);
     if (mode == FAT_OPEN_READ) {
         if (!found) return RC_FILE_NOT_FOUND;
         if (entry->attributes & FAT_ATTR_DIRECTORY) return RC_PERMISSION_DENIED;
@@ -77,13 +79,15 @@ ResultCode open_entry(FatVolume* volume, FatDir* dir, std::string_view leaf, Fat
 
 // The longest stretch of contiguous clusters from byte `position` of the
 // file, at most `wanted` bytes: its volume offset and length.
-void next_run(const FatFile& file, uint64_t position, size_t wanted, uint64_t* offset, size_t* length) {
+void next_run(const FatFile& file, uint64_t position, size_t wanted, uint64_t* offset,
+              size_t* length) {
     const FatLayout& l = file.volume->layout;
     size_t index = size_t(position / l.cluster_bytes);
     size_t within = size_t(position % l.cluster_bytes);
     size_t run = l.cluster_bytes - within;
     size_t last = index;
-    while (run < wanted && last + 1 < file.chain.size() && file.chain[last + 1] == file.chain[last] + 1) {
+    while (run < wanted && last + 1 < file.chain.size() &&
+           file.chain[last + 1] == file.chain[last] + 1) {
         last++;
         run += l.cluster_bytes;
     }
@@ -175,7 +179,8 @@ ResultCode fat_file_write(FatFile* file, const void* buffer, size_t size, size_t
     if (file->volume == nullptr || file->mode == FAT_OPEN_READ) return RC_UNABLE_TO_WRITE;
     FatVolume* volume = file->volume;
     uint64_t cluster_bytes = volume->layout.cluster_bytes;
-    uint64_t room = (file->chain.size() + uint64_t(volume->table.free_count)) * cluster_bytes - file->size;
+    uint64_t room =
+        (file->chain.size() + uint64_t(volume->table.free_count)) * cluster_bytes - file->size;
     room = std::min<uint64_t>(room, UINT32_MAX - file->size);
     size_t fit = size_t(std::min<uint64_t>(size, room));
     uint64_t end = uint64_t(file->size) + fit;
@@ -183,7 +188,8 @@ ResultCode fat_file_write(FatFile* file, const void* buffer, size_t size, size_t
     size_t needed = size_t((end + cluster_bytes - 1) / cluster_bytes);
     if (needed > had) {
         uint32_t tail = had ? file->chain.back() : 0;
-        ResultCode rc = fat_chain_extend(&volume->table, tail, uint32_t(needed - had), &file->chain);
+        ResultCode rc =
+            fat_chain_extend(&volume->table, tail, uint32_t(needed - had), &file->chain);
         if (rc != RC_OK) return rc;
     }
     ResultCode rc = write_data(file, static_cast<const uint8_t*>(buffer), fit);
@@ -212,7 +218,8 @@ ResultCode fat_file_close(FatFile* file) {
     ResultCode rc = file->written ? update_entry(file, true) : RC_OK;
     auto& records = volume->open_files;
     for (size_t i = 0; i < records.size(); i++) {
-        if (records[i].entry_offset != file->entry_offset || records[i].writing != (file->mode != FAT_OPEN_READ))
+        if (records[i].entry_offset != file->entry_offset ||
+            records[i].writing != (file->mode != FAT_OPEN_READ))
             continue;
         records.erase(records.begin() + long(i));
         break;

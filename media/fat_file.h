@@ -18,10 +18,10 @@ enum FatOpenMode {
 };
 
 struct FatFile {
-    FatVolume* volume = nullptr;     // nullptr when the handle is closed
+    FatVolume* volume = nullptr;  // nullptr when the handle is closed
     FatOpenMode mode = FAT_OPEN_READ;
-    uint64_t entry_offset = 0;       // where the directory entry lies
-    std::vector<uint32_t> chain;     // the file's clusters
+    uint64_t entry_offset = 0;    // where the directory entry lies
+    std::vector<uint32_t> chain;  // the file's clusters
     uint32_t size = 0;
     uint32_t position = 0;
     bool written = false;

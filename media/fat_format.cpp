@@ -1,10 +1,11 @@
 // Blank volumes.
 #include "media/fat_format.h"
 
-#include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
+
+#include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "media/fat_boot.h"
@@ -22,7 +23,8 @@ ResultCode prepare(int fd, uint64_t bytes) {
     struct stat st;
     if (host_fstat(fd, &st) != 0) return RC_UNABLE_TO_WRITE;
     if (S_ISREG(st.st_mode)) {
-        if (host_ftruncate(fd, 0) != 0 || host_ftruncate(fd, off_t(bytes)) != 0) return RC_UNABLE_TO_WRITE;
+        if (host_ftruncate(fd, 0) != 0 || host_ftruncate(fd, off_t(bytes)) != 0)
+            return RC_UNABLE_TO_WRITE;
         return RC_OK;
     }
     off_t end = host_lseek(fd, 0, SEEK_END);
@@ -30,7 +32,8 @@ ResultCode prepare(int fd, uint64_t bytes) {
 }
 
 // The boot sector, both FATs and the root of a blank volume, in one buffer.
-std::vector<uint8_t> system_area(const FatGeometry& g, const char raw_label[FAT_SHORT_BYTES], uint32_t serial) {
+std::vector<uint8_t> system_area(const FatGeometry& g, const char raw_label[FAT_SHORT_BYTES],
+                                 uint32_t serial) {
     uint32_t bps = g.bytes_per_sector;
     uint32_t root_sectors = (uint32_t(g.root_entries) * FAT_ENTRY_BYTES + bps - 1) / bps;
     uint32_t sectors = g.reserved_sectors + uint32_t(g.fat_count) * g.fat_sectors + root_sectors;
@@ -44,7 +47,8 @@ std::vector<uint8_t> system_area(const FatGeometry& g, const char raw_label[FAT_
         fat[0] = g.media_descriptor;
     }
     if (has_label) {
-        uint8_t* e = area.data() + size_t(g.reserved_sectors + uint32_t(g.fat_count) * g.fat_sectors) * bps;
+        uint8_t* e =
+            area.data() + size_t(g.reserved_sectors + uint32_t(g.fat_count) * g.fat_sectors) * bps;
         memcpy(e, raw_label, FAT_SHORT_BYTES);
         e[11] = FAT_ATTR_VOLUME;
         time_t now = time(nullptr);
@@ -74,8 +78,8 @@ ResultCode fat_format_fd(int fd, const FatGeometry& g, std::string_view label, u
 
 }  // namespace
 
-ResultCode fat_format_image(const std::string& host_path, std::string_view medium, std::string_view label,
-                            uint32_t serial) {
+ResultCode fat_format_image(const std::string& host_path, std::string_view medium,
+                            std::string_view label, uint32_t serial) {
     const FatGeometry* g = fat_geometry_find(medium);
     if (g == nullptr) return RC_INVALID_MEDIA_SIZE;
     char raw_label[FAT_SHORT_BYTES];

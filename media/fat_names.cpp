@@ -8,8 +8,12 @@
 
 namespace {
 
-bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
-bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
+bool is_upper(char c) {
+    return c >= 'A' && c <= 'Z';
+}
+bool is_lower(char c) {
+    return c >= 'a' && c <= 'z';
+}
 
 // Characters a short name may hold besides letters and digits.
 bool short_char_allowed(char c) {
@@ -33,7 +37,8 @@ void fill_short_part(std::string_view part, uint8_t* raw, bool* lower, bool* upp
 }
 
 // Positions of the 13 characters inside a long-name entry.
-constexpr size_t LONG_CHAR_OFFSETS[FAT_LONG_CHARS_PER_ENTRY] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
+constexpr size_t LONG_CHAR_OFFSETS[FAT_LONG_CHARS_PER_ENTRY] = {1,  3,  5,  7,  9,  14, 16,
+                                                                18, 20, 22, 24, 28, 30};
 
 }  // namespace
 
@@ -52,7 +57,8 @@ bool fat_name_fits_short(std::string_view name, uint8_t raw[FAT_SHORT_BYTES], ui
     if (fat_name_short_fit(name) != FAT_SHORT_FITS) return false;
     size_t dot = name.find('.');
     std::string_view base = name.substr(0, dot);
-    std::string_view ext = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+    std::string_view ext =
+        dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
     bool base_lower = false, base_upper = false, ext_lower = false, ext_upper = false;
     fill_short_part(base, raw, &base_lower, &base_upper);
     fill_short_part(ext, raw + 8, &ext_lower, &ext_upper);
@@ -64,7 +70,8 @@ bool fat_name_fits_short(std::string_view name, uint8_t raw[FAT_SHORT_BYTES], ui
 FatShortFit fat_name_short_fit(std::string_view name) {
     size_t dot = name.find('.');
     std::string_view base = name.substr(0, dot);
-    std::string_view ext = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+    std::string_view ext =
+        dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
     // A second dot is a character no short name holds.
     bool allowed = std::all_of(base.begin(), base.end(), short_char_allowed) &&
                    std::all_of(ext.begin(), ext.end(), short_char_allowed);
@@ -77,7 +84,8 @@ void fat_name_short_for_long(std::string_view name, uint32_t number, uint8_t raw
     memset(raw, ' ', FAT_SHORT_BYTES);
     size_t last_dot = name.rfind('.');
     // A name that only starts with a dot has no extension.
-    if (last_dot != std::string_view::npos && name.find_first_not_of('.') > last_dot) last_dot = std::string_view::npos;
+    if (last_dot != std::string_view::npos && name.find_first_not_of('.') > last_dot)
+        last_dot = std::string_view::npos;
     std::string base;
     for (size_t i = 0; i < name.size() && i != last_dot; i++) {
         char c = name[i];
@@ -113,7 +121,8 @@ std::string fat_name_short_text(const uint8_t raw[FAT_SHORT_BYTES], uint8_t case
 
 uint8_t fat_name_checksum(const uint8_t raw[FAT_SHORT_BYTES]) {
     uint8_t sum = 0;
-    for (size_t i = 0; i < FAT_SHORT_BYTES; i++) sum = uint8_t(((sum & 1) << 7) + (sum >> 1) + raw[i]);
+    for (size_t i = 0; i < FAT_SHORT_BYTES; i++)
+        sum = uint8_t(((sum & 1) << 7) + (sum >> 1) + raw[i]);
     return sum;
 }
 

@@ -84,7 +84,8 @@ ResultCode fat_path_stat(const FatVolume& volume, std::string_view path, FatInfo
     return RC_OK;
 }
 
-ResultCode fat_path_list(const FatVolume& volume, std::string_view path, std::vector<FatInfo>* out) {
+ResultCode fat_path_list(const FatVolume& volume, std::string_view path,
+                         std::vector<FatInfo>* out) {
     out->clear();
     FatDir dir;
     std::string leaf;
@@ -92,7 +93,8 @@ ResultCode fat_path_list(const FatVolume& volume, std::string_view path, std::ve
     if (rc != RC_OK) return rc;
     if (!leaf.empty()) {
         FatEntry entry;
-        if (!fat_dir_find(dir, leaf, &entry) || !(entry.attributes & FAT_ATTR_DIRECTORY)) return RC_FILE_NOT_FOUND;
+        if (!fat_dir_find(dir, leaf, &entry) || !(entry.attributes & FAT_ATTR_DIRECTORY))
+            return RC_FILE_NOT_FOUND;
         rc = fat_dir_load(volume, entry.first_cluster, &dir);
         if (rc != RC_OK) return rc;
     }
@@ -111,7 +113,8 @@ ResultCode fat_path_delete(FatVolume* volume, std::string_view path) {
     ResultCode rc = find(*volume, path, &dir, &entry);
     if (rc != RC_OK) return rc;
     if (entry.attributes & (FAT_ATTR_DIRECTORY | FAT_ATTR_READ_ONLY)) return RC_PERMISSION_DENIED;
-    if (entry_is_open(*volume, fat_dir_slot_offset(*volume, dir, entry.slot))) return RC_SHARING_VIOLATION;
+    if (entry_is_open(*volume, fat_dir_slot_offset(*volume, dir, entry.slot)))
+        return RC_SHARING_VIOLATION;
     if (volume->read_only) return RC_WRITE_PROTECTED;
     std::vector<uint32_t> chain;
     if (entry.first_cluster != 0) {
@@ -131,8 +134,10 @@ ResultCode fat_path_make_writable(FatVolume* volume, std::string_view path) {
     return change_entry(volume, path, [](uint8_t* e) { e[11] &= uint8_t(~FAT_ATTR_READ_ONLY); });
 }
 
-ResultCode fat_path_set_times(FatVolume* volume, std::string_view path, time_t access_time, time_t write_time) {
-    return change_entry(volume, path, [&](uint8_t* e) { fat_entry_set_times(e, access_time, write_time); });
+ResultCode fat_path_set_times(FatVolume* volume, std::string_view path, time_t access_time,
+                              time_t write_time) {
+    return change_entry(volume, path,
+                        [&](uint8_t* e) { fat_entry_set_times(e, access_time, write_time); });
 }
 
 ResultCode fat_path_make_directory(FatVolume* volume, std::string_view path) {
@@ -152,7 +157,8 @@ ResultCode fat_path_make_directory(FatVolume* volume, std::string_view path) {
     if (rc == RC_OK) {
         std::vector<uint8_t> bytes = new_directory_cluster(*volume, chain[0], parent.first_cluster,
                                                            fat_dir_slot(&parent, entry.slot));
-        rc = fat_volume_write(volume, fat_cluster_offset(volume->layout, chain[0]), bytes.data(), bytes.size());
+        rc = fat_volume_write(volume, fat_cluster_offset(volume->layout, chain[0]), bytes.data(),
+                              bytes.size());
     }
     if (rc == RC_OK) rc = fat_volume_flush_table(volume);
     if (rc == RC_OK) rc = fat_dir_store(volume, parent);

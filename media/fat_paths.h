@@ -40,7 +40,8 @@ ResultCode fat_path_delete(FatVolume* volume, std::string_view path);
 ResultCode fat_path_make_writable(FatVolume* volume, std::string_view path);
 
 // Sets the access date and the write date and time of `path`.
-ResultCode fat_path_set_times(FatVolume* volume, std::string_view path, time_t access_time, time_t write_time);
+ResultCode fat_path_set_times(FatVolume* volume, std::string_view path, time_t access_time,
+                              time_t write_time);
 
 // Makes the directory `path` (its parent must exist). RC_OS_ERROR when the
 // name is taken, RC_INVALID_FILE_NAME for a name a directory cannot have,

@@ -36,7 +36,8 @@ bool add_label(FatDir* root, const char raw[FAT_SHORT_BYTES]) {
 ResultCode set_boot_label(FatVolume* volume, const char raw[FAT_SHORT_BYTES]) {
     if (!volume->layout.has_label_field) return RC_OK;
     bool none = raw[0] == ' ';
-    return fat_volume_write(volume, FAT_BOOT_LABEL_OFFSET, none ? "NO NAME    " : raw, FAT_LABEL_BYTES);
+    return fat_volume_write(volume, FAT_BOOT_LABEL_OFFSET, none ? "NO NAME    " : raw,
+                            FAT_LABEL_BYTES);
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 
 namespace {
 
-uint32_t widen12(uint32_t v) { return v >= 0xFF7 ? v | 0xF000 : v; }
+uint32_t widen12(uint32_t v) {
+    return v >= 0xFF7 ? v | 0xF000 : v;
+}
 
 // True when `cluster` is a data cluster of the table.
 bool fat_cluster_valid(const FatTable& table, uint32_t cluster) {
@@ -23,7 +25,8 @@ bool fat_cluster_valid(const FatTable& table, uint32_t cluster) {
 
 }  // namespace
 
-void fat_table_init(FatTable* table, std::vector<uint8_t> bytes, bool fat16, uint32_t cluster_count) {
+void fat_table_init(FatTable* table, std::vector<uint8_t> bytes, bool fat16,
+                    uint32_t cluster_count) {
     table->bytes = std::move(bytes);
     table->fat16 = fat16;
     table->cluster_count = cluster_count;
@@ -89,7 +92,8 @@ ResultCode fat_chain_read(const FatTable& table, uint32_t first, std::vector<uin
     }
 }
 
-ResultCode fat_chain_extend(FatTable* table, uint32_t tail, uint32_t count, std::vector<uint32_t>* chain) {
+ResultCode fat_chain_extend(FatTable* table, uint32_t tail, uint32_t count,
+                            std::vector<uint32_t>* chain) {
     if (count > table->free_count) return RC_UNABLE_TO_WRITE;
     uint32_t c = table->next_free;
     uint32_t last = tail;

@@ -14,8 +14,8 @@ struct FatTable {
     bool fat16 = false;
     uint32_t cluster_count = 0;  // data clusters: 2 to cluster_count + 1
     uint32_t free_count = 0;
-    uint32_t next_free = 2;      // where the search for a free cluster starts
-    bool dirty = false;          // changed since it was last written back
+    uint32_t next_free = 2;  // where the search for a free cluster starts
+    bool dirty = false;      // changed since it was last written back
 };
 
 // Entry values, given in 16-bit form; 12-bit entries are widened on reading
@@ -26,7 +26,8 @@ constexpr uint32_t FAT_END = 0xFFF8;
 
 // Takes over `bytes` (one FAT copy, at least large enough for every
 // cluster) and counts the free clusters.
-void fat_table_init(FatTable* table, std::vector<uint8_t> bytes, bool fat16, uint32_t cluster_count);
+void fat_table_init(FatTable* table, std::vector<uint8_t> bytes, bool fat16,
+                    uint32_t cluster_count);
 
 // The entry of `cluster`, widened as above.
 uint32_t fat_table_get(const FatTable& table, uint32_t cluster);
@@ -46,7 +47,8 @@ ResultCode fat_chain_read(const FatTable& table, uint32_t first, std::vector<uin
 // mark, and links it behind `tail` (0 for none). The new clusters are
 // appended to *chain. Returns RC_UNABLE_TO_WRITE, changing nothing, when
 // fewer than `count` clusters are free.
-ResultCode fat_chain_extend(FatTable* table, uint32_t tail, uint32_t count, std::vector<uint32_t>* chain);
+ResultCode fat_chain_extend(FatTable* table, uint32_t tail, uint32_t count,
+                            std::vector<uint32_t>* chain);
 
 // Frees every cluster of `chain` from index `keep` on; when `keep` is not 0,
 // the cluster before it becomes the end of the chain.

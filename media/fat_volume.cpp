@@ -1,9 +1,10 @@
 // Mounting a volume and moving its bytes.
 #include "media/fat_volume.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+
+#include <cerrno>
 
 #include "media/fat_check.h"
 #include "sys/host_io.h"
@@ -102,7 +103,8 @@ ResultCode fat_volume_flush_table(FatVolume* volume) {
     const FatLayout& l = volume->layout;
     for (uint32_t copy = 0; copy < l.fat_count; copy++) {
         uint64_t at = l.fat_offset + uint64_t(copy) * l.fat_bytes;
-        ResultCode rc = fat_volume_write(volume, at, volume->table.bytes.data(), volume->table.bytes.size());
+        ResultCode rc =
+            fat_volume_write(volume, at, volume->table.bytes.data(), volume->table.bytes.size());
         if (rc != RC_OK) return rc;
     }
     volume->table.dirty = false;
@@ -119,4 +121,6 @@ uint32_t fat_volume_free_bytes(const FatVolume& volume) {
     return volume.table.free_count * volume.layout.cluster_bytes;
 }
 
-uint32_t fat_volume_cluster_bytes(const FatVolume& volume) { return volume.layout.cluster_bytes; }
+uint32_t fat_volume_cluster_bytes(const FatVolume& volume) {
+    return volume.layout.cluster_bytes;
+}

@@ -21,8 +21,8 @@ struct FatOpenRecord {
 
 struct FatVolume {
     int fd = -1;
-    bool owns_fd = false;             // close fd with the volume
-    bool read_only = false;           // writes answer RC_WRITE_PROTECTED
+    bool owns_fd = false;    // close fd with the volume
+    bool read_only = false;  // writes answer RC_WRITE_PROTECTED
     FatLayout layout;
     FatTable table;
     std::vector<FatOpenRecord> open_files;

@@ -131,7 +131,8 @@ void floppy_drives_start(const std::string& dev_root) {
     following() = true;
 }
 
-void floppy_drives_stop_following() { following() = false;
+void floppy_drives_stop_following() {
+    following() = false;
 }
 
 std::string floppy_image_name(std::string_view label) {
@@ -171,8 +172,7 @@ std::string floppy_set_image_name(std::string_view set_name, std::string_view la
     return set.substr(0, set.size() - 4) + "." + name;
 }
 
-ResultCode floppy_drive_disk_size(std::string_view root, uint32_t* blank_free,
-                                  uint32_t* cluster) {
+ResultCode floppy_drive_disk_size(std::string_view root, uint32_t* blank_free, uint32_t* cluster) {
     FloppyDrive* drive = floppy_drive_find(root);
     if (!drive) return RC_FILE_NOT_FOUND;
     FatVolume* volume = nullptr;
@@ -389,7 +389,8 @@ ResultCode floppy_drive_set_commit(std::string_view root) {
         // An image under the set's name that is no disk of that label is not
         // the set's: it is kept under a name of its own.
         if (host_is(final_path, S_IFREG) && !image_has_label(final_path, image.label)) {
-            std::string aside = folder_free_name(drive->host_path, name.substr(0, name.size() - 4), "~");
+            std::string aside =
+                folder_free_name(drive->host_path, name.substr(0, name.size() - 4), "~");
             (void)host_rename(final_path.c_str(), aside.c_str());
         }
         if (host_rename(image.path.c_str(), final_path.c_str()) != 0) {

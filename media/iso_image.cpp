@@ -54,7 +54,9 @@ bool messages_drain() {
 }
 
 // libisofs's error numbers are unsigned constants that it hands out as int.
-bool is_error(int iso_error, unsigned constant) { return unsigned(iso_error) == constant; }
+bool is_error(int iso_error, unsigned constant) {
+    return unsigned(iso_error) == constant;
+}
 
 ResultCode code_of(int iso_error) {
     if (is_error(iso_error, ISO_OUT_OF_MEM)) return RC_NO_OBJECT;

@@ -4,9 +4,8 @@
 #include <new>
 
 // Table sizes by slot index; prime, so the probe sequence reaches every slot.
-constexpr uint32_t SLOT_COUNTS[] = {667,  667,  667,   667,   667,   667,   667,
-                                    667,  667,  667,   1333,  2563,  5003,  9001,
-                                    18013, 35023, 69001, 131071, 262147};
+constexpr uint32_t SLOT_COUNTS[] = {667,  667,  667,  667,  667,   667,   667,   667,    667,   667,
+                                    1333, 2563, 5003, 9001, 18013, 35023, 69001, 131071, 262147};
 
 // Highest code the compressor may assign for a maximum width.
 static uint32_t max_code_for(uint32_t max_width) {
@@ -40,8 +39,12 @@ struct SlotTable {
 };
 
 static inline SlotTable slot_table(const LzwCompressor* c) {
-    return SlotTable{c->slot, c->code_entry, c->slot_count, c->slot_inverse,
-                     c->slot_count - c->slot_inverse, c->max_width - 5};
+    return SlotTable{c->slot,
+                     c->code_entry,
+                     c->slot_count,
+                     c->slot_inverse,
+                     c->slot_count - c->slot_inverse,
+                     c->max_width - 5};
 }
 
 static inline uint32_t mirror_place(const SlotTable& t, uint32_t place) {
@@ -334,24 +337,24 @@ static ResultCode compress_run(LzwCompressor* c, ByteSource* in, BitWriter* out,
         bool stopped = byte_sink_total(&out->sink) >= stop;
         ResultCode rc = RC_OK;
         switch (c->phase) {
-        case LzwCompressPhase::fresh:
-            rc = compress_start(c, in, out);
-            break;
-        case LzwCompressPhase::match:
-            rc = compress_more(c, in, out, stop);
-            break;
-        case LzwCompressPhase::code_pending:
-            if (stopped) return RC_OK;
-            compress_code(c, out);
-            break;
-        case LzwCompressPhase::clear_pending:
-            if (stopped) return RC_OK;
-            compress_clear(c, out);
-            break;
-        case LzwCompressPhase::done:
-            return RC_OK;
-        case LzwCompressPhase::failed:
-            return RC_UNABLE_TO_READ;
+            case LzwCompressPhase::fresh:
+                rc = compress_start(c, in, out);
+                break;
+            case LzwCompressPhase::match:
+                rc = compress_more(c, in, out, stop);
+                break;
+            case LzwCompressPhase::code_pending:
+                if (stopped) return RC_OK;
+                compress_code(c, out);
+                break;
+            case LzwCompressPhase::clear_pending:
+                if (stopped) return RC_OK;
+                compress_clear(c, out);
+                break;
+            case LzwCompressPhase::done:
+                return RC_OK;
+            case LzwCompressPhase::failed:
+                return RC_UNABLE_TO_READ;
         }
         if (rc != RC_OK) return rc;
     }

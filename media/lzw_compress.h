@@ -22,7 +22,7 @@ enum class LzwCompressPhase : uint8_t {
 // a code (see the .cpp for their layout), and per code its pair, the last
 // byte in bits 16 to 23 and the prefix code in bits 0 to 15.
 struct LzwCompressor {
-    uint32_t* slot = nullptr;        // by place in memory, not by slot number
+    uint32_t* slot = nullptr;  // by place in memory, not by slot number
     uint32_t slot_count = 0;
     uint32_t slot_inverse = 0;       // places lie this far apart for adjacent slots
     uint32_t* code_entry = nullptr;  // the pair of each code
@@ -33,12 +33,12 @@ struct LzwCompressor {
     uint32_t width = 0;              // width of the codes written now
 
     LzwCompressPhase phase = LzwCompressPhase::fresh;
-    uint32_t prefix = 0;             // code of the string matched so far
-    uint32_t byte = 0;               // the byte that ended the match (code pending)
-    uint32_t free_place = 0;         // where (prefix, byte) goes
-    uint32_t free_mark = 0;          // and the mark it gets there
-    bool input_ended = false;        // the match ended with the input
-    BitCarry carry;                  // bits not yet a whole byte
+    uint32_t prefix = 0;       // code of the string matched so far
+    uint32_t byte = 0;         // the byte that ended the match (code pending)
+    uint32_t free_place = 0;   // where (prefix, byte) goes
+    uint32_t free_mark = 0;    // and the mark it gets there
+    bool input_ended = false;  // the match ended with the input
+    BitCarry carry;            // bits not yet a whole byte
 };
 
 // Allocates the dictionary for codes of up to `max_width` bits (9 to 16) in

@@ -72,7 +72,8 @@ static ResultCode dictionary_create(LzwDecompressor* d, uint32_t header) {
     for (uint32_t byte = 0; byte < HISTORY_START; ++byte) history[byte] = uint8_t(byte);
     uint64_t* strings = strings_of(d->block);
     for (uint32_t code = 0; code <= LZW_LAST_INITIAL; ++code)
-        strings[code] = string_at(code < LZW_FIRST_BYTE_CODE ? 0 : int32_t(code - LZW_FIRST_BYTE_CODE), 1);
+        strings[code] =
+            string_at(code < LZW_FIRST_BYTE_CODE ? 0 : int32_t(code - LZW_FIRST_BYTE_CODE), 1);
     d->at = HISTORY_START;
     dictionary_reset(d);
     return RC_OK;
@@ -146,7 +147,8 @@ static ResultCode decode_first(LzwDecompressor* d, uint32_t code) {
 }
 
 // Copies a string one byte at a time to where it nearly or partly overlaps.
-[[gnu::cold, gnu::noinline]] static void copy_near(uint8_t* to, const uint8_t* from, uint32_t length) {
+[[gnu::cold, gnu::noinline]] static void copy_near(uint8_t* to, const uint8_t* from,
+                                                   uint32_t length) {
     for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
 }
 
@@ -241,7 +243,7 @@ static ResultCode decompress_code(LzwDecompressor* d, BitReader* in) {
 // defined; CLEAR, first codes, refused codes and a full dictionary are left
 // to the general path. End of file when it made nothing.
 [[gnu::noinline]] static ResultCode decompress_fast(LzwDecompressor* d, BitReader* in,
-                                                   uint32_t want) {
+                                                    uint32_t want) {
     const uint32_t last_free = d->table_max - 2;  // the entry after next needs a code
     if (d->phase != LzwDecompressPhase::codes || d->count >= last_free) return RC_END_OF_FILE;
     uint8_t* const block = d->block;
@@ -257,8 +259,8 @@ static ResultCode decompress_code(LzwDecompressor* d, BitReader* in) {
     const uint8_t* const p_start = p;
     // Up to `want` bytes, and no string starts past the history's size.
     const uint64_t goal = uint64_t(at) + want;
-    const uint32_t stop = uint32_t(goal < HISTORY_START + HISTORY_SIZE + 1 ? goal
-                                                                          : HISTORY_START + HISTORY_SIZE + 1);
+    const uint32_t stop =
+        uint32_t(goal < HISTORY_START + HISTORY_SIZE + 1 ? goal : HISTORY_START + HISTORY_SIZE + 1);
     const uint32_t at_start = at;
     while (at < stop) {
         if (nbits < width) {
@@ -348,11 +350,11 @@ ResultCode lzw_decompress_step(LzwDecompressor* d, BitReader* in, ByteSink* out,
 
 ResultCode lzw_decompress_finish(const LzwDecompressor* d) {
     switch (d->phase) {
-    case LzwDecompressPhase::header:
-    case LzwDecompressPhase::first_code:
-    case LzwDecompressPhase::failed:
-        return RC_UNABLE_TO_READ;
-    default:
-        return RC_OK;
+        case LzwDecompressPhase::header:
+        case LzwDecompressPhase::first_code:
+        case LzwDecompressPhase::failed:
+            return RC_UNABLE_TO_READ;
+        default:
+            return RC_OK;
     }
 }

@@ -25,17 +25,17 @@ enum class LzwDecompressPhase : uint8_t {
 // entries rebuild a string that has left the history. One block holds the
 // tables and the history, allocated with the header.
 struct LzwDecompressor {
-    uint8_t* block = nullptr;     // per code its string and entry, then the history
-    uint32_t at = 0;              // where the next string goes in the history
-    uint32_t pending = 0;         // bytes before `at` not yet written to the output
-    uint32_t table_max = 0;       // highest code of the table; it is never assigned
-    uint32_t count = 0;           // highest code defined
-    uint32_t width = 0;           // width of the next code
-    uint32_t prev = 0;            // the code read last
+    uint8_t* block = nullptr;  // per code its string and entry, then the history
+    uint32_t at = 0;           // where the next string goes in the history
+    uint32_t pending = 0;      // bytes before `at` not yet written to the output
+    uint32_t table_max = 0;    // highest code of the table; it is never assigned
+    uint32_t count = 0;        // highest code defined
+    uint32_t width = 0;        // width of the next code
+    uint32_t prev = 0;         // the code read last
 
     LzwDecompressPhase phase = LzwDecompressPhase::header;
-    ResultCode failure = RC_OK;   // the result that ended the stream
-    BitCarry carry;               // bits read but not yet a whole code
+    ResultCode failure = RC_OK;  // the result that ended the stream
+    BitCarry carry;              // bits read but not yet a whole code
 };
 
 // Makes the state fresh; nothing is allocated until the header is read.

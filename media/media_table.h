@@ -9,19 +9,19 @@
 #include <string_view>
 
 struct MediaRow {
-    const char* name;           // the -Z name, e.g. "3.5HD"
-    uint32_t media_capacity;    // usable data bytes of one disk
-    uint32_t other_capacity;    // capacity of the other density of the same drive
-    uint32_t cluster_size;      // allocation unit in bytes
-    uint32_t max_root_entries;  // most files or segments one disk may receive
-    const char* density_suffix; // of its capacity, naming the density's map file
+    const char* name;            // the -Z name, e.g. "3.5HD"
+    uint32_t media_capacity;     // usable data bytes of one disk
+    uint32_t other_capacity;     // capacity of the other density of the same drive
+    uint32_t cluster_size;       // allocation unit in bytes
+    uint32_t max_root_entries;   // most files or segments one disk may receive
+    const char* density_suffix;  // of its capacity, naming the density's map file
 };
 
 // The rows in table order; the first is the default medium, whose values a
 // run takes when it names no medium.
 inline constexpr MediaRow MEDIA_ROWS[] = {
-    {"3.5HD", 1457664, 730112, 512, 223, "3hd"},     // 2847 clusters of 512
-    {"3.5LD", 730112, 1457664, 1024, 111, "3ld"},    // 713 clusters of 1024
+    {"3.5HD", 1457664, 730112, 512, 223, "3hd"},   // 2847 clusters of 512
+    {"3.5LD", 730112, 1457664, 1024, 111, "3ld"},  // 713 clusters of 1024
     // The Japanese disks' root holds 192 entries (six sectors of 1024 bytes),
     // one of them the volume label.
     {"3.5JHD", 1250304, 1250304, 1024, 191, "jhd"},  // 1221 clusters of 1024

@@ -45,7 +45,9 @@ bool append(RuntimeContext* rt, VolumeMap* m, VolumeMapElement*** tail, std::str
     return true;
 }
 
-bool add_overflows(uint32_t a, uint32_t b) { return a > UINT32_MAX - b; }
+bool add_overflows(uint32_t a, uint32_t b) {
+    return a > UINT32_MAX - b;
+}
 
 // Maps of fewer elements take each new one straight into the list.
 constexpr uint32_t LIST_WALK_LIMIT = 16;
@@ -157,7 +159,9 @@ Value merge(RuntimeContext* rt, Value a, Value b, bool subtract) {
     const VolumeMapElement *x = ma->elements, *y = mb->elements;
     bool ok = true;
     while (ok && (x || y)) {
-        int order = !x ? 1 : !y ? -1 : text_compare_nocase(volume_map_label(x), volume_map_label(y));
+        int order = !x   ? 1
+                    : !y ? -1
+                         : text_compare_nocase(volume_map_label(x), volume_map_label(y));
         if (order < 0) {
             ok = append(rt, m, &tail, volume_map_label(x), x->amount);
             x = x->next;
@@ -204,8 +208,12 @@ Value spread(RuntimeContext* rt, Value map, uint32_t amount, bool grow) {
     return 0;
 }
 
-ResultCode release_hook(RuntimeContext* rt, Value v) { return volume_map_free(rt, v); }
-Value copy_hook(RuntimeContext* rt, Namespace*, Value v) { return volume_map_copy(rt, v); }
+ResultCode release_hook(RuntimeContext* rt, Value v) {
+    return volume_map_free(rt, v);
+}
+Value copy_hook(RuntimeContext* rt, Namespace*, Value v) {
+    return volume_map_copy(rt, v);
+}
 
 // The volume root of a path: up to and including its first ":", then "\";
 // a path without ":" is its own label, seen in place. A root is built in
@@ -321,8 +329,12 @@ uint32_t volume_map_amount(RuntimeContext* rt, Value map, std::string_view path)
     return 0;
 }
 
-Value volume_map_sum(RuntimeContext* rt, Value a, Value b) { return merge(rt, a, b, false); }
-Value volume_map_difference(RuntimeContext* rt, Value a, Value b) { return merge(rt, a, b, true); }
+Value volume_map_sum(RuntimeContext* rt, Value a, Value b) {
+    return merge(rt, a, b, false);
+}
+Value volume_map_difference(RuntimeContext* rt, Value a, Value b) {
+    return merge(rt, a, b, true);
+}
 
 Value volume_map_product(RuntimeContext* rt, Value map, uint32_t factor) {
     return transform(rt, map, [factor](uint32_t in, uint32_t* out) {

@@ -2,9 +2,9 @@
 #include "model/component.h"
 
 #include "model/fields.h"
-#include "runtime/values.h"
 #include "runtime/bidirectional_lists.h"
 #include "runtime/strings.h"
+#include "runtime/values.h"
 #include "sys/text.h"
 
 Value component_create(RuntimeContext* rt, Value subgroup, Value source, Value destination,
@@ -17,8 +17,8 @@ Value component_create(RuntimeContext* rt, Value subgroup, Value source, Value d
         return 0;
     }
     Component* c = value_record<Component>(block);
-    *c = Component{subgroup,    source,      destination, size,     0, instantiate == 1,
-                   append == 1, compress == 1, nullptr,   system,   0};
+    *c = Component{subgroup,    source,        destination, size,   0, instantiate == 1,
+                   append == 1, compress == 1, nullptr,     system, 0};
     field_normalise_path(rt, c->source);
     field_normalise_path(rt, c->destination);
     return block;
@@ -69,7 +69,9 @@ Component* component_record(Value component) {
     return value_is_real(component) ? value_record<Component>(component) : nullptr;
 }
 
-Value component_source(Value c) { return component_record(c) ? component_record(c)->source : 0; }
+Value component_source(Value c) {
+    return component_record(c) ? component_record(c)->source : 0;
+}
 Value component_destination(Value c) {
     return component_record(c) ? component_record(c)->destination : 0;
 }
@@ -80,15 +82,21 @@ Value component_size(Value component, bool stored) {
     return stored ? c->stored_size : c->size;
 }
 
-bool component_instantiate(Value c) { return component_record(c) && component_record(c)->instantiate == 1; }
-bool component_compress(Value c) { return component_record(c) && component_record(c)->compress == 1; }
+bool component_instantiate(Value c) {
+    return component_record(c) && component_record(c)->instantiate == 1;
+}
+bool component_compress(Value c) {
+    return component_record(c) && component_record(c)->compress == 1;
+}
 SystemComponent* component_system(Value c) {
     return component_record(c) ? component_record(c)->system : nullptr;
 }
 BiList* component_segments(Value c) {
     return component_record(c) ? component_record(c)->segments : nullptr;
 }
-bool component_processed(Value c) { return component_record(c) && component_record(c)->processed; }
+bool component_processed(Value c) {
+    return component_record(c) && component_record(c)->processed;
+}
 struct timespec component_modified(Value c) {
     return component_record(c) ? component_record(c)->modified : timespec{};
 }

@@ -21,7 +21,7 @@ struct Component {
     Value compress;     // 1 or 0
     BiList* segments;   // numbers: per-disk byte counts of a split file, or none
     SystemComponent* system;
-    uint32_t processed;  // 1 once the staging-area check found the file
+    uint32_t processed;             // 1 once the staging-area check found the file
     struct timespec modified = {};  // the found file's modification time
     struct timespec changed = {};   // and its status-change time
 };

@@ -21,13 +21,18 @@ Value field_string(RuntimeContext* rt, std::string_view text) {
 Value field_copy(RuntimeContext* rt, Value v) {
     if (!value_is_real(v)) return v;
     switch (value_type(v)) {
-        case VT_NUMBER: return field_number(rt, number_value(rt, v));
-        case VT_STRING: return field_string(rt, string_view_of(rt, v));
-        default: return v;  // atoms and booleans are shared
+        case VT_NUMBER:
+            return field_number(rt, number_value(rt, v));
+        case VT_STRING:
+            return field_string(rt, string_view_of(rt, v));
+        default:
+            return v;  // atoms and booleans are shared
     }
 }
 
-bool field_copy_failed(Value field, Value made) { return value_is_real(field) && !made; }
+bool field_copy_failed(Value field, Value made) {
+    return value_is_real(field) && !made;
+}
 
 void field_normalise_path(RuntimeContext* rt, Value s) {
     if (value_is_real(s)) string_trim_path(rt, value_unbox(s));

@@ -3,10 +3,10 @@
 
 #include "media/volume_map.h"
 #include "model/fields.h"
-#include "runtime/values.h"
 #include "runtime/bidirectional_lists.h"
 #include "runtime/namespaces.h"
 #include "runtime/reader.h"
+#include "runtime/values.h"
 #include "sys/text.h"
 
 namespace {
@@ -21,13 +21,17 @@ ResultCode add_to_map(RuntimeContext* rt, Namespace* ns, Value map, Value compon
     char expanded[EXPAND_LIMIT + 1];
     // A failed expansion still counts the size under the text expanded so far.
     text_expand(rt, ns, field_text(rt, component_destination(component)), expanded, EXPAND_LIMIT);
-    ResultCode rc = volume_map_add(rt, map, expanded,
-                                   field_number_value(rt, component_size(component, false)));
+    ResultCode rc =
+        volume_map_add(rt, map, expanded, field_number_value(rt, component_size(component, false)));
     return rc == RC_OS_ERROR ? RC_OK : rc;
 }
 
-ResultCode release_hook(RuntimeContext* rt, Value v) { return group_destroy(rt, v); }
-bool equal_hook(RuntimeContext* rt, Value a, Value b) { return group_equal(rt, a, b); }
+ResultCode release_hook(RuntimeContext* rt, Value v) {
+    return group_destroy(rt, v);
+}
+bool equal_hook(RuntimeContext* rt, Value a, Value b) {
+    return group_equal(rt, a, b);
+}
 // Groups order by the bytes they need.
 bool greater_hook(RuntimeContext* rt, Value a, Value b) {
     Group* x = group_record(a);
@@ -102,7 +106,9 @@ Group* group_record(Value group) {
     return value_is_real(group) ? value_record<Group>(value_unbox(group)) : nullptr;
 }
 
-Value group_name(Value group) { return group_record(group) ? group_record(group)->name : 0; }
+Value group_name(Value group) {
+    return group_record(group) ? group_record(group)->name : 0;
+}
 
 ResultCode group_add_component(RuntimeContext* rt, Namespace* reader_namespace, Value group,
                                Value component) {

@@ -78,7 +78,9 @@ struct GroupComponentRange {
     }
     Iterator end() const { return Iterator{}; }
 };
-inline GroupComponentRange group_components(BiList* groups) { return GroupComponentRange{groups}; }
+inline GroupComponentRange group_components(BiList* groups) {
+    return GroupComponentRange{groups};
+}
 
 // Destroys a group list and its groups.
 void group_list_destroy(RuntimeContext* rt, BiList* groups);

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "model/fields.h"
-#include "runtime/values.h"
 #include "runtime/atoms.h"
 #include "runtime/bidirectional_lists.h"
 #include "runtime/namespaces.h"
@@ -13,6 +12,7 @@
 #include "runtime/reader.h"
 #include "runtime/strings.h"
 #include "runtime/tokens.h"
+#include "runtime/values.h"
 #include "sys/text.h"
 #include "sys/text_file.h"
 
@@ -54,8 +54,7 @@ RowResult component_row_read(RuntimeContext* rt, Reader* reader, int32_t os_code
     subgroup = value_set_type(rt, VT_STRING, subgroup, false);
     Value source = 0, destination = 0, size = 0, instantiate = 0, append = 0, compress = 0;
     bool ok = field_take_string(rt, reader, &source) &&
-              field_take_string(rt, reader, &destination) &&
-              field_take_number(rt, reader, &size) &&
+              field_take_string(rt, reader, &destination) && field_take_number(rt, reader, &size) &&
               field_take_boolean(rt, reader, &instantiate) &&
               field_take_boolean(rt, reader, &append) && take_compress(rt, reader, &compress);
     SystemComponent* system = ok ? system_component_read(rt, reader, os_code) : nullptr;
@@ -94,8 +93,8 @@ void component_widths(RuntimeContext* rt, Value component, uint32_t flags, uint1
     w[6] = bool_width(rt, c->compress, flags);
 }
 
-ResultCode component_write(RuntimeContext* rt, TextFile* stream, Value component,
-                           const uint16_t* w, uint32_t flags, int32_t os_code) {
+ResultCode component_write(RuntimeContext* rt, TextFile* stream, Value component, const uint16_t* w,
+                           uint32_t flags, int32_t os_code) {
     Component* c = component_record(component);
     ResultCode code = RC_OK;
     auto column = [&](auto write) {
@@ -129,7 +128,8 @@ void group_table_widths(RuntimeContext* rt, BiList* groups, uint16_t* widths, ui
                         int32_t os_code) {
     int columns = group_column_count(os_code);
     for (BiNode* g = groups ? groups->first : nullptr; g; g = g->next) {
-        widths[0] = std::max<uint16_t>(widths[0], uint16_t(field_text(rt, group_name(g->value)).size()));
+        widths[0] =
+            std::max<uint16_t>(widths[0], uint16_t(field_text(rt, group_name(g->value)).size()));
         for (BiNode* c = group_record(g->value)->components->first; c; c = c->next) {
             uint16_t row[COLUMNS_MAX];
             component_widths(rt, c->value, flags, row);
@@ -154,8 +154,8 @@ ResultCode group_header_write(TextFile* stream, const uint16_t* widths, int32_t 
 }
 
 // One group's rows and the empty line after them.
-ResultCode group_write(RuntimeContext* rt, TextFile* stream, Value group,
-                       const uint16_t* widths, uint32_t flags, int32_t os_code) {
+ResultCode group_write(RuntimeContext* rt, TextFile* stream, Value group, const uint16_t* widths,
+                       uint32_t flags, int32_t os_code) {
     Group* g = group_record(group);
     if (!g || !rt_usable(rt)) return RC_NO_OBJECT;
     bool first = true;

@@ -16,5 +16,4 @@ struct TextFile;
 BiList* group_list_read(RuntimeContext* rt, Reader* reader, Value owner, int32_t os_code);
 
 // The whole table: widths, header and every group.
-ResultCode group_table_write(RuntimeContext* rt, TextFile* stream, BiList* groups,
-                             int32_t os_code);
+ResultCode group_table_write(RuntimeContext* rt, TextFile* stream, BiList* groups, int32_t os_code);

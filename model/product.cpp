@@ -39,8 +39,12 @@ DisplayNode* node_create(RuntimeContext* rt, const Product& p, Value visible, Va
     return node;
 }
 
-ResultCode release_hook(RuntimeContext* rt, Value v) { return product_destroy(rt, v); }
-bool equal_hook(RuntimeContext* rt, Value a, Value b) { return product_equal(rt, a, b); }
+ResultCode release_hook(RuntimeContext* rt, Value v) {
+    return product_destroy(rt, v);
+}
+bool equal_hook(RuntimeContext* rt, Value a, Value b) {
+    return product_equal(rt, a, b);
+}
 // True when a's interface label sorts strictly after b's.
 bool greater_hook(RuntimeContext* rt, Value a, Value b) {
     Product* pa = product_record(a);
@@ -66,25 +70,26 @@ ResultCode product_register(RuntimeContext* rt) {
 
 Value product_create(RuntimeContext* rt, Value name, Value number, Value parent, Value filename,
                      Value version, Value interface_label, Value location, Value size,
-                     Value visible, Value selected, Value open, Value description,
-                     Value volume) {
+                     Value visible, Value selected, Value open, Value description, Value volume) {
     Value block = value_alloc(rt, sizeof(Product));
     SystemProduct* system = block ? system_product_create(rt, volume) : nullptr;
     if (!system) {
-        if (block) value_free(rt, block);
-        else value_release(rt, volume);
-        release_fields(rt, {number, filename, version, interface_label, location, size,
-                            description});
+        if (block)
+            value_free(rt, block);
+        else
+            value_release(rt, volume);
+        release_fields(rt,
+                       {number, filename, version, interface_label, location, size, description});
         return 0;
     }
     Product* p = value_record<Product>(block);
     *p = Product{name,     number, parent,      filename, version, interface_label,
-                 location, size,   description, system,   nullptr,        false};
+                 location, size,   description, system,   nullptr, false};
     field_normalise_path(rt, p->location);
     p->node = node_create(rt, *p, visible, selected, open, block);
     if (!p->node) {
-        release_fields(rt, {number, filename, version, interface_label, location, size,
-                            description});
+        release_fields(rt,
+                       {number, filename, version, interface_label, location, size, description});
         system_product_destroy(rt, system);
         value_free(rt, block);
         return 0;
@@ -112,16 +117,16 @@ Value product_copy(RuntimeContext* rt, Namespace* ns, Value product) {
               p->size_computed};
     // The copy is whole or nothing: any part that could not be made fails it.
     bool complete = (!ns || (c.name && c.parent)) && (!p->volume || c.volume);
-    const Value fields[] = {p->number, p->filename, p->version, p->interface_label,
-                            p->location, p->size, p->description};
-    const Value copies[] = {c.number, c.filename, c.version, c.interface_label,
-                            c.location, c.size, c.description};
+    const Value fields[] = {p->number,   p->filename, p->version,    p->interface_label,
+                            p->location, p->size,     p->description};
+    const Value copies[] = {c.number,   c.filename, c.version,    c.interface_label,
+                            c.location, c.size,     c.description};
     for (size_t i = 0; complete && i < std::size(fields); ++i)
         complete = !field_copy_failed(fields[i], copies[i]);
     Value block = complete ? value_alloc(rt, sizeof(Product)) : 0;
     if (!block) {
-        release_fields(rt, {c.number, c.filename, c.version, c.interface_label, c.location,
-                            c.size, c.description});
+        release_fields(rt, {c.number, c.filename, c.version, c.interface_label, c.location, c.size,
+                            c.description});
         system_product_destroy(rt, c.volume);
         return 0;
     }
@@ -156,10 +161,10 @@ Product* product_record(Value product) {
     return value_is_real(product) ? value_record<Product>(value_unbox(product)) : nullptr;
 }
 
-#define PRODUCT_FIELD(field) \
-    Value product_##field(Value product) { \
+#define PRODUCT_FIELD(field)                  \
+    Value product_##field(Value product) {    \
         Product* p = product_record(product); \
-        return p ? p->field : 0; \
+        return p ? p->field : 0;              \
     }
 PRODUCT_FIELD(name)
 PRODUCT_FIELD(number)
@@ -236,20 +241,20 @@ bool product_label_before(RuntimeContext* rt, Value a, Value b) {
                                field_text(rt, pb->interface_label)) < 0;
 }
 
-Value version_product_create(RuntimeContext* rt, SymbolTable* atom_table,
-                             std::string_view version, std::string_view name) {
+Value version_product_create(RuntimeContext* rt, SymbolTable* atom_table, std::string_view version,
+                             std::string_view name) {
     Value atom = atom_intern(rt, atom_table, name);
     Value root = atom_intern(rt, atom_table, "root");
     Value number = field_number(rt, 0), filename = field_string(rt, "");
     Value version_text = field_string(rt, version), label = field_string(rt, VERSION_LABEL);
     Value location = field_string(rt, ""), size = field_number(rt, 0);
     Value description = field_string(rt, VERSION_DESCRIPTION), volume = field_string(rt, "");
-    if (!atom || !root || !number || !filename || !version_text || !label || !location ||
-        !size || !description || !volume) {
-        release_fields(rt, {number, filename, version_text, label, location, size, description,
-                            volume});
+    if (!atom || !root || !number || !filename || !version_text || !label || !location || !size ||
+        !description || !volume) {
+        release_fields(
+            rt, {number, filename, version_text, label, location, size, description, volume});
         return 0;
     }
-    return product_create(rt, atom, number, root, filename, version_text, label, location, size,
-                          0, 0, 0, description, volume);
+    return product_create(rt, atom, number, root, filename, version_text, label, location, size, 0,
+                          0, 0, description, volume);
 }

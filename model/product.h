@@ -38,7 +38,7 @@ struct Product {
     Value size;             // number
     Value description;      // string
     SystemProduct* volume;
-    DisplayNode* node;      // none in a copy
+    DisplayNode* node;  // none in a copy
     // Set when this run computed `size` from the staging area; a size not
     // computed is already a total of the product's subtree.
     bool size_computed;

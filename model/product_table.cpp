@@ -5,12 +5,12 @@
 #include <cstring>
 
 #include "model/fields.h"
-#include "runtime/values.h"
 #include "runtime/bidirectional_lists.h"
 #include "runtime/printer.h"
 #include "runtime/reader.h"
 #include "runtime/strings.h"
 #include "runtime/tokens.h"
+#include "runtime/values.h"
 #include "sys/text.h"
 #include "sys/text_file.h"
 
@@ -19,8 +19,8 @@ namespace {
 constexpr int COLUMNS = 13;
 constexpr size_t EXPAND_LIMIT = 1024;
 constexpr const char* HEADERS[COLUMNS] = {
-    "####",     "Product",   "Parent", "Filename",    "Version", "Interface Label", "Location",
-    "Size",     "Visible?",  "Selected?", "Open?",    "Description", "Volume"};
+    "####", "Product",  "Parent",    "Filename", "Version",     "Interface Label", "Location",
+    "Size", "Visible?", "Selected?", "Open?",    "Description", "Volume"};
 
 // A display flag: a boolean literal, or a string whose expansion is "true"
 // or "false" (letters folded).
@@ -35,8 +35,10 @@ bool take_flag(RuntimeContext* rt, Reader* reader, Value* out) {
         char expanded[EXPAND_LIMIT + 1];
         if (text_expand(rt, reader_variables(rt, reader), string_view_of(rt, token), expanded,
                         EXPAND_LIMIT) == RC_OK) {
-            if (text_equal_nocase(expanded, "true")) *out = 1, ok = true;
-            else if (text_equal_nocase(expanded, "false")) *out = 0, ok = true;
+            if (text_equal_nocase(expanded, "true"))
+                *out = 1, ok = true;
+            else if (text_equal_nocase(expanded, "false"))
+                *out = 0, ok = true;
         }
     }
     token_release(rt, token);
@@ -56,7 +58,9 @@ Value expand_description(RuntimeContext* rt, Reader* reader, Value description) 
     return made;
 }
 
-uint16_t digits(RuntimeContext* rt, Value n) { return number_width(rt, n, 0); }
+uint16_t digits(RuntimeContext* rt, Value n) {
+    return number_width(rt, n, 0);
+}
 uint16_t atom_text_width(RuntimeContext* rt, Value atom) {
     return uint16_t(field_text(rt, atom).size());
 }

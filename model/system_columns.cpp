@@ -4,9 +4,9 @@
 #include <new>
 
 #include "model/fields.h"
-#include "runtime/values.h"
 #include "runtime/printer.h"
 #include "runtime/strings.h"
+#include "runtime/values.h"
 #include "sys/text.h"
 #include "sys/text_file.h"
 
@@ -190,8 +190,7 @@ ResultCode system_component_set_start_disk(RuntimeContext* rt, SystemComponent* 
     return r ? set_number(rt, &r->start_disk, d) : RC_NO_OBJECT;
 }
 
-ResultCode system_component_set_total_disks(RuntimeContext* rt, SystemComponent* r,
-                                            uint32_t d) {
+ResultCode system_component_set_total_disks(RuntimeContext* rt, SystemComponent* r, uint32_t d) {
     return r ? set_number(rt, &r->total_disks, d) : RC_NO_OBJECT;
 }
 
@@ -212,7 +211,7 @@ void system_component_widths(RuntimeContext* rt, const SystemComponent* r, uint1
     int n = column_values(r, os_code, values);
     for (int i = 0; i < n; ++i)
         widths[i] = is_number_column(i, os_code) ? number_width(rt, values[i], flags)
-                                        : string_width(rt, values[i], flags);
+                                                 : string_width(rt, values[i], flags);
 }
 
 ResultCode system_component_header_write(TextFile* stream, const uint16_t* widths,
@@ -228,9 +227,8 @@ ResultCode system_component_header_write(TextFile* stream, const uint16_t* width
     return RC_OK;
 }
 
-ResultCode system_component_write(RuntimeContext* rt, TextFile* stream,
-                                  const SystemComponent* r, const uint16_t* widths, uint32_t flags,
-                                  int32_t os_code) {
+ResultCode system_component_write(RuntimeContext* rt, TextFile* stream, const SystemComponent* r,
+                                  const uint16_t* widths, uint32_t flags, int32_t os_code) {
     if (!rt_usable(rt)) return RC_NO_OBJECT;
     if (!r) return RC_OS_ERROR;
     Value values[SYSTEM_COLUMNS_MAX];
@@ -268,7 +266,9 @@ void system_product_destroy(RuntimeContext* rt, SystemProduct* r) {
     delete r;
 }
 
-Value system_product_volume(const SystemProduct* r) { return r ? r->volume : 0; }
+Value system_product_volume(const SystemProduct* r) {
+    return r ? r->volume : 0;
+}
 
 uint16_t system_product_width(RuntimeContext* rt, const SystemProduct* r, uint32_t flags) {
     return string_width(rt, system_product_volume(r), flags);

@@ -52,8 +52,7 @@ SystemComponent* system_component_blank(RuntimeContext* rt, int32_t os_code);
 // cannot be made (nothing of the copy is left).
 SystemComponent* system_component_copy(RuntimeContext* rt, const SystemComponent* record);
 void system_component_destroy(RuntimeContext* rt, SystemComponent* record);
-bool system_component_equal(RuntimeContext* rt, const SystemComponent* a,
-                            const SystemComponent* b);
+bool system_component_equal(RuntimeContext* rt, const SystemComponent* a, const SystemComponent* b);
 uint32_t system_component_start_disk(RuntimeContext* rt, const SystemComponent* record);
 uint32_t system_component_total_disks(RuntimeContext* rt, const SystemComponent* record);
 // Replace the number and release the old one; RC_NO_OBJECT when memory runs out.
@@ -65,10 +64,9 @@ ResultCode system_component_set_total_disks(RuntimeContext* rt, SystemComponent*
 // The number of operating-system columns for `os_code`.
 int system_component_column_count(int32_t os_code);
 void system_component_header_widths(uint16_t* widths, int32_t os_code);
-void system_component_widths(RuntimeContext* rt, const SystemComponent* record,
-                             uint16_t* widths, uint32_t flags, int32_t os_code);
-ResultCode system_component_header_write(TextFile* stream, const uint16_t* widths,
-                                         int32_t os_code);
+void system_component_widths(RuntimeContext* rt, const SystemComponent* record, uint16_t* widths,
+                             uint32_t flags, int32_t os_code);
+ResultCode system_component_header_write(TextFile* stream, const uint16_t* widths, int32_t os_code);
 ResultCode system_component_write(RuntimeContext* rt, TextFile* stream,
                                   const SystemComponent* record, const uint16_t* widths,
                                   uint32_t flags, int32_t os_code);
@@ -81,5 +79,5 @@ SystemProduct* system_product_copy(RuntimeContext* rt, const SystemProduct* reco
 void system_product_destroy(RuntimeContext* rt, SystemProduct* record);
 Value system_product_volume(const SystemProduct* record);
 uint16_t system_product_width(RuntimeContext* rt, const SystemProduct* record, uint32_t flags);
-ResultCode system_product_write(RuntimeContext* rt, TextFile* stream,
-                                const SystemProduct* record, uint16_t width, uint32_t flags);
+ResultCode system_product_write(RuntimeContext* rt, TextFile* stream, const SystemProduct* record,
+                                uint16_t width, uint32_t flags);

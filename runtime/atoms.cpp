@@ -12,14 +12,17 @@ Value atom_intern(RuntimeContext* rt, SymbolTable* table, std::string_view text)
     if (!fresh) return 0;
     Value atom = symtab_intern(rt, table, fresh, symbol_text_hash, symbol_text_match, string_free);
     // symtab_intern hands back the key it could not enter when memory runs out.
-    if (atom == fresh && !symtab_find_key(rt, table, fresh, symbol_text_hash, symbol_identity_match)) {
+    if (atom == fresh &&
+        !symtab_find_key(rt, table, fresh, symbol_text_hash, symbol_identity_match)) {
         string_free(rt, fresh);
         return 0;
     }
     return atom;
 }
 
-bool atom_greater(RuntimeContext* rt, Value a, Value b) { return string_greater(rt, a, b); }
+bool atom_greater(RuntimeContext* rt, Value a, Value b) {
+    return string_greater(rt, a, b);
+}
 
 size_t atom_text(RuntimeContext* rt, Value atom, char* buffer, size_t capacity) {
     if (!rt_usable(rt) || !buffer) return 0;

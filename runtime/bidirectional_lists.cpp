@@ -12,24 +12,42 @@ void record_free(RuntimeContext* rt, const void* record) {
     value_free(rt, reinterpret_cast<Value>(record));
 }
 
-bool usable(RuntimeContext* rt, const void* thing) { return rt_usable(rt) && thing; }
+bool usable(RuntimeContext* rt, const void* thing) {
+    return rt_usable(rt) && thing;
+}
 
 // The node a walk in the list's direction starts from.
-BiNode* walk_start(const BiList* list) { return list->forward ? list->first : list->last; }
-BiNode* walk_end(const BiList* list) { return list->forward ? list->last : list->first; }
+BiNode* walk_start(const BiList* list) {
+    return list->forward ? list->first : list->last;
+}
+BiNode* walk_end(const BiList* list) {
+    return list->forward ? list->last : list->first;
+}
 
 // Inserts `node` in front of `before` (in list order), or at the end.
 void link_in_front(BiList* list, BiNode* node, BiNode* before) {
     BiNode* after = before ? before->previous : list->last;
     node->previous = after;
     node->next = before;
-    if (after) after->next = node; else list->first = node;
-    if (before) before->previous = node; else list->last = node;
+    if (after)
+        after->next = node;
+    else
+        list->first = node;
+    if (before)
+        before->previous = node;
+    else
+        list->last = node;
 }
 
 void unlink(BiList* list, BiNode* node) {
-    if (node->previous) node->previous->next = node->next; else list->first = node->next;
-    if (node->next) node->next->previous = node->previous; else list->last = node->previous;
+    if (node->previous)
+        node->previous->next = node->next;
+    else
+        list->first = node->next;
+    if (node->next)
+        node->next->previous = node->previous;
+    else
+        list->last = node->previous;
     node->previous = node->next = nullptr;
 }
 
@@ -95,7 +113,9 @@ uint32_t bilist_count(RuntimeContext* rt, BiList* list) {
     return count;
 }
 
-bool bilist_is_empty(RuntimeContext* rt, BiList* list) { return !usable(rt, list) || !list->first; }
+bool bilist_is_empty(RuntimeContext* rt, BiList* list) {
+    return !usable(rt, list) || !list->first;
+}
 
 BiList* bilist_map(RuntimeContext* rt, BiList* list, CopyFn copy, ReleaseFn release) {
     if (!usable(rt, list) || !copy) return nullptr;
@@ -157,8 +177,10 @@ Value bilist_next(RuntimeContext* rt, BiList* list) {
 ResultCode bilist_step_back(RuntimeContext* rt, BiList* list) {
     if (!usable(rt, list)) return RC_NO_OBJECT;
     BiNode* node = list->cursor;
-    if (!node) list->cursor = walk_end(list);
-    else list->cursor = list->forward ? node->previous : node->next;
+    if (!node)
+        list->cursor = walk_end(list);
+    else
+        list->cursor = list->forward ? node->previous : node->next;
     return RC_OK;
 }
 

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "runtime/runtime_context.h"
 #include "runtime/callbacks.h"
+#include "runtime/runtime_context.h"
 
 struct BiNode {
     Value value;
@@ -18,8 +18,8 @@ struct BiNode {
 struct BiList {
     BiNode* first;
     BiNode* last;
-    BiNode* cursor;  // the node the next step delivers, or none
-    Value tag;       // the creator's word, copied by bilist_map
+    BiNode* cursor;    // the node the next step delivers, or none
+    Value tag;         // the creator's word, copied by bilist_map
     uint32_t forward;  // 1 walking first to last, 0 last to first
 };
 

@@ -5,6 +5,10 @@
 
 #include "runtime/runtime_context.h"
 
-inline bool bool_is_true(Value v) { return v == 1; }
+inline bool bool_is_true(Value v) {
+    return v == 1;
+}
 // "true" for 1, "false" for anything else.
-inline const char* bool_text(Value v) { return v == 1 ? "true" : "false"; }
+inline const char* bool_text(Value v) {
+    return v == 1 ? "true" : "false";
+}

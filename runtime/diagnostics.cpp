@@ -50,7 +50,9 @@ std::string io_text(RuntimeContext* rt, std::string_view error, uint32_t operati
 
 }  // namespace
 
-const MessageCatalogue* diag_builtin_messages() { return &BUILTIN_MESSAGES; }
+const MessageCatalogue* diag_builtin_messages() {
+    return &BUILTIN_MESSAGES;
+}
 
 std::string_view diag_operation_word(const MessageCatalogue* messages, uint32_t operation) {
     if (!messages) messages = &BUILTIN_MESSAGES;
@@ -61,13 +63,14 @@ std::string_view diag_operation_word(const MessageCatalogue* messages, uint32_t 
 Value diag_lexical(RuntimeContext* rt, std::string_view directory, Value subdirectory, Value base,
                    std::string_view extension, int32_t line) {
     if (!value_is_real(base)) return 0;
-    std::string path = path_join(directory, string_view_of(rt, subdirectory), string_view_of(rt, base),
-                                 extension);
+    std::string path =
+        path_join(directory, string_view_of(rt, subdirectory), string_view_of(rt, base), extension);
     return message_of(rt, {"A lexical error occurred on line ", std::to_string(line),
                            " while parsing '", path, "'."});
 }
 
-Value diag_message(RuntimeContext* rt, const ScriptInput* input, int32_t line, std::string_view text) {
+Value diag_message(RuntimeContext* rt, const ScriptInput* input, int32_t line,
+                   std::string_view text) {
     if (!input) return 0;
     return message_of(rt, {place_of(input, line), ": ", text});
 }
@@ -75,7 +78,8 @@ Value diag_message(RuntimeContext* rt, const ScriptInput* input, int32_t line, s
 Value diag_expected(RuntimeContext* rt, const ScriptInput* input, int32_t line,
                     std::string_view expected, std::string_view found) {
     if (!input) return 0;
-    return message_of(rt, {place_of(input, line), ": '", expected, "' expected when '", found, "' found"});
+    return message_of(
+        rt, {place_of(input, line), ": '", expected, "' expected when '", found, "' found"});
 }
 
 Value diag_when_found(RuntimeContext* rt, const ScriptInput* input, int32_t line,
@@ -87,31 +91,33 @@ Value diag_when_found(RuntimeContext* rt, const ScriptInput* input, int32_t line
 Value diag_unbound(RuntimeContext* rt, const ScriptInput* input, int32_t line, Value name,
                    bool environment) {
     if (!input || !value_is_real(name)) return 0;
-    std::string_view what = environment ? ": Unbound environment variable '" : ": Unbound variable '";
+    std::string_view what =
+        environment ? ": Unbound environment variable '" : ": Unbound variable '";
     return message_of(rt, {place_of(input, line), what, string_view_of(rt, name), "'"});
 }
 
 Value diag_with_value(RuntimeContext* rt, const ScriptInput* input, int32_t line,
                       std::string_view text, Value value) {
     if (!input || !value_is_real(value)) return 0;
-    return message_of(rt, {place_of(input, line), ": ", text, " '", string_view_of(rt, value), "'"});
+    return message_of(rt,
+                      {place_of(input, line), ": ", text, " '", string_view_of(rt, value), "'"});
 }
 
 Value diag_type_mismatch(RuntimeContext* rt, const ScriptInput* input, int32_t line, Value function,
                          int32_t argument, uint32_t expected, uint32_t found) {
     if (!input || !value_is_real(function) || !rt_usable(rt)) return 0;
     std::string place = place_of(input, line);
-    return message_of(rt, {place, ": Type mismatch in argument '", std::to_string(argument),
-                           "' when calling '", string_view_of(rt, function), "'\n", place, ": '",
-                           type_name(rt, expected), "' expected when '", type_name(rt, found),
-                           "' found"});
+    return message_of(
+        rt, {place, ": Type mismatch in argument '", std::to_string(argument), "' when calling '",
+             string_view_of(rt, function), "'\n", place, ": '", type_name(rt, expected),
+             "' expected when '", type_name(rt, found), "' found"});
 }
 
 Value diag_call(RuntimeContext* rt, const ScriptInput* input, int32_t line, Value object,
                 std::string_view member, std::string_view text) {
     if (!input || !value_is_real(object)) return 0;
-    return message_of(rt, {place_of(input, line), ": '", string_view_of(rt, object), ".", member,
-                           "' ", text});
+    return message_of(
+        rt, {place_of(input, line), ": '", string_view_of(rt, object), ".", member, "' ", text});
 }
 
 Value diag_place(RuntimeContext* rt, const ScriptInput* input, int32_t line) {
@@ -119,7 +125,8 @@ Value diag_place(RuntimeContext* rt, const ScriptInput* input, int32_t line) {
     return message_of(rt, {place_of(input, line), ": "});
 }
 
-Value diag_tail_call(RuntimeContext* rt, Value object, std::string_view member, std::string_view text) {
+Value diag_tail_call(RuntimeContext* rt, Value object, std::string_view member,
+                     std::string_view text) {
     if (!value_is_real(object)) return 0;
     return message_of(rt, {TAIL_PREFIX, "'", string_view_of(rt, object), ".", member, "' ", text});
 }
@@ -127,15 +134,16 @@ Value diag_tail_call(RuntimeContext* rt, Value object, std::string_view member, 
 Value diag_tail_io(RuntimeContext* rt, std::string_view error, uint32_t operation, Value object,
                    const MessageCatalogue* messages, std::string_view system_error) {
     if (!rt_usable(rt)) return 0;
-    return message_of(rt, {TAIL_PREFIX, io_text(rt, error, operation, object, messages, system_error)});
+    return message_of(rt,
+                      {TAIL_PREFIX, io_text(rt, error, operation, object, messages, system_error)});
 }
 
 Value diag_io(RuntimeContext* rt, Value file, std::string_view extension, int32_t line,
               std::string_view error, uint32_t operation, Value object,
               const MessageCatalogue* messages, std::string_view system_error) {
     if (!rt_usable(rt) || !value_is_real(file)) return 0;
-    return message_of(rt, {string_view_of(rt, file), ".", extension, "(", std::to_string(line), "): ",
-                           io_text(rt, error, operation, object, messages, system_error)});
+    return message_of(rt, {string_view_of(rt, file), ".", extension, "(", std::to_string(line),
+                           "): ", io_text(rt, error, operation, object, messages, system_error)});
 }
 
 bool diag_is_tail(RuntimeContext* rt, Value message) {

@@ -43,7 +43,8 @@ std::string_view diag_operation_word(const MessageCatalogue* messages, uint32_t 
 Value diag_lexical(RuntimeContext* rt, std::string_view directory, Value subdirectory, Value base,
                    std::string_view extension, int32_t line);
 // "%s.%s(%d): %s": the input's base name, extension and the line.
-Value diag_message(RuntimeContext* rt, const ScriptInput* input, int32_t line, std::string_view text);
+Value diag_message(RuntimeContext* rt, const ScriptInput* input, int32_t line,
+                   std::string_view text);
 // "...: '%s' expected when '%s' found"
 Value diag_expected(RuntimeContext* rt, const ScriptInput* input, int32_t line,
                     std::string_view expected, std::string_view found);
@@ -67,7 +68,8 @@ Value diag_call(RuntimeContext* rt, const ScriptInput* input, int32_t line, Valu
 // "%s.%s(%d): "
 Value diag_place(RuntimeContext* rt, const ScriptInput* input, int32_t line);
 // "TAIL '%s.%s' %s"
-Value diag_tail_call(RuntimeContext* rt, Value object, std::string_view member, std::string_view text);
+Value diag_tail_call(RuntimeContext* rt, Value object, std::string_view member,
+                     std::string_view text);
 // "TAIL %s while %s %s": the error text, the operation's word, the object's
 // text (a string value, or empty when absent). With a system error text,
 // ". (%s.)" follows.

@@ -7,12 +7,18 @@
 
 namespace {
 
-FunctionRecord* record_of(Value f) { return value_record<FunctionRecord>(f); }
+FunctionRecord* record_of(Value f) {
+    return value_record<FunctionRecord>(f);
+}
 
-bool present(RuntimeContext* rt, Value f) { return rt_usable(rt) && value_is_real(f); }
+bool present(RuntimeContext* rt, Value f) {
+    return rt_usable(rt) && value_is_real(f);
+}
 
 // The routine an absent function value answers with.
-Value default_routine(RuntimeContext*, Value) { return 0; }
+Value default_routine(RuntimeContext*, Value) {
+    return 0;
+}
 
 }  // namespace
 
@@ -48,7 +54,9 @@ Value function_arguments(RuntimeContext* rt, Value f) {
     return present(rt, f) ? record_of(f)->arguments : list_empty(rt);
 }
 
-Value function_name(RuntimeContext* rt, Value f) { return present(rt, f) ? record_of(f)->name : 0; }
+Value function_name(RuntimeContext* rt, Value f) {
+    return present(rt, f) ? record_of(f)->name : 0;
+}
 
 bool function_equal(RuntimeContext* rt, Value a, Value b) {
     if (!present(rt, a) || !present(rt, b)) return false;

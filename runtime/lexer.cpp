@@ -20,11 +20,19 @@ constexpr std::array<bool, 256> make_delimiters() {
 constexpr std::array<bool, 256> DELIMITERS = make_delimiters();
 
 // True for the 28 characters that end a name, a number or a quoted atom.
-bool is_delimiter(char c) { return DELIMITERS[static_cast<unsigned char>(c)]; }
+bool is_delimiter(char c) {
+    return DELIMITERS[static_cast<unsigned char>(c)];
+}
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_name_char(char c) { return is_letter(c) || is_digit(c) || c == '_'; }
-bool is_atom_char(char c) { return !is_delimiter(c); }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool is_name_char(char c) {
+    return is_letter(c) || is_digit(c) || c == '_';
+}
+bool is_atom_char(char c) {
+    return !is_delimiter(c);
+}
 
 Value kind_box(RuntimeContext* rt, uint32_t kind, Value payload = 0) {
     return token_box(rt, kind, payload);
@@ -57,7 +65,8 @@ enum RunEnd { RUN_AT_INPUT_END, RUN_AT_DELIMITER, RUN_AT_OTHER, RUN_PUSHBACK_FAI
 // Reads characters while `accept` takes them, starting with `first` (already
 // read); the character that ends the run is pushed back when it is a
 // delimiter.
-RunEnd read_run(Reader* reader, TokenText* text, bool (*accept)(char), bool take_first, char first) {
+RunEnd read_run(Reader* reader, TokenText* text, bool (*accept)(char), bool take_first,
+                char first) {
     if (take_first) text_add(text, first);
     char c = 0;
     for (;;) {
@@ -155,7 +164,8 @@ NameSlot* name_slot(RuntimeContext* rt, Reader* reader, std::string_view text, u
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
         NameSlot* slot = &reader->name_slots[i];
         if (!slot->name) return slot;
-        if (slot->hash == hash && text_equal_nocase(string_view_of(rt, slot->name), text)) return slot;
+        if (slot->hash == hash && text_equal_nocase(string_view_of(rt, slot->name), text))
+            return slot;
     }
 }
 
@@ -198,7 +208,8 @@ Value scan_name(RuntimeContext* rt, Reader* reader, char first) {
         if (Value keyword = keyword_token(rt, view)) return keyword;
     Value probe = reinterpret_cast<Value>(text.chars);
     if (reader->bound_namespace) {
-        Value bound = ns_lookup(rt, reader->bound_namespace, probe, symbol_raw_hash, symbol_raw_match);
+        Value bound =
+            ns_lookup(rt, reader->bound_namespace, probe, symbol_raw_hash, symbol_raw_match);
         if (bound) return bound_token(rt, bound);
     }
     Value name = intern_name(rt, reader, view);
@@ -223,7 +234,8 @@ Value scan_not(RuntimeContext* rt, Reader* reader) {
 }
 
 // "&", "|", "^" single or doubled.
-Value scan_logical(RuntimeContext* rt, Reader* reader, char first, uint32_t single, uint32_t doubled) {
+Value scan_logical(RuntimeContext* rt, Reader* reader, char first, uint32_t single,
+                   uint32_t doubled) {
     char c = 0;
     if (input_read(reader->input, &c) != RC_OK) return kind_box(rt, TK_OPERATOR, single);
     if (c == first) return kind_box(rt, TK_OPERATOR, doubled);
@@ -264,28 +276,45 @@ bool skip_line_comment(Reader* reader) {
 // The code of a one-character punctuation or operator token, or -1.
 int single_punctuation(char c) {
     switch (c) {
-    case '[': return PUNCT_LBRACKET;
-    case ']': return PUNCT_RBRACKET;
-    case '{': return PUNCT_LBRACE;
-    case '}': return PUNCT_RBRACE;
-    case '(': return PUNCT_LPAREN;
-    case ')': return PUNCT_RPAREN;
-    case ':': return PUNCT_COLON;
-    case ',': return PUNCT_COMMA;
-    case ';': return PUNCT_SEMICOLON;
-    case '.': return PUNCT_DOT;
-    default: return -1;
+        case '[':
+            return PUNCT_LBRACKET;
+        case ']':
+            return PUNCT_RBRACKET;
+        case '{':
+            return PUNCT_LBRACE;
+        case '}':
+            return PUNCT_RBRACE;
+        case '(':
+            return PUNCT_LPAREN;
+        case ')':
+            return PUNCT_RPAREN;
+        case ':':
+            return PUNCT_COLON;
+        case ',':
+            return PUNCT_COMMA;
+        case ';':
+            return PUNCT_SEMICOLON;
+        case '.':
+            return PUNCT_DOT;
+        default:
+            return -1;
     }
 }
 
 int single_operator(char c) {
     switch (c) {
-    case '+': return OP_ADD;
-    case '-': return OP_SUB;
-    case '*': return OP_MUL;
-    case '<': return OP_LT;
-    case '>': return OP_GT;
-    default: return -1;
+        case '+':
+            return OP_ADD;
+        case '-':
+            return OP_SUB;
+        case '*':
+            return OP_MUL;
+        case '<':
+            return OP_LT;
+        case '>':
+            return OP_GT;
+        default:
+            return -1;
     }
 }
 
@@ -296,14 +325,22 @@ Value scan_token(RuntimeContext* rt, Reader* reader, char c) {
     if (is_digit(c)) return scan_number(rt, reader, c);
     if (is_letter(c) || c == '_') return scan_name(rt, reader, c);
     switch (c) {
-    case '"': return scan_string(rt, reader);
-    case '\'': return scan_atom(rt, reader);
-    case '=': return scan_equals(rt, reader);
-    case '!': return scan_not(rt, reader);
-    case '&': return scan_logical(rt, reader, c, OP_BITAND, OP_AND);
-    case '|': return scan_logical(rt, reader, c, OP_BITOR, OP_OR);
-    case '^': return scan_logical(rt, reader, c, OP_BITXOR, OP_XOR);
-    default: return kind_box(rt, TK_LEX_ERROR);
+        case '"':
+            return scan_string(rt, reader);
+        case '\'':
+            return scan_atom(rt, reader);
+        case '=':
+            return scan_equals(rt, reader);
+        case '!':
+            return scan_not(rt, reader);
+        case '&':
+            return scan_logical(rt, reader, c, OP_BITAND, OP_AND);
+        case '|':
+            return scan_logical(rt, reader, c, OP_BITOR, OP_OR);
+        case '^':
+            return scan_logical(rt, reader, c, OP_BITXOR, OP_XOR);
+        default:
+            return kind_box(rt, TK_LEX_ERROR);
     }
 }
 
@@ -315,17 +352,21 @@ Value lexer_scan(RuntimeContext* rt, Reader* reader) {
     for (;;) {
         if (input_read(reader->input, &c) != RC_OK) return kind_box(rt, TK_EOF);
         switch (c) {
-        case '\n': ++reader->line; break;
-        case ' ':
-        case '\t':
-        case '\r': break;
-        case '#':
-            if (!skip_line_comment(reader)) return kind_box(rt, TK_EOF);
-            break;
-        case '/':
-            if (Value token = after_slash(rt, reader)) return token;
-            break;
-        default: return scan_token(rt, reader, c);
+            case '\n':
+                ++reader->line;
+                break;
+            case ' ':
+            case '\t':
+            case '\r':
+                break;
+            case '#':
+                if (!skip_line_comment(reader)) return kind_box(rt, TK_EOF);
+                break;
+            case '/':
+                if (Value token = after_slash(rt, reader)) return token;
+                break;
+            default:
+                return scan_token(rt, reader, c);
         }
     }
 }

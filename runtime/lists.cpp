@@ -3,15 +3,21 @@
 
 namespace {
 
-ListCell* cell_of(Value list) { return value_record<ListCell>(list); }
+ListCell* cell_of(Value list) {
+    return value_record<ListCell>(list);
+}
 
-bool present(RuntimeContext* rt, Value list) { return rt_usable(rt) && value_is_real(list); }
+bool present(RuntimeContext* rt, Value list) {
+    return rt_usable(rt) && value_is_real(list);
+}
 
 void release_element(RuntimeContext* rt, ReleaseFn release, Value v) {
     if (release && v) release(rt, v);
 }
 
-bool counts_as_void(IsVoidFn is_void, Value v) { return !v || (is_void && is_void(v)); }
+bool counts_as_void(IsVoidFn is_void, Value v) {
+    return !v || (is_void && is_void(v));
+}
 
 // A new list being filled at its end.
 struct ListBuilder {
@@ -89,7 +95,9 @@ Value list_cons(RuntimeContext* rt, Value head, Value tail) {
     return cell;
 }
 
-Value list_empty(RuntimeContext* rt) { return list_cons(rt, 0, 0); }
+Value list_empty(RuntimeContext* rt) {
+    return list_cons(rt, 0, 0);
+}
 
 bool list_is_empty(RuntimeContext* rt, Value list) {
     return !present(rt, list) || cell_of(list)->head == 0;

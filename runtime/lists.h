@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "runtime/runtime_context.h"
 #include "runtime/callbacks.h"
+#include "runtime/runtime_context.h"
 
 struct ListCell {
     Value head;  // 0 in the sentinel

@@ -3,11 +3,17 @@
 
 namespace {
 
-BiNode* position_of(BiNode* cursor) { return reinterpret_cast<BiNode*>(cursor->value); }
+BiNode* position_of(BiNode* cursor) {
+    return reinterpret_cast<BiNode*>(cursor->value);
+}
 
-void set_position(BiNode* cursor, BiNode* entry) { cursor->value = reinterpret_cast<Value>(entry); }
+void set_position(BiNode* cursor, BiNode* entry) {
+    cursor->value = reinterpret_cast<Value>(entry);
+}
 
-bool usable(RuntimeContext* rt, const MultiQueue* queue) { return rt_usable(rt) && queue; }
+bool usable(RuntimeContext* rt, const MultiQueue* queue) {
+    return rt_usable(rt) && queue;
+}
 
 void free_chain(RuntimeContext* rt, BiNode* node, ReleaseFn release) {
     while (node) {

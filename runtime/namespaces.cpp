@@ -15,9 +15,13 @@ struct NameIndex {
 
 namespace {
 
-bool usable(RuntimeContext* rt, const Namespace* ns) { return rt_usable(rt) && ns && !ns->destroyed; }
+bool usable(RuntimeContext* rt, const Namespace* ns) {
+    return rt_usable(rt) && ns && !ns->destroyed;
+}
 
-Namespace* as_namespace(Value v) { return reinterpret_cast<Namespace*>(v); }
+Namespace* as_namespace(Value v) {
+    return reinterpret_cast<Namespace*>(v);
+}
 
 ResultCode free_record(RuntimeContext* rt, Namespace* ns) {
     return value_free(rt, reinterpret_cast<Value>(ns));
@@ -45,11 +49,14 @@ Namespace* namespace_new(RuntimeContext* rt, Namespace* parent, uint32_t bucket_
     if (!rt_usable(rt) || bucket_count == 0 || (parent && parent->destroyed)) return nullptr;
     Namespace* ns = reinterpret_cast<Namespace*>(value_alloc(rt, sizeof(Namespace)));
     if (!ns) return nullptr;
-    *ns = Namespace{symtab_new(rt, bucket_count), symtab_new(rt, bucket_count),
-                    symtab_new(rt, bucket_count), parent, list_empty(rt), false,
+    *ns = Namespace{symtab_new(rt, bucket_count),
+                    symtab_new(rt, bucket_count),
+                    symtab_new(rt, bucket_count),
+                    parent,
+                    list_empty(rt),
+                    false,
                     new (std::nothrow) NameIndex};
-    bool complete =
-        ns->definitions && ns->names && ns->owned && ns->children && ns->name_index;
+    bool complete = ns->definitions && ns->names && ns->owned && ns->children && ns->name_index;
     if (complete && parent)
         complete = list_append(rt, reinterpret_cast<Value>(ns), parent->children) != 0;
     if (complete) return ns;
@@ -124,7 +131,8 @@ ResultCode ns_record(RuntimeContext* rt, Namespace* ns, Value value, HashFn hash
     // later value of its bucket look recorded under the identity-or-ANY match.
     if (!value_is_real(value) || value_is_boxed(value)) return RC_OK;
     if (ns_owns(rt, ns, value, hash, match)) return RC_OK;
-    return symtab_put(rt, ns->owned, value, 0, symbol_identity_hash, symbol_identity_match, nullptr);
+    return symtab_put(rt, ns->owned, value, 0, symbol_identity_hash, symbol_identity_match,
+                      nullptr);
 }
 
 ResultCode ns_record_value(RuntimeContext* rt, Namespace* ns, Value value) {

@@ -9,7 +9,9 @@
 
 namespace {
 
-uint32_t* integer_of(Value n) { return value_record<uint32_t>(n); }
+uint32_t* integer_of(Value n) {
+    return value_record<uint32_t>(n);
+}
 
 // A new number for a 64-bit result, or 0 when the result does not fit.
 Value number_from_wide(RuntimeContext* rt, uint64_t wide) {
@@ -46,7 +48,9 @@ Value number_copy(RuntimeContext* rt, Value n) {
     return number_new(rt, *integer_of(n));
 }
 
-ResultCode number_free(RuntimeContext* rt, Value n) { return value_free(rt, n); }
+ResultCode number_free(RuntimeContext* rt, Value n) {
+    return value_free(rt, n);
+}
 
 uint32_t number_value(RuntimeContext* rt, Value n) {
     if (!rt_usable(rt) || !value_is_real(n)) return 0;
@@ -106,8 +110,9 @@ bool number_greater(RuntimeContext* rt, Value a, Value b) {
 size_t number_text(RuntimeContext* rt, Value n, char* buffer, size_t capacity, bool scaled,
                    std::string_view mega_suffix, std::string_view kilo_suffix) {
     if (!rt_usable(rt) || !buffer) return 0;
-    std::string text = value_is_real(n) ? scaled_text(*integer_of(n), scaled, mega_suffix, kilo_suffix)
-                                        : std::string(NUMBER_PLACEHOLDER);
+    std::string text = value_is_real(n)
+                           ? scaled_text(*integer_of(n), scaled, mega_suffix, kilo_suffix)
+                           : std::string(NUMBER_PLACEHOLDER);
     if (text.size() + 1 > capacity) return 0;
     std::memcpy(buffer, text.c_str(), text.size() + 1);
     return text.size();

@@ -20,7 +20,9 @@ constexpr size_t DIGITS_SIZE = 16;
 // Fields up to this many bytes, padding included, are joined on the stack.
 constexpr size_t FIELD_JOIN_LIMIT = 256;
 
-uint16_t clamp_width(size_t width) { return uint16_t(std::min<size_t>(width, UINT16_MAX)); }
+uint16_t clamp_width(size_t width) {
+    return uint16_t(std::min<size_t>(width, UINT16_MAX));
+}
 
 ResultCode write_spaces(TextFile* stream, size_t count) {
     return text_file_write_padded(stream, "", count);
@@ -65,9 +67,13 @@ std::string_view number_digits(RuntimeContext* rt, Value n, uint32_t flags, char
     return {buffer + 1, length};
 }
 
-bool quoted(uint32_t flags) { return (flags & PRINT_QUOTE) != 0; }
+bool quoted(uint32_t flags) {
+    return (flags & PRINT_QUOTE) != 0;
+}
 
-const ValuePrintOps& printer_of(RuntimeContext* rt, uint32_t type) { return rt->print_ops[type]; }
+const ValuePrintOps& printer_of(RuntimeContext* rt, uint32_t type) {
+    return rt->print_ops[type];
+}
 
 // A signal: the atom in column widths[0], one space, the payload in column
 // widths[1]. signal_width fills both and returns the whole width.
@@ -84,7 +90,8 @@ ResultCode signal_write(RuntimeContext* rt, TextFile* stream, Value s, const uin
     if (!rt_usable(rt)) return RC_NO_OBJECT;
     uint16_t atom_column = widths ? widths[0] : 0;
     uint16_t payload_columns[PRINT_COLUMNS] = {uint16_t(widths ? widths[1] : 0)};
-    if (!value_is_real(s)) return write_spaces(stream, size_t(atom_column) + 1 + payload_columns[0]);
+    if (!value_is_real(s))
+        return write_spaces(stream, size_t(atom_column) + 1 + payload_columns[0]);
     ResultCode rc = atom_write(rt, stream, signal_atom(rt, s), atom_column, flags);
     if (rc == RC_OK) rc = text_file_write_space(stream);
     if (rc == RC_OK) rc = value_write(rt, stream, signal_payload(rt, s), payload_columns, flags);
@@ -110,7 +117,8 @@ uint16_t string_width(RuntimeContext* rt, Value s, uint32_t flags) {
     return clamp_width(string_view_of(rt, s).size() + (quoted(flags) ? 2 : 0));
 }
 
-ResultCode string_write(RuntimeContext* rt, TextFile* stream, Value s, uint16_t width, uint32_t flags) {
+ResultCode string_write(RuntimeContext* rt, TextFile* stream, Value s, uint16_t width,
+                        uint32_t flags) {
     if (!rt_usable(rt)) return RC_NO_OBJECT;
     if (!value_is_real(s)) return write_field(stream, {}, width, false);
     std::string_view text = string_view_of(rt, s);
@@ -124,7 +132,8 @@ uint16_t number_width(RuntimeContext* rt, Value n, uint32_t flags) {
     return clamp_width(number_digits(rt, n, flags, buffer).size());
 }
 
-ResultCode number_write(RuntimeContext* rt, TextFile* stream, Value n, uint16_t width, uint32_t flags) {
+ResultCode number_write(RuntimeContext* rt, TextFile* stream, Value n, uint16_t width,
+                        uint32_t flags) {
     if (!rt_usable(rt)) return RC_NO_OBJECT;
     char buffer[DIGITS_SIZE];
     return write_field(stream, {number_digits(rt, n, flags, buffer)}, width, true);
@@ -174,7 +183,8 @@ uint16_t list_width(RuntimeContext* rt, Value list, uint32_t flags) {
     return clamp_width(width);
 }
 
-ResultCode list_write(RuntimeContext* rt, TextFile* stream, Value list, uint16_t width, uint32_t flags) {
+ResultCode list_write(RuntimeContext* rt, TextFile* stream, Value list, uint16_t width,
+                      uint32_t flags) {
     if (!rt_usable(rt)) return RC_NO_OBJECT;
     if (!value_is_real(list)) return write_field(stream, {}, width, false);
     ResultCode rc = text_file_write_char(stream, '[');
@@ -197,19 +207,33 @@ uint16_t value_width(RuntimeContext* rt, Value v, uint16_t* widths, uint32_t fla
     Value u = value_unbox(v);
     uint16_t width = 0;
     switch (type) {
-    case VT_BOOLEAN: width = bool_width(rt, u, flags); break;
-    case VT_ATOM: width = atom_width(rt, u, flags); break;
-    case VT_NUMBER:
-    case VT_VOLUMEMAP: width = number_width(rt, u, flags); break;
-    case VT_STRING: width = string_width(rt, u, flags); break;
-    case VT_REGISTRY: width = string_width(rt, registry_key_path(rt, u), flags); break;
-    case VT_LIST: width = list_width(rt, u, flags); break;
-    case VT_SIGNAL: return signal_width(rt, u, widths, flags);
-    case VT_GROUP:
-    case VT_PRODUCT:
-        if (printer_of(rt, type).width) return printer_of(rt, type).width(rt, u, widths, flags);
-        break;
-    default: break;
+        case VT_BOOLEAN:
+            width = bool_width(rt, u, flags);
+            break;
+        case VT_ATOM:
+            width = atom_width(rt, u, flags);
+            break;
+        case VT_NUMBER:
+        case VT_VOLUMEMAP:
+            width = number_width(rt, u, flags);
+            break;
+        case VT_STRING:
+            width = string_width(rt, u, flags);
+            break;
+        case VT_REGISTRY:
+            width = string_width(rt, registry_key_path(rt, u), flags);
+            break;
+        case VT_LIST:
+            width = list_width(rt, u, flags);
+            break;
+        case VT_SIGNAL:
+            return signal_width(rt, u, widths, flags);
+        case VT_GROUP:
+        case VT_PRODUCT:
+            if (printer_of(rt, type).width) return printer_of(rt, type).width(rt, u, widths, flags);
+            break;
+        default:
+            break;
     }
     widths[0] = width;
     return width;
@@ -223,19 +247,28 @@ ResultCode value_write(RuntimeContext* rt, TextFile* stream, Value v, const uint
     uint32_t type = value_type(v);
     Value u = value_unbox(v);
     switch (type) {
-    case VT_BOOLEAN: return bool_write(rt, stream, u, widths[0], flags);
-    case VT_ATOM: return atom_write(rt, stream, u, widths[0], flags);
-    case VT_NUMBER:
-    case VT_VOLUMEMAP: return number_write(rt, stream, u, widths[0], flags);
-    case VT_STRING: return string_write(rt, stream, u, widths[0], flags);
-    case VT_REGISTRY: return string_write(rt, stream, registry_key_path(rt, u), widths[0], flags);
-    case VT_LIST: return list_write(rt, stream, u, widths[0], flags);
-    case VT_SIGNAL: return signal_write(rt, stream, u, widths, flags);
-    case VT_GROUP:
-    case VT_PRODUCT:
-        if (printer_of(rt, type).write) return printer_of(rt, type).write(rt, stream, u, widths, flags);
-        break;
-    default: break;
+        case VT_BOOLEAN:
+            return bool_write(rt, stream, u, widths[0], flags);
+        case VT_ATOM:
+            return atom_write(rt, stream, u, widths[0], flags);
+        case VT_NUMBER:
+        case VT_VOLUMEMAP:
+            return number_write(rt, stream, u, widths[0], flags);
+        case VT_STRING:
+            return string_write(rt, stream, u, widths[0], flags);
+        case VT_REGISTRY:
+            return string_write(rt, stream, registry_key_path(rt, u), widths[0], flags);
+        case VT_LIST:
+            return list_write(rt, stream, u, widths[0], flags);
+        case VT_SIGNAL:
+            return signal_write(rt, stream, u, widths, flags);
+        case VT_GROUP:
+        case VT_PRODUCT:
+            if (printer_of(rt, type).write)
+                return printer_of(rt, type).write(rt, stream, u, widths, flags);
+            break;
+        default:
+            break;
     }
     return void_write(rt, stream, v, widths[0], flags);
 }

@@ -27,21 +27,27 @@ ResultCode value_register_printer(RuntimeContext* rt, uint32_t type, const Value
 // no padding and cuts nothing. Writes return 0, the stream's code, or
 // RC_NO_OBJECT for an unusable context.
 uint16_t string_width(RuntimeContext* rt, Value s, uint32_t flags);
-ResultCode string_write(RuntimeContext* rt, TextFile* stream, Value s, uint16_t width, uint32_t flags);
+ResultCode string_write(RuntimeContext* rt, TextFile* stream, Value s, uint16_t width,
+                        uint32_t flags);
 uint16_t number_width(RuntimeContext* rt, Value n, uint32_t flags);
-ResultCode number_write(RuntimeContext* rt, TextFile* stream, Value n, uint16_t width, uint32_t flags);
+ResultCode number_write(RuntimeContext* rt, TextFile* stream, Value n, uint16_t width,
+                        uint32_t flags);
 // `b` is the boolean handle: 1 prints "true", anything else "false".
 uint16_t bool_width(RuntimeContext* rt, Value b, uint32_t flags);
-ResultCode bool_write(RuntimeContext* rt, TextFile* stream, Value b, uint16_t width, uint32_t flags);
+ResultCode bool_write(RuntimeContext* rt, TextFile* stream, Value b, uint16_t width,
+                      uint32_t flags);
 // "'" and the atom's text.
 uint16_t atom_width(RuntimeContext* rt, Value atom, uint32_t flags);
-ResultCode atom_write(RuntimeContext* rt, TextFile* stream, Value atom, uint16_t width, uint32_t flags);
+ResultCode atom_write(RuntimeContext* rt, TextFile* stream, Value atom, uint16_t width,
+                      uint32_t flags);
 // The date's long text between double quotes.
 uint16_t date_width(RuntimeContext* rt, Value d, uint32_t flags);
-ResultCode date_write(RuntimeContext* rt, TextFile* stream, Value d, uint16_t width, uint32_t flags);
+ResultCode date_write(RuntimeContext* rt, TextFile* stream, Value d, uint16_t width,
+                      uint32_t flags);
 // "[", the elements by value_write without padding separated by ",", "]".
 uint16_t list_width(RuntimeContext* rt, Value list, uint32_t flags);
-ResultCode list_write(RuntimeContext* rt, TextFile* stream, Value list, uint16_t width, uint32_t flags);
+ResultCode list_write(RuntimeContext* rt, TextFile* stream, Value list, uint16_t width,
+                      uint32_t flags);
 
 // By value type: BOOLEAN, ATOM, NUMBER and VOLUMEMAP (its total, as a
 // number), STRING, SIGNAL, REGISTRY (its key path, as a string), LIST,

@@ -10,7 +10,9 @@
 
 namespace {
 
-bool usable(RuntimeContext* rt, const Reader* reader) { return rt_usable(rt) && reader; }
+bool usable(RuntimeContext* rt, const Reader* reader) {
+    return rt_usable(rt) && reader;
+}
 
 // True when the top cursor stands behind the newest token of the history.
 bool replay_pending(const MultiQueue* history) {
@@ -18,7 +20,9 @@ bool replay_pending(const MultiQueue* history) {
     return at != history->last;
 }
 
-bool input_failed(const Reader* reader) { return input_failure(reader->input) != RC_OK; }
+bool input_failed(const Reader* reader) {
+    return input_failure(reader->input) != RC_OK;
+}
 
 // A newly scanned token, appended to the history. At the end of the input
 // the end-of-input token already there is given again instead of growing
@@ -65,8 +69,7 @@ Value expanded(RuntimeContext* rt, Reader* reader, Value token) {
 Reader* reader_open(RuntimeContext* rt, SymbolTable* atom_table, Namespace* bound_namespace,
                     Namespace* variable_namespace, bool record_literals, bool expand_strings,
                     std::string_view directory, std::string_view subdirectory,
-                    std::string_view base, std::string_view extension,
-                    ResultCode* failure) {
+                    std::string_view base, std::string_view extension, ResultCode* failure) {
     ResultCode ignored;
     if (!failure) failure = &ignored;
     *failure = RC_NO_OBJECT;
@@ -102,8 +105,8 @@ Value reader_next(RuntimeContext* rt, Reader* reader) {
     if (!usable(rt, reader)) return 0;
     // After a failed read nothing more of the input is delivered.
     if (input_failed(reader)) return token_box(rt, TK_LEX_ERROR, 0);
-    Value token = replay_pending(reader->history) ? mq_take(rt, reader->history)
-                                                  : scan_new(rt, reader);
+    Value token =
+        replay_pending(reader->history) ? mq_take(rt, reader->history) : scan_new(rt, reader);
     assert(!is_eof(token) || !input_failed(reader));
     if (reader->expand_strings && is_subst_string(token)) return expanded(rt, reader, token);
     return token;

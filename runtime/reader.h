@@ -30,12 +30,12 @@ struct NameSlot {
 
 struct Reader {
     ScriptInput* input;
-    MultiQueue* history;          // the tokens delivered lately (all since a mark), oldest first
-    SymbolTable* atom_table;      // quoted atoms are interned here
-    Namespace* bound_namespace;   // definitions that make bound-name tokens; may be none
+    MultiQueue* history;            // the tokens delivered lately (all since a mark), oldest first
+    SymbolTable* atom_table;        // quoted atoms are interned here
+    Namespace* bound_namespace;     // definitions that make bound-name tokens; may be none
     Namespace* variable_namespace;  // other names, and the recorded literals
-    uint32_t line;                // 1 plus the line feeds consumed
-    Value end_token;              // the end-of-input token once the input ended cleanly, else 0
+    uint32_t line;                  // 1 plus the line feeds consumed
+    Value end_token;                // the end-of-input token once the input ended cleanly, else 0
     bool record_literals;
     bool expand_strings;
     char token_text[TOKEN_TEXT_SIZE];

@@ -6,9 +6,13 @@
 
 namespace {
 
-RegistryRecord* record_of(Value r) { return value_record<RegistryRecord>(r); }
+RegistryRecord* record_of(Value r) {
+    return value_record<RegistryRecord>(r);
+}
 
-bool present(RuntimeContext* rt, Value r) { return rt_usable(rt) && value_is_real(r); }
+bool present(RuntimeContext* rt, Value r) {
+    return rt_usable(rt) && value_is_real(r);
+}
 
 int key_order(RuntimeContext* rt, Value a, Value b) {
     return text_compare_nocase(string_view_of(rt, record_of(a)->key_path),
@@ -46,18 +50,21 @@ ResultCode registry_release(RuntimeContext* rt, Value r) {
     return value_free(rt, r);
 }
 
-Value registry_key_path(RuntimeContext* rt, Value r) { return present(rt, r) ? record_of(r)->key_path : 0; }
+Value registry_key_path(RuntimeContext* rt, Value r) {
+    return present(rt, r) ? record_of(r)->key_path : 0;
+}
 
 bool registry_equal(RuntimeContext* rt, Value a, Value b) {
     if (!present(rt, a) || !present(rt, b)) return false;
     if (a == b) return true;
-    return key_order(rt, a, b) == 0 &&
-           string_view_of(rt, record_of(a)->value_text) == string_view_of(rt, record_of(b)->value_text);
+    return key_order(rt, a, b) == 0 && string_view_of(rt, record_of(a)->value_text) ==
+                                           string_view_of(rt, record_of(b)->value_text);
 }
 
 bool registry_greater(RuntimeContext* rt, Value a, Value b) {
     if (!present(rt, a) || !present(rt, b) || a == b) return false;
     int order = key_order(rt, a, b);
     if (order != 0) return order > 0;
-    return string_view_of(rt, record_of(a)->value_text) > string_view_of(rt, record_of(b)->value_text);
+    return string_view_of(rt, record_of(a)->value_text) >
+           string_view_of(rt, record_of(b)->value_text);
 }

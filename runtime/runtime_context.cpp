@@ -12,10 +12,14 @@ namespace {
 constexpr uintptr_t BLOCK_PREFIX = 8;
 constexpr uint32_t BLOCK_LIMIT = 65536;
 
-uint32_t* header_of(Value v) { return reinterpret_cast<uint32_t*>(v - VALUE_HEADER_BYTES); }
+uint32_t* header_of(Value v) {
+    return reinterpret_cast<uint32_t*>(v - VALUE_HEADER_BYTES);
+}
 // The padding word in front of the header: the block's size class in the
 // pool, or 0 for a block of its own from the C library.
-uint32_t* size_class_of(Value v) { return reinterpret_cast<uint32_t*>(v - BLOCK_PREFIX); }
+uint32_t* size_class_of(Value v) {
+    return reinterpret_cast<uint32_t*>(v - BLOCK_PREFIX);
+}
 
 // The pool: blocks of up to 256 bytes (prefix included) in 16-byte classes,
 // carved from 64 KiB slabs and kept on free lists when released, so that the
@@ -154,7 +158,8 @@ ResultCode value_free(RuntimeContext* rt, Value block) {
 Value value_set_type(RuntimeContext* rt, uint32_t type, Value v, bool share) {
     if (!rt_usable(rt)) return 0;
     type &= VALUE_TYPE_BITS;
-    if (share || !value_is_real(v)) return intern_box(rt, &rt->type_boxes[type], v, type | VALUE_BOXED);
+    if (share || !value_is_real(v))
+        return intern_box(rt, &rt->type_boxes[type], v, type | VALUE_BOXED);
     uint32_t* header = header_of(v);
     *header = (*header & VALUE_KIND_BITS) | type;
     return v;
@@ -170,9 +175,15 @@ Value value_set_kind(RuntimeContext* rt, uint32_t kind, Value v, bool share) {
     return v;
 }
 
-Value value_failure(RuntimeContext* rt) { return value_set_type(rt, VT_FAILURE, 0, true); }
-Value value_optional(RuntimeContext* rt) { return value_set_type(rt, VT_OPTIONAL, 0, true); }
-Value value_any(RuntimeContext* rt) { return value_set_type(rt, VT_ANY, 0, true); }
+Value value_failure(RuntimeContext* rt) {
+    return value_set_type(rt, VT_FAILURE, 0, true);
+}
+Value value_optional(RuntimeContext* rt) {
+    return value_set_type(rt, VT_OPTIONAL, 0, true);
+}
+Value value_any(RuntimeContext* rt) {
+    return value_set_type(rt, VT_ANY, 0, true);
+}
 
 Value value_boolean(RuntimeContext* rt, Value b) {
     return value_set_type(rt, VT_BOOLEAN, b == 1 ? 1 : 0, true);

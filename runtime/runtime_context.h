@@ -84,7 +84,9 @@ RuntimeContext* rt_create();
 // Frees every box of all 32 intern lists, their entries and the context; RC_OK.
 ResultCode rt_destroy(RuntimeContext* rt);
 // True when the context exists and its state is not 1.
-inline bool rt_usable(const RuntimeContext* rt) { return rt && rt->state != 1; }
+inline bool rt_usable(const RuntimeContext* rt) {
+    return rt && rt->state != 1;
+}
 
 // Installs the hooks of value type GROUP, PRODUCT or VOLUMEMAP. RC_NO_OBJECT
 // for an unusable context or another type code.
@@ -106,7 +108,9 @@ constexpr uint32_t VALUE_KIND_BITS = 0xF0;
 constexpr uint32_t VALUE_BOXED = 0x100;
 
 // True when `v` is neither 0 nor 1.
-inline bool value_is_real(Value v) { return v > 1; }
+inline bool value_is_real(Value v) {
+    return v > 1;
+}
 inline uint32_t value_header(Value v) {
     return *reinterpret_cast<const uint32_t*>(v - VALUE_HEADER_BYTES);
 }
@@ -118,9 +122,13 @@ inline uint32_t value_type(Value v) {
 inline uint32_t value_kind(Value v) {
     return value_is_real(v) ? (value_header(v) & VALUE_KIND_BITS) >> 4 : 0;
 }
-inline bool value_is_boxed(Value v) { return value_is_real(v) && (value_header(v) & VALUE_BOXED) != 0; }
+inline bool value_is_boxed(Value v) {
+    return value_is_real(v) && (value_header(v) & VALUE_BOXED) != 0;
+}
 // The payload of a box; any other handle unchanged.
-inline Value value_unbox(Value v) { return value_is_boxed(v) ? *reinterpret_cast<const Value*>(v) : v; }
+inline Value value_unbox(Value v) {
+    return value_is_boxed(v) ? *reinterpret_cast<const Value*>(v) : v;
+}
 
 // With `share`, or for the handles 0 and 1: the interned type (kind) box of
 // payload `v`. Otherwise stamps the code into `v`'s header in place and

@@ -110,14 +110,18 @@ ResultCode input_open(ScriptInput** input, std::string_view directory,
     if (!input) return RC_NO_OBJECT;
     *input = nullptr;
     std::string path = path_join(directory, subdirectory, base, extension);
-    ScriptInput* made = new (std::nothrow) ScriptInput{
-        PathParts{std::string(directory), std::string(subdirectory), std::string(base),
-                  std::string(extension)},
-        std::string(), 0, -1, RC_OK, false};
+    ScriptInput* made =
+        new (std::nothrow) ScriptInput{PathParts{std::string(directory), std::string(subdirectory),
+                                                 std::string(base), std::string(extension)},
+                                       std::string(),
+                                       0,
+                                       -1,
+                                       RC_OK,
+                                       false};
     if (!made) return RC_OS_ERROR;
     ProvidedPath on;
-    ResultCode rc = drive_provider_find(path, &on) ? open_provided(made, path)
-                                                   : open_host(made, path);
+    ResultCode rc =
+        drive_provider_find(path, &on) ? open_provided(made, path) : open_host(made, path);
     if (rc != RC_OK) {
         input_close(made);
         return rc;

@@ -5,9 +5,13 @@
 
 namespace {
 
-SignalRecord* record_of(Value s) { return value_record<SignalRecord>(s); }
+SignalRecord* record_of(Value s) {
+    return value_record<SignalRecord>(s);
+}
 
-bool present(RuntimeContext* rt, Value s) { return rt_usable(rt) && value_is_real(s); }
+bool present(RuntimeContext* rt, Value s) {
+    return rt_usable(rt) && value_is_real(s);
+}
 
 }  // namespace
 
@@ -33,9 +37,13 @@ ResultCode signal_release(RuntimeContext* rt, Value s, ReleaseFn release) {
     return value_free(rt, s);
 }
 
-Value signal_atom(RuntimeContext* rt, Value s) { return present(rt, s) ? record_of(s)->atom : 0; }
+Value signal_atom(RuntimeContext* rt, Value s) {
+    return present(rt, s) ? record_of(s)->atom : 0;
+}
 
-Value signal_payload(RuntimeContext* rt, Value s) { return present(rt, s) ? record_of(s)->payload : 0; }
+Value signal_payload(RuntimeContext* rt, Value s) {
+    return present(rt, s) ? record_of(s)->payload : 0;
+}
 
 bool signal_equal(RuntimeContext* rt, Value a, Value b, MatchFn equal) {
     if (!present(rt, a) || !present(rt, b)) return false;

@@ -8,13 +8,17 @@
 
 namespace {
 
-StringRecord* record_of(Value s) { return value_record<StringRecord>(s); }
+StringRecord* record_of(Value s) {
+    return value_record<StringRecord>(s);
+}
 
 // The one text block of every empty string, laid out as a block (prefix and
 // header words of 0, then the NUL): the tables of a kit hold millions of
 // empty strings, and none of them owns it.
 alignas(8) char empty_text_block[16] = {};
-Value empty_text() { return reinterpret_cast<Value>(empty_text_block + 8); }
+Value empty_text() {
+    return reinterpret_cast<Value>(empty_text_block + 8);
+}
 
 // A NUL-terminated copy of `text` in a block of its own, or the shared
 // block of the empty text.
@@ -57,7 +61,8 @@ size_t count_occurrences(std::string_view text, std::string_view find) {
 std::string replace_all(std::string_view text, std::string_view find, std::string_view with) {
     std::string out;
     for (size_t at = 0; at < text.size();) {
-        if (at + find.size() <= text.size() && text_equal_nocase(text.substr(at, find.size()), find)) {
+        if (at + find.size() <= text.size() &&
+            text_equal_nocase(text.substr(at, find.size()), find)) {
             out.append(with);
             at += find.size();
         } else {

@@ -124,7 +124,9 @@ uint32_t symbol_identity_hash(RuntimeContext*, Value key, uint32_t size) {
     return size ? uint32_t(key % size) : 0;
 }
 
-bool symbol_identity_match(RuntimeContext*, Value probe, Value stored) { return probe == stored; }
+bool symbol_identity_match(RuntimeContext*, Value probe, Value stored) {
+    return probe == stored;
+}
 
 bool symbol_identity_or_any_match(RuntimeContext*, Value probe, Value stored) {
     return probe == stored || value_type(probe) == VT_ANY || value_type(stored) == VT_ANY;
@@ -197,7 +199,8 @@ Value symlist_next(RuntimeContext* rt, SymbolList* list, bool want_value) {
 }
 
 SymbolTable* symtab_new(RuntimeContext* rt, uint32_t bucket_count) {
-    if (bucket_count == 0 || uint64_t(bucket_count) * sizeof(SymbolList) > UINT32_MAX) return nullptr;
+    if (bucket_count == 0 || uint64_t(bucket_count) * sizeof(SymbolList) > UINT32_MAX)
+        return nullptr;
     SymbolTable* table = record_new<SymbolTable>(rt);
     if (!table) return nullptr;
     SymbolList* buckets = record_new<SymbolList>(rt, uint32_t(bucket_count * sizeof(SymbolList)));
@@ -232,14 +235,14 @@ Value symtab_find_value(RuntimeContext* rt, SymbolTable* table, Value key, HashF
     return symlist_find_value(rt, bucket_of(rt, table, key, hash), key, match);
 }
 
-ResultCode symtab_put(RuntimeContext* rt, SymbolTable* table, Value key, Value value,
-                      HashFn hash, MatchFn match, ReleaseFn release_key) {
+ResultCode symtab_put(RuntimeContext* rt, SymbolTable* table, Value key, Value value, HashFn hash,
+                      MatchFn match, ReleaseFn release_key) {
     drop_text_index(table);
     return symlist_put(rt, bucket_of(rt, table, key, hash), key, value, match, release_key);
 }
 
 ResultCode symtab_push_new(RuntimeContext* rt, SymbolTable* table, Value key, Value value,
-                          HashFn hash) {
+                           HashFn hash) {
     SymbolList* bucket = bucket_of(rt, table, key, hash);
     if (!bucket || !key) return RC_NO_OBJECT;
     drop_text_index(table);
@@ -256,8 +259,8 @@ ResultCode symtab_remove(RuntimeContext* rt, SymbolTable* table, Value key, Hash
     return symlist_remove(rt, bucket_of(rt, table, key, hash), key, match, release_key);
 }
 
-Value symtab_intern(RuntimeContext* rt, SymbolTable* table, Value key, HashFn hash,
-                    MatchFn match, ReleaseFn release_key) {
+Value symtab_intern(RuntimeContext* rt, SymbolTable* table, Value key, HashFn hash, MatchFn match,
+                    ReleaseFn release_key) {
     SymbolList* bucket = bucket_of(rt, table, key, hash);
     if (!bucket || !key) return 0;
     if (hash == symbol_text_hash && match == symbol_text_match)

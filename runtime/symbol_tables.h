@@ -76,12 +76,12 @@ Value symtab_find_key(RuntimeContext* rt, SymbolTable* table, Value key, HashFn 
                       MatchFn match);
 Value symtab_find_value(RuntimeContext* rt, SymbolTable* table, Value key, HashFn hash,
                         MatchFn match);
-ResultCode symtab_put(RuntimeContext* rt, SymbolTable* table, Value key, Value value,
-                      HashFn hash, MatchFn match, ReleaseFn release_key);
+ResultCode symtab_put(RuntimeContext* rt, SymbolTable* table, Value key, Value value, HashFn hash,
+                      MatchFn match, ReleaseFn release_key);
 // Puts an entry that the caller knows is not in the table yet, at the front
 // of its bucket, without searching the bucket first.
 ResultCode symtab_push_new(RuntimeContext* rt, SymbolTable* table, Value key, Value value,
-                          HashFn hash);
+                           HashFn hash);
 ResultCode symtab_remove(RuntimeContext* rt, SymbolTable* table, Value key, HashFn hash,
                          MatchFn match, ReleaseFn release_key);
 // The value already held for a matching key (releasing the key just passed,
@@ -89,8 +89,8 @@ ResultCode symtab_remove(RuntimeContext* rt, SymbolTable* table, Value key, Hash
 // {key, key}. When memory runs out the key comes back without being entered.
 // With the text hash and match the key is found through the table's text
 // index, with the answer a walk of its bucket would give.
-Value symtab_intern(RuntimeContext* rt, SymbolTable* table, Value key, HashFn hash,
-                    MatchFn match, ReleaseFn release_key);
+Value symtab_intern(RuntimeContext* rt, SymbolTable* table, Value key, HashFn hash, MatchFn match,
+                    ReleaseFn release_key);
 ResultCode symtab_rewind(RuntimeContext* rt, SymbolTable* table);
 // The next live entry over all buckets in order; 0 once after the last,
 // after which the next call starts again from the first bucket.

@@ -38,19 +38,24 @@ bool put_bound(RuntimeContext* rt, Output* out, Value bound) {
     Value u = value_unbox(bound);
     char scratch[SCRATCH_SIZE];
     switch (type) {
-    case VT_STRING: return put(out, string_view_of(rt, u));
-    case VT_NUMBER:
-    case VT_VOLUMEMAP:
-        return put(out, {scratch, number_text(rt, u, scratch, sizeof scratch, false, "", "")});
-    case VT_BOOLEAN: return put(out, bool_text(u));
-    case VT_ATOM: return put(out, "'") && put(out, string_view_of(rt, u));
-    case VT_REGISTRY: return put(out, string_view_of(rt, registry_key_path(rt, u)));
-    case VT_GROUP:
-    case VT_PRODUCT:
-        if (rt->print_ops[type].name)
-            return put(out, string_view_of(rt, rt->print_ops[type].name(rt, u)));
-        break;
-    default: break;
+        case VT_STRING:
+            return put(out, string_view_of(rt, u));
+        case VT_NUMBER:
+        case VT_VOLUMEMAP:
+            return put(out, {scratch, number_text(rt, u, scratch, sizeof scratch, false, "", "")});
+        case VT_BOOLEAN:
+            return put(out, bool_text(u));
+        case VT_ATOM:
+            return put(out, "'") && put(out, string_view_of(rt, u));
+        case VT_REGISTRY:
+            return put(out, string_view_of(rt, registry_key_path(rt, u)));
+        case VT_GROUP:
+        case VT_PRODUCT:
+            if (rt->print_ops[type].name)
+                return put(out, string_view_of(rt, rt->print_ops[type].name(rt, u)));
+            break;
+        default:
+            break;
     }
     return put(out, {scratch, value_type_name(rt, bound, scratch, sizeof scratch)});
 }

@@ -10,9 +10,13 @@ Value token_box(RuntimeContext* rt, uint32_t kind, Value payload) {
     return value_set_kind(rt, kind, payload, true);
 }
 
-uint32_t token_kind(Value token) { return value_kind(token); }
+uint32_t token_kind(Value token) {
+    return value_kind(token);
+}
 
-Value token_payload(Value token) { return value_unbox(token); }
+Value token_payload(Value token) {
+    return value_unbox(token);
+}
 
 bool is_punctuation_code(Value t, uint32_t code) {
     return token_kind(t) == TK_PUNCTUATION && token_payload(t) == code;
@@ -24,17 +28,23 @@ bool token_equal(RuntimeContext* rt, Value a, Value b) {
     if (kind != token_kind(b)) return false;
     Value pa = token_payload(a), pb = token_payload(b);
     switch (kind) {
-    case TK_NONE: return false;
-    case TK_NUMBER: return number_equal(rt, pa, pb);
-    case TK_STRING:
-    case TK_SUBST_STRING: return string_equal(rt, pa, pb);
-    case TK_BOUND_NAME: return function_equal(rt, pa, pb);
-    case TK_EOF:
-    case TK_LEX_ERROR:
-    case TK_TOO_LONG:
-    case TK_BAD_NUMBER:
-    case TK_PUSHBACK_ERROR: return true;
-    default: return pa == pb;  // codes, booleans, atoms, interned names
+        case TK_NONE:
+            return false;
+        case TK_NUMBER:
+            return number_equal(rt, pa, pb);
+        case TK_STRING:
+        case TK_SUBST_STRING:
+            return string_equal(rt, pa, pb);
+        case TK_BOUND_NAME:
+            return function_equal(rt, pa, pb);
+        case TK_EOF:
+        case TK_LEX_ERROR:
+        case TK_TOO_LONG:
+        case TK_BAD_NUMBER:
+        case TK_PUSHBACK_ERROR:
+            return true;
+        default:
+            return pa == pb;  // codes, booleans, atoms, interned names
     }
 }
 

@@ -82,19 +82,37 @@ bool token_equal(RuntimeContext* rt, Value a, Value b);
 ResultCode token_release(RuntimeContext* rt, Value token);
 
 // The kind tests.
-inline bool is_none(Value t) { return token_kind(t) == TK_NONE; }
-inline bool is_eof(Value t) { return token_kind(t) == TK_EOF; }
-inline bool is_lex_error(Value t) { return token_kind(t) == TK_LEX_ERROR; }
-inline bool is_boolean(Value t) { return token_kind(t) == TK_BOOLEAN; }
-inline bool is_number(Value t) { return token_kind(t) == TK_NUMBER; }
+inline bool is_none(Value t) {
+    return token_kind(t) == TK_NONE;
+}
+inline bool is_eof(Value t) {
+    return token_kind(t) == TK_EOF;
+}
+inline bool is_lex_error(Value t) {
+    return token_kind(t) == TK_LEX_ERROR;
+}
+inline bool is_boolean(Value t) {
+    return token_kind(t) == TK_BOOLEAN;
+}
+inline bool is_number(Value t) {
+    return token_kind(t) == TK_NUMBER;
+}
 inline bool is_string(Value t) {
     return token_kind(t) == TK_STRING || token_kind(t) == TK_SUBST_STRING;
 }
-inline bool is_subst_string(Value t) { return token_kind(t) == TK_SUBST_STRING; }
-inline bool is_name(Value t) { return token_kind(t) == TK_NAME; }
+inline bool is_subst_string(Value t) {
+    return token_kind(t) == TK_SUBST_STRING;
+}
+inline bool is_name(Value t) {
+    return token_kind(t) == TK_NAME;
+}
 
 // True when `t` is the punctuation (or keyword) token of `code`.
 bool is_punctuation_code(Value t, uint32_t code);
 
-inline bool is_lparen(Value t) { return is_punctuation_code(t, PUNCT_LPAREN); }
-inline bool is_comma(Value t) { return is_punctuation_code(t, PUNCT_COMMA); }
+inline bool is_lparen(Value t) {
+    return is_punctuation_code(t, PUNCT_LPAREN);
+}
+inline bool is_comma(Value t) {
+    return is_punctuation_code(t, PUNCT_COMMA);
+}

@@ -12,12 +12,12 @@
 struct BinaryFile;
 
 enum BinaryMode {
-    BINARY_READ,   // an existing file from its start
-    BINARY_WRITE,  // created, or emptied when it exists
-    BINARY_APPEND, // created, or written on after its last byte
-    BINARY_REPLACE, // created afresh: a file already there (read-only, or a
-                    // link) is removed first, so it is replaced, never
-                    // written through
+    BINARY_READ,     // an existing file from its start
+    BINARY_WRITE,    // created, or emptied when it exists
+    BINARY_APPEND,   // created, or written on after its last byte
+    BINARY_REPLACE,  // created afresh: a file already there (read-only, or a
+                     // link) is removed first, so it is replaced, never
+                     // written through
 };
 
 // Opens the file at the engine path `path`. 0; 22 when a file to read is

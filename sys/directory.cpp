@@ -49,9 +49,9 @@ constexpr std::chrono::microseconds SLOW_STATUS{100};
 
 struct DirectoryListing {
     std::string host_directory;
-    std::vector<std::string> names;  // in delivery order
-    bool provided = false;           // the entries come from a drive provider
-    std::vector<DriveEntry> entries; // a provider's entries, in delivery order
+    std::vector<std::string> names;   // in delivery order
+    bool provided = false;            // the entries come from a drive provider
+    std::vector<DriveEntry> entries;  // a provider's entries, in delivery order
     size_t next_index = 0;
     int directory_fd = -1;  // entries are examined relative to it
     FileIdentity identity;  // of the directory itself
@@ -63,9 +63,9 @@ struct DirectoryListing {
     bool entry_too_large = false;
     bool entry_not_regular = false;
     FileIdentity entry_identity;
-    unsigned status_ahead = 0;             // threads that may ask ahead
+    unsigned status_ahead = 0;              // threads that may ask ahead
     std::chrono::nanoseconds probe_time{};  // spent on the first queries
-    std::unique_ptr<StatusAhead> ahead;    // while asking ahead
+    std::unique_ptr<StatusAhead> ahead;     // while asking ahead
 };
 
 static FileIdentity identity_of(const struct stat& info) {
@@ -224,9 +224,12 @@ static ResultCode entry_take(DirectoryListing* listing, const std::string& name,
     listing->entry_is_directory = S_ISDIR(info.st_mode);
     listing->entry_identity = identity_of(info);
     if (listing->entry_is_directory) return RC_OK;
-    if (!S_ISREG(info.st_mode)) listing->entry_not_regular = true;
-    else if (uint64_t(info.st_size) > UINT32_MAX) listing->entry_too_large = true;
-    else listing->entry_size = static_cast<uint32_t>(info.st_size);
+    if (!S_ISREG(info.st_mode))
+        listing->entry_not_regular = true;
+    else if (uint64_t(info.st_size) > UINT32_MAX)
+        listing->entry_too_large = true;
+    else
+        listing->entry_size = static_cast<uint32_t>(info.st_size);
     return RC_OK;
 }
 

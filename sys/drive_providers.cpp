@@ -3,7 +3,6 @@
 #include "sys/drive_providers.h"
 
 #include "sys/host_paths.h"
-
 #include "sys/paths.h"
 #include "sys/text.h"
 

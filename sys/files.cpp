@@ -1,6 +1,5 @@
 // File operations on engine paths, each resolved to its host path first.
 #include "sys/files.h"
-#include "sys/text_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,6 +13,7 @@
 #include "sys/host_paths.h"
 #include "sys/paths.h"
 #include "sys/text.h"
+#include "sys/text_file.h"
 
 // A drive without a disk, or a path missing on its disk.
 static bool provided_absent(ResultCode rc) {
@@ -41,8 +41,8 @@ ResultCode file_status(std::string_view path, FileStatus* status) {
         return rc == RC_FILE_NOT_FOUND ? RC_OK : rc;
     }
     bool is_directory = S_ISDIR(info.st_mode);
-    *status = FileStatus{true, is_directory, uint64_t(info.st_size), info.st_mtim, info.st_ctim,
-                         !is_directory && !S_ISREG(info.st_mode)};
+    *status = FileStatus{true,         is_directory, uint64_t(info.st_size),
+                         info.st_mtim, info.st_ctim, !is_directory && !S_ISREG(info.st_mode)};
     return RC_OK;
 }
 
@@ -381,7 +381,9 @@ ResultCode file_copy_contents(std::string_view source, std::string_view destinat
     return text_file_close(out);
 }
 
-ResultCode file_keep_old_copy(const PathParts& path) { return file_keep_copy(path, "old"); }
+ResultCode file_keep_old_copy(const PathParts& path) {
+    return file_keep_copy(path, "old");
+}
 
 ResultCode directory_make_tree(std::string_view path) {
     ResultCode rc = directory_make(path);

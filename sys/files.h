@@ -79,11 +79,11 @@ ResultCode directory_full_path(std::string_view path, std::string* full_path);
 // followed: the directory itself when it exists, else the nearest directory
 // above it that does (where a directory yet to be made will lie).
 struct DirectoryPlace {
-    bool exists = false;   // the path itself names a directory
-    bool blocked = false;  // the path, or the nearest entry on it that exists, is no directory
-    FileIdentity identity; // of the directory that stands for the path; unknown
-                           // when blocked or on a drive provider's disk
-    std::string host;      // the host path of that directory
+    bool exists = false;    // the path itself names a directory
+    bool blocked = false;   // the path, or the nearest entry on it that exists, is no directory
+    FileIdentity identity;  // of the directory that stands for the path; unknown
+                            // when blocked or on a drive provider's disk
+    std::string host;       // the host path of that directory
 };
 // The place of `path` in *place. 0 (also when blocked); 22 for an unbound
 // drive; 23 for a path over 260 characters; the host error's code when an

@@ -17,28 +17,28 @@
 
 ResultCode host_error_code(int error) {
     switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return RC_FILE_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-        return RC_PERMISSION_DENIED;
-    case EROFS:
-    case EIO:
-        return RC_UNABLE_TO_WRITE;
-    case EMFILE:
-    case ENFILE:
-        return RC_TOO_MANY_OPEN_FILES;
-    case EINVAL:
-    case ENAMETOOLONG:
-        return RC_INVALID_FILE_NAME;
-    case EBUSY:
-    case EWOULDBLOCK:
-        return RC_SHARING_VIOLATION;
-    case ENOLCK:
-        return RC_LOCK_VIOLATION;
-    default:
-        return RC_OS_ERROR;
+        case ENOENT:
+        case ENOTDIR:
+            return RC_FILE_NOT_FOUND;
+        case EACCES:
+        case EPERM:
+            return RC_PERMISSION_DENIED;
+        case EROFS:
+        case EIO:
+            return RC_UNABLE_TO_WRITE;
+        case EMFILE:
+        case ENFILE:
+            return RC_TOO_MANY_OPEN_FILES;
+        case EINVAL:
+        case ENAMETOOLONG:
+            return RC_INVALID_FILE_NAME;
+        case EBUSY:
+        case EWOULDBLOCK:
+            return RC_SHARING_VIOLATION;
+        case ENOLCK:
+            return RC_LOCK_VIOLATION;
+        default:
+            return RC_OS_ERROR;
     }
 }
 
@@ -132,7 +132,9 @@ void file_services_fail_writes_after(uint64_t bytes, int error) {
 // from the switches, so that a waiting call holds no lock.
 static std::atomic<unsigned> round_trips[HOST_OP_COUNT];
 
-void file_services_delay(HostOp op, unsigned microseconds) { round_trips[op] = microseconds; }
+void file_services_delay(HostOp op, unsigned microseconds) {
+    round_trips[op] = microseconds;
+}
 
 static void round_trip_wait(HostOp op) {
     unsigned microseconds = round_trips[op].load(std::memory_order_relaxed);
@@ -205,7 +207,9 @@ static std::atomic<HostNameObserver>& name_observer() {
     return observer;
 }
 
-void host_names_observe(HostNameObserver observer) { name_observer() = observer; }
+void host_names_observe(HostNameObserver observer) {
+    name_observer() = observer;
+}
 
 // Tells the observer of the names `gone` and `made` (either may be
 // nullptr) at `stage`.
@@ -467,9 +471,12 @@ ResultCode host_open_regular(const char* path, int* fd, struct stat* info) {
     *fd = host_open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
     if (*fd < 0) return host_read_error_code(errno);
     ResultCode rc = RC_OK;
-    if (host_fstat(*fd, info) != 0) rc = host_read_error_code(errno);
-    else if (S_ISDIR(info->st_mode)) rc = RC_OS_ERROR;
-    else if (!S_ISREG(info->st_mode)) rc = RC_UNABLE_TO_READ;
+    if (host_fstat(*fd, info) != 0)
+        rc = host_read_error_code(errno);
+    else if (S_ISDIR(info->st_mode))
+        rc = RC_OS_ERROR;
+    else if (!S_ISREG(info->st_mode))
+        rc = RC_UNABLE_TO_READ;
     if (rc != RC_OK) {
         host_close(*fd);
         *fd = -1;

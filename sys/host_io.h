@@ -28,25 +28,25 @@ ResultCode host_read_error_code(int error);
 
 // The host calls that a test can make fail.
 enum HostOp {
-    HOST_OP_OPEN,       // open
-    HOST_OP_READ,       // read, pread
-    HOST_OP_WRITE,      // write, pwrite
+    HOST_OP_OPEN,   // open
+    HOST_OP_READ,   // read, pread
+    HOST_OP_WRITE,  // write, pwrite
     HOST_OP_RENAME,
     HOST_OP_UNLINK,
     HOST_OP_MKDIR,
-    HOST_OP_STAT,       // stat, lstat
-    HOST_OP_FSTAT,      // fstat, fstatat
+    HOST_OP_STAT,   // stat, lstat
+    HOST_OP_FSTAT,  // fstat, fstatat
     HOST_OP_SET_TIMES,
-    HOST_OP_CHMOD,      // chmod, fchmod
+    HOST_OP_CHMOD,  // chmod, fchmod
     HOST_OP_ACCESS,
     HOST_OP_OPENDIR,
-    HOST_OP_READDIR,    // the names of a directory
-    HOST_OP_SYNC,       // fsync
+    HOST_OP_READDIR,  // the names of a directory
+    HOST_OP_SYNC,     // fsync
     HOST_OP_CLOSE,
-    HOST_OP_LOCK,       // flock
-    HOST_OP_TRUNCATE,   // ftruncate
-    HOST_OP_SEEK,       // lseek
-    HOST_OP_STATVFS,    // the free space of a file system
+    HOST_OP_LOCK,      // flock
+    HOST_OP_TRUNCATE,  // ftruncate
+    HOST_OP_SEEK,      // lseek
+    HOST_OP_STATVFS,   // the free space of a file system
     HOST_OP_COUNT
 };
 

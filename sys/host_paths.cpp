@@ -40,7 +40,9 @@ static int drive_index(char letter) {
     return upper - 'A';
 }
 
-static bool is_separator(char c) { return c == '\\' || c == '/'; }
+static bool is_separator(char c) {
+    return c == '\\' || c == '/';
+}
 
 std::string host_current_directory() {
     char buffer[4096];
@@ -326,8 +328,7 @@ static void listing_note(const std::string& directory, const std::string& gone,
     if (!made.empty()) listing->names.emplace(made);
     // A state older than the one recorded was taken before another thread's
     // change, noted first; the recorded state holds this change as well.
-    if (unchanged || nanoseconds_of(after.changed) < nanoseconds_of(listing->state.changed))
-        return;
+    if (unchanged || nanoseconds_of(after.changed) < nanoseconds_of(listing->state.changed)) return;
     listing->state = after;
     listing->trust = LISTING_OWN_RECORD;
     listing->own_record_until = nanoseconds_of(after.changed) + OWN_RECORD_TRUST;
@@ -354,7 +355,8 @@ static void listing_note_change(const char* gone, const char* made, HostNamesSta
     bool to = listing_place(made, &made_directory, &made_name);
     bool one_directory = from && to && gone_directory == made_directory;
     if (stage == NAMES_CHANGED) {
-        if (one_directory) listing_note(gone_directory, gone_name, made_name);
+        if (one_directory)
+            listing_note(gone_directory, gone_name, made_name);
         else {
             if (from) listing_note(gone_directory, gone_name, "");
             if (to) listing_note(made_directory, "", made_name);

@@ -9,10 +9,12 @@ bool path_has_drive(std::string_view path) {
     return path.size() >= 2 && is_letter(path[0]) && path[1] == ':';
 }
 
-static bool ends_with(const std::string& text, char c) { return !text.empty() && text.back() == c; }
+static bool ends_with(const std::string& text, char c) {
+    return !text.empty() && text.back() == c;
+}
 
-std::string path_join(std::string_view absolute, std::string_view relative,
-                      std::string_view base, std::string_view extension) {
+std::string path_join(std::string_view absolute, std::string_view relative, std::string_view base,
+                      std::string_view extension) {
     std::string out(absolute);
     if (!absolute.empty() && (!relative.empty() || !base.empty() || !extension.empty()) &&
         !ends_with(out, '\\'))
@@ -37,7 +39,8 @@ std::string path_join(const PathParts& parts) {
 PathParts path_split(std::string_view path) {
     PathParts parts;
     bool drive = path_has_drive(path);
-    bool absolute = (!path.empty() && path[0] == '\\') || (drive && path.size() >= 3 && path[2] == '\\');
+    bool absolute =
+        (!path.empty() && path[0] == '\\') || (drive && path.size() >= 3 && path[2] == '\\');
 
     // The last separator: the last backslash, or the colon of a drive
     // prefix that has no backslash after it.

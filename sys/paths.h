@@ -18,8 +18,8 @@ struct PathParts {
 // Joins the four parts: absolute, a backslash, relative (unless "."), a
 // backslash, base, "." and extension, leaving out what is empty. Joining the
 // parts of the current directory ("", ".", "", "") gives the empty text.
-std::string path_join(std::string_view absolute, std::string_view relative,
-                      std::string_view base, std::string_view extension);
+std::string path_join(std::string_view absolute, std::string_view relative, std::string_view base,
+                      std::string_view extension);
 std::string path_join(const PathParts& parts);
 
 // Splits a path into its four parts (at most one directory part is set).

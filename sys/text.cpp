@@ -67,9 +67,12 @@ bool parse_size(std::string_view text, uint32_t* out) {
     if (i < text.size()) {
         char c = text[i];
         uint64_t multiplier = 1;
-        if (c == 'K' || c == 'k') multiplier = 1024;
-        else if (c == 'M' || c == 'm') multiplier = 1048576;
-        else if (c != ' ') return false;
+        if (c == 'K' || c == 'k')
+            multiplier = 1024;
+        else if (c == 'M' || c == 'm')
+            multiplier = 1048576;
+        else if (c != ' ')
+            return false;
         if (!only_spaces(text.substr(i + 1))) return false;
         value *= multiplier;
         if (value > UINT32_MAX) return false;
@@ -78,7 +81,9 @@ bool parse_size(std::string_view text, uint32_t* out) {
     return true;
 }
 
-static int order_of(uint64_t a, uint64_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
+static int order_of(uint64_t a, uint64_t b) {
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
 
 // Reads the digit run at `*at` (after spaces); false when there is none.
 static bool read_version_field(std::string_view text, size_t* at, uint64_t* value) {

@@ -8,11 +8,17 @@
 #include <string_view>
 
 // Folds A to Z onto a to z; every other byte is left as it is.
-inline char fold_char(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+inline char fold_char(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 // Raises a to z to A to Z; every other byte is left as it is.
-inline char upper_char(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+inline char upper_char(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
 // True for A to Z and a to z.
-inline bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+inline bool is_letter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 // True when both texts have the same length and are equal after folding.
 bool text_equal_nocase(std::string_view a, std::string_view b);

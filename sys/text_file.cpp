@@ -29,7 +29,7 @@ struct TextFile {
     int fd = -1;
     bool standard_output = false;
     std::string buffer;
-    bool memory = false;    // the text is only gathered, for text_file_contents
+    bool memory = false;  // the text is only gathered, for text_file_contents
     ResultCode failure = RC_OK;
     bool delete_on_close = false;
     // A file on a drive provider's disk: the whole text is kept in `buffer`
@@ -124,8 +124,8 @@ void text_file_remove_stale_temporaries(std::string_view directory) {
 
 void text_file_remove_stale_host_temporaries(const std::string& host_directory) {
     if (host_directory.empty()) return;
-    stale_temporaries_remove(
-        host_directory.back() == '/' ? host_directory : host_directory + "/", "");
+    stale_temporaries_remove(host_directory.back() == '/' ? host_directory : host_directory + "/",
+                             "");
 }
 
 // Creates a new, empty temporary file beside `target`, named after it.
@@ -279,7 +279,9 @@ ResultCode text_file_open_append(TextFile** file, std::string_view absolute,
 // Hands the buffered text to the host; the first failure is kept.
 // A text kept whole in `buffer` (gathered in memory, or for a drive
 // provider's disk) is never flushed.
-static bool gathers_whole(const TextFile* file) { return file->provider || file->memory; }
+static bool gathers_whole(const TextFile* file) {
+    return file->provider || file->memory;
+}
 
 static void buffer_flush(TextFile* file) {
     if (gathers_whole(file)) return;
@@ -340,9 +342,13 @@ ResultCode text_file_write_char(TextFile* file, char c) {
     return text_file_write_text(file, std::string_view(&c, 1));
 }
 
-ResultCode text_file_write_line_end(TextFile* file) { return text_file_write_text(file, "\n"); }
+ResultCode text_file_write_line_end(TextFile* file) {
+    return text_file_write_text(file, "\n");
+}
 
-ResultCode text_file_write_space(TextFile* file) { return text_file_write_text(file, " "); }
+ResultCode text_file_write_space(TextFile* file) {
+    return text_file_write_text(file, " ");
+}
 
 ResultCode text_file_write_u32(TextFile* file, uint32_t value) {
     char digits[16];
@@ -400,8 +406,10 @@ ResultCode text_file_close(TextFile* file) {
         return rc;
     }
     if (file->delete_on_close) {
-        if (host_unlink(file->target.c_str()) != 0 && errno != ENOENT) rc = host_error_code(errno);
-        else rc = RC_OK;
+        if (host_unlink(file->target.c_str()) != 0 && errno != ENOENT)
+            rc = host_error_code(errno);
+        else
+            rc = RC_OK;
     } else if (rc == RC_OK) {
         rc = file_publish(file);
     }

@@ -31,8 +31,8 @@ ResultCode text_file_open_append(TextFile** file, std::string_view absolute,
                                  std::string_view extension);
 
 // The writes. Each returns 0; 29 without a handle; after a failed write, the
-// failure's code (21 for no space or a failing disk, else the host error's). Writes are buffered, so a
-// failure may show only at a later write or at the close.
+// failure's code (21 for no space or a failing disk, else the host error's). Writes are buffered,
+// so a failure may show only at a later write or at the close.
 ResultCode text_file_write_char(TextFile* file, char c);
 ResultCode text_file_write_line_end(TextFile* file);
 ResultCode text_file_write_space(TextFile* file);

@@ -72,7 +72,9 @@ bool EngineWorker::start_calls(const std::vector<std::vector<std::string>>& call
     return true;
 }
 
-void EngineWorker::cancel() { cancelled_ = true; }
+void EngineWorker::cancel() {
+    cancelled_ = true;
+}
 
 void EngineWorker::run() {
     for (const std::vector<std::string>& call : calls_) {
@@ -117,9 +119,9 @@ void EngineWorker::report_progress(uint32_t bytes, bool compressing) {
         for (const LayoutDisk& disk : rc_->layouts.back().disks) total += disk.bytes_used;
     }
     // A compression counts one file; the writing of disks counts the set.
-    std::string key = compressing ? "c:" + file
-                                  : "w:" + (rc_->layouts.empty() ? std::string()
-                                                                 : rc_->layouts.back().product);
+    std::string key =
+        compressing ? "c:" + file
+                    : "w:" + (rc_->layouts.empty() ? std::string() : rc_->layouts.back().product);
     if (key != progress_key_) {
         progress_key_ = key;
         progress_done_ = 0;

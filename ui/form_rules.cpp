@@ -22,15 +22,17 @@ constexpr const MediaRow* media_row(std::string_view name) {
     return nullptr;
 }
 constexpr FormMedium MEDIA[MEDIA_COUNT] = {
-    {"3.5\" HD", media_row("3.5HD")},      {"5.25\" HD", media_row("5.25HD")},
-    {"3.5\" LD", media_row("3.5LD")},      {"5.25\" LD", media_row("5.25LD")},
-    {"3.5\" Japan", media_row("3.5JHD")},  {"5.25\" Japan", media_row("5.25JHD")},
+    {"3.5\" HD", media_row("3.5HD")},     {"5.25\" HD", media_row("5.25HD")},
+    {"3.5\" LD", media_row("3.5LD")},     {"5.25\" LD", media_row("5.25LD")},
+    {"3.5\" Japan", media_row("3.5JHD")}, {"5.25\" Japan", media_row("5.25JHD")},
 };
-static_assert([] {
-    for (const FormMedium& m : MEDIA)
-        if (!m.row) return false;
-    return true;
-}(), "every media button names a row of the media table");
+static_assert(
+    [] {
+        for (const FormMedium& m : MEDIA)
+            if (!m.row) return false;
+        return true;
+    }(),
+    "every media button names a row of the media table");
 static_assert(MEDIA[0].row == &MEDIA_DEFAULT, "the first button is the engine's default medium");
 
 constexpr const char* OPERATION_CAPTIONS[] = {"&Replicate", "&Update", "A&ssign", "&Cut",
@@ -76,11 +78,15 @@ bool drive_can_write(int kind, int media) {
     if (media < 0 || media >= MEDIA_COUNT) return false;
     if (kind == DRIVE_KIND_FOLDER) return true;
     switch (media) {
-    case 0: return kind == FLOPPY_KIND_35_HIGH;
-    case 1: return kind == FLOPPY_KIND_525_HIGH;
-    case 2:
-    case 4: return kind == FLOPPY_KIND_35_LOW || kind == FLOPPY_KIND_35_HIGH;
-    default: return kind == FLOPPY_KIND_525_LOW || kind == FLOPPY_KIND_525_HIGH;
+        case 0:
+            return kind == FLOPPY_KIND_35_HIGH;
+        case 1:
+            return kind == FLOPPY_KIND_525_HIGH;
+        case 2:
+        case 4:
+            return kind == FLOPPY_KIND_35_LOW || kind == FLOPPY_KIND_35_HIGH;
+        default:
+            return kind == FLOPPY_KIND_525_LOW || kind == FLOPPY_KIND_525_HIGH;
     }
 }
 
@@ -96,11 +102,16 @@ int drive_for_media(const std::vector<DriveEntry>& drives, int media) {
 
 int media_for_drive(int kind, int media) {
     switch (kind) {
-    case FLOPPY_KIND_525_LOW: return media == 4 ? 5 : 3;
-    case FLOPPY_KIND_525_HIGH: return media % 2 == 0 ? media + 1 : media;
-    case FLOPPY_KIND_35_LOW: return media == 5 ? 4 : 2;
-    case FLOPPY_KIND_35_HIGH: return media % 2 == 1 ? media - 1 : media;
-    default: return media;  // the folder writes every medium
+        case FLOPPY_KIND_525_LOW:
+            return media == 4 ? 5 : 3;
+        case FLOPPY_KIND_525_HIGH:
+            return media % 2 == 0 ? media + 1 : media;
+        case FLOPPY_KIND_35_LOW:
+            return media == 5 ? 4 : 2;
+        case FLOPPY_KIND_35_HIGH:
+            return media % 2 == 1 ? media - 1 : media;
+        default:
+            return media;  // the folder writes every medium
     }
 }
 
@@ -156,10 +167,18 @@ FormEnabling form_enabling(const FormState& state) {
                      (state.operation == OPERATION_CUT && media_available(state.drives, m));
     if (any_selected(state)) {
         switch (state.operation) {
-        case OPERATION_REPLICATE: e.run = !state.target.empty(); break;
-        case OPERATION_CUT: e.run = media_available(state.drives, state.media); break;
-        case OPERATION_IMAGE: e.run = !state.image.empty(); break;
-        default: e.run = true; break;
+            case OPERATION_REPLICATE:
+                e.run = !state.target.empty();
+                break;
+            case OPERATION_CUT:
+                e.run = media_available(state.drives, state.media);
+                break;
+            case OPERATION_IMAGE:
+                e.run = !state.image.empty();
+                break;
+            default:
+                e.run = true;
+                break;
         }
     }
     return e;
@@ -168,7 +187,8 @@ FormEnabling form_enabling(const FormState& state) {
 std::string shell_word(const std::string& word) {
     bool plain = !word.empty();
     for (char c : word)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && std::string_view("/._-+:,=@%").find(c) == std::string_view::npos)
+        if (!std::isalnum(static_cast<unsigned char>(c)) &&
+            std::string_view("/._-+:,=@%").find(c) == std::string_view::npos)
             plain = false;
     if (plain) return word;
     std::string quoted = "'";
@@ -208,54 +228,54 @@ std::string form_build_command(const FormState& state, EngineCommand* command) {
         state.operation == OPERATION_ASSIGN || state.operation == OPERATION_CUT;
     std::string options = form_options_text(chosen);
     switch (state.operation) {
-    case OPERATION_REPLICATE:
-        words.insert(words.end(), {"-j", state.target});
-        text += " -j " + shell_word(state.target);
-        if (subset) command->products = selected;
-        break;
-    case OPERATION_IMAGE: {
-        // One run for every product chosen: the image holds them all, with
-        // their CD-ROM map files, which -r would not keep.
-        MoreOptions kept = chosen;
-        kept.suppress_subdirectory = false;
-        std::string image_options = form_options_text(kept);
-        text += image_options + " --iso " + shell_word(state.image);
-        append_words(image_options, &words);
-        command->image = state.image;
-        if (subset) command->products = selected;
-        break;
-    }
-    case OPERATION_UPDATE:
-        text += options;
-        append_words(options, &words);
-        // A console option: shown in the command line, never an engine word.
-        if (chosen.harvest) text += " --harvest";
-        command->harvest = chosen.harvest;
-        if (subset) command->products = selected;
-        command->per_product = subset;
-        break;
-    default: {
-        bool listed = state.drive >= 0 && size_t(state.drive) < state.drives.size();
-        std::string drive = listed ? state.drives[size_t(state.drive)].text : "";
-        if (state.operation == OPERATION_ASSIGN) {
-            words.push_back("-a");
-            text += " -a";
-        } else {
-            words.insert(words.end(), {"-w", "-d", drive});
-            text += " -w -d " + shell_word(drive);
-            if (listed && state.drives[size_t(state.drive)].kind == DRIVE_KIND_FOLDER)
-                command->drive_folder = drive;
+        case OPERATION_REPLICATE:
+            words.insert(words.end(), {"-j", state.target});
+            text += " -j " + shell_word(state.target);
+            if (subset) command->products = selected;
+            break;
+        case OPERATION_IMAGE: {
+            // One run for every product chosen: the image holds them all, with
+            // their CD-ROM map files, which -r would not keep.
+            MoreOptions kept = chosen;
+            kept.suppress_subdirectory = false;
+            std::string image_options = form_options_text(kept);
+            text += image_options + " --iso " + shell_word(state.image);
+            append_words(image_options, &words);
+            command->image = state.image;
+            if (subset) command->products = selected;
+            break;
         }
-        if (state.media != 0) {
-            words.insert(words.end(), {"-z", media_word(state.media)});
-            text += std::string(" -z ") + media_word(state.media);
+        case OPERATION_UPDATE:
+            text += options;
+            append_words(options, &words);
+            // A console option: shown in the command line, never an engine word.
+            if (chosen.harvest) text += " --harvest";
+            command->harvest = chosen.harvest;
+            if (subset) command->products = selected;
+            command->per_product = subset;
+            break;
+        default: {
+            bool listed = state.drive >= 0 && size_t(state.drive) < state.drives.size();
+            std::string drive = listed ? state.drives[size_t(state.drive)].text : "";
+            if (state.operation == OPERATION_ASSIGN) {
+                words.push_back("-a");
+                text += " -a";
+            } else {
+                words.insert(words.end(), {"-w", "-d", drive});
+                text += " -w -d " + shell_word(drive);
+                if (listed && state.drives[size_t(state.drive)].kind == DRIVE_KIND_FOLDER)
+                    command->drive_folder = drive;
+            }
+            if (state.media != 0) {
+                words.insert(words.end(), {"-z", media_word(state.media)});
+                text += std::string(" -z ") + media_word(state.media);
+            }
+            text += options;
+            append_words(options, &words);
+            command->products = selected;
+            command->per_product = true;
+            break;
         }
-        text += options;
-        append_words(options, &words);
-        command->products = selected;
-        command->per_product = true;
-        break;
-    }
     }
     if (!command->products.empty()) command->product_text = product_text;
     command->text = text;

@@ -75,7 +75,7 @@ std::string options_size_problem(const std::string& text, uint32_t* value);
 
 // What the form holds when its default button is pressed.
 struct FormState {
-    std::string prd_path;  // a host path, "/" between its parts
+    std::string prd_path;            // a host path, "/" between its parts
     std::vector<std::string> names;  // the products, in list order
     std::vector<bool> selected;      // one per name
     int operation = OPERATION_REPLICATE;
@@ -89,8 +89,8 @@ struct FormState {
 
 // The enabling of the form's operation controls.
 struct FormEnabling {
-    bool run = false;            // the default button
-    bool media_group = false;    // group, label, drive list
+    bool run = false;          // the default button
+    bool media_group = false;  // group, label, drive list
     bool media[MEDIA_COUNT] = {};
 };
 FormEnabling form_enabling(const FormState& state);
@@ -101,11 +101,11 @@ struct EngineCommand {
     std::vector<std::string> words;  // its words, "diskward" first, host form
     std::string product_text;        // " a b" for the products passed, or ""
     std::vector<std::string> products;
-    bool per_product = false;        // one engine call per product
-    std::string drive_folder;        // Cut into a folder: the folder to make
-    std::string product_file;        // the product file's name, lower case
-    bool harvest = false;            // the run context's harvest for the run
-    std::string image;               // the CD-ROM image to write (a host path), or ""
+    bool per_product = false;  // one engine call per product
+    std::string drive_folder;  // Cut into a folder: the folder to make
+    std::string product_file;  // the product file's name, lower case
+    bool harvest = false;      // the run context's harvest for the run
+    std::string image;         // the CD-ROM image to write (a host path), or ""
 };
 
 // Builds the command. "" on success, else the message to show ("Invalid

@@ -37,8 +37,9 @@ QString bytes_text(uint64_t bytes) {
 }
 
 QString file_tip(const LayoutFile& file) {
-    QString piece = file.piece == 0 ? LayoutView::tr("Whole file")
-                                    : LayoutView::tr("Piece %1 of %2").arg(file.piece).arg(file.pieces);
+    QString piece = file.piece == 0
+                        ? LayoutView::tr("Whole file")
+                        : LayoutView::tr("Piece %1 of %2").arg(file.piece).arg(file.pieces);
     return LayoutView::tr("Source: %1\nOn the disk: %2\n%3\n%4")
         .arg(QString::fromStdString(file.source), QString::fromStdString(file.name), piece,
              bytes_text(file.bytes));
@@ -73,7 +74,8 @@ void disk_segments(const LayoutDisk& disk, const LayoutMedium& medium, int bar_w
     free_space.kind = SEGMENT_FREE;
     int free_width = int(used + double(free_bytes) * scale) - int(used);
     free_space.rect = QRect(x + int(used), y, std::max(free_width, 0), BAR_HEIGHT);
-    free_space.tip = LayoutView::tr("Free on disk %1\n%2").arg(disk.number).arg(bytes_text(free_bytes));
+    free_space.tip =
+        LayoutView::tr("Free on disk %1\n%2").arg(disk.number).arg(bytes_text(free_bytes));
     free_space.label = LayoutView::tr("%1 free").arg(bytes_text(free_bytes));
     segments->push_back(free_space);
     if (slop == 0) return;
@@ -81,7 +83,8 @@ void disk_segments(const LayoutDisk& disk, const LayoutMedium& medium, int bar_w
     kept.kind = SEGMENT_SLOP;
     int at = free_space.rect.x() + free_space.rect.width();
     kept.rect = QRect(at, y, std::max(x + bar_width - at, 1), BAR_HEIGHT);
-    kept.tip = LayoutView::tr("Slop kept free on disk %1\n%2").arg(disk.number).arg(bytes_text(slop));
+    kept.tip =
+        LayoutView::tr("Slop kept free on disk %1\n%2").arg(disk.number).arg(bytes_text(slop));
     segments->push_back(kept);
 }
 
@@ -114,9 +117,12 @@ std::vector<LayoutSegment> layout_segments(const std::vector<ProductLayout>& lay
 
 QColor layout_segment_colour(const LayoutSegment& segment) {
     switch (segment.kind) {
-    case SEGMENT_FREE: return FREE_COLOUR;
-    case SEGMENT_SLOP: return SLOP_COLOUR;
-    case SEGMENT_FILE: break;
+        case SEGMENT_FREE:
+            return FREE_COLOUR;
+        case SEGMENT_SLOP:
+            return SLOP_COLOUR;
+        case SEGMENT_FILE:
+            break;
     }
     return PALETTE[segment.colour % PALETTE_SIZE];
 }
@@ -126,7 +132,8 @@ LayoutView::LayoutView(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
 }
 
-void LayoutView::set_layouts(const std::vector<ProductLayout>& layouts, const LayoutMedium& medium) {
+void LayoutView::set_layouts(const std::vector<ProductLayout>& layouts,
+                             const LayoutMedium& medium) {
     layouts_ = layouts;
     medium_ = medium;
     relayout();
@@ -134,13 +141,21 @@ void LayoutView::set_layouts(const std::vector<ProductLayout>& layouts, const La
     update();
 }
 
-void LayoutView::clear() { set_layouts({}, medium_); }
+void LayoutView::clear() {
+    set_layouts({}, medium_);
+}
 
-void LayoutView::relayout() { segments_ = layout_segments(layouts_, medium_, width(), &height_); }
+void LayoutView::relayout() {
+    segments_ = layout_segments(layouts_, medium_, width(), &height_);
+}
 
-void LayoutView::resizeEvent(QResizeEvent*) { relayout(); }
+void LayoutView::resizeEvent(QResizeEvent*) {
+    relayout();
+}
 
-QSize LayoutView::sizeHint() const { return minimumSizeHint(); }
+QSize LayoutView::sizeHint() const {
+    return minimumSizeHint();
+}
 
 // The bars' height does not depend on the width: every product's disks fit.
 QSize LayoutView::minimumSizeHint() const {
@@ -175,8 +190,7 @@ void LayoutView::paintEvent(QPaintEvent*) {
     painter.setPen(palette().text().color());
     for (const ProductLayout& layout : layouts_) {
         painter.drawText(QRect(MARGIN, y, width() - 2 * MARGIN, HEADING_HEIGHT),
-                         Qt::AlignLeft | Qt::AlignVCenter,
-                         heading(layout));
+                         Qt::AlignLeft | Qt::AlignVCenter, heading(layout));
         y += HEADING_HEIGHT;
         for (const LayoutDisk& disk : layout.disks) {
             painter.drawText(QRect(MARGIN, y, LABEL_WIDTH - 4, BAR_HEIGHT),
@@ -201,7 +215,8 @@ void LayoutView::paintEvent(QPaintEvent*) {
     for (const LayoutSegment& s : segments_)
         if (s.link >= 0) {
             const QRect& next = segments_[size_t(s.link)].rect;
-            painter.drawLine(QPoint(s.rect.right(), s.rect.bottom()), QPoint(next.left(), next.top()));
+            painter.drawLine(QPoint(s.rect.right(), s.rect.bottom()),
+                             QPoint(next.left(), next.top()));
         }
 }
 
@@ -225,8 +240,9 @@ LayoutLegend::LayoutLegend(QWidget* parent) : QWidget(parent) {
     QHBoxLayout* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     for (int i = 0; i < 3; ++i) row->addWidget(swatch(PALETTE[i], false));
-    QLabel* files = new QLabel(tr("A file, one colour each; the pieces of a split file share "
-                                  "theirs, joined by a dashed line"));
+    QLabel* files =
+        new QLabel(tr("A file, one colour each; the pieces of a split file share "
+                      "theirs, joined by a dashed line"));
     files->setObjectName("legend_file");
     row->addWidget(files);
     row->addSpacing(12);

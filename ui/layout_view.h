@@ -31,9 +31,9 @@ struct LayoutSegment {
     QRect rect;
     QString tip;
     SegmentKind kind = SEGMENT_FILE;
-    int colour = 0;   // a file's index into the palette
-    int link = -1;    // the segment of the next piece of the same file, or -1
-    QString label;    // drawn beside the bar: the free space of the disk
+    int colour = 0;  // a file's index into the palette
+    int link = -1;   // the segment of the next piece of the same file, or -1
+    QString label;   // drawn beside the bar: the free space of the disk
 };
 
 // The segments of `layouts` laid out in a picture `width` wide: a heading

@@ -2,11 +2,12 @@
 // images, and the main window, which opens a product file named on the
 // command line as Browse and Open would. The hidden option
 // "--screenshot PNG" assigns every product of that file onto 5.25" LD
-// disks with automatic compression, saves a picture of the window as the display shows it and quits.
+// disks with automatic compression, saves a picture of the window as the display shows it and
+// quits.
 #include <QApplication>
 #include <QCheckBox>
-#include <QDialog>
 #include <QCommandLineParser>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QListWidget>
@@ -66,8 +67,9 @@ int main(int argc, char** argv) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QCoreApplication::translate("main", "Checks installer staging areas, lays products out "
-                                            "on floppy disks and writes them."));
+        QCoreApplication::translate("main",
+                                    "Checks installer staging areas, lays products out "
+                                    "on floppy disks and writes them."));
     parser.addHelpOption();
     parser.addPositionalArgument("product-file",
                                  QCoreApplication::translate("main", "The product file to open."),
@@ -78,12 +80,14 @@ int main(int argc, char** argv) {
     parser.process(app);
     QStringList files = parser.positionalArguments();
 
-    QString folder = QSettings().value("disk_folder", QDir::homePath() + "/diskward-disks").toString();
+    QString folder =
+        QSettings().value("disk_folder", QDir::homePath() + "/diskward-disks").toString();
     floppy_drives_start("/dev");
     MainWindow window(window_drives("/sys", "/dev", folder.toUtf8().toStdString()));
     window.show();
     // Named as Browse would name it: a full path.
-    bool opened = !files.isEmpty() && window.open_document(QFileInfo(files.first()).absoluteFilePath());
+    bool opened =
+        !files.isEmpty() && window.open_document(QFileInfo(files.first()).absoluteFilePath());
     if (!parser.isSet(screenshot)) return app.exec();
     if (!opened || !assign_for_picture(&window, parser.value(screenshot))) return 1;
     return app.exec();

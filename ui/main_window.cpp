@@ -1,8 +1,6 @@
 // The main window and its form.
 #include "ui/main_window.h"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -11,10 +9,10 @@
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -30,6 +28,7 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "media/floppy_drives.h"
 #include "media/floppy_probe.h"
@@ -42,22 +41,25 @@
 namespace {
 
 constexpr int RECENT_FILES = 4;
-const char* const OPERATION_TEXTS[] = {
-    QT_TRANSLATE_NOOP("MainWindow", "Replicate To:"),
-    QT_TRANSLATE_NOOP("MainWindow", "Update Staging Area"),
-    QT_TRANSLATE_NOOP("MainWindow", "Assign Floppies"),
-    QT_TRANSLATE_NOOP("MainWindow", "Cut Floppies"),
-    QT_TRANSLATE_NOOP("MainWindow", "CD-ROM Image")};
+const char* const OPERATION_TEXTS[] = {QT_TRANSLATE_NOOP("MainWindow", "Replicate To:"),
+                                       QT_TRANSLATE_NOOP("MainWindow", "Update Staging Area"),
+                                       QT_TRANSLATE_NOOP("MainWindow", "Assign Floppies"),
+                                       QT_TRANSLATE_NOOP("MainWindow", "Cut Floppies"),
+                                       QT_TRANSLATE_NOOP("MainWindow", "CD-ROM Image")};
 const char* const OPERATION_NAMES[] = {"operation_replicate", "operation_update",
                                        "operation_assign", "operation_cut", "operation_image"};
 // The texts the form's rules and the document hand up (captions and
 // messages), marked here for translation and shown through tr().
 [[maybe_unused]] const char* const HANDED_UP_TEXTS[] = {
-    QT_TRANSLATE_NOOP("MainWindow", "&Replicate"), QT_TRANSLATE_NOOP("MainWindow", "&Update"),
-    QT_TRANSLATE_NOOP("MainWindow", "A&ssign"), QT_TRANSLATE_NOOP("MainWindow", "&Cut"),
+    QT_TRANSLATE_NOOP("MainWindow", "&Replicate"),
+    QT_TRANSLATE_NOOP("MainWindow", "&Update"),
+    QT_TRANSLATE_NOOP("MainWindow", "A&ssign"),
+    QT_TRANSLATE_NOOP("MainWindow", "&Cut"),
     QT_TRANSLATE_NOOP("MainWindow", "&Write Image"),
-    QT_TRANSLATE_NOOP("MainWindow", "3.5\" HD"), QT_TRANSLATE_NOOP("MainWindow", "5.25\" HD"),
-    QT_TRANSLATE_NOOP("MainWindow", "3.5\" LD"), QT_TRANSLATE_NOOP("MainWindow", "5.25\" LD"),
+    QT_TRANSLATE_NOOP("MainWindow", "3.5\" HD"),
+    QT_TRANSLATE_NOOP("MainWindow", "5.25\" HD"),
+    QT_TRANSLATE_NOOP("MainWindow", "3.5\" LD"),
+    QT_TRANSLATE_NOOP("MainWindow", "5.25\" LD"),
     QT_TRANSLATE_NOOP("MainWindow", "3.5\" Japan"),
     QT_TRANSLATE_NOOP("MainWindow", "5.25\" Japan"),
     QT_TRANSLATE_NOOP("MainWindow", "Invalid Staging Area"),
@@ -74,8 +76,12 @@ QIcon program_icon() {
 }
 
 // A host path or a text of the engine as the window shows it.
-QString shown(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
-std::string host(const QString& text) { return text.toUtf8().toStdString(); }
+QString shown(const std::string& text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+std::string host(const QString& text) {
+    return text.toUtf8().toStdString();
+}
 
 }  // namespace
 
@@ -139,7 +145,9 @@ MainWindow::~MainWindow() {
     engine_detach(&rc_);
 }
 
-bool MainWindow::running() const { return worker_->isRunning() || !held_.empty(); }
+bool MainWindow::running() const {
+    return worker_->isRunning() || !held_.empty();
+}
 
 void MainWindow::build_menus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
@@ -414,9 +422,8 @@ void MainWindow::connect_rules() {
     connect(drive_list_, &QComboBox::activated, this, &MainWindow::choose_drive);
     connect(drive_folder_, &QToolButton::clicked, this, &MainWindow::pick_folder);
     connect(run_, &QPushButton::clicked, this, [this] { build_and_run(); });
-    connect(more_options_, &QPushButton::clicked, this, [this] {
-        options_show(this, &options_, form_state().operation, dialogs_);
-    });
+    connect(more_options_, &QPushButton::clicked, this,
+            [this] { options_show(this, &options_, form_state().operation, dialogs_); });
     connect(cancel_, &QPushButton::clicked, this, [this] {
         worker_->cancel();
         cancel_->setEnabled(false);
@@ -499,7 +506,7 @@ FormState MainWindow::form_state() const {
 
 void MainWindow::set_products_enabled(bool on) {
     for (QWidget* w : std::initializer_list<QWidget*>{products_label_, products_, operation_group_,
-                                                       select_all_, deselect_all_, more_options_})
+                                                      select_all_, deselect_all_, more_options_})
         w->setEnabled(on);
     if (!on) {
         media_group_->setEnabled(false);
@@ -676,9 +683,8 @@ void MainWindow::answer_question(const QString& text, bool with_cancel) {
 // context is held; Cancel is offered instead.
 void MainWindow::hold_form(bool held) {
     if (held) {
-        for (QWidget* w : std::initializer_list<QWidget*>{staging_group_, operation_group_,
-                                                           media_group_, run_, more_options_,
-                                                           clear_}) {
+        for (QWidget* w : std::initializer_list<QWidget*>{
+                 staging_group_, operation_group_, media_group_, run_, more_options_, clear_}) {
             held_.emplace_back(w, w->isEnabled());
             w->setEnabled(false);
         }

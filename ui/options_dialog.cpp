@@ -74,14 +74,15 @@ OptionsDialog::OptionsDialog(QWidget* parent, const MoreOptions& options, Window
     grid->addWidget(harvest_, 6, 0, 1, 3);
 
     bool floppy = options.floppy_operation;
-    for (QWidget* w : std::initializer_list<QWidget*>{no_split_, auto_compress_, compress_threshold_,
-                                                       compress_unit, split_label, min_split_,
-                                                       split_unit, slop_label, slop_, slop_unit})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             no_split_, auto_compress_, compress_threshold_, compress_unit, split_label, min_split_,
+             split_unit, slop_label, slop_, slop_unit})
         w->setEnabled(floppy);
     suppress_subdirectory_->setEnabled(!floppy);
     harvest_->setEnabled(!floppy);
 
-    QDialogButtonBox* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QDialogButtonBox* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &OptionsDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &OptionsDialog::reject);
     QVBoxLayout* column = new QVBoxLayout(this);

@@ -69,9 +69,13 @@ ResultCode doc_open(RunContext* rc, const std::string& path, ProductDocument* do
 
 std::string doc_open_message(ResultCode code) {
     switch (code) {
-    case RC_UNABLE_TO_READ: return "Error Reading PRD File";
-    case RC_UNABLE_TO_PARSE: return "Parse Error in PRD File";
-    case RC_EMPTY: return "Empty PRD File";
-    default: return "";
+        case RC_UNABLE_TO_READ:
+            return "Error Reading PRD File";
+        case RC_UNABLE_TO_PARSE:
+            return "Parse Error in PRD File";
+        case RC_EMPTY:
+            return "Empty PRD File";
+        default:
+            return "";
     }
 }

@@ -12,8 +12,8 @@ void QtDialogs::notice(const QString& text, bool warning) {
 }
 
 bool QtDialogs::ask(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, tr("Diskward"), text, QMessageBox::Ok | QMessageBox::Cancel,
-                    parent_);
+    QMessageBox box(QMessageBox::Warning, tr("Diskward"), text,
+                    QMessageBox::Ok | QMessageBox::Cancel, parent_);
     return box.exec() == QMessageBox::Ok;
 }
 

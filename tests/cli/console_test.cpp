@@ -90,10 +90,10 @@ std::string disk_kit(const TempDir& dir) {
     write_host_file(dir.at("kit/p/p.map"),
                     "#Name Subgroup Source Destination Size Instantiate? Append? Compress? "
                     "StartDisk TotalDisks Icon Group Item Command\n\n"
-                    "G \"\" \"p.map\" \"%TARGET%\\p.map\" 0" + row +
-                    "G \"\" \"p.vrf\" \"%TARGET%\\p.vrf\" 0" + row +
-                    "G \"\" \"p.ins\" \"%TARGET%\\p.ins\" 0" + row +
-                    "G \"\" \"notes.txt\" \"%TARGET%\\notes.txt\" 0" + row);
+                    "G \"\" \"p.map\" \"%TARGET%\\p.map\" 0" +
+                        row + "G \"\" \"p.vrf\" \"%TARGET%\\p.vrf\" 0" + row +
+                        "G \"\" \"p.ins\" \"%TARGET%\\p.ins\" 0" + row +
+                        "G \"\" \"notes.txt\" \"%TARGET%\\notes.txt\" 0" + row);
     Outcome settled = run_console(dir.at("kit") + " -o win95 -f");
     EXPECT_EQ(settled.status, 0) << settled.output;
     return dir.at("kit");
@@ -106,8 +106,8 @@ TEST(Console, WritesTheDisksIntoAFolderOfImagesItMakes) {
     std::string kit = disk_kit(dir);
     // The report is the assignment's, as -a gives it.
     Outcome assigned = run_console(kit + " -o win95 -n p -a -z 5.25LD");
-    Outcome out = run_console(kit + " -o win95 -n p -w -z 5.25LD -D " + dir.at("disks") +
-                              " 2>" + dir.at("stderr") + " </dev/null");
+    Outcome out = run_console(kit + " -o win95 -n p -w -z 5.25LD -D " + dir.at("disks") + " 2>" +
+                              dir.at("stderr") + " </dev/null");
     EXPECT_EQ(out.status, 0) << out.output;
     EXPECT_EQ(out.output, assigned.output);
     EXPECT_EQ(read_host_file(dir.at("stderr")), "");
@@ -251,9 +251,11 @@ TEST(Console, ItsOwnOptionsAndUnknownOnesLeaveTheStagingAreaAlone) {
         "\r\n"
         "       --layout          After the report, prints where every file and every piece of\r\n"
         "                         each assigned product lands, disk by disk.\r\n"
-        "       --verify          With -W, reads every written disk back, compares each file with\r\n"
+        "       --verify          With -W, reads every written disk back, compares each file "
+        "with\r\n"
         "                         its staging file and prints the files that differ.\r\n"
-        "       --jobs N          Compresses N files at once (1 to 256; one per processor when not\r\n"
+        "       --jobs N          Compresses N files at once (1 to 256; one per processor when "
+        "not\r\n"
         "                         given); on a file server slow to answer, also copies files\r\n"
         "                         ahead and asks for the status of 8 x N entries at once.\r\n"
         "                         The report and every file written are the same for any N.\r\n"
@@ -289,9 +291,12 @@ TEST(Console, ItsOwnOptionsAndUnknownOnesLeaveTheStagingAreaAlone) {
          unknown("--frobnicate")},
         {"-o win95 -- p", 2, "", unknown("--")},
         {"--bogus --help", 2, "", unknown("--bogus")},
-        {"-o win95 --jobs 0", 2, "", "diskward: invalid value '0' for option '--jobs' (see diskward --help)\n"},
-        {"-o win95 --jobs=x4", 2, "", "diskward: invalid value 'x4' for option '--jobs' (see diskward --help)\n"},
-        {"-o win95 --jobs", 2, "", "diskward: option '--jobs' needs a value (see diskward --help)\n"},
+        {"-o win95 --jobs 0", 2, "",
+         "diskward: invalid value '0' for option '--jobs' (see diskward --help)\n"},
+        {"-o win95 --jobs=x4", 2, "",
+         "diskward: invalid value 'x4' for option '--jobs' (see diskward --help)\n"},
+        {"-o win95 --jobs", 2, "",
+         "diskward: option '--jobs' needs a value (see diskward --help)\n"},
         {"-o win95 --harvest=yes", 2, "", unknown("--harvest=yes")},
         // An image needs the check with CD-ROM subdirectories, and a label
         // an image can carry; none is written when they are refused.
@@ -306,7 +311,8 @@ TEST(Console, ItsOwnOptionsAndUnknownOnesLeaveTheStagingAreaAlone) {
              "' for option '--iso-label' (see diskward --help)\n"},
         {". -o win95 --iso-label KIT", 2, "",
          "diskward: option '--iso-label' needs '--iso' (see diskward --help)\n"},
-        {". -o win95 --iso", 2, "", "diskward: option '--iso' needs a value (see diskward --help)\n"},
+        {". -o win95 --iso", 2, "",
+         "diskward: option '--iso' needs a value (see diskward --help)\n"},
         // -h is the engine's: its usage exactly, and nothing else done.
         {"-o win95 -h", 0, engine_usage(), ""},
     };
@@ -330,7 +336,8 @@ TEST(Console, HarvestAddsTheFilesNoRowListsToTheMap) {
     // Every row of p.map is a group of its own: with the group Harvested
     // each of its 6 lines grows by 4 bytes, and one line more is added.
     std::string shown = engine_path(kit);
-    std::string opening = shown + "\r\n  " + shown + "\\win95.prd\r\n    " + shown + "\\p\\p.map\r\n";
+    std::string opening =
+        shown + "\r\n  " + shown + "\\win95.prd\r\n    " + shown + "\\p\\p.map\r\n";
     ConsoleRun run = run_in(dir, kit, kit + " -o win95 --harvest");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.output, opening +
@@ -339,12 +346,13 @@ TEST(Console, HarvestAddsTheFilesNoRowListsToTheMap) {
                               "      a b.dat Not harvested: name not of FAT characters\r\n"
                               "      extra.dat Harvested\r\n"
                               "      p.map 660 --> 816\r\n"
-                              "    " + shown + "\\p\\p.map: 840\r\n");
+                              "    " +
+                              shown + "\\p\\p.map: 840\r\n");
     EXPECT_EQ(run.errors, "");
     run = run_in(dir, kit, kit + " -o win95");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, opening + "      a b.dat Superfluous\r\n" +
-                              "    " + shown + "\\p\\p.map: 840\r\n");
+    EXPECT_EQ(run.output,
+              opening + "      a b.dat Superfluous\r\n" + "    " + shown + "\\p\\p.map: 840\r\n");
 }
 
 namespace {
@@ -374,12 +382,12 @@ TEST(Console, OnATerminalAProblemDiskIsRefusedAndAskedForAgain) {
     write_host_file(dir.at("x.txt"), "x");
     ASSERT_EQ(run_tool("mcopy -i '" + image + "' '" + dir.at("x.txt") + "' ::").status, 0);
     // Enter with a disk that is not empty, then "c".
-    std::string shown = on_terminal(kit + " -o win95 -n p -w -z 5.25LD -D " + image, "\\nc\\n",
-                                    dir.at("out"));
-    std::string question = "Insert disk to be labeled 'p label 1' into drive '" +
-                           engine_path(image) + "'\r\n";
-    EXPECT_EQ(shown, question + "The disk in '" + engine_path(image) + "' is not empty.\r\n" +
-                         question);
+    std::string shown =
+        on_terminal(kit + " -o win95 -n p -w -z 5.25LD -D " + image, "\\nc\\n", dir.at("out"));
+    std::string question =
+        "Insert disk to be labeled 'p label 1' into drive '" + engine_path(image) + "'\r\n";
+    EXPECT_EQ(shown,
+              question + "The disk in '" + engine_path(image) + "' is not empty.\r\n" + question);
     Outcome assigned = run_console(kit + " -o win95 -n p -a -z 5.25LD");
     EXPECT_EQ(read_host_file(dir.at("out")),
               assigned.output + "    " + engine_path(kit) + "\\p\\p.map: User Cancelled\r\n");
@@ -391,8 +399,8 @@ TEST(Console, OnATerminalAGoodDiskIsWrittenWithProgress) {
     std::string kit = disk_kit(dir);
     std::string image = dir.at("one.img");
     ASSERT_EQ(run_tool("mformat -C -f 360 -i '" + image + "' ::").status, 0);
-    std::string shown = on_terminal(kit + " -o win95 -n p -w -z 5.25LD -D " + image, "\\n",
-                                    dir.at("out"));
+    std::string shown =
+        on_terminal(kit + " -o win95 -n p -w -z 5.25LD -D " + image, "\\n", dir.at("out"));
     Outcome assigned = run_console(kit + " -o win95 -n p -a -z 5.25LD");
     EXPECT_EQ(read_host_file(dir.at("out")), assigned.output);
     EXPECT_EQ(run_tool("mdir -b -i '" + image + "' ::").output,
@@ -400,13 +408,13 @@ TEST(Console, OnATerminalAGoodDiskIsWrittenWithProgress) {
     EXPECT_EQ(run_tool("mtype -i '" + image + "' ::notes.txt").output, "some notes\n");
     // The question, then one progress line per file rewritten in place with
     // the bytes of the file as the disk holds them, then the line cleared.
-    std::string expected = "Insert disk to be labeled 'p label 1' into drive '" +
-                           engine_path(image) + "'\r\n";
+    std::string expected =
+        "Insert disk to be labeled 'p label 1' into drive '" + engine_path(image) + "'\r\n";
     for (const char* name : {"win95.prd", "p.map", "p.vrf", "p.ins", "notes.txt"}) {
         std::string bytes = run_tool("mtype -i '" + image + "' ::" + name).output;
         if (bytes.empty()) continue;
-        expected += "\r\033[KWriting " + std::string(name) + " on disk 1: " +
-                    std::to_string(bytes.size()) + " bytes";
+        expected += "\r\033[KWriting " + std::string(name) +
+                    " on disk 1: " + std::to_string(bytes.size()) + " bytes";
     }
     EXPECT_EQ(shown, expected + "\r\033[K");
 }

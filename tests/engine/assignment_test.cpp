@@ -1,8 +1,8 @@
 // End-to-end floppy assignments of small staging areas made in a temporary
 // folder: the whole report, the density and CD-ROM map files, the
 // compressed copies and the disk layout, and what a failure leaves behind.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,20 +19,22 @@ namespace {
 using Files = std::map<std::string, std::string>;
 
 const std::string kVersionRow =
-    "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false false false \"\" \"\"\n";
+    "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false false false \"\" "
+    "\"\"\n";
 
 // A map row with every column given.
 std::string row(const std::string& group, const std::string& source, uint32_t size,
                 bool instantiate = false, bool compress = false) {
-    return group + " \"\" \"" + source + "\" \"%TARGET%\\" + source + "\" " +
-           std::to_string(size) + (instantiate ? " true" : " false") + " false" +
-           (compress ? " true" : " false") + " 0 0 0 \"\" \"\" \"\"\n";
+    return group + " \"\" \"" + source + "\" \"%TARGET%\\" + source + "\" " + std::to_string(size) +
+           (instantiate ? " true" : " false") + " false" + (compress ? " true" : " false") +
+           " 0 0 0 \"\" \"\" \"\"\n";
 }
 
 std::string summary(const std::string& map, uint32_t disks, uint64_t used, uint64_t left) {
     std::string d = std::to_string(disks);
-    return "    " + map + ": " + d + " disks required.  " + std::to_string(used) + " bytes used on disk " +
-           d + ".  " + std::to_string(left) + " bytes remain on disk " + d + ".\r\n";
+    return "    " + map + ": " + d + " disks required.  " + std::to_string(used) +
+           " bytes used on disk " + d + ".  " + std::to_string(left) + " bytes remain on disk " +
+           d + ".\r\n";
 }
 
 // `map` (as the engine writes it, no component assigned) with the row of
@@ -43,7 +45,8 @@ std::string assigned(std::string map, const std::string& source, bool compress, 
     size_t at = map.find("\"" + source + "\"");
     size_t end = map.find('\n', at);
     size_t column = std::string::npos;
-    for (const char* unassigned : {"false            00         00", "true             00         00"}) {
+    for (const char* unassigned :
+         {"false            00         00", "true             00         00"}) {
         size_t found = map.rfind(unassigned, end);
         if (found != std::string::npos && found > at) column = found;
     }
@@ -126,18 +129,17 @@ TEST_F(AssignTest, ACompressedProductGetsItsDensityMapCdRomMapAndSummary) {
     uint32_t compressed = size_of("core/diskward/_a.dll");
     // The product table (its size from the layout, its bytes in a test of
     // their own), then the components in file order.
-    std::vector<uint32_t> disk1 = {0, size_of("core/core.map"), 0, size_of("core/core.ins"),
-                                   compressed, 700};
+    std::vector<uint32_t> disk1 = {
+        0, size_of("core/core.map"), 0, size_of("core/core.ins"), compressed, 700};
     ASSERT_EQ(e.rc.layouts.size(), 1u);
     ASSERT_EQ(e.rc.layouts[0].disks.size(), 1u);
     disk1[0] = e.rc.layouts[0].disks[0].files[0].bytes;
     uint64_t used = 0, taken = 0;
     for (uint32_t s : disk1) used += s, taken += rounded(s);
-    EXPECT_EQ(e.output, opening() + "    " + map_path("core") + "\r\n" +
-                            "      a.dll Compressing...\r\n" +
-                            summary(map_path("core"), 1, used, 1457664 - taken) + "    " +
-                            map_path("core") + ": " + std::to_string(3700 + disk1[1] + disk1[3]) +
-                            "\r\n");
+    EXPECT_EQ(e.output,
+              opening() + "    " + map_path("core") + "\r\n" + "      a.dll Compressing...\r\n" +
+                  summary(map_path("core"), 1, used, 1457664 - taken) + "    " + map_path("core") +
+                  ": " + std::to_string(3700 + disk1[1] + disk1[3]) + "\r\n");
     EXPECT_EQ(read("core/core.map"), map_before);
     EXPECT_FALSE(host_exists(kit.at("win95.ptp")));
     EXPECT_EQ(read("core/diskward/core.cdr"), map_before);
@@ -237,13 +239,12 @@ TEST_F(DependencyTest, ACycleTurnsAnOutOfDateDependentIntoAWarning) {
     Files before = snapshot();
     EXPECT_EQ(run({"-n", "a", "-a"}), RC_OK);
     size_t under = 4 + density("b").size() + 2;
-    EXPECT_EQ(e.output, opening() + "    " + map_path("a") + "\r\n" + "    " + map_path("b") +
-                            "\r\n" + "    " + density("b") +
-                            ": The map file for this media size is out of date.\r\n" +
-                            std::string(under, ' ') + cycle_lines(under) + "\r\n" + "    " +
-                            map_path("b") + ": " + std::to_string(sum("b")) + "\r\n" +
-                            summary_line("a") + "    " + map_path("a") + ": " +
-                            std::to_string(sum("a")) + "\r\n");
+    EXPECT_EQ(e.output,
+              opening() + "    " + map_path("a") + "\r\n" + "    " + map_path("b") + "\r\n" +
+                  "    " + density("b") + ": The map file for this media size is out of date.\r\n" +
+                  std::string(under, ' ') + cycle_lines(under) + "\r\n" + "    " + map_path("b") +
+                  ": " + std::to_string(sum("b")) + "\r\n" + summary_line("a") + "    " +
+                  map_path("a") + ": " + std::to_string(sum("a")) + "\r\n");
     // b is not rewritten; a gets its density map file.
     EXPECT_EQ(read("b/diskward/b.3hd"), before["b/diskward/b.3hd"]);
     EXPECT_TRUE(host_exists(kit.at("a/diskward/a.3hd")));
@@ -254,13 +255,12 @@ TEST_F(DependencyTest, ADependentAssignedOnlyForTheOtherDensityIsJudgedByThatFil
     density_file("b", 10, "3ld");
     EXPECT_EQ(run({"-n", "a", "-a"}), RC_OK);
     size_t under = 4 + density("b").size() + 2;
-    EXPECT_EQ(e.output, opening() + "    " + map_path("a") + "\r\n" + "    " + map_path("b") +
-                            "\r\n" + "    " + density("b") +
-                            ": The map file for this density does not exist.\r\n" +
-                            std::string(under, ' ') + "Trying map file for other density.\r\n" +
-                            "    " + map_path("b") + ": " + std::to_string(sum("b")) + "\r\n" +
-                            summary_line("a") + "    " + map_path("a") + ": " +
-                            std::to_string(sum("a")) + "\r\n");
+    EXPECT_EQ(e.output,
+              opening() + "    " + map_path("a") + "\r\n" + "    " + map_path("b") + "\r\n" +
+                  "    " + density("b") + ": The map file for this density does not exist.\r\n" +
+                  std::string(under, ' ') + "Trying map file for other density.\r\n" + "    " +
+                  map_path("b") + ": " + std::to_string(sum("b")) + "\r\n" + summary_line("a") +
+                  "    " + map_path("a") + ": " + std::to_string(sum("a")) + "\r\n");
     EXPECT_EQ(e.rc.layouts.at(0).disks.at(0).files.at(0).source, "b\\diskward\\b.3ld");
     EXPECT_EQ(e.rc.layouts.at(0).disks.at(0).files.at(0).name, "b.map");
 }
@@ -288,12 +288,11 @@ TEST_F(DependencyTest, ADependentThatIsNotReadyFailsTheAssignmentAndLeavesTheCdR
     // A dependent with neither density: two lines about each file.
     std::remove(kit.at("b/diskward/b.3hd").c_str());
     EXPECT_EQ(run({"-n", "a", "-a"}), RC_DEPENDENT_PRODUCT_ERROR);
-    std::string missing = "    " + density("b") +
-                          ": The map file for this density does not exist.\r\n" +
-                          std::string(under, ' ') + "Trying map file for other density.\r\n" +
-                          "    " + density("b", "3ld") +
-                          ": The map file for this density does not exist.\r\n" +
-                          std::string(under, ' ') + "Please run Diskward on this product first.\r\n";
+    std::string missing =
+        "    " + density("b") + ": The map file for this density does not exist.\r\n" +
+        std::string(under, ' ') + "Trying map file for other density.\r\n" + "    " +
+        density("b", "3ld") + ": The map file for this density does not exist.\r\n" +
+        std::string(under, ' ') + "Please run Diskward on this product first.\r\n";
     EXPECT_EQ(e.output, opening() + "    " + map_path("a") + "\r\n" + "    " + map_path("b") +
                             "\r\n" + missing + "    " + map_path("b") + ": " +
                             std::to_string(sum("b")) + "\r\n" + a_tail);
@@ -336,25 +335,31 @@ TEST_F(DependencyTest, AProductWithoutAVerificationFileCannotBeAssigned) {
 TEST_F(AssignTest, TheCompressionPassFollowsTheNamesGroupsSizesAndFlags) {
     products(product_row(1, "p", "root", "p"));
     std::string x600(600, 'x');
-    Files files = {{"big.txt", x600},   {"readme.dat", x600}, {"read.bin", x600},
-                   {"n.bin", x600},     {"t512.bin", std::string(512, 't')},
-                   {"t513.bin", std::string(513, 't')},   {"inst.bin", x600},
-                   {"zero.bin", ""},    {"pre.bin", std::string(100, 'p')}};
+    Files files = {{"big.txt", x600},
+                   {"readme.dat", x600},
+                   {"read.bin", x600},
+                   {"n.bin", x600},
+                   {"t512.bin", std::string(512, 't')},
+                   {"t513.bin", std::string(513, 't')},
+                   {"inst.bin", x600},
+                   {"zero.bin", ""},
+                   {"pre.bin", std::string(100, 'p')}};
     for (const auto& [path, bytes] : files) file("p/" + path, bytes);
     file("p/p.vrf", "");
     file("p/p.ins", "");
-    file("p/p.map", kMapHeader + row("G", "p.map", 0) + row("G", "p.vrf", 0) + row("G", "p.ins", 0) +
-                        row("G", "big.txt", 600) + row("G", "readme.dat", 600) +
-                        row("G", "read.bin", 600) + row("nocopy", "n.bin", 600) +
-                        row("G", "t512.bin", 512) + row("G", "t513.bin", 513) +
-                        row("G", "inst.bin", 600, true) + row("G", "zero.bin", 0, false, true) +
-                        row("G", "%SYS%\\x.dll", 0, false, true) + row("G", "", 0, false, true) +
-                        row("G", "pre.bin", 100, false, true));
+    file("p/p.map",
+         kMapHeader + row("G", "p.map", 0) + row("G", "p.vrf", 0) + row("G", "p.ins", 0) +
+             row("G", "big.txt", 600) + row("G", "readme.dat", 600) + row("G", "read.bin", 600) +
+             row("nocopy", "n.bin", 600) + row("G", "t512.bin", 512) + row("G", "t513.bin", 513) +
+             row("G", "inst.bin", 600, true) + row("G", "zero.bin", 0, false, true) +
+             row("G", "%SYS%\\x.dll", 0, false, true) + row("G", "", 0, false, true) +
+             row("G", "pre.bin", 100, false, true));
     settle();
     std::string map = read("p/p.map");
     EXPECT_EQ(run({"-n", "p", "-a", "-c"}), RC_OK);
     const std::string& summary_text = e.output.substr(e.output.find("    " + map_path("p") + ": "));
-    EXPECT_EQ(e.output, opening() + "    " + map_path("p") + "\r\n" + "      t513.bin Compressing...\r\n" +
+    EXPECT_EQ(e.output, opening() + "    " + map_path("p") + "\r\n" +
+                            "      t513.bin Compressing...\r\n" +
                             "      inst.bin Instantiated file must be uncompressed\r\n" +
                             "      pre.bin Compressing...\r\n" + summary_text);
     // Only t513.bin and pre.bin are stored compressed; the variable and the
@@ -471,8 +476,8 @@ TEST_F(FailureTest, AMapFileThatChangesItsClusterCountAsksForAnotherRun) {
     EXPECT_EQ(e.output, opening() + "    " + map_path("p") + "\r\n" + summary_of(e.output) +
                             "      p.map " + std::to_string(s) + " --> " + std::to_string(n) +
                             "\r\n" + "      p.map: Block allocation has changed.\r\n" +
-                            std::string(under, ' ') + "Please run Diskward again.\r\n" +
-                            size_line + "\r\n" + report("p", "Unexpected Error"));
+                            std::string(under, ' ') + "Please run Diskward again.\r\n" + size_line +
+                            "\r\n" + report("p", "Unexpected Error"));
     EXPECT_EQ(read("p/p.map"), hand);
     EXPECT_EQ(size_of("p/diskward/p.3hd"), n);
     EXPECT_FALSE(host_exists(kit.at("win95.ptp")));
@@ -496,8 +501,9 @@ TEST_F(FailureTest, TwoFilesSharingACompressedNameEndTheProduct) {
     Files before = snapshot();
     EXPECT_EQ(run({"-n", "p", "-a", "-c"}), RC_INVALID_FILE_NAME);
     // Reported once, with the second Source.
-    std::string middle = "      abcdefgh.dll Compressing...\r\n"
-                         "      xbcdefgh.dll: Invalid File Name\r\n";
+    std::string middle =
+        "      abcdefgh.dll Compressing...\r\n"
+        "      xbcdefgh.dll: Invalid File Name\r\n";
     std::string expected = lines_with(middle, "");
     expected.erase(expected.rfind("    " + map_path("p") + ": \r\n"));
     EXPECT_EQ(e.output, expected);
@@ -553,13 +559,14 @@ TEST_F(DependencyTest, TheProductTableFileListsTheVersionTheDependentsAndTheProd
     file_services_fail_on(HOST_OP_UNLINK, "win95.ptp", EACCES);
     EXPECT_EQ(run({"-n", "a", "-a"}), RC_PERMISSION_DENIED);
     file_services_faults_clear();
-    EXPECT_EQ(read("a/diskward/win95.ptp"),
-              crlf_lines({"#### Product      Parent Filename Version     Interface Label     "
-                          "Location Size Visible? Selected? Open? Description Volume",
-                          R"(   0 win95instver root   ""       "3.2.1.0.0" "Installer Version" ""          0 false    false     false ""          ""    )",
-                          row_of(3, "c", "false    false     false"),
-                          row_of(2, "b", "false    false     false"),
-                          row_of(1, "a", "true     true      true ")}));
+    EXPECT_EQ(
+        read("a/diskward/win95.ptp"),
+        crlf_lines(
+            {"#### Product      Parent Filename Version     Interface Label     "
+             "Location Size Visible? Selected? Open? Description Volume",
+             R"(   0 win95instver root   ""       "3.2.1.0.0" "Installer Version" ""          0 false    false     false ""          ""    )",
+             row_of(3, "c", "false    false     false"), row_of(2, "b", "false    false     false"),
+             row_of(1, "a", "true     true      true ")}));
     EXPECT_EQ(read("win95.ptp"), "the user's own table\n");
     EXPECT_EQ(disk_one_names(e.rc),
               (std::vector<std::string>{"c.map", "c.ins", "c.vrf", "b.map", "b.ins", "b.vrf",
@@ -597,13 +604,13 @@ TEST_F(FailureTest, ASplitFileRunsOverDisksInNamedPiecesAndTheLayoutShowsThem) {
         return std::string(width - text.size(), ' ') + text;
     };
     EXPECT_EQ(layout_text(e.rc.layouts[0]),
-              "p (" + map_path("p") + "): 2 disks\n" + "  Disk 1: " +
-                  std::to_string(table + map + script + first) + " bytes used, 0 bytes left, 5 files\n" +
-                  "    win95.prd  " + pad(table, 6) + "  p\\diskward\\win95.ptp\n" + "    p.map      " +
-                  pad(map, 6) + "  p.map\n" + "    p.vrf      " + pad(0, 6) + "  p.vrf\n" +
-                  "    p.ins      " + pad(script, 6) + "  p.ins\n" + "    1ig.bin    " +
-                  pad(first, 6) + "  big.bin  piece 1 of 2\n" + "  Disk 2: " +
-                  std::to_string(500000 - first) + " bytes used, " +
+              "p (" + map_path("p") + "): 2 disks\n" +
+                  "  Disk 1: " + std::to_string(table + map + script + first) +
+                  " bytes used, 0 bytes left, 5 files\n" + "    win95.prd  " + pad(table, 6) +
+                  "  p\\diskward\\win95.ptp\n" + "    p.map      " + pad(map, 6) + "  p.map\n" +
+                  "    p.vrf      " + pad(0, 6) + "  p.vrf\n" + "    p.ins      " + pad(script, 6) +
+                  "  p.ins\n" + "    1ig.bin    " + pad(first, 6) + "  big.bin  piece 1 of 2\n" +
+                  "  Disk 2: " + std::to_string(500000 - first) + " bytes used, " +
                   std::to_string(362496 - second) + " bytes left, 1 file\n" + "    0ig.bin    " +
                   pad(500000 - first, 6) + "  big.bin  piece 2 of 2\n");
     EXPECT_EQ(e.output, opening() + "    " + map_path("p") + "\r\n" +
@@ -611,7 +618,8 @@ TEST_F(FailureTest, ASplitFileRunsOverDisksInNamedPiecesAndTheLayoutShowsThem) {
                             map_path("p") + ": " + std::to_string(total()) + "\r\n");
     // The density map file has the file on disk 1 over two disks.
     std::string density = map_before;
-    for (const char* source : {"p.map", "p.vrf", "p.ins"}) density = assigned(density, source, false, 1, 1);
+    for (const char* source : {"p.map", "p.vrf", "p.ins"})
+        density = assigned(density, source, false, 1, 1);
     EXPECT_EQ(read("p/diskward/p.5ld"), assigned(density, "big.bin", false, 1, 2));
 }
 
@@ -676,9 +684,9 @@ protected:
     // b's check with `notice`, then a's failure.
     std::string refused(const std::string& notice) {
         return opening() + "    " + map_path("a") + "\r\n" + "    " + map_path("b") + "\r\n" +
-               notice + "    " + map_path("b") + ": " + std::to_string(sum("b", "b.dll")) +
-               "\r\n" + "    " + map_path("a") + ": " + std::to_string(sum("a", "a.dat")) +
-               "\r\n" + report("a", "Dependent Product Error");
+               notice + "    " + map_path("b") + ": " + std::to_string(sum("b", "b.dll")) + "\r\n" +
+               "    " + map_path("a") + ": " + std::to_string(sum("a", "a.dat")) + "\r\n" +
+               report("a", "Dependent Product Error");
     }
     // The names in b's working folder, the count that ends the name of a
     // temporary file of process `pid` left out (it numbers every temporary
@@ -713,10 +721,10 @@ TEST_F(InterruptedTest, AFirstAssignmentKilledAfterTheMapFileWasCopiedLeavesItOu
     // The copy holds no disk numbers: a product that depends on b is refused.
     size_t under = 4 + density("5ld").size() + 2;
     EXPECT_EQ(run(assign_a), RC_DEPENDENT_PRODUCT_ERROR);
-    EXPECT_EQ(e.output, refused("    " + density("5ld") +
-                                ": The map file for this media size is out of date.\r\n" +
-                                std::string(under, ' ') +
-                                "Please run Diskward on this product first.\r\n"));
+    EXPECT_EQ(
+        e.output,
+        refused("    " + density("5ld") + ": The map file for this media size is out of date.\r\n" +
+                std::string(under, ' ') + "Please run Diskward on this product first.\r\n"));
     EXPECT_FALSE(host_exists(kit.at("a/diskward/a.5ld")));
 
     // Assigned again, b gets its density map file, and what the killed run
@@ -739,13 +747,12 @@ TEST_F(InterruptedTest, AnAssignmentKilledWhileItWritesItsDensityMapFileLeavesNo
 
     size_t under = 4 + density("5ld").size() + 2;
     EXPECT_EQ(run(assign_a), RC_DEPENDENT_PRODUCT_ERROR);
-    EXPECT_EQ(e.output, refused("    " + density("5ld") +
-                                ": The map file for this density does not exist.\r\n" +
-                                std::string(under, ' ') + "Trying map file for other density.\r\n" +
-                                "    " + density("5hd") +
-                                ": The map file for this density does not exist.\r\n" +
-                                std::string(under, ' ') +
-                                "Please run Diskward on this product first.\r\n"));
+    EXPECT_EQ(
+        e.output,
+        refused("    " + density("5ld") + ": The map file for this density does not exist.\r\n" +
+                std::string(under, ' ') + "Trying map file for other density.\r\n" + "    " +
+                density("5hd") + ": The map file for this density does not exist.\r\n" +
+                std::string(under, ' ') + "Please run Diskward on this product first.\r\n"));
 
     // The next assignment of b finds its copy current and writes the rest.
     std::string compressed = read("b/diskward/_b.dll");

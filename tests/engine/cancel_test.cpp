@@ -76,9 +76,8 @@ TEST_F(CancelTest, BetweenProductsAndAfterAScanNothingMoreIsWritten) {
     canceller.stop_at = 2;
     EXPECT_EQ(run({"-n", "docs"}), RC_USER_CANCELLED);
     EXPECT_EQ(e.output, opening() + "    " + root + "\\docs\\docs.map\r\n" +
-                            "      docs.map Superfluous\r\n" +
-                            "      guide.txt 7 --> 5\r\n" + "    " + root +
-                            "\\docs\\docs.map: 5\r\n" + "    " + root +
+                            "      docs.map Superfluous\r\n" + "      guide.txt 7 --> 5\r\n" +
+                            "    " + root + "\\docs\\docs.map: 5\r\n" + "    " + root +
                             "\\docs\\docs.map: User Cancelled\r\n");
     after = snapshot();
     after.erase("core/diskward/core.cdr");
@@ -91,8 +90,10 @@ TEST_F(CancelTest, BetweenProductsAndAfterAScanNothingMoreIsWritten) {
 }
 
 TEST_F(CancelTest, InTheMiddleOfACompressionNoCopyOrDensityMapIsLeft) {
-    file("win95.prd", "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 "
-                      "false false false \"\" \"\"\n" + product_row(1, "core", "root", "core"));
+    file("win95.prd",
+         "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 "
+         "false false false \"\" \"\"\n" +
+             product_row(1, "core", "root", "core"));
     file("core/big.dat", noise(200000));
     file("core/core.vrf", "");
     file("core/core.map", kMapHeader + map_row("G", "big.dat", 200000));
@@ -101,8 +102,8 @@ TEST_F(CancelTest, InTheMiddleOfACompressionNoCopyOrDensityMapIsLeft) {
     EXPECT_EQ(run({"-n", "core", "-a", "-c", "-z", "5.25LD"}), RC_USER_CANCELLED);
     EXPECT_EQ(e.output, opening() + "    " + root + "\\core\\core.map\r\n" +
                             "      core.map Superfluous\r\n" + "      core.vrf Superfluous\r\n" +
-                            "      big.dat Compressing...\r\n" +
-                            "    " + root + "\\core\\core.map: 200000\r\n" + "    " + root +
+                            "      big.dat Compressing...\r\n" + "    " + root +
+                            "\\core\\core.map: 200000\r\n" + "    " + root +
                             "\\core\\core.map: User Cancelled\r\n");
     // Before the product, after its scan, before its assignment, before the
     // file, then after the first chunk of its compression.
@@ -122,15 +123,18 @@ TEST_F(CancelTest, WhileDisksAreWrittenTheSetIsDiscarded) {
     TempDir disks;
     ASSERT_EQ(floppy_drive_bind("A:\\", FLOPPY_FOLDER, disks.path()), RC_OK);
     e.rc.disk_prompt = disk_prompt_folder;
-    file("win95.prd", "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 "
-                      "false false false \"\" \"\"\n" + product_row(1, "core", "root", "core"));
+    file("win95.prd",
+         "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 "
+         "false false false \"\" \"\"\n" +
+             product_row(1, "core", "root", "core"));
     file("core/big.dat", noise(600000));
     file("core/core.vrf", "");
     file("core/core.map", kMapHeader + map_row("G", "big.dat", 600000));
     ASSERT_EQ(run({"-n", "core", "-a", "-z", "5.25LD"}), RC_OK) << e.output;
     canceller.while_writing = true;
     std::map<std::string, std::string> before = snapshot();
-    EXPECT_EQ(run({"-n", "core", "-w", "-z", "5.25LD", "-D", "A:\\"}), RC_USER_CANCELLED) << e.output;
+    EXPECT_EQ(run({"-n", "core", "-w", "-z", "5.25LD", "-D", "A:\\"}), RC_USER_CANCELLED)
+        << e.output;
     EXPECT_EQ(e.output.substr(e.output.size() - root.size() - 36),
               "    " + root + "\\core\\core.map: User Cancelled\r\n");
     EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{});

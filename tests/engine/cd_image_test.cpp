@@ -2,12 +2,13 @@
 // 9660 image, judged by xorriso, osirrox and isoinfo; the products chosen
 // with -N; the same bytes from two runs; and the failures that leave no
 // image behind.
+#include "engine/cd_image.h"
+
 #include <cerrno>
 #include <filesystem>
 #include <map>
 #include <sstream>
 
-#include "engine/cd_image.h"
 #include "kit_fixture.h"
 #include "media/fat_test_tools.h"
 
@@ -43,7 +44,8 @@ protected:
         EXPECT_EQ(e.run(words), RC_OK) << e.output;
         return e.output;
     }
-    ResultCode run_image(const std::vector<std::string>& extra = {}, const std::string& label = "") {
+    ResultCode run_image(const std::vector<std::string>& extra = {},
+                         const std::string& label = "") {
         e.rc.cd_image = image;
         e.rc.cd_image_label = label;
         std::vector<std::string> words{kit, "-o", "win95"};
@@ -80,8 +82,8 @@ protected:
     std::map<std::string, std::string> extracted() {
         std::string into = work.at("extracted");
         fs::remove_all(into);
-        ToolRun run = run_tool("(osirrox -indev '" + image_host + "' -extract / '" + into +
-                               "' 2>/dev/null)");
+        ToolRun run =
+            run_tool("(osirrox -indev '" + image_host + "' -extract / '" + into + "' 2>/dev/null)");
         EXPECT_EQ(run.status, 0) << run.output;
         return files_in(into);
     }
@@ -90,7 +92,8 @@ protected:
     std::vector<std::string> differing(const std::map<std::string, std::string>& files) {
         std::vector<std::string> paths;
         for (const auto& [path, bytes] : files)
-            if (!host_exists(kit_host + "/" + path) || read_host_file(kit_host + "/" + path) != bytes)
+            if (!host_exists(kit_host + "/" + path) ||
+                read_host_file(kit_host + "/" + path) != bytes)
                 paths.push_back(path);
         return paths;
     }

@@ -25,8 +25,9 @@ const std::string kPlainFlags =
 // core.map of two_products() as written, with a.txt's Size column (four wide).
 std::string core_map_written(const std::string& a_size) {
     return crlf_lines({kMapColumns, "",
-                       R"(G     ""       "a.txt"     "%TARGET%\a.txt"     )" + a_size + kPlainFlags, "",
-                       R"(G     ""       "sub\b.dat" "%TARGET%\sub\b.dat"   03)" + kPlainFlags, ""});
+                       R"(G     ""       "a.txt"     "%TARGET%\a.txt"     )" + a_size + kPlainFlags,
+                       "", R"(G     ""       "sub\b.dat" "%TARGET%\sub\b.dat"   03)" + kPlainFlags,
+                       ""});
 }
 
 // docs.map of two_products() as written: its CD-ROM map file.
@@ -36,8 +37,9 @@ const std::string kDocsCdr = crlf_lines(
 // w95install.map of a product of the one script win95.stp, as written, with
 // the script's Size column (four wide).
 std::string script_map_written(const std::string& size) {
-    return crlf_lines(
-        {kMapColumns, "", R"(S     ""       "win95.stp" "%TARGET%\win95.stp" )" + size + kPlainFlags, ""});
+    return crlf_lines({kMapColumns, "",
+                       R"(S     ""       "win95.stp" "%TARGET%\win95.stp" )" + size + kPlainFlags,
+                       ""});
 }
 
 // The header and version row of a product file as written when no value is
@@ -82,23 +84,18 @@ TEST_F(CheckTest, SizeChangesMissingAndSuperfluousFilesAreReported) {
     file("core/a.txt", std::string(1000, 'a'));
     file("core/extra.bin", "x");
     file("core/keep.old", "old");  // a back-up copy is no kit file
-    file("docs/docs.map", kMapHeader + map_row("Docs", "guide.txt", 5) + map_row("Docs", "gone.txt", 7));
+    file("docs/docs.map",
+         kMapHeader + map_row("Docs", "guide.txt", 5) + map_row("Docs", "gone.txt", 7));
     Files files = snapshot();
     EXPECT_EQ(run(), RC_FILE_NOT_FOUND);
     // The product's failure is reported under its map file only.
     const std::string core = root + "\\core\\core.map";
     const std::string docs = root + "\\docs\\docs.map";
-    EXPECT_EQ(e.output, opening() +
-                            "    " + core + "\r\n" +
-                            "      a.txt 10 --> 1000\r\n" +
-                            "      core.map Superfluous\r\n" +
-                            "      extra.bin Superfluous\r\n" +
-                            "    " + core + ": 1003\r\n" +
-                            "    " + docs + "\r\n" +
-                            "      docs.map Superfluous\r\n" +
-                            "      gone.txt Missing\r\n" +
-                            "    " + docs + ": 12\r\n" +
-                            "    " + docs + ": File Not Found\r\n");
+    EXPECT_EQ(e.output, opening() + "    " + core + "\r\n" + "      a.txt 10 --> 1000\r\n" +
+                            "      core.map Superfluous\r\n" + "      extra.bin Superfluous\r\n" +
+                            "    " + core + ": 1003\r\n" + "    " + docs + "\r\n" +
+                            "      docs.map Superfluous\r\n" + "      gone.txt Missing\r\n" +
+                            "    " + docs + ": 12\r\n" + "    " + docs + ": File Not Found\r\n");
     // The core map was rewritten with the new size, the former one kept, and
     // core got its CD-ROM map. The failed docs and the product file were
     // left as they were.
@@ -113,12 +110,9 @@ TEST_F(CheckTest, NoBackupsAndNoCdRomSubdirectories) {
     file("core/a.txt", std::string(12, 'a'));
     Files files = snapshot();
     EXPECT_EQ(run({"-F", "-R"}), RC_OK);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + root + "\\core\\core.map\r\n" +
-                            "      a.txt 10 --> 12\r\n" +
-                            "      core.map Superfluous\r\n" +
-                            "    " + root + "\\core\\core.map: 15\r\n" +
-                            docs_lines());
+    EXPECT_EQ(e.output, opening() + "    " + root + "\\core\\core.map\r\n" +
+                            "      a.txt 10 --> 12\r\n" + "      core.map Superfluous\r\n" +
+                            "    " + root + "\\core\\core.map: 15\r\n" + docs_lines());
     // The map and the product file are rewritten in place: no .old copy and
     // no diskward subdirectory anywhere.
     files["core/core.map"] = core_map_written("  12");
@@ -163,28 +157,30 @@ TEST_F(CheckTest, VersionProductIsAddedUpdatedOrWarnedAbout) {
     EXPECT_EQ(run(), RC_EMPTY);
     // Both maps are empty: each is reported, and a failed product keeps the
     // product file as it was, without the version product.
-    EXPECT_EQ(e.output, opening() +
-                            "  " + prd + ": WARNING: Version of Installer appears to be out of "
-                                         "date with respect to Diskward\r\n" +
-                            "    " + root + "\\inst\\w95install.map\r\n" +
-                            "    " + root + "\\inst\\w95install.map: Empty on line 3\r\n" +
-                            "    " + root + "\\core\\core.map\r\n" +
-                            "    " + root + "\\core\\core.map: Empty on line 3\r\n");
+    EXPECT_EQ(e.output, opening() + "  " + prd +
+                            ": WARNING: Version of Installer appears to be out of "
+                            "date with respect to Diskward\r\n" +
+                            "    " + root + "\\inst\\w95install.map\r\n" + "    " + root +
+                            "\\inst\\w95install.map: Empty on line 3\r\n" + "    " + root +
+                            "\\core\\core.map\r\n" + "    " + root +
+                            "\\core\\core.map: Empty on line 3\r\n");
     EXPECT_EQ(snapshot(), files);
 
     // A version product newer than ours is kept as it is, name and version.
-    file("win95.prd", "0 WIN95INSTVER root \"\" \"4.0\" \"Installer Version\" \"\" 0 false false "
-                      "false \"\" \"\"\n");
+    file("win95.prd",
+         "0 WIN95INSTVER root \"\" \"4.0\" \"Installer Version\" \"\" 0 false false "
+         "false \"\" \"\"\n");
     files = snapshot();
     EXPECT_EQ(run(), RC_OK);
-    EXPECT_EQ(e.output, opening() +
-                            "  " + prd + ": WARNING: Version of Diskward appears to be out of date "
-                                         "with respect to PRD\r\n");
+    EXPECT_EQ(e.output, opening() + "  " + prd +
+                            ": WARNING: Version of Diskward appears to be out of date "
+                            "with respect to PRD\r\n");
     EXPECT_EQ(snapshot(), files);
 
     // An older one is updated without a warning.
-    file("win95.prd", "0 win95instver root \"\" \"3.2.0\" \"Installer Version\" \"\" 0 false false "
-                      "false \"\" \"\"\n");
+    file("win95.prd",
+         "0 win95instver root \"\" \"3.2.0\" \"Installer Version\" \"\" 0 false false "
+         "false \"\" \"\"\n");
     files = snapshot();
     EXPECT_EQ(run(), RC_OK);
     EXPECT_EQ(e.output, opening());
@@ -202,11 +198,10 @@ TEST_F(CheckTest, BrokenAndMissingMapFilesDoNotStopTheOtherProducts) {
     file("docs/docs.map", kMapHeader + "Docs \"\" \"guide.txt\" \"x\" 5 false\nfalse oops 0 0\n");
     Files files = snapshot();
     EXPECT_EQ(run(), RC_UNABLE_TO_READ);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + root + "\\core\\core.map\r\n" +
-                            "    " + root + "\\core\\core.map: Unable To Read\r\n" +
-                            "    " + root + "\\docs\\docs.map\r\n" +
-                            "    " + root + "\\docs\\docs.map: Unable to Parse on line 4\r\n");
+    EXPECT_EQ(e.output, opening() + "    " + root + "\\core\\core.map\r\n" + "    " + root +
+                            "\\core\\core.map: Unable To Read\r\n" + "    " + root +
+                            "\\docs\\docs.map\r\n" + "    " + root +
+                            "\\docs\\docs.map: Unable to Parse on line 4\r\n");
     EXPECT_EQ(snapshot(), files);
 
     file("win95.prd", "1 core root \"core\"\n");
@@ -225,11 +220,9 @@ TEST_F(CheckTest, NamesMatchInAnyLetterCaseWithSpacesAndHighBytes) {
     EXPECT_EQ(run(), RC_OK);
     // Every file matches its component: nothing superfluous but the maps
     // themselves, nothing missing, and the map keeps its own spellings.
-    EXPECT_EQ(e.output, opening() +
-                            "    " + root + "\\core\\core.map\r\n" +
-                            "      core.map Superfluous\r\n" +
-                            "    " + root + "\\core\\core.map: 18\r\n" +
-                            docs_lines());
+    EXPECT_EQ(e.output, opening() + "    " + root + "\\core\\core.map\r\n" +
+                            "      core.map Superfluous\r\n" + "    " + root +
+                            "\\core\\core.map: 18\r\n" + docs_lines());
     files["win95.old"] = files["win95.prd"];
     files["win95.prd"] = crlf_lines({
         kProductColumns,
@@ -260,13 +253,10 @@ TEST_F(CheckTest, AReadOnlyMapFileIsReportedAndKept) {
     Files files = snapshot();
     chmod(kit.at("core/core.map").c_str(), 0444);
     EXPECT_EQ(run(), RC_PERMISSION_DENIED);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + root + "\\core\\core.map\r\n" +
-                            "      a.txt 10 --> 11\r\n" +
-                            "      core.map Superfluous\r\n" +
-                            "    " + root + "\\core\\core.map: 14\r\n" +
-                            "    " + root + "\\core\\core.map: Permission Denied\r\n" +
-                            docs_lines());
+    EXPECT_EQ(e.output, opening() + "    " + root + "\\core\\core.map\r\n" +
+                            "      a.txt 10 --> 11\r\n" + "      core.map Superfluous\r\n" +
+                            "    " + root + "\\core\\core.map: 14\r\n" + "    " + root +
+                            "\\core\\core.map: Permission Denied\r\n" + docs_lines());
     // The map and its earlier back-up keep their text. Neither core's CD-ROM
     // map nor the product file is written for a failed product.
     files["docs/diskward/docs.cdr"] = kDocsCdr;
@@ -276,16 +266,14 @@ TEST_F(CheckTest, AReadOnlyMapFileIsReportedAndKept) {
 TEST_F(CheckTest, InstallerScriptsGiveTheResourceFile) {
     file("win95.prd", product_row(1, "w95install", "root", "inst", "3.2.1.0.0"));
     file("inst/w95install.map", kMapHeader + map_row("S", "win95.stp", 0));
-    file("inst/win95.stp", "nls(\"HELLO\", \"Hello\\\\there\\n\") nls(\"HELLO\", \"again\")\n"
-                           "nls(\"K2\", \"x\") nls \"not a call\"\n");
+    file("inst/win95.stp",
+         "nls(\"HELLO\", \"Hello\\\\there\\n\") nls(\"HELLO\", \"again\")\n"
+         "nls(\"K2\", \"x\") nls \"not a call\"\n");
     Files files = snapshot();
     const std::string map = root + "\\inst\\w95install.map";
     EXPECT_EQ(run(), RC_OK);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + map + "\r\n" +
-                            "      w95install.map Superfluous\r\n" +
-                            "      win95.stp 0 --> 85\r\n" +
-                            "    " + map + ": 85\r\n");
+    EXPECT_EQ(e.output, opening() + "    " + map + "\r\n" + "      w95install.map Superfluous\r\n" +
+                            "      win95.stp 0 --> 85\r\n" + "    " + map + ": 85\r\n");
     const std::string resources =
         "/*\r\nVeltra Diskward Utility\r\n */\r\n"
         "Summary \"NLS Strings for win95 Installer Scripts\"\r\n\r\n"
@@ -309,7 +297,8 @@ TEST_F(CheckTest, InstallerScriptsGiveTheResourceFile) {
     auto product_file = [&](const std::string& size) {
         return crlf_lines({
             "#### Product      Parent Filename     Version     Interface Label     Location Size "
-            "Visible? Selected? Open? Description" + std::string(added.size() - 11, ' ') + " Volume",
+            "Visible? Selected? Open? Description" +
+                std::string(added.size() - 11, ' ') + " Volume",
             R"(   0 win95instver root   ""           "3.2.1.0.0" "Installer Version" ""          0 false    false     true  )" +
                 added + R"( ""    )",
             R"(   1 w95install   root   "w95install" "3.2.1.0.0" "w95install label"  "inst"   )" +
@@ -325,29 +314,28 @@ TEST_F(CheckTest, InstallerScriptsGiveTheResourceFile) {
     write_host_file(kit.at("inst/diskward/win95.prn"), "kept");
     struct stat script;
     stat(kit.at("inst/win95.stp").c_str(), &script);
-    struct utimbuf newer{script.st_mtime + 100, script.st_mtime + 100};
+    struct utimbuf newer {
+        script.st_mtime + 100, script.st_mtime + 100
+    };
     utime(kit.at("inst/diskward/win95.prn").c_str(), &newer);
     files["inst/diskward/win95.prn"] = "kept";
     EXPECT_EQ(run(), RC_OK);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + map + "\r\n" +
-                            "      w95install.map Superfluous\r\n" +
+    EXPECT_EQ(e.output, opening() + "    " + map + "\r\n" + "      w95install.map Superfluous\r\n" +
                             "    " + map + ": 85\r\n");
     EXPECT_EQ(snapshot(), files);
 
     // A newer script renews the resource file.
     struct stat before;
     stat(kit.at("inst/diskward/win95.prn").c_str(), &before);
-    struct utimbuf old_times{before.st_mtime - 200, before.st_mtime - 200};
+    struct utimbuf old_times {
+        before.st_mtime - 200, before.st_mtime - 200
+    };
     utime(kit.at("inst/diskward/win95.prn").c_str(), &old_times);
     file("inst/win95.stp", "nls(\"NEW\", \"text\")\n");
     files["inst/win95.stp"] = "nls(\"NEW\", \"text\")\n";
     EXPECT_EQ(run(), RC_OK);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + map + "\r\n" +
-                            "      w95install.map Superfluous\r\n" +
-                            "      win95.stp 85 --> 19\r\n" +
-                            "    " + map + ": 19\r\n");
+    EXPECT_EQ(e.output, opening() + "    " + map + "\r\n" + "      w95install.map Superfluous\r\n" +
+                            "      win95.stp 85 --> 19\r\n" + "    " + map + ": 19\r\n");
     files["inst/diskward/win95.prn"] = resources + "  \"NEW\"  string 1   4 \"text\"\r\n}\r\n";
     files["inst/w95install.old"] = files["inst/w95install.map"];
     files["inst/w95install.map"] = script_map_written("  19");

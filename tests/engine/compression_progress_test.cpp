@@ -23,8 +23,10 @@ void hear(void* user, uint32_t bytes) {
 }  // namespace
 
 TEST_F(KitTest, CompressionProgressHearsEachFileCompressed) {
-    file("win95.prd", "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 "
-                      "false false false \"\" \"\"\n" + product_row(1, "core", "root", "core"));
+    file("win95.prd",
+         "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 "
+         "false false false \"\" \"\"\n" +
+             product_row(1, "core", "root", "core"));
     file("core/big.dat", std::string(5000, 'x'));
     file("core/core.vrf", "");
     file("core/core.map", kMapHeader + map_row("G", "big.dat", 5000));

@@ -22,11 +22,12 @@ namespace {
 using Files = std::map<std::string, std::string>;
 
 const std::string kVersionRow =
-    "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false false false \"\" \"\"\n";
+    "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false false false \"\" "
+    "\"\"\n";
 
 std::string row(const std::string& group, const std::string& source, uint32_t size) {
-    return group + " \"\" \"" + source + "\" \"%TARGET%\\" + source + "\" " +
-           std::to_string(size) + " false false false 0 0 0 \"\" \"\" \"\"\n";
+    return group + " \"\" \"" + source + "\" \"%TARGET%\\" + source + "\" " + std::to_string(size) +
+           " false false false 0 0 0 \"\" \"\" \"\"\n";
 }
 
 // What the prompt was asked, and when it cancels.
@@ -86,8 +87,8 @@ protected:
         file("p/p.vrf", "");
         file("p/p.ins", "script of p\n");
         if (!rows.empty()) file("p/sub/b.dat", "bbb");
-        std::string map = kMapHeader + rows + row("G", "p.map", 0) + row("G", "p.vrf", 0) +
-                          row("G", "p.ins", 0);
+        std::string map =
+            kMapHeader + rows + row("G", "p.map", 0) + row("G", "p.vrf", 0) + row("G", "p.ins", 0);
         for (const auto& [path, bytes] : files) {
             file("p/" + path, bytes);
             map += row("G", path, 0);
@@ -129,8 +130,8 @@ protected:
         return sum;
     }
     std::string ok_lines(const std::string& middle = "") {
-        return opening() + "    " + map_path() + "\r\n" + summary() + middle + "    " +
-               map_path() + ": " + std::to_string(total()) + "\r\n";
+        return opening() + "    " + map_path() + "\r\n" + summary() + middle + "    " + map_path() +
+               ": " + std::to_string(total()) + "\r\n";
     }
     // The report of a writing that failed: the failure comes before the
     // product's closing line.
@@ -161,8 +162,7 @@ TEST_F(DiskWriteTest, AFileSplitOverThreeDisksIsWrittenInNamedPiecesAfterTheDisk
     EXPECT_EQ(prompts.asked, (std::vector<std::string>{"p label 1", "p label 2", "p label 3"}));
     EXPECT_EQ(names_in(disks.path()), set_names(3));
     for (int disk = 1; disk <= 3; ++disk) image_is_sound(disk);
-    EXPECT_EQ(listing(image(1)),
-              "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n::/1ig.bin\n");
+    EXPECT_EQ(listing(image(1)), "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n::/1ig.bin\n");
     EXPECT_EQ(listing(image(2)), "::/2ig.bin\n");
     EXPECT_EQ(listing(image(3)), "::/0ig.bin\n::/notes.txt\n");
     EXPECT_SAME_BYTES(mtype(image(1), "WIN95.PRD"), read("p/diskward/win95.ptp"));
@@ -176,8 +176,9 @@ TEST_F(DiskWriteTest, AFileSplitOverThreeDisksIsWrittenInNamedPiecesAfterTheDisk
     EXPECT_SAME_BYTES(joined, big);
     // The component with a directory part is placed but not written.
     std::string kept = e.output;
-    EXPECT_EQ(kept, ok_lines("    sub\\b.dat Not written to disk: the name has a directory part\r\n") +
-                        "    " + map_path() + ": Permission Denied\r\n");
+    EXPECT_EQ(kept,
+              ok_lines("    sub\\b.dat Not written to disk: the name has a directory part\r\n") +
+                  "    " + map_path() + ": Permission Denied\r\n");
 }
 
 TEST_F(DiskWriteTest, WritingASetAgainReplacesItWholeAndALongerLayoutLeavesNothingBehind) {
@@ -200,9 +201,8 @@ TEST_F(DiskWriteTest, WritingASetAgainReplacesItWholeAndALongerLayoutLeavesNothi
     EXPECT_EQ(listing(image(1)), "::/win95.prd\n::/p.map\n::/p.vrf\n::/p.ins\n::/1ig.bin\n");
     EXPECT_EQ(listing(image(2)), "::/2ig.bin\n");
     EXPECT_EQ(listing(image(3)), "::/0ig.bin\n");
-    EXPECT_SAME_BYTES(mtype(image(1), "1ig.bin") + mtype(image(2), "2ig.bin") +
-                          mtype(image(3), "0ig.bin"),
-                      big);
+    EXPECT_SAME_BYTES(
+        mtype(image(1), "1ig.bin") + mtype(image(2), "2ig.bin") + mtype(image(3), "0ig.bin"), big);
     EXPECT_SAME_BYTES(mtype(image(1), "p.map"), read("p/diskward/p.5ld"));
 }
 
@@ -210,8 +210,8 @@ TEST_F(DiskWriteTest, ProductsSharingAVolumeKeepTheirOwnSetsAndForeignImagesAreN
     require_tool("mformat");
     require_tool("mcopy");
     // p and q both label their disks "V1 n".
-    file("win95.prd", kVersionRow + product_row(1, "p", "root", "p") +
-                          product_row(2, "q", "root", "q"));
+    file("win95.prd",
+         kVersionRow + product_row(1, "p", "root", "p") + product_row(2, "q", "root", "q"));
     for (const std::string name : {"p", "q"}) {
         file(name + "/" + name + ".vrf", "");
         file(name + "/" + name + ".dat", pattern_bytes(5000, name[0]));
@@ -234,8 +234,8 @@ TEST_F(DiskWriteTest, ProductsSharingAVolumeKeepTheirOwnSetsAndForeignImagesAreN
     std::string p_disk = read_host_file(image(1, "P"));
     ASSERT_EQ(run({"-n", "q", "-w", "-z", "5.25LD", "-D", "A:\\"}), RC_OK) << e.output;
     EXPECT_EQ(prompts.asked, (std::vector<std::string>{"p label 1", "q label 1"}));
-    EXPECT_EQ(names_in(disks.path()), (std::vector<std::string>{"P.V1_1.img", "P.V1_1~2.img",
-                                                                 "Q.V1_1.img", "V1_1.img"}));
+    EXPECT_EQ(names_in(disks.path()),
+              (std::vector<std::string>{"P.V1_1.img", "P.V1_1~2.img", "Q.V1_1.img", "V1_1.img"}));
     EXPECT_SAME_BYTES(read_host_file(image(1, "P")), p_disk);
     EXPECT_SAME_BYTES(read_host_file(foreign), foreign_bytes);
     EXPECT_SAME_BYTES(read_host_file(disks.at("P.V1_1~2.img")), mine);
@@ -287,9 +287,9 @@ TEST_F(DiskWriteTest, ACancelledOrFailedWritingLeavesTheFormerSetAndNoNewImage) 
     std::vector<std::string> names = set_names(3);
     names.insert(names.begin(), ".P.NEW.img.~" + std::to_string(getpid()) + "-77");
     EXPECT_EQ(names_in(disks.path()), names);
-    EXPECT_SAME_BYTES(mtype(image(1), "1ig.bin") + mtype(image(2), "2ig.bin") +
-                          mtype(image(3), "0ig.bin"),
-                      read("p/big.bin"));
+    EXPECT_SAME_BYTES(
+        mtype(image(1), "1ig.bin") + mtype(image(2), "2ig.bin") + mtype(image(3), "0ig.bin"),
+        read("p/big.bin"));
 }
 
 TEST_F(DiskWriteTest, AFileOfMorePiecesThanPieceNamesIsRefusedBeforeAnythingIsWritten) {
@@ -329,7 +329,7 @@ TEST_F(DiskWriteTest, AFileWhoseNameHasNoCharacterForThePieceNumberIsRefusedWith
     EXPECT_EQ(prompts.asked, std::vector<std::string>{});
     EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{});
     std::string layout = layout_text(e.rc.layouts.at(0));
-    EXPECT_NE(layout.find("    -       " ), std::string::npos) << layout;
+    EXPECT_NE(layout.find("    -       "), std::string::npos) << layout;
     size_t first = layout.find("_.dat  piece 1 of 3");
     ASSERT_NE(first, std::string::npos) << layout;
     EXPECT_EQ(layout.substr(first, layout.find('\n', first) - first),
@@ -382,12 +382,14 @@ TEST(DiskPrompt, TheQuestionAndEachCheckOfANewDiskHaveTheirTexts) {
     ASSERT_EQ(floppy_drive_insert_blank("B:\\", "5.25LD"), RC_OK);
     EXPECT_EQ(disk_prompt_check(&rc, "B:\\"), "");
     write_host_file(dir.at("file.txt"), "x");
-    ToolRun copied = run_tool("mcopy -i '" + dir.at("drive.img") + "' '" + dir.at("file.txt") + "' ::");
+    ToolRun copied =
+        run_tool("mcopy -i '" + dir.at("drive.img") + "' '" + dir.at("file.txt") + "' ::");
     ASSERT_EQ(copied.status, 0) << copied.output;
     EXPECT_EQ(disk_prompt_check(&rc, "B:\\"), "The disk in 'B:\\' is not empty.");
     // Not a FAT volume at all.
     write_host_file(dir.at("drive.img"), std::string(4096, 'z'));
-    EXPECT_EQ(disk_prompt_check(&rc, "B:\\"), "There is a problem reading from the disk in 'B:\\'.");
+    EXPECT_EQ(disk_prompt_check(&rc, "B:\\"),
+              "There is a problem reading from the disk in 'B:\\'.");
     floppy_drive_unbind("B:\\");
 }
 
@@ -417,10 +419,11 @@ TEST_F(DiskWriteTest, ReadingTheDisksBackGivesEveryStagingFileAndTellsWhatDiffer
     verification = DiskVerification{};
     ASSERT_EQ(disk_verify(&e.rc, scratch, &verification), RC_OK);
     EXPECT_EQ(verification.checked, 5u);
-    EXPECT_EQ(verification.mismatches,
-              (std::vector<std::string>{"_big.bin from disk 1 differs from " + root + "\\p\\big.bin",
-                                        "_text.dat from disk " + std::to_string(last) +
-                                            " differs from " + root + "\\p\\text.dat"}));
+    EXPECT_EQ(
+        verification.mismatches,
+        (std::vector<std::string>{"_big.bin from disk 1 differs from " + root + "\\p\\big.bin",
+                                  "_text.dat from disk " + std::to_string(last) + " differs from " +
+                                      root + "\\p\\text.dat"}));
     EXPECT_FALSE(host_exists(kit.at("scratch")));
 
     // A piece gone from its disk, and a compressed file cut short after its
@@ -430,14 +433,15 @@ TEST_F(DiskWriteTest, ReadingTheDisksBackGivesEveryStagingFileAndTellsWhatDiffer
     file("p/big.bin", big);
     ASSERT_EQ(run_tool("mdel -i '" + image(2) + "' ::_2ig.bin").status, 0);
     file("short", read("p/diskward/_text.dat").substr(0, 1));
-    ASSERT_EQ(run_tool("mcopy -o -i '" + image(last) + "' '" + kit.at("short") + "' ::_text.dat").status,
-              0);
+    ASSERT_EQ(
+        run_tool("mcopy -o -i '" + image(last) + "' '" + kit.at("short") + "' ::_text.dat").status,
+        0);
     verification = DiskVerification{};
     ASSERT_EQ(disk_verify(&e.rc, scratch, &verification), RC_OK);
     EXPECT_EQ(verification.mismatches,
-              (std::vector<std::string>{"_big.bin from disk 1: piece _2ig.bin missing from disk 2",
-                                        "_text.dat from disk " + std::to_string(last) +
-                                            ": stream ends early"}));
+              (std::vector<std::string>{
+                  "_big.bin from disk 1: piece _2ig.bin missing from disk 2",
+                  "_text.dat from disk " + std::to_string(last) + ": stream ends early"}));
 }
 
 TEST_F(DiskWriteTest, AMissingCompressedCopyEndsTheWritingWithFileNotFound) {
@@ -457,8 +461,8 @@ TEST_F(DiskWriteTest, AMissingCompressedCopyEndsTheWritingWithFileNotFound) {
 
 TEST_F(DiskWriteTest, TheDependentProductsTravelOnDiskOne) {
     // a needs b; b has a "lang" file and is assigned first.
-    file("win95.prd", kVersionRow + product_row(1, "a", "root", "a") +
-                          product_row(2, "b", "root", "b"));
+    file("win95.prd",
+         kVersionRow + product_row(1, "a", "root", "a") + product_row(2, "b", "root", "b"));
     for (const std::string name : {"a", "b"}) {
         file(name + "/" + name + ".ins", "script of " + name + "\n");
         file(name + "/" + name + ".dat", name + " data\n");
@@ -507,7 +511,8 @@ TEST_F(DiskWriteTest, ADriveFolderThatCannotBeWrittenEndsTheWritingWithItsReason
     single({{"notes.txt", "n"}});
     // No image can be made in the folder: its disk is full, or it may not
     // be written. Each is told as it is, naming the image.
-    for (auto [error, code] : {std::pair{ENOSPC, RC_UNABLE_TO_WRITE}, {EACCES, RC_PERMISSION_DENIED}}) {
+    for (auto [error, code] :
+         {std::pair{ENOSPC, RC_UNABLE_TO_WRITE}, {EACCES, RC_PERMISSION_DENIED}}) {
         prompts.asked.clear();
         file_services_fail_on(HOST_OP_OPEN, ".P.NEW.img", error);
         EXPECT_EQ(write(), code);
@@ -621,20 +626,21 @@ TEST_F(DiskWriteTest, AJapaneseDiskIsNeverPromisedMoreFilesThanItsRootHolds) {
 
 TEST_F(DiskWriteTest, ADependentProductWithoutAnInstallerScriptIsNamedWhenDiskOneIsCounted) {
     // a needs b, and b has no b.ins.
-    file("win95.prd", kVersionRow + product_row(1, "a", "root", "a") +
-                          product_row(2, "b", "root", "b"));
+    file("win95.prd",
+         kVersionRow + product_row(1, "a", "root", "a") + product_row(2, "b", "root", "b"));
     file("a/a.ins", "script of a\n");
     file("a/a.vrf", "b\n");
     file("b/b.vrf", "");
-    file("a/a.map", kMapHeader + row("G", "a.map", 0) + row("G", "a.vrf", 0) + row("G", "a.ins", 0));
+    file("a/a.map",
+         kMapHeader + row("G", "a.map", 0) + row("G", "a.vrf", 0) + row("G", "a.ins", 0));
     file("b/b.map", kMapHeader + row("G", "b.map", 0) + row("G", "b.vrf", 0));
     ASSERT_EQ(run({"-f"}), RC_OK) << e.output;
     ASSERT_EQ(run({"-n", "b", "-a", "-z", "5.25LD"}), RC_OK) << e.output;
     EXPECT_EQ(run({"-n", "a", "-a", "-z", "5.25LD"}), RC_FILE_NOT_FOUND);
     std::string a = root + "\\a\\a.map", b = root + "\\b\\b.map";
-    EXPECT_EQ(e.output, opening() + "    " + a + "\r\n" + "    " + b + "\r\n" + "    " + b +
-                            ": " + std::to_string(read("b/b.map").size()) + "\r\n" + "      " +
-                            root + "\\b\\b.ins: File Not Found\r\n" + "    " + a + ": " +
+    EXPECT_EQ(e.output, opening() + "    " + a + "\r\n" + "    " + b + "\r\n" + "    " + b + ": " +
+                            std::to_string(read("b/b.map").size()) + "\r\n" + "      " + root +
+                            "\\b\\b.ins: File Not Found\r\n" + "    " + a + ": " +
                             std::to_string(read("a/a.map").size() + read("a/a.ins").size() +
                                            read("a/a.vrf").size()) +
                             "\r\n");
@@ -656,8 +662,8 @@ TEST_F(DiskWriteTest, TheProgressNamesEachPieceAndTheDiskItGoesOn) {
     ASSERT_EQ(write(), RC_OK) << e.output;
     e.rc.disk_progress = nullptr;
     // p.vrf is empty: no bytes, no progress.
-    EXPECT_EQ(named, (std::vector<std::string>{"win95.prd on disk 1", "p.map on disk 1",
-                                               "p.ins on disk 1",
-                                               "1ig.bin on disk 1", "2ig.bin on disk 2",
-                                               "0ig.bin on disk 3", "notes.txt on disk 3"}));
+    EXPECT_EQ(named,
+              (std::vector<std::string>{"win95.prd on disk 1", "p.map on disk 1", "p.ins on disk 1",
+                                        "1ig.bin on disk 1", "2ig.bin on disk 2",
+                                        "0ig.bin on disk 3", "notes.txt on disk 3"}));
 }

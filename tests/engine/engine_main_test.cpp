@@ -110,8 +110,8 @@ TEST(EngineMain, WalkTakesTheProductFileOfTheWordInAnyCase) {
                             "\\WIN95.PRD: Empty on line 1\r\n");
 
     e.run({path, "-o", "NT"});
-    EXPECT_EQ(e.output, path + "\r\n  " + path + "\\nt.prd\r\n  " + path +
-                            "\\nt.prd: Empty on line 1\r\n");
+    EXPECT_EQ(e.output,
+              path + "\r\n  " + path + "\\nt.prd\r\n  " + path + "\\nt.prd: Empty on line 1\r\n");
 }
 
 TEST(EngineMain, LastDirectoryArgumentWins) {
@@ -149,6 +149,5 @@ TEST(EngineMain, ReplicationChecksTheTargetAfterTheSource) {
     EXPECT_TRUE(e.rc.options.replicate);
     EXPECT_FALSE(e.rc.options.no_backups || e.rc.options.no_cd_subdirs);
     EXPECT_TRUE(e.rc.checking_copy);
-    EXPECT_FALSE(run_keeps_backups(&e.rc) || run_makes_cd_subdirs(&e.rc) ||
-                 run_replicates(&e.rc));
+    EXPECT_FALSE(run_keeps_backups(&e.rc) || run_makes_cd_subdirs(&e.rc) || run_replicates(&e.rc));
 }

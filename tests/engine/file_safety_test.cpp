@@ -49,10 +49,8 @@ TEST_F(FileSafetyTest, AMapFileThatFailsPartWayIsUnreadableAndNothingIsRewritten
     file_services_fail_on(HOST_OP_READ, "core.map", EIO, 1);
 
     EXPECT_EQ(run(), RC_UNABLE_TO_READ);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + root + "\\core\\core.map\r\n" +
-                            "    " + root + "\\core\\core.map: Unable To Read\r\n" +
-                            docs_lines());
+    EXPECT_EQ(e.output, opening() + "    " + root + "\\core\\core.map\r\n" + "    " + root +
+                            "\\core\\core.map: Unable To Read\r\n" + docs_lines());
     std::map<std::string, std::string> after = snapshot();
     EXPECT_EQ(after.erase("docs/diskward/docs.cdr"), 1u);
     EXPECT_EQ(after, before);
@@ -65,8 +63,7 @@ TEST_F(FileSafetyTest, AProductFileThatFailsPartWayIsUnreadable) {
     std::map<std::string, std::string> before = snapshot();
     file_services_fail_on(HOST_OP_READ, "win95.prd", EIO, 1);
     EXPECT_EQ(run(), RC_UNABLE_TO_READ);
-    EXPECT_EQ(e.output, opening() +
-                            "  " + root + "\\win95.prd: Unable To Read\r\n");
+    EXPECT_EQ(e.output, opening() + "  " + root + "\\win95.prd: Unable To Read\r\n");
     EXPECT_EQ(snapshot(), before);
 }
 
@@ -74,11 +71,9 @@ TEST_F(FileSafetyTest, AProductDirectoryThatCannotBeListedFailsTheProductOnce) {
     two_products();
     file_services_fail_on(HOST_OP_READDIR, (kit.path() + "/core").c_str(), EIO);
     EXPECT_EQ(run(), RC_UNABLE_TO_READ);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + root + "\\core\\core.map\r\n" +
-                            "    " + root + "\\core\\core.map: 13\r\n" +
-                            "    " + root + "\\core\\core.map: Unable To Read\r\n" +
-                            docs_lines());
+    EXPECT_EQ(e.output, opening() + "    " + root + "\\core\\core.map\r\n" + "    " + root +
+                            "\\core\\core.map: 13\r\n" + "    " + root +
+                            "\\core\\core.map: Unable To Read\r\n" + docs_lines());
     EXPECT_FALSE(host_exists(kit.at("win95.old")));  // a failed product stops the write-back
 }
 
@@ -91,14 +86,11 @@ TEST_F(FileSafetyTest, ADiskThatFillsWhileAMapIsRewrittenKeepsTheFormerMapAndIts
     // Part of the new map fits, not all of it.
     file_services_fail_writes_after(former.size() / 2, ENOSPC);
     EXPECT_EQ(run(), RC_UNABLE_TO_WRITE);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + root + "\\core\\core.map\r\n" +
-                            "      a.txt 10 --> 12\r\n" +
-                            "      core.map Superfluous\r\n" +
-                            "    " + root + "\\core\\core.map: 15\r\n" +
-                            "    " + root + "\\core\\core.map: Unable to Write\r\n" +
-                            docs_lines() +
-                            "    " + root + "\\docs\\docs.map: Unable to Write\r\n");
+    EXPECT_EQ(e.output, opening() + "    " + root + "\\core\\core.map\r\n" +
+                            "      a.txt 10 --> 12\r\n" + "      core.map Superfluous\r\n" +
+                            "    " + root + "\\core\\core.map: 15\r\n" + "    " + root +
+                            "\\core\\core.map: Unable to Write\r\n" + docs_lines() + "    " + root +
+                            "\\docs\\docs.map: Unable to Write\r\n");
     EXPECT_EQ(read("core/core.map"), former);
     EXPECT_EQ(read("core/core.old"), "an earlier back-up");
     EXPECT_EQ(read("win95.prd"), prd);
@@ -112,8 +104,7 @@ TEST_F(FileSafetyTest, ASecondRunOnTheSameProductFileTouchesNothing) {
     ASSERT_EQ(file_lock_take(engine_path(kit.at("win95.prd")), &first_run), RC_OK);
     EXPECT_EQ(run(), RC_SHARING_VIOLATION);
     file_lock_release(first_run);
-    EXPECT_EQ(e.output, opening() +
-                            "  " + root + "\\win95.prd: Sharing Violation\r\n");
+    EXPECT_EQ(e.output, opening() + "  " + root + "\\win95.prd: Sharing Violation\r\n");
     EXPECT_EQ(snapshot(), before);
 }
 
@@ -123,12 +114,10 @@ TEST_F(FileSafetyTest, OfTwoProductFilesDifferingInCaseOnlyTheFirstIsProcessed) 
     file("WIN95.PRD", kVersionRow + product_row(1, "core", "root", "core"));
     std::string upper = read("WIN95.PRD");
     EXPECT_EQ(run(), RC_INVALID_FILE_NAME);
-    EXPECT_EQ(e.output, root + "\r\n" +
-                            "  " + root + "\\WIN95.PRD\r\n" +
-                            "    " + root + "\\core\\core.map\r\n" +
-                            "      core.map Superfluous\r\n" +
-                            "    " + root + "\\core\\core.map: 13\r\n" +
-                            "  " + root + "\\win95.prd: Invalid File Name\r\n");
+    EXPECT_EQ(e.output, root + "\r\n" + "  " + root + "\\WIN95.PRD\r\n" + "    " + root +
+                            "\\core\\core.map\r\n" + "      core.map Superfluous\r\n" + "    " +
+                            root + "\\core\\core.map: 13\r\n" + "  " + root +
+                            "\\win95.prd: Invalid File Name\r\n");
     EXPECT_EQ(read("WIN95.old"), upper);
     EXPECT_EQ(read("win95.prd"), lower);
     EXPECT_FALSE(host_exists(kit.at("win95.old")));
@@ -166,10 +155,8 @@ TEST_F(FileSafetyTest, AFifoAsATableIsUnreadableAtOnce) {
     alarm(20);  // a run that blocks fails the test instead of hanging it
     EXPECT_EQ(run(), RC_UNABLE_TO_READ);
     alarm(0);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + root + "\\core\\core.map\r\n" +
-                            "    " + root + "\\core\\core.map: Unable To Read\r\n" +
-                            docs_lines());
+    EXPECT_EQ(e.output, opening() + "    " + root + "\\core\\core.map\r\n" + "    " + root +
+                            "\\core\\core.map: Unable To Read\r\n" + docs_lines());
 }
 
 TEST_F(FileSafetyTest, OddEntriesGetALineOfTheirOwnAndTheScanGoesOn) {
@@ -183,23 +170,18 @@ TEST_F(FileSafetyTest, OddEntriesGetALineOfTheirOwnAndTheScanGoesOn) {
     file("core/.core.map.~999999-1", "left by a killed run");
     EXPECT_EQ(run(), RC_OK);
     std::string core = root + "\\core\\core.map";
-    std::string block = "    " + core + "\r\n" +
-                        "      a.txt Invalid File Name\r\n" +
+    std::string block = "    " + core + "\r\n" + "      a.txt Invalid File Name\r\n" +
                         "      backup.iso Too large for a 32-bit size\r\n" +
-                        "      core.map Superfluous\r\n" +
-                        "      d\\" + x + "\\" + y + "\\" + z + ".txt Path too long\r\n" +
-                        "      sub\\up Directory already visited\r\n" +
+                        "      core.map Superfluous\r\n" + "      d\\" + x + "\\" + y + "\\" + z +
+                        ".txt Path too long\r\n" + "      sub\\up Directory already visited\r\n" +
                         "      sub\\b.dat Invalid File Name\r\n";
-    EXPECT_EQ(e.output, opening() + block +
-                            "    " + core + ": 13\r\n" +
-                            docs_lines());
+    EXPECT_EQ(e.output, opening() + block + "    " + core + ": 13\r\n" + docs_lines());
 
     // A component that names such an entry fails the product after the scan.
     file("core/core.map", read("core/core.map") + map_row("G", "backup.iso", 0));
     EXPECT_EQ(run({"-N", "core"}), RC_SIZE_TOO_LARGE);
-    EXPECT_EQ(e.output, opening() + block +
-                            "    " + core + ": 13\r\n" +
-                            "    " + core + ": Size Does Not Fit 32 Bits\r\n");
+    EXPECT_EQ(e.output, opening() + block + "    " + core + ": 13\r\n" + "    " + core +
+                            ": Size Does Not Fit 32 Bits\r\n");
 }
 
 TEST_F(FileSafetyTest, AFifoASocketOrADeviceIsNoFileOfTheKitAndIsNeverWaitedOn) {
@@ -213,21 +195,17 @@ TEST_F(FileSafetyTest, AFifoASocketOrADeviceIsNoFileOfTheKitAndIsNeverWaitedOn) 
     file("core/core.vrf", "");  // core depends on nothing
     std::map<std::string, std::string> before = snapshot();
     std::string core = root + "\\core\\core.map", docs = root + "\\docs\\docs.map";
-    std::string core_block = "    " + core + "\r\n" +
-                             "      core.map Superfluous\r\n" +
+    std::string core_block = "    " + core + "\r\n" + "      core.map Superfluous\r\n" +
                              "      core.vrf Superfluous\r\n" +
                              "      null Not a regular file\r\n" +
-                             "      sock Not a regular file\r\n" +
-                             "    " + core + ": 13\r\n";
+                             "      sock Not a regular file\r\n" + "    " + core + ": 13\r\n";
     alarm(20);  // a run that blocks fails the test instead of hanging it
     EXPECT_EQ(run(), RC_UNABLE_TO_READ);
     // Entries no component names are only named; the one docs names fails
     // docs, whose Size stays as the map has it.
-    EXPECT_EQ(e.output, opening() + core_block +
-                            "    " + docs + "\r\n" +
+    EXPECT_EQ(e.output, opening() + core_block + "    " + docs + "\r\n" +
                             "      docs.map Superfluous\r\n" +
-                            "      guide.txt Not a regular file\r\n" +
-                            "    " + docs + ": 5\r\n" +
+                            "      guide.txt Not a regular file\r\n" + "    " + docs + ": 5\r\n" +
                             "    " + docs + ": Unable To Read\r\n");
     std::map<std::string, std::string> after = snapshot();
     EXPECT_EQ(after.erase("core/diskward/core.cdr"), 1u);
@@ -236,11 +214,8 @@ TEST_F(FileSafetyTest, AFifoASocketOrADeviceIsNoFileOfTheKitAndIsNeverWaitedOn) 
     // The same with an assignment and the disks: docs fails before either.
     EXPECT_EQ(run({"-n", "docs", "-w", "-z", "5.25LD", "-D", engine_path(kit.at("disks"))}),
               RC_UNABLE_TO_READ);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + docs + "\r\n" +
-                            "      docs.map Superfluous\r\n" +
-                            "      guide.txt Not a regular file\r\n" +
-                            "    " + docs + ": 5\r\n" +
+    EXPECT_EQ(e.output, opening() + "    " + docs + "\r\n" + "      docs.map Superfluous\r\n" +
+                            "      guide.txt Not a regular file\r\n" + "    " + docs + ": 5\r\n" +
                             "    " + docs + ": Unable To Read\r\n");
     EXPECT_FALSE(host_exists(kit.at("disks")));
 
@@ -265,12 +240,9 @@ TEST_F(FileSafetyTest, SizesPastThirtyTwoBitsFailTheProductAndTheRollUp) {
     std::string prd = read("win95.prd");
     EXPECT_EQ(run({"-F", "-R"}), RC_SIZE_TOO_LARGE);
     std::string core = root + "\\core\\core.map";
-    EXPECT_EQ(e.output, opening() +
-                            "    " + core + "\r\n" +
-                            "      core.map Superfluous\r\n" +
+    EXPECT_EQ(e.output, opening() + "    " + core + "\r\n" + "      core.map Superfluous\r\n" +
                             "      one.bin 0 --> 3221225472\r\n" +
-                            "      two.bin 0 --> 3221225472\r\n" +
-                            "    " + core + ": %NMVD%\r\n" +
+                            "      two.bin 0 --> 3221225472\r\n" + "    " + core + ": %NMVD%\r\n" +
                             "    " + core + ": Size Does Not Fit 32 Bits\r\n");
     EXPECT_EQ(read("win95.prd"), prd);
 
@@ -283,14 +255,11 @@ TEST_F(FileSafetyTest, SizesPastThirtyTwoBitsFailTheProductAndTheRollUp) {
     file("tools/tools.map", kMapHeader + map_row("G", "two.bin", 3221225472u));
     prd = read("win95.prd");
     EXPECT_EQ(run({"-F", "-R"}), RC_SIZE_TOO_LARGE);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + core + "\r\n" +
-                            "      core.map Superfluous\r\n" +
-                            "    " + core + ": 3221225472\r\n" +
-                            "    " + root + "\\tools\\tools.map\r\n" +
-                            "      tools.map Superfluous\r\n" +
-                            "    " + root + "\\tools\\tools.map: 3221225472\r\n" +
-                            "    " + core + ": Size Does Not Fit 32 Bits\r\n");
+    EXPECT_EQ(e.output, opening() + "    " + core + "\r\n" + "      core.map Superfluous\r\n" +
+                            "    " + core + ": 3221225472\r\n" + "    " + root +
+                            "\\tools\\tools.map\r\n" + "      tools.map Superfluous\r\n" + "    " +
+                            root + "\\tools\\tools.map: 3221225472\r\n" + "    " + core +
+                            ": Size Does Not Fit 32 Bits\r\n");
     EXPECT_EQ(read("win95.prd"), prd);
 }
 
@@ -301,31 +270,23 @@ TEST_F(FileSafetyTest, FailuresOfScriptsAndTemporaryFilesAreReportedOnceInPlainW
     file("inst/w95install.map", kMapHeader + map_row("S", "win95.stp", uint32_t(script.size())));
     std::string map = root + "\\inst\\w95install.map";
     EXPECT_EQ(run(), RC_TEXT_TOO_LONG);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + map + "\r\n" +
-                            "      w95install.map Superfluous\r\n" +
-                            "    " + map + ": " + std::to_string(script.size()) + "\r\n" +
-                            "    " + root + "\\inst\\win95.stp: Text Too Long\r\n");
+    EXPECT_EQ(e.output, opening() + "    " + map + "\r\n" + "      w95install.map Superfluous\r\n" +
+                            "    " + map + ": " + std::to_string(script.size()) + "\r\n" + "    " +
+                            root + "\\inst\\win95.stp: Text Too Long\r\n");
 
     // A product directory where no file may be made.
     file("inst/win95.stp", std::string(8, 's'));
     file("inst/w95install.map", kMapHeader + map_row("S", "win95.stp", 0));
     file_services_fail_on(HOST_OP_OPEN, ".w95install.map.~", EACCES);
     EXPECT_EQ(run({"-R"}), RC_PERMISSION_DENIED);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + map + "\r\n" +
-                            "      w95install.map Superfluous\r\n" +
-                            "      win95.stp 0 --> 8\r\n" +
-                            "    " + map + ": 8\r\n" +
-                            "    " + map + ": Permission Denied\r\n");
+    EXPECT_EQ(e.output, opening() + "    " + map + "\r\n" + "      w95install.map Superfluous\r\n" +
+                            "      win95.stp 0 --> 8\r\n" + "    " + map + ": 8\r\n" + "    " +
+                            map + ": Permission Denied\r\n");
 
     // A script that is there but cannot be read says so, not that it is missing.
     file_services_fail_on(HOST_OP_READ, "win95.stp", EIO);
     EXPECT_EQ(run(), RC_UNABLE_TO_READ);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + map + "\r\n" +
-                            "      w95install.map Superfluous\r\n" +
-                            "      win95.stp 0 --> 8\r\n" +
-                            "    " + map + ": 8\r\n" +
-                            "    " + root + "\\inst\\win95.stp: Unable To Read\r\n");
+    EXPECT_EQ(e.output, opening() + "    " + map + "\r\n" + "      w95install.map Superfluous\r\n" +
+                            "      win95.stp 0 --> 8\r\n" + "    " + map + ": 8\r\n" + "    " +
+                            root + "\\inst\\win95.stp: Unable To Read\r\n");
 }

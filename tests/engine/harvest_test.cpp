@@ -2,11 +2,12 @@
 // run's harvest on. The whole report and every file of the kit are
 // compared: the rows added, the former map kept, the product's size, the
 // names the installer could not take, and a failed write.
+#include "engine/harvest.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
 
-#include "engine/harvest.h"
 #include "kit_fixture.h"
 #include "sys/text_file.h"
 
@@ -22,8 +23,9 @@ const std::string kFlags =
 const std::string kProductColumns =
     "#### Product      Parent Filename Version     Interface Label     Location Size Visible? "
     "Selected? Open? Description Volume";
-const std::string kVersionRow = "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 "
-                                "false false false \"\" \"\"\n";
+const std::string kVersionRow =
+    "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 "
+    "false false false \"\" \"\"\n";
 const std::string kVersionWritten =
     R"(   0 win95instver root   ""       "3.2.1.0.0" "Installer Version" ""          0 false    false     false ""          ""    )";
 
@@ -44,7 +46,7 @@ TEST_F(HarvestTest, EverySuperfluousFileGetsItsRowAndASecondCheckIsSilent) {
     file("app/app.map", former_map);
     file("app/setup.exe", std::string(10, 's'));
     file("app/data/readme.txt", "read!");
-    file("app/keep.old", "an earlier back-up");   // no kit file
+    file("app/keep.old", "an earlier back-up");     // no kit file
     file("app/diskward/_setup.exe", "compressed");  // the tool's own folder
     Files files = snapshot();
     e.rc.harvest = true;
@@ -52,15 +54,11 @@ TEST_F(HarvestTest, EverySuperfluousFileGetsItsRowAndASecondCheckIsSilent) {
     const std::string map = root + "\\app\\app.map";
     // The scan corrects the map's own row first, the rewrite again.
     const std::string former_size = std::to_string(former_map.size());
-    EXPECT_EQ(e.output, opening() +
-                            "    " + map + "\r\n" +
-                            "      app.map 100 --> " + former_size + "\r\n" +
-                            "      data\\readme.txt Superfluous\r\n" +
-                            "      setup.exe Superfluous\r\n" +
-                            "      data\\readme.txt Harvested\r\n" +
-                            "      setup.exe Harvested\r\n" +
-                            "      app.map " + former_size + " --> 590\r\n" +
-                            "    " + map + ": 605\r\n");
+    EXPECT_EQ(e.output,
+              opening() + "    " + map + "\r\n" + "      app.map 100 --> " + former_size + "\r\n" +
+                  "      data\\readme.txt Superfluous\r\n" + "      setup.exe Superfluous\r\n" +
+                  "      data\\readme.txt Harvested\r\n" + "      setup.exe Harvested\r\n" +
+                  "      app.map " + former_size + " --> 590\r\n" + "    " + map + ": 605\r\n");
     const std::string harvested = crlf_lines({
         "#Name     Subgroup Source            Destination                Size Instantiate? "
         "Append? Compress? StartDisk TotalDisks Icon Group Item Command",
@@ -104,11 +102,8 @@ TEST_F(HarvestTest, EverySuperfluousFileGetsItsRowAndASecondCheckIsSilent) {
     file("app/new.dat", "new");
     files = snapshot();
     EXPECT_EQ(run(), RC_OK);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + map + "\r\n" +
-                            "      new.dat Superfluous\r\n" +
-                            "      new.dat Harvested\r\n" +
-                            "      app.map 590 --> 736\r\n" +
+    EXPECT_EQ(e.output, opening() + "    " + map + "\r\n" + "      new.dat Superfluous\r\n" +
+                            "      new.dat Harvested\r\n" + "      app.map 590 --> 736\r\n" +
                             "    " + map + ": 754\r\n");
     const std::string grown = crlf_lines({
         "#Name     Subgroup Source            Destination                Size Instantiate? "
@@ -153,25 +148,19 @@ TEST_F(HarvestTest, NamesTheInstallerCannotTakeAreRefusedWithTheirReasons) {
     EXPECT_EQ(run({"-F"}), RC_OK);
     const std::string map = root + "\\app.map";
     EXPECT_EQ(e.output,
-              opening() +
-                  "    " + map + "\r\n" +
-                  "      a b.txt Superfluous\r\n" +
-                  "      app.map Superfluous\r\n" +
-                  "      bad+name.txt Superfluous\r\n" +
-                  "      longname1.txt Superfluous\r\n" +
-                  "      new.dat Superfluous\r\n" +
-                  "      readme.text Superfluous\r\n" +
-                  "      toolongdir\\a.txt Superfluous\r\n" +
-                  "      two.dots.txt Superfluous\r\n" +
-                  "      win95.prd Superfluous\r\n" +
+              opening() + "    " + map + "\r\n" + "      a b.txt Superfluous\r\n" +
+                  "      app.map Superfluous\r\n" + "      bad+name.txt Superfluous\r\n" +
+                  "      longname1.txt Superfluous\r\n" + "      new.dat Superfluous\r\n" +
+                  "      readme.text Superfluous\r\n" + "      toolongdir\\a.txt Superfluous\r\n" +
+                  "      two.dots.txt Superfluous\r\n" + "      win95.prd Superfluous\r\n" +
                   "      a b.txt Not harvested: name not of FAT characters\r\n" +
                   "      bad+name.txt Not harvested: name not of FAT characters\r\n" +
                   "      longname1.txt Not harvested: name longer than 8.3\r\n" +
                   "      new.dat Harvested\r\n" +
                   "      readme.text Not harvested: name longer than 8.3\r\n" +
                   "      toolongdir\\a.txt Not harvested: name longer than 8.3\r\n" +
-                  "      two.dots.txt Not harvested: name not of FAT characters\r\n" +
-                  "    " + map + ": 9\r\n");
+                  "      two.dots.txt Not harvested: name not of FAT characters\r\n" + "    " +
+                  map + ": 9\r\n");
     const std::string harvested = crlf_lines({
         "#Name     Subgroup Source       Destination           Size Instantiate? Append? "
         "Compress? StartDisk TotalDisks Icon Group Item Command",
@@ -204,29 +193,21 @@ TEST_F(HarvestTest, OffByDefaultAndAFailedWriteLeavesTheFormerMap) {
     // but adds no row.
     EXPECT_EQ(run({"-F"}), RC_OK);
     const std::string map = root + "\\app\\app.map";
-    EXPECT_EQ(e.output, opening() +
-                            "    " + map + "\r\n" +
-                            "      app.map 100 --> " + former_size + "\r\n" +
-                            "      setup.exe Superfluous\r\n" +
-                            "      app.map " + former_size + " --> 256\r\n" +
-                            "    " + map + ": 256\r\n");
+    EXPECT_EQ(e.output, opening() + "    " + map + "\r\n" + "      app.map 100 --> " + former_size +
+                            "\r\n" + "      setup.exe Superfluous\r\n" + "      app.map " +
+                            former_size + " --> 256\r\n" + "    " + map + ": 256\r\n");
     EXPECT_EQ(read("app/app.map"),
               crlf_lines({"#Name Subgroup Source    Destination        Size Instantiate? Append? "
                           "Compress? StartDisk TotalDisks Icon Group Item Command",
-                          "",
-                          R"(G     ""       "app.map" "%TARGET%\app.map"  256)" + kFlags, ""}));
+                          "", R"(G     ""       "app.map" "%TARGET%\app.map"  256)" + kFlags, ""}));
 
     Files files = snapshot();
     e.rc.harvest = true;
     file_services_fail_on(HOST_OP_WRITE, "app.map", ENOSPC);
     EXPECT_EQ(run(), RC_UNABLE_TO_WRITE);
-    EXPECT_EQ(e.output, opening() +
-                            "    " + map + "\r\n" +
-                            "      setup.exe Superfluous\r\n" +
-                            "      setup.exe Harvested\r\n" +
-                            "      app.map 256 --> 408\r\n" +
-                            "    " + map + ": 418\r\n" +
-                            "    " + map + ": Unable to Write\r\n");
+    EXPECT_EQ(e.output, opening() + "    " + map + "\r\n" + "      setup.exe Superfluous\r\n" +
+                            "      setup.exe Harvested\r\n" + "      app.map 256 --> 408\r\n" +
+                            "    " + map + ": 418\r\n" + "    " + map + ": Unable to Write\r\n");
     EXPECT_EQ(snapshot(), files);
     for (const std::string& name : names_in(kit.at("app")))
         EXPECT_FALSE(text_file_is_temporary_name(name, nullptr)) << name;

@@ -20,8 +20,8 @@ inline const std::string kMapHeader =
     "TotalDisks Icon Group Item Command\n\n";
 
 inline std::string map_row(const std::string& group, const std::string& source, uint32_t size) {
-    return group + " \"\" \"" + source + "\" \"%TARGET%\\" + source + "\" " +
-           std::to_string(size) + " false false false 0 0 0 \"\" \"\" \"\"\n";
+    return group + " \"\" \"" + source + "\" \"%TARGET%\\" + source + "\" " + std::to_string(size) +
+           " false false false 0 0 0 \"\" \"\" \"\"\n";
 }
 
 // The lines of a file the engine writes, each ended with CR LF.
@@ -32,10 +32,9 @@ inline std::string crlf_lines(std::initializer_list<std::string> lines) {
 }
 
 inline std::string product_row(int number, const std::string& name, const std::string& parent,
-                        const std::string& location, const std::string& version = "1.0") {
-    return std::to_string(number) + " " + name + " " + parent + " \"" + name + "\" \"" +
-           version + "\" \"" + name + " label\" \"" + location +
-           "\" 0 true false false \"\" \"V1\"\n";
+                               const std::string& location, const std::string& version = "1.0") {
+    return std::to_string(number) + " " + name + " " + parent + " \"" + name + "\" \"" + version +
+           "\" \"" + name + " label\" \"" + location + "\" 0 true false false \"\" \"V1\"\n";
 }
 
 // The names in host folder `folder`, sorted.
@@ -74,13 +73,14 @@ protected:
     // A kit of two products: core (a.txt of 10 bytes, sub/b.dat of 3) and
     // docs (guide.txt of 5), with a version product already in place.
     void two_products() {
-        file("win95.prd", "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 "
-                          "false false false \"\" \"\"\n" +
-                              product_row(1, "core", "root", "core") +
-                              product_row(2, "docs", "root", "docs"));
+        file("win95.prd",
+             "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 "
+             "false false false \"\" \"\"\n" +
+                 product_row(1, "core", "root", "core") + product_row(2, "docs", "root", "docs"));
         file("core/a.txt", std::string(10, 'a'));
         file("core/sub/b.dat", "bbb");
-        file("core/core.map", kMapHeader + map_row("G", "a.txt", 10) + map_row("G", "sub\\b.dat", 3));
+        file("core/core.map",
+             kMapHeader + map_row("G", "a.txt", 10) + map_row("G", "sub\\b.dat", 3));
         file("docs/guide.txt", "guide");
         file("docs/docs.map", kMapHeader + map_row("Docs", "guide.txt", 5));
     }
@@ -102,4 +102,3 @@ protected:
         return e.run(words);
     }
 };
-

@@ -28,7 +28,8 @@ TEST(EngineReport, TextMessagesOfSeveralLinesStandUnderTheFirst) {
     std::string out;
     OutputLog log;
     log.publish = [&](const std::string& l) { out += l; };
-    engine_report_text(&log, 2, "core.map", "Block allocation has changed.\nPlease run Diskward again.");
+    engine_report_text(&log, 2, "core.map",
+                       "Block allocation has changed.\nPlease run Diskward again.");
     engine_report_text(&log, 0, "", "one\ntwo", 7);
     engine_report_text(&log, 4, "C:\\kit\\core.map", "102020");
     EXPECT_EQ(out,

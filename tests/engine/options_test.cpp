@@ -1,9 +1,10 @@
+#include "engine/options.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "engine/options.h"
 #include "engine_fixture.h"
 #include "sys/files.h"
 
@@ -27,8 +28,8 @@ TEST(Options, OperatingSystemWordsChooseInstallerAndCode) {
 
     // The words the window accepts a product file by.
     std::vector<std::string> known;
-    for (const char* word : {"dos", "NetWare", "OS2", "nt", "Windows", "win95", "win32", "w95",
-                             "", "win95.prd", "nt "})
+    for (const char* word : {"dos", "NetWare", "OS2", "nt", "Windows", "win95", "win32", "w95", "",
+                             "win95.prd", "nt "})
         if (os_word_known(word)) known.push_back(word);
     EXPECT_EQ(known, (std::vector<std::string>{"dos", "NetWare", "OS2", "nt", "Windows", "win95"}));
 }
@@ -37,8 +38,8 @@ TEST(Options, OperatingSystemWordsChooseInstallerAndCode) {
 // that named another.
 TEST(Options, ARunWithoutAMediumHasTheDefaultMedium) {
     auto medium = [](const RunContext& rc) {
-        return std::vector<uint32_t>{rc.options.media_capacity, rc.options.other_capacity, rc.options.cluster_size,
-                                     rc.options.max_root_entries};
+        return std::vector<uint32_t>{rc.options.media_capacity, rc.options.other_capacity,
+                                     rc.options.cluster_size, rc.options.max_root_entries};
     };
     const std::vector<uint32_t> high_density{1457664, 730112, 512, 223};
     EngineRun e;
@@ -67,8 +68,7 @@ TEST(Options, SlopAndSplitSizesAreCheckedAgainstTheMediumSoFar) {
     e.run({kNowhere, "-S", "2000"});
     EXPECT_EQ(e.rc.options.slop, 0u);
     EXPECT_EQ(e.rc.options.path, kNowhere);  // 2000 was consumed, not taken as the directory
-    EXPECT_NE(e.output.find(": Invalid Slop Size. Using default size of 0\r\n"),
-              std::string::npos);
+    EXPECT_NE(e.output.find(": Invalid Slop Size. Using default size of 0\r\n"), std::string::npos);
 
     e.run({kNowhere, "-S", "1423", "-a"});
     EXPECT_EQ(e.rc.options.slop, 1423u * 1024u);

@@ -33,7 +33,8 @@ std::string image_files(const std::string& image) {
     ToolRun listed = run_tool("mdir -b -i '" + image + "' '::'");
     EXPECT_EQ(listed.status, 0) << listed.output;
     size_t start = 0;
-    for (size_t end; (end = listed.output.find('\n', start)) != std::string::npos; start = end + 1) {
+    for (size_t end; (end = listed.output.find('\n', start)) != std::string::npos;
+         start = end + 1) {
         std::string name = listed.output.substr(start, end - start);
         if (name.rfind("::/", 0) != 0) continue;
         files += name + "\n" + mtype(image, name.substr(2)) + "\n";
@@ -47,12 +48,14 @@ Tree whole_tree(const std::string& folder) {
     Tree tree;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
         std::string path = entry.path().string().substr(folder.size() + 1);
-        if (entry.is_directory() && !entry.is_symlink()) tree[path] = "<dir>";
+        if (entry.is_directory() && !entry.is_symlink())
+            tree[path] = "<dir>";
         else if (entry.is_regular_file() && entry.path().extension() == ".img")
             tree[path] = image_files(entry.path());
         else if (entry.is_regular_file() && !entry.is_symlink())
             tree[path] = read_host_file(entry.path());
-        else tree[path] = "<other>";
+        else
+            tree[path] = "<other>";
     }
     return tree;
 }
@@ -62,8 +65,10 @@ std::string differences(const Tree& a, const Tree& b) {
     std::string out;
     for (const auto& [path, bytes] : a) {
         auto other = b.find(path);
-        if (other == b.end()) out += "only with one job: " + path + "\n";
-        else if (other->second != bytes) out += "differs: " + path + "\n";
+        if (other == b.end())
+            out += "only with one job: " + path + "\n";
+        else if (other->second != bytes)
+            out += "differs: " + path + "\n";
     }
     for (const auto& [path, bytes] : b)
         if (!a.count(path)) out += "only with eight jobs: " + path + "\n";
@@ -114,8 +119,8 @@ protected:
             ResultCode code = e.run(words);
             outcome.last_took = std::chrono::steady_clock::now() - started;
             file_services_faults_clear();
-            outcome.report += "run " + std::to_string(i) + ": " + std::to_string(code) + "\n" +
-                              e.output;
+            outcome.report +=
+                "run " + std::to_string(i) + ": " + std::to_string(code) + "\n" + e.output;
         }
         floppy_drive_unbind("A:\\");
         // Paths in the report name the folder; each run has its own.
@@ -173,18 +178,19 @@ void generated_kit(const std::string& kit, unsigned count, unsigned salt) {
 TEST_F(ParallelTest, SampleKitGivesTheSameBytesWithOneJobAndWithEight) {
     require_tool("mdir");
     require_tool("mtype");
-    Outcome one = expect_same(sample_kit_copy, {{"KIT", "-o", "win95", "-f"},
-                             {"KIT", "-o", "win95", "-n", "core", "-a", "-c", "-z", "5.25LD"},
-                             {"KIT", "-o", "win95", "-n", "tools", "-a", "-c", "-z", "5.25LD"},
-                             {"KIT", "-o", "win95", "-n", "tools", "-w", "-c", "-z", "5.25LD",
-                              "-D", "A:\\"},
-                             {"KIT", "-o", "win95", "-j", "COPY"}});
+    Outcome one = expect_same(
+        sample_kit_copy,
+        {{"KIT", "-o", "win95", "-f"},
+         {"KIT", "-o", "win95", "-n", "core", "-a", "-c", "-z", "5.25LD"},
+         {"KIT", "-o", "win95", "-n", "tools", "-a", "-c", "-z", "5.25LD"},
+         {"KIT", "-o", "win95", "-n", "tools", "-w", "-c", "-z", "5.25LD", "-D", "A:\\"},
+         {"KIT", "-o", "win95", "-j", "COPY"}});
     // What was made is there: compressed copies, the three disks of tools
     // with their files, and the copy of every product file.
     EXPECT_EQ(one.tree.count("kit/apps/tools/diskward/_tools.cab"), 1u);
     EXPECT_EQ(one.tree.count("kit/apps/core/diskward/core.5ld"), 1u);
-    for (const char* image : {"disks/TOOLS.KIT2_1.img", "disks/TOOLS.KIT2_2.img",
-                              "disks/TOOLS.KIT2_3.img"})
+    for (const char* image :
+         {"disks/TOOLS.KIT2_1.img", "disks/TOOLS.KIT2_2.img", "disks/TOOLS.KIT2_3.img"})
         EXPECT_NE(one.tree[image].find("::/"), std::string::npos) << image;
     for (const char* file : {"apps/core/core.dll", "apps/core/help/core.hlp",
                              "apps/tools/tools.cab", "install/setup.exe", "docs/guide.txt"})
@@ -193,9 +199,9 @@ TEST_F(ParallelTest, SampleKitGivesTheSameBytesWithOneJobAndWithEight) {
 
 TEST_F(ParallelTest, GeneratedKitOf2000FilesGivesTheSameBytesWithOneJobAndWithEight) {
     Outcome one = expect_same([](const std::string& kit) { generated_kit(kit, 2000, 0); },
-                {{"KIT", "-o", "win95", "-f"},
-                 {"KIT", "-o", "win95", "-n", "big", "-a", "-c", "-z", "3.5HD"},
-                 {"KIT", "-o", "win95", "-j", "COPY"}});
+                              {{"KIT", "-o", "win95", "-f"},
+                               {"KIT", "-o", "win95", "-n", "big", "-a", "-c", "-z", "3.5HD"},
+                               {"KIT", "-o", "win95", "-j", "COPY"}});
     // Each compression has its line and its copy, and every file its replica.
     size_t lines = 0, copies = 0, replicas = 0;
     for (size_t at = 0; (at = one.report.find("Compressing...", at)) != std::string::npos; ++at)
@@ -212,18 +218,16 @@ TEST_F(ParallelTest, GeneratedKitOf2000FilesGivesTheSameBytesWithOneJobAndWithEi
     EXPECT_EQ(replicas, 2000u);
 }
 
-const Steps kCompressAgain = {
-    {"KIT", "-o", "win95", "-f"},
-    {"KIT", "-o", "win95", "-n", "big", "-a", "-c", "-z", "3.5HD"},
-    {"KIT", "-o", "win95", "-j", "COPY"},
-    {"KIT", "-o", "win95", "-f"},
-    {"KIT", "-o", "win95", "-n", "big", "-a", "-c", "-z", "3.5HD"}};
+const Steps kCompressAgain = {{"KIT", "-o", "win95", "-f"},
+                              {"KIT", "-o", "win95", "-n", "big", "-a", "-c", "-z", "3.5HD"},
+                              {"KIT", "-o", "win95", "-j", "COPY"},
+                              {"KIT", "-o", "win95", "-f"},
+                              {"KIT", "-o", "win95", "-n", "big", "-a", "-c", "-z", "3.5HD"}};
 
-const Steps kReplicateAgain = {
-    {"KIT", "-o", "win95", "-f"},
-    {"KIT", "-o", "win95", "-j", "COPY"},
-    {"KIT", "-o", "win95", "-f"},
-    {"KIT", "-o", "win95", "-j", "COPY"}};
+const Steps kReplicateAgain = {{"KIT", "-o", "win95", "-f"},
+                               {"KIT", "-o", "win95", "-j", "COPY"},
+                               {"KIT", "-o", "win95", "-f"},
+                               {"KIT", "-o", "win95", "-j", "COPY"}};
 
 // A kit of 60 files, compressed or replicated once with one job; then
 // every file is given new bytes and the last two runs are made with one
@@ -248,14 +252,15 @@ protected:
                     for (const auto& step : before) {
                         std::vector<std::string> words;
                         for (const std::string& w : step)
-                            words.push_back(w == "KIT" ? engine_path(kit)
+                            words.push_back(w == "KIT"    ? engine_path(kit)
                                             : w == "COPY" ? engine_path(copy)
                                                           : w);
                         EXPECT_EQ(e.run(words), RC_OK) << e.output;
                     }
                     generated_kit(kit, 60, 1);
                 },
-                after, [&] {
+                after,
+                [&] {
                     file_services_fail_on(op, aimed, EIO);
                     file_services_delay(HOST_OP_OPEN, open_delay);
                 });
@@ -304,7 +309,8 @@ TEST_F(ParallelTest, OnASlowHostReplicationCopiesAheadAndGivesWhatOneThreadGives
     }
 }
 
-TEST_F(ParallelFailureTest, OnASlowHostAReplicatedFileThatCannotBeWrittenLeavesWhatOneThreadLeaves) {
+TEST_F(ParallelFailureTest,
+       OnASlowHostAReplicatedFileThatCannotBeWrittenLeavesWhatOneThreadLeaves) {
     failure_leaves_the_same(kReplicateAgain, HOST_OP_WRITE, "f0023.dat", 1000);
 }
 

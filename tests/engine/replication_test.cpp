@@ -108,7 +108,8 @@ protected:
              R"(   0 win95instver root   ""       "3.2.1.0.0" "Installer Version" ""          0 false    false     false ""          ""    )",
              R"(   1 pa           root   "pa"     "1.0"       "pa label"          "a"         0 true     false     false ""          "V1"  )"});
         if (pb)
-            text += crlf_lines({R"(   2 pb           root   "pb"     "1.0"       "pb label"          "b"         0 true     false     false ""          "V1"  )"});
+            text += crlf_lines(
+                {R"(   2 pb           root   "pb"     "1.0"       "pb label"          "b"         0 true     false     false ""          "V1"  )"});
         return text;
     }
     ResultCode replicate(std::vector<std::string> extra = {}) {
@@ -121,8 +122,8 @@ protected:
 
 // The check of a copied product whose map lists one file of one byte.
 std::string checked(const std::string& map) {
-    return "    " + map + "\r\n" + "      " + map.substr(map.rfind('\\') + 1) +
-           " Superfluous\r\n" + "    " + map + ": 1\r\n";
+    return "    " + map + "\r\n" + "      " + map.substr(map.rfind('\\') + 1) + " Superfluous\r\n" +
+           "    " + map + ": 1\r\n";
 }
 
 }  // namespace
@@ -142,32 +143,32 @@ TEST_F(ReplicationTest, TheSourceRootEndsAtAComponentAndEveryProductIsCopied) {
 
     EXPECT_EQ(replicate(), RC_OK);
     std::string replica = target + "\\win95";
-    EXPECT_EQ(e.output, source + "\r\n" + "  " + source + "\\win95.prd\r\n" +
-                            replica + "\r\n" + "  " + replica + "\\win95.prd\r\n" +
-                            "    " + replica + "\\A\\pa.map\r\n" +
-                            "      pa.map Superfluous\r\n" +
-                            "    " + replica + "\\A\\pa.map: 3\r\n" +
-                            checked(replica + "\\..\\common\\B\\pb.map"));
+    EXPECT_EQ(e.output, source + "\r\n" + "  " + source + "\\win95.prd\r\n" + replica + "\r\n" +
+                            "  " + replica + "\\win95.prd\r\n" + "    " + replica +
+                            "\\A\\pa.map\r\n" + "      pa.map Superfluous\r\n" + "    " + replica +
+                            "\\A\\pa.map: 3\r\n" + checked(replica + "\\..\\common\\B\\pb.map"));
     EXPECT_EQ(run_copy_directory(&e.rc), replica);
     std::map<std::string, std::string> files = copied();
     // The check of the copy corrects the sizes; it keeps no .old copies and
     // makes no working subdirectories.
     std::string written = files["win95/win95.prd"];
     files.erase("win95/win95.prd");
-    EXPECT_EQ(files, (std::map<std::string, std::string>{
-                         {"win95/A/pa.map", read("win95/A/pa.map")},
-                         {"win95/A/pa.txt", "x"},
-                         {"win95/A/sub/s.dat", "ss"},
-                         {"common/B/pb.map", read("common/B/pb.map")},
-                         {"common/B/pb.txt", "x"},
-                         {"win95/user.stp", "user script"},
-                         {"win95/lang.usr", "user file"}}));
-    EXPECT_EQ(written,
-              crlf_lines({"#### Product      Parent Filename Version     Interface Label     "
-                          "Location      Size Visible? Selected? Open? Description Volume",
-                          R"(   0 win95instver root   ""       "3.2.1.0.0" "Installer Version" ""               0 false    false     true  ""          ""    )",
-                          R"(   1 pa           root   "pa"     "1.0"       "pa label"          "A"              3 true     false     false ""          "V1"  )",
-                          R"(   2 pb           root   "pb"     "1.0"       "pb label"          "..\common\B"    1 true     false     false ""          "V1"  )"}));
+    EXPECT_EQ(files,
+              (std::map<std::string, std::string>{{"win95/A/pa.map", read("win95/A/pa.map")},
+                                                  {"win95/A/pa.txt", "x"},
+                                                  {"win95/A/sub/s.dat", "ss"},
+                                                  {"common/B/pb.map", read("common/B/pb.map")},
+                                                  {"common/B/pb.txt", "x"},
+                                                  {"win95/user.stp", "user script"},
+                                                  {"win95/lang.usr", "user file"}}));
+    EXPECT_EQ(
+        written,
+        crlf_lines(
+            {"#### Product      Parent Filename Version     Interface Label     "
+             "Location      Size Visible? Selected? Open? Description Volume",
+             R"(   0 win95instver root   ""       "3.2.1.0.0" "Installer Version" ""               0 false    false     true  ""          ""    )",
+             R"(   1 pa           root   "pa"     "1.0"       "pa label"          "A"              3 true     false     false ""          "V1"  )",
+             R"(   2 pb           root   "pb"     "1.0"       "pb label"          "..\common\B"    1 true     false     false ""          "V1"  )"}));
     EXPECT_EQ(read("win95/win95.prd"), table);  // the source is left alone
     EXPECT_FALSE(host_exists(kit.at("win95/win95.old")));
 }
@@ -196,9 +197,9 @@ TEST_F(ReplicationTest, NamedProductsBringTheirDependenciesAndAFormerTableIsNumb
                checked(target + "\\a\\pa.map") + checked(target + "\\c\\pc.map") +
                checked(target + "\\d\\pd.map");
     };
-    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" +
-                            "  " + prd + ": Unknown Product Name\r\n" +
-                            "  " + prd + ": Unknown Product Name\r\n" + copied_report("003"));
+    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" + "  " + prd +
+                            ": Unknown Product Name\r\n" + "  " + prd +
+                            ": Unknown Product Name\r\n" + copied_report("003"));
     std::map<std::string, std::string> files = copied();
     EXPECT_EQ(files["win95.003"], "former table\r\n");
     EXPECT_EQ(files["win95.001"], "one");
@@ -213,18 +214,20 @@ TEST_F(ReplicationTest, NamedProductsBringTheirDependenciesAndAFormerTableIsNumb
         "Installer to use for forward compatibility checking.\"";
     const std::string no_description = "\"\"" + std::string(description.size() - 2, ' ');
     const std::string& table = files["win95.prd"];
-    EXPECT_EQ(table,
-              crlf_lines({"#### Product      Parent Filename Version     Interface Label     "
-                          "Location Size Visible? Selected? Open? Description" +
-                              std::string(description.size() - 11, ' ') + " Volume",
-                          R"(   0 win95instver root   ""       "3.2.1.0.0" "Installer Version" ""          0 false    false     true  )" +
-                              description + R"( ""    )",
-                          R"(   1 pa           root   "pa"     "1.0"       "pa label"          "a"         1 true     false     false )" +
-                              no_description + R"( "V1"  )",
-                          R"(   3 pc           root   "pc"     "1.0"       "pc label"          "c"         1 true     false     false )" +
-                              no_description + R"( "V1"  )",
-                          R"(   4 pd           root   "pd"     "1.0"       "pd label"          "d"         1 true     false     false )" +
-                              no_description + R"( "V1"  )"}));
+    EXPECT_EQ(
+        table,
+        crlf_lines(
+            {"#### Product      Parent Filename Version     Interface Label     "
+             "Location Size Visible? Selected? Open? Description" +
+                 std::string(description.size() - 11, ' ') + " Volume",
+             R"(   0 win95instver root   ""       "3.2.1.0.0" "Installer Version" ""          0 false    false     true  )" +
+                 description + R"( ""    )",
+             R"(   1 pa           root   "pa"     "1.0"       "pa label"          "a"         1 true     false     false )" +
+                 no_description + R"( "V1"  )",
+             R"(   3 pc           root   "pc"     "1.0"       "pc label"          "c"         1 true     false     false )" +
+                 no_description + R"( "V1"  )",
+             R"(   4 pd           root   "pd"     "1.0"       "pd label"          "d"         1 true     false     false )" +
+                 no_description + R"( "V1"  )"}));
 
     // Again, with -N before -O: the installer's name is still empty when the
     // names are read, and an empty name is passed over without a word. The
@@ -250,8 +253,8 @@ TEST_F(ReplicationTest, CopiesKeepTheSourceTimesAndATargetThatCannotBeMadeSaysWh
     file_services_fail_on(HOST_OP_MKDIR, "/new", EACCES);
     EXPECT_EQ(e.run({source, "-o", "win95", "-j", closed}), RC_PERMISSION_DENIED);
     std::string prd = source + "\\win95.prd";
-    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" + "  " + prd +
-                            ": Permission Denied\r\n");
+    EXPECT_EQ(e.output,
+              source + "\r\n" + "  " + prd + "\r\n" + "  " + prd + ": Permission Denied\r\n");
     EXPECT_FALSE(host_exists(target_dir.at("new")));
 }
 
@@ -261,16 +264,16 @@ TEST_F(ReplicationTest, TargetsAroundTheSourceAndMissingVerificationFilesCopyNot
     std::string prd = source + "\\win95.prd";
 
     EXPECT_EQ(replicate({"-N", "pa"}), RC_FILE_NOT_FOUND);
-    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" +
-                            "  " + prd + ": Unknown Product Name\r\n" +
-                            "    " + source + "\\a\\pa.vrf: File Not Found\r\n" +
-                            "  " + prd + ": File Not Found\r\n");
+    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" + "  " + prd +
+                            ": Unknown Product Name\r\n" + "    " + source +
+                            "\\a\\pa.vrf: File Not Found\r\n" + "  " + prd +
+                            ": File Not Found\r\n");
     EXPECT_TRUE(copied().empty());
 
     std::string inside = source + "\\a\\copy";
     EXPECT_EQ(e.run({source, "-o", "win95", "-j", inside}), RC_INVALID_TARGET_LOCATION);
-    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" +
-                            "  " + prd + ": Invalid target location relative to source\r\n");
+    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" + "  " + prd +
+                            ": Invalid target location relative to source\r\n");
     EXPECT_FALSE(host_exists(kit.at("win95/a/copy/win95.prd")));
     EXPECT_FALSE(host_exists(kit.at("win95/a/copy/a")));
 }
@@ -286,10 +289,10 @@ TEST_F(ReplicationTest, AProductThatCannotBeCopiedIsReportedAndTheOthersAreCopie
     EXPECT_EQ(replicate(), RC_UNABLE_TO_READ);
     std::string prd = source + "\\win95.prd";
     // The copy is not checked after a product failed.
-    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" +
-                            "    " + source + "\\a\\pa.map: Unable To Read\r\n" +
-                            "    " + source + "\\..\\..\\nowhere\\pc.map: Invalid target location "
-                                              "relative to source\r\n");
+    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" + "    " + source +
+                            "\\a\\pa.map: Unable To Read\r\n" + "    " + source +
+                            "\\..\\..\\nowhere\\pc.map: Invalid target location "
+                            "relative to source\r\n");
     // The failed copy leaves nothing behind; the table is still written.
     std::map<std::string, std::string> files = copied();
     EXPECT_EQ(files.erase("win95.prd"), 1u);
@@ -306,10 +309,10 @@ TEST_F(ReplicationTest, AFailureNamesTheLineOfItsOwnMapFileOnly) {
     rows += product_row(2, "pz", "root", "Z:\\nowhere-at-all");
     product_file(rows);
     EXPECT_EQ(replicate(), RC_UNABLE_TO_PARSE);
-    EXPECT_EQ(e.output, opening_lines() +
-                            "    " + source + "\\a\\pa.map: Unable to Parse on line 4\r\n" +
-                            "    " + source + "\\Z:\\nowhere-at-all\\pz.map: Invalid target "
-                                              "location relative to source\r\n");
+    EXPECT_EQ(e.output, opening_lines() + "    " + source +
+                            "\\a\\pa.map: Unable to Parse on line 4\r\n" + "    " + source +
+                            "\\Z:\\nowhere-at-all\\pz.map: Invalid target "
+                            "location relative to source\r\n");
 }
 
 TEST_F(ReplicationTest, ProductsBesideTheSourceKeepTheirPlaceUnderTheTarget) {
@@ -336,13 +339,13 @@ TEST_F(ReplicationTest, AbsoluteLocationsAreRefusedAndAFailedBackUpKeepsTheForme
     EXPECT_EQ(replicate(), RC_INVALID_TARGET_LOCATION);
     std::string prd = source + "\\win95.prd";
     std::string copy_table = target + "\\win95.prd";
-    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" +
-                            "    " + source + "\\Z:\\nowhere-at-all\\pz.map: Invalid target "
-                                              "location relative to source\r\n" +
+    EXPECT_EQ(e.output, source + "\r\n" + "  " + prd + "\r\n" + "    " + source +
+                            "\\Z:\\nowhere-at-all\\pz.map: Invalid target "
+                            "location relative to source\r\n" +
                             "  " + copy_table + ": Already exists.\r\n" +
                             std::string(2 + copy_table.size() + 2, ' ') +
-                            "Writing back-up copy to win95.001\r\n" +
-                            "  " + target + "\\win95.001: Unable to Write\r\n");
+                            "Writing back-up copy to win95.001\r\n" + "  " + target +
+                            "\\win95.001: Unable to Write\r\n");
     EXPECT_EQ(copied(), (std::map<std::string, std::string>{{"win95.prd", "former table\r\n"},
                                                             {"a/pa.map", read("win95/a/pa.map")},
                                                             {"a/pa.txt", "x"}}));
@@ -381,9 +384,8 @@ TEST_F(ReplicationTest, ALinkInsideAnEarlierCopyThatLeadsBackIntoTheKitIsNeverWr
     EXPECT_EQ(replicate(), RC_INVALID_TARGET_LOCATION);
     EXPECT_EQ(tree(kit.path()), source_before);
     EXPECT_EQ(e.output, source + "\r\n" + "  " + source + "\\win95.prd\r\n" + "    " + source +
-                            "\\a\\pa.map: Invalid target location relative to source\r\n" +
-                            "    " + source +
-                            "\\b\\pb.map: Invalid target location relative to source\r\n" +
+                            "\\a\\pa.map: Invalid target location relative to source\r\n" + "    " +
+                            source + "\\b\\pb.map: Invalid target location relative to source\r\n" +
                             "  " + target + "\\win95.prd: Already exists.\r\n" +
                             std::string(target.size() + 14, ' ') +
                             "Writing back-up copy to win95.001\r\n");
@@ -512,8 +514,8 @@ TEST_F(ReplicationTest, FifosAreReportedAndNeverOpened) {
     // Opened for reading, any of them would wait for a writer for ever.
     EXPECT_EQ(replicate(), RC_UNABLE_TO_READ);
     EXPECT_EQ(e.output, opening_lines() + "    " + source + "\\a\\pa.txt Not a regular file\r\n" +
-                            "    " + source + "\\a\\pa.map: Unable To Read\r\n" + "    " +
-                            source + "\\fifo.usr Not a regular file\r\n" + "    " + source +
+                            "    " + source + "\\a\\pa.map: Unable To Read\r\n" + "    " + source +
+                            "\\fifo.usr Not a regular file\r\n" + "    " + source +
                             "\\user.pin Not a regular file\r\n");
     EXPECT_EQ(tree(target_dir.path()),
               (std::map<std::string, std::string>{{"a", "<dir>"},
@@ -572,8 +574,7 @@ TEST_F(ReplicationTest, TheCopysTableIsLockedFirstAndItsFailuresNameIt) {
     EXPECT_EQ(e.run({source, "-o", "win95", "-j", copy}), RC_UNABLE_TO_WRITE);
     EXPECT_EQ(e.output, opening_lines() + "  " + copy + "\\win95.prd: Unable to Write\r\n");
     EXPECT_EQ(tree(fresh.path()),
-              (std::map<std::string, std::string>{{"a", "<dir>"},
-                                                  {"a/pa.map", read("win95/a/pa.map")},
-                                                  {"a/pa.txt", "changed"}}));
+              (std::map<std::string, std::string>{
+                  {"a", "<dir>"}, {"a/pa.map", read("win95/a/pa.map")}, {"a/pa.txt", "changed"}}));
     EXPECT_EQ(tree(kit.path()), source_before);
 }

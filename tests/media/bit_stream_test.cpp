@@ -1,12 +1,12 @@
 #include "media/bit_stream.h"
-#include "media/lzw_compress.h"
-#include "media/lzw_decompress.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
+#include "media/lzw_compress.h"
+#include "media/lzw_decompress.h"
 #include "support/test_support.h"
 #include "sys/binary_file.h"
 
@@ -15,7 +15,8 @@ namespace {
 std::string sample(size_t n) {
     std::mt19937 rng(11);
     std::string b;
-    while (b.size() < n) b += (rng() % 3) ? std::string("copy the file to disk ") : std::string(1, char(rng()));
+    while (b.size() < n)
+        b += (rng() % 3) ? std::string("copy the file to disk ") : std::string(1, char(rng()));
     b.resize(n);
     return b;
 }

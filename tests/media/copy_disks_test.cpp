@@ -1,12 +1,11 @@
 // Copies onto numbered disks and back, in a drive bound to a folder of disk
 // images, with a prompt that puts in blank disks; the images judged by the
 // Debian disk tools.
-#include "media/copy.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "media/copy.h"
 #include "media/fat_test_tools.h"
 #include "media/floppy_drives.h"
 #include "media/floppy_operations.h"
@@ -49,9 +48,7 @@ protected:
     void SetUp() override {
         ASSERT_EQ(floppy_drive_bind("A:\\", FLOPPY_FOLDER, dir.path()), RC_OK);
     }
-    void TearDown() override {
-        floppy_drive_unbind("A:\\");
-    }
+    void TearDown() override { floppy_drive_unbind("A:\\"); }
     CopyOptions disks(uint32_t start, uint32_t count) {
         CopyOptions options;
         options.floppy_root = &root;
@@ -80,10 +77,9 @@ TEST_F(CopyDisks, PiecesGoOntoLabelledDisksAndAreReadBackByTheirLabels) {
     CopyOptions write = disks(4, 3);
     write.piece_sizes = {700000, 700000, 700000};
     ASSERT_EQ(copy_file(engine_path(host.at("data.cab")), "data.cab", write), RC_OK);
-    EXPECT_EQ(user.prompts,
-              (std::vector<std::string>{"Veltra Kit Disk 4 (Windows 32)",
-                                        "Veltra Kit Disk 5 (Windows 32)",
-                                        "Veltra Kit Disk 6 (Windows 32)"}));
+    EXPECT_EQ(user.prompts, (std::vector<std::string>{"Veltra Kit Disk 4 (Windows 32)",
+                                                      "Veltra Kit Disk 5 (Windows 32)",
+                                                      "Veltra Kit Disk 6 (Windows 32)"}));
     EXPECT_NE(mdir(dir.at("KIT_4.img")).output.find("KIT 4"), std::string::npos);
     EXPECT_SAME_BYTES(mtype(dir.at("KIT_4.img"), "1ATA.CAB"), data.substr(0, 700000));
     EXPECT_SAME_BYTES(mtype(dir.at("KIT_5.img"), "2ATA.CAB"), data.substr(700000, 700000));
@@ -108,7 +104,9 @@ TEST_F(CopyDisks, PiecesGoOntoLabelledDisksAndAreReadBackByTheirLabels) {
     floppy_drive_unbind("A:\\");
     ASSERT_EQ(floppy_drive_bind("A:\\", FLOPPY_FOLDER, dir.path()), RC_OK);
     CopyOptions read = disks(4, 1);
-    read.progress = [](void* u, uint32_t bytes) { static_cast<FakeUser*>(u)->chunks.push_back(bytes); };
+    read.progress = [](void* u, uint32_t bytes) {
+        static_cast<FakeUser*>(u)->chunks.push_back(bytes);
+    };
     ASSERT_EQ(copy_from_disks("data.cab", engine_path(host.at("back.cab")), read), RC_OK);
     EXPECT_SAME_BYTES(read_host_file(host.at("back.cab")), data);
     uint64_t total = 0;

@@ -2,8 +2,8 @@
 // expanded, instantiated, appended; their chunks, cancels and failures.
 #include "media/copy.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <map>
@@ -21,7 +21,9 @@ struct Watch {
     ResultCode cancel_with = RC_USER_CANCELLED;
 };
 
-void watch_progress(void* user, uint32_t bytes) { static_cast<Watch*>(user)->chunks.push_back(bytes); }
+void watch_progress(void* user, uint32_t bytes) {
+    static_cast<Watch*>(user)->chunks.push_back(bytes);
+}
 
 ResultCode watch_cancel(void* user) {
     auto* watch = static_cast<Watch*>(user);
@@ -97,9 +99,9 @@ TEST(Copy, PlainCopyMovesChunksOfAtMost49152AndKeepsTheTimes) {
     write_host_file(dir.at("out.bin"), "older and longer contents");
     chmod(dir.at("out.bin").c_str(), 0444);  // a read-only destination is replaced
     Watch watch;
-    ASSERT_EQ(copy_file(engine_path(dir.at("in.bin")), engine_path(dir.at("out.bin")),
-                        watched(&watch)),
-              RC_OK);
+    ASSERT_EQ(
+        copy_file(engine_path(dir.at("in.bin")), engine_path(dir.at("out.bin")), watched(&watch)),
+        RC_OK);
     EXPECT_EQ(read_host_file(dir.at("out.bin")), data);
     EXPECT_EQ(watch.chunks, (std::vector<uint32_t>{49152, 49152, 49152, 100}));
     EXPECT_EQ(mtime_of(dir.at("out.bin")), mtime_of(dir.at("in.bin")));
@@ -155,9 +157,9 @@ TEST(Copy, PiecesOfACompressedStreamJoinIntoTheWholeStream) {
     pieces.compress = true;
     pieces.disk_count = 3;
     pieces.piece_sizes = {10000, 7, 4294967295u};
-    ASSERT_EQ(copy_file(engine_path(dir.at("data.cab")), engine_path(dir.at("out/data.cab")),
-                        pieces),
-              RC_OK);
+    ASSERT_EQ(
+        copy_file(engine_path(dir.at("data.cab")), engine_path(dir.at("out/data.cab")), pieces),
+        RC_OK);
     const std::string one = read_host_file(dir.at("out/_1ata.cab"));
     const std::string two = read_host_file(dir.at("out/_2ata.cab"));
     const std::string last = read_host_file(dir.at("out/_0ata.cab"));
@@ -195,10 +197,11 @@ TEST(Copy, CancelEndsTheCopyWithItsResult) {
     folder(dir, "c");
     Watch watch;
     watch.cancel_after = 1;
-    EXPECT_EQ(copy_file(engine_path(dir.at("in.bin")), engine_path(dir.at("out.bin")),
-                        watched(&watch)),
-              RC_USER_CANCELLED);
-    EXPECT_SAME_BYTES(read_host_file(dir.at("out.bin")), data.substr(0, 49152));  // partial file left
+    EXPECT_EQ(
+        copy_file(engine_path(dir.at("in.bin")), engine_path(dir.at("out.bin")), watched(&watch)),
+        RC_USER_CANCELLED);
+    EXPECT_SAME_BYTES(read_host_file(dir.at("out.bin")),
+                      data.substr(0, 49152));  // partial file left
 
     // A cancelled compression deletes what it wrote; any code passes through.
     Watch compress_watch;
@@ -228,9 +231,9 @@ TEST(Copy, FailuresGiveTheTableCodes) {
     // An empty source compresses to nothing at all.
     CopyOptions compress;
     compress.compress = true;
-    EXPECT_EQ(copy_file(engine_path(dir.at("empty.bin")), engine_path(dir.at("c/empty.bin")),
-                        compress),
-              RC_UNABLE_TO_READ);
+    EXPECT_EQ(
+        copy_file(engine_path(dir.at("empty.bin")), engine_path(dir.at("c/empty.bin")), compress),
+        RC_UNABLE_TO_READ);
     EXPECT_FALSE(host_exists(dir.at("c/_empty.bin")));
 
     // A compressed source with only its header is cut short.

@@ -85,9 +85,14 @@ TEST(FatCorrupt, BrokenChainsAndEntriesAreRefusedAsTheToolsFindThem) {
         {"two files share clusters", fat_entry(6, 3)},
         {"chain shorter than the file", fat_entry(3, FAT_END)},
         {"directory chain loops on itself", fat_entry(7, 7)},
-        {"entry starts outside the volume", root_entry("A.BIN", [](uint8_t* e) { e[26] = 0xF0; e[27] = 0x0F; })},
+        {"entry starts outside the volume", root_entry("A.BIN",
+                                                       [](uint8_t* e) {
+                                                           e[26] = 0xF0;
+                                                           e[27] = 0x0F;
+                                                       })},
         {"directory without a cluster", root_entry("SUB", [](uint8_t* e) { e[26] = e[27] = 0; })},
-        {"file without a cluster but with a size", root_entry("B.BIN", [](uint8_t* e) { e[26] = e[27] = 0; })},
+        {"file without a cluster but with a size",
+         root_entry("B.BIN", [](uint8_t* e) { e[26] = e[27] = 0; })},
         {"two entries start in one cluster", root_entry("B.BIN", [](uint8_t* e) { e[26] = 3; })},
     };
     for (const Case& c : cases) {

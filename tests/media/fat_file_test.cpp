@@ -1,12 +1,12 @@
 // Files and directories written through the volume module, judged by the
 // Debian disk tools and read back through the module.
-#include <gtest/gtest.h>
+#include "media/fat_file.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include "media/fat_directory.h"
-#include "media/fat_file.h"
 #include "media/fat_format.h"
 #include "media/fat_paths.h"
 #include "media/fat_root.h"
@@ -25,7 +25,9 @@ void blank_volume(const std::string& image, const char* medium, FatVolume* volum
     ASSERT_EQ(fat_volume_open(image, volume), RC_OK);
 }
 
-uint32_t rounded(uint32_t size, uint32_t cluster) { return (size + cluster - 1) / cluster * cluster; }
+uint32_t rounded(uint32_t size, uint32_t cluster) {
+    return (size + cluster - 1) / cluster * cluster;
+}
 
 std::string names_of(const std::vector<FatInfo>& list) {
     std::string names;
@@ -57,14 +59,16 @@ TEST(FatFiles, WhatWeWriteOnEveryMediumIsWhatTheToolsRead) {
         ASSERT_EQ(fat_path_make_directory(&volume, "Shared Files"), RC_OK);
         ASSERT_EQ(fat_path_make_directory(&volume, "shared files/LANG"), RC_OK);
         ASSERT_EQ(put_file(&volume, "SHARED FILES\\lang\\english.dll", big.substr(0, 3000)), RC_OK);
-        uint32_t used = rounded(150000, cluster) + 2 * rounded(700, cluster) + 2 * cluster + rounded(3000, cluster);
+        uint32_t used = rounded(150000, cluster) + 2 * rounded(700, cluster) + 2 * cluster +
+                        rounded(3000, cluster);
         EXPECT_EQ(fat_volume_free_bytes(volume), capacity - used);
         fat_volume_close(&volume);
 
         ToolRun check = fsck(image);
         EXPECT_EQ(check.status, 0) << check.output;
         ToolRun root = mdir(image);
-        EXPECT_NE(root.output.find("Volume in drive : is PRODUCT 1"), std::string::npos) << root.output;
+        EXPECT_NE(root.output.find("Volume in drive : is PRODUCT 1"), std::string::npos)
+            << root.output;
         EXPECT_NE(root.output.find("150000"), std::string::npos) << root.output;
         EXPECT_NE(root.output.find(long_name), std::string::npos) << root.output;
         EXPECT_NE(root.output.find("readme   txt"), std::string::npos) << root.output;
@@ -77,7 +81,8 @@ TEST(FatFiles, WhatWeWriteOnEveryMediumIsWhatTheToolsRead) {
         ASSERT_EQ(fat_volume_open(image, &volume), RC_OK);
         EXPECT_EQ(get_file(&volume, "setup.exe"), big);
         EXPECT_EQ(get_file(&volume, "INSTALLER RELEASE NOTES FOR WINDOWS 95.TXT"), small);
-        EXPECT_EQ(get_file(&volume, "/shared files/./lang/../LANG/ENGLISH.DLL"), big.substr(0, 3000));
+        EXPECT_EQ(get_file(&volume, "/shared files/./lang/../LANG/ENGLISH.DLL"),
+                  big.substr(0, 3000));
         EXPECT_EQ(get_file(&volume, "empty.dat"), "");
         fat_volume_close(&volume);
     }

@@ -1,8 +1,9 @@
 // Blank volumes of every medium, judged by our own reading and by the
 // Debian disk tools, and volumes made by mformat read by our module.
+#include "media/fat_format.h"
+
 #include <gtest/gtest.h>
 
-#include "media/fat_format.h"
 #include "media/fat_geometry.h"
 #include "media/fat_paths.h"
 #include "media/fat_root.h"
@@ -19,8 +20,8 @@ struct MediumFigures {
 };
 
 const MediumFigures media_figures[] = {
-    {"3.5HD", 1457664, 512, 223},  {"3.5LD", 730112, 1024, 111}, {"3.5JHD", 1250304, 1024, 191},
-    {"3.5UD", 2915328, 512, 239},  {"5.25HD", 1213952, 512, 223}, {"5.25LD", 362496, 1024, 111},
+    {"3.5HD", 1457664, 512, 223},    {"3.5LD", 730112, 1024, 111},  {"3.5JHD", 1250304, 1024, 191},
+    {"3.5UD", 2915328, 512, 239},    {"5.25HD", 1213952, 512, 223}, {"5.25LD", 362496, 1024, 111},
     {"5.25JHD", 1250304, 1024, 191},
 };
 
@@ -79,8 +80,10 @@ TEST(FatFormat, ToolsAcceptEveryBlankDiskWithItsLabelAndFreeBytes) {
         EXPECT_EQ(check.status, 0) << check.output;
         ToolRun listing = mdir(image);
         EXPECT_EQ(listing.status, 0) << listing.output;
-        EXPECT_NE(listing.output.find("Volume in drive : is KIT 1"), std::string::npos) << listing.output;
-        EXPECT_NE(without_blanks(listing.output).find(std::to_string(m.capacity) + "bytesfree"), std::string::npos)
+        EXPECT_NE(listing.output.find("Volume in drive : is KIT 1"), std::string::npos)
+            << listing.output;
+        EXPECT_NE(without_blanks(listing.output).find(std::to_string(m.capacity) + "bytesfree"),
+                  std::string::npos)
             << listing.output;
     }
 }
@@ -93,7 +96,10 @@ TEST(FatFormat, VolumesMadeByMformatAreReadWithTheirLabelAndFreeBytes) {
         const char* size_kb;
         uint32_t free_bytes;
         uint32_t cluster;
-    } cases[] = {{"1440", 1457664, 512}, {"720", 730112, 1024}, {"1200", 1213952, 512}, {"360", 362496, 1024}};
+    } cases[] = {{"1440", 1457664, 512},
+                 {"720", 730112, 1024},
+                 {"1200", 1213952, 512},
+                 {"360", 362496, 1024}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size_kb);
         std::string image = dir.at("made.img");

@@ -1,11 +1,11 @@
 // Tool runs and whole-file helpers for the FAT volume tests.
 #include "media/fat_test_tools.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "media/fat_file.h"
@@ -26,7 +26,8 @@ ToolRun run_tool(const std::string& command) {
 
 void require_tool(const char* name) {
     ToolRun run = run_tool(std::string("command -v ") + name);
-    ASSERT_EQ(run.status, 0) << name << " is not installed; run scripts/setup (packages mtools, dosfstools)";
+    ASSERT_EQ(run.status, 0)
+        << name << " is not installed; run scripts/setup (packages mtools, dosfstools)";
 }
 
 ToolRun mdir(const std::string& image, const std::string& path) {
@@ -37,7 +38,9 @@ std::string mtype(const std::string& image, const std::string& path) {
     return run_tool("mtype -i '" + image + "' '::" + path + "'").output;
 }
 
-ToolRun fsck(const std::string& image) { return run_tool("fsck.fat -n '" + image + "'"); }
+ToolRun fsck(const std::string& image) {
+    return run_tool("fsck.fat -n '" + image + "'");
+}
 
 ResultCode put_file(FatVolume* volume, std::string_view path, const std::string& bytes) {
     FatFile file;
@@ -58,7 +61,8 @@ std::string get_file(FatVolume* volume, std::string_view path) {
     if (fat_file_open(volume, path, FAT_OPEN_READ, &file) != RC_OK) return "<cannot open>";
     char buffer[49152];
     size_t got = 0;
-    while (fat_file_read(&file, buffer, sizeof buffer, &got) == RC_OK && got > 0) bytes.append(buffer, got);
+    while (fat_file_read(&file, buffer, sizeof buffer, &got) == RC_OK && got > 0)
+        bytes.append(buffer, got);
     fat_file_close(&file);
     return bytes;
 }

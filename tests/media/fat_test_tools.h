@@ -42,13 +42,15 @@ std::string folder_names(const std::string& folder);
 // Compares two byte strings, such as whole files, without printing them: on a
 // mismatch it gives both sizes and the offset of the first differing byte.
 inline ::testing::AssertionResult same_bytes(const char* actual_expr, const char* expected_expr,
-                                             const std::string& actual, const std::string& expected) {
+                                             const std::string& actual,
+                                             const std::string& expected) {
     if (actual == expected) return ::testing::AssertionSuccess();
     size_t common = std::min(actual.size(), expected.size());
-    size_t at = size_t(std::mismatch(actual.begin(), actual.begin() + common, expected.begin()).first -
-                       actual.begin());
+    size_t at =
+        size_t(std::mismatch(actual.begin(), actual.begin() + common, expected.begin()).first -
+               actual.begin());
     return ::testing::AssertionFailure()
-           << actual_expr << " and " << expected_expr << " differ: sizes " << actual.size() << " and "
-           << expected.size() << ", first difference at byte " << at;
+           << actual_expr << " and " << expected_expr << " differ: sizes " << actual.size()
+           << " and " << expected.size() << ", first difference at byte " << at;
 }
 #define EXPECT_SAME_BYTES(actual, expected) EXPECT_PRED_FORMAT2(same_bytes, actual, expected)

@@ -54,7 +54,9 @@ std::string make_folder(const TempDir& dir, const std::string& name) {
     return dir.at(name);
 }
 
-uint32_t rounded(size_t size, uint32_t cluster) { return uint32_t((size + cluster - 1) / cluster * cluster); }
+uint32_t rounded(size_t size, uint32_t cluster) {
+    return uint32_t((size + cluster - 1) / cluster * cluster);
+}
 
 // Notes each chunk a copy reports and, once `arm_after` chunks are told,
 // makes the next host read fail: so the failure strikes in the middle of
@@ -140,8 +142,9 @@ TEST_F(MediaFaults, AFailedReadOfAVolumeIsUnableToReadAndNeverAnEnd) {
     // leaves the chunk it had written.
     ASSERT_EQ(floppy_drive_bind("A:\\", FLOPPY_IMAGE, image), RC_OK);
     ReadFailure failure;
-    EXPECT_EQ(copy_file("A:\\KIT\\DATA.BIN", engine_path(dir.at("out.bin")), failing_reads(&failure)),
-              RC_UNABLE_TO_READ);
+    EXPECT_EQ(
+        copy_file("A:\\KIT\\DATA.BIN", engine_path(dir.at("out.bin")), failing_reads(&failure)),
+        RC_UNABLE_TO_READ);
     EXPECT_EQ(failure.chunks, std::vector<uint32_t>{49152});
     EXPECT_SAME_BYTES(read_host_file(dir.at("out.bin")), data.substr(0, 49152));
 }
@@ -170,7 +173,8 @@ TEST_F(MediaFaults, AWriteFailingForWantOfSpaceGives21AndLeavesTheImageSound) {
         size_t kept = 0;
         for (size_t at = 0; rc == RC_OK && at < data.size(); at += 49152) {
             size_t written = 0;
-            rc = fat_file_write(&file, data.data() + at, std::min<size_t>(49152, data.size() - at), &written);
+            rc = fat_file_write(&file, data.data() + at, std::min<size_t>(49152, data.size() - at),
+                                &written);
             if (rc == RC_OK) kept += written;
         }
         ResultCode closed = fat_file_close(&file);
@@ -237,7 +241,8 @@ TEST_F(MediaFaults, AWriteFailingForWantOfSpaceGives21AndLeavesTheImageSound) {
     CopyOptions compress;
     compress.compress = true;
     file_services_fail_next(HOST_OP_WRITE, ENOSPC, 2);  // the first FAT copy of the first data
-    EXPECT_EQ(copy_file(engine_path(dir.at("setup.exe")), "A:\\SETUP.EXE", compress), RC_UNABLE_TO_WRITE);
+    EXPECT_EQ(copy_file(engine_path(dir.at("setup.exe")), "A:\\SETUP.EXE", compress),
+              RC_UNABLE_TO_WRITE);
     file_services_faults_clear();
     floppy_drive_unbind("A:\\");
     ToolRun check = fsck(image);
@@ -334,7 +339,8 @@ TEST_F(MediaFaults, AFailedReadOfACopysSourceIsUnableToReadAndAFailedWriteKeepsI
 
     // A failed write of the destination keeps the file services' code.
     file_services_fail_next(HOST_OP_WRITE, ENOSPC);
-    EXPECT_EQ(copy_file(source, engine_path(dir.at("full.bin")), CopyOptions()), RC_UNABLE_TO_WRITE);
+    EXPECT_EQ(copy_file(source, engine_path(dir.at("full.bin")), CopyOptions()),
+              RC_UNABLE_TO_WRITE);
     file_services_fail_next(HOST_OP_WRITE, EBADF);
     EXPECT_EQ(copy_file(source, engine_path(dir.at("bad.bin")), CopyOptions()), RC_OS_ERROR);
 }

@@ -1,14 +1,14 @@
-#include "media/lzw_compress.h"
-#include "media/lzw_decompress.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
-#include <tuple>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include "media/lzw_compress.h"
+#include "media/lzw_decompress.h"
 
 namespace {
 
@@ -29,8 +29,9 @@ Bytes random_bytes(size_t n, unsigned seed) {
 
 // Words from a small vocabulary in pseudo-random order: long repeats.
 Bytes text_like(size_t n, unsigned seed) {
-    static const char* words[] = {"disk ", "label ", "setup.exe ", "product\r\n", "group ",
-                                  "component ", "size=1457664 ", "the ", "of "};
+    static const char* words[] = {"disk ",         "label ", "setup.exe ",
+                                  "product\r\n",   "group ", "component ",
+                                  "size=1457664 ", "the ",   "of "};
     std::mt19937 rng(seed);
     Bytes b;
     while (b.size() < n) b += words[rng() % 9];
@@ -129,7 +130,8 @@ void put_bits(std::string* bits, uint32_t code, int width) {
 Bytes pack_bits(std::string bits) {
     while (bits.size() % 8) bits.push_back('0');
     Bytes b;
-    for (size_t i = 0; i < bits.size(); i += 8) b.push_back(char(std::stoi(bits.substr(i, 8), nullptr, 2)));
+    for (size_t i = 0; i < bits.size(); i += 8)
+        b.push_back(char(std::stoi(bits.substr(i, 8), nullptr, 2)));
     return b;
 }
 
@@ -149,7 +151,8 @@ TEST(LzwCompress, WritesTheKnownStreams) {
     EXPECT_EQ(compress(Bytes(1, '\0')), hex({0x0D, 0x01, 0x00}));  // code 2
     EXPECT_EQ(compress("\xFF"), hex({0x0D, 0x80, 0x80}));          // code 257
     ResultCode rc;
-    EXPECT_EQ(decompress(hex({0x0D, 0x31, 0xC0, 0x8C, 0x60}), &rc), "aaaa");  // 258 before it is defined
+    EXPECT_EQ(decompress(hex({0x0D, 0x31, 0xC0, 0x8C, 0x60}), &rc),
+              "aaaa");  // 258 before it is defined
     EXPECT_EQ(rc, RC_OK);
 }
 
@@ -217,9 +220,16 @@ TEST(LzwCompress, RefusesTablesTooSmallForTheirCodes) {
 // Other widths and tables too (where the first slots wrap around), whose
 // streams the decompressor reads by their header.
 TEST(LzwCompress, AgreesWithThePlainCoderForEveryWidthAndTable) {
-    Bytes mixed = text_like(150000, 3) + random_bytes(60000, 4) + Bytes(5000, 'z') + text_like(90000, 5);
-    for (auto [width, index] : {std::pair{13u, 18u}, {9u, 18u}, {12u, 18u}, {16u, 18u}, {13u, 13u},
-                                {12u, 12u}, {10u, 10u}, {11u, 11u}}) {
+    Bytes mixed =
+        text_like(150000, 3) + random_bytes(60000, 4) + Bytes(5000, 'z') + text_like(90000, 5);
+    for (auto [width, index] : {std::pair{13u, 18u},
+                                {9u, 18u},
+                                {12u, 18u},
+                                {16u, 18u},
+                                {13u, 13u},
+                                {12u, 12u},
+                                {10u, 10u},
+                                {11u, 11u}}) {
         for (const Bytes& input : {mixed, random_bytes(70000, width), text_like(400000, index)}) {
             Bytes stream = compress_with(input, width, index);
             ASSERT_EQ(stream, reference_compress(input, width))
@@ -246,7 +256,8 @@ TEST(LzwRoundTrip, RandomAndStructuredInputsOfManySizes) {
     for (size_t n : sizes) {
         Bytes ramp(n, '\0');
         for (size_t i = 0; i < n; ++i) ramp[i] = char(i * 7 + i / 251);
-        for (const Bytes& input : {random_bytes(n, unsigned(n)), text_like(n, unsigned(n)), Bytes(n, 'x'), ramp}) {
+        for (const Bytes& input :
+             {random_bytes(n, unsigned(n)), text_like(n, unsigned(n)), Bytes(n, 'x'), ramp}) {
             ResultCode rc;
             ASSERT_EQ(decompress(compress(input), &rc), input) << "size " << n;
             ASSERT_EQ(rc, RC_OK);
@@ -282,7 +293,8 @@ TEST(LzwCompress, ClearsAfterCode8190) {
     // Cut the stream before that CLEAR: the decompressor's dictionary is full,
     // so code 8191 is refused while a defined code still decodes.
     std::string bits;
-    for (size_t i = 0; i < clear_at; ++i) bits.push_back((uint8_t(stream[i / 8]) >> (7 - i % 8)) & 1 ? '1' : '0');
+    for (size_t i = 0; i < clear_at; ++i)
+        bits.push_back((uint8_t(stream[i / 8]) >> (7 - i % 8)) & 1 ? '1' : '0');
     std::string full = bits, beyond = bits;
     put_bits(&full, 8190, 13);
     put_bits(&beyond, 8191, 13);
@@ -291,18 +303,22 @@ TEST(LzwCompress, ClearsAfterCode8190) {
 }
 
 TEST(LzwDecompress, RefusesBadCodesAndHeaders) {
-    EXPECT_EQ(decompress_result(stream_of(13, {99, 0})), RC_UNABLE_TO_READ);     // code 0
-    EXPECT_EQ(decompress_result(stream_of(13, {99, 259})), RC_UNABLE_TO_READ);   // beyond 258, the next undefined
-    EXPECT_EQ(decompress_result(stream_of(13, {258})), RC_UNABLE_TO_READ);       // first code not a byte
-    EXPECT_EQ(decompress_result(stream_of(13, {LZW_CLEAR})), RC_UNABLE_TO_READ); // nor CLEAR
-    EXPECT_EQ(decompress_result(stream_of(13, {99, 1, 258})), RC_UNABLE_TO_READ);  // not after CLEAR either
+    EXPECT_EQ(decompress_result(stream_of(13, {99, 0})), RC_UNABLE_TO_READ);  // code 0
+    EXPECT_EQ(decompress_result(stream_of(13, {99, 259})),
+              RC_UNABLE_TO_READ);  // beyond 258, the next undefined
+    EXPECT_EQ(decompress_result(stream_of(13, {258})), RC_UNABLE_TO_READ);  // first code not a byte
+    EXPECT_EQ(decompress_result(stream_of(13, {LZW_CLEAR})), RC_UNABLE_TO_READ);  // nor CLEAR
+    EXPECT_EQ(decompress_result(stream_of(13, {99, 1, 258})),
+              RC_UNABLE_TO_READ);  // not after CLEAR either
     EXPECT_EQ(decompress_result(stream_of(19, {99})), RC_UNABLE_TO_READ);
     EXPECT_EQ(decompress_result(stream_of(255, {99})), RC_UNABLE_TO_READ);
 
     ResultCode rc;
-    EXPECT_EQ(decompress(stream_of(13, {99, 100, LZW_CLEAR}), &rc), "ab");  // ends right after CLEAR
+    EXPECT_EQ(decompress(stream_of(13, {99, 100, LZW_CLEAR}), &rc),
+              "ab");  // ends right after CLEAR
     EXPECT_EQ(rc, RC_OK);
-    EXPECT_EQ(decompress(stream_of(13, {99, 100, LZW_CLEAR, 101, 258}), &rc), "abccc"); // reset, then 258 again
+    EXPECT_EQ(decompress(stream_of(13, {99, 100, LZW_CLEAR, 101, 258}), &rc),
+              "abccc");  // reset, then 258 again
     EXPECT_EQ(rc, RC_OK);
     EXPECT_EQ(decompress(stream_of(18, {99, 258, 259}), &rc), "aaaaaa");
     EXPECT_EQ(rc, RC_OK);
@@ -370,7 +386,8 @@ TEST(LzwDecompress, ResumesAfterAnyOutputLimitAndAnyInputCut) {
         EXPECT_EQ(rc, RC_OK);
     }
     for (size_t cut = 0; cut <= stream.size(); ++cut) {
-        EXPECT_EQ(decompress_pieces({stream.substr(0, cut), stream.substr(cut)}, 97, &rc), input) << "cut " << cut;
+        EXPECT_EQ(decompress_pieces({stream.substr(0, cut), stream.substr(cut)}, 97, &rc), input)
+            << "cut " << cut;
         EXPECT_EQ(rc, RC_OK);
     }
 }
@@ -388,7 +405,8 @@ Bytes reference_decompress(const Bytes& stream) {
     std::vector<std::pair<uint32_t, uint8_t>> entry(table_max + 1);
     auto string_of = [&](uint32_t code) {
         Bytes s;
-        for (; code > LZW_LAST_INITIAL; code = entry[code].first) s.push_back(char(entry[code].second));
+        for (; code > LZW_LAST_INITIAL; code = entry[code].first)
+            s.push_back(char(entry[code].second));
         s.push_back(char(code - LZW_FIRST_BYTE_CODE));
         std::reverse(s.begin(), s.end());
         return s;
@@ -428,7 +446,8 @@ Bytes reference_decompress(const Bytes& stream) {
 // about to be defined, whose strings grow by one byte each (megabytes in
 // all), then random codes again, which bring back strings written long
 // before the chain.
-Bytes random_code_stream(uint32_t header, size_t codes, size_t per_clear, size_t chain, unsigned seed) {
+Bytes random_code_stream(uint32_t header, size_t codes, size_t per_clear, size_t chain,
+                         unsigned seed) {
     std::mt19937 rng(seed);
     const uint32_t table_max = (1u << header) - 1;
     std::string bits;
@@ -459,8 +478,8 @@ Bytes random_code_stream(uint32_t header, size_t codes, size_t per_clear, size_t
 // that strings written long before are rebuilt from their entries; read
 // whole and in steps of many sizes, also across a cut of the stream.
 TEST(LzwDecompress, AgreesWithThePlainDecoderOnLongStrings) {
-    for (auto [header, codes, per_clear] : {std::tuple{13u, 8000u, 4000u}, {16u, 4000u, 100000u},
-                                            {10u, 5000u, 100000u}}) {
+    for (auto [header, codes, per_clear] :
+         {std::tuple{13u, 8000u, 4000u}, {16u, 4000u, 100000u}, {10u, 5000u, 100000u}}) {
         Bytes stream = random_code_stream(header, codes, per_clear, 3300, header);
         Bytes expected = reference_decompress(stream);
         ASSERT_GT(expected.size(), header == 10 ? 100000u : 6000000u);

@@ -1,11 +1,11 @@
 #include "media/media_table.h"
 
-#include "media/fat_geometry.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "media/fat_geometry.h"
 
 TEST(MediaTable, RowsMatchTheirClusterCountsAndSuffixesFollowCapacity) {
     size_t count = 0;
@@ -45,9 +45,9 @@ TEST(MediaTable, RowsMatchTheirClusterCountsAndSuffixesFollowCapacity) {
         EXPECT_TRUE(media_density_suffix(rows[i].media_capacity, &suffix));
         suffixes.push_back(rows[i].name + std::string("=") + suffix);
     }
-    EXPECT_EQ(suffixes, (std::vector<std::string>{"3.5HD=3hd", "3.5LD=3ld", "3.5JHD=jhd",
-                                                  "3.5UD=3ud", "5.25HD=5hd", "5.25LD=5ld",
-                                                  "5.25JHD=jhd"}));
+    EXPECT_EQ(suffixes,
+              (std::vector<std::string>{"3.5HD=3hd", "3.5LD=3ld", "3.5JHD=jhd", "3.5UD=3ud",
+                                        "5.25HD=5hd", "5.25LD=5ld", "5.25JHD=jhd"}));
 }
 
 TEST(MediaTable, RoundsToWholeClusters) {

@@ -7,8 +7,8 @@
 
 #include "runtime/namespaces.h"
 #include "runtime/numbers.h"
-#include "runtime/values.h"
 #include "runtime/runtime_fixture.h"
+#include "runtime/values.h"
 #include "sys/text.h"
 
 namespace {
@@ -21,7 +21,8 @@ protected:
     std::string shown(Value map) {
         std::string out;
         for (VolumeMapElement* e = volume_map_elements(rt, map); e; e = e->next)
-            out += (out.empty() ? "" : " ") + std::string(volume_map_label(e)) + "=" + std::to_string(e->amount);
+            out += (out.empty() ? "" : " ") + std::string(volume_map_label(e)) + "=" +
+                   std::to_string(e->amount);
         return out;
     }
     Value make(std::initializer_list<std::pair<const char*, uint32_t>> adds) {
@@ -34,8 +35,11 @@ protected:
 }  // namespace
 
 TEST_F(VolumeMapTest, AddKeepsOneElementPerVolumeInLabelOrder) {
-    Value m = make({{"D:\\app\\x.exe", 10}, {"C:\\win\\y.dll", 5}, {"d:\\other", 7},
-                    {"%TARGET%\\z", 3}, {"C:\\zero", 0}});
+    Value m = make({{"D:\\app\\x.exe", 10},
+                    {"C:\\win\\y.dll", 5},
+                    {"d:\\other", 7},
+                    {"%TARGET%\\z", 3},
+                    {"C:\\zero", 0}});
     EXPECT_EQ(shown(m), "%TARGET%\\z=3 C:\\=5 D:\\=17");
     EXPECT_EQ(volume_map_total(rt, m), 25u);
     EXPECT_EQ(volume_map_count(rt, m), 3u);
@@ -126,9 +130,8 @@ TEST_F(VolumeMapTest, ManyVolumesStayInLabelOrderUnderTheirFirstSpelling) {
     auto add = [&](Value map, const std::string& path, uint32_t amount) {
         ASSERT_EQ(volume_map_add(rt, map, path, amount), RC_OK);
         if (amount == 0) return;
-        std::string label = path.find(':') == std::string::npos
-                                ? path
-                                : path.substr(0, path.find(':') + 1) + "\\";
+        std::string label =
+            path.find(':') == std::string::npos ? path : path.substr(0, path.find(':') + 1) + "\\";
         Expected& e = expected[text_fold(label)];
         if (e.spelling.empty()) e.spelling = label;
         e.amount += amount;
@@ -142,7 +145,8 @@ TEST_F(VolumeMapTest, ManyVolumesStayInLabelOrderUnderTheirFirstSpelling) {
     auto path_of = [](int i) {
         int k = (i * 7919) % 2500;
         std::string name = k % 3 ? "%TARGET%\\f" : "%TARGET%\\F";
-        if (k % 11 == 0) return std::string(1, char('A' + k % 26)) + ":\\dir\\f" + std::to_string(k);
+        if (k % 11 == 0)
+            return std::string(1, char('A' + k % 26)) + ":\\dir\\f" + std::to_string(k);
         return name + std::to_string(k) + ".txt";
     };
 

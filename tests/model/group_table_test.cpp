@@ -12,7 +12,8 @@ namespace {
 const std::string kWindowsMap =
     "#Name Subgroup Source Destination Size Instantiate? Append? Compress? StartDisk "
     "TotalDisks Icon Group Item Command\n\n"
-    "Program \"\" \"core.dll\" \"C:\\Windows\\core.dll\" 81920 false false true 1 2 0 \"\" \"\" \"\"\n"
+    "Program \"\" \"core.dll\" \"C:\\Windows\\core.dll\" 81920 false false true 1 2 0 \"\" \"\" "
+    "\"\"\n"
     "        \"\" \"readme.txt\" \"%TARGET%\\readme.txt\" 5 true false never 00 00 01 \"Core\" "
     "\"Read Me\" \"notepad\"\n"
     "Help \"x\" \"help/a.hlp  \" \"D:\\help\\a.hlp\" 300 false true false 0 0 0 \"\" \"\" \"\"\n";
@@ -95,7 +96,8 @@ TEST_F(GroupTableTest, EmptyFilesGroupsWithoutRowsAndBadRows) {
     EXPECT_EQ(bilist_count(rt, groups), 0u);
 
     // A group without rows writes only its empty line.
-    ASSERT_NE(read_map("Empty\nLonger_Name \"\" \"a\" \"b\" 1 false false false 0 0\n", 0), nullptr);
+    ASSERT_NE(read_map("Empty\nLonger_Name \"\" \"a\" \"b\" 1 false false false 0 0\n", 0),
+              nullptr);
     std::string text = write(0);
     EXPECT_EQ(text.find("Empty"), std::string::npos);
     EXPECT_NE(text.find("\r\n\r\n\r\nLonger_Name \"\""), std::string::npos) << text;

@@ -44,8 +44,8 @@ protected:
         if (reader) reader_close(rt, reader);
         write_host_file(dir.at(name), text);
         PathParts parts = path_split(engine_path(dir.at(name)));
-        reader = reader_open(rt, atoms, nullptr, ns, false, false, parts.absolute, "",
-                             parts.base, parts.extension);
+        reader = reader_open(rt, atoms, nullptr, ns, false, false, parts.absolute, "", parts.base,
+                             parts.extension);
         return reader;
     }
 

@@ -28,9 +28,8 @@ protected:
     ~ProductTableTest() override { product_list_destroy(rt, list); }
 
     std::string write(bool blank_locations) {
-        return written([&](TextFile* out) {
-            return product_table_write(rt, out, list, blank_locations);
-        });
+        return written(
+            [&](TextFile* out) { return product_table_write(rt, out, list, blank_locations); });
     }
     Value product_at(int index) {
         BiNode* n = list->first;
@@ -98,9 +97,9 @@ TEST_F(ProductTableTest, BlankLocationsKeepTheHeaderWidth) {
 
 TEST_F(ProductTableTest, AnyMalformedRowFailsTheWholeFile) {
     const char* bad[] = {
-        "1 core root \"c\" \"1\" \"L\" \"l\" 5 yes false false \"d\" \"v\"\n",     // yes
+        "1 core root \"c\" \"1\" \"L\" \"l\" 5 yes false false \"d\" \"v\"\n",       // yes
         "1 core root \"c\" \"1\" \"L\" \"l\" 5 true \"maybe\" false \"d\" \"v\"\n",  // maybe
-        "1 'core root \"c\" \"1\" \"L\" \"l\" 5 true false false \"d\" \"v\"\n",    // atom
+        "1 'core root \"c\" \"1\" \"L\" \"l\" 5 true false false \"d\" \"v\"\n",     // atom
         "1 core root \"c\" \"1\" \"L\" \"l\" 5 true false false \"d\"\n",            // short
         "1 core root \"c\" \"1\" \"L\" \"l\" 5 true false false \"d\" \"v\" 2\n",    // extra
     };
@@ -133,9 +132,9 @@ TEST_F(ProductTableTest, TreeOrdersByLabelAndRollsSizesUp) {
     // descended into again.
     product_record(product_at(0))->size_computed = false;
     Value overflowed = 1;
-    EXPECT_EQ(product_sizes_roll_up(rt, product_tree_build(rt, list, "core", false), true,
-                                    &overflowed),
-              RC_OK);
+    EXPECT_EQ(
+        product_sizes_roll_up(rt, product_tree_build(rt, list, "core", false), true, &overflowed),
+        RC_OK);
     EXPECT_EQ(overflowed, 0u);
     EXPECT_EQ(field_number_value(rt, product_size(product_at(0))), 35u);
     EXPECT_EQ(product_tree_build(rt, list, "tools", false), nullptr);  // not a root
@@ -149,9 +148,11 @@ TEST_F(ProductTableTest, TreeOrdersByLabelAndRollsSizesUp) {
 // its own byte and all its descendants'.
 TEST_F(ProductTableTest, ALargeTreeHangsEachProductUnderItsParentInLabelOrder) {
     const int count = 3000;
-    auto name_of = [](int i) { return i % 500 == 499 ? "P" + std::to_string(i - 250) : "p" + std::to_string(i); };
+    auto name_of = [](int i) {
+        return i % 500 == 499 ? "P" + std::to_string(i - 250) : "p" + std::to_string(i);
+    };
     for (int i = 0; i < count; ++i) {
-        std::string parent = i < 20 ? "root"
+        std::string parent = i < 20        ? "root"
                              : i % 13 == 0 ? "P" + std::to_string(i + 150)  // may be no product
                                            : "p" + std::to_string((i * 7919) % i);
         int label = (i * 31) % 50;
@@ -169,8 +170,10 @@ TEST_F(ProductTableTest, ALargeTreeHangsEachProductUnderItsParentInLabelOrder) {
     for (int i = 0; i < count; ++i) {
         auto parent = first_of_name.find(text_fold(field_text(rt, product_parent(product_at(i)))));
         DisplayNode* node = product_node(product_at(i));
-        if (parent == first_of_name.end()) expected_roots.insert(node);
-        else expected_children[product_node(product_at(parent->second))].insert(node);
+        if (parent == first_of_name.end())
+            expected_roots.insert(node);
+        else
+            expected_children[product_node(product_at(parent->second))].insert(node);
     }
 
     DisplayNode* root = product_tree_build(rt, list, "", false);
@@ -245,13 +248,12 @@ TEST_F(ProductTableTest, RollUpNamesTheFirstTotalPastThirtyTwoBitsAndGoesOn) {
         return std::string(number) + " " + name + " " + parent + " \"f\" \"1\" \"" + label +
                "\" \"l\" " + size + " true false false \"d\" \"v\"\n";
     };
-    read_text(row("1", "big", "root", "A Big", "3221225472") +
-              row("2", "bigkid", "big", "Kid", "3221225472") +
-              row("3", "small", "root", "B Small", "5") + row("4", "leaf", "small", "Leaf", "7") +
-              row("5", "huge", "root", "C Huge", "4294967295") +
-              row("6", "hugekid", "huge", "Kid", "1") +
-              row("7", "edge", "root", "D Edge", "4294967290") +
-              row("8", "edgekid", "edge", "Kid", "5"));
+    read_text(
+        row("1", "big", "root", "A Big", "3221225472") +
+        row("2", "bigkid", "big", "Kid", "3221225472") + row("3", "small", "root", "B Small", "5") +
+        row("4", "leaf", "small", "Leaf", "7") + row("5", "huge", "root", "C Huge", "4294967295") +
+        row("6", "hugekid", "huge", "Kid", "1") + row("7", "edge", "root", "D Edge", "4294967290") +
+        row("8", "edgekid", "edge", "Kid", "5"));
     list = product_list_read(rt, reader);
     ASSERT_NE(list, nullptr);
     for (BiNode* n = list->first; n; n = n->next) product_record(n->value)->size_computed = true;
@@ -281,9 +283,9 @@ TEST_F(ProductTableTest, RollUpNamesTheFirstTotalPastThirtyTwoBitsAndGoesOn) {
     rt->limit_allocations = true;
     rt->allocations_left = 0;
     overflowed = 1;
-    EXPECT_EQ(product_sizes_roll_up(rt, product_tree_build(rt, list, "small", false), true,
-                                    &overflowed),
-              RC_NO_OBJECT);
+    EXPECT_EQ(
+        product_sizes_roll_up(rt, product_tree_build(rt, list, "small", false), true, &overflowed),
+        RC_NO_OBJECT);
     rt->limit_allocations = false;
     EXPECT_EQ(overflowed, 0u);
     EXPECT_EQ(field_number_value(rt, product_size(product_at(2))), 12u);

@@ -118,8 +118,8 @@ TEST_F(TableReadFailureTest, AFailedStreamReadFailsTheGroupTable) {
 // With every allocation failing in turn, a table reads whole or not at all.
 TEST_F(TableReadFailureTest, RunningOutOfMemoryNeverGivesAShorterTable) {
     const std::string products_text = "#### header\n" + kProductRow + kProductRow + kProductRow;
-    const std::string map_text = "Program\n" + kComponentRow + kComponentRow + "Help\n" +
-                                 kComponentRow;
+    const std::string map_text =
+        "Program\n" + kComponentRow + kComponentRow + "Help\n" + kComponentRow;
     bool products_whole = false, groups_whole = false;
     for (uint32_t allowed = 0; allowed < 400 && !(products_whole && groups_whole); ++allowed) {
         ASSERT_NE(read_text(products_text, "t.prd"), nullptr);

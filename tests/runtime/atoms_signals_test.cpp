@@ -62,15 +62,19 @@ TEST_F(AtomsTest, SignalValuesOwnPayloadAndMessage) {
     signal_release(rt, s, value_release);
 }
 
-Value routine_one(RuntimeContext*, Value) { return 1; }
+Value routine_one(RuntimeContext*, Value) {
+    return 1;
+}
 
 TEST_F(AtomsTest, FunctionValuesHoldArgumentsNewestFirst) {
     Value f = function_new(rt, routine_one, "Size");
     ASSERT_NE(f, 0u);
     EXPECT_EQ(text(function_name(rt, f)), "Size");
-    ASSERT_EQ(function_add_argument(rt, f, value_set_type(rt, VT_NUMBER, number_new(rt, 1), false)), RC_OK);
-    ASSERT_EQ(function_add_argument(rt, f, value_set_type(rt, VT_STRING, string_new(rt, "b"), false)),
+    ASSERT_EQ(function_add_argument(rt, f, value_set_type(rt, VT_NUMBER, number_new(rt, 1), false)),
               RC_OK);
+    ASSERT_EQ(
+        function_add_argument(rt, f, value_set_type(rt, VT_STRING, string_new(rt, "b"), false)),
+        RC_OK);
     Value arguments = function_arguments(rt, f);
     EXPECT_EQ(list_length(rt, arguments), 2u);
     EXPECT_EQ(text(list_head(rt, arguments)), "b");
@@ -111,7 +115,8 @@ TEST_F(AtomsTest, DatesRoundTripThroughBothForms) {
     EXPECT_EQ(date_text(rt, d, small, sizeof small, true), 0u);
     Value copy = date_copy(rt, d);
     EXPECT_EQ(date_seconds(rt, copy), date_seconds(rt, d));
-    for (const char* bad : {"", "13/07/97 02:05:09 PM", "03/07/97 02:05:09", "03/07/97 02:05:09 PM x"})
+    for (const char* bad :
+         {"", "13/07/97 02:05:09 PM", "03/07/97 02:05:09", "03/07/97 02:05:09 PM x"})
         EXPECT_EQ(date_parse(rt, bad), 0u) << bad;
     Value now = date_now(rt);
     EXPECT_GT(date_seconds(rt, now), date_seconds(rt, d));

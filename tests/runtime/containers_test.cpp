@@ -10,11 +10,21 @@ namespace {
 
 // Elements are small numbers carried as plain handles (2, 3, ...), which the
 // containers never look into.
-bool same(RuntimeContext*, Value a, Value b) { return a == b; }
-bool greater(RuntimeContext*, Value a, Value b) { return a > b; }
-Value copy_plain(RuntimeContext*, Value v) { return v; }
-Value copy_in(RuntimeContext*, Namespace*, Value v) { return v == 4 ? 0 : v * 10; }
-bool never_void(Value) { return false; }
+bool same(RuntimeContext*, Value a, Value b) {
+    return a == b;
+}
+bool greater(RuntimeContext*, Value a, Value b) {
+    return a > b;
+}
+Value copy_plain(RuntimeContext*, Value v) {
+    return v;
+}
+Value copy_in(RuntimeContext*, Namespace*, Value v) {
+    return v == 4 ? 0 : v * 10;
+}
+bool never_void(Value) {
+    return false;
+}
 
 std::vector<Value> elements(RuntimeContext* rt, Value list) {
     std::vector<Value> out;
@@ -100,15 +110,21 @@ TEST_F(ListsTest, MapLeavesOutVoidCopies) {
 
 // Elements are numbers here, so union and difference can be checked for
 // what they copy, combine and release.
-Value add_numbers(RuntimeContext* rt, Value a, Value b) { return number_add(rt, a, b); }
-Value subtract_numbers(RuntimeContext* rt, Value a, Value b) { return number_sub(rt, a, b); }
+Value add_numbers(RuntimeContext* rt, Value a, Value b) {
+    return number_add(rt, a, b);
+}
+Value subtract_numbers(RuntimeContext* rt, Value a, Value b) {
+    return number_sub(rt, a, b);
+}
 bool numbers_equal_by_key(RuntimeContext* rt, Value a, Value b) {
     return number_value(rt, a) / 100 == number_value(rt, b) / 100;
 }
 bool number_key_greater(RuntimeContext* rt, Value a, Value b) {
     return number_value(rt, a) / 100 > number_value(rt, b) / 100;
 }
-bool zero_is_void(Value v) { return *value_record<uint32_t>(v) == 0; }
+bool zero_is_void(Value v) {
+    return *value_record<uint32_t>(v) == 0;
+}
 
 Value numbers(RuntimeContext* rt, std::vector<uint32_t> values) {
     Value list = list_empty(rt);

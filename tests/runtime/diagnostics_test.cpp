@@ -1,7 +1,8 @@
 // Diagnostic messages: their exact texts, the place of an input file, tail
 // messages and their joining, and the operation words.
-#include "reader_fixture.h"
 #include "runtime/diagnostics.h"
+
+#include "reader_fixture.h"
 
 namespace {
 
@@ -27,15 +28,19 @@ protected:
 
 TEST_F(DiagnosticsTest, MessagesWithAPlace) {
     input->parts.base = "prod";  // the file was opened as t.prd
-    EXPECT_EQ(msg(diag_expected(rt, input, 3, ")", ",")), "prod.prd(3): ')' expected when ',' found");
+    EXPECT_EQ(msg(diag_expected(rt, input, 3, ")", ",")),
+              "prod.prd(3): ')' expected when ',' found");
     EXPECT_EQ(msg(diag_message(rt, input, 12, "Unable to Parse")), "prod.prd(12): Unable to Parse");
-    EXPECT_EQ(msg(diag_when_found(rt, input, 1, "Row ends", "]")), "prod.prd(1): Row ends when ']' found");
+    EXPECT_EQ(msg(diag_when_found(rt, input, 1, "Row ends", "]")),
+              "prod.prd(1): Row ends when ']' found");
     EXPECT_EQ(msg(diag_unbound(rt, input, 4, str("HOME"), true)),
               "prod.prd(4): Unbound environment variable 'HOME'");
-    EXPECT_EQ(msg(diag_unbound(rt, input, 4, str("x"), false)), "prod.prd(4): Unbound variable 'x'");
+    EXPECT_EQ(msg(diag_unbound(rt, input, 4, str("x"), false)),
+              "prod.prd(4): Unbound variable 'x'");
     EXPECT_EQ(msg(diag_with_value(rt, input, 5, "Unknown product", str("core"))),
               "prod.prd(5): Unknown product 'core'");
-    EXPECT_EQ(msg(diag_call(rt, input, 6, str("disk"), "label", "failed")), "prod.prd(6): 'disk.label' failed");
+    EXPECT_EQ(msg(diag_call(rt, input, 6, str("disk"), "label", "failed")),
+              "prod.prd(6): 'disk.label' failed");
     EXPECT_EQ(msg(diag_place(rt, input, 2147483647)), "prod.prd(2147483647): ");
     EXPECT_EQ(msg(diag_type_mismatch(rt, input, 9, str("concat"), 2, VT_STRING, VT_LIST)),
               "prod.prd(9): Type mismatch in argument '2' when calling 'concat'\n"
@@ -59,10 +64,11 @@ TEST_F(DiagnosticsTest, InputOutputMessagesTakeTheirOperationWords) {
     Value file = str("core");
     EXPECT_EQ(msg(diag_io(rt, file, "map", 3, "Disk Full", DIAG_WRITING, file, nullptr)),
               "core.map(3): Disk Full while writing core");
-    EXPECT_EQ(msg(diag_io(rt, file, "map", 3, "Unable to Read", DIAG_OPENING, 0, diag_builtin_messages(),
-                          "No such file")),
+    EXPECT_EQ(msg(diag_io(rt, file, "map", 3, "Unable to Read", DIAG_OPENING, 0,
+                          diag_builtin_messages(), "No such file")),
               "core.map(3): Unable to Read while opening . (No such file.)");
-    EXPECT_EQ(msg(diag_tail_io(rt, "x", DIAG_READING, str("y"), nullptr)), "TAIL x while reading y");
+    EXPECT_EQ(msg(diag_tail_io(rt, "x", DIAG_READING, str("y"), nullptr)),
+              "TAIL x while reading y");
     EXPECT_EQ(msg(diag_tail_io(rt, "x", 99, str("y"), nullptr)), "TAIL x while  y");
     EXPECT_EQ(msg(diag_tail_call(rt, str("obj"), "run", "failed")), "TAIL 'obj.run' failed");
 

@@ -30,7 +30,8 @@ TEST_F(LexerTest, QuotedAtomsEndAtTheNextDelimiterAndNeedNoClosingQuote) {
 
 TEST_F(LexerTest, KeywordsAndBooleansIgnoreCaseAndNamesKeepTheirFirstSpelling) {
     EXPECT_EQ(tokens("TRUE True true FALSE If ELSE While mark iff"),
-              (Tokens{"true", "true", "true", "false", "if", "else", "while", "mark", "name:iff", "eof"}));
+              (Tokens{"true", "true", "true", "false", "if", "else", "while", "mark", "name:iff",
+                      "eof"}));
     Reader* reader = open("Size SIZE _x1");
     Value size = reader_next(rt, reader), upper = reader_next(rt, reader);
     EXPECT_EQ(size, upper);
@@ -53,10 +54,10 @@ TEST_F(LexerTest, ANameOrNumberFollowedByANonDelimiterIsALexicalError) {
 }
 
 TEST_F(LexerTest, EveryPunctuationAndOperatorForm) {
-    EXPECT_EQ(tokens("{}[]():,;.+-*/<>"),
-              (Tokens{"{", "}", "[", "]", "(", ")", ":", ",", ";", ".", "+", "-", "*", "/", "<", ">", "eof"}));
-    EXPECT_EQ(tokens("a=b a==b x!=y"),
-              (Tokens{"name:a", "=", "name:b", "name:a", "==", "name:b", "name:x", "!=", "name:y", "eof"}));
+    EXPECT_EQ(tokens("{}[]():,;.+-*/<>"), (Tokens{"{", "}", "[", "]", "(", ")", ":", ",", ";", ".",
+                                                  "+", "-", "*", "/", "<", ">", "eof"}));
+    EXPECT_EQ(tokens("a=b a==b x!=y"), (Tokens{"name:a", "=", "name:b", "name:a", "==", "name:b",
+                                               "name:x", "!=", "name:y", "eof"}));
     EXPECT_EQ(tokens("&& & || | ^^ ^ &|^"),
               (Tokens{"&&", "&", "||", "|", "^^", "^", "&", "|", "^", "eof"}));
     EXPECT_EQ(tokens("="), (Tokens{"=", "eof"}));
@@ -149,7 +150,10 @@ TEST_F(LexerTest, TokenHeadersCarryKindAndType) {
 }
 
 TEST_F(LexerTest, ControlBytesNulBytesAndHighBytesAreErrorsOrTokenText) {
-    EXPECT_EQ(tokens(std::string("\x01" "a\0b\x80", 5)), (Tokens{"lex", "lex", "lex", "eof"}));
+    EXPECT_EQ(tokens(std::string("\x01"
+                                 "a\0b\x80",
+                                 5)),
+              (Tokens{"lex", "lex", "lex", "eof"}));
     EXPECT_EQ(tokens(std::string("'\xff\x01 \"\0\"", 7)), (Tokens{"'\xff\x01", "\"\"", "eof"}));
     Tokens percents(5000, "lex");
     percents.push_back("eof");
@@ -176,7 +180,8 @@ TEST_F(LexerTest, ExactlyTheTwentyEightDelimitersEndAnAtom) {
 // Files of 65534 bytes and more are read through a buffer; line ends that
 // straddle its chunks and every other form read as they do in memory.
 TEST_F(LexerTest, LargeFilesReadTheSameAsSmallOnes) {
-    std::string row = "  7 Core root \"core\" \"1.0\" \"Core\r\nFiles\" \"core\\sub\" 1234 true false 'x\r\n";
+    std::string row =
+        "  7 Core root \"core\" \"1.0\" \"Core\r\nFiles\" \"core\\sub\" 1234 true false 'x\r\n";
     // A comment line long enough that the CR inside row 100's string is
     // the last byte of the first chunk and its LF the first of the next.
     size_t cr = row.find('\r');

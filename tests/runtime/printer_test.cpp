@@ -1,13 +1,14 @@
 // The printer: widths, padding and written forms of every type, the
 // generic dispatch with its hooks, write failures, and values that read
 // back through the reader as the same values.
+#include "runtime/printer.h"
+
 #include <cerrno>
 
 #include "reader_fixture.h"
 #include "runtime/booleans.h"
 #include "runtime/dates.h"
 #include "runtime/lists.h"
-#include "runtime/printer.h"
 #include "runtime/signals.h"
 #include "sys/host_io.h"
 
@@ -89,7 +90,8 @@ TEST_F(PrinterTest, ListsSignalsAndDates) {
     Value mixed = list_of({str("a b"), value_boolean(rt, 1), list_of({})});
     EXPECT_EQ(list_width(rt, mixed, PRINT_QUOTE), 2 + 5 + 1 + 4 + 1 + 2);
 
-    Value signal = value_set_type(rt, VT_SIGNAL, signal_new(rt, atom_intern(rt, atoms, "{EOF}"), num(5), 0, 0), false);
+    Value signal = value_set_type(
+        rt, VT_SIGNAL, signal_new(rt, atom_intern(rt, atoms, "{EOF}"), num(5), 0, 0), false);
     EXPECT_EQ(value_width(rt, signal, widths, PRINT_TWO_DIGITS), 6 + 1 + 2);
     EXPECT_EQ(widths[0], 6);  // '{EOF}
     EXPECT_EQ(widths[1], 2);
@@ -121,7 +123,8 @@ uint16_t product_width(RuntimeContext*, Value, uint16_t* widths, uint32_t) {
     widths[12] = 4;
     return 8;
 }
-ResultCode product_write(RuntimeContext*, TextFile* stream, Value, const uint16_t* widths, uint32_t) {
+ResultCode product_write(RuntimeContext*, TextFile* stream, Value, const uint16_t* widths,
+                         uint32_t) {
     return text_file_write_u32(stream, widths[0] * 100 + widths[12]);
 }
 
@@ -133,7 +136,8 @@ TEST_F(PrinterTest, DispatchByTypeAndHooks) {
     EXPECT_EQ(widths[0], 0);
     EXPECT_EQ(widths[12], 0);  // every column cleared
     EXPECT_EQ(value_register_printer(rt, VT_STRING, ValuePrintOps{}), RC_NO_OBJECT);
-    ASSERT_EQ(value_register_printer(rt, VT_PRODUCT, ValuePrintOps{product_width, product_write, nullptr}),
+    ASSERT_EQ(value_register_printer(rt, VT_PRODUCT,
+                                     ValuePrintOps{product_width, product_write, nullptr}),
               RC_OK);
     EXPECT_EQ(value_width(rt, product, widths, 0), 8);
     value_write(rt, out, product, widths, 0);
@@ -154,8 +158,8 @@ TEST_F(PrinterTest, DispatchByTypeAndHooks) {
 TEST_F(PrinterTest, TheFirstFailingWriteEndsTheWriteAndGivesItsCode) {
     file_services_fail_writes_after(0, EBADF);
     Value long_text = str(std::string(40000, 'x').c_str());
-    Value list = list_of({long_text, value_set_type(rt, VT_STRING, string_copy(rt, long_text), false),
-                          str("")});
+    Value list = list_of(
+        {long_text, value_set_type(rt, VT_STRING, string_copy(rt, long_text), false), str("")});
     EXPECT_EQ(list_write(rt, out, list, 0, PRINT_QUOTE), RC_OS_ERROR);
     EXPECT_EQ(string_write(rt, nullptr, long_text, 0, 0), RC_OS_ERROR);
     rt->state = 1;
@@ -170,9 +174,15 @@ TEST_F(PrinterTest, TheFirstFailingWriteEndsTheWriteAndGivesItsCode) {
 // What the printer writes, the reader reads back as equal values: one row
 // of a table, with every kind of field.
 TEST_F(PrinterTest, WrittenValuesReadBackAsEqualValues) {
-    std::vector<Value> row = {num(7),          num(4294967295u), str("Core Files"), str(""),
-                              str("100%"),     value_boolean(rt, 1), value_boolean(rt, 0),
-                              value_atom(rt, atom_intern(rt, atoms, "Base")), num(0),
+    std::vector<Value> row = {num(7),
+                              num(4294967295u),
+                              str("Core Files"),
+                              str(""),
+                              str("100%"),
+                              value_boolean(rt, 1),
+                              value_boolean(rt, 0),
+                              value_atom(rt, atom_intern(rt, atoms, "Base")),
+                              num(0),
                               str("two\nlines")};
     for (Value v : row) {
         uint16_t widths[PRINT_COLUMNS];
@@ -190,7 +200,8 @@ TEST_F(PrinterTest, WrittenValuesReadBackAsEqualValues) {
     readers.push_back(reader);
     for (Value v : row) {
         Value token = reader_next(rt, reader);
-        EXPECT_TRUE(value_equal(rt, v, token) || (token_kind(token) == TK_ATOM && value_unbox(v) == token_payload(token)) ||
+        EXPECT_TRUE(value_equal(rt, v, token) ||
+                    (token_kind(token) == TK_ATOM && value_unbox(v) == token_payload(token)) ||
                     (is_boolean(token) && value_boolean(rt, token_payload(token)) == v))
             << describe(token);
     }

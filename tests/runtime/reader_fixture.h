@@ -44,26 +44,41 @@ protected:
     // "'text" for atoms, "12" for numbers, "\"text\"" for strings,
     // "%\"text\"" for strings holding "%", "name:text", "bound".
     std::string describe(Value token) {
-        static const char* PUNCTUATION[] = {"[", "]", "{", "}", "(", ")", ":", "=", ",",
-                                            ";", ".", "if", "else", "while", "mark"};
-        static const char* OPERATORS[] = {"+", "-", "*", "/", "==", "!=", "<",
-                                          ">", "&&", "||", "^^", "&", "|", "^"};
+        static const char* PUNCTUATION[] = {"[", "]", "{", "}",  "(",    ")",     ":",   "=",
+                                            ",", ";", ".", "if", "else", "while", "mark"};
+        static const char* OPERATORS[] = {"+", "-",  "*",  "/",  "==", "!=", "<",
+                                          ">", "&&", "||", "^^", "&",  "|",  "^"};
         switch (token_kind(token)) {
-        case TK_NONE: return "none";
-        case TK_EOF: return "eof";
-        case TK_LEX_ERROR: return "lex";
-        case TK_TOO_LONG: return "long";
-        case TK_BAD_NUMBER: return "badnum";
-        case TK_PUSHBACK_ERROR: return "pushback";
-        case TK_PUNCTUATION: return PUNCTUATION[token_payload(token)];
-        case TK_OPERATOR: return OPERATORS[token_payload(token)];
-        case TK_BOOLEAN: return token_payload(token) == 1 ? "true" : "false";
-        case TK_ATOM: return "'" + text(token_payload(token));
-        case TK_NUMBER: return std::to_string(number_value(rt, token));
-        case TK_STRING: return "\"" + text(token) + "\"";
-        case TK_SUBST_STRING: return "%\"" + text(token) + "\"";
-        case TK_NAME: return "name:" + text(token);
-        default: return "bound";
+            case TK_NONE:
+                return "none";
+            case TK_EOF:
+                return "eof";
+            case TK_LEX_ERROR:
+                return "lex";
+            case TK_TOO_LONG:
+                return "long";
+            case TK_BAD_NUMBER:
+                return "badnum";
+            case TK_PUSHBACK_ERROR:
+                return "pushback";
+            case TK_PUNCTUATION:
+                return PUNCTUATION[token_payload(token)];
+            case TK_OPERATOR:
+                return OPERATORS[token_payload(token)];
+            case TK_BOOLEAN:
+                return token_payload(token) == 1 ? "true" : "false";
+            case TK_ATOM:
+                return "'" + text(token_payload(token));
+            case TK_NUMBER:
+                return std::to_string(number_value(rt, token));
+            case TK_STRING:
+                return "\"" + text(token) + "\"";
+            case TK_SUBST_STRING:
+                return "%\"" + text(token) + "\"";
+            case TK_NAME:
+                return "name:" + text(token);
+            default:
+                return "bound";
         }
     }
 

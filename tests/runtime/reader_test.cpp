@@ -47,9 +47,9 @@ TEST_F(ReaderOpsTest, MarkRewindAndCommitMoveTheTopCursorOnly) {
     EXPECT_EQ(reader_next(rt, reader), c);
     reader_mark(rt, reader);  // nested mark after c
     Value d = reader_next(rt, reader);
-    reader_commit(rt, reader);  // the outer cursor takes the position after d
+    reader_commit(rt, reader);                      // the outer cursor takes the position after d
     EXPECT_TRUE(is_name(reader_next(rt, reader)));  // e
-    reader_rewind(rt, reader);  // back to the outer mark, after a
+    reader_rewind(rt, reader);                      // back to the outer mark, after a
     EXPECT_EQ(reader_next(rt, reader), b);
     reader_commit(rt, reader);
     reader_commit(rt, reader);  // one cursor left: nothing happens
@@ -64,8 +64,10 @@ TEST_F(ReaderOpsTest, ExpandedStringsReplaceReferencesAndDoubledPercentSigns) {
     ASSERT_EQ(ns_define(rt, vars, name, bound, symbol_text_hash, symbol_text_match,
                         symbol_identity_hash, symbol_identity_match),
               RC_OK);
-    EXPECT_EQ(tokens("\"%name%\\bin\" \"%OTHER%\" \"100%%\" \"plain\" \"50%\" \"a%b\"", false, true),
-              (Tokens{"\"C:\\X\\bin\"", "\"%OTHER%\"", "\"100%\"", "\"plain\"", "lex", "\"a%b\"", "eof"}));
+    EXPECT_EQ(
+        tokens("\"%name%\\bin\" \"%OTHER%\" \"100%%\" \"plain\" \"50%\" \"a%b\"", false, true),
+        (Tokens{"\"C:\\X\\bin\"", "\"%OTHER%\"", "\"100%\"", "\"plain\"", "lex", "\"a%b\"",
+                "eof"}));
 
     // Each delivery, replays included, makes a new string; the history's
     // own token stays as read and belongs to the namespace.
@@ -141,7 +143,9 @@ TEST_F(ReaderOpsTest, TokenEqualityByKind) {
     for (Value token : t) token_release(rt, token);
 }
 
-Value routine(RuntimeContext*, Value) { return 0; }
+Value routine(RuntimeContext*, Value) {
+    return 0;
+}
 
 TEST_F(ReaderOpsTest, NamesBoundInTheBoundNamespaceBecomeBoundNameTokens) {
     Namespace* bound = namespace_new(rt, nullptr, 5);
@@ -174,8 +178,10 @@ TEST_F(ReaderOpsTest, NamesBoundInTheBoundNamespaceBecomeBoundNameTokens) {
 // leak or a second release fails the program.
 TEST_F(ReaderOpsTest, RecordedLiteralsBelongToTheNamespaceOthersToTheCaller) {
     Reader* recording = open("12 \"s\" \"%p%x\" n", true, true);
-    for (Value token = reader_next(rt, recording); !is_eof(token); token = reader_next(rt, recording)) {
-        EXPECT_TRUE(is_name(token) || ns_owns(rt, vars, token, symbol_identity_hash, symbol_identity_match))
+    for (Value token = reader_next(rt, recording); !is_eof(token);
+         token = reader_next(rt, recording)) {
+        EXPECT_TRUE(is_name(token) ||
+                    ns_owns(rt, vars, token, symbol_identity_hash, symbol_identity_match))
             << describe(token);
         EXPECT_EQ(token_release(rt, token), RC_OK);
         EXPECT_EQ(token_release(rt, token), RC_OK);  // still nothing released
@@ -196,8 +202,10 @@ TEST_F(ReaderOpsTest, OpeningFailsWithoutLeavingAnythingAllocated) {
               nullptr);
     write_host_file(dir.at("t.prd"), "x");
     std::string where = engine_path(dir.path());
-    EXPECT_EQ(reader_open(rt, atoms, nullptr, nullptr, false, false, where, "", "t", "prd"), nullptr);
-    EXPECT_EQ(reader_open(rt, nullptr, nullptr, vars, false, false, where, "", "t", "prd"), nullptr);
+    EXPECT_EQ(reader_open(rt, atoms, nullptr, nullptr, false, false, where, "", "t", "prd"),
+              nullptr);
+    EXPECT_EQ(reader_open(rt, nullptr, nullptr, vars, false, false, where, "", "t", "prd"),
+              nullptr);
     // Case-insensitive engine paths find the file.
     Reader* found = reader_open(rt, atoms, nullptr, vars, false, false, where, "", "T", "PRD");
     ASSERT_NE(found, nullptr);

@@ -24,7 +24,8 @@ TEST_F(StringsTest, ComparesAndHashesWithAsciiLettersFolded) {
     EXPECT_EQ(string_hash(rt, mark, 0), 0u);
     // Positions shift by their index mod 32, so order matters to the hash.
     EXPECT_NE(text_hash("ab", 4096), text_hash("ba", 4096));
-    EXPECT_EQ(text_hash(std::string(33, 'a'), 0xFFFFFFFFu), text_hash(std::string(33, 'A'), 0xFFFFFFFFu));
+    EXPECT_EQ(text_hash(std::string(33, 'a'), 0xFFFFFFFFu),
+              text_hash(std::string(33, 'A'), 0xFFFFFFFFu));
 
     Value apple = string_new(rt, "apple");
     Value banana = string_new(rt, "BANANA");
@@ -34,7 +35,8 @@ TEST_F(StringsTest, ComparesAndHashesWithAsciiLettersFolded) {
     EXPECT_TRUE(string_contains(rt, apple, empty));
     EXPECT_TRUE(string_is_empty(rt, empty));
     EXPECT_FALSE(string_is_empty(rt, 0));
-    for (Value v : {mark, upper, accented, lower_accented, apple, banana, empty}) string_free(rt, v);
+    for (Value v : {mark, upper, accented, lower_accented, apple, banana, empty})
+        string_free(rt, v);
 }
 
 TEST_F(StringsTest, ReplaceCountsWithoutOverlapAndStopsAt2048) {
@@ -177,7 +179,8 @@ TEST_F(NumbersTest, ParsesSizesWithUnits) {
     Value seven = number_parse(rt, " 7 ");
     EXPECT_EQ(number_value(rt, twelve_k), 12288u);
     EXPECT_EQ(number_value(rt, seven), 7u);
-    for (const char* bad : {"1 2", "12KB", "4294967296", "", "x"}) EXPECT_EQ(number_parse(rt, bad), 0u) << bad;
+    for (const char* bad : {"1 2", "12KB", "4294967296", "", "x"})
+        EXPECT_EQ(number_parse(rt, bad), 0u) << bad;
     number_free(rt, twelve_k);
     number_free(rt, seven);
 }
@@ -187,8 +190,9 @@ TEST_F(NumbersTest, TextScalesAtTheKiloAndMegaBoundaries) {
         uint32_t value;
         const char* scaled;
     };
-    const Case cases[] = {{0, "0"},          {16384, "16384"},       {16385, "16K"},
-                          {16777216, "16384K"}, {16777217, "16M"}, {4294967295u, "4095M"}};
+    const Case cases[] = {{0, "0"},          {16384, "16384"},
+                          {16385, "16K"},    {16777216, "16384K"},
+                          {16777217, "16M"}, {4294967295u, "4095M"}};
     char buffer[32];
     for (const Case& c : cases) {
         Value n = number_new(rt, c.value);

@@ -1,3 +1,5 @@
+#include "runtime/symbol_tables.h"
+
 #include <set>
 #include <string>
 #include <vector>
@@ -5,7 +7,6 @@
 #include "runtime/lists.h"
 #include "runtime/namespaces.h"
 #include "runtime/numbers.h"
-#include "runtime/symbol_tables.h"
 #include "runtime/values.h"
 #include "runtime_fixture.h"
 #include "sys/text.h"
@@ -35,16 +36,19 @@ TEST_F(SymbolTableTest, PutKeepsTheFirstKeyAndReleasesTheSecond) {
     SymbolTable* table = symtab_new(rt, 7);
     Value key = string_new(rt, "Name");
     Value same_text = string_new(rt, "NAME");
-    ASSERT_EQ(symtab_put(rt, table, key, 100, symbol_text_hash, symbol_text_match, note_release), RC_OK);
-    ASSERT_EQ(symtab_put(rt, table, same_text, 200, symbol_text_hash, symbol_text_match, note_release),
+    ASSERT_EQ(symtab_put(rt, table, key, 100, symbol_text_hash, symbol_text_match, note_release),
               RC_OK);
+    ASSERT_EQ(
+        symtab_put(rt, table, same_text, 200, symbol_text_hash, symbol_text_match, note_release),
+        RC_OK);
     EXPECT_EQ(released_keys, (std::vector<Value>{same_text}));
     EXPECT_EQ(symtab_find_key(rt, table, same_text, symbol_text_hash, symbol_text_match), key);
     EXPECT_EQ(symtab_find_value(rt, table, key, symbol_text_hash, symbol_text_match), 200u);
     // Putting the stored handle itself again must not release it.
     symtab_put(rt, table, key, 300, symbol_text_hash, symbol_text_match, note_release);
     EXPECT_EQ(released_keys.size(), 1u);
-    EXPECT_EQ(symtab_find_value(rt, table, (Value) "nAmE", symbol_raw_hash, symbol_raw_match), 300u);
+    EXPECT_EQ(symtab_find_value(rt, table, (Value) "nAmE", symbol_raw_hash, symbol_raw_match),
+              300u);
     string_free(rt, same_text);
     symtab_destroy(rt, table, string_free);
 }
@@ -71,13 +75,15 @@ TEST_F(SymbolTableTest, RemovedEntriesAreSkippedAndPutsGoToTheFront) {
 TEST_F(SymbolTableTest, IterationVisitsEachLiveEntryOnceThenStartsOver) {
     SymbolTable* table = symtab_new(rt, 5);
     const Value keys[] = {3, 8, 13, 4, 21};  // 3, 8 and 13 share bucket 3
-    for (Value k : keys) symtab_put(rt, table, k, k + 1000, symbol_identity_hash, symbol_identity_match, nullptr);
+    for (Value k : keys)
+        symtab_put(rt, table, k, k + 1000, symbol_identity_hash, symbol_identity_match, nullptr);
     symtab_remove(rt, table, 8, symbol_identity_hash, symbol_identity_match, nullptr);
     symtab_rewind(rt, table);
     std::vector<Value> first = iterate(rt, table, false, 5);
     EXPECT_EQ(first.back(), 0u);
     first.pop_back();
-    EXPECT_EQ(std::multiset<Value>(first.begin(), first.end()), (std::multiset<Value>{3, 13, 4, 21}));
+    EXPECT_EQ(std::multiset<Value>(first.begin(), first.end()),
+              (std::multiset<Value>{3, 13, 4, 21}));
     EXPECT_EQ(iterate(rt, table, false, 5), (std::vector<Value>{21, 13, 3, 4, 0}));
     EXPECT_EQ(symtab_new(rt, 0), nullptr);
 
@@ -86,11 +92,14 @@ TEST_F(SymbolTableTest, IterationVisitsEachLiveEntryOnceThenStartsOver) {
     SymbolTable* names = symtab_new(rt, 3);
     Value base = string_new(rt, "Base");
     Value upper = string_new(rt, "BASE");
-    EXPECT_EQ(symtab_intern(rt, names, base, symbol_text_hash, symbol_text_match, string_free), base);
-    EXPECT_EQ(symtab_intern(rt, names, upper, symbol_text_hash, symbol_text_match, string_free), base);
+    EXPECT_EQ(symtab_intern(rt, names, base, symbol_text_hash, symbol_text_match, string_free),
+              base);
+    EXPECT_EQ(symtab_intern(rt, names, upper, symbol_text_hash, symbol_text_match, string_free),
+              base);
     Value other = string_new(rt, "other");
     allow_allocations(0);
-    EXPECT_EQ(symtab_intern(rt, names, other, symbol_text_hash, symbol_text_match, string_free), other);
+    EXPECT_EQ(symtab_intern(rt, names, other, symbol_text_hash, symbol_text_match, string_free),
+              other);
     allow_all_allocations();
     EXPECT_EQ(symtab_find_key(rt, names, other, symbol_text_hash, symbol_text_match), 0u);
     string_free(rt, other);
@@ -119,8 +128,10 @@ TEST_F(SymbolTableTest, InterningManyTextsAnswersAsABucketWalkDoes) {
     // same text and both be new, or both be old.
     for (int i = 0; i < 9000; ++i) {
         Value a = string_new(rt, name_of(i)), b = string_new(rt, name_of(i));
-        Value got_a = symtab_intern(rt, indexed, a, symbol_text_hash, symbol_text_match, string_free);
-        Value got_b = symtab_intern(rt, walked, b, symbol_text_hash, walked_text_match, string_free);
+        Value got_a =
+            symtab_intern(rt, indexed, a, symbol_text_hash, symbol_text_match, string_free);
+        Value got_b =
+            symtab_intern(rt, walked, b, symbol_text_hash, walked_text_match, string_free);
         ASSERT_EQ(text(got_a), text(got_b)) << i;
         ASSERT_EQ(got_a == a, got_b == b) << i;
         if (i % 1000 == 999) {
@@ -207,7 +218,8 @@ TEST_F(NamespaceTest, RecordedValuesAreReleasedExactlyOnce) {
 
 TEST_F(NamespaceTest, AnyBoxNeverHidesALaterValue) {
     Namespace* ns = namespace_new(rt, nullptr, 1);  // one bucket: every value meets the box
-    ASSERT_EQ(ns_record(rt, ns, value_any(rt), symbol_identity_hash, symbol_identity_or_any_match), RC_OK);
+    ASSERT_EQ(ns_record(rt, ns, value_any(rt), symbol_identity_hash, symbol_identity_or_any_match),
+              RC_OK);
     Value n = value_set_type(rt, VT_NUMBER, number_new(rt, 3), false);
     ASSERT_EQ(ns_record(rt, ns, n, symbol_identity_hash, symbol_identity_or_any_match), RC_OK);
     EXPECT_TRUE(ns_owns(rt, ns, n, symbol_identity_hash, symbol_identity_match));

@@ -178,8 +178,12 @@ Value hook_copy(RuntimeContext* rt, Namespace*, Value v) {
     ++hook_calls.copied;
     return number_copy(rt, v);
 }
-bool hook_equal(RuntimeContext* rt, Value a, Value b) { return number_equal(rt, a, b); }
-bool hook_greater(RuntimeContext* rt, Value a, Value b) { return number_greater(rt, a, b); }
+bool hook_equal(RuntimeContext* rt, Value a, Value b) {
+    return number_equal(rt, a, b);
+}
+bool hook_greater(RuntimeContext* rt, Value a, Value b) {
+    return number_greater(rt, a, b);
+}
 
 TEST_F(ValuesTest, RegisteredTypesDispatchToTheirHooks) {
     hook_calls = {};
@@ -188,8 +192,9 @@ TEST_F(ValuesTest, RegisteredTypesDispatchToTheirHooks) {
     EXPECT_FALSE(value_equal(rt, group, group));  // no hook yet: never equal
     EXPECT_EQ(value_copy(rt, nullptr, group), 0u);
     EXPECT_EQ(value_register_type(rt, VT_STRING, ValueTypeOps{}), RC_NO_OBJECT);
-    ASSERT_EQ(value_register_type(rt, VT_GROUP, {hook_release, hook_copy, hook_equal, hook_greater}),
-              RC_OK);
+    ASSERT_EQ(
+        value_register_type(rt, VT_GROUP, {hook_release, hook_copy, hook_equal, hook_greater}),
+        RC_OK);
     EXPECT_TRUE(value_equal(rt, group, group));
     EXPECT_TRUE(value_greater(rt, group, other));
     Namespace* ns = namespace_new(rt, nullptr, 7);
@@ -207,10 +212,14 @@ TEST_F(ValuesTest, RegisteredTypesDispatchToTheirHooks) {
 // payloads, and untagged strings.
 ResultCode release_owned_by_caller(RuntimeContext* rt, Value v) {
     switch (value_type(v)) {
-    case VT_LIST: return list_destroy(rt, v, true, release_owned_by_caller);
-    case VT_SIGNAL: return signal_release(rt, v, release_owned_by_caller);
-    case VT_VOID: return string_free(rt, v);
-    default: return value_release(rt, v);
+        case VT_LIST:
+            return list_destroy(rt, v, true, release_owned_by_caller);
+        case VT_SIGNAL:
+            return signal_release(rt, v, release_owned_by_caller);
+        case VT_VOID:
+            return string_free(rt, v);
+        default:
+            return value_release(rt, v);
     }
 }
 
@@ -248,7 +257,8 @@ TEST_F(ValuesTest, CopiesAreOwnedByTheNamespaceThatRecordedThem) {
         EXPECT_EQ(value_type(cell), uint32_t(VT_LIST));
         EXPECT_TRUE(ns_owns(rt, child, cell, symbol_identity_hash, symbol_identity_match));
     }
-    Value copied_signal = list_head(rt, list_tail(rt, list_tail(rt, list_tail(rt, list_tail(rt, copy)))));
+    Value copied_signal =
+        list_head(rt, list_tail(rt, list_tail(rt, list_tail(rt, list_tail(rt, copy)))));
     EXPECT_EQ(value_type(copied_signal), uint32_t(VT_SIGNAL));
     EXPECT_EQ(signal_atom(rt, copied_signal), atom);
     EXPECT_EQ(text(signal_payload(rt, copied_signal)), "p");

@@ -1,7 +1,6 @@
 #include "sys/binary_file.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,7 +26,8 @@ TEST(BinaryFile, WritesAndReadsBytesUntranslated) {
     std::string back;
     char chunk[3];
     size_t got = 0;
-    while (binary_file_read(in, chunk, sizeof chunk, &got) == RC_OK && got > 0) back.append(chunk, got);
+    while (binary_file_read(in, chunk, sizeof chunk, &got) == RC_OK && got > 0)
+        back.append(chunk, got);
     EXPECT_EQ(binary_file_close(in), RC_OK);
     EXPECT_EQ(back, bytes);
 }
@@ -51,12 +51,10 @@ TEST(BinaryFile, AFifoOrADeviceIsNotAFileToReadAndNeverBlocks) {
     // No writer ever opens the FIFO: an open that waited would hang here.
     ASSERT_EQ(mkfifo(dir.at("pipe").c_str(), 0644), 0);
     BinaryFile* file = nullptr;
-    EXPECT_EQ(binary_file_open(&file, engine_path(dir.at("pipe")), BINARY_READ),
-              RC_UNABLE_TO_READ);
+    EXPECT_EQ(binary_file_open(&file, engine_path(dir.at("pipe")), BINARY_READ), RC_UNABLE_TO_READ);
     EXPECT_EQ(file, nullptr);
     // Found through another letter case as well.
-    EXPECT_EQ(binary_file_open(&file, engine_path(dir.at("PIPE")), BINARY_READ),
-              RC_UNABLE_TO_READ);
+    EXPECT_EQ(binary_file_open(&file, engine_path(dir.at("PIPE")), BINARY_READ), RC_UNABLE_TO_READ);
     EXPECT_EQ(binary_file_open(&file, "Z:\\dev\\null", BINARY_READ), RC_UNABLE_TO_READ);
     EXPECT_EQ(file, nullptr);
 }

@@ -22,8 +22,7 @@ std::string list_all(const std::string& directory, unsigned status_ahead = 0) {
     std::string out;
     ResultCode rc;
     while ((rc = directory_next(listing)) == RC_OK)
-        out += directory_entry_name(listing) + " " +
-               std::to_string(directory_entry_size(listing)) +
+        out += directory_entry_name(listing) + " " + std::to_string(directory_entry_size(listing)) +
                (directory_entry_is_directory(listing) ? " d\n" : " f\n");
     directory_close(listing);
     return out + (rc == DIRECTORY_END ? "end" : "failed " + std::to_string(rc));
@@ -69,7 +68,8 @@ TEST(DirectoryListing, OddEntriesAreDeliveredMarkedAndFailedReadsAreNoListing) {
     ASSERT_NE(listing, nullptr);
     std::string seen;
     while (directory_next(listing) == RC_OK) {
-        seen += directory_entry_name(listing) + " " + std::to_string(directory_entry_size(listing)) +
+        seen += directory_entry_name(listing) + " " +
+                std::to_string(directory_entry_size(listing)) +
                 (directory_entry_too_large(listing) ? " large" : "") +
                 (directory_entry_not_regular(listing) ? " not-regular" : "") + ";";
         // A link back to the listed directory is the same directory.

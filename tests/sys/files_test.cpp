@@ -227,8 +227,7 @@ TEST(Files, AFifoASocketOrADeviceIsUnreadableAtOnce) {
         bool same = true;
         EXPECT_EQ(file_holds(path, "", &same), RC_UNABLE_TO_READ) << path;
         EXPECT_FALSE(same) << path;
-        EXPECT_EQ(file_copy_contents(path, engine_path(dir.at("copy"))), RC_UNABLE_TO_READ)
-            << path;
+        EXPECT_EQ(file_copy_contents(path, engine_path(dir.at("copy"))), RC_UNABLE_TO_READ) << path;
         // It is there, all the same.
         FileStatus status;
         EXPECT_EQ(file_status(path, &status), RC_OK) << path;

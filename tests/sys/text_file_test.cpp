@@ -3,9 +3,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <utility>
@@ -198,8 +197,10 @@ TEST_F(TextFileTest, ReplaceTouchesNothingForTheSameBytesAndKeepsTheFormerFileOt
 }
 
 TEST_F(TextFileTest, AFailedTemporaryFileSaysWhy) {
-    for (auto [error, code] : {std::pair{EACCES, RC_PERMISSION_DENIED}, {EROFS, RC_UNABLE_TO_WRITE},
-                               {ENOSPC, RC_UNABLE_TO_WRITE}, {EMFILE, RC_TOO_MANY_OPEN_FILES}}) {
+    for (auto [error, code] : {std::pair{EACCES, RC_PERMISSION_DENIED},
+                               {EROFS, RC_UNABLE_TO_WRITE},
+                               {ENOSPC, RC_UNABLE_TO_WRITE},
+                               {EMFILE, RC_TOO_MANY_OPEN_FILES}}) {
         file_services_fail_next(HOST_OP_OPEN, error);
         TextFile* file = nullptr;
         EXPECT_EQ(text_file_open_write(&file, engine_path(dir.path()), "", "core", "map"), code)

@@ -18,7 +18,7 @@ TEST(ParseSize, ReadsDigitsUnitsAndSpaces) {
 
 TEST(ParseSize, FailsWithoutTouchingTheResult) {
     const char* bad[] = {"1 2", "12KB", "4294967296", "9999999999", "4194304K", "4096M",
-                         "", "   ", "K", "-1", "1.5", "12 K"};
+                         "",    "   ",  "K",          "-1",         "1.5",      "12 K"};
     for (const char* text : bad) {
         uint32_t v = 77;
         EXPECT_FALSE(parse_size(text, &v)) << text;

@@ -1,8 +1,8 @@
 // The form's rules without a window: commands, engine calls, enabling,
 // media and drive coupling, and the options text.
-#include <QTest>
-
 #include "ui/form_rules.h"
+
+#include <QTest>
 
 namespace {
 
@@ -32,14 +32,16 @@ private slots:
         QCOMPARE(c.text, std::string("diskward /home/ana/kit -o win95"));
         QCOMPARE(c.product_text, std::string(" core docs"));
         // Update with two of three runs once per product.
-        QCOMPARE(form_engine_calls(c),
-                 (std::vector<Words>{{"diskward", "Z:\\home\\ana\\kit", "-o", "win95", "-n", "core"},
-                                     {"diskward", "Z:\\home\\ana\\kit", "-o", "win95", "-n", "docs"}}));
+        QCOMPARE(
+            form_engine_calls(c),
+            (std::vector<Words>{{"diskward", "Z:\\home\\ana\\kit", "-o", "win95", "-n", "core"},
+                                {"diskward", "Z:\\home\\ana\\kit", "-o", "win95", "-n", "docs"}}));
 
         // All selected: Replicate and Update pass no -n.
         state.selected = {true, true, true};
         form_build_command(state, &c);
-        QCOMPARE(form_engine_calls(c), (std::vector<Words>{{"diskward", "Z:\\home\\ana\\kit", "-o", "win95"}}));
+        QCOMPARE(form_engine_calls(c),
+                 (std::vector<Words>{{"diskward", "Z:\\home\\ana\\kit", "-o", "win95"}}));
         state.operation = OPERATION_REPLICATE;
         state.target = "/home/ana/copy of kit";
         form_build_command(state, &c);
@@ -63,14 +65,14 @@ private slots:
         form_build_command(state, &c);
         QCOMPARE(c.text, std::string("diskward /home/ana/kit -o win95 -a -z 5.25LD -c 64"));
         QCOMPARE(form_engine_calls(c).size(), size_t(3));
-        QCOMPARE(form_engine_calls(c)[2],
-                 (Words{"diskward", "Z:\\home\\ana\\kit", "-o", "win95", "-a", "-z", "5.25LD", "-c",
-                        "64", "-n", "docs"}));
+        QCOMPARE(form_engine_calls(c)[2], (Words{"diskward", "Z:\\home\\ana\\kit", "-o", "win95",
+                                                 "-a", "-z", "5.25LD", "-c", "64", "-n", "docs"}));
         state.operation = OPERATION_CUT;
         state.drive = 1;
         state.media = 0;
         form_build_command(state, &c);
-        QCOMPARE(c.text, std::string("diskward /home/ana/kit -o win95 -w -d '/home/ana/my disks' -c 64"));
+        QCOMPARE(c.text,
+                 std::string("diskward /home/ana/kit -o win95 -w -d '/home/ana/my disks' -c 64"));
         QCOMPARE(c.drive_folder, std::string("/home/ana/my disks"));
         QCOMPARE(form_engine_calls(c)[0],
                  (Words{"diskward", "Z:\\home\\ana\\kit", "-o", "win95", "-w", "-d",
@@ -147,26 +149,26 @@ private slots:
             captions.push_back(media_caption(m));
             words.push_back(media_word(m));
         }
-        QCOMPARE(captions, (std::vector<std::string>{"", "3.5\" HD", "5.25\" HD", "3.5\" LD",
-                                                     "5.25\" LD", "3.5\" Japan", "5.25\" Japan", ""}));
+        QCOMPARE(captions,
+                 (std::vector<std::string>{"", "3.5\" HD", "5.25\" HD", "3.5\" LD", "5.25\" LD",
+                                           "3.5\" Japan", "5.25\" Japan", ""}));
         QCOMPARE(words, (std::vector<std::string>{"", "", "5.25HD", "3.5LD", "5.25LD", "3.5JHD",
                                                   "5.25JHD", ""}));
 
         std::vector<std::string> taken;
-        for (const char* file : {"OS2.PRD", "nt.prd", "Windows.Prd", "dos.prd", "NETWARE.prd",
-                                 "win95.prd", "win32.prd", "win95.map", "win95", ".prd", "prd",
-                                 "win95.prd.prd"}) {
+        for (const char* file :
+             {"OS2.PRD", "nt.prd", "Windows.Prd", "dos.prd", "NETWARE.prd", "win95.prd",
+              "win32.prd", "win95.map", "win95", ".prd", "prd", "win95.prd.prd"}) {
             FormState state = three_products(OPERATION_UPDATE);
             state.prd_path = std::string("/home/ana/kit/") + file;
             EngineCommand c;
             std::string problem = form_build_command(state, &c);
             taken.push_back(problem.empty() ? c.words[3] + " " + c.product_file : problem);
         }
-        QCOMPARE(taken, (std::vector<std::string>{"os2 os2.prd", "nt nt.prd", "windows windows.prd",
-                                                  "dos dos.prd", "netware netware.prd",
-                                                  "win95 win95.prd", "Invalid OS", "Invalid OS",
-                                                  "Invalid OS", "Invalid OS", "Invalid OS",
-                                                  "Invalid OS"}));
+        QCOMPARE(taken, (std::vector<std::string>{
+                            "os2 os2.prd", "nt nt.prd", "windows windows.prd", "dos dos.prd",
+                            "netware netware.prd", "win95 win95.prd", "Invalid OS", "Invalid OS",
+                            "Invalid OS", "Invalid OS", "Invalid OS", "Invalid OS"}));
     }
 
     void drives_write_the_media_of_their_kind() {
@@ -208,7 +210,8 @@ private slots:
         state.options.harvest = true;
         form_build_command(state, &c);
         QCOMPARE(c.text, std::string("diskward /home/ana/kit -o win95 -f -r --harvest"));
-        QCOMPARE(c.words, (std::vector<std::string>{"diskward", "/home/ana/kit", "-o", "win95", "-f", "-r"}));
+        QCOMPARE(c.words, (std::vector<std::string>{"diskward", "/home/ana/kit", "-o", "win95",
+                                                    "-f", "-r"}));
         QVERIFY(c.harvest);
         state.operation = OPERATION_ASSIGN;
         form_build_command(state, &c);
@@ -225,7 +228,8 @@ private slots:
         QCOMPARE(options_size_problem("99999999999999999999", &value),
                  std::string("Please enter an integer between 0 and 10000."));
         for (const char* bad : {"", "-1", "1k", "x"})
-            QCOMPARE(options_size_problem(bad, &value), std::string("Please enter a positive integer."));
+            QCOMPARE(options_size_problem(bad, &value),
+                     std::string("Please enter a positive integer."));
         QCOMPARE(value, uint32_t(42));
     }
 };

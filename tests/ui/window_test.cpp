@@ -3,27 +3,27 @@
 // copy of the sample kit compared with what the console prints, the run on
 // its worker thread with Cancel and the disk prompt it asks, the product
 // file named on the command line, and the layout picture.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
 #include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
-#include <QLocale>
-#include <QSettings>
-#include <QToolTip>
 #include <QLineEdit>
-#include <QProgressBar>
-#include <QScrollArea>
-#include <QSignalSpy>
-#include <QThread>
-#include <QElapsedTimer>
-#include <QTimer>
 #include <QListWidget>
+#include <QLocale>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QComboBox>
-#include <QCheckBox>
-#include <QGroupBox>
+#include <QScrollArea>
+#include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QToolTip>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -47,8 +47,8 @@ namespace {
 class ScriptedDialogs : public WindowDialogs {
 public:
     QStringList shown;
-    bool off_thread = false;            // something was shown off the window's thread
-    std::vector<bool> answers;          // for ask(), in order; Cancel when used up
+    bool off_thread = false;              // something was shown off the window's thread
+    std::vector<bool> answers;            // for ask(), in order; Cancel when used up
     std::function<void()> before_answer;  // runs before each answer
     void notice(const QString& text, bool) override {
         note_thread();
@@ -109,14 +109,17 @@ std::string run_shell(const std::string& command) {
 
 // What the console prints for `arguments`, with its CR LF as the pane's line feeds.
 std::string console(const std::string& arguments) {
-    std::string out = run_shell(std::string(DISKWARD_BIN_DIR) + "/diskward " + arguments + " </dev/null 2>/dev/null");
+    std::string out = run_shell(std::string(DISKWARD_BIN_DIR) + "/diskward " + arguments +
+                                " </dev/null 2>/dev/null");
     std::string text;
     for (char c : out)
         if (c != '\r') text += c;
     return text;
 }
 
-std::string shell_quoted(const std::string& path) { return "'" + path + "'"; }
+std::string shell_quoted(const std::string& path) {
+    return "'" + path + "'";
+}
 
 const std::string HYPHENS = std::string(69, '-') + "\n\n";
 
@@ -128,15 +131,18 @@ constexpr size_t BIG_BYTES = 32000000;
 void big_kit(const std::string& kit, size_t bytes, const std::string& name = "big.dat") {
     std::filesystem::remove_all(kit);
     write_host_file(kit + "/win95.prd",
-                    "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false false false \"\" \"\"\n"
+                    "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false "
+                    "false false \"\" \"\"\n"
                     "1 big root \"big\" \"1.0\" \"Big\" \"big\" 0 true false false \"\" \"BIG\"\n");
     write_host_file(kit + "/big/" + name, demo_noise(bytes, 5));
     write_host_file(kit + "/big/big.vrf", "");
-    write_host_file(kit + "/big/big.map",
-                    "#Name Subgroup Source Destination Size Instantiate? Append? Compress? StartDisk "
-                    "TotalDisks Icon Group Item Command\n\n"
-                    "G \"\" \"" + name + "\" \"%TARGET%\\" + name + "\" " + std::to_string(bytes) +
-                        " false false true 0 0 0 \"\" \"\" \"\"\n");
+    write_host_file(
+        kit + "/big/big.map",
+        "#Name Subgroup Source Destination Size Instantiate? Append? Compress? StartDisk "
+        "TotalDisks Icon Group Item Command\n\n"
+        "G \"\" \"" +
+            name + "\" \"%TARGET%\\" + name + "\" " + std::to_string(bytes) +
+            " false false true 0 0 0 \"\" \"\" \"\"\n");
 }
 
 // Every file under `folder` with its bytes.
@@ -144,7 +150,8 @@ std::map<std::string, std::string> files_in(const std::string& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
         if (entry.is_regular_file())
-            files[entry.path().string().substr(folder.size())] = read_host_file(entry.path().string());
+            files[entry.path().string().substr(folder.size())] =
+                read_host_file(entry.path().string());
     return files;
 }
 
@@ -162,8 +169,8 @@ bool assign_every_product(MainWindow* window, const std::string& kit) {
 struct Ticks {
     QTimer timer;
     int count = 0;
-    int held = 0;      // turns with the default button disabled and Cancel enabled
-    int progress = 0;  // turns with the progress bar shown
+    int held = 0;         // turns with the default button disabled and Cancel enabled
+    int progress = 0;     // turns with the progress bar shown
     int overflowing = 0;  // turns with a progress text wider than its bar
     explicit Ticks(MainWindow* window) {
         QObject::connect(&timer, &QTimer::timeout, [this, window] {
@@ -203,7 +210,8 @@ private slots:
         OutputLog log;
         engine_attach(&rc, &log);
         write_host_file(dir.at("WIN95.PRD"),
-                        "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false false false \"\" \"\"\n"
+                        "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false "
+                        "false false \"\" \"\"\n"
                         "1 b root \"b\" \"1.0\" \"beta\" \"b\" 0 true false false \"\" \"V\"\n"
                         "2 a1 root \"a1\" \"1.0\" \"Alpha\" \"a\" 0 true false false \"\" \"V\"\n"
                         "3 a2 root \"a2\" \"1.0\" \"alpha\" \"a\" 0 true false false \"\" \"V\"\n");
@@ -222,9 +230,9 @@ private slots:
         MainWindow window({}, &dialogs);
         for (const char* name : {"missing.prd", "bad.prd", "empty.prd"})
             QVERIFY(!window.open_document(QString::fromStdString(dir.at(name))));
-        QCOMPARE(dialogs.shown, (QStringList{"notice: Error Reading PRD File",
-                                             "notice: Parse Error in PRD File",
-                                             "notice: Empty PRD File"}));
+        QCOMPARE(dialogs.shown,
+                 (QStringList{"notice: Error Reading PRD File", "notice: Parse Error in PRD File",
+                              "notice: Empty PRD File"}));
         QCOMPARE(control<QListWidget>(&window, "products")->count(), 0);
         QVERIFY(!control<QListWidget>(&window, "products")->isEnabled());
         engine_detach(&rc);
@@ -236,7 +244,8 @@ private slots:
     void a_failed_open_leaves_the_form_as_it_was() {
         TempDir dir;
         auto table = [](const std::string& label) {
-            return "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false false "
+            return "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false "
+                   "false "
                    "false \"\" \"\"\n1 p root \"p\" \"1.0\" \"" +
                    label + "\" \"p\" 0 true false false \"\" \"V\"\n";
         };
@@ -269,8 +278,8 @@ private slots:
         write_host_file(dir.at("bad.prd"), "1 b root \"b\"\n");
         dialogs.file_to_open = QString::fromStdString(dir.at("bad.prd"));
         window.findChild<QAction*>("open_action")->trigger();
-        QCOMPARE(dialogs.shown,
-                 (QStringList{"notice: Error Reading PRD File", "notice: Parse Error in PRD File"}));
+        QCOMPARE(dialogs.shown, (QStringList{"notice: Error Reading PRD File",
+                                             "notice: Parse Error in PRD File"}));
         form_is_a();
     }
 
@@ -278,9 +287,10 @@ private slots:
     // buttons, as in a dialog.
     void enter_presses_the_default_button_from_anywhere_in_the_form() {
         TempDir dir;
-        write_host_file(dir.at("kit/win95.prd"),
-                        "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false false "
-                        "false \"\" \"\"\n1 p root \"p\" \"1.0\" \"P\" \"p\" 0 true false false \"\" \"V\"\n");
+        write_host_file(
+            dir.at("kit/win95.prd"),
+            "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false false "
+            "false \"\" \"\"\n1 p root \"p\" \"1.0\" \"P\" \"p\" 0 true false false \"\" \"V\"\n");
         write_host_file(dir.at("kit/p/p.map"), "");
         ScriptedDialogs dialogs;
         MainWindow window({}, &dialogs);
@@ -328,16 +338,18 @@ private slots:
         options.floppy_operation = false;
         OptionsDialog update(nullptr, options, &dialogs);
         QVERIFY(control<QCheckBox>(&update, "suppress_subdirectory")->isEnabled());
-        QVERIFY(!control<QLineEdit>(&update, "slop")->isEnabled() && !control<QCheckBox>(&update, "auto_compress")->isEnabled());
+        QVERIFY(!control<QLineEdit>(&update, "slop")->isEnabled() &&
+                !control<QCheckBox>(&update, "auto_compress")->isEnabled());
     }
 
     void prompt_asks_checks_and_cancels() {
         TempDir dir;
         std::string image = dir.at("one.img");
         std::string root = host_path_to_engine(image);
-        QCOMPARE(floppy_drive_bind(root, FLOPPY_IMAGE, image) == RC_OK ||
-                     (write_host_file(image, ""), floppy_drive_bind(root, FLOPPY_IMAGE, image)) == RC_OK,
-                 true);
+        QCOMPARE(
+            floppy_drive_bind(root, FLOPPY_IMAGE, image) == RC_OK ||
+                (write_host_file(image, ""), floppy_drive_bind(root, FLOPPY_IMAGE, image)) == RC_OK,
+            true);
         RunContext rc;  // 3.5HD
         ScriptedDialogs dialogs;
         PromptUser user{&dialogs, nullptr};
@@ -355,13 +367,17 @@ private slots:
         bool cancelled = false;
         window_disk_prompt(&rc, &drive, "Core Files", 2, "Windows 32", &cancelled, false);
         QVERIFY(!cancelled);
-        QString question = QString::fromStdString("ask: Insert disk to be labeled 'Core Files 2' into drive '" + root + "'");
-        QCOMPARE(dialogs.shown,
-                 (QStringList{question,
-                              QString::fromStdString("notice: There is a problem reading from the disk in '" + root + "'."),
-                              question,
-                              QString::fromStdString("notice: The disk in '" + root + "' has the wrong sector size."),
-                              question}));
+        QString question = QString::fromStdString(
+            "ask: Insert disk to be labeled 'Core Files 2' into drive '" + root + "'");
+        QCOMPARE(
+            dialogs.shown,
+            (QStringList{question,
+                         QString::fromStdString(
+                             "notice: There is a problem reading from the disk in '" + root + "'."),
+                         question,
+                         QString::fromStdString("notice: The disk in '" + root +
+                                                "' has the wrong sector size."),
+                         question}));
         dialogs.shown.clear();
         window_disk_prompt(&rc, &drive, "Core Files", 2, "Windows 32", &cancelled, false);
         QVERIFY(cancelled);
@@ -378,10 +394,13 @@ private slots:
         QVERIFY(control<QRadioButton>(&window, "media_0")->isChecked());
         QCOMPARE(control<QComboBox>(&window, "drive_list")->currentIndex(), 0);
         QVERIFY(control<QRadioButton>(&window, OPERATION_NAMES[OPERATION_REPLICATE])->isChecked());
-        QVERIFY(!control<QGroupBox>(&window, "operation_group")->isEnabled() && !control<QPushButton>(&window, "open")->isEnabled() && !control<QPushButton>(&window, "run")->isEnabled());
+        QVERIFY(!control<QGroupBox>(&window, "operation_group")->isEnabled() &&
+                !control<QPushButton>(&window, "open")->isEnabled() &&
+                !control<QPushButton>(&window, "run")->isEnabled());
         QVERIFY(window.open_document(QString::fromStdString(dir.at("kit/win95.prd"))));
         QStringList labels;
-        for (int i = 0; i < control<QListWidget>(&window, "products")->count(); ++i) labels << control<QListWidget>(&window, "products")->item(i)->text();
+        for (int i = 0; i < control<QListWidget>(&window, "products")->count(); ++i)
+            labels << control<QListWidget>(&window, "products")->item(i)->text();
         QCOMPARE(labels, (QStringList{"Core Files", "Documentation", "Installer", "Tools"}));
         QVERIFY(!control<QPushButton>(&window, "run")->isEnabled());
         control<QPushButton>(&window, "select_all")->click();
@@ -394,12 +413,14 @@ private slots:
         QVERIFY(control<QGroupBox>(&window, "media_group")->isEnabled());
         control<QRadioButton>(&window, "media_5")->click();  // 5.25" Japan: B:
         QCOMPARE(control<QComboBox>(&window, "drive_list")->currentIndex(), 1);
-        QTest::keyClick(control<QComboBox>(&window, "drive_list"), Qt::Key_Up);  // A: moves the media to 3.5" Japan
+        QTest::keyClick(control<QComboBox>(&window, "drive_list"),
+                        Qt::Key_Up);  // A: moves the media to 3.5" Japan
         QCOMPARE(control<QComboBox>(&window, "drive_list")->currentIndex(), 0);
         QVERIFY(control<QRadioButton>(&window, "media_4")->isChecked());
         control<QPushButton>(&window, "deselect_all")->click();
         QVERIFY(!control<QPushButton>(&window, "run")->isEnabled());
-        QTest::keyClicks(control<QLineEdit>(&window, "prd_path"), "x");  // editing the path closes the products
+        QTest::keyClicks(control<QLineEdit>(&window, "prd_path"),
+                         "x");  // editing the path closes the products
         QCOMPARE(control<QListWidget>(&window, "products")->count(), 0);
         QVERIFY(!control<QGroupBox>(&window, "operation_group")->isEnabled());
         QVERIFY(control<QPushButton>(&window, "open")->isEnabled());
@@ -423,15 +444,25 @@ private slots:
         std::string k = shell_quoted(kit);
         std::vector<Case> cases = {
             {OPERATION_UPDATE, {}, {k + " -o win95"}, "diskward " + kit + " -o win95\n\n"},
-            {OPERATION_UPDATE, {"Tools"}, {k + " -o win95 -n tools"}, "diskward " + kit + " -o win95 -n tools\n\n"},
-            {OPERATION_ASSIGN, {"Core Files", "Tools"},
+            {OPERATION_UPDATE,
+             {"Tools"},
+             {k + " -o win95 -n tools"},
+             "diskward " + kit + " -o win95 -n tools\n\n"},
+            {OPERATION_ASSIGN,
+             {"Core Files", "Tools"},
              {k + " -o win95 -a -n core", k + " -o win95 -a -n tools"},
              "diskward " + kit + " -o win95 -a -n core tools\n\n"},
-            {OPERATION_CUT, {"Core Files"}, {k + " -o win95 -w -d " + shell_quoted(disks) + " -n core"},
+            {OPERATION_CUT,
+             {"Core Files"},
+             {k + " -o win95 -w -d " + shell_quoted(disks) + " -n core"},
              "diskward " + kit + " -o win95 -w -d " + disks + " -n core\n\n"},
-            {OPERATION_REPLICATE, {}, {k + " -o win95 -j " + shell_quoted(copy)},
+            {OPERATION_REPLICATE,
+             {},
+             {k + " -o win95 -j " + shell_quoted(copy)},
              "diskward " + kit + " -o win95 -j " + copy + "\n\n"},
-            {OPERATION_IMAGE, {"Tools"}, {k + " -o win95 -n tools --iso " + shell_quoted(iso)},
+            {OPERATION_IMAGE,
+             {"Tools"},
+             {k + " -o win95 -n tools --iso " + shell_quoted(iso)},
              "diskward " + kit + " -o win95 --iso " + iso + " -n tools\n\n"},
         };
         for (const Case& c : cases) {
@@ -456,20 +487,23 @@ private slots:
             }
             QVERIFY(control<QPushButton>(&window, "run")->isEnabled());
             QVERIFY(run_and_wait(&window) != RUN_NOT_ENDED);
-            std::string pane = control<QPlainTextEdit>(&window, "output")->toPlainText().toStdString();
+            std::string pane =
+                control<QPlainTextEdit>(&window, "output")->toPlainText().toStdString();
             QVERIFY(dialogs.shown.isEmpty());
             bool floppy = c.operation == OPERATION_ASSIGN || c.operation == OPERATION_CUT;
             QVERIFY2(control<LayoutView>(&window, "layout_view")->empty() == !floppy, pane.c_str());
 
             if (c.operation == OPERATION_CUT) {
                 std::string image = shell_quoted(disks + "/CORE.KIT1_1.img");
-                QCOMPARE(run_shell("fsck.fat -n " + image + " >/dev/null 2>&1; echo $?"), std::string("0\n"));
+                QCOMPARE(run_shell("fsck.fat -n " + image + " >/dev/null 2>&1; echo $?"),
+                         std::string("0\n"));
                 QVERIFY(!run_shell("MTOOLS_SKIP_CHECK=1 mdir -b -i " + image + " ::").empty());
             }
             // The window's image holds what the console's does.
             std::string window_listing;
             if (c.operation == OPERATION_IMAGE) {
-                window_listing = run_shell("xorriso -indev " + shell_quoted(iso) + " -find 2>/dev/null");
+                window_listing =
+                    run_shell("xorriso -indev " + shell_quoted(iso) + " -find 2>/dev/null");
                 QVERIFY(window_listing.find("'./apps/tools/tools.cab'") != std::string::npos);
                 std::filesystem::remove(iso);
             }
@@ -484,8 +518,10 @@ private slots:
                 QCOMPARE(run_shell("xorriso -indev " + shell_quoted(iso) + " -find 2>/dev/null"),
                          window_listing);
             if (c.operation == OPERATION_REPLICATE) {
-                QVERIFY(control<QRadioButton>(&window, OPERATION_NAMES[OPERATION_UPDATE])->isChecked());
-                QCOMPARE(control<QLineEdit>(&window, "prd_path")->text().toStdString(), copy + "/win95.prd");
+                QVERIFY(
+                    control<QRadioButton>(&window, OPERATION_NAMES[OPERATION_UPDATE])->isChecked());
+                QCOMPARE(control<QLineEdit>(&window, "prd_path")->text().toStdString(),
+                         copy + "/win95.prd");
                 QCOMPARE(control<QListWidget>(&window, "products")->count(), 4);
             }
         }
@@ -607,9 +643,11 @@ private slots:
             floppy_drive_insert_blank("A:\\", "3.5HD");
         };
         QCOMPARE(run_and_wait(&window), RUN_SUCCEEDED);
-        QCOMPARE(dialogs.shown, QStringList{"ask: Insert disk to be labeled 'Core Files 1' into drive 'A:'"});
+        QCOMPARE(dialogs.shown,
+                 QStringList{"ask: Insert disk to be labeled 'Core Files 1' into drive 'A:'"});
         QVERIFY(!dialogs.off_thread);
-        QCOMPARE(run_shell("fsck.fat -n '" + image + "' >/dev/null 2>&1; echo $?"), std::string("0\n"));
+        QCOMPARE(run_shell("fsck.fat -n '" + image + "' >/dev/null 2>&1; echo $?"),
+                 std::string("0\n"));
         QCOMPARE(run_shell("MTOOLS_SKIP_CHECK=1 mlabel -s -i '" + image + "' ::"),
                  std::string(" Volume label is KIT1 1     \n"));
         floppy_drive_unbind("A:\\");
@@ -645,18 +683,22 @@ private slots:
             if (segment.tip.startsWith("Source: tools.cab")) {
                 tips << segment.tip;
                 // Hovering shows the same tip.
-                QHelpEvent hover(QEvent::ToolTip, segment.rect.center(), view->mapToGlobal(segment.rect.center()));
+                QHelpEvent hover(QEvent::ToolTip, segment.rect.center(),
+                                 view->mapToGlobal(segment.rect.center()));
                 QApplication::sendEvent(view, &hover);
                 QCOMPARE(QToolTip::text(), segment.tip);
             }
         }
         // The split file over three disks, as the console's layout tells it.
-        QCOMPARE(tips, (QStringList{"Source: tools.cab\nOn the disk: _1ools.cab\nPiece 1 of 3\n346,112 bytes",
-                                    "Source: tools.cab\nOn the disk: _2ools.cab\nPiece 2 of 3\n362,496 bytes",
-                                    "Source: tools.cab\nOn the disk: _0ools.cab\nPiece 3 of 3\n90,664 bytes"}));
+        QCOMPARE(tips,
+                 (QStringList{
+                     "Source: tools.cab\nOn the disk: _1ools.cab\nPiece 1 of 3\n346,112 bytes",
+                     "Source: tools.cab\nOn the disk: _2ools.cab\nPiece 2 of 3\n362,496 bytes",
+                     "Source: tools.cab\nOn the disk: _0ools.cab\nPiece 3 of 3\n90,664 bytes"}));
         // Core Files, Documentation and Installer on a disk each, Tools on three.
-        QCOMPARE(labels, (QStringList{"318,464 bytes free", "344,064 bytes free", "325,632 bytes free",
-                                      "0 bytes free", "0 bytes free", "267,264 bytes free"}));
+        QCOMPARE(labels,
+                 (QStringList{"318,464 bytes free", "344,064 bytes free", "325,632 bytes free",
+                              "0 bytes free", "0 bytes free", "267,264 bytes free"}));
         // Every disk is in the picture, which the area scrolls.
         QVERIFY(bottom < view->height());
         QScrollArea* area = control<QScrollArea>(&window, "layout_area");
@@ -716,15 +758,19 @@ private slots:
     void the_program_opens_the_file_it_is_given() {
         TempDir dir;
         sample_kit_copy(dir.at("kit"));
-        std::string command = "cd " + shell_quoted(dir.path()) + " && XDG_CONFIG_HOME=" +
-                              shell_quoted(dir.at("config")) + " QT_QPA_PLATFORM=offscreen " +
-                              DISKWARD_BIN_DIR + "/diskward-gui --screenshot shot.png kit/win95.prd "
+        std::string command = "cd " + shell_quoted(dir.path()) +
+                              " && XDG_CONFIG_HOME=" + shell_quoted(dir.at("config")) +
+                              " QT_QPA_PLATFORM=offscreen " + DISKWARD_BIN_DIR +
+                              "/diskward-gui --screenshot shot.png kit/win95.prd "
                               ">/dev/null 2>&1; echo $?";
         QCOMPARE(run_shell(command), std::string("0\n"));
         QImage shot(QString::fromStdString(dir.at("shot.png")));
         QVERIFY(shot.width() >= 900 && shot.height() >= 700);
-        QStringList recent = QSettings(QString::fromStdString(dir.at("config/Diskward/Diskward.conf")),
-                                       QSettings::IniFormat).value("recent_files").toStringList();
+        QStringList recent =
+            QSettings(QString::fromStdString(dir.at("config/Diskward/Diskward.conf")),
+                      QSettings::IniFormat)
+                .value("recent_files")
+                .toStringList();
         QCOMPARE(recent, QStringList{QString::fromStdString(dir.at("kit/win95.prd"))});
     }
 };
