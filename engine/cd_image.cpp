@@ -29,7 +29,7 @@ struct Gathering {
     int depth = 0;
     std::string kit;              // the host path of the kit's directory
     std::set<std::string> taken;  // host paths already in the image
-    IsoImageSpec spec;
+    IsoImageContents contents;
 };
 
 // A failure of the image: reported under `path` and kept in the run's result.
@@ -57,8 +57,8 @@ ResultCode gather(Gathering* g, const std::string& path, bool optional) {
     // Two products may share a directory, and a map may list a file twice.
     if (!g->taken.insert(host).second) return RC_OK;
     time_t modified = status.modified.tv_sec;
-    g->spec.entries.push_back(IsoEntry{path, host.substr(g->kit.size() + 1), modified});
-    g->spec.volume_time = std::max(g->spec.volume_time, modified);
+    g->contents.entries.push_back(IsoEntry{path, host.substr(g->kit.size() + 1), modified});
+    g->contents.volume_time = std::max(g->contents.volume_time, modified);
     return RC_OK;
 }
 
@@ -139,10 +139,10 @@ ResultCode cd_image_make(RunContext* rc, const std::vector<Value>& selected, con
     ResultCode code = RC_OK;
     if (!cd_image_label_valid(label)) code = fail(&g, rc->cd_image, RC_INVALID_VOLUME_LABEL);
     if (code == RC_OK) code = gather_kit(&g, selected, file);
-    g.spec.volume_id = label;
+    g.contents.volume_id = label;
     uint64_t size = 0;
     if (code == RC_OK) {
-        code = iso_image_write(g.spec, rc->cd_image, &size);
+        code = iso_image_write(g.contents, rc->cd_image, &size);
         if (code != RC_OK) fail(&g, rc->cd_image, code);
     }
     if (code == RC_OK) {

@@ -190,27 +190,28 @@ ResultCode image_stream(IsoImage* image, IsoWriteOpts* opts, const std::string& 
 
 }  // namespace
 
-ResultCode iso_image_write(const IsoImageSpec& spec, std::string_view target, uint64_t* size) {
+ResultCode iso_image_write(const IsoImageContents& contents, std::string_view target,
+                           uint64_t* size) {
     if (size) *size = 0;
-    if (spec.volume_id.empty() || spec.volume_id.size() > ISO_VOLUME_ID_LIMIT)
+    if (contents.volume_id.empty() || contents.volume_id.size() > ISO_VOLUME_ID_LIMIT)
         return RC_INVALID_VOLUME_LABEL;
     if (!library_ready()) return RC_NO_OBJECT;
     messages_drain();
     TreeBuild tree;
-    tree.time = spec.volume_time;
-    if (iso_image_new(spec.volume_id.c_str(), &tree.image) < 0) return RC_NO_OBJECT;
+    tree.time = contents.volume_time;
+    if (iso_image_new(contents.volume_id.c_str(), &tree.image) < 0) return RC_NO_OBJECT;
     // Nothing of the host's but the files' bytes goes in.
     iso_image_set_ignore_aclea(tree.image, 3);
     iso_tree_set_follow_symlinks(tree.image, 1);
     tree.directories[""] = iso_image_get_root(tree.image);
     node_settle(reinterpret_cast<IsoNode*>(tree.directories[""]), S_IFDIR | DIRECTORY_MODE,
-                spec.volume_time);
+                contents.volume_time);
 
     ResultCode code = RC_OK;
-    for (size_t i = 0; code == RC_OK && i < spec.entries.size(); ++i)
-        code = entry_add(&tree, spec.entries[i]);
+    for (size_t i = 0; code == RC_OK && i < contents.entries.size(); ++i)
+        code = entry_add(&tree, contents.entries[i]);
     IsoWriteOpts* opts = nullptr;
-    if (code == RC_OK) code = options_make(spec.volume_time, &opts);
+    if (code == RC_OK) code = options_make(contents.volume_time, &opts);
     uint64_t written = 0;
     // What a run that was killed while it wrote an image here left behind.
     PathParts place = path_split(target);

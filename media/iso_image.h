@@ -28,7 +28,7 @@ struct IsoEntry {
 // times or `volume_time` (the volume's dates, its directories' times), and
 // owners and permissions are fixed, so that the same entries give the same
 // bytes.
-struct IsoImageSpec {
+struct IsoImageContents {
     std::vector<IsoEntry> entries;
     std::string volume_id;  // at most ISO_VOLUME_ID_LIMIT characters
     time_t volume_time = 0;
@@ -42,4 +42,5 @@ struct IsoImageSpec {
 // or a path the image cannot hold; the file services' codes for an entry
 // that cannot be found (22) or read (20); 5 when libisofs cannot make the
 // image; the write's and the rename's codes (21 for a full disk).
-ResultCode iso_image_write(const IsoImageSpec& spec, std::string_view target, uint64_t* size);
+ResultCode iso_image_write(const IsoImageContents& contents, std::string_view target,
+                           uint64_t* size);

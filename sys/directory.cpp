@@ -190,14 +190,15 @@ static int entry_status_at(DirectoryListing* listing, size_t index, struct stat*
         *info = ahead->answers[index].info;
         return ahead->answers[index].error;
     }
+    // Only the first queries of a listing that may ask ahead are timed.
+    if (listing->status_ahead <= 1 || index >= STATUS_PROBES)
+        return entry_status(listing, listing->names[index], info);
     auto started = std::chrono::steady_clock::now();
     int error = entry_status(listing, listing->names[index], info);
-    if (listing->status_ahead > 1 && index < STATUS_PROBES) {
-        listing->probe_time += std::chrono::steady_clock::now() - started;
-        if (index + 1 == STATUS_PROBES && index + 1 < listing->names.size() &&
-            listing->probe_time > SLOW_STATUS * STATUS_PROBES)
-            status_ahead_start(listing, index + 1);
-    }
+    listing->probe_time += std::chrono::steady_clock::now() - started;
+    if (index + 1 == STATUS_PROBES && index + 1 < listing->names.size() &&
+        listing->probe_time > SLOW_STATUS * STATUS_PROBES)
+        status_ahead_start(listing, index + 1);
     return error;
 }
 

@@ -392,10 +392,11 @@ static const CachedListing* listing_valid(const std::string& directory, const Kn
     // writing there), a state it has moved on to is taken for theirs, as a
     // state we just noted is taken for ours: the listing answers as it
     // stands, and their notes bring it up to date.
+    bool ours_under_way = listing_cache().changing.count(directory) > 0;
     if (!same_state(listing->state, directory_state(known.info)) &&
-        (listing->trust == LISTING_FRESH || !listing_cache().changing.count(directory)))
+        (listing->trust == LISTING_FRESH || !ours_under_way))
         return nullptr;
-    if (listing->trust == LISTING_SETTLED || listing_cache().changing.count(directory) ||
+    if (listing->trust == LISTING_SETTLED || ours_under_way ||
         (listing->trust == LISTING_OWN_RECORD && known.taken_at < listing->own_record_until)) {
         listing->last_use = ++listing_cache().uses;
         return listing;
