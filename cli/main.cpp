@@ -53,16 +53,16 @@ void console_prompt(void* user, std::string* root, std::string_view label_text, 
         return;
     }
     if (progress.shown) say("\r\033[K");
-    RunContext* rc = static_cast<RunContext*>(user);
-    if (!rc->disk_problem.empty()) say(rc->disk_problem + "\n");
-    rc->disk_problem.clear();
+    RunContext* run = static_cast<RunContext*>(user);
+    if (!run->disk_problem.empty()) say(run->disk_problem + "\n");
+    run->disk_problem.clear();
     for (;;) {
         say(disk_prompt_question(label_text, disk, *root) + "\n");
         char line[256];
         if (!isatty(0)) {
             // Nobody can put a disk in: the run ends as a drive without a
             // disk, not as cancelled by a person.
-            rc->disk_prompt_result = RC_DEVICE_NOT_READY;
+            run->disk_prompt_result = RC_DEVICE_NOT_READY;
             *cancelled = true;
             return;
         }
@@ -78,7 +78,7 @@ void console_prompt(void* user, std::string* root, std::string_view label_text, 
             *cancelled = true;
             return;
         }
-        std::string problem = disk_prompt_check(rc, *root);
+        std::string problem = disk_prompt_check(run, *root);
         if (problem.empty()) return;
         say(problem + "\n");
     }
@@ -96,9 +96,9 @@ void make_drive_folder(const RunOptions& options) {
 }
 
 void console_progress(void* user, uint32_t bytes) {
-    const RunContext* rc = static_cast<const RunContext*>(user);
-    if (rc->disk_writing != progress.file) {
-        progress.file = rc->disk_writing;
+    const RunContext* run = static_cast<const RunContext*>(user);
+    if (run->disk_writing != progress.file) {
+        progress.file = run->disk_writing;
         progress.bytes = 0;
     }
     progress.bytes += bytes;
@@ -113,7 +113,7 @@ void print(const std::string& text) {
 
 // Reads the disks back: one line per file that differs, then the count of
 // files checked. False when anything differs or cannot be read.
-bool verify_disks(RunContext* rc) {
+bool verify_disks(RunContext* run) {
     char scratch[] = "/tmp/diskward-verify-XXXXXX";
     int fd = mkstemp(scratch);
     if (fd < 0) {
@@ -122,7 +122,7 @@ bool verify_disks(RunContext* rc) {
     }
     close(fd);
     DiskVerification verification;
-    ResultCode code = disk_verify(rc, host_path_to_engine(scratch), &verification);
+    ResultCode code = disk_verify(run, host_path_to_engine(scratch), &verification);
     std::remove(scratch);
     for (const std::string& line : verification.mismatches) print(line + "\n");
     if (code != RC_OK) print("Verification stopped: " + std::string(engine_message(code)) + "\n");
@@ -322,24 +322,24 @@ int main(int argc, char** argv) {
     for (const std::string& w : words) vector.push_back(w.c_str());
 
     floppy_drives_start("/dev");
-    RunContext rc;
-    if (engine_attach(&rc, &log) != RC_OK) {
+    RunContext run;
+    if (engine_attach(&run, &log) != RC_OK) {
         std::fputs("diskward: out of memory\n", stderr);
         return EXIT_FAILED;
     }
-    rc.disk_prompt = console_prompt;
-    rc.jobs = settings.jobs ? settings.jobs : work_pool_processors();
-    rc.harvest = settings.harvest;
-    if (!settings.iso.empty()) rc.cd_image = console_convert_argument(settings.iso);
-    rc.cd_image_label = settings.iso_label;
-    if (isatty(2)) rc.disk_progress = console_progress;
-    bool proceed = engine_start(&rc, int(vector.size()), vector.data());
-    if (proceed) make_drive_folder(rc.options);
-    ResultCode result = proceed ? engine_run(&rc) : rc.result;
+    run.disk_prompt = console_prompt;
+    run.jobs = settings.jobs ? settings.jobs : work_pool_processors();
+    run.harvest = settings.harvest;
+    if (!settings.iso.empty()) run.cd_image = console_convert_argument(settings.iso);
+    run.cd_image_label = settings.iso_label;
+    if (isatty(2)) run.disk_progress = console_progress;
+    bool proceed = engine_start(&run, int(vector.size()), vector.data());
+    if (proceed) make_drive_folder(run.options);
+    ResultCode result = proceed ? engine_run(&run) : run.result;
     if (progress.shown) say("\r\033[K");
     if (settings.show_layout)
-        for (const ProductLayout& layout : rc.layouts) print("\n" + layout_text(layout));
-    bool verified = !settings.verify || (result == RC_OK && verify_disks(&rc));
-    engine_detach(&rc);
+        for (const ProductLayout& layout : run.layouts) print("\n" + layout_text(layout));
+    bool verified = !settings.verify || (result == RC_OK && verify_disks(&run));
+    engine_detach(&run);
     return result == RC_OK && verified ? EXIT_SUCCEEDED : EXIT_FAILED;
 }

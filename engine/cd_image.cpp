@@ -25,7 +25,7 @@ constexpr const char* OUTSIDE_KIT_NOTE = "Outside the staging area";
 
 // The files of the image gathered so far.
 struct Gathering {
-    RunContext* rc = nullptr;
+    RunContext* run = nullptr;
     int depth = 0;
     std::string kit;              // the host path of the kit's directory
     std::set<std::string> taken;  // host paths already in the image
@@ -34,8 +34,8 @@ struct Gathering {
 
 // A failure of the image: reported under `path` and kept in the run's result.
 ResultCode fail(Gathering* g, std::string_view path, ResultCode code, std::string_view note = {}) {
-    engine_report_text(g->rc->log, g->depth, path, note.empty() ? engine_message(code) : note);
-    if (g->rc->result == RC_OK) g->rc->result = code;
+    engine_report_text(g->run->log, g->depth, path, note.empty() ? engine_message(code) : note);
+    if (g->run->result == RC_OK) g->run->result = code;
     return code;
 }
 
@@ -65,34 +65,34 @@ ResultCode gather(Gathering* g, const std::string& path, bool optional) {
 // One product's files: those a copy takes, its CD-ROM map file and the
 // resource files of its scripts that there are.
 ResultCode gather_product(Gathering* g, Value product, std::string_view directory) {
-    RuntimeContext* rt = g->rc->runtime;
+    RuntimeContext* rt = g->run->runtime;
     std::string product_dir = product_directory(rt, directory, product);
     std::string filename(field_text(rt, product_filename(product)));
     std::vector<std::string> sources;
     int32_t line = NO_LINE;
-    ResultCode code = product_copy_sources(g->rc, product, directory, &sources, &line);
+    ResultCode code = product_copy_sources(g->run, product, directory, &sources, &line);
     if (code != RC_OK) {
-        engine_report(g->rc->log, product_dir, "", filename, "map", line, g->depth, code);
-        if (g->rc->result == RC_OK) g->rc->result = code;
+        engine_report(g->run->log, product_dir, "", filename, "map", line, g->depth, code);
+        if (g->run->result == RC_OK) g->run->result = code;
         return code;
     }
     for (size_t i = 0; code == RC_OK && i < sources.size(); ++i)
         code = gather(g, path_join(product_dir, "", sources[i], ""), false);
     std::string work = work_directory_path(product_dir);
     if (code == RC_OK) code = gather(g, path_join(work, "", filename, "cdr"), false);
-    for (const std::string& base : script_resource_bases(g->rc, product))
+    for (const std::string& base : script_resource_bases(g->run, product))
         if (code == RC_OK) code = gather(g, path_join(work, "", base, "prn"), true);
     return code;
 }
 
 // The product file, the selected products' files and the user files.
 ResultCode gather_kit(Gathering* g, const std::vector<Value>& selected, const PathParts& file) {
-    RuntimeContext* rt = g->rc->runtime;
+    RuntimeContext* rt = g->run->runtime;
     ResultCode code = host_path_resolve(file.absolute, &g->kit);
     if (code != RC_OK) return fail(g, file.absolute, code);
     while (g->kit.size() > 1 && g->kit.back() == '/') g->kit.pop_back();
     if ((code = gather(g, path_join(file), false)) != RC_OK) return code;
-    std::string version_name = version_product_name(g->rc);
+    std::string version_name = version_product_name(g->run);
     for (Value product : selected) {
         // The version product has no directory of its own.
         if (text_equal_nocase(field_text(rt, product_name(product)), version_name)) continue;
@@ -103,13 +103,13 @@ ResultCode gather_kit(Gathering* g, const std::vector<Value>& selected, const Pa
         return gather(g, entry.full, false) == RC_OK ? WALK_PASS : WALK_STOP;
     });
     if (code != RC_OK) return fail(g, file.absolute, code);
-    return g->rc->result;
+    return g->run->result;
 }
 
 }  // namespace
 
-bool cd_image_wanted(const RunContext* rc) {
-    return !rc->cd_image.empty() && run_makes_cd_subdirs(rc) && !run_replicates(rc);
+bool cd_image_wanted(const RunContext* run) {
+    return !run->cd_image.empty() && run_makes_cd_subdirs(run) && !run_replicates(run);
 }
 
 bool cd_image_label_valid(std::string_view label) {
@@ -124,32 +124,32 @@ std::string cd_image_size_warning(uint64_t size) {
     return "";
 }
 
-ResultCode cd_image_make(RunContext* rc, const std::vector<Value>& selected, const PathParts& file,
+ResultCode cd_image_make(RunContext* run, const std::vector<Value>& selected, const PathParts& file,
                          int depth) {
-    if (!rt_usable(rc->runtime)) return RC_NO_OBJECT;
+    if (!rt_usable(run->runtime)) return RC_NO_OBJECT;
     Gathering g;
-    g.rc = rc;
+    g.run = run;
     g.depth = depth;
     // A failure already kept stays the run's result; the image's own is told apart.
-    ResultCode before = rc->result;
-    rc->result = RC_OK;
-    std::string label = rc->cd_image_label;
+    ResultCode before = run->result;
+    run->result = RC_OK;
+    std::string label = run->cd_image_label;
     if (label.empty())
         for (char c : file.base) label += upper_char(c);
     ResultCode code = RC_OK;
-    if (!cd_image_label_valid(label)) code = fail(&g, rc->cd_image, RC_INVALID_VOLUME_LABEL);
+    if (!cd_image_label_valid(label)) code = fail(&g, run->cd_image, RC_INVALID_VOLUME_LABEL);
     if (code == RC_OK) code = gather_kit(&g, selected, file);
     g.contents.volume_id = label;
     uint64_t size = 0;
     if (code == RC_OK) {
-        code = iso_image_write(g.contents, rc->cd_image, &size);
-        if (code != RC_OK) fail(&g, rc->cd_image, code);
+        code = iso_image_write(g.contents, run->cd_image, &size);
+        if (code != RC_OK) fail(&g, run->cd_image, code);
     }
     if (code == RC_OK) {
         std::string warning = cd_image_size_warning(size);
-        if (!warning.empty()) engine_report_text(rc->log, depth, rc->cd_image, warning);
-        engine_report_text(rc->log, depth, rc->cd_image, std::to_string(size) + " bytes");
+        if (!warning.empty()) engine_report_text(run->log, depth, run->cd_image, warning);
+        engine_report_text(run->log, depth, run->cd_image, std::to_string(size) + " bytes");
     }
-    if (before != RC_OK) rc->result = before;
+    if (before != RC_OK) run->result = before;
     return RC_OK;
 }

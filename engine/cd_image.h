@@ -19,7 +19,7 @@ constexpr uint64_t CD_80_MINUTES = 737280000;
 
 // True when the run writes a CD-ROM image: one is named, and the check
 // keeps the CD-ROM subdirectories (no -R, no replication).
-bool cd_image_wanted(const RunContext* rc);
+bool cd_image_wanted(const RunContext* run);
 
 // True when `label` can be an image's volume identifier: 1 to 32
 // characters, none of them a control character.
@@ -29,12 +29,12 @@ bool cd_image_label_valid(std::string_view label);
 // larger than a 74-minute CD, or "" when it fits both.
 std::string cd_image_size_warning(uint64_t size);
 
-// Writes rc->cd_image for the products `selected` of the product file
+// Writes run->cd_image for the products `selected` of the product file
 // `file`, then a line with the image's size at
 // `depth`, after a warning when it exceeds a CD. Every failure (a file that
 // cannot be found or read, one outside the kit's directory, the volume
 // identifier, the writing of the image) is reported under the path it
-// concerns, kept in the run's result and leaves no image. Returns 0, or 5
+// concerns, kept in the run's result and leaves no image. Returns RC_OK, or RC_NO_OBJECT
 // for an unusable runtime.
-ResultCode cd_image_make(RunContext* rc, const std::vector<Value>& selected, const PathParts& file,
+ResultCode cd_image_make(RunContext* run, const std::vector<Value>& selected, const PathParts& file,
                          int depth);

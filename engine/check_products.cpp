@@ -41,67 +41,67 @@ ResultCode component_sizes_sum(RuntimeContext* rt, BiList* groups, Value* sum) {
 
 // Writes the new map file, keeping the former one as .old (with its times)
 // unless -F, and only when its text changed.
-ResultCode rewrite_map_file(RunContext* rc, const MapReading& r, const PathParts& map, int depth) {
-    return map_file_write(rc, r.file.ns, r.groups, map.base, &map, depth + 2, false,
-                          run_keeps_backups(rc));
+ResultCode rewrite_map_file(RunContext* run, const MapReading& r, const PathParts& map, int depth) {
+    return map_file_write(run, r.file.ns, r.groups, map.base, &map, depth + 2, false,
+                          run_keeps_backups(run));
 }
 
 // Writes the CD-ROM map file in the product's working subdirectory.
-ResultCode write_cdrom_map(RunContext* rc, const MapReading& r, std::string_view directory,
+ResultCode write_cdrom_map(RunContext* run, const MapReading& r, std::string_view directory,
                            std::string_view map_base, int depth) {
     std::string subdirectory = work_directory_path(directory);
     if (directory_make(subdirectory) != RC_OK) return RC_NO_DISKWARD_SUBDIR;
     bool had = false;
-    ResultCode code = map_clear_assignment(rc->runtime, r.groups, &had);
+    ResultCode code = map_clear_assignment(run->runtime, r.groups, &had);
     if (code != RC_OK) return code;
     PathParts cdr{subdirectory, "", std::string(map_base), "cdr"};
-    return map_file_write(rc, r.file.ns, r.groups, map_base, &cdr, depth + 2, false, false);
+    return map_file_write(run, r.file.ns, r.groups, map_base, &cdr, depth + 2, false, false);
 }
 
 // The checks after the map file is read; their result. *reported is set
 // when a failure was already reported under the file it concerns.
-ResultCode check_read_map(RunContext* rc, const ProductFileContext& pf, Value product,
+ResultCode check_read_map(RunContext* run, const ProductFileContext& pf, Value product,
                           MapReading* r, const PathParts& map, int depth, bool top_level,
                           bool* reported) {
-    rc->modified = false;
+    run->modified = false;
     // Harvesting adds rows to the map of the product the run is for, whose
     // map file is rewritten; a product checked for another's is not.
-    bool harvest = rc->harvest && top_level;
+    bool harvest = run->harvest && top_level;
     std::vector<SuperfluousFile> superfluous;
-    ResultCode result = scan_staging_area(rc, r->file.ns, r->groups, map.absolute, depth + 2,
+    ResultCode result = scan_staging_area(run, r->file.ns, r->groups, map.absolute, depth + 2,
                                           harvest ? &superfluous : nullptr);
     // A run cancelled during the scan leaves the map file as it was.
-    if (result == RC_OK) result = run_cancel_check(rc);
+    if (result == RC_OK) result = run_cancel_check(run);
     if (result == RC_OK && harvest)
-        result = harvest_files(rc, product, r, map.base, superfluous, depth + 2);
+        result = harvest_files(run, product, r, map.base, superfluous, depth + 2);
     if (result != RC_OK) return result;
-    if (!run_makes_cd_subdirs(rc)) {
+    if (!run_makes_cd_subdirs(run)) {
         bool had = false;
-        if ((result = map_clear_assignment(rc->runtime, r->groups, &had)) != RC_OK) return result;
-        if (had) rc->modified = true;
+        if ((result = map_clear_assignment(run->runtime, r->groups, &had)) != RC_OK) return result;
+        if (had) run->modified = true;
     }
-    if (!rc->modified)
+    if (!run->modified)
         result =
-            map_file_write(rc, r->file.ns, r->groups, map.base, nullptr, depth + 2, false, false);
+            map_file_write(run, r->file.ns, r->groups, map.base, nullptr, depth + 2, false, false);
     else if (top_level)
-        result = rewrite_map_file(rc, *r, map, depth);
+        result = rewrite_map_file(run, *r, map, depth);
     else
-        result = dependent_out_of_date(rc, path_join(map), NOTICE_SIZES_OUT_OF_DATE, depth);
+        result = dependent_out_of_date(run, path_join(map), NOTICE_SIZES_OUT_OF_DATE, depth);
     bool assigned = false;
-    if (result == RC_OK && rc->options.assign) result = run_cancel_check(rc);
-    if (result == RC_OK && rc->options.assign) {
+    if (result == RC_OK && run->options.assign) result = run_cancel_check(run);
+    if (result == RC_OK && run->options.assign) {
         if (top_level) {
             assigned = true;
-            result = assign_product(rc, pf, product, r, map, depth, reported);
+            result = assign_product(run, pf, product, r, map, depth, reported);
         } else {
-            result = density_map_judge(rc, map.absolute, map.base, depth);
+            result = density_map_judge(run, map.absolute, map.base, depth);
         }
     }
     // An assignment that failed for a dependent product still leaves the
     // CD-ROM map file written; its failure stays the product's result.
     bool cdrom = result == RC_OK || (assigned && result == RC_DEPENDENT_PRODUCT_ERROR);
-    if (cdrom && run_makes_cd_subdirs(rc)) {
-        ResultCode code = write_cdrom_map(rc, *r, map.absolute, map.base, depth);
+    if (cdrom && run_makes_cd_subdirs(run)) {
+        ResultCode code = write_cdrom_map(run, *r, map.absolute, map.base, depth);
         if (result == RC_OK) result = code;
     }
     return result;
@@ -109,24 +109,24 @@ ResultCode check_read_map(RunContext* rc, const ProductFileContext& pf, Value pr
 
 }  // namespace
 
-ResultCode check_product(RunContext* rc, const ProductFileContext& pf, Value product,
+ResultCode check_product(RunContext* run, const ProductFileContext& pf, Value product,
                          std::string_view product_directory, std::string_view map_base,
                          std::string_view map_extension, int depth, bool top_level,
                          CheckOutcome* outcome) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     PathParts map{std::string(product_directory), "", std::string(map_base),
                   std::string(map_extension)};
     MapReading r;
     *outcome = CheckOutcome{};
-    engine_report_note(rc->log, depth, path_join(map));
-    ResultCode result = map_reading_open(rc, product, map, &r);
+    engine_report_note(run->log, depth, path_join(map));
+    ResultCode result = map_reading_open(run, product, map, &r);
     outcome->line = r.error_line;
     if (result == RC_OK) {
-        result = check_read_map(rc, pf, product, &r, map, depth, top_level, &outcome->reported);
+        result = check_read_map(run, pf, product, &r, map, depth, top_level, &outcome->reported);
         Value sum = 0;
         ResultCode summed = component_sizes_sum(rt, r.groups, &sum);
         outcome->size = sum;
-        engine_report_text(rc->log, depth, path_join(map),
+        engine_report_text(run->log, depth, path_join(map),
                            sum ? std::to_string(field_number_value(rt, sum)) : NUMBER_PLACEHOLDER);
         // The size line stays as it is; the product then fails, its Size
         // left as it was, rather than passing with a size that is wrong.
@@ -136,8 +136,8 @@ ResultCode check_product(RunContext* rc, const ProductFileContext& pf, Value pro
     // failure counts only when the product had none of its own. They report
     // their own failures under the script file concerned. A cancelled run
     // writes nothing more.
-    if (top_level && run_makes_cd_subdirs(rc) && result != RC_USER_CANCELLED) {
-        ResultCode scripts = write_script_resources(rc, product, product_directory, depth);
+    if (top_level && run_makes_cd_subdirs(run) && result != RC_USER_CANCELLED) {
+        ResultCode scripts = write_script_resources(run, product, product_directory, depth);
         if (result == RC_OK && scripts != RC_OK) {
             result = scripts;
             outcome->reported = true;
@@ -152,10 +152,10 @@ namespace {
 
 // The version product keeps the installer version current; *changed is set
 // when it changed. 5 when the new version cannot be made.
-ResultCode check_version_product(RunContext* rc, Value product, const PathParts& product_file,
+ResultCode check_version_product(RunContext* run, Value product, const PathParts& product_file,
                                  int depth, bool* changed) {
-    RuntimeContext* rt = rc->runtime;
-    std::string current = current_installer_version(rc);
+    RuntimeContext* rt = run->runtime;
+    std::string current = current_installer_version(run);
     std::string_view version = field_text(rt, product_version(product));
     if (text_version_compare(version, current, 5) < 0) {
         Value made = field_string(rt, current);
@@ -167,7 +167,7 @@ ResultCode check_version_product(RunContext* rc, Value product, const PathParts&
         return RC_NO_OBJECT;
     }
     if (text_version_compare(version, current, 4) > 0)
-        engine_report(rc->log, product_file, NO_LINE, depth, RC_WARN_ENGINE_OUT_OF_DATE);
+        engine_report(run->log, product_file, NO_LINE, depth, RC_WARN_ENGINE_OUT_OF_DATE);
     return RC_OK;
 }
 
@@ -177,17 +177,17 @@ bool is_named(RuntimeContext* rt, Value product, std::string_view name) {
 
 // Checks one product of the list; its result (reported under its map
 // file). *changed is set when its Size changed.
-ResultCode check_listed_product(RunContext* rc, const ProductFileContext& pf, Value product,
+ResultCode check_listed_product(RunContext* run, const ProductFileContext& pf, Value product,
                                 int depth, bool* changed) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     uint32_t remembered = field_number_value(rt, product_size(product));
     std::string directory = product_directory(rt, pf.file.absolute, product);
     std::string map_base(field_text(rt, product_filename(product)));
     CheckOutcome outcome;
     ResultCode code =
-        check_product(rc, pf, product, directory, map_base, "map", depth + 2, true, &outcome);
+        check_product(run, pf, product, directory, map_base, "map", depth + 2, true, &outcome);
     if (code != RC_OK && !outcome.reported)
-        engine_report(rc->log, directory, "", map_base, "map", outcome.line, depth + 2, code);
+        engine_report(run->log, directory, "", map_base, "map", outcome.line, depth + 2, code);
     if (!outcome.size) return code;
     product_record(product)->size_computed = true;
     uint32_t computed = field_number_value(rt, outcome.size);
@@ -205,18 +205,18 @@ ResultCode check_listed_product(RunContext* rc, const ProductFileContext& pf, Va
 
 }  // namespace
 
-ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
+ResultCode check_products(RunContext* run, SymbolTable* atoms, BiList* products,
                           std::string_view directory, std::string_view base,
                           std::string_view extension, int depth, ResultCode* product_failure,
                           const std::vector<Value>* selection) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     ProductFileContext pf{
         atoms, products,
         PathParts{std::string(directory), "", std::string(base), std::string(extension)}};
     const PathParts& product_file = pf.file;
-    std::string version_name = version_product_name(rc);
-    std::string current = current_installer_version(rc);
-    rc->modified = false;
+    std::string version_name = version_product_name(run);
+    std::string current = current_installer_version(run);
+    run->modified = false;
     bool changed = false, version_found = false, matched = false;
     ResultCode version_result = RC_OK;  // the version product's own failure
     *product_failure = RC_OK;
@@ -230,22 +230,24 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
         if (field_number_value(rt, product_number(product)) == 0) {
             if (is_named(rt, product, version_name)) {
                 version_found = true;
-                ResultCode code = check_version_product(rc, product, product_file, depth, &changed);
+                ResultCode code =
+                    check_version_product(run, product, product_file, depth, &changed);
                 if (version_result == RC_OK) version_result = code;
                 continue;
             }
-            if (is_named(rt, product, rc->options.install_product) &&
+            if (is_named(rt, product, run->options.install_product) &&
                 text_version_compare(current, field_text(rt, product_version(product)), 4) > 0)
-                engine_report(rc->log, product_file, NO_LINE, depth, RC_WARN_INSTALLER_OUT_OF_DATE);
+                engine_report(run->log, product_file, NO_LINE, depth,
+                              RC_WARN_INSTALLER_OUT_OF_DATE);
         }
-        const std::string& filter = rc->options.product_filter;
+        const std::string& filter = run->options.product_filter;
         if (!filter.empty() && !is_named(rt, product, filter)) continue;
         if (selection &&
             std::find(selection->begin(), selection->end(), product) == selection->end())
             continue;
         matched = true;
-        if ((cancelled = run_cancel_check(rc)) != RC_OK) break;
-        ResultCode code = check_listed_product(rc, pf, product, depth, &changed);
+        if ((cancelled = run_cancel_check(run)) != RC_OK) break;
+        ResultCode code = check_listed_product(run, pf, product, depth, &changed);
         if (code == RC_USER_CANCELLED) cancel_told = true;
         if (code != RC_OK && *product_failure == RC_OK) *product_failure = code;
     }
@@ -260,7 +262,7 @@ ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
             result = RC_NO_OBJECT;  // the table would be written without it
         if (made && result != RC_OK) product_destroy(rt, made);
     }
-    rc->modified = changed;
-    if (!rc->options.product_filter.empty() && !matched) return RC_UNKNOWN_PRODUCT_NAME;
+    run->modified = changed;
+    if (!run->options.product_filter.empty() && !matched) return RC_UNKNOWN_PRODUCT_NAME;
     return result;
 }

@@ -21,11 +21,11 @@ struct ProductFileContext {
 
 // Checks every product of `products`, the -N product, or, when `selection`
 // is given, the products it holds. Sets
-// rc->modified when the product file must be written back. A product's
+// run->modified when the product file must be written back. A product's
 // failure is reported under its map file and the first one is handed out
-// in *product_failure. Returns the product file's own failure: 1013 for a
-// -N name that matches none, 5 when the version product cannot be made.
-ResultCode check_products(RunContext* rc, SymbolTable* atoms, BiList* products,
+// in *product_failure. Returns the product file's own failure: RC_UNKNOWN_PRODUCT_NAME for a
+// -N name that matches none, RC_NO_OBJECT when the version product cannot be made.
+ResultCode check_products(RunContext* run, SymbolTable* atoms, BiList* products,
                           std::string_view directory, std::string_view base,
                           std::string_view extension, int depth, ResultCode* product_failure,
                           const std::vector<Value>* selection = nullptr);
@@ -48,7 +48,7 @@ struct CheckOutcome {
 // with -A or -W, assigns it to floppies when it is `top_level`, the run's
 // own product (or judges its density map file when it is checked for
 // another's). Returns outcome->code, which *outcome holds with the rest.
-ResultCode check_product(RunContext* rc, const ProductFileContext& product_file, Value product,
+ResultCode check_product(RunContext* run, const ProductFileContext& product_file, Value product,
                          std::string_view product_directory, std::string_view map_base,
                          std::string_view map_extension, int depth, bool top_level,
                          CheckOutcome* outcome);

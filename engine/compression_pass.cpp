@@ -38,19 +38,19 @@ ResultCode set_stored_size(RuntimeContext* rt, Value component, uint32_t size) {
 // however it stops, never leaves a copy that looks current; the copy has
 // the source's times. The run's compression progress hears of the bytes as
 // they move.
-CopyOptions compress_options(RunContext* rc) {
+CopyOptions compress_options(RunContext* run) {
     CopyOptions options;
     options.compress = true;
     options.named_as_given = true;
-    options.progress = rc->compress_progress;
-    options.cancel = rc->cancel;
-    options.user = rc;
+    options.progress = run->compress_progress;
+    options.cancel = run->cancel;
+    options.user = run;
     return options;
 }
 
 // True when a component whose Source is `source`, in the group named
 // `group`, of `size` bytes, is stored compressed under -C.
-bool compression_wanted(const RunContext* rc, std::string_view source, std::string_view group,
+bool compression_wanted(const RunContext* run, std::string_view source, std::string_view group,
                         uint32_t size) {
     if (source.empty() || text_equal_nocase(group, "nocopy")) return false;
     PathParts parts = path_split(source);
@@ -58,7 +58,7 @@ bool compression_wanted(const RunContext* rc, std::string_view source, std::stri
         if (text_equal_nocase(parts.extension, extension)) return false;
     for (const char* base : PLAIN_BASE_NAMES)
         if (text_equal_nocase(parts.base, base)) return false;
-    return size > rc->options.compress_threshold;
+    return size > run->options.compress_threshold;
 }
 
 // The name of the compressed copy of the file `source` names.
@@ -68,7 +68,7 @@ std::string compressed_name_of(std::string_view source) {
 }
 
 struct Pass {
-    RunContext* rc = nullptr;
+    RunContext* run = nullptr;
     std::string_view directory;
     std::string work;
     int depth = 0;
@@ -119,11 +119,11 @@ bool copy_current(const FileStatus& compressed, const FileStatus& original) {
 // The compressed copy of one component: made unless it is current; its size
 // becomes the stored size.
 ResultCode compress_component(Pass* pass, Value component, std::string_view source) {
-    RunContext* rc = pass->rc;
+    RunContext* run = pass->run;
     std::string name = compressed_name_of(source);
     auto [at, fresh] = pass->names.emplace(text_fold(name), text_fold(source));
     if (!fresh && at->second != text_fold(source)) {
-        engine_report_text(rc->log, pass->depth, source, engine_message(RC_INVALID_FILE_NAME));
+        engine_report_text(run->log, pass->depth, source, engine_message(RC_INVALID_FILE_NAME));
         *pass->reported = true;
         return RC_INVALID_FILE_NAME;
     }
@@ -141,31 +141,31 @@ ResultCode compress_component(Pass* pass, Value component, std::string_view sour
     auto listed = pass->copies.find(text_fold(name));
     if (listed != pass->copies.end()) compressed = listed->second;
     if (!copy_current(compressed, original)) {
-        engine_report_note(rc->log, pass->depth, source, "Compressing...");
+        engine_report_note(run->log, pass->depth, source, "Compressing...");
         if (!pass->work_made && directory_make(pass->work) != RC_OK) return RC_NO_DISKWARD_SUBDIR;
         pass->work_made = true;
-        rc->compressing = std::string(source);
-        rc->compressing_size = field_number_value(rc->runtime, component_size(component, false));
+        run->compressing = std::string(source);
+        run->compressing_size = field_number_value(run->runtime, component_size(component, false));
         long ticket = pass->foreseen[pass->at];
         if (ticket < 0 || size_t(ticket) < pass->batch.passed ||
             pass->batch.copies[size_t(ticket)]->source != file ||
             pass->batch.copies[size_t(ticket)]->destination != copy)
-            ticket = long(copy_batch_add(&pass->batch, file, copy, compress_options(rc)));
+            ticket = long(copy_batch_add(&pass->batch, file, copy, compress_options(run)));
         code = copy_batch_finish(&pass->batch, size_t(ticket));
-        rc->compressing.clear();
+        run->compressing.clear();
         if (code != RC_OK) return code;
         if ((code = file_status(copy, &compressed)) != RC_OK) return code;
         if (!compressed.exists) return RC_FILE_NOT_FOUND;
     }
     if (compressed.is_directory || compressed.size > UINT32_MAX) return RC_OS_ERROR;
-    return set_stored_size(rc->runtime, component, uint32_t(compressed.size));
+    return set_stored_size(run->runtime, component, uint32_t(compressed.size));
 }
 
 // True when -C turns Compress? on for the component, and when it must be
 // off whatever it was.
-bool compress_turned_on(const RunContext* rc, std::string_view source, std::string_view group,
+bool compress_turned_on(const RunContext* run, std::string_view source, std::string_view group,
                         uint32_t size) {
-    return rc->options.compress && compression_wanted(rc, source, group, size);
+    return run->options.compress && compression_wanted(run, source, group, size);
 }
 
 // A file of no bytes has no compressed form worth having, and a Source that
@@ -181,8 +181,8 @@ bool compress_ruled_out(std::string_view source, uint32_t size) {
 // comes to it. Nothing is changed here, neither the components nor the
 // log: the walk does that in its turn.
 void foresee_compressions(Pass* pass, BiList* groups) {
-    RunContext* rc = pass->rc;
-    RuntimeContext* rt = rc->runtime;
+    RunContext* run = pass->run;
+    RuntimeContext* rt = run->runtime;
     std::map<std::string, std::string> names;
     for (GroupComponent gc : group_components(groups)) {
         Value component = gc.component;
@@ -191,7 +191,7 @@ void foresee_compressions(Pass* pass, BiList* groups) {
         std::string_view source = field_text(rt, component_source(component));
         uint32_t size = field_number_value(rt, component_size(component, false));
         bool compress =
-            compress_turned_on(rc, source, group, size) || component_compress(component);
+            compress_turned_on(run, source, group, size) || component_compress(component);
         if (!compress || compress_ruled_out(source, size) || component_instantiate(component) ||
             !component_processed(component))
             continue;
@@ -206,23 +206,23 @@ void foresee_compressions(Pass* pass, BiList* groups) {
         if (copy_current(compressed, original)) continue;
         pass->foreseen.back() =
             long(copy_batch_add(&pass->batch, path_join(pass->directory, "", source, ""),
-                                path_join(pass->work, "", name, ""), compress_options(rc)));
+                                path_join(pass->work, "", name, ""), compress_options(run)));
     }
 }
 
 ResultCode pass_component(Pass* pass, Value component, std::string_view group) {
-    RunContext* rc = pass->rc;
-    RuntimeContext* rt = rc->runtime;
+    RunContext* run = pass->run;
+    RuntimeContext* rt = run->runtime;
     std::string_view source = field_text(rt, component_source(component));
     uint32_t size = field_number_value(rt, component_size(component, false));
     ResultCode code = RC_OK;
-    if (compress_turned_on(rc, source, group, size))
+    if (compress_turned_on(run, source, group, size))
         code = component_set_compress(rt, component, true);
     if (code == RC_OK && compress_ruled_out(source, size))
         code = component_set_compress(rt, component, false);
     if (code != RC_OK || !component_compress(component)) return code;
     if (component_instantiate(component)) {
-        engine_report_note(rc->log, pass->depth, source, "Instantiated file must be uncompressed");
+        engine_report_note(run->log, pass->depth, source, "Instantiated file must be uncompressed");
         if ((code = component_set_compress(rt, component, false)) != RC_OK) return code;
         uint32_t on_disk = 0;
         code = file_size(path_join(pass->directory, "", source, ""), &on_disk);
@@ -233,10 +233,10 @@ ResultCode pass_component(Pass* pass, Value component, std::string_view group) {
 
 }  // namespace
 
-ResultCode compression_pass(RunContext* rc, BiList* groups, std::string_view product_directory,
+ResultCode compression_pass(RunContext* run, BiList* groups, std::string_view product_directory,
                             int depth, bool* reported) {
     Pass pass;
-    pass.rc = rc;
+    pass.run = run;
     pass.reported = reported;
     pass.directory = product_directory;
     pass.work = work_directory_path(product_directory);
@@ -245,12 +245,12 @@ ResultCode compression_pass(RunContext* rc, BiList* groups, std::string_view pro
     if (code != RC_OK) return code;
     // With one job nothing is foreseen: each compression is made on this
     // thread when the walk comes to it.
-    copy_batch_start(&pass.batch, rc->jobs);
-    if (rc->jobs > 1) foresee_compressions(&pass, groups);
+    copy_batch_start(&pass.batch, run->jobs);
+    if (run->jobs > 1) foresee_compressions(&pass, groups);
     for (GroupComponent gc : group_components(groups)) {
-        std::string_view group = field_text(rc->runtime, group_name(gc.group));
+        std::string_view group = field_text(run->runtime, group_name(gc.group));
         if (pass.foreseen.size() <= pass.at) pass.foreseen.push_back(-1);
-        code = run_cancel_check(rc);
+        code = run_cancel_check(run);
         if (code == RC_OK) code = pass_component(&pass, gc.component, group);
         ++pass.at;
         if (code != RC_OK) break;

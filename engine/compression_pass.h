@@ -13,8 +13,8 @@ struct BiList;
 
 // Brings every component's Compress? and stored size up to date for the
 // product in `product_directory`; its lines go to the log at `depth`.
-// 0; 1017 when the working subdirectory cannot be made; 23 (reported) when
-// two files would share one compressed name; the copy's or the size
-// query's code. *reported is set when the failure was reported here.
-ResultCode compression_pass(RunContext* rc, BiList* groups, std::string_view product_directory,
+// RC_OK; RC_NO_DISKWARD_SUBDIR when the working subdirectory cannot be made; RC_INVALID_FILE_NAME
+// (reported) when two files would share one compressed name; the copy's or the size query's code.
+// *reported is set when the failure was reported here.
+ResultCode compression_pass(RunContext* run, BiList* groups, std::string_view product_directory,
                             int depth, bool* reported);

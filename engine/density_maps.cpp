@@ -57,19 +57,19 @@ std::string density_map_path(std::string_view product_directory, std::string_vie
     return path_join(work_directory_path(product_directory), "", map_base, suffix);
 }
 
-ResultCode dependent_out_of_date(RunContext* rc, std::string_view path, std::string_view notice,
+ResultCode dependent_out_of_date(RunContext* run, std::string_view path, std::string_view notice,
                                  int depth) {
     std::string text(notice);
     text += "\n";
-    text += rc->dependency_flag ? CYCLE_WARNING : NOTICE_RUN_FIRST;
-    engine_report_text(rc->log, depth, path, text);
-    return rc->dependency_flag ? RC_OK : RC_DEPENDENT_PRODUCT_ERROR;
+    text += run->dependency_flag ? CYCLE_WARNING : NOTICE_RUN_FIRST;
+    engine_report_text(run->log, depth, path, text);
+    return run->dependency_flag ? RC_OK : RC_DEPENDENT_PRODUCT_ERROR;
 }
 
-ResultCode density_map_prepare(RunContext* rc, std::string_view product_directory,
+ResultCode density_map_prepare(RunContext* run, std::string_view product_directory,
                                std::string_view map_base, bool* created) {
     *created = false;
-    std::string path = density_map_path(product_directory, map_base, rc->options.media_capacity);
+    std::string path = density_map_path(product_directory, map_base, run->options.media_capacity);
     DensityState state;
     ResultCode code = density_state(path, product_map_path(product_directory, map_base), &state);
     if (code != RC_OK || state != DENSITY_MISSING) return code;
@@ -78,53 +78,53 @@ ResultCode density_map_prepare(RunContext* rc, std::string_view product_director
     return code;
 }
 
-ResultCode density_map_retire(RunContext* rc, std::string_view product_directory,
+ResultCode density_map_retire(RunContext* run, std::string_view product_directory,
                               std::string_view map_base) {
-    std::string path = density_map_path(product_directory, map_base, rc->options.media_capacity);
+    std::string path = density_map_path(product_directory, map_base, run->options.media_capacity);
     DensityState state;
     ResultCode code = density_state(path, product_map_path(product_directory, map_base), &state);
     if (code != RC_OK || state != DENSITY_OUT_OF_DATE) return code;
     return file_delete(path);
 }
 
-ResultCode density_map_judge(RunContext* rc, std::string_view product_directory,
+ResultCode density_map_judge(RunContext* run, std::string_view product_directory,
                              std::string_view map_base, int depth) {
     std::string map_path = product_map_path(product_directory, map_base);
-    std::string path = density_map_path(product_directory, map_base, rc->options.media_capacity);
+    std::string path = density_map_path(product_directory, map_base, run->options.media_capacity);
     DensityState state;
     ResultCode code = density_state(path, map_path, &state);
     if (code != RC_OK) return code;
     if (state == DENSITY_MISSING) {
-        engine_report_text(rc->log, depth, path,
+        engine_report_text(run->log, depth, path,
                            std::string(NOTICE_NO_DENSITY) + "\n" + NOTICE_TRY_OTHER);
-        path = density_map_path(product_directory, map_base, rc->options.other_capacity);
+        path = density_map_path(product_directory, map_base, run->options.other_capacity);
         if ((code = density_state(path, map_path, &state)) != RC_OK) return code;
     }
     if (state == DENSITY_MISSING) {
-        if (rc->dependency_flag) {
-            engine_report_text(rc->log, depth, path, CYCLE_WARNING);
+        if (run->dependency_flag) {
+            engine_report_text(run->log, depth, path, CYCLE_WARNING);
             return density_map_make(product_directory, map_base, path);
         }
-        engine_report_text(rc->log, depth, path,
+        engine_report_text(run->log, depth, path,
                            std::string(NOTICE_NO_DENSITY) + "\n" + NOTICE_RUN_FIRST);
         return RC_DEPENDENT_PRODUCT_ERROR;
     }
     if (state == DENSITY_OUT_OF_DATE)
-        return dependent_out_of_date(rc, path, NOTICE_OUT_OF_DATE, depth);
+        return dependent_out_of_date(run, path, NOTICE_OUT_OF_DATE, depth);
     return RC_OK;
 }
 
-ResultCode density_map_find(RunContext* rc, std::string_view product_directory,
+ResultCode density_map_find(RunContext* run, std::string_view product_directory,
                             std::string_view map_base, std::string* path) {
     std::string map_path = product_map_path(product_directory, map_base);
     DensityState state = DENSITY_MISSING;
-    for (uint32_t capacity : {rc->options.media_capacity, rc->options.other_capacity}) {
+    for (uint32_t capacity : {run->options.media_capacity, run->options.other_capacity}) {
         *path = density_map_path(product_directory, map_base, capacity);
         ResultCode code = density_state(*path, map_path, &state);
         if (code != RC_OK) return code;
         if (state != DENSITY_MISSING) break;
     }
     if (state == DENSITY_MISSING) return RC_DEPENDENT_PRODUCT_ERROR;
-    if (state == DENSITY_OUT_OF_DATE && !rc->dependency_flag) return RC_DEPENDENT_PRODUCT_ERROR;
+    if (state == DENSITY_OUT_OF_DATE && !run->dependency_flag) return RC_DEPENDENT_PRODUCT_ERROR;
     return RC_OK;
 }

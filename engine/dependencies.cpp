@@ -24,10 +24,10 @@ std::string product_directory(RuntimeContext* rt, std::string_view directory, Va
     return path_join(directory, field_text(rt, product_location(product)), "", "");
 }
 
-ResultCode product_references_read(RunContext* rc, BiList* products, std::string_view directory,
+ResultCode product_references_read(RunContext* run, BiList* products, std::string_view directory,
                                    Value product, int depth,
                                    const std::function<void(Value)>& found) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     std::string location = product_directory(rt, directory, product);
     std::string filename(field_text(rt, product_filename(product)));
     ScriptFile script;
@@ -44,17 +44,17 @@ ResultCode product_references_read(RunContext* rc, BiList* products, std::string
     }
     if (code == RC_OK && script.reader) code = reader_failure(rt, script.reader);
     script_file_close(rt, &script);
-    if (code != RC_OK) engine_report(rc->log, location, "", filename, "vrf", NO_LINE, depth, code);
+    if (code != RC_OK) engine_report(run->log, location, "", filename, "vrf", NO_LINE, depth, code);
     return code;
 }
 
-bool names_version_product(const RunContext* rc, std::string_view name) {
-    return text_equal_nocase(name, version_product_name(rc)) || text_equal_nocase(name, "instver");
+bool names_version_product(const RunContext* run, std::string_view name) {
+    return text_equal_nocase(name, version_product_name(run)) || text_equal_nocase(name, "instver");
 }
 
-ResultCode dependency_list_build(RunContext* rc, BiList* products, std::string_view directory,
+ResultCode dependency_list_build(RunContext* run, BiList* products, std::string_view directory,
                                  Value product, int depth, std::vector<Value>* list) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     list->clear();
     std::string_view own_file = field_text(rt, product_filename(product));
     // The product itself is scanned first, then each product as it was found.
@@ -62,12 +62,12 @@ ResultCode dependency_list_build(RunContext* rc, BiList* products, std::string_v
         Value scanned = next == 0 ? product : (*list)[next - 1];
         bool own = text_equal_nocase(field_text(rt, product_filename(scanned)), own_file);
         ResultCode code =
-            product_references_read(rc, products, directory, scanned, depth + 2, [&](Value named) {
+            product_references_read(run, products, directory, scanned, depth + 2, [&](Value named) {
                 if (named == product) {
-                    if (!own) rc->dependency_flag = true;
+                    if (!own) run->dependency_flag = true;
                     return;
                 }
-                if (names_version_product(rc, field_text(rt, product_name(named)))) return;
+                if (names_version_product(run, field_text(rt, product_name(named)))) return;
                 if (std::find(list->begin(), list->end(), named) == list->end())
                     list->push_back(named);
             });

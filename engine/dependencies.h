@@ -21,19 +21,19 @@ std::string product_directory(RuntimeContext* rt, std::string_view directory, Va
 // Reads the verification file of `product` and hands `found` each product
 // of `products` that one of its name tokens names, in file order; other
 // tokens are passed over, and a lexical error ends the file as its end
-// does. 0; 22 when the file cannot be opened, or the read's code when it
+// does. RC_OK; RC_FILE_NOT_FOUND when the file cannot be opened, or the read's code when it
 // cannot be read whole; a failure is reported under the file at `depth`.
-ResultCode product_references_read(RunContext* rc, BiList* products, std::string_view directory,
+ResultCode product_references_read(RunContext* run, BiList* products, std::string_view directory,
                                    Value product, int depth,
                                    const std::function<void(Value)>& found);
 
 // The products that `product` depends on, breadth first in order of
 // discovery, each once, never `product` itself nor a version product (the
-// run's one or one named "instver"). Sets rc->dependency_flag when the
+// run's one or one named "instver"). Sets run->dependency_flag when the
 // verification file of a product on the list names `product`. A failure of
 // product_references_read (reported at depth + 2) leaves *list empty.
-ResultCode dependency_list_build(RunContext* rc, BiList* products, std::string_view directory,
+ResultCode dependency_list_build(RunContext* run, BiList* products, std::string_view directory,
                                  Value product, int depth, std::vector<Value>* list);
 
 // True when `name` names a version product: the run's, or "instver".
-bool names_version_product(const RunContext* rc, std::string_view name);
+bool names_version_product(const RunContext* run, std::string_view name);

@@ -41,7 +41,7 @@ using WalkVisitor = std::function<WalkStep(const WalkEntry&)>;
 
 // Visits the entries of `directory` in listing order, a directory's own
 // entries right after it when `recursive`. 0 after a complete walk or when
-// the visitor ended it; 20 when a directory cannot be listed; the listing's
+// the visitor ended it; RC_UNABLE_TO_READ when a directory cannot be listed; the listing's
 // failure code when an entry cannot be examined. `status_ahead` threads may
 // examine entries ahead of the visitor on a host slow to answer (see
 // directory_open); the visits are the same.

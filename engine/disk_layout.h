@@ -39,8 +39,8 @@ LayoutDisk* layout_disk(ProductLayout* layout, uint32_t number);
 void layout_add(ProductLayout* layout, uint32_t number, LayoutFile file);
 
 // Whether every piece of the file `name` written in `pieces` pieces has a
-// name on the disks. 0; 1008 (*problem "File has too many split file
-// segments", *piece the first without a name) when the digits run out; 23
+// name on the disks. RC_OK; RC_TOO_MANY_SEGMENTS (*problem "File has too many split file
+// segments", *piece the first without a name) when the digits run out; RC_INVALID_FILE_NAME
 // (*problem "No name for piece N") when the name has no character a digit
 // can replace.
 ResultCode layout_piece_names_check(std::string_view name, uint32_t pieces, uint32_t* piece,

@@ -26,7 +26,7 @@ namespace {
 constexpr const char* USER_SCRIPT_EXTENSIONS[] = {"stp", "nls", "avf", "pvf"};
 
 struct Collection {
-    RunContext* rc;
+    RunContext* run;
     const ProductFileContext* pf;
     std::vector<DiskOneFile>* files;
     std::set<std::string> counted;  // folded paths already on the list
@@ -53,7 +53,7 @@ ResultCode add_file(Collection* c, const std::string& path, const std::string& n
     }
     // Named here, as a missing verification file is: the product's own
     // report would not say which file is missing.
-    engine_report_text(c->rc->log, c->depth, path, engine_message(code));
+    engine_report_text(c->run->log, c->depth, path, engine_message(code));
     *c->reported = true;
     return code;
 }
@@ -98,19 +98,19 @@ ResultCode add_user_files(Collection* c) {
 // "lang" files with their user files, its installer script and its
 // verification file.
 ResultCode add_dependent(Collection* c, Value dependent) {
-    RunContext* rc = c->rc;
-    RuntimeContext* rt = rc->runtime;
+    RunContext* run = c->run;
+    RuntimeContext* rt = run->runtime;
     std::string directory = product_directory(rt, c->pf->file.absolute, dependent);
     std::string filename(field_text(rt, product_filename(dependent)));
     std::string density;
-    ResultCode code = density_map_find(rc, directory, filename, &density);
+    ResultCode code = density_map_find(run, directory, filename, &density);
     if (code != RC_OK) return code;
     if ((code = add_file(c, density, path_join("", "", filename, "map"), DISK_ONE_DENSITY)) !=
         RC_OK)
         return code;
 
     MapReading map;
-    code = map_reading_open(rc, dependent, PathParts{directory, "", filename, "map"}, &map);
+    code = map_reading_open(run, dependent, PathParts{directory, "", filename, "map"}, &map);
     for (GroupComponent gc : group_components(code == RC_OK ? map.groups : nullptr)) {
         if (!text_equal_nocase(field_text(rt, group_name(gc.group)), "lang")) continue;
         std::string_view source = field_text(rt, component_source(gc.component));
@@ -140,11 +140,11 @@ ResultCode add_dependent(Collection* c, Value dependent) {
 // tree leaves the product list as the check made it.
 ResultCode table_rows(Collection* c, Value product, const std::vector<Value>& dependents,
                       BiList* rows) {
-    RunContext* rc = c->rc;
-    RuntimeContext* rt = rc->runtime;
+    RunContext* run = c->run;
+    RuntimeContext* rt = run->runtime;
     Value version = 0;
     for (BiNode* n = c->pf->products->first; n && !version; n = n->next)
-        if (names_version_product(rc, field_text(rt, product_name(n->value)))) version = n->value;
+        if (names_version_product(run, field_text(rt, product_name(n->value)))) version = n->value;
     // Appends a made row; false (the row released) when there is none or
     // the list cannot take it.
     auto append = [&](Value made) {
@@ -153,8 +153,8 @@ ResultCode table_rows(Collection* c, Value product, const std::vector<Value>& de
         return false;
     };
     if (!append(version ? product_copy_displayed(rt, version)
-                        : version_product_create(rt, c->pf->atoms, current_installer_version(rc),
-                                                 version_product_name(rc))))
+                        : version_product_create(rt, c->pf->atoms, current_installer_version(run),
+                                                 version_product_name(run))))
         return RC_NO_OBJECT;
     for (Value dependent : dependents)
         if (!append(product_copy_displayed(rt, dependent))) return RC_NO_OBJECT;
@@ -167,7 +167,7 @@ ResultCode table_rows(Collection* c, Value product, const std::vector<Value>& de
 // up as the product file's write-back rolls it up.
 ResultCode write_product_table(Collection* c, Value product, const std::vector<Value>& dependents,
                                const std::string& path) {
-    RuntimeContext* rt = c->rc->runtime;
+    RuntimeContext* rt = c->run->runtime;
     BiList* rows = bilist_new(rt, 0);
     if (!rows) return RC_NO_OBJECT;
     ResultCode code = table_rows(c, product, dependents, rows);
@@ -191,14 +191,14 @@ std::string product_table_file_path(const PathParts& product_file,
     return path_join(work_directory_path(product_directory), "", product_file.base, "ptp");
 }
 
-ResultCode disk_one_files_collect(RunContext* rc, const ProductFileContext& pf, Value product,
+ResultCode disk_one_files_collect(RunContext* run, const ProductFileContext& pf, Value product,
                                   const std::vector<Value>& dependents, int depth,
                                   std::vector<DiskOneFile>* files, bool* reported) {
-    RuntimeContext* rt = rc->runtime;
-    Collection c{rc, &pf, files, {}, false, 0, depth, reported};
+    RuntimeContext* rt = run->runtime;
+    Collection c{run, &pf, files, {}, false, 0, depth, reported};
     files->clear();
     ResultCode code = RC_OK;
-    if (!text_equal_nocase(field_text(rt, product_name(product)), rc->options.install_product))
+    if (!text_equal_nocase(field_text(rt, product_name(product)), run->options.install_product))
         code = add_user_files(&c);
     for (size_t i = 0; i < dependents.size() && code == RC_OK; ++i) {
         c.dependent = i;

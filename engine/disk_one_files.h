@@ -37,14 +37,14 @@ std::string product_table_file_path(const PathParts& product_file,
 
 // Collects the disk-1 files of `product`, whose dependent products are
 // `dependents`, in their order, and writes the product table file (the
-// version product, the dependent products, the product). 0; 20 when the
-// staging directory cannot be listed; 1011 when a dependent product has no
-// usable density map file; 1019 when a rolled-up size of the table does
+// version product, the dependent products, the product). RC_OK; RC_UNABLE_TO_READ when the
+// staging directory cannot be listed; RC_DEPENDENT_PRODUCT_ERROR when a dependent product has no
+// usable density map file; RC_SIZE_TOO_LARGE when a rolled-up size of the table does
 // not fit 32 bits; the size query's code for a file that is missing; the
 // map file's or the writer's code. The working subdirectory is there. A file
 // that cannot be counted is reported under its own path at `depth`, and
 // *reported is set.
-ResultCode disk_one_files_collect(RunContext* rc, const ProductFileContext& pf, Value product,
+ResultCode disk_one_files_collect(RunContext* run, const ProductFileContext& pf, Value product,
                                   const std::vector<Value>& dependents, int depth,
                                   std::vector<DiskOneFile>* files, bool* reported);
 

@@ -47,20 +47,20 @@ struct Placement {
 // Counts the disk-1 files (unrounded sizes) onto a fresh disk 1 with no
 // per-file capacity check: each adds its size to bytes_used, its rounded size
 // is taken from bytes_left, and files_on_disk grows by one. disk_full stays
-// clear. Returns 1006 and leaves *disk as disk_state_start made it when the
-// rounded total exceeds media_capacity - slop, the count exceeds
-// max_root_entries, or the unrounded total does not fit 32 bits.
+// clear. Returns RC_NO_SPACE_WITHOUT_SPLITTING and leaves *disk as disk_state_start made it when
+// the rounded total exceeds media_capacity - slop, the count exceeds max_root_entries, or the
+// unrounded total does not fit 32 bits.
 ResultCode disk_reserve(DiskState* disk, const PlacementParameters& p,
                         const std::vector<uint32_t>& sizes);
 
 // Places one file of `size` bytes (unrounded) from the disk *disk describes
 // on; `compressed` is the component's Compress?. *out is cleared first and
 // receives the first disk, the number of disks and the rounded bytes put on
-// each. Returns 0; 1006 when a file that may not be split is larger than a
-// fresh disk's room; 1005 when a split file reaches a fresh disk whose room
-// plus slop is below min_split_space, or whose room is 0. On failure *out and
-// *disk may hold partial data; the caller stops the whole assignment.
-// max_root_entries is taken to be at least 1.
+// each. Returns RC_OK; RC_NO_SPACE_WITHOUT_SPLITTING when a file that may not be split is larger
+// than a fresh disk's room; RC_NO_SPACE_WITH_SPLIT_SIZE when a split file reaches a fresh disk
+// whose room plus slop is below min_split_space, or whose room is 0. On failure *out and *disk may
+// hold partial data; the caller stops the whole assignment. max_root_entries is taken to be at
+// least 1.
 ResultCode disk_place(DiskState* disk, const PlacementParameters& p, uint32_t size, bool compressed,
                       Placement* out);
 

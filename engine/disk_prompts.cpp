@@ -31,16 +31,16 @@ std::string wrong_size(std::string_view drive) {
 
 // The products selected in the product table on the disk in the drive at
 // `root` (its disk 1, as disk writing puts it there), in *selected. 0 also
-// when the disk holds no product table; 20 when one cannot be read.
-ResultCode disk_one_selection(RunContext* rc, std::string_view root,
+// when the disk holds no product table; RC_UNABLE_TO_READ when one cannot be read.
+ResultCode disk_one_selection(RunContext* run, std::string_view root,
                               std::vector<std::string>* selected) {
-    RuntimeContext* rt = rc->runtime;
-    std::string table = path_join(root, "", rc->options.os_word, "prd");
+    RuntimeContext* rt = run->runtime;
+    std::string table = path_join(root, "", run->options.os_word, "prd");
     bool exists = false;
     if (file_exists(table, &exists) != RC_OK || !exists) return RC_OK;
     ScriptFile script;
     ResultCode code = RC_UNABLE_TO_READ;
-    if (script_file_open(rt, root, rc->options.os_word, "prd", &script)) {
+    if (script_file_open(rt, root, run->options.os_word, "prd", &script)) {
         BiList* products = product_list_read(rt, script.reader);
         if (products && reader_failure(rt, script.reader) == RC_OK) {
             code = RC_OK;
@@ -57,20 +57,21 @@ ResultCode disk_one_selection(RunContext* rc, std::string_view root,
 }  // namespace
 
 ResultCode disk_prompt_take(void* user, uint32_t disk_number, bool* refused) {
-    RunContext* rc = static_cast<RunContext*>(user);
+    RunContext* run = static_cast<RunContext*>(user);
     *refused = false;
-    if (!rc) return RC_NO_OBJECT;
-    rc->disk_in_drive = disk_number;
+    if (!run) return RC_NO_OBJECT;
+    run->disk_in_drive = disk_number;
     // The progress names the piece that goes on this disk.
-    uint32_t piece = disk_number - rc->disk_file_start + 1;
-    std::string piece_name = rc->disk_file;
-    if (rc->disk_file_pieces > 1 && disk_number >= rc->disk_file_start &&
-        piece <= rc->disk_file_pieces &&
-        copy_piece_name(rc->disk_file, piece, piece == rc->disk_file_pieces, &piece_name) == RC_OK)
-        rc->disk_writing = piece_name + " on disk " + std::to_string(disk_number);
-    std::vector<uint32_t>& taken = rc->disks_taken;
+    uint32_t piece = disk_number - run->disk_file_start + 1;
+    std::string piece_name = run->disk_file;
+    if (run->disk_file_pieces > 1 && disk_number >= run->disk_file_start &&
+        piece <= run->disk_file_pieces &&
+        copy_piece_name(run->disk_file, piece, piece == run->disk_file_pieces, &piece_name) ==
+            RC_OK)
+        run->disk_writing = piece_name + " on disk " + std::to_string(disk_number);
+    std::vector<uint32_t>& taken = run->disks_taken;
     if (std::find(taken.begin(), taken.end(), disk_number) != taken.end()) return RC_OK;
-    const std::string& root = rc->floppy_root;
+    const std::string& root = run->floppy_root;
     const FloppyDrive* drive = floppy_drive_find(root);
     if (!drive || (drive->binding == FLOPPY_FOLDER && drive->set_writing)) {
         taken.push_back(disk_number);
@@ -81,19 +82,19 @@ ResultCode disk_prompt_take(void* user, uint32_t disk_number, bool* refused) {
     uint32_t blank_free = 0, cluster = 0;
     ResultCode code = floppy_drive_disk_size(root, &blank_free, &cluster);
     if (code != RC_OK) return code;
-    if (cluster != rc->options.cluster_size || blank_free != rc->options.media_capacity) {
-        rc->disk_problem = wrong_size(root);
+    if (cluster != run->options.cluster_size || blank_free != run->options.media_capacity) {
+        run->disk_problem = wrong_size(root);
         *refused = true;
         return RC_OK;
     }
     if (disk_number == 1) {
         std::vector<std::string> selected;
-        if ((code = disk_one_selection(rc, root, &selected)) != RC_OK) return code;
+        if ((code = disk_one_selection(run, root, &selected)) != RC_OK) return code;
         bool ours = selected.empty();
         for (const std::string& name : selected)
-            ours = ours || text_equal_nocase(name, rc->disk_product);
+            ours = ours || text_equal_nocase(name, run->disk_product);
         if (!ours) {
-            rc->disk_problem =
+            run->disk_problem =
                 "The disk in '" + root + "' is disk 1 of the product '" + selected.front() + "'.";
             *refused = true;
             return RC_OK;
@@ -104,12 +105,12 @@ ResultCode disk_prompt_take(void* user, uint32_t disk_number, bool* refused) {
     return RC_OK;
 }
 
-std::string disk_prompt_check(const RunContext* rc, std::string_view root) {
+std::string disk_prompt_check(const RunContext* run, std::string_view root) {
     std::string drive(root);
     uint32_t free_bytes = 0, cluster = 0;
     if (volume_space(root, &free_bytes, &cluster) != RC_OK)
         return "There is a problem reading from the disk in '" + drive + "'.";
-    if (cluster != rc->options.cluster_size)
+    if (cluster != run->options.cluster_size)
         return "The disk in '" + drive + "' has the wrong sector size.";
     bool empty = false;
     ResultCode code = disk_root_is_empty(root, &empty);
@@ -117,33 +118,33 @@ std::string disk_prompt_check(const RunContext* rc, std::string_view root) {
         return "The disk in '" + drive + "' does not have a valid directory.";
     if (code != RC_OK) return "There is a problem reading form the disk in '" + drive + "'.";
     if (!empty) return "The disk in '" + drive + "' is not empty.";
-    if (free_bytes != rc->options.media_capacity) return wrong_size(drive);
+    if (free_bytes != run->options.media_capacity) return wrong_size(drive);
     return "";
 }
 
-std::string disk_prompt_medium(const RunContext* rc) {
+std::string disk_prompt_medium(const RunContext* run) {
     size_t count = 0;
     const MediaRow* rows = media_rows(&count);
     for (size_t i = 0; i < count; ++i)
-        if (rows[i].media_capacity == rc->options.media_capacity &&
-            rows[i].cluster_size == rc->options.cluster_size)
+        if (rows[i].media_capacity == run->options.media_capacity &&
+            rows[i].cluster_size == run->options.cluster_size)
             return rows[i].name;
     return "";
 }
 
 void disk_prompt_folder(void* user, std::string* drive_root, std::string_view, uint32_t disk_number,
                         std::string_view, bool* cancelled, bool) {
-    RunContext* rc = static_cast<RunContext*>(user);
-    if (!rc) {
+    RunContext* run = static_cast<RunContext*>(user);
+    if (!run) {
         *cancelled = true;
         return;
     }
-    rc->disk_in_drive = disk_number;
-    std::string medium = disk_prompt_medium(rc);
+    run->disk_in_drive = disk_number;
+    std::string medium = disk_prompt_medium(run);
     ResultCode code =
         medium.empty() ? RC_INVALID_MEDIA_SIZE : floppy_drive_insert_blank(*drive_root, medium);
     if (code != RC_OK) {
-        rc->disk_prompt_result = code;
+        run->disk_prompt_result = code;
         *cancelled = true;
     }
 }

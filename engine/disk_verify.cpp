@@ -6,8 +6,8 @@
 #include "media/floppy_drives.h"
 #include "sys/files.h"
 
-ResultCode disk_verify(RunContext* rc, std::string_view scratch, DiskVerification* out) {
-    for (const DiskCopy& copy : rc->disks_written) {
+ResultCode disk_verify(RunContext* run, std::string_view scratch, DiskVerification* out) {
+    for (const DiskCopy& copy : run->disks_written) {
         bool exists = false;
         if (file_exists(copy.staging, &exists) != RC_OK || !exists) continue;
         std::string where = copy.name + " from disk " + std::to_string(copy.start_disk);
@@ -16,10 +16,10 @@ ResultCode disk_verify(RunContext* rc, std::string_view scratch, DiskVerificatio
         options.decompress = copy.compressed;
         options.label_base = copy.label_base;
         options.label_text = copy.label_text;
-        options.prompt = rc->disk_prompt;
-        options.user = rc;
-        options.floppy_root = &rc->floppy_root;
-        (void)floppy_drive_set_choose(rc->floppy_root, copy.set_name);
+        options.prompt = run->disk_prompt;
+        options.user = run;
+        options.floppy_root = &run->floppy_root;
+        (void)floppy_drive_set_choose(run->floppy_root, copy.set_name);
         std::string detail;
         options.failure_detail = &detail;
         (void)file_delete(scratch);

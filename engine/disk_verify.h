@@ -16,10 +16,10 @@ struct DiskVerification {
     std::vector<std::string> mismatches;  // one line each
 };
 
-// Reads back every file of rc->disks_written into `scratch` (an engine
+// Reads back every file of run->disks_written into `scratch` (an engine
 // path of a file the caller may overwrite) and compares it with its
 // staging file. A file read from the staging area that no longer exists
 // (the run's product table file) is skipped. 0 when every file was
-// compared, whatever the comparison gave; 8 when a disk prompt was
+// compared, whatever the comparison gave; RC_USER_CANCELLED when a disk prompt was
 // cancelled.
-ResultCode disk_verify(RunContext* rc, std::string_view scratch, DiskVerification* out);
+ResultCode disk_verify(RunContext* run, std::string_view scratch, DiskVerification* out);

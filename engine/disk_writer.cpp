@@ -61,14 +61,14 @@ bool claim_name(DiskNames* names, uint32_t disk, std::string_view name, const st
 
 // The components to write, in group and file order, checked before any
 // disk is asked for. `skipped` gets the Sources with a directory part.
-ResultCode collect_components(RunContext* rc, BiList* groups, const PathParts& map,
+ResultCode collect_components(RunContext* run, BiList* groups, const PathParts& map,
                               const std::vector<DiskOneFile>& first,
                               std::vector<ComponentCopy>* copies, std::vector<std::string>* skipped,
                               std::string* failed_source, std::string* problem) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     DiskNames names;
     for (const DiskOneFile& file : first) (void)claim_name(&names, 1, file.name, file.path);
-    std::string density = density_map_path(map.absolute, map.base, rc->options.media_capacity);
+    std::string density = density_map_path(map.absolute, map.base, run->options.media_capacity);
     std::string work = work_directory_path(map.absolute);
     for (GroupComponent gc : group_components(groups)) {
         Value component = gc.component;
@@ -130,21 +130,21 @@ ResultCode collect_components(RunContext* rc, BiList* groups, const PathParts& m
 
 // Copies the disk-1 files, then every component, each through the copy
 // onto disks.
-ResultCode write_all(RunContext* rc, Value product, const std::vector<DiskOneFile>& first,
+ResultCode write_all(RunContext* run, Value product, const std::vector<DiskOneFile>& first,
                      const std::vector<ComponentCopy>& copies, const std::string& volume,
                      std::string* source) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     ResultCode code = RC_OK;
     CopyOptions options;
-    options.slop_size = rc->options.slop;
+    options.slop_size = run->options.slop;
     options.label_base = volume;
     options.label_text = field_text(rt, product_interface_label(product));
-    options.prompt = rc->disk_prompt;
+    options.prompt = run->disk_prompt;
     options.take = disk_prompt_take;
-    options.user = rc;
-    options.floppy_root = &rc->floppy_root;
-    options.progress = rc->disk_progress;
-    options.cancel = rc->cancel;
+    options.user = run;
+    options.floppy_root = &run->floppy_root;
+    options.progress = run->disk_progress;
+    options.cancel = run->cancel;
     options.start_disk = 1;
     options.disk_count = 1;
     // One piece takes the whole file: its budget is not the free space
@@ -152,31 +152,31 @@ ResultCode write_all(RunContext* rc, Value product, const std::vector<DiskOneFil
     // the file's older bytes.
     options.piece_sizes = {COPY_UNLIMITED};
     for (const DiskOneFile& file : disk_one_write_order(first)) {
-        rc->disk_writing = file.name + " on disk 1";
-        rc->disk_file = file.name;
-        rc->disk_file_start = 1;
-        rc->disk_file_pieces = 1;
+        run->disk_writing = file.name + " on disk 1";
+        run->disk_file = file.name;
+        run->disk_file_start = 1;
+        run->disk_file_pieces = 1;
         *source = file.path;
-        if ((code = run_cancel_check(rc)) != RC_OK) return code;
+        if ((code = run_cancel_check(run)) != RC_OK) return code;
         if ((code = copy_to_disks(file.path, file.name, options)) != RC_OK) return code;
-        rc->disks_written.push_back(DiskCopy{file.path, file.path, file.name, file.name, 1, false,
-                                             options.label_base, options.label_text,
-                                             rc->disk_product});
+        run->disks_written.push_back(DiskCopy{file.path, file.path, file.name, file.name, 1, false,
+                                              options.label_base, options.label_text,
+                                              run->disk_product});
     }
     for (const ComponentCopy& copy : copies) {
         options.start_disk = copy.start_disk;
         options.disk_count = copy.total_disks;
         options.piece_sizes = copy.pieces;
-        rc->disk_writing = copy.name + " on disk " + std::to_string(copy.start_disk);
-        rc->disk_file = copy.name;
-        rc->disk_file_start = copy.start_disk;
-        rc->disk_file_pieces = copy.total_disks;
+        run->disk_writing = copy.name + " on disk " + std::to_string(copy.start_disk);
+        run->disk_file = copy.name;
+        run->disk_file_start = copy.start_disk;
+        run->disk_file_pieces = copy.total_disks;
         *source = copy.from;
-        if ((code = run_cancel_check(rc)) != RC_OK) return code;
+        if ((code = run_cancel_check(run)) != RC_OK) return code;
         if ((code = copy_to_disks(copy.from, copy.name, options)) != RC_OK) return code;
-        rc->disks_written.push_back(DiskCopy{copy.staging, copy.from, copy.name, copy.read_name,
-                                             copy.start_disk, copy.compressed, options.label_base,
-                                             options.label_text, rc->disk_product});
+        run->disks_written.push_back(DiskCopy{copy.staging, copy.from, copy.name, copy.read_name,
+                                              copy.start_disk, copy.compressed, options.label_base,
+                                              options.label_text, run->disk_product});
     }
     return RC_OK;
 }
@@ -200,73 +200,74 @@ bool volume_fits_labels(const std::string& volume, uint32_t last) {
 // The disk image or device that the disk in the drive is (or was to be),
 // as the report names it: in a folder of images, the image the set's disk
 // takes its name from.
-std::string disk_place(const RunContext* rc, const std::string& volume) {
-    const std::string& root = rc->floppy_root;
+std::string disk_place(const RunContext* run, const std::string& volume) {
+    const std::string& root = run->floppy_root;
     const FloppyDrive* drive = floppy_drive_find(root);
     if (!drive) return root;
-    uint32_t disk = rc->disk_in_drive ? rc->disk_in_drive : 1;
+    uint32_t disk = run->disk_in_drive ? run->disk_in_drive : 1;
     if (drive->binding != FLOPPY_FOLDER) return host_path_to_engine(drive->host_path);
     return host_path_to_engine(
         drive->host_path + "/" +
-        floppy_set_image_name(rc->disk_product, volume + " " + std::to_string(disk)));
+        floppy_set_image_name(run->disk_product, volume + " " + std::to_string(disk)));
 }
 
 // A write that failed because the disk in the drive has no room left is
 // told as "Disk Full".
-ResultCode failure_code(const RunContext* rc, ResultCode code) {
+ResultCode failure_code(const RunContext* run, ResultCode code) {
     if (code != RC_UNABLE_TO_WRITE) return code;
     uint32_t free_bytes = 0, cluster = 0;
-    if (volume_space(rc->floppy_root, &free_bytes, &cluster) == RC_OK && free_bytes < cluster)
+    if (volume_space(run->floppy_root, &free_bytes, &cluster) == RC_OK && free_bytes < cluster)
         return RC_DISK_FULL;
     return code;
 }
 
 }  // namespace
 
-ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
+ResultCode disk_writer_write(RunContext* run, Value product, BiList* groups,
                              const std::vector<DiskOneFile>& first, const PathParts& map, int depth,
                              bool* reported) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     std::string volume(field_text(rt, system_product_volume(product_volume(product))));
     if (volume.empty()) return RC_NO_VOLUME_LABEL;
     std::vector<ComponentCopy> copies;
     std::vector<std::string> skipped;
     std::string failed_source, problem;
     ResultCode code =
-        collect_components(rc, groups, map, first, &copies, &skipped, &failed_source, &problem);
+        collect_components(run, groups, map, first, &copies, &skipped, &failed_source, &problem);
     if (code == RC_TOO_MANY_SEGMENTS || code == RC_INVALID_FILE_NAME) {
-        engine_report_text(rc->log, depth, failed_source, problem);
+        engine_report_text(run->log, depth, failed_source, problem);
         *reported = true;
     }
     if (code != RC_OK) return code;
     for (const std::string& source : skipped)
-        engine_report_note(rc->log, depth, source, NOTE_DIRECTORY_PART);
+        engine_report_note(run->log, depth, source, NOTE_DIRECTORY_PART);
 
     // Checked before disk 1 is asked for, so that no disk is touched.
     if (!volume_fits_labels(volume, last_disk(copies))) return RC_INVALID_VOLUME_LABEL;
 
-    rc->disk_prompt_result = RC_OK;
-    rc->disk_product = std::string(field_text(rt, product_name(product)));
-    rc->disks_taken.clear();
-    rc->disk_in_drive = 0;
-    rc->disk_problem.clear();
-    const std::string root = rc->floppy_root;
+    run->disk_prompt_result = RC_OK;
+    run->disk_product = std::string(field_text(rt, product_name(product)));
+    run->disks_taken.clear();
+    run->disk_in_drive = 0;
+    run->disk_problem.clear();
+    const std::string root = run->floppy_root;
     bool on_drive = floppy_drive_find(root) != nullptr;
     std::string source;
-    if (on_drive) code = floppy_drive_set_begin(root, rc->disk_product);
-    if (code == RC_OK) code = write_all(rc, product, first, copies, volume, &source);
-    if (code == RC_USER_CANCELLED && rc->disk_prompt_result != RC_OK) code = rc->disk_prompt_result;
+    if (on_drive) code = floppy_drive_set_begin(root, run->disk_product);
+    if (code == RC_OK) code = write_all(run, product, first, copies, volume, &source);
+    if (code == RC_USER_CANCELLED && run->disk_prompt_result != RC_OK)
+        code = run->disk_prompt_result;
     if (code == RC_OK && on_drive) code = floppy_drive_set_commit(root);
     if (code == RC_OK) return RC_OK;
-    code = failure_code(rc, code);
+    code = failure_code(run, code);
     // A file that could not be read is named itself; any other failure
     // names the disk image or device it befell.
     bool reading = code == RC_FILE_NOT_FOUND || code == RC_UNABLE_TO_READ;
-    std::string place = reading ? source : disk_place(rc, volume);
+    std::string place = reading ? source : disk_place(run, volume);
     if (on_drive) floppy_drive_set_discard(root);
     // A person's cancelling is told under the map file, as before.
     if (code != RC_USER_CANCELLED) {
-        engine_report_text(rc->log, depth, place, engine_message(code));
+        engine_report_text(run->log, depth, place, engine_message(code));
         *reported = true;
     }
     return code;

@@ -12,14 +12,14 @@
 // Writes the disks of `product`, whose map file `map` holds the groups
 // `groups` as assigned and whose disk-1 files are `first` (in order), with
 // the front end's disk prompt of the run context. Before the first disk is
-// asked for, every component is checked: 1008 for more than 20 segments or
-// more pieces than piece names, 23 when two different files would get one
+// asked for, every component is checked: RC_TOO_MANY_SEGMENTS for more than 20 segments or
+// more pieces than piece names, RC_INVALID_FILE_NAME when two different files would get one
 // name on one disk; either is reported under the component's Source at
-// `depth` and nothing is written. 1009 when the product has no Volume; 5
+// `depth` and nothing is written. RC_NO_VOLUME_LABEL when the product has no Volume; RC_NO_OBJECT
 // when a StartDisk or TotalDisks is not a number; else the first failing
-// copy's code (8 when the prompt is cancelled). A component whose Source
+// copy's code (RC_USER_CANCELLED when the prompt is cancelled). A component whose Source
 // has a directory part is not written; a line at `depth` says so. *reported
 // is set when the failure was reported here under the file or disk it befell.
-ResultCode disk_writer_write(RunContext* rc, Value product, BiList* groups,
+ResultCode disk_writer_write(RunContext* run, Value product, BiList* groups,
                              const std::vector<DiskOneFile>& first, const PathParts& map, int depth,
                              bool* reported);

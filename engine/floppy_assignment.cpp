@@ -23,18 +23,18 @@ namespace {
 // Checks the dependent products as products of their own: not top-level,
 // so without harvesting, compression or disks, each of them whatever -N
 // named. A dependent product that is not ready makes the assignment fail
-// with 1011; a failure of its own check is reported under its map file
+// with RC_DEPENDENT_PRODUCT_ERROR; a failure of its own check is reported under its map file
 // first.
-ResultCode check_dependents(RunContext* rc, const ProductFileContext& pf,
+ResultCode check_dependents(RunContext* run, const ProductFileContext& pf,
                             const std::vector<Value>& dependents, int depth) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     ResultCode result = RC_OK;
     for (Value dependent : dependents) {
         std::string directory = product_directory(rt, pf.file.absolute, dependent);
         std::string filename(field_text(rt, product_filename(dependent)));
         CheckOutcome outcome;
         ResultCode code =
-            check_product(rc, pf, dependent, directory, filename, "map", depth, false, &outcome);
+            check_product(run, pf, dependent, directory, filename, "map", depth, false, &outcome);
         value_release(rt, outcome.size);
         // A cancelled run is told once, under the product being assigned.
         if (code == RC_USER_CANCELLED) {
@@ -42,20 +42,20 @@ ResultCode check_dependents(RunContext* rc, const ProductFileContext& pf,
             break;
         }
         if (code != RC_OK && code != RC_DEPENDENT_PRODUCT_ERROR && !outcome.reported)
-            engine_report(rc->log, directory, "", filename, "map", outcome.line, depth, code);
+            engine_report(run->log, directory, "", filename, "map", outcome.line, depth, code);
         if (code != RC_OK) result = RC_DEPENDENT_PRODUCT_ERROR;
     }
     return result;
 }
 
-PlacementParameters placement_parameters(const RunContext* rc) {
+PlacementParameters placement_parameters(const RunContext* run) {
     PlacementParameters p;
-    p.media_capacity = rc->options.media_capacity;
-    p.cluster_size = rc->options.cluster_size;
-    p.max_root_entries = rc->options.max_root_entries;
-    p.slop = rc->options.slop;
-    p.min_split_space = rc->options.min_split_space;
-    p.no_split = rc->options.no_split;
+    p.media_capacity = run->options.media_capacity;
+    p.cluster_size = run->options.cluster_size;
+    p.max_root_entries = run->options.max_root_entries;
+    p.slop = run->options.slop;
+    p.min_split_space = run->options.min_split_space;
+    p.no_split = run->options.no_split;
     return p;
 }
 
@@ -102,9 +102,9 @@ ResultCode set_disks(RuntimeContext* rt, Value component, uint32_t start, uint32
 
 // Places every component in file order; a Source that is empty or holds a
 // variable names no file and is not placed.
-ResultCode place_components(RunContext* rc, BiList* groups, const PlacementParameters& p,
+ResultCode place_components(RunContext* run, BiList* groups, const PlacementParameters& p,
                             DiskState* disk, ProductLayout* layout) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     for (GroupComponent gc : group_components(groups)) {
         Value component = gc.component;
         std::string_view source = field_text(rt, component_source(component));
@@ -151,17 +151,17 @@ void layout_rooms(ProductLayout* layout, const PlacementParameters& p) {
 // The disk-1 files, then every component, then the summary line. *first
 // gets the disk-1 files in order, for the disk writer; *reported is set
 // when a failure was reported under the file it concerns.
-ResultCode place_product(RunContext* rc, const ProductFileContext& pf, Value product,
+ResultCode place_product(RunContext* run, const ProductFileContext& pf, Value product,
                          const std::vector<Value>& dependents, BiList* groups, const PathParts& map,
                          int depth, std::vector<DiskOneFile>* out_first, bool* reported) {
-    PlacementParameters p = placement_parameters(rc);
+    PlacementParameters p = placement_parameters(run);
     std::vector<DiskOneFile>& first = *out_first;
     ResultCode code =
-        disk_one_files_collect(rc, pf, product, dependents, depth + 2, &first, reported);
+        disk_one_files_collect(run, pf, product, dependents, depth + 2, &first, reported);
     if (code != RC_OK) return code;
     std::vector<uint32_t> sizes;
     ProductLayout layout;
-    layout.product = field_text(rc->runtime, product_name(product));
+    layout.product = field_text(run->runtime, product_name(product));
     layout.map_file = path_join(map);
     for (const DiskOneFile& file : first) {
         sizes.push_back(file.size);
@@ -170,44 +170,44 @@ ResultCode place_product(RunContext* rc, const ProductFileContext& pf, Value pro
     }
     DiskState disk;
     if ((code = disk_reserve(&disk, p, sizes)) != RC_OK) return code;
-    if ((code = place_components(rc, groups, p, &disk, &layout)) != RC_OK) return code;
-    engine_report_text(rc->log, depth, path_join(map), disk_summary_text(disk, p));
+    if ((code = place_components(run, groups, p, &disk, &layout)) != RC_OK) return code;
+    engine_report_text(run->log, depth, path_join(map), disk_summary_text(disk, p));
     layout_disk(&layout, disk.disk_number);  // every disk, an empty last one too
     layout_rooms(&layout, p);
-    rc->layouts.push_back(std::move(layout));
+    run->layouts.push_back(std::move(layout));
     return RC_OK;
 }
 
 }  // namespace
 
-ResultCode assign_product(RunContext* rc, const ProductFileContext& pf, Value product,
+ResultCode assign_product(RunContext* run, const ProductFileContext& pf, Value product,
                           MapReading* reading, const PathParts& map, int depth, bool* reported) {
     std::vector<Value> dependents;
     ResultCode code =
-        dependency_list_build(rc, pf.products, pf.file.absolute, product, depth, &dependents);
+        dependency_list_build(run, pf.products, pf.file.absolute, product, depth, &dependents);
     if (code != RC_OK) {
         *reported = true;  // under the verification file
         return code;
     }
-    code = check_dependents(rc, pf, dependents, depth);
+    code = check_dependents(run, pf, dependents, depth);
     bool created = false;
-    if (code == RC_OK) code = density_map_prepare(rc, map.absolute, map.base, &created);
+    if (code == RC_OK) code = density_map_prepare(run, map.absolute, map.base, &created);
     if (code == RC_OK)
-        code = compression_pass(rc, reading->groups, map.absolute, depth + 2, reported);
+        code = compression_pass(run, reading->groups, map.absolute, depth + 2, reported);
     std::vector<DiskOneFile> first;
     if (code == RC_OK)
-        code = place_product(rc, pf, product, dependents, reading->groups, map, depth, &first,
+        code = place_product(run, pf, product, dependents, reading->groups, map, depth, &first,
                              reported);
-    std::string density = density_map_path(map.absolute, map.base, rc->options.media_capacity);
-    if (code == RC_OK) code = density_map_retire(rc, map.absolute, map.base);
+    std::string density = density_map_path(map.absolute, map.base, run->options.media_capacity);
+    if (code == RC_OK) code = density_map_retire(run, map.absolute, map.base);
     if (code == RC_OK) {
         PathParts out = path_split(density);
-        code = map_file_write(rc, reading->file.ns, reading->groups, map.base, &out, depth + 2,
+        code = map_file_write(run, reading->file.ns, reading->groups, map.base, &out, depth + 2,
                               true, false);
         // The product table file goes on disk 1, so the disks are written
         // before it is deleted.
-        if (code == RC_OK && rc->options.make_disks)
-            code = disk_writer_write(rc, product, reading->groups, first, map, depth, reported);
+        if (code == RC_OK && run->options.make_disks)
+            code = disk_writer_write(run, product, reading->groups, first, map, depth, reported);
     } else if (created) {
         // The copy of the map file holds no assignment; it carries the map
         // file's times, so it would count as out of date, but it is no

@@ -10,10 +10,11 @@
 
 // Assigns `product`, whose map file `map` was read into `reading` and
 // checked, to disks. Its lines go to the log at `depth` (the product's
-// own). 0; 22 when a verification file cannot be read; 1011 when a
-// dependent product is not ready; 1017, 1005, 1006, 1007, 5, 20, 23 and
-// the file services' codes as the steps give them. The product table
-// file is gone afterwards whatever the outcome. *reported is set when the
-// failure was already reported under the file it concerns.
-ResultCode assign_product(RunContext* rc, const ProductFileContext& pf, Value product,
+// own). RC_OK; RC_FILE_NOT_FOUND when a verification file cannot be read;
+// RC_DEPENDENT_PRODUCT_ERROR when a dependent product is not ready; RC_NO_DISKWARD_SUBDIR,
+// RC_NO_SPACE_WITH_SPLIT_SIZE, RC_NO_SPACE_WITHOUT_SPLITTING, RC_MAP_FILE_SIZE_CHANGED,
+// RC_NO_OBJECT, RC_UNABLE_TO_READ, RC_INVALID_FILE_NAME and the file services' codes as the steps
+// give them. The product table file is gone afterwards whatever the outcome. *reported is set when
+// the failure was already reported under the file it concerns.
+ResultCode assign_product(RunContext* run, const ProductFileContext& pf, Value product,
                           MapReading* reading, const PathParts& map, int depth, bool* reported);

@@ -39,9 +39,9 @@ std::string_view name_refusal(std::string_view relative) {
 
 // True for the files no map lists as a file to install: the map file
 // itself and the run's product file.
-bool never_listed(const RunContext* rc, std::string_view relative, std::string_view map_base) {
+bool never_listed(const RunContext* run, std::string_view relative, std::string_view map_base) {
     return text_equal_nocase(relative, std::string(map_base) + ".map") ||
-           names_product_file(rc, relative);
+           names_product_file(run, relative);
 }
 
 // The group "Harvested" of the map, made and appended when missing; 0 when
@@ -79,27 +79,27 @@ Value harvest_row(RuntimeContext* rt, int32_t os_code, const SuperfluousFile& fi
 
 }  // namespace
 
-ResultCode harvest_files(RunContext* rc, Value product, MapReading* reading,
+ResultCode harvest_files(RunContext* run, Value product, MapReading* reading,
                          std::string_view map_base, const std::vector<SuperfluousFile>& files,
                          int depth) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     Value group = 0;
     for (const SuperfluousFile& file : files) {
-        if (never_listed(rc, file.relative, map_base)) continue;
+        if (never_listed(run, file.relative, map_base)) continue;
         std::string_view refusal = name_refusal(file.relative);
         if (!refusal.empty()) {
-            engine_report_note(rc->log, depth, file.relative, refusal);
+            engine_report_note(run->log, depth, file.relative, refusal);
             continue;
         }
         if (!group && !(group = harvest_group(rt, product, reading))) return RC_NO_OBJECT;
-        Value row = harvest_row(rt, rc->options.os_code, file);
+        Value row = harvest_row(rt, run->options.os_code, file);
         if (!row) return RC_NO_OBJECT;
         if (group_add_component(rt, reading->file.ns, group, row) != RC_OK) {
             component_destroy(rt, row);
             return RC_NO_OBJECT;
         }
-        rc->modified = true;
-        engine_report_note(rc->log, depth, file.relative, "Harvested");
+        run->modified = true;
+        engine_report_note(run->log, depth, file.relative, "Harvested");
     }
     return RC_OK;
 }

@@ -26,9 +26,9 @@ constexpr const char* HARVEST_BAD_CHARACTER_NOTE = "Not harvested: name not of F
 // columns 0 or empty. Each added file gets the line "PATH Harvested" at
 // `depth`; a file with a part of its path that is no 8.3 name of FAT
 // characters gets a line saying why and no row. The map file itself and
-// the run's product file are passed over. Turns rc->modified on when a row
-// was added. 0; RC_NO_OBJECT when a value cannot be made (the rows added
+// the run's product file are passed over. Turns run->modified on when a row
+// was added. RC_OK; RC_NO_OBJECT when a value cannot be made (the rows added
 // before stay).
-ResultCode harvest_files(RunContext* rc, Value product, MapReading* reading,
+ResultCode harvest_files(RunContext* run, Value product, MapReading* reading,
                          std::string_view map_base, const std::vector<SuperfluousFile>& files,
                          int depth);

@@ -26,9 +26,9 @@ struct MapComponent {
 
 // Reports the files the staging-area check did not find and finds the map
 // file's own entry. True when something is missing.
-bool report_missing(RunContext* rc, BiList* groups, std::string_view map_base, int indent,
+bool report_missing(RunContext* run, BiList* groups, std::string_view map_base, int indent,
                     MapComponent* map) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     bool missing = false;
     for (GroupComponent gc : group_components(groups)) {
         std::string_view source = field_text(rt, component_source(gc.component));
@@ -40,7 +40,7 @@ bool report_missing(RunContext* rc, BiList* groups, std::string_view map_base, i
             continue;
         PathParts parts = path_split(source);
         if (parts.base.empty() && parts.extension.empty()) continue;
-        engine_report_note(rc->log, indent, source, "Missing");
+        engine_report_note(run->log, indent, source, "Missing");
         missing = true;
     }
     return missing;
@@ -67,20 +67,20 @@ bool map_is_map_component(std::string_view source, std::string_view map_base) {
     return text_equal_nocase(parts.base, map_base) && text_equal_nocase(parts.extension, "map");
 }
 
-ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* groups,
+ResultCode map_file_write(RunContext* run, Namespace* reader_namespace, BiList* groups,
                           std::string_view map_base, const PathParts* out, int indent,
                           bool check_block_allocation, bool keep_old) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     if (!groups || !rt_usable(rt)) return RC_NO_OBJECT;
     MapComponent map;
-    bool missing = report_missing(rc, groups, map_base, indent, &map);
+    bool missing = report_missing(run, groups, map_base, indent, &map);
     ResultCode result = missing ? RC_FILE_NOT_FOUND : RC_OK;
     if (!out) return result;
 
     uint32_t first_size = field_number_value(rt, component_size(map.component, false));
     uint32_t size = 0;
     std::string text;
-    ResultCode code = render_table(rt, groups, rc->options.os_code, &text, &size);
+    ResultCode code = render_table(rt, groups, run->options.os_code, &text, &size);
     // The map file lists itself: its entry must equal the size it ends up
     // with, which may take more than one rendering when the digits change.
     // The file itself is written once, when the text has settled.
@@ -88,7 +88,7 @@ ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* g
         uint32_t recorded = field_number_value(rt, component_size(map.component, false));
         if (recorded == size) break;
         if (round == MOST_REWRITES) return RC_OS_ERROR;  // never settles: give up, not loop
-        engine_report_size_change(rc->log, indent, field_text(rt, component_source(map.component)),
+        engine_report_size_change(run->log, indent, field_text(rt, component_source(map.component)),
                                   recorded, size);
         Value made = field_number(rt, size);
         if (!made) return RC_NO_OBJECT;
@@ -98,16 +98,16 @@ ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* g
         }
         if ((code = group_rebuild_volume_map(rt, reader_namespace, map.group)) != RC_OK)
             return code;
-        code = render_table(rt, groups, rc->options.os_code, &text, &size);
+        code = render_table(rt, groups, run->options.os_code, &text, &size);
     }
     if (code == RC_OK) code = text_file_replace(*out, text, keep_old, nullptr);
     if (code != RC_OK) return code;
 
     if (check_block_allocation && map.component &&
-        media_round_to_cluster(first_size, rc->options.cluster_size) !=
-            media_round_to_cluster(size, rc->options.cluster_size)) {
+        media_round_to_cluster(first_size, run->options.cluster_size) !=
+            media_round_to_cluster(size, run->options.cluster_size)) {
         std::string_view source = field_text(rt, component_source(map.component));
-        engine_report_text(rc->log, indent, source,
+        engine_report_text(run->log, indent, source,
                            "Block allocation has changed.\nPlease run Diskward again.");
         return RC_MAP_FILE_SIZE_CHANGED;
     }
@@ -129,13 +129,13 @@ ResultCode map_clear_assignment(RuntimeContext* rt, BiList* groups, bool* had) {
     return RC_OK;
 }
 
-ResultCode map_reading_open(RunContext* rc, Value product, const PathParts& map,
+ResultCode map_reading_open(RunContext* run, Value product, const PathParts& map,
                             MapReading* reading) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     reading->error_line = NO_LINE;
     if (!script_file_open(rt, map.absolute, map.base, map.extension, &reading->file))
         return RC_UNABLE_TO_READ;
-    reading->groups = group_list_read(rt, reading->file.reader, product, rc->options.os_code);
+    reading->groups = group_list_read(rt, reading->file.reader, product, run->options.os_code);
     reading->error_line = int32_t(reader_line(rt, reading->file.reader));
     // A map file that could not be read whole is never taken for a shorter
     // one: its rows past the failure would be lost.

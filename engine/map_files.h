@@ -16,14 +16,14 @@ struct BiList;
 struct MapReading {
     ScriptFile file;
     BiList* groups = nullptr;
-    int32_t error_line = NO_LINE;  // the line reached for 1000 and 1001
+    int32_t error_line = NO_LINE;  // the line reached for RC_UNABLE_TO_PARSE and RC_EMPTY
 };
 
-// Reads the map file `map` of `product` into *reading. 0; 20 (or the
-// read's code) when it cannot be read whole; 1000 when its rows are not a
-// group table; 1001 when it holds none. reading->error_line is the line
-// reached for 1000 and 1001, else NO_LINE.
-ResultCode map_reading_open(RunContext* rc, Value product, const PathParts& map,
+// Reads the map file `map` of `product` into *reading. RC_OK; RC_UNABLE_TO_READ (or the
+// read's code) when it cannot be read whole; RC_UNABLE_TO_PARSE when its rows are not a
+// group table; RC_EMPTY when it holds none. reading->error_line is the line
+// reached for RC_UNABLE_TO_PARSE and RC_EMPTY, else NO_LINE.
+ResultCode map_reading_open(RunContext* run, Value product, const PathParts& map,
                             MapReading* reading);
 // Releases the groups and the file's tables.
 void map_reading_close(RuntimeContext* rt, MapReading* reading);
@@ -32,16 +32,16 @@ void map_reading_close(RuntimeContext* rt, MapReading* reading);
 // the file named by `out` (or, with `out` null, only reports missing
 // files). Lines go to the log at `indent`. The file is written only when
 // its text changed, keeping the former one as ".old" first with
-// `keep_old`. Returns 0; 22 when a component's file is missing (after the
-// whole file was written); 1007 when the block allocation check finds the
+// `keep_old`. Returns RC_OK; RC_FILE_NOT_FOUND when a component's file is missing (after the
+// whole file was written); RC_MAP_FILE_SIZE_CHANGED when the block allocation check finds the
 // map file's cluster count changed; the file services' code when the file
 // cannot be written or its back-up made.
-ResultCode map_file_write(RunContext* rc, Namespace* reader_namespace, BiList* groups,
+ResultCode map_file_write(RunContext* run, Namespace* reader_namespace, BiList* groups,
                           std::string_view map_base, const PathParts* out, int indent,
                           bool check_block_allocation, bool keep_old);
 
 // Sets every component's Compress? false and its StartDisk and TotalDisks 0.
-// *had tells whether any of them had Compress? true or a disk number. 0, or
+// *had tells whether any of them had Compress? true or a disk number. RC_OK, or
 // the first setter's failure.
 ResultCode map_clear_assignment(RuntimeContext* rt, BiList* groups, bool* had);
 

@@ -8,7 +8,7 @@ struct Message {
     const char* text;
 };
 
-// Codes 24 and 1007 have no words of their own on purpose.
+// Code 24, which has no name, and RC_MAP_FILE_SIZE_CHANGED have no words of their own on purpose.
 constexpr Message MESSAGES[] = {
     {RC_TEXT_TOO_LONG, "Text Too Long"},
     {RC_USER_CANCELLED, "User Cancelled"},

@@ -16,7 +16,7 @@ struct OutputLog {
     std::function<void(const std::string& line)> publish;
 };
 
-// Each returns RC_OS_ERROR (29) and does nothing when `log` is null, else RC_OK.
+// Each returns RC_OS_ERROR and does nothing when `log` is null, else RC_OK.
 ResultCode log_indent(OutputLog* log);
 ResultCode log_text(OutputLog* log, std::string_view text);
 ResultCode log_int(OutputLog* log, int32_t number);

@@ -24,18 +24,18 @@ namespace {
 // Rolls the sizes up the product tree and writes the table, keeping the
 // former file as .old, unless the text is the one the file already holds.
 // A total that does not fit 32 bits is a failure of that product: it is
-// reported under the product's map file, 1019 comes back and nothing is
+// reported under the product's map file, RC_SIZE_TOO_LARGE comes back and nothing is
 // written.
-ResultCode write_back(RunContext* rc, BiList* products, const PathParts& file, int depth) {
-    RuntimeContext* rt = rc->runtime;
-    DisplayNode* root = product_tree_build(rt, products, rc->options.product_filter, false);
+ResultCode write_back(RunContext* run, BiList* products, const PathParts& file, int depth) {
+    RuntimeContext* rt = run->runtime;
+    DisplayNode* root = product_tree_build(rt, products, run->options.product_filter, false);
     Value overflowed = 0;
     ResultCode code = product_sizes_roll_up(rt, root, true, &overflowed);
     assert(code != RC_SIZE_TOO_LARGE || overflowed);
     if (code == RC_SIZE_TOO_LARGE) {
         std::string directory =
             path_join(file.absolute, field_text(rt, product_location(overflowed)), "", "");
-        engine_report(rc->log, directory, "", field_text(rt, product_filename(overflowed)), "map",
+        engine_report(run->log, directory, "", field_text(rt, product_filename(overflowed)), "map",
                       NO_LINE, depth + 2, code);
         return code;
     }
@@ -46,15 +46,15 @@ ResultCode write_back(RunContext* rc, BiList* products, const PathParts& file, i
     code = text_file_render(
         [&](TextFile* out) { return product_table_write(rt, out, products, false); }, &text);
     if (code != RC_OK) return code;
-    return text_file_replace(file, text, run_keeps_backups(rc), nullptr);
+    return text_file_replace(file, text, run_keeps_backups(run), nullptr);
 }
 
 // Reads the table and checks its products; the product file's own result.
 // A product's failure is reported under its map file and only kept in the
 // run's result.
-ResultCode process_table(RunContext* rc, const ScriptFile& script, const PathParts& file, int depth,
-                         int32_t* error_line) {
-    RuntimeContext* rt = rc->runtime;
+ResultCode process_table(RunContext* run, const ScriptFile& script, const PathParts& file,
+                         int depth, int32_t* error_line) {
+    RuntimeContext* rt = run->runtime;
     BiList* products = product_list_read(rt, script.reader);
     *error_line = int32_t(reader_line(rt, script.reader));
     ResultCode result = reader_failure(rt, script.reader);
@@ -65,31 +65,32 @@ ResultCode process_table(RunContext* rc, const ScriptFile& script, const PathPar
     } else if (bilist_is_empty(rt, products)) {
         result = RC_EMPTY;
     } else {
-        rc->modified = false;
+        run->modified = false;
         *error_line = NO_LINE;
         ResultCode product_failure = RC_OK;
         // A CD-ROM image holds what a copy would: its products are chosen
         // first, and only they are checked.
-        bool image = cd_image_wanted(rc);
+        bool image = cd_image_wanted(run);
         std::vector<Value> selected;
-        if (run_replicates(rc))
-            result = replicate_product_file(rc, products, file.absolute, file.base, file.extension,
+        if (run_replicates(run))
+            result = replicate_product_file(run, products, file.absolute, file.base, file.extension,
                                             depth);
-        else if (image && (result = select_products(rc, products, file, depth, &selected)) != RC_OK)
+        else if (image &&
+                 (result = select_products(run, products, file, depth, &selected)) != RC_OK)
             image = false;
         else
-            result =
-                check_products(rc, script.atoms, products, file.absolute, file.base, file.extension,
-                               depth, &product_failure, image ? &selected : nullptr);
-        if (product_failure != RC_OK && rc->result == RC_OK) rc->result = product_failure;
-        if (result == RC_OK && product_failure == RC_OK && rc->modified)
-            result = write_back(rc, products, file, depth);
+            result = check_products(run, script.atoms, products, file.absolute, file.base,
+                                    file.extension, depth, &product_failure,
+                                    image ? &selected : nullptr);
+        if (product_failure != RC_OK && run->result == RC_OK) run->result = product_failure;
+        if (result == RC_OK && product_failure == RC_OK && run->modified)
+            result = write_back(run, products, file, depth);
         // The image is made of the files as the check has left them; a
         // failure of any of its products writes none.
         if (image && result == RC_OK && product_failure == RC_OK)
-            result = cd_image_make(rc, selected, file, depth);
+            result = cd_image_make(run, selected, file, depth);
         if (result == RC_SIZE_TOO_LARGE) {  // reported under the product
-            if (rc->result == RC_OK) rc->result = result;
+            if (run->result == RC_OK) run->result = result;
             result = RC_OK;
         }
     }
@@ -99,13 +100,13 @@ ResultCode process_table(RunContext* rc, const ScriptFile& script, const PathPar
 
 }  // namespace
 
-ResultCode engine_process_product_file(RunContext* rc, std::string_view directory,
+ResultCode engine_process_product_file(RunContext* run, std::string_view directory,
                                        std::string_view base, std::string_view extension, int depth,
                                        int32_t* error_line) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     PathParts file{std::string(directory), "", std::string(base), std::string(extension)};
     *error_line = NO_LINE;
-    engine_report_note(rc->log, depth, path_join(file));
+    engine_report_note(run->log, depth, path_join(file));
 
     // A second run on the same product file would take the first run's
     // half-written tables for the former ones and overwrite the back-ups.
@@ -117,7 +118,7 @@ ResultCode engine_process_product_file(RunContext* rc, std::string_view director
     ScriptFile script;
     result = RC_UNABLE_TO_READ;
     if (script_file_open(rt, directory, base, extension, &script))
-        result = process_table(rc, script, file, depth, error_line);
+        result = process_table(run, script, file, depth, error_line);
     script_file_close(rt, &script);
     file_lock_release(lock);
     return result;

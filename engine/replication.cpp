@@ -69,14 +69,14 @@ bool is_absolute(std::string_view path) {
 }
 
 // The products named by -N, in order; unknown names are reported and skipped.
-std::vector<Value> named_products(RunContext* rc, BiList* products, const PathParts& file,
+std::vector<Value> named_products(RunContext* run, BiList* products, const PathParts& file,
                                   int depth) {
     std::vector<Value> selected;
-    for (const std::string& name : rc->options.replication_products) {
+    for (const std::string& name : run->options.replication_products) {
         if (name.empty()) continue;  // an -N read before -O
-        Value product = product_named(rc->runtime, products, name);
+        Value product = product_named(run->runtime, products, name);
         if (!product) {
-            engine_report(rc->log, file, NO_LINE, depth, RC_UNKNOWN_PRODUCT_NAME);
+            engine_report(run->log, file, NO_LINE, depth, RC_UNKNOWN_PRODUCT_NAME);
             continue;
         }
         if (!is_selected(selected, product)) selected.push_back(product);
@@ -115,7 +115,7 @@ ResultCode leads_into_source(std::string_view path, const std::vector<std::strin
 }
 
 // Makes the copy's directory `path` with its parents, unless it leads back
-// into one of `sources` (1018), and clears it of the temporary files of
+// into one of `sources` (RC_INVALID_TARGET_LOCATION), and clears it of the temporary files of
 // runs that were killed.
 ResultCode copy_directory_make(std::string_view path, const std::vector<std::string>& sources) {
     bool inside = false;
@@ -128,47 +128,47 @@ ResultCode copy_directory_make(std::string_view path, const std::vector<std::str
     return code;
 }
 
-bool copyable(RunContext* rc, const std::string& path, int depth) {
+bool copyable(RunContext* run, const std::string& path, int depth) {
     FileStatus status;
     if (file_status(path, &status) != RC_OK || !status.is_other) return true;
-    engine_report_note(rc->log, depth, path, NOT_REGULAR_FILE_NOTE);
+    engine_report_note(run->log, depth, path, NOT_REGULAR_FILE_NOTE);
     return false;
 }
 
 // The options of every copy into the replica: whole files only, stopped
 // by the run's cancel.
-CopyOptions replica_copy_options(RunContext* rc) {
+CopyOptions replica_copy_options(RunContext* run) {
     CopyOptions options;
-    options.cancel = rc->cancel;
-    options.user = rc;
+    options.cancel = run->cancel;
+    options.user = run;
     return options;
 }
 
 // Keeps a failure of the copy in the run's result, so that the copy is not
 // checked as if it were whole; the first failure is the result.
-void keep_failure(RunContext* rc, ResultCode code) {
-    if (code != RC_OK && rc->result == RC_OK) rc->result = code;
+void keep_failure(RunContext* run, ResultCode code) {
+    if (code != RC_OK && run->result == RC_OK) run->result = code;
 }
 
 // Copies the files named "user.*" or "*.usr" of the source directory into
 // the copy. A file that cannot be copied leaves the copy's former file (or
 // none), gets a line of its own naming it (the source for a failed read,
-// the copy otherwise) and fails the run; the others are still copied. 20
+// the copy otherwise) and fails the run; the others are still copied. RC_UNABLE_TO_READ
 // when the source directory cannot be listed.
-ResultCode copy_user_files(RunContext* rc, std::string_view directory, const std::string& replica,
+ResultCode copy_user_files(RunContext* run, std::string_view directory, const std::string& replica,
                            int depth) {
     return directory_walk(directory, false, [&](const WalkEntry& entry) {
         if (entry.is_directory || !names_user_file(entry.name)) return WALK_PASS;
-        if (!copyable(rc, entry.full, depth)) {
-            keep_failure(rc, RC_UNABLE_TO_READ);
+        if (!copyable(run, entry.full, depth)) {
+            keep_failure(run, RC_UNABLE_TO_READ);
             return WALK_PASS;
         }
         std::string copy = path_join(replica, "", entry.name, "");
-        ResultCode code = copy_file_replacing(entry.full, copy, replica_copy_options(rc));
+        ResultCode code = copy_file_replacing(entry.full, copy, replica_copy_options(run));
         if (code == RC_OK) return WALK_PASS;
         bool read_failed = code == RC_UNABLE_TO_READ || code == RC_FILE_NOT_FOUND;
-        engine_report_text(rc->log, depth, read_failed ? entry.full : copy, engine_message(code));
-        keep_failure(rc, code);
+        engine_report_text(run->log, depth, read_failed ? entry.full : copy, engine_message(code));
+        keep_failure(run, code);
         return WALK_PASS;
     });
 }
@@ -196,9 +196,9 @@ ResultCode free_backup_number(const PathParts& table, std::string* number) {
 // free number; one that holds the very same bytes is left alone, with no
 // back-up. A failure is reported against the file it concerns (the table,
 // or its back-up) and kept in the run's result.
-void write_replica_table(RunContext* rc, const std::vector<Value>& selected, const PathParts& table,
-                         int depth) {
-    RuntimeContext* rt = rc->runtime;
+void write_replica_table(RunContext* run, const std::vector<Value>& selected,
+                         const PathParts& table, int depth) {
+    RuntimeContext* rt = run->runtime;
     std::string path = path_join(table);
     std::string failed_path = path;
     std::string text;
@@ -223,7 +223,7 @@ void write_replica_table(RunContext* rc, const std::vector<Value>& selected, con
         if (code == RC_OK && number.empty()) code = RC_UNABLE_TO_WRITE;
         if (code == RC_OK) {
             engine_report_text(
-                rc->log, depth, path,
+                run->log, depth, path,
                 "Already exists.\nWriting back-up copy to " + table.base + "." + number);
             code = file_keep_copy(table, number);
             if (code != RC_OK) failed_path = path_join(table.absolute, "", table.base, number);
@@ -231,19 +231,19 @@ void write_replica_table(RunContext* rc, const std::vector<Value>& selected, con
     }
     if (code == RC_OK && !same) code = text_file_replace(table, text, false, nullptr);
     if (code == RC_OK) return;
-    engine_report_text(rc->log, depth, failed_path, engine_message(code));
-    keep_failure(rc, code);
+    engine_report_text(run->log, depth, failed_path, engine_message(code));
+    keep_failure(run, code);
 }
 
 }  // namespace
 
-ResultCode select_dependencies(RunContext* rc, std::vector<Value>* selected, BiList* products,
+ResultCode select_dependencies(RunContext* run, std::vector<Value>* selected, BiList* products,
                                std::string_view directory, int depth) {
-    RuntimeContext* rt = rc->runtime;
-    std::string version_name = version_product_name(rc);
+    RuntimeContext* rt = run->runtime;
+    std::string version_name = version_product_name(run);
     for (size_t i = 0; i < selected->size(); ++i) {
         ResultCode code = product_references_read(
-            rc, products, directory, (*selected)[i], depth + 2, [&](Value named) {
+            run, products, directory, (*selected)[i], depth + 2, [&](Value named) {
                 if (!text_equal_nocase(name_of(rt, named), version_name) &&
                     !is_selected(*selected, named))
                     selected->push_back(named);
@@ -253,9 +253,9 @@ ResultCode select_dependencies(RunContext* rc, std::vector<Value>* selected, BiL
     return RC_OK;
 }
 
-ResultCode compute_replica_dir(RunContext* rc, BiList* products, std::string_view directory,
+ResultCode compute_replica_dir(RunContext* run, BiList* products, std::string_view directory,
                                std::string* replica, std::string* copy_root) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     std::string source;
     ResultCode code = directory_full_path(directory, &source);
     if (code != RC_OK) return code;
@@ -284,7 +284,7 @@ ResultCode compute_replica_dir(RunContext* rc, BiList* products, std::string_vie
     // directory lies.
     DirectoryPlace source_place, target_place;
     if ((code = directory_place(root, &source_place)) != RC_OK) return code;
-    if ((code = directory_place(rc->options.target, &target_place)) != RC_OK) return code;
+    if ((code = directory_place(run->options.target, &target_place)) != RC_OK) return code;
     if (target_place.blocked) return RC_TARGET_NOT_A_DIRECTORY;
     bool inside = false, around = false;
     if ((code = directory_place_within(target_place, source_place, &inside)) != RC_OK) return code;
@@ -292,26 +292,26 @@ ResultCode compute_replica_dir(RunContext* rc, BiList* products, std::string_vie
     if (inside || around) return RC_INVALID_TARGET_LOCATION;
 
     std::string target;
-    if ((code = directory_make_tree(rc->options.target)) != RC_OK) return code;
-    if ((code = directory_full_path(rc->options.target, &target)) != RC_OK) return code;
+    if ((code = directory_make_tree(run->options.target)) != RC_OK) return code;
+    if ((code = directory_full_path(run->options.target, &target)) != RC_OK) return code;
     // Only the leading occurrence of the root is replaced.
     std::string made = target + source.substr(root.size());
     if (made.size() > size_t(PATH_LIMIT)) return RC_INVALID_FILE_NAME;
-    rc->replica_dir = made;
+    run->replica_dir = made;
     *replica = made;
     if (copy_root) *copy_root = target;
     return RC_OK;
 }
 
-ResultCode product_copy_sources(RunContext* rc, Value product, std::string_view directory,
+ResultCode product_copy_sources(RunContext* run, Value product, std::string_view directory,
                                 std::vector<std::string>* sources, int32_t* error_line) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     sources->clear();
     std::string source_dir = product_directory(rt, directory, product);
     std::string filename(field_text(rt, product_filename(product)));
     MapReading map;
     ResultCode code =
-        map_reading_open(rc, product, PathParts{source_dir, "", filename, "map"}, &map);
+        map_reading_open(run, product, PathParts{source_dir, "", filename, "map"}, &map);
     *error_line = map.error_line;
     bool map_listed = false;
     for (GroupComponent gc : group_components(code == RC_OK ? map.groups : nullptr)) {
@@ -350,7 +350,7 @@ constexpr std::chrono::microseconds SLOW_COPY{1000};
 // once, checked not to lead back into `sources`, before the first file
 // that lands in it.
 struct ReplicaCopy {
-    RunContext* rc = nullptr;
+    RunContext* run = nullptr;
     int depth = 0;
     std::string target_dir;
     std::vector<std::string> sources;
@@ -364,8 +364,8 @@ struct ReplicaCopy {
     bool passed_over = false;
 };
 
-// Makes the subdirectory of `file` when it is the first file in it. 0, or
-// 1018 when it leads back into the kit; a directory that cannot be made
+// Makes the subdirectory of `file` when it is the first file in it. RC_OK, or
+// RC_INVALID_TARGET_LOCATION when it leads back into the kit; a directory that cannot be made
 // fails its file's copy instead.
 ResultCode replica_directory_make(ReplicaCopy* copy, const ReplicaFile& file) {
     if (file.relative.empty() || !copy->made.insert(file.relative).second) return RC_OK;
@@ -380,7 +380,7 @@ ResultCode replica_directory_make(ReplicaCopy* copy, const ReplicaFile& file) {
 // under a temporary name as soon as a thread is free and its subdirectory
 // made, and put in place when the walk comes to it.
 void replica_copy_ahead(ReplicaCopy* copy, const std::vector<ReplicaFile>& files, size_t first) {
-    copy_batch_start(&copy->batch, run_status_ahead(copy->rc));
+    copy_batch_start(&copy->batch, run_status_ahead(copy->run));
     copy->ahead = true;
     copy->tickets.resize(files.size());
     for (size_t i = first; i < files.size(); ++i) {
@@ -392,7 +392,7 @@ void replica_copy_ahead(ReplicaCopy* copy, const std::vector<ReplicaFile>& files
             door = at->second;
         }
         copy->tickets[i] =
-            copy_batch_add(&copy->batch, file.from, file.to, replica_copy_options(copy->rc), door);
+            copy_batch_add(&copy->batch, file.from, file.to, replica_copy_options(copy->run), door);
     }
 }
 
@@ -402,16 +402,16 @@ void replica_copy_ahead(ReplicaCopy* copy, const std::vector<ReplicaFile>& files
 ResultCode replica_file_copy(ReplicaCopy* copy, const std::vector<ReplicaFile>& files, size_t i) {
     const ReplicaFile& file = files[i];
     bool new_directory = !file.relative.empty() && !copy->made.count(file.relative);
-    if ((!copy->ahead || new_directory) && !copyable(copy->rc, file.from, copy->depth)) {
+    if ((!copy->ahead || new_directory) && !copyable(copy->run, file.from, copy->depth)) {
         copy->passed_over = true;
         return RC_OK;
     }
     ResultCode code = replica_directory_make(copy, file);
     if (code != RC_OK) return code;
     if (!copy->ahead)
-        return copy_file_replacing(file.from, file.to, replica_copy_options(copy->rc));
+        return copy_file_replacing(file.from, file.to, replica_copy_options(copy->run));
     code = copy_batch_finish(&copy->batch, copy->tickets[i]);
-    if (code == RC_UNABLE_TO_READ && !copyable(copy->rc, file.from, copy->depth)) {
+    if (code == RC_UNABLE_TO_READ && !copyable(copy->run, file.from, copy->depth)) {
         copy->passed_over = true;
         return RC_OK;
     }
@@ -420,20 +420,20 @@ ResultCode replica_file_copy(ReplicaCopy* copy, const std::vector<ReplicaFile>& 
 
 }  // namespace
 
-ResultCode replicate_product(RunContext* rc, Value product, std::string_view directory,
+ResultCode replicate_product(RunContext* run, Value product, std::string_view directory,
                              std::string_view copy_root, int depth, int32_t* error_line) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     *error_line = NO_LINE;
     std::string_view location = field_text(rt, product_location(product));
     std::string source_dir = product_directory(rt, directory, product);
-    std::string target_dir = lexical_form(path_join(rc->replica_dir, location, "", ""));
+    std::string target_dir = lexical_form(path_join(run->replica_dir, location, "", ""));
     // A product that would land outside the copy's tree is not copied.
     if (is_absolute(location) || !path_within(target_dir, copy_root))
         return RC_INVALID_TARGET_LOCATION;
     std::vector<std::string> sources;
-    ResultCode code = product_copy_sources(rc, product, directory, &sources, error_line);
+    ResultCode code = product_copy_sources(run, product, directory, &sources, error_line);
     ReplicaCopy copy;
-    copy.rc = rc;
+    copy.run = run;
     copy.depth = depth;
     copy.target_dir = target_dir;
     // The kit and the product's own directory are never written through a
@@ -453,7 +453,7 @@ ResultCode replicate_product(RunContext* rc, Value product, std::string_view dir
         // at once, when the run may use more than one thread. A run that
         // can be cancelled copies on its own thread, where the cancel is
         // asked between chunks.
-        if (i == COPY_PROBES && rc->jobs > 1 && !rc->cancel && files.size() > COPY_PROBES &&
+        if (i == COPY_PROBES && run->jobs > 1 && !run->cancel && files.size() > COPY_PROBES &&
             std::chrono::steady_clock::now() - started > SLOW_COPY * COPY_PROBES)
             replica_copy_ahead(&copy, files, i);
         code = replica_file_copy(&copy, files, i);
@@ -471,35 +471,35 @@ bool names_user_file(std::string_view name) {
     return text_equal_nocase(parts.base, "user") || text_equal_nocase(parts.extension, "usr");
 }
 
-ResultCode select_products(RunContext* rc, BiList* products, const PathParts& file, int depth,
+ResultCode select_products(RunContext* run, BiList* products, const PathParts& file, int depth,
                            std::vector<Value>* selected) {
     selected->clear();
-    if (!rc->options.has_replication_products) {
+    if (!run->options.has_replication_products) {
         for (BiNode* n = products->first; n; n = n->next) selected->push_back(n->value);
         return RC_OK;
     }
-    *selected = named_products(rc, products, file, depth);
-    return select_dependencies(rc, selected, products, file.absolute, depth);
+    *selected = named_products(run, products, file, depth);
+    return select_dependencies(run, selected, products, file.absolute, depth);
 }
 
-ResultCode replicate_product_file(RunContext* rc, BiList* products, std::string_view directory,
+ResultCode replicate_product_file(RunContext* run, BiList* products, std::string_view directory,
                                   std::string_view base, std::string_view extension, int depth) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     PathParts file{std::string(directory), "", std::string(base), std::string(extension)};
-    std::string version_name = version_product_name(rc);
+    std::string version_name = version_product_name(run);
 
     std::vector<Value> selected;
-    ResultCode code = select_products(rc, products, file, depth, &selected);
+    ResultCode code = select_products(run, products, file, depth, &selected);
     // The check of the copy keeps the source's installer version.
     if (Value version = product_named(rt, products, version_name)) {
         std::string_view text = field_text(rt, product_version(version));
-        if (!text_equal_nocase(text, rc->installer_version))
-            rc->installer_version = std::string(text.substr(0, TEXT_LIMIT));
+        if (!text_equal_nocase(text, run->installer_version))
+            run->installer_version = std::string(text.substr(0, TEXT_LIMIT));
     }
     if (code != RC_OK) return code;
 
     std::string replica, copy_root;
-    if ((code = compute_replica_dir(rc, products, directory, &replica, &copy_root)) != RC_OK)
+    if ((code = compute_replica_dir(run, products, directory, &replica, &copy_root)) != RC_OK)
         return code;
     if ((code = directory_make_tree(replica)) != RC_OK) return code;
 
@@ -510,8 +510,8 @@ ResultCode replicate_product_file(RunContext* rc, BiList* products, std::string_
     code = file_lock_take(path_join(table), &lock);
     if (code == RC_FILE_NOT_FOUND) code = RC_OK;  // no table yet
     if (code != RC_OK) {
-        engine_report(rc->log, table, NO_LINE, depth, code);
-        keep_failure(rc, code);
+        engine_report(run->log, table, NO_LINE, depth, code);
+        keep_failure(run, code);
         return RC_OK;
     }
 
@@ -521,28 +521,28 @@ ResultCode replicate_product_file(RunContext* rc, BiList* products, std::string_
     bool cancel_told = false;
     for (Value product : selected) {
         if (text_equal_nocase(name_of(rt, product), version_name)) continue;
-        if ((cancelled = run_cancel_check(rc)) != RC_OK) break;
+        if ((cancelled = run_cancel_check(run)) != RC_OK) break;
         int32_t line = NO_LINE;
-        ResultCode copied = replicate_product(rc, product, directory, copy_root, depth + 2, &line);
+        ResultCode copied = replicate_product(run, product, directory, copy_root, depth + 2, &line);
         if (copied == RC_USER_CANCELLED) {
             cancelled = copied;
             cancel_told = true;
         }
         if (copied == RC_OK) continue;
-        engine_report(rc->log, directory, field_text(rt, product_location(product)),
+        engine_report(run->log, directory, field_text(rt, product_location(product)),
                       field_text(rt, product_filename(product)), "map", line, depth + 2, copied);
-        keep_failure(rc, copied);
+        keep_failure(run, copied);
         if (cancelled != RC_OK) break;
     }
     if (cancelled != RC_OK) {
         file_lock_release(lock);
-        keep_failure(rc, cancelled);
+        keep_failure(run, cancelled);
         return cancel_told ? RC_OK : cancelled;
     }
     code = RC_NO_OBJECT;
     if (rt_usable(rt)) {
-        write_replica_table(rc, selected, table, depth);
-        code = copy_user_files(rc, directory, replica, depth + 2);
+        write_replica_table(run, selected, table, depth);
+        code = copy_user_files(run, directory, replica, depth + 2);
     }
     file_lock_release(lock);
     return code;

@@ -170,34 +170,34 @@ std::string work_directory_path(std::string_view product_directory);
 
 // True when the file name or path `name` names the run's product file: base
 // name `os_word` and extension "prd", letters folded.
-bool names_product_file(const RunContext* rc, std::string_view name);
+bool names_product_file(const RunContext* run, std::string_view name);
 
 // What the check walking now does, from the options and whether it checks
 // the copy replication made: keeps back-ups of the tables it rewrites
 // (no -F); makes CD-ROM map files and script resources (no -R); replicates
 // the product file it finds (-J or -E) rather than checking it.
-bool run_keeps_backups(const RunContext* rc);
-bool run_makes_cd_subdirs(const RunContext* rc);
-bool run_replicates(const RunContext* rc);
+bool run_keeps_backups(const RunContext* run);
+bool run_makes_cd_subdirs(const RunContext* run);
+bool run_replicates(const RunContext* run);
 
 // The directory the check of a copy walks: where replication put the copy
 // of the product file, else the -J target as given.
-const std::string& run_copy_directory(const RunContext* rc);
+const std::string& run_copy_directory(const RunContext* run);
 
 // How many status queries a walk of the staging area may keep in flight on
 // a host slow to answer them: none with one job; else eight per job (the
 // threads wait on the host, not on a processor), at most 64.
-unsigned run_status_ahead(const RunContext* rc);
+unsigned run_status_ahead(const RunContext* run);
 
-// The run's cancel asked: 0 when the run goes on (also without a cancel),
+// The run's cancel asked: RC_OK when the run goes on (also without a cancel),
 // else the code the run stops with.
-ResultCode run_cancel_check(RunContext* rc);
+ResultCode run_cancel_check(RunContext* run);
 
 // Creates the runtime context and binds it and the log. RC_NO_OBJECT when
 // the runtime cannot be made.
-ResultCode engine_attach(RunContext* rc, OutputLog* log);
+ResultCode engine_attach(RunContext* run, OutputLog* log);
 // Releases the runtime context.
-ResultCode engine_detach(RunContext* rc);
+ResultCode engine_detach(RunContext* run);
 // Sets the options and every outcome of a former run to their defaults; the
 // bindings, the front end's settings and the floppy root are kept.
-ResultCode engine_reset_run(RunContext* rc);
+ResultCode engine_reset_run(RunContext* run);

@@ -32,18 +32,18 @@ std::vector<std::string> extensions_of(const char* const (&list)[N]) {
     return std::vector<std::string>(list, list + N);
 }
 
-std::vector<ScriptSet> script_sets(RunContext* rc, Value product) {
-    RuntimeContext* rt = rc->runtime;
+std::vector<ScriptSet> script_sets(RunContext* run, Value product) {
+    RuntimeContext* rt = run->runtime;
     std::vector<ScriptSet> sets;
-    if (text_equal_nocase(field_text(rt, product_name(product)), rc->options.install_product)) {
-        sets.push_back({rc->options.os_word, extensions_of(INSTALLER_EXTENSIONS),
-                        rc->options.os_word + " Installer Scripts"});
+    if (text_equal_nocase(field_text(rt, product_name(product)), run->options.install_product)) {
+        sets.push_back({run->options.os_word, extensions_of(INSTALLER_EXTENSIONS),
+                        run->options.os_word + " Installer Scripts"});
         for (const char* word : {"win95", "nt", "win32"})
-            if (text_equal_nocase(rc->options.os_word, word))
+            if (text_equal_nocase(run->options.os_word, word))
                 sets.push_back(
                     {"win32", extensions_of(INSTALLER_EXTENSIONS), "win32 Installer Scripts"});
         sets.push_back(
-            {"user", extensions_of(USER_EXTENSIONS), rc->options.os_word + " User Scripts"});
+            {"user", extensions_of(USER_EXTENSIONS), run->options.os_word + " User Scripts"});
     }
     sets.push_back({std::string(field_text(rt, product_filename(product))),
                     extensions_of(PRODUCT_EXTENSIONS),
@@ -81,31 +81,31 @@ bool read_call(RuntimeContext* rt, Reader* reader, std::string* key, std::string
 }
 
 // Reports a failure of the step under the file it concerns and returns it.
-ResultCode failed(RunContext* rc, std::string_view path, int depth, ResultCode code) {
-    engine_report(rc->log, path, "", "", "", NO_LINE, depth, code);
+ResultCode failed(RunContext* run, std::string_view path, int depth, ResultCode code) {
+    engine_report(run->log, path, "", "", "", NO_LINE, depth, code);
     return code;
 }
 
-// The stale test and the collection of one set; 0 when nothing is to be
+// The stale test and the collection of one set; RC_OK when nothing is to be
 // done. Every failure is reported under the file it concerns.
-ResultCode refresh_resource_file(RunContext* rc, const ScriptSet& set, std::string_view directory,
+ResultCode refresh_resource_file(RunContext* run, const ScriptSet& set, std::string_view directory,
                                  int depth) {
     std::string subdirectory = work_directory_path(directory);
     std::string resource = path_join(subdirectory, "", set.base, "prn");
     bool resource_exists = false;
     ResultCode code = file_exists(resource, &resource_exists);
-    if (code != RC_OK) return failed(rc, resource, depth, code);
+    if (code != RC_OK) return failed(run, resource, depth, code);
     bool stale = !resource_exists;
     std::vector<std::string> present;
     for (const std::string& ext : set.extensions) {
         std::string script = path_join(directory, "", set.base, ext);
         bool exists = false;
-        if ((code = file_exists(script, &exists)) != RC_OK) return failed(rc, script, depth, code);
+        if ((code = file_exists(script, &exists)) != RC_OK) return failed(run, script, depth, code);
         if (!exists) continue;
         present.push_back(ext);
         bool not_older = true;
         if (resource_exists && (code = file_not_older(script, resource, &not_older)) != RC_OK)
-            return failed(rc, script, depth, code);
+            return failed(run, script, depth, code);
         if (!not_older) stale = true;
     }
     if (!stale) return RC_OK;
@@ -113,22 +113,22 @@ ResultCode refresh_resource_file(RunContext* rc, const ScriptSet& set, std::stri
     std::vector<NlsPair> pairs;
     size_t width = 0;
     for (const std::string& ext : present) {
-        code = collect_nls_strings(rc, directory, set.base, ext, &pairs, &width, depth);
+        code = collect_nls_strings(run, directory, set.base, ext, &pairs, &width, depth);
         if (code != RC_OK) return code;
     }
     if (pairs.empty()) return RC_OK;
     if (directory_make(subdirectory) != RC_OK)
-        return failed(rc, subdirectory, depth, RC_NO_DISKWARD_SUBDIR);
+        return failed(run, subdirectory, depth, RC_NO_DISKWARD_SUBDIR);
     code =
         write_resource_file(PathParts{subdirectory, "", set.base, "prn"}, set.title, pairs, width);
-    return code == RC_OK ? code : failed(rc, resource, depth, code);
+    return code == RC_OK ? code : failed(run, resource, depth, code);
 }
 
 }  // namespace
 
-std::vector<std::string> script_resource_bases(RunContext* rc, Value product) {
+std::vector<std::string> script_resource_bases(RunContext* run, Value product) {
     std::vector<std::string> bases;
-    for (const ScriptSet& set : script_sets(rc, product)) {
+    for (const ScriptSet& set : script_sets(run, product)) {
         bool listed = false;
         for (const std::string& base : bases) listed = listed || text_equal_nocase(base, set.base);
         if (!listed) bases.push_back(set.base);
@@ -136,26 +136,26 @@ std::vector<std::string> script_resource_bases(RunContext* rc, Value product) {
     return bases;
 }
 
-ResultCode write_script_resources(RunContext* rc, Value product, std::string_view product_directory,
-                                  int depth) {
-    for (const ScriptSet& set : script_sets(rc, product)) {
-        ResultCode code = refresh_resource_file(rc, set, product_directory, depth);
+ResultCode write_script_resources(RunContext* run, Value product,
+                                  std::string_view product_directory, int depth) {
+    for (const ScriptSet& set : script_sets(run, product)) {
+        ResultCode code = refresh_resource_file(run, set, product_directory, depth);
         if (code != RC_OK) return code;
     }
     return RC_OK;
 }
 
-ResultCode collect_nls_strings(RunContext* rc, std::string_view directory, std::string_view base,
+ResultCode collect_nls_strings(RunContext* run, std::string_view directory, std::string_view base,
                                std::string_view extension, std::vector<NlsPair>* pairs,
                                size_t* width, int depth) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     ScriptFile script;
     ResultCode result = RC_OK;
     Reader* reader = script_file_open(rt, directory, base, extension, &script, &result)
                          ? script.reader
                          : nullptr;
     // A script that is there but cannot be read says why, not that it is missing.
-    if (!reader) engine_report(rc->log, directory, "", base, extension, NO_LINE, depth, result);
+    if (!reader) engine_report(run->log, directory, "", base, extension, NO_LINE, depth, result);
     while (reader) {
         Value token = reader_next(rt, reader);
         if (is_eof(token) || is_lex_error(token) || is_none(token)) break;
@@ -177,7 +177,7 @@ ResultCode collect_nls_strings(RunContext* rc, std::string_view directory, std::
     // A script that could not be read whole gives no strings, not some.
     if (reader && result == RC_OK) result = reader_failure(rt, reader);
     if (reader && result != RC_OK)
-        engine_report(rc->log, directory, "", base, extension, NO_LINE, depth, result);
+        engine_report(run->log, directory, "", base, extension, NO_LINE, depth, result);
     script_file_close(rt, &script);
     return result;
 }

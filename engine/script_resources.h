@@ -18,20 +18,20 @@ struct NlsPair {
 
 // Handles the product's script sets in order; stops at the first failure,
 // which has been reported under the file it concerns.
-ResultCode write_script_resources(RunContext* rc, Value product, std::string_view product_directory,
-                                  int depth);
+ResultCode write_script_resources(RunContext* run, Value product,
+                                  std::string_view product_directory, int depth);
 
 // The base names of the resource files that the product's script sets
 // write (B.prn in its working subdirectory), in set order, each once.
-std::vector<std::string> script_resource_bases(RunContext* rc, Value product);
+std::vector<std::string> script_resource_bases(RunContext* run, Value product);
 
 // Collects the nls() pairs of one script file into `pairs` (first key wins)
 // and raises `width` to the longest key. Failures are reported under the
-// script file: the open's code when it cannot be opened (22 when it is
-// missing, 27 without permission, 20 when it cannot be read), the read's
-// code (20) when it cannot be read whole, RC_TEXT_TOO_LONG ("Text Too Long") when a text grows
-// beyond 2048 characters.
-ResultCode collect_nls_strings(RunContext* rc, std::string_view directory, std::string_view base,
+// script file: the open's code when it cannot be opened (RC_FILE_NOT_FOUND when it is
+// missing, RC_PERMISSION_DENIED without permission, RC_UNABLE_TO_READ when it cannot be read), the
+// read's code (RC_UNABLE_TO_READ) when it cannot be read whole, RC_TEXT_TOO_LONG ("Text Too Long")
+// when a text grows beyond 2048 characters.
+ResultCode collect_nls_strings(RunContext* run, std::string_view directory, std::string_view base,
                                std::string_view extension, std::vector<NlsPair>* pairs,
                                size_t* width, int depth);
 

@@ -31,7 +31,7 @@ struct Match {
 };
 
 struct Scan {
-    RunContext* rc = nullptr;
+    RunContext* run = nullptr;
     BiList* groups = nullptr;
     int depth = 0;
     bool first_file_done = false;
@@ -55,7 +55,7 @@ constexpr const char* VISITED_NOTE = "Directory already visited";
 constexpr const char* PATH_TOO_LONG_NOTE = "Path too long";
 
 void build_index(Scan* scan) {
-    RuntimeContext* rt = scan->rc->runtime;
+    RuntimeContext* rt = scan->run->runtime;
     for (GroupComponent gc : group_components(scan->groups)) {
         std::string key = text_fold(field_text(rt, component_source(gc.component)));
         scan->index[key].push_back(Match{gc.group, gc.component});
@@ -65,7 +65,7 @@ void build_index(Scan* scan) {
 // Sets a component's size to `size`; a value that cannot be made is kept as
 // the scan's failure.
 void set_size(Scan* scan, Value component, uint32_t size) {
-    RuntimeContext* rt = scan->rc->runtime;
+    RuntimeContext* rt = scan->run->runtime;
     Value made = field_number(rt, size);
     if (made && component_set_size(rt, component, made, false) == RC_OK) return;
     value_release(rt, made);
@@ -75,11 +75,11 @@ void set_size(Scan* scan, Value component, uint32_t size) {
 // The checks made while the first file of the scan is handled: a product
 // file listed in the map, and a component without a Source that has a size.
 void first_file_checks(Scan* scan) {
-    RuntimeContext* rt = scan->rc->runtime;
+    RuntimeContext* rt = scan->run->runtime;
     for (GroupComponent gc : group_components(scan->groups)) {
         std::string_view source = field_text(rt, component_source(gc.component));
-        if (names_product_file(scan->rc, source))
-            engine_report_note(scan->rc->log, scan->depth, source,
+        if (names_product_file(scan->run, source))
+            engine_report_note(scan->run->log, scan->depth, source,
                                "Should not be included in map file");
         if (source.empty() && field_number_value(rt, component_size(gc.component, false)) != 0) {
             set_size(scan, gc.component, 0);
@@ -91,14 +91,14 @@ void first_file_checks(Scan* scan) {
 // Matches one file; true when a component names it.
 bool match_file(Scan* scan, const WalkEntry& entry) {
     const std::string& relative = entry.relative;
-    RuntimeContext* rt = scan->rc->runtime;
+    RuntimeContext* rt = scan->run->runtime;
     auto found = scan->index.find(text_fold(relative));
     if (found == scan->index.end()) return false;
     for (const Match& m : found->second) {
         component_mark_processed(m.component, entry.modified, entry.changed);
         uint32_t old_size = field_number_value(rt, component_size(m.component, false));
         if (old_size == entry.size) continue;
-        engine_report_size_change(scan->rc->log, scan->depth, relative, old_size, entry.size);
+        engine_report_size_change(scan->run->log, scan->depth, relative, old_size, entry.size);
         set_size(scan, m.component, entry.size);
         scan->changed_groups.insert(m.group);
     }
@@ -111,7 +111,7 @@ void handle_file(Scan* scan, const WalkEntry& entry) {
     bool matched = match_file(scan, entry);
     scan->first_file_done = true;
     if (matched || text_equal_nocase(path_split(relative).extension, "old")) return;
-    engine_report_note(scan->rc->log, scan->depth, relative, "Superfluous");
+    engine_report_note(scan->run->log, scan->depth, relative, "Superfluous");
     if (scan->superfluous)
         scan->superfluous->push_back(
             SuperfluousFile{relative, entry.size, entry.modified, entry.changed});
@@ -120,7 +120,7 @@ void handle_file(Scan* scan, const WalkEntry& entry) {
 // An entry that stands for nothing: its line, and the code that a component
 // naming it fails the product with (0: the product is not changed).
 void odd_entry(Scan* scan, const std::string& relative, std::string_view note, ResultCode code) {
-    engine_report_note(scan->rc->log, scan->depth, relative, note);
+    engine_report_note(scan->run->log, scan->depth, relative, note);
     if (code != RC_OK) scan->odd_entries.emplace(text_fold(relative), code);
 }
 
@@ -167,10 +167,10 @@ WalkStep visit(Scan* scan, const WalkEntry& entry) {
 }
 
 // The code of the first component that names an entry standing for
-// nothing, or a path below one; 0 when none does.
+// nothing, or a path below one; RC_OK when none does.
 ResultCode odd_entry_named(Scan* scan) {
     if (scan->odd_entries.empty()) return RC_OK;
-    RuntimeContext* rt = scan->rc->runtime;
+    RuntimeContext* rt = scan->run->runtime;
     for (GroupComponent gc : group_components(scan->groups)) {
         std::string source = text_fold(field_text(rt, component_source(gc.component)));
         for (std::string path = source; !path.empty();) {
@@ -185,22 +185,22 @@ ResultCode odd_entry_named(Scan* scan) {
 
 }  // namespace
 
-ResultCode scan_staging_area(RunContext* rc, Namespace* reader_namespace, BiList* groups,
+ResultCode scan_staging_area(RunContext* run, Namespace* reader_namespace, BiList* groups,
                              std::string_view directory, int depth,
                              std::vector<SuperfluousFile>* superfluous) {
-    if (!groups || !rt_usable(rc->runtime)) return RC_NO_OBJECT;
+    if (!groups || !rt_usable(run->runtime)) return RC_NO_OBJECT;
     Scan scan;
-    scan.rc = rc;
+    scan.run = run;
     scan.superfluous = superfluous;
     scan.groups = groups;
     scan.depth = depth;
     build_index(&scan);
     ResultCode code = directory_walk(
         directory, true, [&](const WalkEntry& entry) { return visit(&scan, entry); },
-        run_status_ahead(rc));
-    if (!scan.changed_groups.empty()) rc->modified = true;
+        run_status_ahead(run));
+    if (!scan.changed_groups.empty()) run->modified = true;
     for (Value group : scan.changed_groups) {
-        ResultCode rebuilt = group_rebuild_volume_map(rc->runtime, reader_namespace, group);
+        ResultCode rebuilt = group_rebuild_volume_map(run->runtime, reader_namespace, group);
         if (code == RC_OK) code = rebuilt;
     }
     if (code == RC_OK) code = scan.failure;

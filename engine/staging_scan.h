@@ -21,14 +21,14 @@ struct SuperfluousFile {
     struct timespec changed = {};
 };
 
-// Scans `directory` at `depth` against `groups`. Turns rc->modified on when
+// Scans `directory` at `depth` against `groups`. Turns run->modified on when
 // a size changed (and rebuilds the volume maps of the groups concerned).
-// Returns 0 after a complete walk; RC_UNABLE_TO_READ when a directory
+// Returns RC_OK after a complete walk; RC_UNABLE_TO_READ when a directory
 // cannot be listed; the listing's failure code; after a complete walk, the
-// code of an entry that stands for nothing when a component names it (1019
-// for a file too large for a 32-bit size, 20 for a directory reached again
-// through a link, 23 for a path over 260 characters). With `superfluous`,
+// code of an entry that stands for nothing when a component names it (RC_SIZE_TOO_LARGE
+// for a file too large for a 32-bit size, RC_UNABLE_TO_READ for a directory reached again
+// through a link, RC_INVALID_FILE_NAME for a path over 260 characters). With `superfluous`,
 // every file reported "Superfluous" is appended to it in report order.
-ResultCode scan_staging_area(RunContext* rc, Namespace* reader_namespace, BiList* groups,
+ResultCode scan_staging_area(RunContext* run, Namespace* reader_namespace, BiList* groups,
                              std::string_view directory, int depth,
                              std::vector<SuperfluousFile>* superfluous = nullptr);

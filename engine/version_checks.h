@@ -8,6 +8,6 @@
 #include "engine/run_context.h"
 
 // The version product's name: the operating-system word and "instver".
-std::string version_product_name(const RunContext* rc);
+std::string version_product_name(const RunContext* run);
 // The installer version the run checks against.
-std::string current_installer_version(const RunContext* rc);
+std::string current_installer_version(const RunContext* run);

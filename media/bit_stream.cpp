@@ -73,7 +73,7 @@ void byte_sink_open_memory(ByteSink* s, void* data, size_t capacity) {
 }
 
 // Writes the buffered bytes of a file sink to the file; when that fails the
-// binary file's code (21 when it is full or fails), and the same for every
+// binary file's code (RC_UNABLE_TO_WRITE when it is full or fails), and the same for every
 // later write. A memory sink holds its bytes in place.
 static ResultCode byte_sink_flush(ByteSink* s) {
     if (s->error != RC_OK) return s->error;

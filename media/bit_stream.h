@@ -30,7 +30,7 @@ struct ByteSource {
 };
 
 // Bytes written: a file through a staging buffer, or a memory block of fixed
-// capacity (writing past it fails with 21).
+// capacity (writing past it fails with RC_UNABLE_TO_WRITE).
 struct ByteSink {
     BinaryFile* binary = nullptr;  // null for a memory sink
     uint8_t* data = nullptr;       // buffered (file) or written (memory) bytes
@@ -62,22 +62,22 @@ struct BitReader {
     uint32_t nbits = 0;
 };
 
-// Byte source. Opening a file source allocates its buffer: 5 when even the
+// Byte source. Opening a file source allocates its buffer: RC_NO_OBJECT when even the
 // smallest size cannot be had. Closing frees the buffer, not the file.
 ResultCode byte_source_open_binary(ByteSource* s, BinaryFile* file);
 void byte_source_open_memory(ByteSource* s, const void* data, size_t size);
 void byte_source_close(ByteSource* s);
-// Makes more bytes available when none are left: 0 when some are (or were
-// already), 1 (end of file) when the input has ended, 20 when reading fails.
+// Makes more bytes available when none are left: RC_OK when some are (or were
+// already), RC_END_OF_FILE when the input has ended, RC_UNABLE_TO_READ when reading fails.
 ResultCode byte_source_fill(ByteSource* s);
 
-// Byte sink. Opening a file sink allocates its buffer (5 on failure).
+// Byte sink. Opening a file sink allocates its buffer (RC_NO_OBJECT on failure).
 ResultCode byte_sink_open_binary(ByteSink* s, BinaryFile* file);
 void byte_sink_open_memory(ByteSink* s, void* data, size_t capacity);
-// Appends n bytes; 21 when the file write fails or the memory block is full.
+// Appends n bytes; RC_UNABLE_TO_WRITE when the file write fails or the memory block is full.
 ResultCode byte_sink_write(ByteSink* s, const uint8_t* bytes, size_t n);
 // Flushes the buffer, then frees it (the file stays open); the code of a
-// failed write (21 when the disk is full or fails).
+// failed write (RC_UNABLE_TO_WRITE when the disk is full or fails).
 ResultCode byte_sink_close(ByteSink* s);
 // Bytes accepted since the sink was opened, flushed or not.
 inline uint64_t byte_sink_total(const ByteSink* s) {
@@ -94,7 +94,7 @@ BitCarry bit_writer_suspend(BitWriter* w);
 // Writes the pending bits as one last byte filled up with zero bits.
 ResultCode bit_writer_pad(BitWriter* w);
 // Flushes the whole bytes and frees the buffer; pending bits are not
-// written (they belong to whoever suspended them). 21 on failure.
+// written (they belong to whoever suspended them). RC_UNABLE_TO_WRITE on failure.
 ResultCode bit_writer_close(BitWriter* w);
 // The slow paths of the inline operations below: at the end of a buffer.
 void bit_writer_put_slow(BitWriter* w, uint32_t code, uint32_t width);
@@ -127,8 +127,8 @@ BitCarry bit_reader_suspend(BitReader* r);
 void bit_reader_close(BitReader* r);
 ResultCode bit_reader_read_slow(BitReader* r, uint32_t width, uint32_t* code);
 
-// Reads a code of `width` bits (1 to 16): 0, or 1 (end of file) when fewer
-// than `width` bits remain (they stay pending), or 20 when reading fails.
+// Reads a code of `width` bits (1 to 16): RC_OK, or RC_END_OF_FILE when fewer
+// than `width` bits remain (they stay pending), or RC_UNABLE_TO_READ when reading fails.
 inline ResultCode bit_reader_read(BitReader* r, uint32_t width, uint32_t* code) {
     ByteSource* s = &r->source;
     if (s->size - s->pos < 2) return bit_reader_read_slow(r, width, code);

@@ -38,12 +38,12 @@ struct CopyOptions {
 };
 
 // Copies `source` to `destination`, writing pieces or reading as the
-// options say. 0, or a code of the table: 22 source not found, 21 write
-// failure (also when the pieces cannot hold the whole file), 20 read
-// failure, truncated compressed source or open variable reference, 29
-// reference too long, 23 a file that cannot be named in that many pieces,
-// 8 cancelled, 5 no memory (or a piece list shorter than the pieces); a
-// cancel callback's or a lookup's own result.
+// options say. RC_OK, or a code of the table: RC_FILE_NOT_FOUND source not found,
+// RC_UNABLE_TO_WRITE write failure (also when the pieces cannot hold the whole file),
+// RC_UNABLE_TO_READ read failure, truncated compressed source or open variable reference,
+// RC_OS_ERROR reference too long, RC_INVALID_FILE_NAME a file that cannot be named in that many
+// pieces, 8 cancelled, 5 no memory (or a piece list shorter than the pieces); a cancel callback's
+// or a lookup's own result.
 ResultCode copy_file(std::string_view source, std::string_view destination,
                      const CopyOptions& options);
 
@@ -60,7 +60,7 @@ ResultCode copy_file_replacing(std::string_view source, std::string_view destina
 // labelled as it is put in), else beside `destination`. A compressed copy
 // takes the compressed name (unless named_as_given), and on failure its
 // unfinished piece is deleted. Input left over after the last piece fails
-// with 21.
+// with RC_UNABLE_TO_WRITE.
 ResultCode copy_to_disks(std::string_view source, std::string_view destination,
                          const CopyOptions& options);
 

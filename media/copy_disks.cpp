@@ -18,8 +18,8 @@ std::string drive_root_normalise(std::string_view root) {
     return out;
 }
 
-// Checks the label of the disk in the floppy drive: 0 when it is the base,
-// a blank and `disk_number` (letter case aside), 22 when it is another, 29
+// Checks the label of the disk in the floppy drive: RC_OK when it is the base,
+// a blank and `disk_number` (letter case aside), RC_FILE_NOT_FOUND when it is another, RC_OS_ERROR
 // when no readable disk is there. An empty base matches any disk.
 static ResultCode copy_check_label(const std::string& root, std::string_view label_base,
                                    uint32_t disk_number) {
@@ -28,7 +28,7 @@ static ResultCode copy_check_label(const std::string& root, std::string_view lab
     return disk_check_label(root, &base, &number);
 }
 
-// Labels the disk in the floppy drive and reads the label back: 0, or 21
+// Labels the disk in the floppy drive and reads the label back: RC_OK, or RC_UNABLE_TO_WRITE
 // when it cannot be set or reads back different.
 static ResultCode copy_set_label(const std::string& root, std::string_view label_base,
                                  uint32_t disk_number) {

@@ -33,11 +33,11 @@ void instantiation_init(Instantiation* state, CopyLookup lookup, void* context, 
 
 // Copies up to `want` bytes of `in` to `out`, replacing references; *moved
 // gets the input bytes taken, fewer than `want` only at the end of the
-// input. 0; 29 for a reference that does not fit its buffer or a value over
-// 1024 characters; 20 when reading fails; 21 when writing fails; the
+// input. RC_OK; RC_OS_ERROR for a reference that does not fit its buffer or a value over
+// 1024 characters; RC_UNABLE_TO_READ when reading fails; RC_UNABLE_TO_WRITE when writing fails; the
 // lookup's own failure.
 ResultCode instantiation_copy(Instantiation* state, ByteSource* in, ByteSink* out, uint32_t want,
                               uint32_t* moved);
 
-// At the end of the input: 20 when a reference is still open, else 0.
+// At the end of the input: RC_UNABLE_TO_READ when a reference is still open, else RC_OK.
 ResultCode instantiation_finish(const Instantiation* state);

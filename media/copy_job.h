@@ -51,17 +51,17 @@ ResultCode copy_job_setup(CopyJob* job, CopyMode mode);
 // compressor's for the thread's next compressing job.
 void copy_job_release(CopyJob* job);
 
-// Opens the source. 22 when it cannot be opened, 5 without buffer memory.
+// Opens the source. RC_FILE_NOT_FOUND when it cannot be opened, RC_NO_OBJECT without buffer memory.
 ResultCode copy_job_open_source(CopyJob* job, std::string_view path);
 void copy_job_close_source(CopyJob* job);
 // Opens the destination, replacing it (made writable first) or appending to
-// it. 21 when it cannot be opened, 5 without buffer memory.
+// it. RC_UNABLE_TO_WRITE when it cannot be opened, RC_NO_OBJECT without buffer memory.
 ResultCode copy_job_open_destination(CopyJob* job, std::string_view path, bool append);
 // Closes the destination; `last` writes out the pending bits of a
 // compressed stream. With `times`, the destination gets the open source's
 // times once its last bytes are out, and *times_set (may be null) tells
 // whether it did (not for a drive provider's files, whose times are set by
-// path). The code of the first write that failed, or of the close (21 when
+// path). The code of the first write that failed, or of the close (RC_UNABLE_TO_WRITE when
 // the disk is full or fails).
 ResultCode copy_job_close_destination(CopyJob* job, bool last, bool times = false,
                                       bool* times_set = nullptr);
@@ -72,9 +72,9 @@ uint64_t copy_job_written(const CopyJob* job);
 // (source bytes in plain and instantiate modes) are spent; *ended tells
 // which. Each chunk is reported, then the cancel callback is asked.
 ResultCode copy_job_run(CopyJob* job, uint32_t budget, bool* ended);
-// Sets *left when the source still has data the job has not moved. 0, or
-// 20 when reading the source to find out fails.
+// Sets *left when the source still has data the job has not moved. RC_OK, or
+// RC_UNABLE_TO_READ when reading the source to find out fails.
 ResultCode copy_job_input_left(CopyJob* job, bool* left);
-// At the end of the last input: 20 when a compressed stream was cut short
+// At the end of the last input: RC_UNABLE_TO_READ when a compressed stream was cut short
 // or a variable reference is still open.
 ResultCode copy_job_finish_input(const CopyJob* job);

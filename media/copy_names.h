@@ -18,11 +18,11 @@ constexpr uint32_t COPY_MOST_PIECES = 10;
 std::string copy_compressed_name(std::string_view path);
 
 // The path of piece `piece` (counted from 1) of the file `path`; the last
-// piece is named with "0" whatever its number. 23 when the base name has no
+// piece is named with "0" whatever its number. RC_INVALID_FILE_NAME when the base name has no
 // character to replace or the piece would need a character beyond "9".
 ResultCode copy_piece_name(std::string_view path, uint32_t piece, bool last,
                            std::string* piece_path);
 
-// 0 when a file named `path` can be written in `pieces` pieces (one piece
-// keeps the file's own name, so it always can); else 23.
+// RC_OK when a file named `path` can be written in `pieces` pieces (one piece
+// keeps the file's own name, so it always can); else RC_INVALID_FILE_NAME.
 ResultCode copy_pieces_check(std::string_view path, uint32_t pieces);

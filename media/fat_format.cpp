@@ -63,7 +63,7 @@ std::vector<uint8_t> system_area(const FatGeometry& g, const char raw_label[FAT_
 // boot sector, the FATs and the root are written. RC_INVALID_FILE_NAME for
 // a label labels cannot have, RC_UNABLE_TO_WRITE when the file cannot be cut
 // to size or a device is too small, the failed write's code (see
-// fat_volume_write: 21 for no space or a device error) when writing fails.
+// fat_volume_write: RC_UNABLE_TO_WRITE for no space or a device error) when writing fails.
 ResultCode fat_format_fd(int fd, const FatGeometry& g, std::string_view label, uint32_t serial) {
     char raw_label[FAT_SHORT_BYTES];
     if (!fat_label_encode(label, raw_label)) return RC_INVALID_FILE_NAME;

@@ -44,9 +44,9 @@ struct FloppyDrive {
 // Binds the drive root `root` (an engine path such as "A:\" or
 // "Z:\home\ana\floppies") to a block device, an image file or a folder of
 // images on the host, replacing what it was bound to. Paths under the root
-// then go to the disk in the drive. 23 for an empty root, 22 when the
-// host path does not exist (the host error's code when it cannot be looked
-// at), 29 when the table is full.
+// then go to the disk in the drive. RC_INVALID_FILE_NAME for an empty root, RC_FILE_NOT_FOUND when
+// the host path does not exist (the host error's code when it cannot be looked at), RC_OS_ERROR
+// when the table is full.
 ResultCode floppy_drive_bind(std::string_view root, FloppyBinding binding,
                              const std::string& host_path);
 // Unbinds the drive root; its paths go back to the host.
@@ -72,25 +72,25 @@ void floppy_drives_stop_following();
 // The folder a -D root names for writing disks, made (with its parents)
 // when it is missing, so that the -D rule finds an empty folder drive: not
 // for an image file ("*.img") or a drive root ("A:", "A:\"). `host_path` is
-// the host path the user gave. 0; the host error's code when a folder
+// the host path the user gave. RC_OK; the host error's code when a folder
 // cannot be made.
 ResultCode floppy_folder_make(const std::string& host_path);
 
 // Puts a blank disk of medium `medium` (a media-table name) in the drive:
 // for a folder, a new blank image, named after its label once it gets one;
-// for an image file, the image formatted afresh. 22 for an unbound root,
-// 1003 for an unknown medium, 26 for a device (the user inserts the disk),
-// 53 while files of the disk in the drive are open, 21 when the image
-// cannot be written.
+// for an image file, the image formatted afresh. RC_FILE_NOT_FOUND for an unbound root,
+// RC_INVALID_MEDIA_SIZE for an unknown medium, RC_DEVICE_NOT_READY for a device (the user inserts
+// the disk), RC_SHARING_VIOLATION while files of the disk in the drive are open, RC_UNABLE_TO_WRITE
+// when the image cannot be written.
 ResultCode floppy_drive_insert_blank(std::string_view root, std::string_view medium);
 
 // Puts the image labelled `label` in a folder drive when the folder has one
-// (letter case aside); anything else leaves the drive as it is. 0; 53 while
+// (letter case aside); anything else leaves the drive as it is. RC_OK; RC_SHARING_VIOLATION while
 // files of the disk in the drive are open.
 ResultCode floppy_drive_insert_labelled(FloppyDrive* drive, std::string_view label);
 // After the label of the disk in a folder drive changed: the image takes the
 // label's file name; an older image of that name is kept as "NAME~n.img".
-// 0; when a rename fails, the host error's code (21 for a device error or
+// RC_OK; when a rename fails, the host error's code (RC_UNABLE_TO_WRITE for a device error or
 // no space) with the disk and the folder's images as they were.
 ResultCode floppy_drive_name_disk(FloppyDrive* drive, std::string_view label);
 
@@ -111,18 +111,18 @@ std::string floppy_set_image_name(std::string_view set_name, std::string_view la
 // of other sets, and the set's own former images, are never written into.
 // Temporary images that killed runs left in the folder are removed first.
 // For other drives only the set's name is kept. The folder, image or device
-// is locked until commit or discard. 22 for an unbound root; 53 while
-// another run writes there.
+// is locked until commit or discard. RC_FILE_NOT_FOUND for an unbound root; RC_SHARING_VIOLATION
+// while another run writes there.
 ResultCode floppy_drive_set_begin(std::string_view root, std::string_view set_name);
 // The set is whole: each of its images takes its name (replacing the
 // set's former image of that name), then the set's former images that the
 // new set does not have are removed, and blank images it never labelled
-// too. 0; 53 while a file of the disk in the drive is open; the host
+// too. RC_OK; RC_SHARING_VIOLATION while a file of the disk in the drive is open; the host
 // error's code of a failed rename (the images not yet renamed are kept
 // under their temporary names until a later run removes them).
 ResultCode floppy_drive_set_commit(std::string_view root);
 // Chooses the disk set whose images a folder drive looks up by label (for
-// reading a set back), without writing. 22 for an unbound root.
+// reading a set back), without writing. RC_FILE_NOT_FOUND for an unbound root.
 ResultCode floppy_drive_set_choose(std::string_view root, std::string_view set_name);
 // The set is given up: its new images are removed; the set's former images
 // are left as they were.
@@ -130,15 +130,15 @@ void floppy_drive_set_discard(std::string_view root);
 
 // The disk in the drive at `root`: *blank_free gets the bytes it has free
 // when blank (every data cluster but the bad ones), *cluster its cluster size, so that it can
-// be told whether it is of a medium before anything on it changes. 22 for
+// be told whether it is of a medium before anything on it changes. RC_FILE_NOT_FOUND for
 // an unbound root; the codes of floppy_volume_acquire.
 ResultCode floppy_drive_disk_size(std::string_view root, uint32_t* blank_free, uint32_t* cluster);
-// Empties the disk in the drive at `root`, its label kept. 22 for an
+// Empties the disk in the drive at `root`, its label kept. RC_FILE_NOT_FOUND for an
 // unbound root; the codes of floppy_volume_acquire and fat_volume_empty.
 ResultCode floppy_drive_empty_disk(std::string_view root);
 
 // The volume of the disk in the drive, opened on first use and kept open
-// until the last user releases it. 26 when no disk is in the drive; the
+// until the last user releases it. RC_DEVICE_NOT_READY when no disk is in the drive; the
 // volume module's codes when it cannot be opened.
 ResultCode floppy_volume_acquire(FloppyDrive* drive, FatVolume** volume);
 void floppy_volume_release(FloppyDrive* drive);

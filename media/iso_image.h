@@ -37,10 +37,10 @@ struct IsoImageContents {
 // Writes the image to the engine path `target`: under a temporary name
 // beside it, renamed into place once every byte is written, so that a
 // failure leaves no image and no temporary, and a former image whole.
-// *size (may be null) is the image's length in bytes. 0; 1020 for a volume
-// identifier that is empty or too long; 23 for two entries with one path,
+// *size (may be null) is the image's length in bytes. RC_OK; RC_INVALID_VOLUME_LABEL for a volume
+// identifier that is empty or too long; RC_INVALID_FILE_NAME for two entries with one path,
 // or a path the image cannot hold; the file services' codes for an entry
-// that cannot be found (22) or read (20); 5 when libisofs cannot make the
-// image; the write's and the rename's codes (21 for a full disk).
+// that cannot be found (RC_FILE_NOT_FOUND) or read (RC_UNABLE_TO_READ); RC_NO_OBJECT when libisofs
+// cannot make the image; the write's and the rename's codes (RC_UNABLE_TO_WRITE for a full disk).
 ResultCode iso_image_write(const IsoImageContents& contents, std::string_view target,
                            uint64_t* size);

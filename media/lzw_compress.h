@@ -53,12 +53,12 @@ void lzw_compressor_reset(LzwCompressor* c);
 // Reads bytes from `in` and writes codes to `out` until the input ends or
 // this step has written `limit` less 2 bytes, so that whatever follows (one
 // more code or the last byte) stays within the limit. `written` gets the
-// whole bytes written by this step. Returns 0; 20 when the input cannot be
-// read or is empty (the header is written first); 21 when `out` fails.
+// whole bytes written by this step. Returns RC_OK; RC_UNABLE_TO_READ when the input cannot be
+// read or is empty (the header is written first); RC_UNABLE_TO_WRITE when `out` fails.
 ResultCode lzw_compress_step(LzwCompressor* c, ByteSource* in, BitWriter* out, uint32_t limit,
                              uint32_t* written);
 // True when the input has ended and every code has been written.
 bool lzw_compress_is_done(const LzwCompressor* c);
 // Writes the stream's last bits as a byte filled with zero bits; for the
-// last piece of a stream, after its last step. 21 when `out` fails.
+// last piece of a stream, after its last step. RC_UNABLE_TO_WRITE when `out` fails.
 ResultCode lzw_compress_finish(LzwCompressor* c, BitWriter* out);

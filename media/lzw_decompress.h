@@ -45,12 +45,12 @@ void lzw_decompressor_free(LzwDecompressor* d);
 // Reads codes from `in` and writes their bytes to `out` until the input
 // ends or this step has written `limit` bytes; `written` gets the count.
 // When the input ends inside a code, its bits are kept for the next step.
-// Returns 0; 20 when the header is above 18, a code is 0 or beyond the next
+// Returns RC_OK; RC_UNABLE_TO_READ when the header is above 18, a code is 0 or beyond the next
 // undefined code, a first code (also after CLEAR) is not a single byte, or
-// reading fails; 21 when `out` fails; 5 when the dictionary cannot be
+// reading fails; RC_UNABLE_TO_WRITE when `out` fails; RC_NO_OBJECT when the dictionary cannot be
 // allocated.
 ResultCode lzw_decompress_step(LzwDecompressor* d, BitReader* in, ByteSink* out, uint32_t limit,
                                uint32_t* written);
-// Says whether the stream, now that its input is over, was whole: 20 when
+// Says whether the stream, now that its input is over, was whole: RC_UNABLE_TO_READ when
 // its header or its first code never came or it was refused, else 0.
 ResultCode lzw_decompress_finish(const LzwDecompressor* d);

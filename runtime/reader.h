@@ -49,8 +49,9 @@ struct Reader {
 // Opens the file named by the four parts with line 1 and an empty history.
 // nullptr when the file cannot be opened, an atom table or variable
 // namespace is missing, or memory runs out (nothing is left allocated);
-// *failure (may be null) then says why: the input's code (22 missing, 27 no
-// permission, 20 unreadable), else 5.
+// *failure (may be null) then says why: the input's code (RC_FILE_NOT_FOUND missing,
+// RC_PERMISSION_DENIED no permission, RC_UNABLE_TO_READ unreadable), else
+// RC_NO_OBJECT.
 Reader* reader_open(RuntimeContext* rt, SymbolTable* atom_table, Namespace* bound_namespace,
                     Namespace* variable_namespace, bool record_literals, bool expand_strings,
                     std::string_view directory, std::string_view subdirectory,
@@ -77,7 +78,7 @@ ResultCode reader_rewind(RuntimeContext* rt, Reader* reader);
 // The cursor below takes the top cursor's position and the top cursor goes.
 ResultCode reader_commit(RuntimeContext* rt, Reader* reader);
 
-// The code of the failed read of the reader's input (20 for an
+// The code of the failed read of the reader's input (RC_UNABLE_TO_READ for an
 // input/output error); 0 while no read has failed. RC_NO_OBJECT when the
 // context is unusable or the reader is none.
 ResultCode reader_failure(RuntimeContext* rt, Reader* reader);
@@ -89,7 +90,7 @@ Namespace* reader_variables(RuntimeContext* rt, Reader* reader);
 // Copies `text` into `out` (room for `limit` characters and a terminator),
 // replacing each %name% bound in `ns` or an ancestor by the bound value's
 // text and each doubled "%" by one; unbound references, and a "%" with no
-// closing one, stay as written. 0; RC_EXPAND_PERCENT_AT_END for a "%" that
+// closing one, stay as written. RC_OK; RC_EXPAND_PERCENT_AT_END for a "%" that
 // ends the text; RC_TEXT_TOO_LONG when the output would exceed `limit`.
 // `out` is terminated whatever the answer.
 ResultCode text_expand(RuntimeContext* rt, Namespace* ns, std::string_view text, char* out,

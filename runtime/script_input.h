@@ -30,13 +30,13 @@ struct ScriptInput {
 };
 
 // Opens the file named by the four parts. Returns 0 with the input in
-// *input; else *input is none and the answer is the open's code (22 when
-// the file is missing, 27 without permission, and the other codes of
-// host_error_code), 20 for anything that is not a regular file (a
+// *input; else *input is none and the answer is the open's code (RC_FILE_NOT_FOUND when
+// the file is missing, RC_PERMISSION_DENIED without permission, and the other codes of
+// host_error_code), RC_UNABLE_TO_READ for anything that is not a regular file (a
 // directory, a FIFO, a socket, a device; a symbolic link to a regular file
 // is fine), for a file of 4 GiB or more and when reading it fails with an
 // input/output error (another failed read gives host_read_error_code's
-// code), 29 when memory runs out. A FIFO answers at once, never waiting for
+// code), RC_OS_ERROR when memory runs out. A FIFO answers at once, never waiting for
 // a writer. A file on a drive provider's drive answers the codes of
 // file_size and file_read_all.
 ResultCode input_open(ScriptInput** input, std::string_view directory,
@@ -45,9 +45,9 @@ ResultCode input_open(ScriptInput** input, std::string_view directory,
 // Closes the file and frees the input; RC_OK also for none.
 ResultCode input_close(ScriptInput* input);
 
-// Reads one character into *c: 0 when one was read, 1 at the end of the
+// Reads one character into *c: RC_OK when one was read, RC_END_OF_FILE at the end of the
 // input (every time), the failure's code after a read error (every time:
-// 20 for an input/output error).
+// RC_UNABLE_TO_READ for an input/output error).
 ResultCode input_read_slow(ScriptInput* input, char* c);
 inline ResultCode input_read(ScriptInput* input, char* c) {
     // The common case: a byte in the buffer that is not a CR.
@@ -58,10 +58,10 @@ inline ResultCode input_read(ScriptInput* input, char* c) {
     return input_read_slow(input, c);
 }
 // Takes back the character just read, so that the next read delivers it
-// again: 0, or 29 at the start of the text (a stream keeps its current
+// again: RC_OK, or RC_OS_ERROR at the start of the text (a stream keeps its current
 // chunk and the one byte before it).
 ResultCode input_unread(ScriptInput* input);
 
 // 0 while every read of the input has succeeded; else the code of the read
-// that failed (20 for an input/output error). RC_NO_OBJECT for none.
+// that failed (RC_UNABLE_TO_READ for an input/output error). RC_NO_OBJECT for none.
 ResultCode input_failure(const ScriptInput* input);

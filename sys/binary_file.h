@@ -20,14 +20,15 @@ enum BinaryMode {
                      // written through
 };
 
-// Opens the file at the engine path `path`. 0; 22 when a file to read is
-// missing; 20 when a file to read is a FIFO, socket or device (never waited
-// on) or cannot be read, 29 when it is a directory; 27 without permission;
-// 23 for a path over 260 characters; the host error's code otherwise.
+// Opens the file at the engine path `path`. RC_OK; RC_FILE_NOT_FOUND when a file to read is
+// missing; RC_UNABLE_TO_READ when a file to read is a FIFO, socket or device (never waited
+// on) or cannot be read, RC_OS_ERROR when it is a directory; RC_PERMISSION_DENIED without
+// permission; RC_INVALID_FILE_NAME for a path over 260 characters; the host error's code otherwise.
 ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode mode);
-// Reads up to `size` bytes; *got is 0 at the end of the file. 0 or 20.
+// Reads up to `size` bytes; *got is 0 at the end of the file. RC_OK or RC_UNABLE_TO_READ.
 ResultCode binary_file_read(BinaryFile* file, void* buffer, size_t size, size_t* got);
-// Writes all `size` bytes. 0, or 21 when the disk is full or fails, 29 otherwise.
+// Writes all `size` bytes. RC_OK, or RC_UNABLE_TO_WRITE when the disk is full or fails, RC_OS_ERROR
+// otherwise.
 ResultCode binary_file_write(BinaryFile* file, const void* buffer, size_t size);
 // Copies up to `size` bytes from `from` to `to`, each at its current
 // position, without passing them through the caller: *moved is 0 at the end
@@ -37,7 +38,7 @@ ResultCode binary_file_write(BinaryFile* file, const void* buffer, size_t size);
 // which reports any failure in the usual way.
 bool binary_file_copy_range(BinaryFile* from, BinaryFile* to, size_t size, size_t* moved);
 // Gives the open file `to` the access and modification times of the open
-// file `from`. 0; 29 when either is a drive provider's file (its times are
+// file `from`. RC_OK; RC_OS_ERROR when either is a drive provider's file (its times are
 // then set by path); the host error's code.
 ResultCode binary_file_copy_times(BinaryFile* from, BinaryFile* to);
 // Closes the file and frees the handle; the failure of the close, if any.

@@ -207,10 +207,10 @@ static int entry_status_at(DirectoryListing* listing, size_t index, struct stat*
 constexpr ResultCode ENTRY_PASSED_OVER = ResultCode(-2);
 
 // Takes the status of the entry `name` (or the errno `error` of its query)
-// as the current entry: 0 when it is to be delivered, ENTRY_PASSED_OVER
+// as the current entry: RC_OK when it is to be delivered, ENTRY_PASSED_OVER
 // when it is to be passed over (a link pointing nowhere or into a loop of
 // links, or an entry gone since the listing started), else the host error's
-// code (20 for an input/output error).
+// code (RC_UNABLE_TO_READ for an input/output error).
 static ResultCode entry_take(DirectoryListing* listing, const std::string& name, int error,
                              const struct stat& info) {
     if (error != 0)

@@ -14,7 +14,7 @@ struct DirectoryListing;
 
 // Starts listing `directory` (an engine path); "" lists the current
 // directory. nullptr when the search cannot start or the names cannot all be
-// read (the caller reports 20).
+// read (the caller reports RC_UNABLE_TO_READ).
 // With `status_ahead` above 1, a listing whose first entries each took the
 // host long to examine (a file server, where each status query waits a round
 // trip) has its remaining entries examined by that many threads ahead of the
@@ -24,13 +24,13 @@ DirectoryListing* directory_open(std::string_view directory, unsigned status_ahe
 
 // What directory_next answers at the end of the listing: a value of the
 // listing's own, apart from every result code, so that an entry the host
-// refuses as an invalid or too long name (23) is a failure and never taken
+// refuses as an invalid or too long name (RC_INVALID_FILE_NAME) is a failure and never taken
 // for the end. It is never a run's result: the callers turn it into theirs.
 constexpr ResultCode DIRECTORY_END = ResultCode(-1);
 
 // Moves to the next entry: 0 with a current entry, DIRECTORY_END at the
-// end, the host error's code when an entry cannot be examined (20 for an
-// input/output error), 5 when `listing` is missing. "." and ".." are never
+// end, the host error's code when an entry cannot be examined (RC_UNABLE_TO_READ for an
+// input/output error), RC_NO_OBJECT when `listing` is missing. "." and ".." are never
 // delivered; a symbolic link is delivered as what it points to, and one that
 // points nowhere (or into a loop of links) is passed over.
 ResultCode directory_next(DirectoryListing* listing);

@@ -44,14 +44,14 @@ struct DriveProvider {
     ResultCode (*label)(void* context, std::string* label);
     ResultCode (*set_label)(void* context, std::string_view label);
     // Puts the disk labelled `label` in the drive when the drive keeps
-    // several disks; 0 when done or when there is nothing to choose.
+    // several disks; RC_OK when done or when there is nothing to choose.
     ResultCode (*insert_labelled)(void* context, std::string_view label);
 };
 
 // Registers `provider` (kept by pointer, must outlive the registration) for
 // every engine path under `root`; a root registered before is replaced.
-// Returns 0, 23 for an empty root or one over 260 characters, 29 when the
-// table is full.
+// Returns RC_OK, RC_INVALID_FILE_NAME for an empty root or one over 260 characters, RC_OS_ERROR
+// when the table is full.
 ResultCode drive_provider_register(std::string_view root, const DriveProvider* provider,
                                    void* context);
 // Removes the registration of `root`, if any.
@@ -81,6 +81,6 @@ struct PathTarget {
     std::string host;  // otherwise
 };
 // The one dispatch of the file services: 0 with *target; for a path under
-// no provider, the codes of host_path_resolve (22 for an unbound drive, 23
-// for a path over 260 characters).
+// no provider, the codes of host_path_resolve (RC_FILE_NOT_FOUND for an unbound drive,
+// RC_INVALID_FILE_NAME for a path over 260 characters).
 ResultCode path_target_find(std::string_view path, PathTarget* target);

@@ -30,11 +30,11 @@ bool same_file(const struct stat& a, const struct stat& b) {
 }
 
 // What lock_once answers when the path names another file by now: a value
-// apart from every result code, so that a host failure (23 for an invalid
+// apart from every result code, so that a host failure (RC_INVALID_FILE_NAME for an invalid
 // name among them) is never taken for a file replaced meanwhile.
 constexpr ResultCode LOCK_FILE_REPLACED = ResultCode(-1);
 
-// Locks the file now named by `host`: 0 with *fd, 53 when it is held,
+// Locks the file now named by `host`: RC_OK with *fd, RC_SHARING_VIOLATION when it is held,
 // LOCK_FILE_REPLACED when the path names another file by now, or the host
 // error's code.
 ResultCode lock_once(const std::string& host, int* fd) {
@@ -43,7 +43,7 @@ ResultCode lock_once(const std::string& host, int* fd) {
     ResultCode rc = RC_OK;
     struct stat opened, named;
     if (host_flock(*fd, LOCK_EX | LOCK_NB) != 0)
-        rc = host_error_code(errno);  // held elsewhere: 53
+        rc = host_error_code(errno);  // held elsewhere: RC_SHARING_VIOLATION
     else if (host_fstat(*fd, &opened) != 0 || host_stat(host.c_str(), &named) != 0)
         rc = host_error_code(errno);
     else if (!same_file(opened, named))

@@ -12,9 +12,9 @@
 struct FileLock;
 
 // Takes the exclusive lock of the file at the engine path `path` without
-// waiting, and hands it out in *lock. 0; 53 ("Sharing Violation") when
+// waiting, and hands it out in *lock. RC_OK; RC_SHARING_VIOLATION ("Sharing Violation") when
 // another run holds it; the host error's code when the file cannot be
-// opened (22 when it is missing). A file on a drive provider's disk is not
+// opened (RC_FILE_NOT_FOUND when it is missing). A file on a drive provider's disk is not
 // locked: 0 with a lock that holds nothing.
 ResultCode file_lock_take(std::string_view path, FileLock** lock);
 

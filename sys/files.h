@@ -16,22 +16,22 @@
 
 // 0 with *exists set when the file or directory can be found; 0 with it
 // clear when it is absent, its drive unbound, or a component of the path is
-// not a directory; 27 on a permission error; 23 for a path over 260
-// characters; 29 otherwise.
+// not a directory; RC_PERMISSION_DENIED on a permission error; RC_INVALID_FILE_NAME for a path over
+// 260 characters; RC_OS_ERROR otherwise.
 ResultCode file_exists(std::string_view path, bool* exists);
 
 // Makes the file writable and deletes it. 0 also when the file or its
-// directory does not exist; else the host error's code (27 in a directory
+// directory does not exist; else the host error's code (RC_PERMISSION_DENIED in a directory
 // that may not be written).
 ResultCode file_delete(std::string_view path);
 
-// The file's size in *size. 22 when it is absent, 27 without permission to
-// read it, 29 for a directory or a file of 4 GiB or more.
+// The file's size in *size. RC_FILE_NOT_FOUND when it is absent, RC_PERMISSION_DENIED without
+// permission to read it, RC_OS_ERROR for a directory or a file of 4 GiB or more.
 ResultCode file_size(std::string_view path, uint32_t* size);
 
 // Sets the access and modification times of `destination` to those of
-// `source`, to the nanosecond. 0, or the host error's code (27 when
-// `destination` may not be changed, 21 on a read-only file system).
+// `source`, to the nanosecond. RC_OK, or the host error's code (RC_PERMISSION_DENIED when
+// `destination` may not be changed, RC_UNABLE_TO_WRITE on a read-only file system).
 ResultCode file_copy_times(std::string_view source, std::string_view destination);
 
 // What one look at a file tells: whether it is there, and its kind, size,
@@ -56,23 +56,25 @@ ResultCode file_status(std::string_view path, FileStatus* status);
 // True when time `later` is the same as `earlier` or after it.
 bool file_time_not_before(const struct timespec& later, const struct timespec& earlier);
 // *not_older is set when `second` was modified no earlier than `first`.
-// 0, or the host error's code (22 when either is missing).
+// RC_OK, or the host error's code (RC_FILE_NOT_FOUND when either is missing).
 ResultCode file_not_older(std::string_view first, std::string_view second, bool* not_older);
 
 // Makes the directory `path`. 0 only when a directory is there afterwards
-// (one already there is fine); 22 when the parent is missing; 27 without
-// permission; 21 on a read-only file system; 29 when a file is in the way.
+// (one already there is fine); RC_FILE_NOT_FOUND when the parent is missing; RC_PERMISSION_DENIED
+// without permission; RC_UNABLE_TO_WRITE on a read-only file system; RC_OS_ERROR when a file is in
+// the way.
 ResultCode directory_make(std::string_view path);
 
-// Makes the directory `path` and every missing directory above it. 0, the
-// codes of directory_make, or 21 when even the root is missing.
+// Makes the directory `path` and every missing directory above it. RC_OK, the
+// codes of directory_make, or RC_UNABLE_TO_WRITE when even the root is missing.
 ResultCode directory_make_tree(std::string_view path);
 
 // The full engine path of directory `path` in *full_path, in the spelling
 // found on the host and on the drive `path` names ("kit" in /home/ana gives
 // "Z:\home\ana\kit"). The process's current directory is left alone.
-// 22 when it does not exist or is not a directory, 27 when it may not be
-// entered, 23 when either path is over 260 characters, 29 otherwise.
+// RC_FILE_NOT_FOUND when it does not exist or is not a directory, RC_PERMISSION_DENIED when it may
+// not be entered, RC_INVALID_FILE_NAME when either path is over 260 characters, RC_OS_ERROR
+// otherwise.
 ResultCode directory_full_path(std::string_view path, std::string* full_path);
 
 // Where a directory named by an engine path stands on the host, every link
@@ -85,34 +87,34 @@ struct DirectoryPlace {
                             // when blocked or on a drive provider's disk
     std::string host;       // the host path of that directory
 };
-// The place of `path` in *place. 0 (also when blocked); 22 for an unbound
-// drive; 23 for a path over 260 characters; the host error's code when an
+// The place of `path` in *place. RC_OK (also when blocked); RC_FILE_NOT_FOUND for an unbound
+// drive; RC_INVALID_FILE_NAME for a path over 260 characters; the host error's code when an
 // entry on the path cannot be examined.
 ResultCode directory_place(std::string_view path, DirectoryPlace* place);
 // Sets *within when the directory of `inner` is the directory of `outer` or
 // lies below it: `inner`'s directory and each parent above it, as the host
 // finds them ("..", whatever links led there), up to the root, compared
 // with `outer` by device and file number. An `outer` that does not exist
-// holds nothing, and an unknown identity is within nothing. 0; 23 when the
+// holds nothing, and an unknown identity is within nothing. RC_OK; RC_INVALID_FILE_NAME when the
 // walk up outgrows a host path; the host error's code when a parent cannot
 // be examined.
 ResultCode directory_place_within(const DirectoryPlace& inner, const DirectoryPlace& outer,
                                   bool* within);
 
-// Reads the whole file into *bytes, bytes as they are. 0, or the host
-// error's code (20 when reading fails, 29 for a directory).
+// Reads the whole file into *bytes, bytes as they are. RC_OK, or the host
+// error's code (RC_UNABLE_TO_READ when reading fails, RC_OS_ERROR for a directory).
 ResultCode file_read_all(std::string_view path, std::string* bytes);
 // Whether the file holds exactly `bytes`, in *same. The file is read piece
 // by piece, so no copy of a large file is made. Codes as file_read_all.
 ResultCode file_holds(std::string_view path, std::string_view bytes, bool* same);
 
 // Copies the bytes of `source` to `destination`, replacing it only once the
-// whole copy is written. 0, the read's code (22 when `source` is missing),
+// whole copy is written. RC_OK, the read's code (RC_FILE_NOT_FOUND when `source` is missing),
 // or the write's code.
 ResultCode file_copy_contents(std::string_view source, std::string_view destination);
 
-// Renames the file `from` to `to`, replacing a file there. 0, or the host
-// error's code; 29 for a file under a drive provider's root.
+// Renames the file `from` to `to`, replacing a file there. RC_OK, or the host
+// error's code; RC_OS_ERROR for a file under a drive provider's root.
 ResultCode file_rename(std::string_view from, std::string_view to);
 
 // The same rename in two steps: the names found on the host first (which
@@ -124,7 +126,7 @@ struct FileMove {
 };
 // 0 with *move ready; the codes of file_rename.
 ResultCode file_move_prepare(std::string_view from, std::string_view to, FileMove* move);
-// 0, or the host error's code.
+// RC_OK, or the host error's code.
 ResultCode file_move_make(const FileMove& move);
 // Keeps the former contents of `path` under its base name with the extension
 // "old", replacing an earlier copy, with the file times of `path`.

@@ -14,16 +14,18 @@
 #include "sys/result_code.h"
 
 // Maps a host error number to a result code: no such file or not a
-// directory 22, permission 27, read-only file system or input/output error
-// 21, too many open files 52, invalid or too long name 23, busy 53, no
-// locks 54, anything else 29.
+// directory RC_FILE_NOT_FOUND, permission RC_PERMISSION_DENIED, read-only
+// file system or input/output error RC_UNABLE_TO_WRITE, too many open files
+// RC_TOO_MANY_OPEN_FILES, invalid or too long name RC_INVALID_FILE_NAME,
+// busy RC_SHARING_VIOLATION, no locks RC_LOCK_VIOLATION, anything else
+// RC_OS_ERROR.
 ResultCode host_error_code(int error);
 
-// The same for a failed write: no space (or quota) or file too large is 21 as well.
+// The same for a failed write: no space (or quota) or file too large is RC_UNABLE_TO_WRITE as well.
 ResultCode host_write_error_code(int error);
 
 // The same for a failed read: an input/output error, or a file that cannot
-// be opened for reading (a socket), is 20 ("Unable to Read").
+// be opened for reading (a socket), is RC_UNABLE_TO_READ ("Unable to Read").
 ResultCode host_read_error_code(int error);
 
 // The host calls that a test can make fail.
@@ -61,8 +63,8 @@ void file_services_fail_next(HostOp op, int error, unsigned after = 0);
 // rather than at one file strikes whichever call comes first.
 void file_services_fail_on(HostOp op, const char* path_part, int error, unsigned after = 0);
 // Once `bytes` more bytes have been written, every further write fails with
-// `error` (ENOSPC gives 21, "Unable to Write"); the write that crosses the limit writes
-// only the bytes below it.
+// `error` (ENOSPC gives RC_UNABLE_TO_WRITE, "Unable to Write"); the write that crosses the limit
+// writes only the bytes below it.
 void file_services_fail_writes_after(uint64_t bytes, int error);
 // The call of `op` on one file (as file_services_fail_on picks it) that
 // follows `after` further such calls ends the process at once, before it
@@ -133,8 +135,8 @@ long host_pread(int fd, char* data, size_t size, off_t offset);
 
 // Opens a host file for reading without ever blocking (a FIFO would block
 // in open) and only when it is a regular file (or a link to one), with its
-// status in *info. 0 with *fd; a directory is 29, any other kind of file 20;
-// a failed open or status query its read code.
+// status in *info. RC_OK with *fd; a directory is RC_OS_ERROR, any other kind of file
+// RC_UNABLE_TO_READ; a failed open or status query its read code.
 ResultCode host_open_regular(const char* path, int* fd, struct stat* info);
 
 // True when the process `pid` is running (or may not be asked about).

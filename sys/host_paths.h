@@ -11,7 +11,7 @@
 
 // Binds drive `letter` (either case) to the host directory `host_directory`;
 // a relative directory is taken from the current directory. Z: stays bound
-// to the host root. Returns 0, or 23 for a letter that cannot be bound or an
+// to the host root. Returns RC_OK, or RC_INVALID_FILE_NAME for a letter that cannot be bound or an
 // empty directory.
 ResultCode drive_bind(char letter, std::string_view host_directory);
 // Unbinds `letter`; paths on it then behave as paths that do not exist.
@@ -36,9 +36,9 @@ struct HostLocation {
 // case (the first match in listing order); one found in no case keeps its
 // spelling, as do all after it. The listings read for this are kept for a
 // few directories and used again while the directory is unchanged (see
-// host_paths.cpp). Returns 0; 22 for an unbound drive; 23 for a
-// path over 260 characters or holding a NUL; 29 when the current directory
-// cannot be read.
+// host_paths.cpp). Returns RC_OK; RC_FILE_NOT_FOUND for an unbound drive; RC_INVALID_FILE_NAME for
+// a path over 260 characters or holding a NUL; RC_OS_ERROR when the current directory cannot be
+// read.
 ResultCode host_path_locate(std::string_view engine_path, HostLocation* location);
 
 // The host path of `engine_path` (see host_path_locate for the codes);

@@ -39,7 +39,7 @@ struct TextFile {
     std::string inner;
 };
 
-// The writer's code for a failed provider operation: 0, 21, else 29.
+// The writer's code for a failed provider operation: RC_OK, RC_UNABLE_TO_WRITE, else RC_OS_ERROR.
 static ResultCode write_failure_code_of(ResultCode rc) {
     return rc == RC_OK || rc == RC_UNABLE_TO_WRITE ? rc : RC_OS_ERROR;
 }
@@ -145,7 +145,7 @@ static int temporary_create(const std::string& target, std::string* temporary) {
 
 // Copies the former contents of the target to the temporary file. A failed
 // write is kept as the file's failure, for the close to answer; a failed
-// read is the answer (20 for an input/output error), so that nothing is
+// read is the answer (RC_UNABLE_TO_READ for an input/output error), so that nothing is
 // written from a former file that could not be read whole.
 static ResultCode contents_copy(TextFile* file) {
     std::string former;
@@ -169,8 +169,8 @@ static ResultCode file_prepare(TextFile* file, bool append) {
         return RC_PERMISSION_DENIED;
     file->fd = temporary_create(file->target, &file->temporary);
     if (file->fd < 0) {
-        // A read-only directory is 27, a read-only file system or a full
-        // disk 21.
+        // A read-only directory is RC_PERMISSION_DENIED, a read-only file
+        // system or a full disk RC_UNABLE_TO_WRITE.
         ResultCode rc = host_write_error_code(errno);
         file->temporary.clear();
         return rc;

@@ -18,10 +18,10 @@ struct TextFile;
 
 // Opens the file named by the four parts for writing (its former contents
 // are replaced when it is closed) and hands the handle out in *file. An empty
-// joined path writes to standard output. Returns 0; 23 for a path over 260
-// characters; 27 when the file is marked read-only or its directory may not
-// be written; 21 on a read-only file system or a full disk; 5 when memory
-// runs out; the host error's code otherwise.
+// joined path writes to standard output. Returns RC_OK; RC_INVALID_FILE_NAME for a path over 260
+// characters; RC_PERMISSION_DENIED when the file is marked read-only or its directory may not
+// be written; RC_UNABLE_TO_WRITE on a read-only file system or a full disk; RC_NO_OBJECT when
+// memory runs out; the host error's code otherwise.
 ResultCode text_file_open_write(TextFile** file, std::string_view absolute,
                                 std::string_view relative, std::string_view base,
                                 std::string_view extension);
@@ -30,9 +30,9 @@ ResultCode text_file_open_append(TextFile** file, std::string_view absolute,
                                  std::string_view relative, std::string_view base,
                                  std::string_view extension);
 
-// The writes. Each returns 0; 29 without a handle; after a failed write, the
-// failure's code (21 for no space or a failing disk, else the host error's). Writes are buffered,
-// so a failure may show only at a later write or at the close.
+// The writes. Each returns RC_OK; RC_OS_ERROR without a handle; after a failed write, the
+// failure's code (RC_UNABLE_TO_WRITE for no space or a failing disk, else the host error's). Writes
+// are buffered, so a failure may show only at a later write or at the close.
 ResultCode text_file_write_char(TextFile* file, char c);
 ResultCode text_file_write_line_end(TextFile* file);
 ResultCode text_file_write_space(TextFile* file);
@@ -58,9 +58,9 @@ void text_file_set_delete_on_close(TextFile* file, bool delete_on_close);
 ResultCode text_file_write_whole(const PathParts& parts,
                                  const std::function<ResultCode(TextFile*)>& write);
 
-// Finishes the file: the written text replaces the former file. Returns 0;
-// 29 without a handle; when any write or the replacing failed, the failure's
-// code (21 for no space, else the host error's), the former file left
+// Finishes the file: the written text replaces the former file. Returns RC_OK;
+// RC_OS_ERROR without a handle; when any write or the replacing failed, the failure's
+// code (RC_UNABLE_TO_WRITE for no space, else the host error's), the former file left
 // whole. Frees the handle in every case.
 ResultCode text_file_close(TextFile* file);
 
@@ -69,7 +69,7 @@ ResultCode text_file_close(TextFile* file);
 void text_file_reserve(TextFile* file, size_t bytes);
 
 // A writer that only gathers the text (line ends already CR LF), for
-// text_file_contents; closing it frees it. 0, or 5 when memory runs out.
+// text_file_contents; closing it frees it. RC_OK, or RC_NO_OBJECT when memory runs out.
 ResultCode text_file_open_memory(TextFile** file);
 // The text a memory writer has gathered; empty for any other handle.
 const std::string& text_file_contents(const TextFile* file);
@@ -82,7 +82,7 @@ ResultCode text_file_render(const std::function<ResultCode(TextFile*)>& write, s
 // `keep_old`, once the new text is written out (beside the file), the former
 // contents are kept under the base name with the extension "old", with the
 // former file's times; a text that cannot be written leaves both alone. *rewritten (may be
-// null) tells whether the file was written. 0; the code of the former
+// null) tells whether the file was written. RC_OK; the code of the former
 // file's read when it exists but cannot be read whole (nothing is written);
 // the back-up's code; the writer's code.
 ResultCode text_file_replace(const PathParts& parts, std::string_view bytes, bool keep_old,

@@ -13,9 +13,9 @@
 ResultCode volume_space(std::string_view path, uint32_t* free_bytes, uint32_t* cluster_size);
 // The volume label of the volume of `path`; empty when it has none.
 ResultCode volume_label(std::string_view path, std::string* label);
-// Sets the label; 21 when the volume cannot carry one.
+// Sets the label; RC_UNABLE_TO_WRITE when the volume cannot carry one.
 ResultCode volume_set_label(std::string_view path, std::string_view label);
 // Puts the disk labelled `label` in the drive of `path` when that drive
 // keeps several disks (a folder of disk images) and one carries the label;
-// otherwise the disk in the drive stays. 0, or the drive's failure.
+// otherwise the disk in the drive stays. RC_OK, or the drive's failure.
 ResultCode volume_insert_labelled(std::string_view path, std::string_view label);

@@ -9,8 +9,8 @@
 namespace {
 
 EngineWorker* worker_of(void* user) {
-    RunContext* rc = static_cast<RunContext*>(user);
-    PromptUser* bound = rc ? static_cast<PromptUser*>(rc->disk_prompt_user) : nullptr;
+    RunContext* run = static_cast<RunContext*>(user);
+    PromptUser* bound = run ? static_cast<PromptUser*>(run->disk_prompt_user) : nullptr;
     return bound ? bound->worker : nullptr;
 }
 
@@ -39,15 +39,15 @@ QString pane_text(const std::string& line) {
 
 }  // namespace
 
-EngineWorker::EngineWorker(RunContext* rc, OutputLog* log, QObject* parent)
-    : QThread(parent), rc_(rc) {
+EngineWorker::EngineWorker(RunContext* run, OutputLog* log, QObject* parent)
+    : QThread(parent), run_(run) {
     log->publish = [this](const std::string& text) { emit line(pane_text(text)); };
-    rc->disk_progress = disk_progress;
-    rc->compress_progress = compress_progress;
-    rc->cancel = cancel_asked;
+    run->disk_progress = disk_progress;
+    run->compress_progress = compress_progress;
+    run->cancel = cancel_asked;
     // As many jobs as the machine runs threads at once: the scan asks a slow
     // file server for several entries' status together.
-    rc->jobs = unsigned(std::max(1, QThread::idealThreadCount()));
+    run->jobs = unsigned(std::max(1, QThread::idealThreadCount()));
 }
 
 EngineWorker::~EngineWorker() {
@@ -80,10 +80,10 @@ void EngineWorker::run() {
     for (const std::vector<std::string>& call : calls_) {
         std::vector<const char*> argv;
         for (const std::string& word : call) argv.push_back(word.c_str());
-        ResultCode code = engine_main(rc_, int(argv.size()), argv.data());
+        ResultCode code = engine_main(run_, int(argv.size()), argv.data());
         if (code != RC_OK) succeeded_ = false;
-        layouts_.insert(layouts_.end(), rc_->layouts.begin(), rc_->layouts.end());
-        const RunOptions& options = rc_->options;
+        layouts_.insert(layouts_.end(), run_->layouts.begin(), run_->layouts.end());
+        const RunOptions& options = run_->options;
         medium_ = LayoutMedium{options.media_capacity, options.cluster_size, options.slop};
         // A cancelled call has told so; one that ended before the cancel
         // came is followed by the next, which tells it at its first check.
@@ -111,17 +111,17 @@ void EngineWorker::answer(bool ok) {
 }
 
 void EngineWorker::report_progress(uint32_t bytes, bool compressing) {
-    const std::string& file = compressing ? rc_->compressing : rc_->disk_writing;
+    const std::string& file = compressing ? run_->compressing : run_->disk_writing;
     uint64_t total = 0;
     if (compressing) {
-        total = rc_->compressing_size;
-    } else if (!rc_->layouts.empty()) {
-        for (const LayoutDisk& disk : rc_->layouts.back().disks) total += disk.bytes_used;
+        total = run_->compressing_size;
+    } else if (!run_->layouts.empty()) {
+        for (const LayoutDisk& disk : run_->layouts.back().disks) total += disk.bytes_used;
     }
     // A compression counts one file; the writing of disks counts the set.
     std::string key =
         compressing ? "c:" + file
-                    : "w:" + (rc_->layouts.empty() ? std::string() : rc_->layouts.back().product);
+                    : "w:" + (run_->layouts.empty() ? std::string() : run_->layouts.back().product);
     if (key != progress_key_) {
         progress_key_ = key;
         progress_done_ = 0;

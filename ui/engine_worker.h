@@ -22,7 +22,7 @@ class EngineWorker : public QThread {
 public:
     // Binds the run context's log, progress and cancel to this worker; the
     // disk prompt is the window's (ui/window_prompt.h).
-    EngineWorker(RunContext* rc, OutputLog* log, QObject* parent = nullptr);
+    EngineWorker(RunContext* run, OutputLog* log, QObject* parent = nullptr);
     // A run still going is cancelled, its question answered with Cancel,
     // and waited for.
     ~EngineWorker() override;
@@ -63,7 +63,7 @@ protected:
     void run() override;
 
 private:
-    RunContext* rc_;
+    RunContext* run_;
     std::vector<std::vector<std::string>> calls_;
     std::atomic<bool> cancelled_{false};
     bool succeeded_ = true;

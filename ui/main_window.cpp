@@ -106,11 +106,11 @@ MainWindow::MainWindow(const std::vector<DriveEntry>& drives, WindowDialogs* dia
         own_dialogs_ = std::make_unique<QtDialogs>(this);
         dialogs_ = own_dialogs_.get();
     }
-    engine_attach(&rc_, &log_);
-    worker_ = std::make_unique<EngineWorker>(&rc_, &log_);
+    engine_attach(&run_context_, &log_);
+    worker_ = std::make_unique<EngineWorker>(&run_context_, &log_);
     prompt_user_ = PromptUser{dialogs_, worker_.get()};
-    rc_.disk_prompt = window_disk_prompt;
-    rc_.disk_prompt_user = &prompt_user_;
+    run_context_.disk_prompt = window_disk_prompt;
+    run_context_.disk_prompt_user = &prompt_user_;
     connect(worker_.get(), &EngineWorker::line, this, &MainWindow::append_output);
     connect(worker_.get(), &EngineWorker::progress, this, &MainWindow::show_progress);
     connect(worker_.get(), &EngineWorker::question, this, &MainWindow::answer_question);
@@ -142,7 +142,7 @@ MainWindow::MainWindow(const std::vector<DriveEntry>& drives, WindowDialogs* dia
 MainWindow::~MainWindow() {
     // The worker is stopped before the run context it works on goes.
     worker_.reset();
-    engine_detach(&rc_);
+    engine_detach(&run_context_);
 }
 
 bool MainWindow::running() const {
@@ -588,7 +588,7 @@ bool MainWindow::open_document(const QString& path) {
     if (running()) return false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ProductDocument opened;
-    ResultCode code = doc_open(&rc_, host(path), &opened);
+    ResultCode code = doc_open(&run_context_, host(path), &opened);
     QApplication::restoreOverrideCursor();
     if (code != RC_OK) {
         std::string message = doc_open_message(code);
@@ -719,8 +719,8 @@ void MainWindow::start_run(const EngineCommand& command) {
     command_ = command;
     // The image is the console's --iso: it reaches the engine through the
     // run context, never among the words.
-    rc_.cd_image = command.image.empty() ? "" : console_convert_argument(command.image);
-    rc_.cd_image_label.clear();
+    run_context_.cd_image = command.image.empty() ? "" : console_convert_argument(command.image);
+    run_context_.cd_image_label.clear();
     layout_view_->clear();
     layout_area_->parentWidget()->hide();
     // The report begins with the command line, then the products.
@@ -733,7 +733,7 @@ void MainWindow::start_run(const EngineCommand& command) {
     append_output(opening + "\n\n");
     status_text_->setText(run_status_ + " ... ");
     hold_form(true);
-    rc_.harvest = command.harvest;
+    run_context_.harvest = command.harvest;
     worker_->start_calls(form_engine_calls(command));
 }
 
@@ -763,7 +763,7 @@ void MainWindow::end_run() {
         operations_[OPERATION_UPDATE]->setChecked(true);
         choose_operation(OPERATION_UPDATE);
         std::string copy_dir;
-        const std::string& copied = run_copy_directory(&rc_);
+        const std::string& copied = run_copy_directory(&run_context_);
         if (host_path_resolve(copied, &copy_dir) != RC_OK) copy_dir = copied;
         QString copy = shown(copy_dir + "/" + command_.product_file);
         prd_path_->setText(copy);

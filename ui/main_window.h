@@ -99,7 +99,7 @@ private:
     void update_recent_menu();
     void show_about();
 
-    RunContext rc_;
+    RunContext run_context_;
     OutputLog log_;
     PromptUser prompt_user_;
     std::unique_ptr<WindowDialogs> own_dialogs_;

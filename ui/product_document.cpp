@@ -13,9 +13,9 @@
 #include "sys/paths.h"
 #include "sys/text.h"
 
-ResultCode doc_read_products(RunContext* rc, const std::string& path,
+ResultCode doc_read_products(RunContext* run, const std::string& path,
                              std::vector<std::string>* labels, std::vector<std::string>* names) {
-    RuntimeContext* rt = rc->runtime;
+    RuntimeContext* rt = run->runtime;
     PathParts parts = path_split(console_convert_argument(path));
     std::string directory = path_join(parts.absolute, parts.relative, "", "");
     std::string version_name = parts.base + "instver";
@@ -57,9 +57,9 @@ void doc_sort_products(std::vector<std::string>* labels, std::vector<std::string
             }
 }
 
-ResultCode doc_open(RunContext* rc, const std::string& path, ProductDocument* document) {
+ResultCode doc_open(RunContext* run, const std::string& path, ProductDocument* document) {
     ProductDocument read;
-    ResultCode code = doc_read_products(rc, path, &read.labels, &read.names);
+    ResultCode code = doc_read_products(run, path, &read.labels, &read.names);
     if (code != RC_OK) return code;
     doc_sort_products(&read.labels, &read.names);
     read.path = path;

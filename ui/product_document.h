@@ -15,9 +15,9 @@ struct ProductDocument {
 };
 
 // Reads the product file at host path `path` into `labels` and `names` in
-// file order. 0; 20 when it cannot be read, 1000 when its table does not
-// parse, 1001 when the table holds no product.
-ResultCode doc_read_products(RunContext* rc, const std::string& path,
+// file order. RC_OK; RC_UNABLE_TO_READ when it cannot be read, RC_UNABLE_TO_PARSE when its table
+// does not parse, RC_EMPTY when the table holds no product.
+ResultCode doc_read_products(RunContext* run, const std::string& path,
                              std::vector<std::string>* labels, std::vector<std::string>* names);
 
 // Sorts the two arrays together by label, letters folded; equal labels
@@ -25,7 +25,7 @@ ResultCode doc_read_products(RunContext* rc, const std::string& path,
 void doc_sort_products(std::vector<std::string>* labels, std::vector<std::string>* names);
 
 // Reads and sorts the product file into *document (unchanged on failure).
-ResultCode doc_open(RunContext* rc, const std::string& path, ProductDocument* document);
+ResultCode doc_open(RunContext* run, const std::string& path, ProductDocument* document);
 
 // The message a failed open shows for `code`; "" when it shows none.
 std::string doc_open_message(ResultCode code);

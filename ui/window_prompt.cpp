@@ -24,22 +24,22 @@ bool show(PromptUser* bound, const std::string& text, bool with_cancel) {
 void window_disk_prompt(void* user, std::string* drive_root, std::string_view label_text,
                         uint32_t disk_number, std::string_view system_name, bool* cancelled,
                         bool wrong_disk) {
-    RunContext* rc = static_cast<RunContext*>(user);
+    RunContext* run = static_cast<RunContext*>(user);
     FloppyDrive* drive = floppy_drive_find(*drive_root);
     if (drive && drive->binding == FLOPPY_FOLDER) {
         disk_prompt_folder(user, drive_root, label_text, disk_number, system_name, cancelled,
                            wrong_disk);
         return;
     }
-    PromptUser* bound = rc ? static_cast<PromptUser*>(rc->disk_prompt_user) : nullptr;
+    PromptUser* bound = run ? static_cast<PromptUser*>(run->disk_prompt_user) : nullptr;
     if (!bound || (!bound->worker && !bound->dialogs)) {
         *cancelled = true;
         return;
     }
     // Why the disk in the drive was refused, before the question again.
-    if (!rc->disk_problem.empty()) {
+    if (!run->disk_problem.empty()) {
         std::string problem;
-        problem.swap(rc->disk_problem);
+        problem.swap(run->disk_problem);
         show(bound, problem, false);
     }
     for (;;) {
@@ -47,7 +47,7 @@ void window_disk_prompt(void* user, std::string* drive_root, std::string_view la
             *cancelled = true;
             return;
         }
-        std::string problem = disk_prompt_check(rc, *drive_root);
+        std::string problem = disk_prompt_check(run, *drive_root);
         if (problem.empty()) return;
         show(bound, problem, false);
     }

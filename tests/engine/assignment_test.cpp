@@ -131,9 +131,9 @@ TEST_F(AssignTest, ACompressedProductGetsItsDensityMapCdRomMapAndSummary) {
     // their own), then the components in file order.
     std::vector<uint32_t> disk1 = {
         0, size_of("core/core.map"), 0, size_of("core/core.ins"), compressed, 700};
-    ASSERT_EQ(e.rc.layouts.size(), 1u);
-    ASSERT_EQ(e.rc.layouts[0].disks.size(), 1u);
-    disk1[0] = e.rc.layouts[0].disks[0].files[0].bytes;
+    ASSERT_EQ(e.context.layouts.size(), 1u);
+    ASSERT_EQ(e.context.layouts[0].disks.size(), 1u);
+    disk1[0] = e.context.layouts[0].disks[0].files[0].bytes;
     uint64_t used = 0, taken = 0;
     for (uint32_t s : disk1) used += s, taken += rounded(s);
     EXPECT_EQ(e.output,
@@ -169,10 +169,10 @@ TEST_F(AssignTest, ACompressedProductGetsItsDensityMapCdRomMapAndSummary) {
 namespace {
 
 // The names of the files on disk 1 of the run's only layout.
-std::vector<std::string> disk_one_names(const RunContext& rc) {
+std::vector<std::string> disk_one_names(const RunContext& run) {
     std::vector<std::string> names;
-    if (rc.layouts.size() != 1 || rc.layouts[0].disks.empty()) return names;
-    for (const LayoutFile& file : rc.layouts[0].disks[0].files) names.push_back(file.name);
+    if (run.layouts.size() != 1 || run.layouts[0].disks.empty()) return names;
+    for (const LayoutFile& file : run.layouts[0].disks[0].files) names.push_back(file.name);
     return names;
 }
 
@@ -202,7 +202,7 @@ protected:
     }
     std::string summary_line(const std::string& name) {
         // One disk: the summary's numbers come from the layout.
-        const LayoutDisk& disk = e.rc.layouts.at(0).disks.at(0);
+        const LayoutDisk& disk = e.context.layouts.at(0).disks.at(0);
         return summary(map_path(name), 1, disk.bytes_used, disk.bytes_left);
     }
     const std::string cycle = "Diskward has detected a cyclical dependency.";
@@ -226,10 +226,10 @@ TEST_F(DependencyTest, DependentProductsAreCheckedOnceEachInOrderOfDiscovery) {
     EXPECT_EQ(e.output, opening() + "    " + map_path("a") + "\r\n" + quiet_check("b", sum("b")) +
                             quiet_check("c", sum("c")) + summary_line("a") + "    " +
                             map_path("a") + ": " + std::to_string(sum("a")) + "\r\n");
-    EXPECT_EQ(disk_one_names(e.rc),
+    EXPECT_EQ(disk_one_names(e.context),
               (std::vector<std::string>{"b.map", "b.ins", "b.vrf", "c.map", "c.ins", "c.vrf",
                                         "win95.prd", "a.map", "a.vrf", "a.ins", "a.dat"}));
-    EXPECT_EQ(e.rc.layouts[0].disks[0].files[0].source, "b\\diskward\\b.3hd");
+    EXPECT_EQ(e.context.layouts[0].disks[0].files[0].source, "b\\diskward\\b.3hd");
     EXPECT_FALSE(host_exists(kit.at("win95.ptp")));
 }
 
@@ -261,8 +261,8 @@ TEST_F(DependencyTest, ADependentAssignedOnlyForTheOtherDensityIsJudgedByThatFil
                   std::string(under, ' ') + "Trying map file for other density.\r\n" + "    " +
                   map_path("b") + ": " + std::to_string(sum("b")) + "\r\n" + summary_line("a") +
                   "    " + map_path("a") + ": " + std::to_string(sum("a")) + "\r\n");
-    EXPECT_EQ(e.rc.layouts.at(0).disks.at(0).files.at(0).source, "b\\diskward\\b.3ld");
-    EXPECT_EQ(e.rc.layouts.at(0).disks.at(0).files.at(0).name, "b.map");
+    EXPECT_EQ(e.context.layouts.at(0).disks.at(0).files.at(0).source, "b\\diskward\\b.3ld");
+    EXPECT_EQ(e.context.layouts.at(0).disks.at(0).files.at(0).name, "b.map");
 }
 
 TEST_F(DependencyTest, ADependentThatIsNotReadyFailsTheAssignmentAndLeavesTheCdRomMap) {
@@ -280,7 +280,7 @@ TEST_F(DependencyTest, ADependentThatIsNotReadyFailsTheAssignmentAndLeavesTheCdR
     std::string a_tail = "    " + map_path("a") + ": " + std::to_string(sum("a")) + "\r\n" +
                          report("a", "Dependent Product Error");
     EXPECT_EQ(e.output, opening() + "    " + map_path("a") + "\r\n" + b_lines + a_tail);
-    EXPECT_TRUE(e.rc.layouts.empty());
+    EXPECT_TRUE(e.context.layouts.empty());
     EXPECT_FALSE(host_exists(kit.at("a/diskward/a.3hd")));
     EXPECT_TRUE(host_exists(kit.at("a/diskward/a.cdr")));
     EXPECT_FALSE(host_exists(kit.at("win95.ptp")));
@@ -527,8 +527,8 @@ TEST_F(FailureTest, ACompressionThatFailsLeavesNoCompressedFile) {
     // which is never taken for the copy: the next run compresses it whole.
     file("p/diskward/._big.dll.~999999-1", "half a copy");
     EXPECT_EQ(run({"-n", "p", "-a", "-c"}), RC_OK);
-    ASSERT_EQ(e.rc.layouts.size(), 1u);
-    const LayoutDisk& disk = e.rc.layouts[0].disks.at(0);
+    ASSERT_EQ(e.context.layouts.size(), 1u);
+    const LayoutDisk& disk = e.context.layouts[0].disks.at(0);
     EXPECT_EQ(e.output, opening() + "    " + map_path("p") + "\r\n" +
                             "      big.dll Compressing...\r\n" +
                             summary(map_path("p"), 1, disk.bytes_used, disk.bytes_left) + "    " +
@@ -568,10 +568,10 @@ TEST_F(DependencyTest, TheProductTableFileListsTheVersionTheDependentsAndTheProd
              row_of(3, "c", "false    false     false"), row_of(2, "b", "false    false     false"),
              row_of(1, "a", "true     true      true ")}));
     EXPECT_EQ(read("win95.ptp"), "the user's own table\n");
-    EXPECT_EQ(disk_one_names(e.rc),
+    EXPECT_EQ(disk_one_names(e.context),
               (std::vector<std::string>{"c.map", "c.ins", "c.vrf", "b.map", "b.ins", "b.vrf",
                                         "win95.prd", "a.map", "a.vrf", "a.ins", "a.dat"}));
-    EXPECT_EQ(e.rc.layouts.at(0).disks.at(0).files.at(6).source, "a\\diskward\\win95.ptp");
+    EXPECT_EQ(e.context.layouts.at(0).disks.at(0).files.at(6).source, "a\\diskward\\win95.ptp");
 
     // The table of a run that succeeds is gone afterwards; the user's stays.
     // The product file, written back for a's new size, keeps its own
@@ -593,8 +593,8 @@ TEST_F(DependencyTest, TheProductTableFileListsTheVersionTheDependentsAndTheProd
 TEST_F(FailureTest, ASplitFileRunsOverDisksInNamedPiecesAndTheLayoutShowsThem) {
     single({{"big.bin", std::string(500000, 'b')}});
     EXPECT_EQ(run({"-n", "p", "-a", "-z", "5.25LD"}), RC_OK);
-    ASSERT_EQ(e.rc.layouts.size(), 1u);
-    uint32_t table = e.rc.layouts[0].disks.at(0).files.at(0).bytes;
+    ASSERT_EQ(e.context.layouts.size(), 1u);
+    uint32_t table = e.context.layouts[0].disks.at(0).files.at(0).bytes;
     uint32_t map = size_of("p/p.map"), script = size_of("p/p.ins");
     uint64_t taken = rounded(table, 1024) + rounded(map, 1024) + rounded(script, 1024);
     uint64_t first = 362496 - taken;                  // the piece fills disk 1
@@ -603,7 +603,7 @@ TEST_F(FailureTest, ASplitFileRunsOverDisksInNamedPiecesAndTheLayoutShowsThem) {
         std::string text = std::to_string(n);
         return std::string(width - text.size(), ' ') + text;
     };
-    EXPECT_EQ(layout_text(e.rc.layouts[0]),
+    EXPECT_EQ(layout_text(e.context.layouts[0]),
               "p (" + map_path("p") + "): 2 disks\n" +
                   "  Disk 1: " + std::to_string(table + map + script + first) +
                   " bytes used, 0 bytes left, 5 files\n" + "    win95.prd  " + pad(table, 6) +
@@ -629,15 +629,15 @@ TEST_F(AssignTest, WithoutAProductNameEveryProductIsAssignedInTurn) {
     product("q", "p\n", {{"q.dat", "qqq"}});
     settle();
     EXPECT_EQ(run({"-a"}), RC_OK);
-    ASSERT_EQ(e.rc.layouts.size(), 2u);
-    EXPECT_EQ(e.rc.layouts[0].product, "p");
-    EXPECT_EQ(e.rc.layouts[1].product, "q");
+    ASSERT_EQ(e.context.layouts.size(), 2u);
+    EXPECT_EQ(e.context.layouts[0].product, "p");
+    EXPECT_EQ(e.context.layouts[1].product, "q");
     auto sum = [&](const std::string& n) {
         return std::to_string(size_of(n + "/" + n + ".map") + size_of(n + "/" + n + ".ins") +
                               size_of(n + "/" + n + ".vrf") + size_of(n + "/" + n + ".dat"));
     };
     auto line = [&](size_t i, const std::string& n) {
-        const LayoutDisk& disk = e.rc.layouts[i].disks.at(0);
+        const LayoutDisk& disk = e.context.layouts[i].disks.at(0);
         return summary(map_path(n), 1, disk.bytes_used, disk.bytes_left);
     };
     EXPECT_EQ(e.output, opening() + "    " + map_path("p") + "\r\n" + line(0, "p") + "    " +

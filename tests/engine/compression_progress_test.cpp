@@ -14,9 +14,9 @@ struct Heard {
 Heard heard;
 
 void hear(void* user, uint32_t bytes) {
-    const RunContext* rc = static_cast<const RunContext*>(user);
-    heard.files.insert(rc->compressing);
-    heard.size = rc->compressing_size;
+    const RunContext* run = static_cast<const RunContext*>(user);
+    heard.files.insert(run->compressing);
+    heard.size = run->compressing_size;
     heard.bytes += bytes;
 }
 
@@ -31,12 +31,12 @@ TEST_F(KitTest, CompressionProgressHearsEachFileCompressed) {
     file("core/core.vrf", "");
     file("core/core.map", kMapHeader + map_row("G", "big.dat", 5000));
     heard = Heard{};
-    e.rc.compress_progress = hear;
+    e.context.compress_progress = hear;
     ASSERT_EQ(run({"-n", "core", "-a", "-c"}), RC_OK) << e.output;
     EXPECT_EQ(heard.files, std::set<std::string>{"big.dat"});
     EXPECT_EQ(heard.size, 5000u);
     EXPECT_GT(heard.bytes, 0u);
-    EXPECT_TRUE(e.rc.compressing.empty());  // cleared once the file is done
+    EXPECT_TRUE(e.context.compressing.empty());  // cleared once the file is done
     heard = Heard{};
     ASSERT_EQ(run({"-n", "core", "-a", "-c"}), RC_OK) << e.output;
     EXPECT_TRUE(heard.files.empty());

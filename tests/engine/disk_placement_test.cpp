@@ -686,8 +686,8 @@ void run_product(const Product& prod, Coverage* cov) {
         rc = disk_place(&disk, p, size, prod.files[f].compressed, &out);
 
         // A file that can never go whole onto a disk and may not be split
-        // fails with 1006; one that may be split, where no fresh disk takes
-        // segments, fails with 1005. Nothing else fails.
+        // fails with RC_NO_SPACE_WITHOUT_SPLITTING; one that may be split, where no fresh disk
+        // takes segments, fails with RC_NO_SPACE_WITH_SPLIT_SIZE. Nothing else fails.
         if (!splittable && c > room) {
             EXPECT_EQ(rc, RC_NO_SPACE_WITHOUT_SPLITTING);
         } else if (splittable && c > room && fresh_disk_refuses_splits) {

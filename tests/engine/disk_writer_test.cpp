@@ -39,8 +39,8 @@ struct Prompts {
 // The folder prompt, recording each question first.
 void recording_prompt(void* user, std::string* root, std::string_view label_text, uint32_t disk,
                       std::string_view system, bool* cancelled, bool wrong) {
-    RunContext* rc = static_cast<RunContext*>(user);
-    Prompts* prompts = static_cast<Prompts*>(rc->disk_prompt_user);
+    RunContext* run = static_cast<RunContext*>(user);
+    Prompts* prompts = static_cast<Prompts*>(run->disk_prompt_user);
     prompts->asked.push_back(std::string(label_text) + " " + std::to_string(disk));
     if (prompts->cancel_at == disk) {
         *cancelled = true;
@@ -71,8 +71,8 @@ protected:
         require_tool("mlabel");
         require_tool("fsck.fat");
         ASSERT_EQ(floppy_drive_bind("A:\\", FLOPPY_FOLDER, disks.path()), RC_OK);
-        e.rc.disk_prompt = recording_prompt;
-        e.rc.disk_prompt_user = &prompts;
+        e.context.disk_prompt = recording_prompt;
+        e.context.disk_prompt_user = &prompts;
     }
     void TearDown() override {
         file_services_faults_clear();
@@ -112,7 +112,7 @@ protected:
         return names;
     }
     std::string summary() {
-        const ProductLayout& layout = e.rc.layouts.at(0);
+        const ProductLayout& layout = e.context.layouts.at(0);
         const LayoutDisk& last = layout.disks.at(layout.disks.size() - 1);
         std::string d = std::to_string(layout.disks.size());
         return "    " + map_path() + ": " + d + " disks required.  " +
@@ -306,7 +306,7 @@ TEST_F(DiskWriteTest, AFileOfMorePiecesThanPieceNamesIsRefusedBeforeAnythingIsWr
     EXPECT_FALSE(host_exists(kit.at("p/diskward/win95.ptp")));
     // The layout names pieces 1 to 9 and the last, and says for piece 10
     // why it has no name.
-    std::string layout = layout_text(e.rc.layouts.at(0));
+    std::string layout = layout_text(e.context.layouts.at(0));
     std::vector<std::string> pieces;
     for (size_t at = layout.find("huge.bin  piece"); at != std::string::npos;
          at = layout.find("huge.bin  piece", at + 1)) {
@@ -328,7 +328,7 @@ TEST_F(DiskWriteTest, AFileWhoseNameHasNoCharacterForThePieceNumberIsRefusedWith
     EXPECT_EQ(e.output, failed_lines("_.dat", "No name for piece 1"));
     EXPECT_EQ(prompts.asked, std::vector<std::string>{});
     EXPECT_EQ(names_in(disks.path()), std::vector<std::string>{});
-    std::string layout = layout_text(e.rc.layouts.at(0));
+    std::string layout = layout_text(e.context.layouts.at(0));
     EXPECT_NE(layout.find("    -       "), std::string::npos) << layout;
     size_t first = layout.find("_.dat  piece 1 of 3");
     ASSERT_NE(first, std::string::npos) << layout;
@@ -341,7 +341,7 @@ TEST_F(DiskWriteTest, TwoFilesOfOneNameOnOneDiskAreRefusedBeforeAnythingIsWritte
     // file 1ig.bin already goes.
     single({{"1ig.bin", "one"}, {"big.bin", pattern_bytes(500000, 5)}});
     EXPECT_EQ(write(), RC_INVALID_FILE_NAME) << e.output;
-    ASSERT_EQ(e.rc.layouts.size(), 1u) << e.output;
+    ASSERT_EQ(e.context.layouts.size(), 1u) << e.output;
     std::string closing = "    " + map_path() + ": " + std::to_string(total()) + "\r\n";
     std::string lines = ok_lines();
     EXPECT_EQ(e.output, lines.substr(0, lines.size() - closing.size()) +
@@ -367,28 +367,28 @@ TEST(DiskPrompt, TheQuestionAndEachCheckOfANewDiskHaveTheirTexts) {
     TempDir dir;
     write_host_file(dir.at("drive.img"), "");
     ASSERT_EQ(floppy_drive_bind("B:\\", FLOPPY_IMAGE, dir.at("drive.img")), RC_OK);
-    RunContext rc;
-    rc.options.media_capacity = 362496;  // 5.25LD
-    rc.options.cluster_size = 1024;
-    EXPECT_EQ(disk_prompt_medium(&rc), "5.25LD");
+    RunContext run;
+    run.options.media_capacity = 362496;  // 5.25LD
+    run.options.cluster_size = 1024;
+    EXPECT_EQ(disk_prompt_medium(&run), "5.25LD");
     EXPECT_EQ(disk_prompt_question("Kit label", 3, "B:\\"),
               "Insert disk to be labeled 'Kit label 3' into drive 'B:\\'");
     // Clusters of 512 bytes.
     ASSERT_EQ(floppy_drive_insert_blank("B:\\", "3.5HD"), RC_OK);
-    EXPECT_EQ(disk_prompt_check(&rc, "B:\\"), "The disk in 'B:\\' has the wrong sector size.");
+    EXPECT_EQ(disk_prompt_check(&run, "B:\\"), "The disk in 'B:\\' has the wrong sector size.");
     // Clusters of 1024 bytes, but twice the room.
     ASSERT_EQ(floppy_drive_insert_blank("B:\\", "3.5LD"), RC_OK);
-    EXPECT_EQ(disk_prompt_check(&rc, "B:\\"), "The disk in 'B:\\' is the wrong size.");
+    EXPECT_EQ(disk_prompt_check(&run, "B:\\"), "The disk in 'B:\\' is the wrong size.");
     ASSERT_EQ(floppy_drive_insert_blank("B:\\", "5.25LD"), RC_OK);
-    EXPECT_EQ(disk_prompt_check(&rc, "B:\\"), "");
+    EXPECT_EQ(disk_prompt_check(&run, "B:\\"), "");
     write_host_file(dir.at("file.txt"), "x");
     ToolRun copied =
         run_tool("mcopy -i '" + dir.at("drive.img") + "' '" + dir.at("file.txt") + "' ::");
     ASSERT_EQ(copied.status, 0) << copied.output;
-    EXPECT_EQ(disk_prompt_check(&rc, "B:\\"), "The disk in 'B:\\' is not empty.");
+    EXPECT_EQ(disk_prompt_check(&run, "B:\\"), "The disk in 'B:\\' is not empty.");
     // Not a FAT volume at all.
     write_host_file(dir.at("drive.img"), std::string(4096, 'z'));
-    EXPECT_EQ(disk_prompt_check(&rc, "B:\\"),
+    EXPECT_EQ(disk_prompt_check(&run, "B:\\"),
               "There is a problem reading from the disk in 'B:\\'.");
     floppy_drive_unbind("B:\\");
 }
@@ -401,7 +401,7 @@ TEST_F(DiskWriteTest, ReadingTheDisksBackGivesEveryStagingFileAndTellsWhatDiffer
     ASSERT_EQ(write({"-c"}), RC_OK) << e.output;
     ASSERT_TRUE(host_exists(kit.at("p/diskward/_text.dat")));
     // The compressed copy is stored as it is, under its compressed name.
-    int last = int(e.rc.layouts.at(0).disks.size());
+    int last = int(e.context.layouts.at(0).disks.size());
     std::string where;
     for (int disk = 1; disk <= last; ++disk)
         if (listing(image(disk)).find("::/_text.dat\n") != std::string::npos)
@@ -409,7 +409,7 @@ TEST_F(DiskWriteTest, ReadingTheDisksBackGivesEveryStagingFileAndTellsWhatDiffer
     EXPECT_SAME_BYTES(where, read("p/diskward/_text.dat"));
     std::string scratch = engine_path(kit.at("scratch"));
     DiskVerification verification;
-    ASSERT_EQ(disk_verify(&e.rc, scratch, &verification), RC_OK);
+    ASSERT_EQ(disk_verify(&e.context, scratch, &verification), RC_OK);
     // p.map (the density map file), p.vrf, p.ins, big.bin and text.dat; the
     // product table file is gone after the run.
     EXPECT_EQ(verification.checked, 5u);
@@ -417,7 +417,7 @@ TEST_F(DiskWriteTest, ReadingTheDisksBackGivesEveryStagingFileAndTellsWhatDiffer
     file("p/text.dat", text + "more");
     file("p/big.bin", big.substr(1));
     verification = DiskVerification{};
-    ASSERT_EQ(disk_verify(&e.rc, scratch, &verification), RC_OK);
+    ASSERT_EQ(disk_verify(&e.context, scratch, &verification), RC_OK);
     EXPECT_EQ(verification.checked, 5u);
     EXPECT_EQ(
         verification.mismatches,
@@ -437,7 +437,7 @@ TEST_F(DiskWriteTest, ReadingTheDisksBackGivesEveryStagingFileAndTellsWhatDiffer
         run_tool("mcopy -o -i '" + image(last) + "' '" + kit.at("short") + "' ::_text.dat").status,
         0);
     verification = DiskVerification{};
-    ASSERT_EQ(disk_verify(&e.rc, scratch, &verification), RC_OK);
+    ASSERT_EQ(disk_verify(&e.context, scratch, &verification), RC_OK);
     EXPECT_EQ(verification.mismatches,
               (std::vector<std::string>{
                   "_big.bin from disk 1: piece _2ig.bin missing from disk 2",
@@ -552,10 +552,10 @@ TEST_F(DiskWriteTest, AVolumeThatCannotLabelTheDisksIsRefusedBeforeAnyDiskIsAske
 // A prompt that records the problem it is shown and gives up.
 void giving_up_prompt(void* user, std::string*, std::string_view label_text, uint32_t disk,
                       std::string_view, bool* cancelled, bool) {
-    RunContext* rc = static_cast<RunContext*>(user);
-    Prompts* prompts = static_cast<Prompts*>(rc->disk_prompt_user);
+    RunContext* run = static_cast<RunContext*>(user);
+    Prompts* prompts = static_cast<Prompts*>(run->disk_prompt_user);
     prompts->asked.push_back(std::string(label_text) + " " + std::to_string(disk) + ": " +
-                             rc->disk_problem);
+                             run->disk_problem);
     *cancelled = true;
 }
 
@@ -569,7 +569,7 @@ TEST_F(DiskWriteTest, ADiskFoundByItsLabelIsEmptiedFirstAndOneOfAnotherMediumOrP
     file("old.txt", "from before");
     ASSERT_EQ(run_tool("mcopy -i '" + drive + "' '" + kit.at("old.txt") + "' ::").status, 0);
     ASSERT_EQ(floppy_drive_bind("B:\\", FLOPPY_IMAGE, drive), RC_OK);
-    e.rc.disk_prompt = giving_up_prompt;
+    e.context.disk_prompt = giving_up_prompt;
     EXPECT_EQ(run({"-n", "p", "-w", "-z", "5.25LD", "-D", "B:\\"}), RC_OK) << e.output;
     EXPECT_EQ(prompts.asked, std::vector<std::string>{});
     EXPECT_EQ(fsck(drive).status, 0) << fsck(drive).output;
@@ -594,12 +594,12 @@ TEST_F(DiskWriteTest, ADiskFoundByItsLabelIsEmptiedFirstAndOneOfAnotherMediumOrP
     file("q/q.vrf", "");
     file("q/q.map", kMapHeader + row("G", "q.map", 0) + row("G", "q.dat", 0));
     ASSERT_EQ(run({"-f"}), RC_OK) << e.output;
-    e.rc.disk_prompt = recording_prompt;  // a blank disk goes in
+    e.context.disk_prompt = recording_prompt;  // a blank disk goes in
     ASSERT_EQ(run({"-n", "q", "-w", "-z", "5.25LD", "-D", "B:\\"}), RC_OK) << e.output;
     EXPECT_EQ(listing(drive), "::/win95.prd\n::/q.map\n::/q.dat\n");
     before = read_host_file(drive);
     prompts.asked.clear();
-    e.rc.disk_prompt = giving_up_prompt;
+    e.context.disk_prompt = giving_up_prompt;
     EXPECT_EQ(run({"-n", "p", "-w", "-z", "5.25LD", "-D", "B:\\"}), RC_USER_CANCELLED);
     EXPECT_EQ(prompts.asked, std::vector<std::string>{
                                  "p label 1: The disk in 'B:\\' is disk 1 of the product 'q'."});
@@ -613,7 +613,7 @@ TEST_F(DiskWriteTest, AJapaneseDiskIsNeverPromisedMoreFilesThanItsRootHolds) {
     for (int i = 0; i < 200; ++i) files["f" + std::to_string(1000 + i) + ".txt"] = "x";
     single(files);
     ASSERT_EQ(run({"-n", "p", "-w", "-z", "3.5JHD", "-D", "A:\\"}), RC_OK) << e.output;
-    ASSERT_EQ(e.rc.layouts.at(0).disks.size(), 2u);
+    ASSERT_EQ(e.context.layouts.at(0).disks.size(), 2u);
     EXPECT_EQ(names_in(disks.path()), set_names(2));
     // Disk 1: the product table, p.map, p.vrf, p.ins, then 187 of the files.
     std::string one, two;
@@ -648,19 +648,19 @@ TEST_F(DiskWriteTest, ADependentProductWithoutAnInstallerScriptIsNamedWhenDiskOn
 
 // Records what the progress names, each time it names something new.
 void naming_progress(void* user, uint32_t) {
-    RunContext* rc = static_cast<RunContext*>(user);
-    auto* named = static_cast<std::vector<std::string>*>(rc->disk_prompt_user);
-    if (named->empty() || named->back() != rc->disk_writing) named->push_back(rc->disk_writing);
+    RunContext* run = static_cast<RunContext*>(user);
+    auto* named = static_cast<std::vector<std::string>*>(run->disk_prompt_user);
+    if (named->empty() || named->back() != run->disk_writing) named->push_back(run->disk_writing);
 }
 
 TEST_F(DiskWriteTest, TheProgressNamesEachPieceAndTheDiskItGoesOn) {
     single({{"big.bin", pattern_bytes(800000, 11)}, {"notes.txt", "n"}});
     std::vector<std::string> named;
-    e.rc.disk_prompt = disk_prompt_folder;
-    e.rc.disk_prompt_user = &named;
-    e.rc.disk_progress = naming_progress;
+    e.context.disk_prompt = disk_prompt_folder;
+    e.context.disk_prompt_user = &named;
+    e.context.disk_progress = naming_progress;
     ASSERT_EQ(write(), RC_OK) << e.output;
-    e.rc.disk_progress = nullptr;
+    e.context.disk_progress = nullptr;
     // p.vrf is empty: no bytes, no progress.
     EXPECT_EQ(named,
               (std::vector<std::string>{"win95.prd on disk 1", "p.map on disk 1", "p.ins on disk 1",

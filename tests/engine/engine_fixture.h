@@ -8,20 +8,20 @@
 
 struct EngineRun {
     OutputLog log;
-    RunContext rc;
+    RunContext context;
     std::string output;
 
     EngineRun() {
         log.publish = [this](const std::string& line) { output += line; };
-        engine_attach(&rc, &log);
+        engine_attach(&context, &log);
     }
-    ~EngineRun() { engine_detach(&rc); }
+    ~EngineRun() { engine_detach(&context); }
 
     // Runs `diskward` followed by `words`; clears the output first.
     ResultCode run(const std::vector<std::string>& words) {
         output.clear();
         std::vector<const char*> argv{"diskward"};
         for (const std::string& w : words) argv.push_back(w.c_str());
-        return engine_main(&rc, int(argv.size()), argv.data());
+        return engine_main(&context, int(argv.size()), argv.data());
     }
 };

@@ -146,8 +146,9 @@ TEST(EngineMain, ReplicationChecksTheTargetAfterTheSource) {
                             ": No products found\r\n");
     // The options stay as given; the check of the copy keeps no back-ups,
     // makes no CD-ROM subdirectories and replicates nothing.
-    EXPECT_TRUE(e.rc.options.replicate);
-    EXPECT_FALSE(e.rc.options.no_backups || e.rc.options.no_cd_subdirs);
-    EXPECT_TRUE(e.rc.checking_copy);
-    EXPECT_FALSE(run_keeps_backups(&e.rc) || run_makes_cd_subdirs(&e.rc) || run_replicates(&e.rc));
+    EXPECT_TRUE(e.context.options.replicate);
+    EXPECT_FALSE(e.context.options.no_backups || e.context.options.no_cd_subdirs);
+    EXPECT_TRUE(e.context.checking_copy);
+    EXPECT_FALSE(run_keeps_backups(&e.context) || run_makes_cd_subdirs(&e.context) ||
+                 run_replicates(&e.context));
 }

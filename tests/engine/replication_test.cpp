@@ -147,7 +147,7 @@ TEST_F(ReplicationTest, TheSourceRootEndsAtAComponentAndEveryProductIsCopied) {
                             "  " + replica + "\\win95.prd\r\n" + "    " + replica +
                             "\\A\\pa.map\r\n" + "      pa.map Superfluous\r\n" + "    " + replica +
                             "\\A\\pa.map: 3\r\n" + checked(replica + "\\..\\common\\B\\pb.map"));
-    EXPECT_EQ(run_copy_directory(&e.rc), replica);
+    EXPECT_EQ(run_copy_directory(&e.context), replica);
     std::map<std::string, std::string> files = copied();
     // The check of the copy corrects the sizes; it keeps no .old copies and
     // makes no working subdirectories.
@@ -322,7 +322,7 @@ TEST_F(ReplicationTest, ProductsBesideTheSourceKeepTheirPlaceUnderTheTarget) {
     product_file(rows);
     EXPECT_EQ(replicate({"-F", "-R"}), RC_OK);
     std::map<std::string, std::string> files = copied();
-    EXPECT_EQ(run_copy_directory(&e.rc), target + "\\win95");
+    EXPECT_EQ(run_copy_directory(&e.context), target + "\\win95");
     EXPECT_EQ(files["W1/pa.txt"], "x");
     EXPECT_EQ(files["W2/pb.txt"], "x");
     EXPECT_EQ(files.count("win95/win95.prd"), 1u);

@@ -8,7 +8,7 @@
 
 namespace {
 
-// Values by name; unknown names fail with 1013 so that a test sees it.
+// Values by name; unknown names fail with RC_UNKNOWN_PRODUCT_NAME so that a test sees it.
 ResultCode lookup_table(void* context, void* context2, std::string_view reference,
                         std::string* value) {
     auto* table = static_cast<std::map<std::string, std::string>*>(context);

@@ -109,7 +109,7 @@ TEST_F(MediaFaults, AFailedReadOfAVolumeIsUnableToReadAndNeverAnEnd) {
     fat_volume_close(&volume);
 
     // Mounting reads the boot sector, the FAT, the root and KIT: whichever
-    // of those reads fails, the mount fails with 20 and keeps no descriptor.
+    // of those reads fails, the mount fails with RC_UNABLE_TO_READ and keeps no descriptor.
     const size_t descriptors = open_descriptors();
     unsigned failing = 0;
     for (;; ++failing) {
@@ -124,7 +124,7 @@ TEST_F(MediaFaults, AFailedReadOfAVolumeIsUnableToReadAndNeverAnEnd) {
     }
     EXPECT_GE(failing, 4u);
 
-    // Mounted: a file's read whose device read fails is 20, not the end of
+    // Mounted: a file's read whose device read fails is RC_UNABLE_TO_READ, not the end of
     // the file; a later reading gets the whole file.
     FatFile file;
     ASSERT_EQ(fat_file_open(&volume, "KIT\\DATA.BIN", FAT_OPEN_READ, &file), RC_OK);
@@ -138,7 +138,7 @@ TEST_F(MediaFaults, AFailedReadOfAVolumeIsUnableToReadAndNeverAnEnd) {
     EXPECT_SAME_BYTES(get_file(&volume, "kit\\data.bin"), data);
     fat_volume_close(&volume);
 
-    // A copy from the image in a drive stops with 20 at the failed read and
+    // A copy from the image in a drive stops with RC_UNABLE_TO_READ at the failed read and
     // leaves the chunk it had written.
     ASSERT_EQ(floppy_drive_bind("A:\\", FLOPPY_IMAGE, image), RC_OK);
     ReadFailure failure;
@@ -233,8 +233,8 @@ TEST_F(MediaFaults, AWriteFailingForWantOfSpaceGives21AndLeavesTheImageSound) {
     // The new cluster, two FAT copies, the parent's two clusters.
     EXPECT_GE(failing, 5u);
 
-    // A compressed copy onto the image in a drive: the failed write's 21
-    // comes through, and the unfinished file is deleted.
+    // A compressed copy onto the image in a drive: the failed write's
+    // RC_UNABLE_TO_WRITE comes through, and the unfinished file is deleted.
     ASSERT_EQ(fat_format_image(image, "3.5HD", "SOUND", 5), RC_OK);
     ASSERT_EQ(floppy_drive_bind("A:\\", FLOPPY_IMAGE, image), RC_OK);
     write_host_file(dir.at("setup.exe"), data);
@@ -296,7 +296,7 @@ TEST_F(MediaFaults, AFailedReadOfACopysSourceIsUnableToReadAndAFailedWriteKeepsI
     write_host_file(dir.at("in.bin"), data);
     const std::string source = engine_path(dir.at("in.bin"));
 
-    // Compressed: 20, and the unfinished compressed file is gone.
+    // Compressed: RC_UNABLE_TO_READ, and the unfinished compressed file is gone.
     const std::string packed = make_folder(dir, "c");
     ReadFailure compressing;
     compressing.arm_after = 2;
@@ -306,7 +306,7 @@ TEST_F(MediaFaults, AFailedReadOfACopysSourceIsUnableToReadAndAFailedWriteKeepsI
     EXPECT_EQ(compressing.chunks.size(), 2u);
     EXPECT_EQ(folder_names(packed), "");
 
-    // Plain: 20, and the destination holds the chunks told before.
+    // Plain: RC_UNABLE_TO_READ, and the destination holds the chunks told before.
     ReadFailure plain;
     plain.arm_after = 2;
     EXPECT_EQ(copy_file(source, engine_path(dir.at("out.bin")), failing_reads(&plain)),
@@ -345,7 +345,7 @@ TEST_F(MediaFaults, AFailedReadOfACopysSourceIsUnableToReadAndAFailedWriteKeepsI
     EXPECT_EQ(copy_file(source, engine_path(dir.at("bad.bin")), CopyOptions()), RC_OS_ERROR);
 }
 
-// A root whose entry the host refuses as an invalid or too long name (23)
+// A root whose entry the host refuses as an invalid or too long name (RC_INVALID_FILE_NAME)
 // cannot be judged: that failure is the answer, never an empty disk.
 TEST_F(MediaFaults, ADiskWhoseEntryCannotBeExaminedIsNeverJudgedEmpty) {
     write_host_file(dir.at("disk/SETUP.EXE"), "setup");
@@ -366,7 +366,7 @@ TEST_F(MediaFaults, ADiskWhoseEntryCannotBeExaminedIsNeverJudgedEmpty) {
 }
 
 // The byte and bit streams read and write files only through the file
-// services: a read that fails part way is 20 and never the end of the
+// services: a read that fails part way is RC_UNABLE_TO_READ and never the end of the
 // input, a write that fails is the file's code, and what was written
 // before the failure is exactly the start of the stream.
 TEST_F(MediaFaults, StreamsOverAFileThatFailsPartWayReportTheFailure) {
@@ -399,7 +399,7 @@ TEST_F(MediaFaults, StreamsOverAFileThatFailsPartWayReportTheFailure) {
     EXPECT_EQ(binary_file_close(file), RC_OK);
     file_services_faults_clear();
 
-    // Compressing into a file whose disk fills after 70000 bytes: 21, and
+    // Compressing into a file whose disk fills after 70000 bytes: RC_UNABLE_TO_WRITE, and
     // the file holds the first 70000 bytes of the stream.
     ASSERT_EQ(binary_file_open(&file, engine_path(dir.at("out.bin")), BINARY_WRITE), RC_OK);
     file_services_fail_writes_after(70000, ENOSPC);
@@ -414,7 +414,7 @@ TEST_F(MediaFaults, StreamsOverAFileThatFailsPartWayReportTheFailure) {
     EXPECT_SAME_BYTES(read_host_file(dir.at("out.bin")), packed.substr(0, 70000));
     lzw_compressor_free(&c);
 
-    // Decompressing a file whose second read fails: 20 from the step and
+    // Decompressing a file whose second read fails: RC_UNABLE_TO_READ from the step and
     // from the end of the input, with the bytes of the codes read before.
     file_services_fail_on(HOST_OP_READ, "/packed.bin", EIO, 1);
     ASSERT_EQ(binary_file_open(&file, engine_path(dir.at("packed.bin")), BINARY_READ), RC_OK);
@@ -434,7 +434,7 @@ TEST_F(MediaFaults, StreamsOverAFileThatFailsPartWayReportTheFailure) {
     EXPECT_EQ(binary_file_close(file), RC_OK);
     file_services_faults_clear();
 
-    // Decompressing into a file whose disk fills after 60000 bytes: 21
+    // Decompressing into a file whose disk fills after 60000 bytes: RC_UNABLE_TO_WRITE
     // from the step and again from the closing flush, and the file holds
     // the first 60000 bytes of the original.
     ASSERT_EQ(binary_file_open(&file, engine_path(dir.at("back.bin")), BINARY_WRITE), RC_OK);

@@ -23,7 +23,7 @@ protected:
     }
 
     // input_open's answer for base.prd in the test folder, with the input
-    // closed again; an input comes back exactly when the answer is 0.
+    // closed again; an input comes back exactly when the answer is RC_OK.
     ResultCode open_code(const std::string& base = "t") {
         ScriptInput* input = nullptr;
         ResultCode rc = input_open(&input, engine_path(dir.path()), "", base, "prd");

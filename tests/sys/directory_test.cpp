@@ -93,7 +93,7 @@ TEST(DirectoryListing, OddEntriesAreDeliveredMarkedAndFailedReadsAreNoListing) {
 }
 
 // The host refuses a name as invalid or too long with the code of an
-// invalid file name (23): that is a failure of the entry, like any other,
+// invalid file name (RC_INVALID_FILE_NAME): that is a failure of the entry, like any other,
 // and never an entry passed over nor the end of the listing.
 TEST(DirectoryListing, AnEntryRefusedAsAnInvalidNameEndsTheListingWithItsCode) {
     TempDir dir;

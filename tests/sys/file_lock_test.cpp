@@ -60,7 +60,7 @@ TEST(FileLock, MissingFilesAndFailuresAreCodes) {
     file_lock_release(nullptr);
 }
 
-// A failure of the host with the code of an invalid name (23), on the open
+// A failure of the host with the code of an invalid name (RC_INVALID_FILE_NAME), on the open
 // or on the look at the file locked, is that failure: not a file replaced
 // meanwhile, for which the lock would be taken again.
 TEST(FileLock, AFailureWithTheCodeOfAnInvalidNameIsNoReplacedFile) {

@@ -206,9 +206,9 @@ private slots:
 
     void document_sorts_by_label_and_names_its_failures() {
         TempDir dir;
-        RunContext rc;
+        RunContext run;
         OutputLog log;
-        engine_attach(&rc, &log);
+        engine_attach(&run, &log);
         write_host_file(dir.at("WIN95.PRD"),
                         "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 false "
                         "false false \"\" \"\"\n"
@@ -216,14 +216,14 @@ private slots:
                         "2 a1 root \"a1\" \"1.0\" \"Alpha\" \"a\" 0 true false false \"\" \"V\"\n"
                         "3 a2 root \"a2\" \"1.0\" \"alpha\" \"a\" 0 true false false \"\" \"V\"\n");
         ProductDocument doc;
-        QCOMPARE(doc_open(&rc, dir.at("WIN95.PRD"), &doc), ResultCode(RC_OK));
+        QCOMPARE(doc_open(&run, dir.at("WIN95.PRD"), &doc), ResultCode(RC_OK));
         QCOMPARE(doc.labels, (std::vector<std::string>{"Alpha", "alpha", "beta"}));
         QCOMPARE(doc.names, (std::vector<std::string>{"a1", "a2", "b"}));
         write_host_file(dir.at("bad.prd"), "1 b root \"b\"\n");
         write_host_file(dir.at("empty.prd"), "");
-        QCOMPARE(doc_open(&rc, dir.at("missing.prd"), &doc), ResultCode(RC_UNABLE_TO_READ));
-        QCOMPARE(doc_open(&rc, dir.at("bad.prd"), &doc), ResultCode(RC_UNABLE_TO_PARSE));
-        QCOMPARE(doc_open(&rc, dir.at("empty.prd"), &doc), ResultCode(RC_EMPTY));
+        QCOMPARE(doc_open(&run, dir.at("missing.prd"), &doc), ResultCode(RC_UNABLE_TO_READ));
+        QCOMPARE(doc_open(&run, dir.at("bad.prd"), &doc), ResultCode(RC_UNABLE_TO_PARSE));
+        QCOMPARE(doc_open(&run, dir.at("empty.prd"), &doc), ResultCode(RC_EMPTY));
         QCOMPARE(doc.names.size(), size_t(3));  // a failed open keeps the document
 
         ScriptedDialogs dialogs;
@@ -235,7 +235,7 @@ private slots:
                               "notice: Empty PRD File"}));
         QCOMPARE(control<QListWidget>(&window, "products")->count(), 0);
         QVERIFY(!control<QListWidget>(&window, "products")->isEnabled());
-        engine_detach(&rc);
+        engine_detach(&run);
     }
 
     // A failed open, from the recent list or from File > Open..., leaves the
@@ -350,10 +350,10 @@ private slots:
             floppy_drive_bind(root, FLOPPY_IMAGE, image) == RC_OK ||
                 (write_host_file(image, ""), floppy_drive_bind(root, FLOPPY_IMAGE, image)) == RC_OK,
             true);
-        RunContext rc;  // 3.5HD
+        RunContext run;  // 3.5HD
         ScriptedDialogs dialogs;
         PromptUser user{&dialogs, nullptr};
-        rc.disk_prompt_user = &user;
+        run.disk_prompt_user = &user;
         // OK with an unreadable disk, then OK once a 3.5" LD blank is in,
         // then OK once a 3.5" HD blank is in: accepted.
         int asked = 0;
@@ -365,7 +365,7 @@ private slots:
         };
         std::string drive = root;
         bool cancelled = false;
-        window_disk_prompt(&rc, &drive, "Core Files", 2, "Windows 32", &cancelled, false);
+        window_disk_prompt(&run, &drive, "Core Files", 2, "Windows 32", &cancelled, false);
         QVERIFY(!cancelled);
         QString question = QString::fromStdString(
             "ask: Insert disk to be labeled 'Core Files 2' into drive '" + root + "'");
@@ -379,7 +379,7 @@ private slots:
                                                 "' has the wrong sector size."),
                          question}));
         dialogs.shown.clear();
-        window_disk_prompt(&rc, &drive, "Core Files", 2, "Windows 32", &cancelled, false);
+        window_disk_prompt(&run, &drive, "Core Files", 2, "Windows 32", &cancelled, false);
         QVERIFY(cancelled);
         QCOMPARE(dialogs.shown, QStringList{question});
         floppy_drive_unbind(root);
