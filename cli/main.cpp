@@ -327,12 +327,12 @@ int main(int argc, char** argv) {
         std::fputs("diskward: out of memory\n", stderr);
         return EXIT_FAILED;
     }
-    run.disk_prompt = console_prompt;
-    run.jobs = settings.jobs ? settings.jobs : work_pool_processors();
-    run.harvest = settings.harvest;
-    if (!settings.iso.empty()) run.cd_image = console_convert_argument(settings.iso);
-    run.cd_image_label = settings.iso_label;
-    if (isatty(2)) run.disk_progress = console_progress;
+    run.front_end.disk_prompt = console_prompt;
+    run.front_end.jobs = settings.jobs ? settings.jobs : work_pool_processors();
+    run.front_end.harvest = settings.harvest;
+    if (!settings.iso.empty()) run.front_end.cd_image = console_convert_argument(settings.iso);
+    run.front_end.cd_image_label = settings.iso_label;
+    if (isatty(2)) run.front_end.disk_progress = console_progress;
     bool proceed = engine_start(&run, int(vector.size()), vector.data());
     if (proceed) make_drive_folder(run.options);
     ResultCode result = proceed ? engine_run(&run) : run.result;

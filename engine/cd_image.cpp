@@ -109,7 +109,7 @@ ResultCode gather_kit(Gathering* g, const std::vector<Value>& selected, const Pa
 }  // namespace
 
 bool cd_image_wanted(const RunContext* run) {
-    return !run->cd_image.empty() && run_makes_cd_subdirs(run) && !run_replicates(run);
+    return !run->front_end.cd_image.empty() && run_makes_cd_subdirs(run) && !run_replicates(run);
 }
 
 bool cd_image_label_valid(std::string_view label) {
@@ -133,22 +133,24 @@ ResultCode cd_image_make(RunContext* run, const std::vector<Value>& selected, co
     // A failure already kept stays the run's result; the image's own is told apart.
     ResultCode before = run->result;
     run->result = RC_OK;
-    std::string label = run->cd_image_label;
+    std::string label = run->front_end.cd_image_label;
     if (label.empty())
         for (char c : file.base) label += upper_char(c);
     ResultCode code = RC_OK;
-    if (!cd_image_label_valid(label)) code = fail(&g, run->cd_image, RC_INVALID_VOLUME_LABEL);
+    if (!cd_image_label_valid(label))
+        code = fail(&g, run->front_end.cd_image, RC_INVALID_VOLUME_LABEL);
     if (code == RC_OK) code = gather_kit(&g, selected, file);
     g.contents.volume_id = label;
     uint64_t size = 0;
     if (code == RC_OK) {
-        code = iso_image_write(g.contents, run->cd_image, &size);
-        if (code != RC_OK) fail(&g, run->cd_image, code);
+        code = iso_image_write(g.contents, run->front_end.cd_image, &size);
+        if (code != RC_OK) fail(&g, run->front_end.cd_image, code);
     }
     if (code == RC_OK) {
         std::string warning = cd_image_size_warning(size);
-        if (!warning.empty()) engine_report_text(run->log, depth, run->cd_image, warning);
-        engine_report_text(run->log, depth, run->cd_image, std::to_string(size) + " bytes");
+        if (!warning.empty()) engine_report_text(run->log, depth, run->front_end.cd_image, warning);
+        engine_report_text(run->log, depth, run->front_end.cd_image,
+                           std::to_string(size) + " bytes");
     }
     if (before != RC_OK) run->result = before;
     return RC_OK;

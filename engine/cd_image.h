@@ -29,7 +29,7 @@ bool cd_image_label_valid(std::string_view label);
 // larger than a 74-minute CD, or "" when it fits both.
 std::string cd_image_size_warning(uint64_t size);
 
-// Writes run->cd_image for the products `selected` of the product file
+// Writes run->front_end.cd_image for the products `selected` of the product file
 // `file`, then a line with the image's size at
 // `depth`, after a warning when it exceeds a CD. Every failure (a file that
 // cannot be found or read, one outside the kit's directory, the volume

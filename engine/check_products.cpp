@@ -66,7 +66,7 @@ ResultCode check_read_map(RunContext* run, const ProductFileContext& pf, Value p
     run->modified = false;
     // Harvesting adds rows to the map of the product the run is for, whose
     // map file is rewritten; a product checked for another's is not.
-    bool harvest = run->harvest && top_level;
+    bool harvest = run->front_end.harvest && top_level;
     std::vector<SuperfluousFile> superfluous;
     ResultCode result = scan_staging_area(run, r->file.ns, r->groups, map.absolute, depth + 2,
                                           harvest ? &superfluous : nullptr);

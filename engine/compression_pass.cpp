@@ -42,8 +42,8 @@ CopyOptions compress_options(RunContext* run) {
     CopyOptions options;
     options.compress = true;
     options.named_as_given = true;
-    options.progress = run->compress_progress;
-    options.cancel = run->cancel;
+    options.progress = run->front_end.compress_progress;
+    options.cancel = run->front_end.cancel;
     options.user = run;
     return options;
 }
@@ -245,8 +245,8 @@ ResultCode compression_pass(RunContext* run, BiList* groups, std::string_view pr
     if (code != RC_OK) return code;
     // With one job nothing is foreseen: each compression is made on this
     // thread when the walk comes to it.
-    copy_batch_start(&pass.batch, run->jobs);
-    if (run->jobs > 1) foresee_compressions(&pass, groups);
+    copy_batch_start(&pass.batch, run->front_end.jobs);
+    if (run->front_end.jobs > 1) foresee_compressions(&pass, groups);
     for (GroupComponent gc : group_components(groups)) {
         std::string_view group = field_text(run->runtime, group_name(gc.group));
         if (pass.foreseen.size() <= pass.at) pass.foreseen.push_back(-1);

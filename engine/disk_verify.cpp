@@ -16,7 +16,7 @@ ResultCode disk_verify(RunContext* run, std::string_view scratch, DiskVerificati
         options.decompress = copy.compressed;
         options.label_base = copy.label_base;
         options.label_text = copy.label_text;
-        options.prompt = run->disk_prompt;
+        options.prompt = run->front_end.disk_prompt;
         options.user = run;
         options.floppy_root = &run->floppy_root;
         (void)floppy_drive_set_choose(run->floppy_root, copy.set_name);

@@ -139,12 +139,12 @@ ResultCode write_all(RunContext* run, Value product, const std::vector<DiskOneFi
     options.slop_size = run->options.slop;
     options.label_base = volume;
     options.label_text = field_text(rt, product_interface_label(product));
-    options.prompt = run->disk_prompt;
+    options.prompt = run->front_end.disk_prompt;
     options.take = disk_prompt_take;
     options.user = run;
     options.floppy_root = &run->floppy_root;
-    options.progress = run->disk_progress;
-    options.cancel = run->cancel;
+    options.progress = run->front_end.disk_progress;
+    options.cancel = run->front_end.cancel;
     options.start_disk = 1;
     options.disk_count = 1;
     // One piece takes the whole file: its budget is not the free space

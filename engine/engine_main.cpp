@@ -41,8 +41,8 @@ bool read_arguments(RunContext* run, RunOptions* options, int argc, const char* 
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (arg[0] == '-' || arg[0] == '/') {
-            ResultCode code =
-                engine_parse_option(options, !run->cd_image.empty(), argc, argv, &i, &proceed);
+            ResultCode code = engine_parse_option(options, !run->front_end.cd_image.empty(), argc,
+                                                  argv, &i, &proceed);
             if (code == RC_INVALID_MEDIA_SIZE)
                 *bad_medium = true;
             else if (code == RC_INVALID_FILE_NAME)

@@ -139,7 +139,7 @@ bool copyable(RunContext* run, const std::string& path, int depth) {
 // by the run's cancel.
 CopyOptions replica_copy_options(RunContext* run) {
     CopyOptions options;
-    options.cancel = run->cancel;
+    options.cancel = run->front_end.cancel;
     options.user = run;
     return options;
 }
@@ -453,7 +453,8 @@ ResultCode replicate_product(RunContext* run, Value product, std::string_view di
         // at once, when the run may use more than one thread. A run that
         // can be cancelled copies on its own thread, where the cancel is
         // asked between chunks.
-        if (i == COPY_PROBES && run->jobs > 1 && !run->cancel && files.size() > COPY_PROBES &&
+        if (i == COPY_PROBES && run->front_end.jobs > 1 && !run->front_end.cancel &&
+            files.size() > COPY_PROBES &&
             std::chrono::steady_clock::now() - started > SLOW_COPY * COPY_PROBES)
             replica_copy_ahead(&copy, files, i);
         code = replica_file_copy(&copy, files, i);

@@ -34,15 +34,7 @@ ResultCode engine_reset_run(RunContext* run) {
     RunContext fresh;
     fresh.runtime = run->runtime;
     fresh.log = run->log;
-    fresh.disk_prompt = run->disk_prompt;
-    fresh.disk_prompt_user = run->disk_prompt_user;
-    fresh.disk_progress = run->disk_progress;
-    fresh.compress_progress = run->compress_progress;
-    fresh.cancel = run->cancel;
-    fresh.jobs = run->jobs;
-    fresh.harvest = run->harvest;
-    fresh.cd_image = run->cd_image;
-    fresh.cd_image_label = run->cd_image_label;
+    fresh.front_end = run->front_end;
     fresh.floppy_root = run->floppy_root;
     *run = std::move(fresh);
     return RC_OK;
@@ -65,12 +57,12 @@ const std::string& run_copy_directory(const RunContext* run) {
 }
 
 unsigned run_status_ahead(const RunContext* run) {
-    if (run->jobs <= 1) return 0;
-    return std::min(run->jobs * 8u, 64u);
+    if (run->front_end.jobs <= 1) return 0;
+    return std::min(run->front_end.jobs * 8u, 64u);
 }
 
 ResultCode run_cancel_check(RunContext* run) {
-    return run->cancel ? run->cancel(run) : RC_OK;
+    return run->front_end.cancel ? run->front_end.cancel(run) : RC_OK;
 }
 
 std::string work_directory_path(std::string_view product_directory) {

@@ -79,10 +79,45 @@ struct RunOptions {
     bool no_cd_subdirs = false;
 };
 
+// What a front end sets before its runs, kept whole by engine_reset_run:
+// the callbacks the engine calls back into it, each given the run context as
+// its user value, and the settings that come from its own options.
+struct FrontEndSettings {
+    // The disk prompt for -w; the front end's own state is disk_prompt_user.
+    CopyPrompt disk_prompt = nullptr;
+    void* disk_prompt_user = nullptr;
+    // Told of the bytes each copy onto the disks has written; the run's
+    // disk_writing names the file, or the piece, and the disk it goes on
+    // meanwhile ("notes.txt on disk 2", "_2ools.cab on disk 2").
+    CopyProgress disk_progress = nullptr;
+    // Told of the bytes each compression of the compression pass has moved;
+    // the run's `compressing` names the component's Source meanwhile and
+    // `compressing_size` gives its bytes.
+    CopyProgress compress_progress = nullptr;
+    // Asked between products and files, and by every copy between its
+    // chunks: an answer other than RC_OK (a person's RC_USER_CANCELLED)
+    // stops the run there, as a cancelled disk prompt does.
+    CopyCancel cancel = nullptr;
+    // How many files the run may work on at once (compressing, copying):
+    // 1 is one thread; the number of processors, or what the user chose.
+    unsigned jobs = 1;
+    // After the check of each product of the run, adds a component row to
+    // its map for every file the check found "Superfluous" (engine/harvest.h):
+    // the console's --harvest, the window's check box.
+    bool harvest = false;
+    // The CD-ROM image that the run writes after the check (an engine
+    // path), "" for none; its volume identifier, "" for the product file's
+    // base name in capitals. With an image, -N names several products, as in
+    // replication.
+    std::string cd_image;
+    std::string cd_image_label;
+};
+
 struct RunContext {
     RuntimeContext* runtime = nullptr;
     OutputLog* log = nullptr;  // not owned
     RunOptions options;
+    FrontEndSettings front_end;
     // The installer version the version checks take: "" for the one the run
     // assumes; the check of a copy takes the source's.
     std::string installer_version;
@@ -103,49 +138,18 @@ struct RunContext {
     // The layout of every product assigned by this run, in order, for the
     // front ends to show after the run.
     std::vector<ProductLayout> layouts;
-    // The front end's disk prompt for -w, bound like the log and kept by
-    // engine_reset_run. Every copy onto the disks gives it the run context
-    // as its user value; the front end's own state is disk_prompt_user.
-    CopyPrompt disk_prompt = nullptr;
-    void* disk_prompt_user = nullptr;
-    // Told of the bytes each copy onto the disks has written, with the run
-    // context as its user value; disk_writing names the file, or the piece,
-    // and the disk it goes on meanwhile ("notes.txt on disk 2", "_2ools.cab
-    // on disk 2"). Kept like disk_prompt.
-    CopyProgress disk_progress = nullptr;
+    // What front_end.disk_progress is told about: the file, or the piece,
+    // being written onto the disks and the disk it goes on.
     std::string disk_writing;
     // The file being written onto the disks: its name there, its first disk
     // and its pieces, so that each disk taken names the piece it gets.
     std::string disk_file;
     uint32_t disk_file_start = 0;
     uint32_t disk_file_pieces = 1;
-    // Told of the bytes each compression of the compression pass has moved,
-    // with the run context as its user value; `compressing` names the
-    // component's Source meanwhile and `compressing_size` gives its bytes.
-    // Kept like disk_prompt.
-    CopyProgress compress_progress = nullptr;
+    // What front_end.compress_progress is told about: the component's
+    // Source being compressed and its bytes.
     std::string compressing;
     uint32_t compressing_size = 0;
-    // Asked between products and files, and by every copy between its
-    // chunks, with the run context as its user value: an answer other than
-    // 0 (a person's RC_USER_CANCELLED) stops the run there, as a cancelled
-    // disk prompt does. Kept like disk_prompt.
-    CopyCancel cancel = nullptr;
-    // How many files the run may work on at once (compressing, copying):
-    // 1 is one thread. Set by the front end (the number of processors, or
-    // what its user chose) and kept like disk_prompt.
-    unsigned jobs = 1;
-    // After the check of each product of the run, adds a component row to
-    // its map for every file the check found "Superfluous" (engine/harvest.h).
-    // Set by the front end (the console's --harvest, the window's check box)
-    // and kept like disk_prompt.
-    bool harvest = false;
-    // The CD-ROM image that the run writes after the check (an engine
-    // path), "" for none; its volume identifier, "" for the product file's
-    // base name in capitals. Set by the front end and kept like disk_prompt;
-    // with an image, -N names several products, as in replication.
-    std::string cd_image;
-    std::string cd_image_label;
     // Set by a prompt that gave up because no disk could be put in (a
     // folder of images that cannot be written): the writing ends with this
     // code rather than as cancelled by the user.
@@ -199,5 +203,5 @@ ResultCode engine_attach(RunContext* run, OutputLog* log);
 // Releases the runtime context.
 ResultCode engine_detach(RunContext* run);
 // Sets the options and every outcome of a former run to their defaults; the
-// bindings, the front end's settings and the floppy root are kept.
+// bindings, front_end and the floppy root are kept.
 ResultCode engine_reset_run(RunContext* run);

@@ -10,7 +10,7 @@ namespace {
 
 EngineWorker* worker_of(void* user) {
     RunContext* run = static_cast<RunContext*>(user);
-    PromptUser* bound = run ? static_cast<PromptUser*>(run->disk_prompt_user) : nullptr;
+    PromptUser* bound = run ? static_cast<PromptUser*>(run->front_end.disk_prompt_user) : nullptr;
     return bound ? bound->worker : nullptr;
 }
 
@@ -42,12 +42,12 @@ QString pane_text(const std::string& line) {
 EngineWorker::EngineWorker(RunContext* run, OutputLog* log, QObject* parent)
     : QThread(parent), run_(run) {
     log->publish = [this](const std::string& text) { emit line(pane_text(text)); };
-    run->disk_progress = disk_progress;
-    run->compress_progress = compress_progress;
-    run->cancel = cancel_asked;
+    run->front_end.disk_progress = disk_progress;
+    run->front_end.compress_progress = compress_progress;
+    run->front_end.cancel = cancel_asked;
     // As many jobs as the machine runs threads at once: the scan asks a slow
     // file server for several entries' status together.
-    run->jobs = unsigned(std::max(1, QThread::idealThreadCount()));
+    run->front_end.jobs = unsigned(std::max(1, QThread::idealThreadCount()));
 }
 
 EngineWorker::~EngineWorker() {

@@ -109,8 +109,8 @@ MainWindow::MainWindow(const std::vector<DriveEntry>& drives, WindowDialogs* dia
     engine_attach(&run_context_, &log_);
     worker_ = std::make_unique<EngineWorker>(&run_context_, &log_);
     prompt_user_ = PromptUser{dialogs_, worker_.get()};
-    run_context_.disk_prompt = window_disk_prompt;
-    run_context_.disk_prompt_user = &prompt_user_;
+    run_context_.front_end.disk_prompt = window_disk_prompt;
+    run_context_.front_end.disk_prompt_user = &prompt_user_;
     connect(worker_.get(), &EngineWorker::line, this, &MainWindow::append_output);
     connect(worker_.get(), &EngineWorker::progress, this, &MainWindow::show_progress);
     connect(worker_.get(), &EngineWorker::question, this, &MainWindow::answer_question);
@@ -719,8 +719,9 @@ void MainWindow::start_run(const EngineCommand& command) {
     command_ = command;
     // The image is the console's --iso: it reaches the engine through the
     // run context, never among the words.
-    run_context_.cd_image = command.image.empty() ? "" : console_convert_argument(command.image);
-    run_context_.cd_image_label.clear();
+    run_context_.front_end.cd_image =
+        command.image.empty() ? "" : console_convert_argument(command.image);
+    run_context_.front_end.cd_image_label.clear();
     layout_view_->clear();
     layout_area_->parentWidget()->hide();
     // The report begins with the command line, then the products.
@@ -733,7 +734,7 @@ void MainWindow::start_run(const EngineCommand& command) {
     append_output(opening + "\n\n");
     status_text_->setText(run_status_ + " ... ");
     hold_form(true);
-    run_context_.harvest = command.harvest;
+    run_context_.front_end.harvest = command.harvest;
     worker_->start_calls(form_engine_calls(command));
 }
 

@@ -31,7 +31,7 @@ void window_disk_prompt(void* user, std::string* drive_root, std::string_view la
                            wrong_disk);
         return;
     }
-    PromptUser* bound = run ? static_cast<PromptUser*>(run->disk_prompt_user) : nullptr;
+    PromptUser* bound = run ? static_cast<PromptUser*>(run->front_end.disk_prompt_user) : nullptr;
     if (!bound || (!bound->worker && !bound->dialogs)) {
         *cancelled = true;
         return;

@@ -43,7 +43,7 @@ class CancelTest : public KitTest {
 protected:
     void SetUp() override {
         canceller = Canceller{};
-        e.context.cancel = cancel_when_told;
+        e.context.front_end.cancel = cancel_when_told;
     }
     // The kit of two_products() with docs' map file out of date: guide.txt
     // is listed with 7 bytes, and has 5.
@@ -84,7 +84,7 @@ TEST_F(CancelTest, BetweenProductsAndAfterAScanNothingMoreIsWritten) {
     EXPECT_EQ(after, before);
 
     // Without a cancel the same run corrects docs.
-    e.context.cancel = nullptr;
+    e.context.front_end.cancel = nullptr;
     EXPECT_EQ(run({"-n", "docs"}), RC_OK) << e.output;
     EXPECT_NE(read("docs/docs.map"), before["docs/docs.map"]);
 }
@@ -113,7 +113,7 @@ TEST_F(CancelTest, InTheMiddleOfACompressionNoCopyOrDensityMapIsLeft) {
     EXPECT_EQ(names_in(kit.at("core/diskward")), std::vector<std::string>{});
 
     // The run that is not cancelled makes the copy and the density map file.
-    e.context.cancel = nullptr;
+    e.context.front_end.cancel = nullptr;
     ASSERT_EQ(run({"-n", "core", "-a", "-c", "-z", "5.25LD"}), RC_OK) << e.output;
     EXPECT_EQ(names_in(kit.at("core/diskward")),
               (std::vector<std::string>{"_big.dat", "core.5ld", "core.cdr"}));
@@ -122,7 +122,7 @@ TEST_F(CancelTest, InTheMiddleOfACompressionNoCopyOrDensityMapIsLeft) {
 TEST_F(CancelTest, WhileDisksAreWrittenTheSetIsDiscarded) {
     TempDir disks;
     ASSERT_EQ(floppy_drive_bind("A:\\", FLOPPY_FOLDER, disks.path()), RC_OK);
-    e.context.disk_prompt = disk_prompt_folder;
+    e.context.front_end.disk_prompt = disk_prompt_folder;
     file("win95.prd",
          "0 win95instver root \"\" \"3.2.1.0.0\" \"Installer Version\" \"\" 0 "
          "false false false \"\" \"\"\n" +

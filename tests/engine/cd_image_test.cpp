@@ -37,7 +37,7 @@ protected:
     // The check alone, twice, so that the kit is settled (sizes corrected,
     // CD-ROM map and resource files written); the report of the second.
     std::string settle(const std::vector<std::string>& extra = {}) {
-        e.context.cd_image.clear();
+        e.context.front_end.cd_image.clear();
         std::vector<std::string> words{kit, "-o", "win95"};
         words.insert(words.end(), extra.begin(), extra.end());
         e.run(words);
@@ -46,8 +46,8 @@ protected:
     }
     ResultCode run_image(const std::vector<std::string>& extra = {},
                          const std::string& label = "") {
-        e.context.cd_image = image;
-        e.context.cd_image_label = label;
+        e.context.front_end.cd_image = image;
+        e.context.front_end.cd_image_label = label;
         std::vector<std::string> words{kit, "-o", "win95"};
         words.insert(words.end(), extra.begin(), extra.end());
         return e.run(words);

@@ -31,7 +31,7 @@ TEST_F(KitTest, CompressionProgressHearsEachFileCompressed) {
     file("core/core.vrf", "");
     file("core/core.map", kMapHeader + map_row("G", "big.dat", 5000));
     heard = Heard{};
-    e.context.compress_progress = hear;
+    e.context.front_end.compress_progress = hear;
     ASSERT_EQ(run({"-n", "core", "-a", "-c"}), RC_OK) << e.output;
     EXPECT_EQ(heard.files, std::set<std::string>{"big.dat"});
     EXPECT_EQ(heard.size, 5000u);

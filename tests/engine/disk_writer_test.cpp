@@ -40,7 +40,7 @@ struct Prompts {
 void recording_prompt(void* user, std::string* root, std::string_view label_text, uint32_t disk,
                       std::string_view system, bool* cancelled, bool wrong) {
     RunContext* run = static_cast<RunContext*>(user);
-    Prompts* prompts = static_cast<Prompts*>(run->disk_prompt_user);
+    Prompts* prompts = static_cast<Prompts*>(run->front_end.disk_prompt_user);
     prompts->asked.push_back(std::string(label_text) + " " + std::to_string(disk));
     if (prompts->cancel_at == disk) {
         *cancelled = true;
@@ -71,8 +71,8 @@ protected:
         require_tool("mlabel");
         require_tool("fsck.fat");
         ASSERT_EQ(floppy_drive_bind("A:\\", FLOPPY_FOLDER, disks.path()), RC_OK);
-        e.context.disk_prompt = recording_prompt;
-        e.context.disk_prompt_user = &prompts;
+        e.context.front_end.disk_prompt = recording_prompt;
+        e.context.front_end.disk_prompt_user = &prompts;
     }
     void TearDown() override {
         file_services_faults_clear();
@@ -553,7 +553,7 @@ TEST_F(DiskWriteTest, AVolumeThatCannotLabelTheDisksIsRefusedBeforeAnyDiskIsAske
 void giving_up_prompt(void* user, std::string*, std::string_view label_text, uint32_t disk,
                       std::string_view, bool* cancelled, bool) {
     RunContext* run = static_cast<RunContext*>(user);
-    Prompts* prompts = static_cast<Prompts*>(run->disk_prompt_user);
+    Prompts* prompts = static_cast<Prompts*>(run->front_end.disk_prompt_user);
     prompts->asked.push_back(std::string(label_text) + " " + std::to_string(disk) + ": " +
                              run->disk_problem);
     *cancelled = true;
@@ -569,7 +569,7 @@ TEST_F(DiskWriteTest, ADiskFoundByItsLabelIsEmptiedFirstAndOneOfAnotherMediumOrP
     file("old.txt", "from before");
     ASSERT_EQ(run_tool("mcopy -i '" + drive + "' '" + kit.at("old.txt") + "' ::").status, 0);
     ASSERT_EQ(floppy_drive_bind("B:\\", FLOPPY_IMAGE, drive), RC_OK);
-    e.context.disk_prompt = giving_up_prompt;
+    e.context.front_end.disk_prompt = giving_up_prompt;
     EXPECT_EQ(run({"-n", "p", "-w", "-z", "5.25LD", "-D", "B:\\"}), RC_OK) << e.output;
     EXPECT_EQ(prompts.asked, std::vector<std::string>{});
     EXPECT_EQ(fsck(drive).status, 0) << fsck(drive).output;
@@ -594,12 +594,12 @@ TEST_F(DiskWriteTest, ADiskFoundByItsLabelIsEmptiedFirstAndOneOfAnotherMediumOrP
     file("q/q.vrf", "");
     file("q/q.map", kMapHeader + row("G", "q.map", 0) + row("G", "q.dat", 0));
     ASSERT_EQ(run({"-f"}), RC_OK) << e.output;
-    e.context.disk_prompt = recording_prompt;  // a blank disk goes in
+    e.context.front_end.disk_prompt = recording_prompt;  // a blank disk goes in
     ASSERT_EQ(run({"-n", "q", "-w", "-z", "5.25LD", "-D", "B:\\"}), RC_OK) << e.output;
     EXPECT_EQ(listing(drive), "::/win95.prd\n::/q.map\n::/q.dat\n");
     before = read_host_file(drive);
     prompts.asked.clear();
-    e.context.disk_prompt = giving_up_prompt;
+    e.context.front_end.disk_prompt = giving_up_prompt;
     EXPECT_EQ(run({"-n", "p", "-w", "-z", "5.25LD", "-D", "B:\\"}), RC_USER_CANCELLED);
     EXPECT_EQ(prompts.asked, std::vector<std::string>{
                                  "p label 1: The disk in 'B:\\' is disk 1 of the product 'q'."});
@@ -649,18 +649,18 @@ TEST_F(DiskWriteTest, ADependentProductWithoutAnInstallerScriptIsNamedWhenDiskOn
 // Records what the progress names, each time it names something new.
 void naming_progress(void* user, uint32_t) {
     RunContext* run = static_cast<RunContext*>(user);
-    auto* named = static_cast<std::vector<std::string>*>(run->disk_prompt_user);
+    auto* named = static_cast<std::vector<std::string>*>(run->front_end.disk_prompt_user);
     if (named->empty() || named->back() != run->disk_writing) named->push_back(run->disk_writing);
 }
 
 TEST_F(DiskWriteTest, TheProgressNamesEachPieceAndTheDiskItGoesOn) {
     single({{"big.bin", pattern_bytes(800000, 11)}, {"notes.txt", "n"}});
     std::vector<std::string> named;
-    e.context.disk_prompt = disk_prompt_folder;
-    e.context.disk_prompt_user = &named;
-    e.context.disk_progress = naming_progress;
+    e.context.front_end.disk_prompt = disk_prompt_folder;
+    e.context.front_end.disk_prompt_user = &named;
+    e.context.front_end.disk_progress = naming_progress;
     ASSERT_EQ(write(), RC_OK) << e.output;
-    e.context.disk_progress = nullptr;
+    e.context.front_end.disk_progress = nullptr;
     // p.vrf is empty: no bytes, no progress.
     EXPECT_EQ(named,
               (std::vector<std::string>{"win95.prd on disk 1", "p.map on disk 1", "p.ins on disk 1",

@@ -49,7 +49,7 @@ TEST_F(HarvestTest, EverySuperfluousFileGetsItsRowAndASecondCheckIsSilent) {
     file("app/keep.old", "an earlier back-up");     // no kit file
     file("app/diskward/_setup.exe", "compressed");  // the tool's own folder
     Files files = snapshot();
-    e.context.harvest = true;
+    e.context.front_end.harvest = true;
     EXPECT_EQ(run(), RC_OK);
     const std::string map = root + "\\app\\app.map";
     // The scan corrects the map's own row first, the rewrite again.
@@ -144,7 +144,7 @@ TEST_F(HarvestTest, NamesTheInstallerCannotTakeAreRefusedWithTheirReasons) {
     file("bad+name.txt", "a plus");
     file("two.dots.txt", "a second dot");
     Files files = snapshot();
-    e.context.harvest = true;
+    e.context.front_end.harvest = true;
     EXPECT_EQ(run({"-F"}), RC_OK);
     const std::string map = root + "\\app.map";
     EXPECT_EQ(e.output,
@@ -202,7 +202,7 @@ TEST_F(HarvestTest, OffByDefaultAndAFailedWriteLeavesTheFormerMap) {
                           "", R"(G     ""       "app.map" "%TARGET%\app.map"  256)" + kFlags, ""}));
 
     Files files = snapshot();
-    e.context.harvest = true;
+    e.context.front_end.harvest = true;
     file_services_fail_on(HOST_OP_WRITE, "app.map", ENOSPC);
     EXPECT_EQ(run(), RC_UNABLE_TO_WRITE);
     EXPECT_EQ(e.output, opening() + "    " + map + "\r\n" + "      setup.exe Superfluous\r\n" +

@@ -105,8 +105,8 @@ protected:
         fs::create_directories(place.at("disks"));
         EXPECT_EQ(floppy_drive_bind("A:\\", FLOPPY_FOLDER, place.at("disks")), RC_OK);
         EngineRun e;
-        e.context.jobs = jobs;
-        e.context.disk_prompt = disk_prompt_folder;
+        e.context.front_end.jobs = jobs;
+        e.context.front_end.disk_prompt = disk_prompt_folder;
         Outcome outcome;
         for (size_t i = 0; i < steps.size(); ++i) {
             std::vector<std::string> words;

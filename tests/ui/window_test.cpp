@@ -353,7 +353,7 @@ private slots:
         RunContext run;  // 3.5HD
         ScriptedDialogs dialogs;
         PromptUser user{&dialogs, nullptr};
-        run.disk_prompt_user = &user;
+        run.front_end.disk_prompt_user = &user;
         // OK with an unreadable disk, then OK once a 3.5" LD blank is in,
         // then OK once a 3.5" HD blank is in: accepted.
         int asked = 0;
