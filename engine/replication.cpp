@@ -397,21 +397,22 @@ void replica_copy_ahead(ReplicaCopy* copy, const std::vector<ReplicaFile>& files
 }
 
 // Copies file `i`. A file that is no regular file gets its line and is
-// passed over, as is judged before its copy (or, made ahead, when its copy
-// could not read it).
+// passed over: judged before its subdirectory of the copy is made for it,
+// else when its copy could not open it (a copy opens no such file, writes
+// nothing for it and answers as for a missing source), which spares every
+// other file a status query.
 ResultCode replica_file_copy(ReplicaCopy* copy, const std::vector<ReplicaFile>& files, size_t i) {
     const ReplicaFile& file = files[i];
     bool new_directory = !file.relative.empty() && !copy->made.count(file.relative);
-    if ((!copy->ahead || new_directory) && !copyable(copy->run, file.from, copy->depth)) {
+    if (new_directory && !copyable(copy->run, file.from, copy->depth)) {
         copy->passed_over = true;
         return RC_OK;
     }
     ResultCode code = replica_directory_make(copy, file);
     if (code != RC_OK) return code;
-    if (!copy->ahead)
-        return copy_file_replacing(file.from, file.to, replica_copy_options(copy->run));
-    code = copy_batch_finish(&copy->batch, copy->tickets[i]);
-    if (code == RC_UNABLE_TO_READ && !copyable(copy->run, file.from, copy->depth)) {
+    code = copy->ahead ? copy_batch_finish(&copy->batch, copy->tickets[i])
+                       : copy_file_replacing(file.from, file.to, replica_copy_options(copy->run));
+    if (code == RC_FILE_NOT_FOUND && !copyable(copy->run, file.from, copy->depth)) {
         copy->passed_over = true;
         return RC_OK;
     }
@@ -440,6 +441,10 @@ ResultCode replicate_product(RunContext* run, Value product, std::string_view di
     // link in the copy's tree.
     copy.sources = {std::string(directory), source_dir};
     if (code == RC_OK) code = copy_directory_make(target_dir, copy.sources);
+    // Nothing but this run writes into the copy while it is made: the names
+    // there are looked up in the listing our own changes keep current.
+    DirectoryFilling filling;
+    if (code == RC_OK) code = directory_filling_begin(target_dir, &filling);
     std::vector<ReplicaFile> files;
     for (const std::string& source : sources) {
         PathParts parts = path_split(source);
@@ -462,6 +467,7 @@ ResultCode replicate_product(RunContext* run, Value product, std::string_view di
     // The files copied ahead past a failure are given up, leaving their
     // former copies as they were.
     copy_batch_end(&copy.batch);
+    directory_filling_end(&filling);
     // A file passed over leaves the copy of the product short.
     if (code == RC_OK && copy.passed_over) code = RC_UNABLE_TO_READ;
     return code;

@@ -18,6 +18,10 @@ struct BinaryFile {
     int fd = -1;
     const DriveProvider* provider = nullptr;
     DriveFile* drive_file = nullptr;
+    // A host file opened for reading: its access and modification times
+    // when it was opened, which a copy of it takes over.
+    bool times_known = false;
+    struct timespec times[2] = {};
 };
 
 static DriveOpenMode drive_mode(BinaryMode mode) {
@@ -49,6 +53,16 @@ static ResultCode wrap_host_file(BinaryFile** file, int fd) {
     return RC_NO_OBJECT;
 }
 
+// A host file opened for reading, with the status its open found.
+static ResultCode wrap_read_file(BinaryFile** file, int fd, const struct stat& info) {
+    ResultCode rc = wrap_host_file(file, fd);
+    if (rc != RC_OK) return rc;
+    (*file)->times_known = true;
+    (*file)->times[0] = info.st_atim;
+    (*file)->times[1] = info.st_mtim;
+    return RC_OK;
+}
+
 ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode mode) {
     if (!file) return RC_NO_OBJECT;
     *file = nullptr;
@@ -70,7 +84,7 @@ ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode
     bool missing = false;
     if (mode == BINARY_READ && host_path_as_written(path, &as_written)) {
         ResultCode opened = host_open_regular(as_written.c_str(), &fd, &info);
-        if (opened == RC_OK) return wrap_host_file(file, fd);
+        if (opened == RC_OK) return wrap_read_file(file, fd, info);
         if (opened != RC_FILE_NOT_FOUND) return opened;
         missing = true;
     }
@@ -90,7 +104,7 @@ ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode
     if (mode == BINARY_READ) {
         rc = host_open_regular(host.c_str(), &fd, &info);
         if (rc != RC_OK) return rc;
-        return wrap_host_file(file, fd);
+        return wrap_read_file(file, fd, info);
     }
     fd = host_open(host.c_str(), host_flags(mode) | O_CLOEXEC, 0666);
     if (fd < 0) return host_error_code(errno);
@@ -128,9 +142,16 @@ bool binary_file_copy_range(BinaryFile* from, BinaryFile* to, size_t size, size_
 ResultCode binary_file_copy_times(BinaryFile* from, BinaryFile* to) {
     if (!from || !to) return RC_NO_OBJECT;
     if (from->provider || to->provider) return RC_OS_ERROR;
-    struct stat info;
-    if (host_fstat(from->fd, &info) != 0) return host_error_code(errno);
-    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    struct timespec times[2];
+    if (from->times_known) {
+        times[0] = from->times[0];
+        times[1] = from->times[1];
+    } else {
+        struct stat info;
+        if (host_fstat(from->fd, &info) != 0) return host_error_code(errno);
+        times[0] = info.st_atim;
+        times[1] = info.st_mtim;
+    }
     if (host_fset_times(to->fd, times) != 0) return host_error_code(errno);
     return RC_OK;
 }

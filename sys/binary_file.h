@@ -38,8 +38,8 @@ ResultCode binary_file_write(BinaryFile* file, const void* buffer, size_t size);
 // which reports any failure in the usual way.
 bool binary_file_copy_range(BinaryFile* from, BinaryFile* to, size_t size, size_t* moved);
 // Gives the open file `to` the access and modification times of the open
-// file `from`. RC_OK; RC_OS_ERROR when either is a drive provider's file (its times are
-// then set by path); the host error's code.
+// file `from` (a host file opened for reading: those it had when opened). RC_OK; RC_OS_ERROR when
+// either is a drive provider's file (its times are then set by path); the host error's code.
 ResultCode binary_file_copy_times(BinaryFile* from, BinaryFile* to);
 // Closes the file and frees the handle; the failure of the close, if any.
 ResultCode binary_file_close(BinaryFile* file);

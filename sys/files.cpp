@@ -73,6 +73,22 @@ ResultCode file_move_make(const FileMove& move) {
     return host_error_code(errno);
 }
 
+ResultCode directory_filling_begin(std::string_view path, DirectoryFilling* filling) {
+    *filling = DirectoryFilling{};
+    PathTarget at;
+    ResultCode rc = path_target_find(path, &at);
+    if (rc != RC_OK || at.provided) return rc;
+    host_tree_filling(at.host, true);
+    filling->host = at.host;
+    return RC_OK;
+}
+
+void directory_filling_end(DirectoryFilling* filling) {
+    if (filling->host.empty()) return;
+    host_tree_filling(filling->host, false);
+    filling->host.clear();
+}
+
 ResultCode file_rename(std::string_view from, std::string_view to) {
     FileMove move;
     ResultCode rc = file_move_prepare(from, to, &move);

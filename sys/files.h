@@ -128,6 +128,19 @@ struct FileMove {
 ResultCode file_move_prepare(std::string_view from, std::string_view to, FileMove* move);
 // RC_OK, or the host error's code.
 ResultCode file_move_make(const FileMove& move);
+// A directory the run fills with files of its own (a copy it makes): while
+// the filling lasts, the names in it are looked up in the listing the file
+// services keep, brought up to date by the run's own changes, without
+// asking the host each time (see host_tree_filling). The directory must
+// exist; one on a drive provider's disk is left unmarked.
+struct DirectoryFilling {
+    std::string host;  // empty when nothing is marked
+};
+// RC_OK with the directory marked; the codes of host_path_resolve.
+ResultCode directory_filling_begin(std::string_view path, DirectoryFilling* filling);
+// Ends the filling (does nothing for one that marked nothing).
+void directory_filling_end(DirectoryFilling* filling);
+
 // Keeps the former contents of `path` under its base name with the extension
 // "old", replacing an earlier copy, with the file times of `path`.
 ResultCode file_keep_old_copy(const PathParts& path);

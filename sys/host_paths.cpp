@@ -162,6 +162,13 @@ static std::string host_child(const std::string& directory, std::string_view nam
 // removal that changed nothing, a settled new state, another directory)
 // drops the listing instead.
 //
+// While the run fills a directory tree of its own (a copy it makes), the
+// listings of the directories in it answer without asking the host, and our
+// own changes there are noted without asking it again: nothing but the run
+// writes into a copy it is making, and a change by another process meanwhile
+// races with the copy's own writes, which no lookup could order anyway. When
+// the filling ends, those listings are dropped.
+//
 // A listing that could not be read whole is never kept, and a lookup in it
 // counts as not found. Every host call goes through the host_io wrappers.
 
@@ -222,6 +229,9 @@ struct ListingCache {
     // (begun, not yet noted): a lookup meanwhile finds the directory in a
     // state the listing has not caught up with yet, for a reason of ours.
     std::map<std::string, unsigned> changing;
+    // The host roots of the trees the run is filling, each with how many
+    // fillings of it are under way.
+    std::map<std::string, unsigned> filling;
 };
 
 static ListingCache& listing_cache() {
@@ -282,6 +292,19 @@ static bool listing_known(const std::string& directory) {
     return listing_find(directory) != nullptr;
 }
 
+// True when the host directory `directory` is `root` or lies below it.
+static bool in_tree(const std::string& directory, const std::string& root) {
+    if (directory.compare(0, root.size(), root) != 0) return false;
+    return directory.size() == root.size() || directory[root.size()] == '/' || root == "/";
+}
+
+// True when `directory` lies in a tree the run is filling; the lock is held.
+static bool listing_filled(const std::string& directory) {
+    for (const auto& filled : listing_cache().filling)
+        if (in_tree(directory, filled.first)) return true;
+    return false;
+}
+
 static void listing_drop(const std::string& directory) {
     std::vector<CachedListing>& listings = listing_cache().listings;
     for (size_t i = 0; i < listings.size(); ++i) {
@@ -311,7 +334,16 @@ static bool listing_place(const char* path, std::string* directory, std::string*
 // released, so that other threads resolving paths do not wait on it.
 static void listing_note(const std::string& directory, const std::string& gone,
                          const std::string& made) {
-    if (!listing_known(directory)) return;
+    {
+        ListingHeld held(listing_lock());
+        CachedListing* listing = listing_find(directory);
+        if (!listing) return;
+        if (listing_filled(directory)) {
+            if (!gone.empty()) listing->names.erase(gone);
+            if (!made.empty()) listing->names.emplace(made);
+            return;
+        }
+    }
     int64_t now = clock_now();
     struct stat info;
     bool stated = host_stat(directory.c_str(), &info) == 0;
@@ -392,7 +424,8 @@ static const CachedListing* listing_valid(const std::string& directory, const Kn
     // writing there), a state it has moved on to is taken for theirs, as a
     // state we just noted is taken for ours: the listing answers as it
     // stands, and their notes bring it up to date.
-    bool ours_under_way = listing_cache().changing.count(directory) > 0;
+    bool ours_under_way =
+        listing_cache().changing.count(directory) > 0 || listing_filled(directory);
     if (!same_state(listing->state, directory_state(known.info)) &&
         (listing->trust == LISTING_FRESH || !ours_under_way))
         return nullptr;
@@ -445,6 +478,22 @@ static std::string listing_spelling(const CachedListing& listing, std::string_vi
     return spelling;
 }
 
+// The host path of `name` in `directory` as the listing of a tree the run
+// is filling gives it, in *path, with *found telling whether it is listed
+// in some case. False when `directory` is in no such tree or its listing is
+// not at hand.
+static bool filled_lookup(const std::string& directory, std::string_view name, std::string* path,
+                          bool* found) {
+    ListingHeld held(listing_lock());
+    CachedListing* listing = listing_find(directory);
+    if (!listing || !listing_filled(directory)) return false;
+    listing->last_use = ++listing_cache().uses;
+    std::string spelling = listing_spelling(*listing, name);
+    *found = !spelling.empty();
+    *path = host_child(directory, *found ? std::string_view(spelling) : name);
+    return true;
+}
+
 // The spelling of `name` in the listing of `directory`, whose status is
 // `known` when the caller has just taken it (else nullptr): as
 // listing_spelling finds it in the cached listing, read again when it
@@ -495,6 +544,10 @@ static std::string case_lookup(const std::string& directory, std::string_view na
 // The spelling of `name` inside host directory `directory`: as written when
 // it exists so, else as case_lookup finds it.
 static std::string component_lookup(const std::string& directory, std::string_view name) {
+    std::string in_filled;
+    bool found = false;
+    if (filled_lookup(directory, name, &in_filled, &found))
+        return found ? in_filled.substr(in_filled.rfind('/') + 1) : std::string();
     struct stat info;
     if (host_lstat(host_child(directory, name).c_str(), &info) == 0) return std::string(name);
     if (errno != ENOENT) return std::string();
@@ -541,6 +594,7 @@ static bool host_walk_whole(std::string_view rest, std::string* path, bool* foun
     // A directory whose listing is at hand (one being filled, as a copy
     // fills it) tells from its status alone whether the name is there and
     // in what spelling: one host call instead of two.
+    if (names.size() > 1 && filled_lookup(parent, names.back(), path, found)) return true;
     if (names.size() > 1 && listing_known(parent)) {
         KnownStatus parent_status;
         parent_status.taken_at = clock_now();
@@ -684,4 +738,23 @@ std::string console_convert_argument(std::string_view word) {
     if (word.size() == 2 && (word[0] == '-' || word[0] == '/')) return std::string(word);
     if (word.size() > 2 && word[0] == '/') return "Z:" + backslashed(word);
     return backslashed(word);
+}
+
+void host_tree_filling(const std::string& host_root, bool begun) {
+    ListingHeld held(listing_lock());
+    std::map<std::string, unsigned>& filling = listing_cache().filling;
+    if (begun) {
+        ++filling[host_root];
+        return;
+    }
+    auto at = filling.find(host_root);
+    if (at == filling.end() || --at->second > 0) return;
+    filling.erase(at);
+    // The listings the filling kept current without asking the host carry
+    // a state from before it: they are read again when next needed.
+    std::vector<CachedListing>& listings = listing_cache().listings;
+    auto filled_before = [&](const CachedListing& listing) {
+        return in_tree(listing.directory, host_root) && !listing_filled(listing.directory);
+    };
+    listings.erase(std::remove_if(listings.begin(), listings.end(), filled_before), listings.end());
 }

@@ -52,6 +52,14 @@ ResultCode host_path_resolve(std::string_view engine_path, std::string* host_pat
 // for a path holding "..", or one host_path_locate refuses.
 bool host_path_as_written(std::string_view engine_path, std::string* host_path);
 
+// Marks the host directory tree at `host_root` as being filled by the run
+// with files of its own (`begun`), or no longer: each begin is ended once.
+// While it is, the cached listings of its directories answer lookups, and
+// take our own changes, without asking the host again; a change another
+// process makes there meanwhile is not seen. When the last filling of the
+// tree ends, its listings are dropped, to be read again when needed.
+void host_tree_filling(const std::string& host_root, bool begun);
+
 // The engine form of a location: its drive, ":\" and the path below the drive's root.
 std::string host_location_engine_path(const HostLocation& location);
 

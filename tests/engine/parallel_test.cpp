@@ -4,6 +4,8 @@
 // that strikes one file in the middle of a pass leaves the same tree and
 // the same report with one job as with eight.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -291,9 +293,15 @@ TEST_F(ParallelFailureTest, AReplicatedFileThatCannotBeWrittenLeavesWhatOneThrea
 // On a host that keeps every open waiting (a file server), the files of a
 // product are copied ahead on several threads once the first ones have
 // shown the wait: the report and the tree are those of one thread, and the
-// copy takes a fraction of the time.
+// copy takes a fraction of the time. A FIFO among the files copied ahead is
+// passed over with its line, as one thread passes it over.
 TEST_F(ParallelTest, OnASlowHostReplicationCopiesAheadAndGivesWhatOneThreadGives) {
-    auto make = [](const std::string& kit) { generated_kit(kit, 120, 0); };
+    auto make = [](const std::string& kit) {
+        generated_kit(kit, 120, 0);
+        std::string fifo = kit + "/big/f0101.dat";
+        ASSERT_EQ(unlink(fifo.c_str()), 0);
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    };
     auto slow_host = [] { file_services_delay(HOST_OP_OPEN, 2000); };
     const Steps steps = {{"KIT", "-o", "win95", "-f"}, {"KIT", "-o", "win95", "-j", "COPY"}};
     Outcome one = run_with(1, make, steps, slow_host);

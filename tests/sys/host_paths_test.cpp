@@ -353,6 +353,42 @@ TEST_F(KeptListing, TheRecordOfOurOwnChangesIsReadAgainOnceItIsTwoSecondsOld) {
     EXPECT_EQ(resolve("A:\\README.TXT"), dir.at("Readme.TXT"));
 }
 
+// A copy the run is making answers its lookups from the listing our own
+// changes keep current, without asking the host: a failure armed for the
+// first status query of anything in it and for the first read of it is
+// still waiting after files are looked up, made and renamed there. Once the
+// filling ends, the host is asked again and a name made from outside shows.
+TEST_F(KeptListing, ATreeTheRunFillsIsLookedUpInItsListingWithoutAskingTheHost) {
+    write_host_file(dir.at("Copy/Readme.TXT"), "x");
+    write_host_file(dir.at("Copy/Sub/Inner.TXT"), "x");
+    DirectoryFilling filling;
+    ASSERT_EQ(directory_filling_begin("A:\\COPY", &filling), RC_OK);
+    EXPECT_EQ(filling.host, dir.at("Copy"));
+    EXPECT_EQ(resolve("A:\\COPY\\README.txt"), dir.at("Copy/Readme.TXT"));
+    EXPECT_EQ(resolve("A:\\COPY\\SUB\\INNER.txt"), dir.at("Copy/Sub/Inner.TXT"));
+    file_services_fail_on(HOST_OP_STAT, "/Copy", EIO);
+    forbid_reading(dir.at("Copy"));
+
+    create_through_services("A:\\COPY\\New.Dat");
+    EXPECT_EQ(file_rename("A:\\COPY\\NEW.DAT", "A:\\COPY\\README.TXT"), RC_OK);
+    create_through_services("A:\\COPY\\SUB\\Made.Dat");
+    EXPECT_EQ(resolve("A:\\COPY\\new.dat"), dir.at("Copy/new.dat"));
+    EXPECT_EQ(resolve("A:\\COPY\\readme.txt"), dir.at("Copy/Readme.TXT"));
+    EXPECT_EQ(resolve("A:\\COPY\\SUB\\MADE.DAT"), dir.at("Copy/Sub/Made.Dat"));
+    EXPECT_EQ(resolve("A:\\COPY\\SUB\\inner.txt"), dir.at("Copy/Sub/Inner.TXT"));
+    EXPECT_EQ(read_host_file(dir.at("Copy/Readme.TXT")), "");
+    EXPECT_FALSE(host_exists(dir.at("Copy/New.Dat")));
+    struct stat info;
+    EXPECT_NE(host_lstat(dir.at("Copy/Readme.TXT").c_str(), &info), 0);  // still armed
+    file_services_faults_clear();
+
+    create_from_outside(dir.at("Copy/Other.TXT"));
+    directory_filling_end(&filling);
+    EXPECT_TRUE(filling.host.empty());
+    EXPECT_EQ(resolve("A:\\COPY\\OTHER.txt"), dir.at("Copy/Other.TXT"));
+    EXPECT_EQ(resolve("A:\\COPY\\SUB\\made.dat"), dir.at("Copy/Sub/Made.Dat"));
+}
+
 TEST_F(KeptListing, AListingThatCannotBeReadWholeIsNotKept) {
     for (const char* name : {"Setup.EXE", "a.txt", "b.txt", "c.txt"})
         write_host_file(dir.at(name), "");
