@@ -366,16 +366,36 @@ static void listing_note(const std::string& directory, const std::string& gone,
     listing->own_record_until = nanoseconds_of(after.changed) + OWN_RECORD_TRUST;
 }
 
+// Counts one more of `key` under way (`begun`), or one fewer. True when the
+// last one has ended; the lock is held.
+static bool count_under_way(std::map<std::string, unsigned>* counts, const std::string& key,
+                            bool begun) {
+    if (begun) {
+        ++(*counts)[key];
+        return false;
+    }
+    auto at = counts->find(key);
+    if (at == counts->end() || --at->second > 0) return false;
+    counts->erase(at);
+    return true;
+}
+
 // Counts a change of ours to `directory` under way (`begun`), or ended.
 static void listing_changing(const std::string& directory, bool begun) {
     ListingHeld held(listing_lock());
-    std::map<std::string, unsigned>& changing = listing_cache().changing;
-    if (begun) {
-        ++changing[directory];
-        return;
-    }
-    auto at = changing.find(directory);
-    if (at != changing.end() && --at->second == 0) changing.erase(at);
+    count_under_way(&listing_cache().changing, directory, begun);
+}
+
+void host_tree_filling(const std::string& host_root, bool begun) {
+    ListingHeld held(listing_lock());
+    if (!count_under_way(&listing_cache().filling, host_root, begun)) return;
+    // The listings the filling kept current without asking the host carry
+    // a state from before it: they are read again when next needed.
+    std::vector<CachedListing>& listings = listing_cache().listings;
+    auto filled_before = [&](const CachedListing& listing) {
+        return in_tree(listing.directory, host_root) && !listing_filled(listing.directory);
+    };
+    listings.erase(std::remove_if(listings.begin(), listings.end(), filled_before), listings.end());
 }
 
 // The observer of the host_io wrappers: a change under way is counted, and
@@ -738,23 +758,4 @@ std::string console_convert_argument(std::string_view word) {
     if (word.size() == 2 && (word[0] == '-' || word[0] == '/')) return std::string(word);
     if (word.size() > 2 && word[0] == '/') return "Z:" + backslashed(word);
     return backslashed(word);
-}
-
-void host_tree_filling(const std::string& host_root, bool begun) {
-    ListingHeld held(listing_lock());
-    std::map<std::string, unsigned>& filling = listing_cache().filling;
-    if (begun) {
-        ++filling[host_root];
-        return;
-    }
-    auto at = filling.find(host_root);
-    if (at == filling.end() || --at->second > 0) return;
-    filling.erase(at);
-    // The listings the filling kept current without asking the host carry
-    // a state from before it: they are read again when next needed.
-    std::vector<CachedListing>& listings = listing_cache().listings;
-    auto filled_before = [&](const CachedListing& listing) {
-        return in_tree(listing.directory, host_root) && !listing_filled(listing.directory);
-    };
-    listings.erase(std::remove_if(listings.begin(), listings.end(), filled_before), listings.end());
 }
