@@ -442,6 +442,17 @@ TEST_F(DiskWriteTest, ReadingTheDisksBackGivesEveryStagingFileAndTellsWhatDiffer
               (std::vector<std::string>{
                   "_big.bin from disk 1: piece _2ig.bin missing from disk 2",
                   "_text.dat from disk " + std::to_string(last) + ": stream ends early"}));
+
+    // The last disk gone, the prompt asks for it and is cancelled: the
+    // reading ends there, and the files read before are compared all the same.
+    ASSERT_EQ(rename(image(last).c_str(), disks.at("away.img").c_str()), 0);
+    prompts.cancel_at = uint32_t(last);
+    verification = DiskVerification{};
+    EXPECT_EQ(disk_verify(&e.context, scratch, &verification), RC_USER_CANCELLED);
+    EXPECT_EQ(verification.checked, 4u);
+    EXPECT_EQ(verification.mismatches,
+              std::vector<std::string>{"_big.bin from disk 1: piece _2ig.bin missing from disk 2"});
+    EXPECT_FALSE(host_exists(kit.at("scratch")));
 }
 
 TEST_F(DiskWriteTest, AMissingCompressedCopyEndsTheWritingWithFileNotFound) {
