@@ -73,6 +73,13 @@ static bool root_holds(const std::string& root, const std::string& path) {
 bool drive_provider_find(std::string_view path, const DriveProvider** provider, void** context,
                          std::string* inner) {
     if (path.size() > size_t(PATH_LIMIT)) return false;
+    // Most paths lie under no provider: the first character of their
+    // comparison form, matched by no root, tells so without making it.
+    char first = path.empty() ? '\0' : path[0] == '\\' || path[0] == '/' ? 'z' : fold_char(path[0]);
+    bool maybe = false;
+    for (size_t i = 0; !maybe && i < PROVIDER_LIMIT; ++i)
+        maybe = !provider_slots()[i].root.empty() && provider_slots()[i].root[0] == first;
+    if (!maybe) return false;
     size_t added = 0;
     std::string compared = comparison_form(path, &added);
     const ProviderSlot* best = nullptr;
