@@ -62,14 +62,14 @@ ResultCode write_cdrom_map(RunContext* run, const MapReading& r, std::string_vie
 // when a failure was already reported under the file it concerns.
 ResultCode check_read_map(RunContext* run, const ProductFileContext& pf, Value product,
                           MapReading* r, const PathParts& map, int depth, bool top_level,
-                          bool* reported) {
+                          bool* reported, WalkAhead* ahead) {
     run->modified = false;
     // Harvesting adds rows to the map of the product the run is for, whose
     // map file is rewritten; a product checked for another's is not.
     bool harvest = run->front_end.harvest && top_level;
     std::vector<SuperfluousFile> superfluous;
     ResultCode result = scan_staging_area(run, r->file.ns, r->groups, map.absolute, depth + 2,
-                                          harvest ? &superfluous : nullptr);
+                                          harvest ? &superfluous : nullptr, ahead);
     // A run cancelled during the scan leaves the map file as it was.
     if (result == RC_OK) result = run_cancel_check(run);
     if (result == RC_OK && harvest)
@@ -109,6 +109,10 @@ ResultCode check_read_map(RunContext* run, const ProductFileContext& pf, Value p
 
 }  // namespace
 
+// The size of a map file from which its product's directory is walked
+// while the map is read: about 3 000 rows, a few milliseconds of reading.
+constexpr uint64_t WALK_AHEAD_MAP_BYTES = 256 * 1024;
+
 ResultCode check_product(RunContext* run, const ProductFileContext& pf, Value product,
                          std::string_view product_directory, std::string_view map_base,
                          std::string_view map_extension, int depth, bool top_level,
@@ -119,10 +123,22 @@ ResultCode check_product(RunContext* run, const ProductFileContext& pf, Value pr
     MapReading r;
     *outcome = CheckOutcome{};
     engine_report_note(run->log, depth, path_join(map));
+    // With more than one thread, the directory of a product whose map is
+    // large is walked while the map is read; the scan then takes the
+    // entries that walk met. A small map is read sooner than a thread for
+    // the walk gets going.
+    WalkAhead ahead;
+    FileStatus map_status;
+    bool walking_ahead = run->front_end.jobs > 1 &&
+                         file_status(path_join(map), &map_status) == RC_OK &&
+                         map_status.size >= WALK_AHEAD_MAP_BYTES;
+    if (walking_ahead)
+        directory_walk_ahead_start(&ahead, map.absolute, scan_enters, run_status_ahead(run));
     ResultCode result = map_reading_open(run, product, map, &r);
     outcome->line = r.error_line;
     if (result == RC_OK) {
-        result = check_read_map(run, pf, product, &r, map, depth, top_level, &outcome->reported);
+        result = check_read_map(run, pf, product, &r, map, depth, top_level, &outcome->reported,
+                                walking_ahead ? &ahead : nullptr);
         Value sum = 0;
         ResultCode summed = component_sizes_sum(rt, r.groups, &sum);
         outcome->size = sum;
@@ -143,6 +159,7 @@ ResultCode check_product(RunContext* run, const ProductFileContext& pf, Value pr
             outcome->reported = true;
         }
     }
+    directory_walk_ahead_end(&ahead);
     map_reading_close(rt, &r);
     outcome->code = result;
     return result;

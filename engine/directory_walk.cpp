@@ -1,6 +1,7 @@
 // The directory walk.
 #include "engine/directory_walk.h"
 
+#include <cassert>
 #include <set>
 
 #include "sys/directory.h"
@@ -75,4 +76,49 @@ ResultCode directory_walk(std::string_view directory, bool recursive, const Walk
     walk.recursive = recursive;
     walk.visit = &visit;
     return walk_directory(&walk, std::string(directory), "");
+}
+
+void directory_walk_ahead_start(WalkAhead* ahead, std::string_view directory,
+                                std::function<bool(const WalkEntry&)> enters,
+                                unsigned status_ahead) {
+    ahead->directory = std::string(directory);
+    ahead->status_ahead = status_ahead;
+    ahead->enters = std::move(enters);
+    work_pool_start(&ahead->pool, 1);
+    ahead->started = !ahead->pool.workers.empty();
+    if (!ahead->started) return;
+    work_pool_queue(&ahead->pool, [ahead] {
+        // Each entry is taken as it is met; an abandoned walk stops at the next.
+        auto take = [ahead](const WalkEntry& entry) {
+            if (ahead->abandoned) return WALK_STOP;
+            ahead->entries.push_back(entry);
+            return ahead->enters(entry) ? WALK_ENTER : WALK_PASS;
+        };
+        ResultCode code = directory_walk(ahead->directory, true, take, ahead->status_ahead);
+        std::lock_guard<std::mutex> held(ahead->lock);
+        ahead->code = code;
+        ahead->done = true;
+        ahead->ended.notify_all();
+    });
+}
+
+ResultCode directory_walk_ahead_visit(WalkAhead* ahead, const WalkVisitor& visit) {
+    if (!ahead->started) return directory_walk(ahead->directory, true, visit, ahead->status_ahead);
+    {
+        std::unique_lock<std::mutex> held(ahead->lock);
+        ahead->ended.wait(held, [ahead] { return ahead->done; });
+    }
+    for (const WalkEntry& entry : ahead->entries) {
+        WalkStep step = visit(entry);
+        if (step == WALK_STOP) return RC_OK;
+        // The walk entered exactly the directories this visitor enters.
+        assert(!entry.is_directory || entry.problem != WALK_SOUND ||
+               (step == WALK_ENTER) == ahead->enters(entry));
+    }
+    return ahead->code;
+}
+
+void directory_walk_ahead_end(WalkAhead* ahead) {
+    ahead->abandoned = true;
+    work_pool_stop(&ahead->pool);
 }

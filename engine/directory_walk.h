@@ -2,16 +2,22 @@
 // the staging-area scan and replication list their entries through it. It
 // passes over the file services' own temporary files, marks the entries
 // that cannot stand for a file of a kit, and never enters a directory twice.
-// Needs sys/directory, sys/paths and sys/text_file.
+// A walk may also be made ahead on a thread of its own. Needs
+// sys/directory, sys/paths, sys/text_file and sys/work_pool.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sys/result_code.h"
+#include "sys/work_pool.h"
 
 // Why an entry cannot stand for a file or directory of a kit.
 enum WalkProblem {
@@ -47,3 +53,32 @@ using WalkVisitor = std::function<WalkStep(const WalkEntry&)>;
 // directory_open); the visits are the same.
 ResultCode directory_walk(std::string_view directory, bool recursive, const WalkVisitor& visit,
                           unsigned status_ahead = 0);
+
+// A recursive walk made ahead, on a thread of its own, while its owner does
+// other work (reads the map that the entries are matched against). It takes
+// every entry the walk meets, entering the directories that `enters` picks
+// from the entry alone; the visitor that is handed them later must answer
+// for a directory as `enters` does.
+struct WalkAhead {
+    WorkPool pool;
+    std::mutex lock;
+    std::condition_variable ended;
+    bool done = false;
+    std::atomic<bool> abandoned{false};
+    bool started = false;  // false: the walk is made when visited
+    std::string directory;
+    unsigned status_ahead = 0;
+    std::function<bool(const WalkEntry&)> enters;
+    std::vector<WalkEntry> entries;
+    ResultCode code = RC_OK;
+};
+// Starts the walk of `directory` (on the caller's thread, when visited,
+// if no thread can be had).
+void directory_walk_ahead_start(WalkAhead* ahead, std::string_view directory,
+                                std::function<bool(const WalkEntry&)> enters,
+                                unsigned status_ahead);
+// Waits for the walk, then hands `visit` its entries in order: the visits
+// and the code are those of directory_walk(directory, true, visit).
+ResultCode directory_walk_ahead_visit(WalkAhead* ahead, const WalkVisitor& visit);
+// Ends a walk whether or not it was visited (one not visited stops early).
+void directory_walk_ahead_end(WalkAhead* ahead);

@@ -156,11 +156,14 @@ bool entry_admitted(Scan* scan, const WalkEntry& entry) {
     return true;
 }
 
+// The tool's own working subdirectory is never part of the kit.
+bool is_work_subdirectory(const WalkEntry& entry) {
+    return entry.is_directory && entry.relative == entry.name &&
+           text_equal_nocase(entry.name, WORK_SUBDIRECTORY);
+}
+
 WalkStep visit(Scan* scan, const WalkEntry& entry) {
-    // The tool's own working subdirectory is never part of the kit.
-    if (entry.is_directory && entry.relative == entry.name &&
-        text_equal_nocase(entry.name, WORK_SUBDIRECTORY))
-        return WALK_PASS;
+    if (is_work_subdirectory(entry)) return WALK_PASS;
     if (!entry_admitted(scan, entry)) return WALK_PASS;
     if (!entry.is_directory) handle_file(scan, entry);
     return WALK_ENTER;
@@ -185,9 +188,15 @@ ResultCode odd_entry_named(Scan* scan) {
 
 }  // namespace
 
+bool scan_enters(const WalkEntry& entry) {
+    // As entry_admitted judges a directory, without its lines.
+    return !is_work_subdirectory(entry) && entry.problem == WALK_SOUND &&
+           entry.name.find('\\') == std::string::npos;
+}
+
 ResultCode scan_staging_area(RunContext* run, Namespace* reader_namespace, BiList* groups,
                              std::string_view directory, int depth,
-                             std::vector<SuperfluousFile>* superfluous) {
+                             std::vector<SuperfluousFile>* superfluous, WalkAhead* ahead) {
     if (!groups || !rt_usable(run->runtime)) return RC_NO_OBJECT;
     Scan scan;
     scan.run = run;
@@ -195,9 +204,9 @@ ResultCode scan_staging_area(RunContext* run, Namespace* reader_namespace, BiLis
     scan.groups = groups;
     scan.depth = depth;
     build_index(&scan);
-    ResultCode code = directory_walk(
-        directory, true, [&](const WalkEntry& entry) { return visit(&scan, entry); },
-        run_status_ahead(run));
+    auto visitor = [&](const WalkEntry& entry) { return visit(&scan, entry); };
+    ResultCode code = ahead ? directory_walk_ahead_visit(ahead, visitor)
+                            : directory_walk(directory, true, visitor, run_status_ahead(run));
     if (!scan.changed_groups.empty()) run->modified = true;
     for (Value group : scan.changed_groups) {
         ResultCode rebuilt = group_rebuild_volume_map(run->runtime, reader_namespace, group);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/directory_walk.h"
 #include "engine/run_context.h"
 
 struct BiList;
@@ -28,7 +29,15 @@ struct SuperfluousFile {
 // code of an entry that stands for nothing when a component names it (RC_SIZE_TOO_LARGE
 // for a file too large for a 32-bit size, RC_UNABLE_TO_READ for a directory reached again
 // through a link, RC_INVALID_FILE_NAME for a path over 260 characters). With `superfluous`,
-// every file reported "Superfluous" is appended to it in report order.
+// every file reported "Superfluous" is appended to it in report order. With
+// `ahead`, the entries are those of that walk of `directory`, started with
+// scan_enters while the map was read; the lines are the same.
 ResultCode scan_staging_area(RunContext* run, Namespace* reader_namespace, BiList* groups,
                              std::string_view directory, int depth,
-                             std::vector<SuperfluousFile>* superfluous = nullptr);
+                             std::vector<SuperfluousFile>* superfluous = nullptr,
+                             WalkAhead* ahead = nullptr);
+
+// True when the scan walks into the directory `entry`, which it decides
+// from the entry alone: not the tool's own working subdirectory, nor one
+// that cannot stand for a directory of the kit.
+bool scan_enters(const WalkEntry& entry);

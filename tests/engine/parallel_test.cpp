@@ -220,6 +220,29 @@ TEST_F(ParallelTest, GeneratedKitOf2000FilesGivesTheSameBytesWithOneJobAndWithEi
     EXPECT_EQ(replicas, 2000u);
 }
 
+// A product whose map is large enough for its folder to be walked while
+// the map is read: the checks report what one thread reports, odd entries
+// and all (a FIFO the map names, a second spelling of a file, files no row
+// lists, the tool's own working folder).
+TEST_F(ParallelTest, AFolderWalkedWhileItsLargeMapIsReadGivesWhatOneThreadGives) {
+    auto make = [](const std::string& kit) {
+        generated_kit(kit, 3600, 0);
+        std::string big = kit + "/big/";
+        ASSERT_GE(fs::file_size(big + "big.map"), 256u * 1024);
+        ASSERT_EQ(unlink((big + "f0101.dat").c_str()), 0);
+        ASSERT_EQ(mkfifo((big + "f0101.dat").c_str(), 0644), 0);
+        write_host_file(big + "F0102.DAT", "twin");
+        write_host_file(big + "extra.txt", "no row lists it");
+        write_host_file(big + "sub/deeper/more.txt", "nor this one");
+        write_host_file(big + "diskward/_f0001.dat", "the tool's own");
+        write_host_file(big + "f0103.dat", "a size that changed");
+    };
+    Outcome one = expect_same(make, {{"KIT", "-o", "win95", "-f"}, {"KIT", "-o", "win95", "-f"}});
+    // The FIFO the map names fails the product, after every line of the scan.
+    EXPECT_NE(one.report.find("run 1: " + std::to_string(RC_UNABLE_TO_READ) + "\n"),
+              std::string::npos);
+}
+
 const Steps kCompressAgain = {{"KIT", "-o", "win95", "-f"},
                               {"KIT", "-o", "win95", "-n", "big", "-a", "-c", "-z", "3.5HD"},
                               {"KIT", "-o", "win95", "-j", "COPY"},
