@@ -192,8 +192,10 @@ constexpr ConsoleOption CONSOLE_OPTIONS[] = {
      turn_on<&ConsoleSettings::verify>},
     {"--jobs", "N",
      "Compresses N files at once (1 to 256; one per processor when not\n"
-     "given); on a file server slow to answer, also copies files\n"
-     "ahead and asks for the status of 8 x N entries at once.\n"
+     "given); with more than one, walks the folder of a product with a\n"
+     "large map while the map is read; on a file server slow to answer,\n"
+     "also copies files ahead and asks for the status of 8 x N entries\n"
+     "at once.\n"
      "The report and every file written are the same for any N.",
      set_jobs},
     {"--harvest", "",
