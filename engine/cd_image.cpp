@@ -35,7 +35,7 @@ struct Gathering {
 // A failure of the image: reported under `path` and kept in the run's result.
 ResultCode fail(Gathering* g, std::string_view path, ResultCode code, std::string_view note = {}) {
     engine_report_text(g->run->log, g->depth, path, note.empty() ? engine_message(code) : note);
-    if (g->run->result == RC_OK) g->run->result = code;
+    run_keep_failure(g->run, code);
     return code;
 }
 
@@ -73,7 +73,7 @@ ResultCode gather_product(Gathering* g, Value product, std::string_view director
     ResultCode code = product_copy_sources(g->run, product, directory, &sources, &line);
     if (code != RC_OK) {
         engine_report(g->run->log, product_dir, "", filename, "map", line, g->depth, code);
-        if (g->run->result == RC_OK) g->run->result = code;
+        run_keep_failure(g->run, code);
         return code;
     }
     for (size_t i = 0; code == RC_OK && i < sources.size(); ++i)

@@ -161,14 +161,13 @@ ResultCode check_product(RunContext* run, const ProductFileContext& pf, Value pr
     }
     directory_walk_ahead_end(&ahead);
     map_reading_close(rt, &r);
-    outcome->code = result;
     return result;
 }
 
 namespace {
 
 // The version product keeps the installer version current; *changed is set
-// when it changed. 5 when the new version cannot be made.
+// when it changed. RC_NO_OBJECT when the new version cannot be made.
 ResultCode check_version_product(RunContext* run, Value product, const PathParts& product_file,
                                  int depth, bool* changed) {
     RuntimeContext* rt = run->runtime;

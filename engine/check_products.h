@@ -30,14 +30,13 @@ ResultCode check_products(RunContext* run, SymbolTable* atoms, BiList* products,
                           std::string_view extension, int depth, ResultCode* product_failure,
                           const std::vector<Value>* selection = nullptr);
 
-// What the check of one product found: its result, the line of its map
-// file the failure was found at (NO_LINE for none), whether the step that
+// What the check of one product found besides its result: the line of its
+// map file the failure was found at (NO_LINE for none), whether the step that
 // failed has already reported it under the file it concerns (a script file,
 // a source), so that it is not reported twice, and the sum of its
 // components' sizes as a number value of the runtime (0 when the map file
 // gave none), which the caller releases.
 struct CheckOutcome {
-    ResultCode code = RC_OK;
     int32_t line = NO_LINE;
     bool reported = false;
     Value size = 0;
@@ -47,7 +46,7 @@ struct CheckOutcome {
 // `product_directory`, whose map file is `map_base`.`map_extension`, and,
 // with -A or -W, assigns it to floppies when it is `top_level`, the run's
 // own product (or judges its density map file when it is checked for
-// another's). Returns outcome->code, which *outcome holds with the rest.
+// another's). Returns its result; *outcome holds the rest.
 ResultCode check_product(RunContext* run, const ProductFileContext& product_file, Value product,
                          std::string_view product_directory, std::string_view map_base,
                          std::string_view map_extension, int depth, bool top_level,

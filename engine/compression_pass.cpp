@@ -11,7 +11,6 @@
 #include "media/copy_names.h"
 #include "model/fields.h"
 #include "model/group.h"
-#include "runtime/bidirectional_lists.h"
 #include "runtime/values.h"
 #include "sys/files.h"
 #include "sys/text.h"

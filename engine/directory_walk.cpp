@@ -84,9 +84,9 @@ void directory_walk_ahead_start(WalkAhead* ahead, std::string_view directory,
     ahead->directory = std::string(directory);
     ahead->status_ahead = status_ahead;
     ahead->enters = std::move(enters);
+    // Without a thread, the walk is made when it is visited.
     work_pool_start(&ahead->pool, 1);
-    ahead->started = !ahead->pool.workers.empty();
-    if (!ahead->started) return;
+    if (ahead->pool.workers.empty()) return;
     work_pool_queue(&ahead->pool, [ahead] {
         // Each entry is taken as it is met; an abandoned walk stops at the next.
         auto take = [ahead](const WalkEntry& entry) {
@@ -103,7 +103,8 @@ void directory_walk_ahead_start(WalkAhead* ahead, std::string_view directory,
 }
 
 ResultCode directory_walk_ahead_visit(WalkAhead* ahead, const WalkVisitor& visit) {
-    if (!ahead->started) return directory_walk(ahead->directory, true, visit, ahead->status_ahead);
+    if (ahead->pool.workers.empty())
+        return directory_walk(ahead->directory, true, visit, ahead->status_ahead);
     {
         std::unique_lock<std::mutex> held(ahead->lock);
         ahead->ended.wait(held, [ahead] { return ahead->done; });

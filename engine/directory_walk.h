@@ -46,7 +46,7 @@ enum WalkStep { WALK_ENTER, WALK_PASS, WALK_STOP };
 using WalkVisitor = std::function<WalkStep(const WalkEntry&)>;
 
 // Visits the entries of `directory` in listing order, a directory's own
-// entries right after it when `recursive`. 0 after a complete walk or when
+// entries right after it when `recursive`. RC_OK after a complete walk or when
 // the visitor ended it; RC_UNABLE_TO_READ when a directory cannot be listed; the listing's
 // failure code when an entry cannot be examined. `status_ahead` threads may
 // examine entries ahead of the visitor on a host slow to answer (see
@@ -65,7 +65,6 @@ struct WalkAhead {
     std::condition_variable ended;
     bool done = false;
     std::atomic<bool> abandoned{false};
-    bool started = false;  // false: the walk is made when visited
     std::string directory;
     unsigned status_ahead = 0;
     std::function<bool(const WalkEntry&)> enters;

@@ -162,7 +162,7 @@ ResultCode engine_process_directory(RunContext* run, const PathParts& parts, int
         if (product_file_code == RC_OK) return WALK_PASS;
         engine_report(run->log, directory, "", entry.base, entry.extension, line, depth + 2,
                       product_file_code);
-        if (run->result == RC_OK) run->result = product_file_code;
+        run_keep_failure(run, product_file_code);
         return WALK_PASS;
     });
     if (code != RC_OK) return code;

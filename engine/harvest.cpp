@@ -10,6 +10,7 @@
 #include "runtime/atoms.h"
 #include "runtime/bidirectional_lists.h"
 #include "runtime/values.h"
+#include "sys/paths.h"
 #include "sys/text.h"
 
 namespace {
@@ -20,10 +21,7 @@ constexpr const char* TARGET_PREFIX = "%TARGET%\\";
 // part of its path is an 8.3 name of FAT characters, else the line's note
 // for the first part that is not.
 std::string_view name_refusal(std::string_view relative) {
-    for (size_t start = 0;;) {
-        size_t end = relative.find('\\', start);
-        std::string_view part = relative.substr(
-            start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    for (std::string_view part : path_components(relative)) {
         switch (fat_name_short_fit(part)) {
             case FAT_SHORT_FITS:
                 break;
@@ -32,9 +30,8 @@ std::string_view name_refusal(std::string_view relative) {
             case FAT_SHORT_BAD_CHARACTER:
                 return HARVEST_BAD_CHARACTER_NOTE;
         }
-        if (end == std::string_view::npos) return {};
-        start = end + 1;
     }
+    return {};
 }
 
 // True for the files no map lists as a file to install: the map file

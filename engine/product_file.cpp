@@ -82,7 +82,7 @@ ResultCode process_table(RunContext* run, const ScriptFile& script, const PathPa
             result = check_products(run, script.atoms, products, file.absolute, file.base,
                                     file.extension, depth, &product_failure,
                                     image ? &selected : nullptr);
-        if (product_failure != RC_OK && run->result == RC_OK) run->result = product_failure;
+        run_keep_failure(run, product_failure);
         if (result == RC_OK && product_failure == RC_OK && run->modified)
             result = write_back(run, products, file, depth);
         // The image is made of the files as the check has left them; a
@@ -90,7 +90,7 @@ ResultCode process_table(RunContext* run, const ScriptFile& script, const PathPa
         if (image && result == RC_OK && product_failure == RC_OK)
             result = cd_image_make(run, selected, file, depth);
         if (result == RC_SIZE_TOO_LARGE) {  // reported under the product
-            if (run->result == RC_OK) run->result = result;
+            run_keep_failure(run, result);
             result = RC_OK;
         }
     }

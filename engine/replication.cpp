@@ -100,7 +100,7 @@ void root_cut(std::string* root, std::string_view path) {
 // host resolves it, inside one of the directories `sources` that the copy
 // reads from: a link inside an earlier copy's tree that leads back into the
 // kit. Checked before the directory is made, so that nothing is created
-// there. 0 with *inside; the codes of directory_place.
+// there. RC_OK with *inside; the codes of directory_place.
 ResultCode leads_into_source(std::string_view path, const std::vector<std::string>& sources,
                              bool* inside) {
     *inside = false;
@@ -144,12 +144,6 @@ CopyOptions replica_copy_options(RunContext* run) {
     return options;
 }
 
-// Keeps a failure of the copy in the run's result, so that the copy is not
-// checked as if it were whole; the first failure is the result.
-void keep_failure(RunContext* run, ResultCode code) {
-    if (code != RC_OK && run->result == RC_OK) run->result = code;
-}
-
 // Copies the files named "user.*" or "*.usr" of the source directory into
 // the copy. A file that cannot be copied leaves the copy's former file (or
 // none), gets a line of its own naming it (the source for a failed read,
@@ -160,7 +154,7 @@ ResultCode copy_user_files(RunContext* run, std::string_view directory, const st
     return directory_walk(directory, false, [&](const WalkEntry& entry) {
         if (entry.is_directory || !names_user_file(entry.name)) return WALK_PASS;
         if (!copyable(run, entry.full, depth)) {
-            keep_failure(run, RC_UNABLE_TO_READ);
+            run_keep_failure(run, RC_UNABLE_TO_READ);
             return WALK_PASS;
         }
         std::string copy = path_join(replica, "", entry.name, "");
@@ -168,7 +162,7 @@ ResultCode copy_user_files(RunContext* run, std::string_view directory, const st
         if (code == RC_OK) return WALK_PASS;
         bool read_failed = code == RC_UNABLE_TO_READ || code == RC_FILE_NOT_FOUND;
         engine_report_text(run->log, depth, read_failed ? entry.full : copy, engine_message(code));
-        keep_failure(run, code);
+        run_keep_failure(run, code);
         return WALK_PASS;
     });
 }
@@ -232,7 +226,7 @@ void write_replica_table(RunContext* run, const std::vector<Value>& selected,
     if (code == RC_OK && !same) code = text_file_replace(table, text, false, nullptr);
     if (code == RC_OK) return;
     engine_report_text(run->log, depth, failed_path, engine_message(code));
-    keep_failure(run, code);
+    run_keep_failure(run, code);
 }
 
 }  // namespace
@@ -331,7 +325,6 @@ namespace {
 
 // One file of a product's copy, in the order of its map.
 struct ReplicaFile {
-    std::string source;     // as the map names it
     std::string from;       // in the staging area
     std::string to;         // in the copy
     std::string directory;  // its subdirectory, "" for none
@@ -364,11 +357,18 @@ struct ReplicaCopy {
     bool passed_over = false;
 };
 
+// True when `file` is the first file of a subdirectory of the copy not
+// made yet.
+bool directory_pending(const ReplicaCopy* copy, const ReplicaFile& file) {
+    return !file.relative.empty() && !copy->made.count(file.relative);
+}
+
 // Makes the subdirectory of `file` when it is the first file in it. RC_OK, or
 // RC_INVALID_TARGET_LOCATION when it leads back into the kit; a directory that cannot be made
 // fails its file's copy instead.
 ResultCode replica_directory_make(ReplicaCopy* copy, const ReplicaFile& file) {
-    if (file.relative.empty() || !copy->made.insert(file.relative).second) return RC_OK;
+    if (!directory_pending(copy, file)) return RC_OK;
+    copy->made.insert(file.relative);
     ResultCode code =
         copy_directory_make(path_join(copy->target_dir, file.directory, "", ""), copy->sources);
     if (code == RC_INVALID_TARGET_LOCATION) return code;
@@ -386,7 +386,7 @@ void replica_copy_ahead(ReplicaCopy* copy, const std::vector<ReplicaFile>& files
     for (size_t i = first; i < files.size(); ++i) {
         const ReplicaFile& file = files[i];
         unsigned door = 0;
-        if (!file.relative.empty() && !copy->made.count(file.relative)) {
+        if (directory_pending(copy, file)) {
             auto [at, fresh] = copy->doors.emplace(file.relative, 0);
             if (fresh) at->second = copy_batch_door(&copy->batch);
             door = at->second;
@@ -403,8 +403,7 @@ void replica_copy_ahead(ReplicaCopy* copy, const std::vector<ReplicaFile>& files
 // other file a status query.
 ResultCode replica_file_copy(ReplicaCopy* copy, const std::vector<ReplicaFile>& files, size_t i) {
     const ReplicaFile& file = files[i];
-    bool new_directory = !file.relative.empty() && !copy->made.count(file.relative);
-    if (new_directory && !copyable(copy->run, file.from, copy->depth)) {
+    if (directory_pending(copy, file) && !copyable(copy->run, file.from, copy->depth)) {
         copy->passed_over = true;
         return RC_OK;
     }
@@ -448,7 +447,7 @@ ResultCode replicate_product(RunContext* run, Value product, std::string_view di
     std::vector<ReplicaFile> files;
     for (const std::string& source : sources) {
         PathParts parts = path_split(source);
-        files.push_back(ReplicaFile{source, path_join(source_dir, "", source, ""),
+        files.push_back(ReplicaFile{path_join(source_dir, "", source, ""),
                                     path_join(target_dir, "", source, ""), parts.relative,
                                     text_fold(parts.relative)});
     }
@@ -518,7 +517,7 @@ ResultCode replicate_product_file(RunContext* run, BiList* products, std::string
     if (code == RC_FILE_NOT_FOUND) code = RC_OK;  // no table yet
     if (code != RC_OK) {
         engine_report(run->log, table, NO_LINE, depth, code);
-        keep_failure(run, code);
+        run_keep_failure(run, code);
         return RC_OK;
     }
 
@@ -538,12 +537,12 @@ ResultCode replicate_product_file(RunContext* run, BiList* products, std::string
         if (copied == RC_OK) continue;
         engine_report(run->log, directory, field_text(rt, product_location(product)),
                       field_text(rt, product_filename(product)), "map", line, depth + 2, copied);
-        keep_failure(run, copied);
+        run_keep_failure(run, copied);
         if (cancelled != RC_OK) break;
     }
     if (cancelled != RC_OK) {
         file_lock_release(lock);
-        keep_failure(run, cancelled);
+        run_keep_failure(run, cancelled);
         return cancel_told ? RC_OK : cancelled;
     }
     code = RC_NO_OBJECT;

@@ -61,6 +61,10 @@ unsigned run_status_ahead(const RunContext* run) {
     return std::min(run->front_end.jobs * 8u, 64u);
 }
 
+void run_keep_failure(RunContext* run, ResultCode code) {
+    if (code != RC_OK && run->result == RC_OK) run->result = code;
+}
+
 ResultCode run_cancel_check(RunContext* run) {
     return run->front_end.cancel ? run->front_end.cancel(run) : RC_OK;
 }

@@ -193,6 +193,10 @@ const std::string& run_copy_directory(const RunContext* run);
 // threads wait on the host, not on a processor), at most 64.
 unsigned run_status_ahead(const RunContext* run);
 
+// Keeps `code` as the run's result when it is a failure and the run has
+// none yet: the first failure is the run's result.
+void run_keep_failure(RunContext* run, ResultCode code);
+
 // The run's cancel asked: RC_OK when the run goes on (also without a cancel),
 // else the code the run stops with.
 ResultCode run_cancel_check(RunContext* run);

@@ -18,7 +18,6 @@
 #include "engine/messages.h"
 #include "model/fields.h"
 #include "model/group.h"
-#include "runtime/bidirectional_lists.h"
 #include "runtime/values.h"
 #include "sys/paths.h"
 #include "sys/text.h"
@@ -124,6 +123,11 @@ void odd_entry(Scan* scan, const std::string& relative, std::string_view note, R
     if (code != RC_OK) scan->odd_entries.emplace(text_fold(relative), code);
 }
 
+// A name that holds a backslash cannot be told from a path.
+bool name_like_a_path(const WalkEntry& entry) {
+    return entry.name.find('\\') != std::string::npos;
+}
+
 // True when the entry can stand for a file or directory of the kit;
 // otherwise its line has been written.
 bool entry_admitted(Scan* scan, const WalkEntry& entry) {
@@ -144,11 +148,10 @@ bool entry_admitted(Scan* scan, const WalkEntry& entry) {
         case WALK_SOUND:
             break;
     }
-    // A name that holds a backslash cannot be told from a path, and a file
-    // already met in another letter case is the same file to the kit: the
-    // first spelling in listing order is the file. (Directories that differ
-    // only in case are both walked; their files meet here.)
-    if (entry.name.find('\\') != std::string::npos ||
+    // A file already met in another letter case is the same file to the
+    // kit: the first spelling in listing order is the file. (Directories
+    // that differ only in case are both walked; their files meet here.)
+    if (name_like_a_path(entry) ||
         (!entry.is_directory && !scan->seen.insert(text_fold(entry.relative)).second)) {
         odd_entry(scan, entry.relative, engine_message(RC_INVALID_FILE_NAME), RC_OK);
         return false;
@@ -190,8 +193,7 @@ ResultCode odd_entry_named(Scan* scan) {
 
 bool scan_enters(const WalkEntry& entry) {
     // As entry_admitted judges a directory, without its lines.
-    return !is_work_subdirectory(entry) && entry.problem == WALK_SOUND &&
-           entry.name.find('\\') == std::string::npos;
+    return !is_work_subdirectory(entry) && entry.problem == WALK_SOUND && !name_like_a_path(entry);
 }
 
 ResultCode scan_staging_area(RunContext* run, Namespace* reader_namespace, BiList* groups,

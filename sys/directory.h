@@ -28,7 +28,7 @@ DirectoryListing* directory_open(std::string_view directory, unsigned status_ahe
 // for the end. It is never a run's result: the callers turn it into theirs.
 constexpr ResultCode DIRECTORY_END = ResultCode(-1);
 
-// Moves to the next entry: 0 with a current entry, DIRECTORY_END at the
+// Moves to the next entry: RC_OK with a current entry, DIRECTORY_END at the
 // end, the host error's code when an entry cannot be examined (RC_UNABLE_TO_READ for an
 // input/output error), RC_NO_OBJECT when `listing` is missing. "." and ".." are never
 // delivered; a symbolic link is delivered as what it points to, and one that

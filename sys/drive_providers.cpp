@@ -20,19 +20,31 @@ static ProviderSlot* provider_slots() {
     return slots;
 }
 
+// True when `path` starts at a root without naming a drive.
+static bool rooted_without_drive(std::string_view path) {
+    return !path.empty() && (path[0] == '\\' || path[0] == '/');
+}
+
 // The comparison form of a path: "\" separators, letters folded, a rooted
 // path without a drive put on Z:, trailing separators cut. *added tells how
 // many characters were put in front of the text.
 static std::string comparison_form(std::string_view path, size_t* added) {
     std::string out;
     *added = 0;
-    if (!path.empty() && (path[0] == '\\' || path[0] == '/')) {
+    if (rooted_without_drive(path)) {
         out = "z:";
         *added = 2;
     }
     for (char c : path) out += c == '/' ? '\\' : fold_char(c);
     while (out.size() > 2 && out.back() == '\\') out.pop_back();
     return out;
+}
+
+// The first character of the comparison form of `path`, without making it
+// ('\0' for an empty path).
+static char comparison_lead(std::string_view path) {
+    if (path.empty()) return '\0';
+    return rooted_without_drive(path) ? 'z' : fold_char(path[0]);
 }
 
 static ProviderSlot* slot_of(const std::string& root) {
@@ -75,7 +87,7 @@ bool drive_provider_find(std::string_view path, const DriveProvider** provider, 
     if (path.size() > size_t(PATH_LIMIT)) return false;
     // Most paths lie under no provider: the first character of their
     // comparison form, matched by no root, tells so without making it.
-    char first = path.empty() ? '\0' : path[0] == '\\' || path[0] == '/' ? 'z' : fold_char(path[0]);
+    char first = comparison_lead(path);
     bool maybe = false;
     for (size_t i = 0; !maybe && i < PROVIDER_LIMIT; ++i)
         maybe = !provider_slots()[i].root.empty() && provider_slots()[i].root[0] == first;

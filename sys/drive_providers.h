@@ -80,7 +80,7 @@ struct PathTarget {
     ProvidedPath on;   // when provided
     std::string host;  // otherwise
 };
-// The one dispatch of the file services: 0 with *target; for a path under
+// The one dispatch of the file services: RC_OK with *target; for a path under
 // no provider, the codes of host_path_resolve (RC_FILE_NOT_FOUND for an unbound drive,
 // RC_INVALID_FILE_NAME for a path over 260 characters).
 ResultCode path_target_find(std::string_view path, PathTarget* target);

@@ -15,7 +15,7 @@ struct FileLock;
 // waiting, and hands it out in *lock. RC_OK; RC_SHARING_VIOLATION ("Sharing Violation") when
 // another run holds it; the host error's code when the file cannot be
 // opened (RC_FILE_NOT_FOUND when it is missing). A file on a drive provider's disk is not
-// locked: 0 with a lock that holds nothing.
+// locked: RC_OK with a lock that holds nothing.
 ResultCode file_lock_take(std::string_view path, FileLock** lock);
 
 // The same for the host path `host`: a file, a device, or a directory

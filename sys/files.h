@@ -14,13 +14,13 @@
 #include "sys/paths.h"
 #include "sys/result_code.h"
 
-// 0 with *exists set when the file or directory can be found; 0 with it
+// RC_OK with *exists set when the file or directory can be found; RC_OK with it
 // clear when it is absent, its drive unbound, or a component of the path is
 // not a directory; RC_PERMISSION_DENIED on a permission error; RC_INVALID_FILE_NAME for a path over
 // 260 characters; RC_OS_ERROR otherwise.
 ResultCode file_exists(std::string_view path, bool* exists);
 
-// Makes the file writable and deletes it. 0 also when the file or its
+// Makes the file writable and deletes it. RC_OK also when the file or its
 // directory does not exist; else the host error's code (RC_PERMISSION_DENIED in a directory
 // that may not be written).
 ResultCode file_delete(std::string_view path);
@@ -49,7 +49,7 @@ struct FileStatus {
     // which a read could wait on for ever.
     bool is_other = false;
 };
-// The status of `path`: 0 with status->exists clear when it is absent, its
+// The status of `path`: RC_OK with status->exists clear when it is absent, its
 // drive unbound, or a component of the path is not a directory; else the
 // codes of file_exists.
 ResultCode file_status(std::string_view path, FileStatus* status);
@@ -59,7 +59,7 @@ bool file_time_not_before(const struct timespec& later, const struct timespec& e
 // RC_OK, or the host error's code (RC_FILE_NOT_FOUND when either is missing).
 ResultCode file_not_older(std::string_view first, std::string_view second, bool* not_older);
 
-// Makes the directory `path`. 0 only when a directory is there afterwards
+// Makes the directory `path`. RC_OK only when a directory is there afterwards
 // (one already there is fine); RC_FILE_NOT_FOUND when the parent is missing; RC_PERMISSION_DENIED
 // without permission; RC_UNABLE_TO_WRITE on a read-only file system; RC_OS_ERROR when a file is in
 // the way.
@@ -124,7 +124,7 @@ struct FileMove {
     std::string from;  // host paths
     std::string to;
 };
-// 0 with *move ready; the codes of file_rename.
+// RC_OK with *move ready; the codes of file_rename.
 ResultCode file_move_prepare(std::string_view from, std::string_view to, FileMove* move);
 // RC_OK, or the host error's code.
 ResultCode file_move_make(const FileMove& move);

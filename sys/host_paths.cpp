@@ -498,19 +498,17 @@ static std::string listing_spelling(const CachedListing& listing, std::string_vi
     return spelling;
 }
 
-// The host path of `name` in `directory` as the listing of a tree the run
-// is filling gives it, in *path, with *found telling whether it is listed
-// in some case. False when `directory` is in no such tree or its listing is
+// The spelling of `name` in `directory` (empty when it is listed in no
+// case) as the listing of a tree the run is filling gives it, asking the
+// host nothing. False when `directory` is in no such tree or its listing is
 // not at hand.
-static bool filled_lookup(const std::string& directory, std::string_view name, std::string* path,
-                          bool* found) {
+static bool filled_spelling(const std::string& directory, std::string_view name,
+                            std::string* spelling) {
     ListingHeld held(listing_lock());
     CachedListing* listing = listing_find(directory);
     if (!listing || !listing_filled(directory)) return false;
     listing->last_use = ++listing_cache().uses;
-    std::string spelling = listing_spelling(*listing, name);
-    *found = !spelling.empty();
-    *path = host_child(directory, *found ? std::string_view(spelling) : name);
+    *spelling = listing_spelling(*listing, name);
     return true;
 }
 
@@ -564,10 +562,8 @@ static std::string case_lookup(const std::string& directory, std::string_view na
 // The spelling of `name` inside host directory `directory`: as written when
 // it exists so, else as case_lookup finds it.
 static std::string component_lookup(const std::string& directory, std::string_view name) {
-    std::string in_filled;
-    bool found = false;
-    if (filled_lookup(directory, name, &in_filled, &found))
-        return found ? in_filled.substr(in_filled.rfind('/') + 1) : std::string();
+    std::string spelling;
+    if (filled_spelling(directory, name, &spelling)) return spelling;
     struct stat info;
     if (host_lstat(host_child(directory, name).c_str(), &info) == 0) return std::string(name);
     if (errno != ENOENT) return std::string();
@@ -611,21 +607,23 @@ static bool host_walk_whole(std::string_view rest, std::string* path, bool* foun
     if (names.empty()) return true;
     std::string parent = *path;
     for (size_t i = 0; i + 1 < names.size(); ++i) parent = host_child(parent, names[i]);
-    // A directory whose listing is at hand (one being filled, as a copy
-    // fills it) tells from its status alone whether the name is there and
-    // in what spelling: one host call instead of two.
-    if (names.size() > 1 && filled_lookup(parent, names.back(), path, found)) return true;
-    if (names.size() > 1 && listing_known(parent)) {
+    // A directory the run is filling answers from its listing, asking the
+    // host nothing. Another whose listing is at hand (one read lately)
+    // tells from its status alone whether the name is there and in what
+    // spelling: one host call instead of two.
+    std::string spelling;
+    bool answered = names.size() > 1 && filled_spelling(parent, names.back(), &spelling);
+    if (!answered && names.size() > 1 && listing_known(parent)) {
         KnownStatus parent_status;
         parent_status.taken_at = clock_now();
-        std::string spelling;
-        if (host_lstat(parent.c_str(), &parent_status.info) == 0 &&
-            S_ISDIR(parent_status.info.st_mode) &&
-            listed_spelling(parent, names.back(), &parent_status, &spelling)) {
-            *found = !spelling.empty();
-            *path = host_child(parent, *found ? std::string_view(spelling) : names.back());
-            return true;
-        }
+        answered = host_lstat(parent.c_str(), &parent_status.info) == 0 &&
+                   S_ISDIR(parent_status.info.st_mode) &&
+                   listed_spelling(parent, names.back(), &parent_status, &spelling);
+    }
+    if (answered) {
+        *found = !spelling.empty();
+        *path = host_child(parent, *found ? std::string_view(spelling) : names.back());
+        return true;
     }
     std::string whole = host_child(parent, names.back());
     struct stat info;
@@ -642,7 +640,7 @@ static bool host_walk_whole(std::string_view rest, std::string* path, bool* foun
     bool known = names.size() > 1 && S_ISDIR(parent_status.info.st_mode);
     // The last name is missing as written (the lstat above): look for it
     // without regard to case.
-    std::string spelling = case_lookup(parent, names.back(), known ? &parent_status : nullptr);
+    spelling = case_lookup(parent, names.back(), known ? &parent_status : nullptr);
     *found = !spelling.empty();
     *path = host_child(parent, spelling.empty() ? names.back() : std::string_view(spelling));
     return true;

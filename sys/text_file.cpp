@@ -3,7 +3,6 @@
 #include "sys/text_file.h"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,7 +10,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
-#include <mutex>
 #include <new>
 #include <vector>
 
@@ -85,20 +83,8 @@ bool text_file_is_temporary_name(std::string_view name, long* pid) {
 // Numbers the temporary files this process makes, on whichever thread.
 static std::atomic<unsigned> temporary_counter{0};
 
-// The process id, asked of the host once per process (a forked child asks
-// again), since every temporary name holds it.
-static std::atomic<long> process_id{0};
-
-static long own_process_id() {
-    static std::once_flag registered;
-    std::call_once(registered, [] { pthread_atfork(nullptr, nullptr, [] { process_id = 0; }); });
-    long pid = process_id.load();
-    if (pid == 0) process_id = pid = long(getpid());
-    return pid;
-}
-
 std::string text_file_temporary_name(std::string_view name) {
-    return temporary_prefix(name) + std::to_string(own_process_id()) + "-" +
+    return temporary_prefix(name) + std::to_string(getpid()) + "-" +
            std::to_string(temporary_counter.fetch_add(1) + 1);
 }
 
@@ -116,11 +102,11 @@ static void stale_temporaries_remove(const std::string& directory, std::string_v
     std::vector<std::string> names;
     if (host_directory_read(directory.empty() ? "." : directory, &names) != 0) return;
     std::string prefix = name.empty() ? std::string() : temporary_prefix(name);
+    const long own = long(getpid());
     for (const std::string& entry : names) {
         long pid = 0;
         if (entry.compare(0, prefix.size(), prefix) != 0 ||
-            !text_file_is_temporary_name(entry, &pid) || pid == own_process_id() ||
-            host_process_alive(pid))
+            !text_file_is_temporary_name(entry, &pid) || pid == own || host_process_alive(pid))
             continue;
         // Another run may have removed it first; either way it is gone.
         (void)host_unlink((directory + entry).c_str());

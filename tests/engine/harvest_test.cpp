@@ -20,6 +20,10 @@ using Files = std::map<std::string, std::string>;
 // written for win95.
 const std::string kFlags =
     R"( false        false   false            00         00   00 ""    ""   ""     )";
+// The header of the harvested map, its columns as wide as its rows make them.
+const std::string kHarvestedHeader =
+    "#Name     Subgroup Source            Destination                Size Instantiate? "
+    "Append? Compress? StartDisk TotalDisks Icon Group Item Command";
 const std::string kProductColumns =
     "#### Product      Parent Filename Version     Interface Label     Location Size Visible? "
     "Selected? Open? Description Volume";
@@ -60,8 +64,7 @@ TEST_F(HarvestTest, EverySuperfluousFileGetsItsRowAndASecondCheckIsSilent) {
                   "      data\\readme.txt Harvested\r\n" + "      setup.exe Harvested\r\n" +
                   "      app.map " + former_size + " --> 590\r\n" + "    " + map + ": 605\r\n");
     const std::string harvested = crlf_lines({
-        "#Name     Subgroup Source            Destination                Size Instantiate? "
-        "Append? Compress? StartDisk TotalDisks Icon Group Item Command",
+        kHarvestedHeader,
         "",
         R"(G         ""       "app.map"         "%TARGET%\app.map"          590)" + kFlags,
         "",
@@ -89,8 +92,7 @@ TEST_F(HarvestTest, EverySuperfluousFileGetsItsRowAndASecondCheckIsSilent) {
     // A new file goes at the end of the group made before, whatever its
     // letter case now; the former map is kept again.
     const std::string renamed = crlf_lines({
-        "#Name     Subgroup Source            Destination                Size Instantiate? "
-        "Append? Compress? StartDisk TotalDisks Icon Group Item Command",
+        kHarvestedHeader,
         "",
         R"(G         ""       "app.map"         "%TARGET%\app.map"          590)" + kFlags,
         "",
@@ -106,8 +108,7 @@ TEST_F(HarvestTest, EverySuperfluousFileGetsItsRowAndASecondCheckIsSilent) {
                             "      new.dat Harvested\r\n" + "      app.map 590 --> 736\r\n" +
                             "    " + map + ": 754\r\n");
     const std::string grown = crlf_lines({
-        "#Name     Subgroup Source            Destination                Size Instantiate? "
-        "Append? Compress? StartDisk TotalDisks Icon Group Item Command",
+        kHarvestedHeader,
         "",
         R"(G         ""       "app.map"         "%TARGET%\app.map"          736)" + kFlags,
         "",
