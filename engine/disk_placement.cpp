@@ -170,8 +170,8 @@ static ResultCode place(DiskState* disk, const PlacementParameters& p, uint32_t 
 ResultCode disk_place(DiskState* disk, const PlacementParameters& p, uint32_t size, bool compressed,
                       Placement* out) {
     ResultCode code = place(disk, p, size, compressed, out);
-    [[maybe_unused]] uint64_t rounded = media_round_to_cluster(size, p.cluster_size);
-    assert(code != RC_OK || placed_whole(*disk, *out, rounded));
+    assert(code != RC_OK ||
+           placed_whole(*disk, *out, media_round_to_cluster(size, p.cluster_size)));
     return code;
 }
 

@@ -30,7 +30,7 @@ std::string wrong_size(std::string_view drive) {
 }
 
 // The products selected in the product table on the disk in the drive at
-// `root` (its disk 1, as disk writing puts it there), in *selected. 0 also
+// `root` (its disk 1, as disk writing puts it there), in *selected. RC_OK also
 // when the disk holds no product table; RC_UNABLE_TO_READ when one cannot be read.
 ResultCode disk_one_selection(RunContext* run, std::string_view root,
                               std::vector<std::string>* selected) {
@@ -123,12 +123,10 @@ std::string disk_prompt_check(const RunContext* run, std::string_view root) {
 }
 
 std::string disk_prompt_medium(const RunContext* run) {
-    size_t count = 0;
-    const MediaRow* rows = media_rows(&count);
-    for (size_t i = 0; i < count; ++i)
-        if (rows[i].media_capacity == run->options.media_capacity &&
-            rows[i].cluster_size == run->options.cluster_size)
-            return rows[i].name;
+    for (const MediaRow& row : MEDIA_ROWS)
+        if (row.media_capacity == run->options.media_capacity &&
+            row.cluster_size == run->options.cluster_size)
+            return row.name;
     return "";
 }
 

@@ -26,7 +26,7 @@ bool engine_start(RunContext* run, int argc, const char* const* argv);
 ResultCode engine_run(RunContext* run);
 
 // Walks the directory `path_join(parts)` at `depth` and processes the
-// product file of the run's operating-system word. 0 after a complete
+// product file of the run's operating-system word. RC_OK after a complete
 // listing (product-file failures are reported and kept in run->result);
 // RC_UNABLE_TO_READ when the directory cannot be listed.
 ResultCode engine_process_directory(RunContext* run, const PathParts& parts, int depth);

@@ -2,7 +2,6 @@
 #include "engine/options.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include "media/media_table.h"
 #include "model/system_columns.h"
@@ -34,15 +33,18 @@ const char* take_value(int argc, const char* const* argv, int* index) {
     return argv[*index];
 }
 
+// The row of the operating-system word `word` (letters folded), or nullptr.
+const OsWord* os_word_find(std::string_view word) {
+    for (const OsWord& w : OS_WORDS)
+        if (text_equal_nocase(w.word, word)) return &w;
+    return nullptr;
+}
+
 void set_os_word(RunOptions* options, const char* word) {
     options->os_word = word;
-    options->install_product = "w32install";
-    options->os_code = 0;
-    for (const OsWord& w : OS_WORDS) {
-        if (!text_equal_nocase(w.word, word)) continue;
-        options->install_product = w.install_product;
-        options->os_code = w.os_code;
-    }
+    const OsWord* known = os_word_find(word);
+    options->install_product = known ? known->install_product : "w32install";
+    options->os_code = known ? known->os_code : 0;
 }
 
 // A size in Kb for -S or -X: digits only, no overflow, at most the current
@@ -178,8 +180,7 @@ ResultCode engine_parse_option(RunOptions* options, bool cd_image, int argc,
 }
 
 bool os_word_known(std::string_view word) {
-    return std::any_of(std::begin(OS_WORDS), std::end(OS_WORDS),
-                       [&](const OsWord& w) { return text_equal_nocase(w.word, word); });
+    return os_word_find(word) != nullptr;
 }
 
 void engine_write_usage(OutputLog* log) {

@@ -1,4 +1,4 @@
-// Reading the engine's command-line options into the run context: the
+// Reading the engine's command-line options into RunOptions: the
 // option table, the operating-system words, the media and size checks, and
 // the usage text that describes them.
 #pragma once

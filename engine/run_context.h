@@ -1,7 +1,8 @@
 // The run context: the one program-wide record of a run, bound once to a
 // runtime context and an output log: the options it was asked for (read
 // once, then only read), the front end's settings, and the run's own state
-// and results, reset to their defaults by every call of engine_main.
+// and results, which the start of every run resets to their defaults (the
+// front end's settings and the floppy root are kept).
 #pragma once
 
 #include <cstdint>
@@ -46,7 +47,8 @@ constexpr const char* MAKER_NOTICE_TEXT =
 
 // What the user asked for: the command line as the option parsing read it.
 // Filled once at the start of a run and only read afterwards; the checks of
-// dependent products and of a copy get what differs for them as parameters.
+// dependent products get what differs for them as parameters, and the
+// check of a copy is told by checking_copy.
 struct RunOptions {
     std::string os_word;
     std::string install_product;
@@ -58,7 +60,8 @@ struct RunOptions {
     bool has_replication_products = false;
     std::vector<std::string> replication_products;
     // The floppy drive root that -D names (read as floppy_root_parse
-    // does), "" when -D names none: the run's floppy root then starts as "A:\".
+    // does), "" when -D names none: the run's floppy root then stays what the former
+    // run left ("A:\" at first).
     std::string drive_folder;
     uint32_t slop = 0;
     // The medium's values: the media table's default until a -Z names another.

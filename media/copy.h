@@ -42,8 +42,8 @@ struct CopyOptions {
 // RC_UNABLE_TO_WRITE write failure (also when the pieces cannot hold the whole file),
 // RC_UNABLE_TO_READ read failure, truncated compressed source or open variable reference,
 // RC_OS_ERROR reference too long, RC_INVALID_FILE_NAME a file that cannot be named in that many
-// pieces, 8 cancelled, 5 no memory (or a piece list shorter than the pieces); a cancel callback's
-// or a lookup's own result.
+// pieces, RC_USER_CANCELLED cancelled, RC_NO_OBJECT no memory (or a piece list shorter than the
+// pieces); a cancel callback's or a lookup's own result.
 ResultCode copy_file(std::string_view source, std::string_view destination,
                      const CopyOptions& options);
 

@@ -43,7 +43,7 @@ struct DiskRequest {
 std::string drive_root_normalise(std::string_view root);
 
 // Makes sure disk `disk_number` is in the drive, prompting until it is. In
-// labelling mode each disk the prompt accepts is labelled. 0 when the disk
+// labelling mode each disk the prompt accepts is labelled. RC_OK when the disk
 // is there; RC_USER_CANCELLED when the user cancelled (or there is no prompt to ask);
 // RC_UNABLE_TO_WRITE when a disk cannot be labelled.
 ResultCode copy_ask_for_disk(const DiskRequest& request, uint32_t disk_number, bool labelling,

@@ -44,7 +44,7 @@ struct CopyJob {
 };
 
 // Makes the job ready for `mode`; the compressor's dictionary is allocated
-// here, or taken over from the thread's last compressing job. 5 when it
+// here, or taken over from the thread's last compressing job. RC_NO_OBJECT when it
 // cannot be.
 ResultCode copy_job_setup(CopyJob* job, CopyMode mode);
 // Closes whatever is still open and frees the dictionaries, keeping the

@@ -93,7 +93,8 @@ static bool folder_holds_only_images(const std::string& folder) {
     return true;
 }
 
-// The root that -D made a drive, to be unbound when -D names another.
+// The root the drives last followed (-D, or a disk prompt that moved the
+// root), to be unbound when they follow another.
 static std::string& followed_root() {
     static std::string root;
     return root;

@@ -11,7 +11,7 @@
 
 // Checks the disk in the drive of `root` against *label_base and
 // disk_number. In a folder of images, the image of that label is put in the
-// drive first when there is one. 0 when the labels match (letter case
+// drive first when there is one. RC_OK when the labels match (letter case
 // aside), RC_FILE_NOT_FOUND when they differ, RC_OS_ERROR when no readable disk is in the drive.
 // With an empty *label_base, the disk's label is taken apart instead: the
 // text before its last blank goes to *label_base and the digits after it to

@@ -43,7 +43,7 @@ struct LzwCompressor {
 
 // Allocates the dictionary for codes of up to `max_width` bits (9 to 16) in
 // the table of slot index `slot_index` (0 to 18: 667 ... 262147 slots) and
-// makes the state fresh. 5 when the table cannot be allocated or has fewer
+// makes the state fresh. RC_NO_OBJECT when the table cannot be allocated or has fewer
 // than 2^max_width slots.
 ResultCode lzw_compressor_create(LzwCompressor* c, uint32_t max_width, uint32_t slot_index);
 void lzw_compressor_free(LzwCompressor* c);

@@ -52,5 +52,5 @@ void lzw_decompressor_free(LzwDecompressor* d);
 ResultCode lzw_decompress_step(LzwDecompressor* d, BitReader* in, ByteSink* out, uint32_t limit,
                                uint32_t* written);
 // Says whether the stream, now that its input is over, was whole: RC_UNABLE_TO_READ when
-// its header or its first code never came or it was refused, else 0.
+// its header or its first code never came or it was refused, else RC_OK.
 ResultCode lzw_decompress_finish(const LzwDecompressor* d);

@@ -1,14 +1,7 @@
 // The media table and the density suffixes.
 #include "media/media_table.h"
 
-#include <iterator>
-
 #include "sys/text.h"
-
-const MediaRow* media_rows(size_t* count) {
-    if (count) *count = std::size(MEDIA_ROWS);
-    return MEDIA_ROWS;
-}
 
 const MediaRow* media_find(std::string_view name) {
     for (const MediaRow& row : MEDIA_ROWS)

@@ -32,9 +32,6 @@ inline constexpr MediaRow MEDIA_ROWS[] = {
 };
 inline constexpr const MediaRow& MEDIA_DEFAULT = MEDIA_ROWS[0];
 
-// The rows, with their number in *count.
-const MediaRow* media_rows(size_t* count);
-
 // The row whose name equals `name` (letters folded), or nullptr.
 const MediaRow* media_find(std::string_view name);
 

@@ -142,7 +142,7 @@ SystemComponent* system_component_copy(RuntimeContext* rt, const SystemComponent
     bool complete = true;
     for (int i = 0; i < SYSTEM_FIELDS; ++i) {
         copies[i] = field_copy(rt, fields[i]);
-        if (value_is_real(fields[i]) && !copies[i]) complete = false;
+        if (field_copy_failed(fields[i], copies[i])) complete = false;
     }
     // The copy is whole or nothing.
     if (!complete) {

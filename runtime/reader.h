@@ -79,7 +79,7 @@ ResultCode reader_rewind(RuntimeContext* rt, Reader* reader);
 ResultCode reader_commit(RuntimeContext* rt, Reader* reader);
 
 // The code of the failed read of the reader's input (RC_UNABLE_TO_READ for an
-// input/output error); 0 while no read has failed. RC_NO_OBJECT when the
+// input/output error); RC_OK while no read has failed. RC_NO_OBJECT when the
 // context is unusable or the reader is none.
 ResultCode reader_failure(RuntimeContext* rt, Reader* reader);
 

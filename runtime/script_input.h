@@ -29,7 +29,7 @@ struct ScriptInput {
     bool ended;          // a stream has delivered its last chunk
 };
 
-// Opens the file named by the four parts. Returns 0 with the input in
+// Opens the file named by the four parts. Returns RC_OK with the input in
 // *input; else *input is none and the answer is the open's code (RC_FILE_NOT_FOUND when
 // the file is missing, RC_PERMISSION_DENIED without permission, and the other codes of
 // host_error_code), RC_UNABLE_TO_READ for anything that is not a regular file (a
@@ -62,6 +62,6 @@ inline ResultCode input_read(ScriptInput* input, char* c) {
 // chunk and the one byte before it).
 ResultCode input_unread(ScriptInput* input);
 
-// 0 while every read of the input has succeeded; else the code of the read
+// RC_OK while every read of the input has succeeded; else the code of the read
 // that failed (RC_UNABLE_TO_READ for an input/output error). RC_NO_OBJECT for none.
 ResultCode input_failure(const ScriptInput* input);

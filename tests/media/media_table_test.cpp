@@ -2,14 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "media/fat_geometry.h"
 
 TEST(MediaTable, RowsMatchTheirClusterCountsAndSuffixesFollowCapacity) {
-    size_t count = 0;
-    const MediaRow* rows = media_rows(&count);
+    const MediaRow* rows = MEDIA_ROWS;
+    const size_t count = std::size(MEDIA_ROWS);
     ASSERT_EQ(count, 7u);
     EXPECT_STREQ(rows[0].name, "3.5HD");
     for (size_t i = 0; i < count; ++i) {
