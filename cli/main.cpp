@@ -191,11 +191,10 @@ constexpr ConsoleOption CONSOLE_OPTIONS[] = {
      "its staging file and prints the files that differ.",
      turn_on<&ConsoleSettings::verify>},
     {"--jobs", "N",
-     "Compresses N files at once (1 to 256; one per processor when not\n"
-     "given); with more than one, walks the folder of a product with a\n"
-     "large map while the map is read; on a file server slow to answer,\n"
-     "also copies files ahead and asks for the status of 8 x N entries\n"
-     "at once.\n"
+     "Compresses or copies N files at once (1 to 256; one per processor\n"
+     "when not given); with more than one, walks the folder of a product\n"
+     "with a large map while the map is read; on a file server slow to\n"
+     "answer, copies and asks for the status of 8 x N files at once.\n"
      "The report and every file written are the same for any N.",
      set_jobs},
     {"--harvest", "",

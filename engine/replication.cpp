@@ -332,12 +332,16 @@ struct ReplicaFile {
 };
 
 // How many files of a product are copied one at a time before the host's
-// speed is judged, and the mean time per file above which the rest are
-// copied ahead on the run's threads. A file of a kit on a local disk is
-// copied in a few tens of microseconds; on a file server each open and
-// status query waits a round trip, and one file takes milliseconds.
+// speed is judged, and the mean time per file above which the host counts
+// as slow. A file of a kit on a local disk is copied in a few tens of
+// microseconds; on a file server each open and status query waits a round
+// trip, and one file takes milliseconds. The rest are copied ahead: on a
+// slow host by many threads, each taking one file at a time, to keep many
+// round trips in flight; on a quick one by as many threads as the run has
+// jobs, each taking a run of files, so that the walk seldom waits on them.
 constexpr size_t COPY_PROBES = 16;
 constexpr std::chrono::microseconds SLOW_COPY{1000};
+constexpr size_t QUICK_COPY_RUN = 16;
 
 // The copying of one product's files into its copy: each subdirectory made
 // once, checked not to lead back into `sources`, before the first file
@@ -378,9 +382,14 @@ ResultCode replica_directory_make(ReplicaCopy* copy, const ReplicaFile& file) {
 
 // Hands the files from `first` on to the run's threads, each to be made
 // under a temporary name as soon as a thread is free and its subdirectory
-// made, and put in place when the walk comes to it.
-void replica_copy_ahead(ReplicaCopy* copy, const std::vector<ReplicaFile>& files, size_t first) {
-    copy_batch_start(&copy->batch, run_status_ahead(copy->run));
+// made, and put in place when the walk comes to it; `slow` when the host
+// keeps each file waiting.
+void replica_copy_ahead(ReplicaCopy* copy, const std::vector<ReplicaFile>& files, size_t first,
+                        bool slow) {
+    if (slow)
+        copy_batch_start(&copy->batch, run_status_ahead(copy->run));
+    else
+        copy_batch_start(&copy->batch, copy->run->front_end.jobs, QUICK_COPY_RUN);
     copy->ahead = true;
     copy->tickets.resize(files.size());
     for (size_t i = first; i < files.size(); ++i) {
@@ -453,14 +462,15 @@ ResultCode replicate_product(RunContext* run, Value product, std::string_view di
     }
     auto started = std::chrono::steady_clock::now();
     for (size_t i = 0; i < files.size() && code == RC_OK; ++i) {
-        // Files that each keep the host waiting are copied ahead, several
-        // at once, when the run may use more than one thread. A run that
-        // can be cancelled copies on its own thread, where the cancel is
-        // asked between chunks.
+        // The files past the first few are copied ahead, several at once,
+        // when the run may use more than one thread. A run that can be
+        // cancelled copies on its own thread, where the cancel is asked
+        // between chunks.
         if (i == COPY_PROBES && run->front_end.jobs > 1 && !run->front_end.cancel &&
-            files.size() > COPY_PROBES &&
-            std::chrono::steady_clock::now() - started > SLOW_COPY * COPY_PROBES)
-            replica_copy_ahead(&copy, files, i);
+            files.size() > COPY_PROBES)
+            replica_copy_ahead(
+                &copy, files, i,
+                std::chrono::steady_clock::now() - started > SLOW_COPY * COPY_PROBES);
         code = replica_file_copy(&copy, files, i);
     }
     // The files copied ahead past a failure are given up, leaving their

@@ -1,6 +1,8 @@
 // Copies made ahead on workers, put in place in their owner's order.
 #include "media/copy_batch.h"
 
+#include <algorithm>
+
 #include "sys/drive_providers.h"
 #include "sys/files.h"
 #include "sys/paths.h"
@@ -8,31 +10,26 @@
 
 namespace {
 
-// How many copies per job may be begun past the one the owner waits for:
-// enough to keep every worker busy while the owner takes its turns, few
-// enough that not many temporary files are about at once.
+// How many copies per job may be begun past the one the owner waits for,
+// at the least: enough to keep every worker busy while the owner takes its
+// turns, few enough that not many temporary files are about at once. A
+// worker that takes runs of tickets may be two runs ahead.
 constexpr size_t AHEAD_PER_JOB = 4;
+
+constexpr size_t NOBODY = SIZE_MAX;
 
 // The progress of a copy on a worker: counted, and passed on by the owner.
 void batch_progress(void* user, uint32_t bytes) {
     BatchCopy* copy = static_cast<BatchCopy*>(user);
     CopyBatch* batch = copy->batch;
-    {
-        std::lock_guard<std::mutex> held(batch->lock);
-        copy->moved += bytes;
-    }
-    batch->told.notify_all();
+    std::unique_lock<std::mutex> held(batch->lock, std::defer_lock);
+    work_lock(held);
+    copy->moved += bytes;
+    if (batch->owner_waits == copy->ticket) batch->told.notify_all();
 }
 
 bool door_open(const CopyBatch* batch, unsigned door) {
     return door == 0 || batch->doors[door - 1];
-}
-
-// Marks `copy` done with `code`; the lock is held.
-void batch_done(CopyBatch* batch, BatchCopy* copy, ResultCode code) {
-    copy->code = code;
-    copy->state = BATCH_DONE;
-    batch->told.notify_all();
 }
 
 // Moves the whole temporary file of `copy` into place (by the names its
@@ -44,49 +41,103 @@ ResultCode batch_settle(BatchCopy* copy, bool keep) {
     return code;
 }
 
-// A worker's part: the temporary file, and the move into place when the
-// owner has come to it already; or nothing at all when the owner passed
-// it by.
-void batch_run(BatchCopy* copy) {
-    CopyBatch* batch = copy->batch;
-    std::unique_lock<std::mutex> held(batch->lock);
-    batch->changed.wait(held, [&] {
-        return copy->abandoned || copy->granted ||
-               (door_open(batch, copy->door) && copy->ticket < batch->passed + batch->ahead);
-    });
-    if (copy->abandoned) return batch_done(batch, copy, RC_OK);
+// A worker's part of `copy`: its temporary file, left for the owner to put
+// in place; or nothing at all when the owner has passed it by meanwhile.
+// The lock is held on entry and on return.
+void batch_make(CopyBatch* batch, BatchCopy* copy, std::unique_lock<std::mutex>& held) {
     copy->state = BATCH_COPYING;
     held.unlock();
-
     CopyOptions options = copy->options;
-    options.progress = batch_progress;
-    options.user = copy;
+    if (options.progress) {
+        options.progress = batch_progress;
+        options.user = copy;
+    }
     ResultCode code = copy_file(copy->source, copy->temporary, options);
     // The names are found here, so that the owner's turn is the rename alone.
     if (code == RC_OK) code = file_move_prepare(copy->temporary, copy->destination, &copy->move);
     if (code != RC_OK) (void)file_delete(copy->temporary);
-
-    held.lock();
-    if (code != RC_OK) return batch_done(batch, copy, code);
-    if (!copy->granted && !copy->abandoned) {
-        // The owner has not come to it yet: it puts the copy in place (or
-        // gives it up) when it does, and this worker goes on with another.
-        copy->state = BATCH_COPIED;
-        batch->told.notify_all();
-        return;
+    work_lock(held);
+    if (code == RC_OK && copy->abandoned) {
+        held.unlock();
+        (void)batch_settle(copy, false);
+        work_lock(held);
     }
-    bool keep = copy->granted;
-    held.unlock();
-    code = batch_settle(copy, keep);
-    held.lock();
-    batch_done(batch, copy, code);
+    copy->code = code;
+    copy->state = code == RC_OK && !copy->abandoned ? BATCH_COPIED : BATCH_DONE;
+    if (batch->owner_waits == copy->ticket || batch->ending) batch->told.notify_all();
+}
+
+// True when a worker has tickets to take: some not taken yet, within the
+// window past the owner.
+bool batch_takeable(const CopyBatch* batch) {
+    size_t next = std::max(batch->next, batch->passed);
+    return next < batch->copies.size() && next < batch->passed + batch->ahead;
+}
+
+// True when a whole run of tickets (or all that are left) can be taken: idle
+// workers are woken only then, so that each wakes for a run, not for every
+// copy queued or put in place.
+bool batch_run_ready(const CopyBatch* batch) {
+    size_t next = std::max(batch->next, batch->passed);
+    size_t end = std::min(batch->copies.size(), batch->passed + batch->ahead);
+    return end > next && (end - next >= batch->run || end == batch->copies.size());
+}
+
+// A worker: takes runs of consecutive tickets and makes each copy of the
+// run that no one has begun, that is not the owner's own and whose door is
+// open. A copy passed by here is made by the owner when it comes to it.
+void batch_work(CopyBatch* batch) {
+    std::unique_lock<std::mutex> held(batch->lock, std::defer_lock);
+    work_lock(held);
+    for (;;) {
+        ++batch->idle;
+        batch->changed.wait(held, [&] { return batch->stopping || batch_takeable(batch); });
+        --batch->idle;
+        if (batch->stopping) return;
+        size_t first = std::max(batch->next, batch->passed);
+        size_t end =
+            std::min({first + batch->run, batch->copies.size(), batch->passed + batch->ahead});
+        batch->next = end;
+        for (size_t t = first; t < end; ++t) {
+            BatchCopy* copy = batch->copies[t].get();
+            if (copy->state == BATCH_WAITING && !copy->abandoned && !copy->on_owner &&
+                door_open(batch, copy->door))
+                batch_make(batch, copy, held);
+        }
+    }
+}
+
+// Makes the first copy no worker has taken, as a worker would, when there
+// is one within the window; the lock is held on entry and on return. True
+// when one was made.
+bool batch_help(CopyBatch* batch, std::unique_lock<std::mutex>& held) {
+    while (batch_takeable(batch)) {
+        BatchCopy* copy = batch->copies[std::max(batch->next, batch->passed)].get();
+        batch->next = copy->ticket + 1;
+        if (copy->state != BATCH_WAITING || copy->abandoned || copy->on_owner ||
+            !door_open(batch, copy->door))
+            continue;
+        batch_make(batch, copy, held);
+        return true;
+    }
+    return false;
+}
+
+// Wakes the idle workers when a run of tickets is ready for them; the lock
+// is held.
+void batch_wake_workers(CopyBatch* batch) {
+    if (batch->idle > 0 && batch_run_ready(batch)) batch->changed.notify_all();
 }
 
 }  // namespace
 
-void copy_batch_start(CopyBatch* batch, unsigned jobs) {
+void copy_batch_start(CopyBatch* batch, unsigned jobs, size_t run) {
     if (jobs > 1) work_pool_start(&batch->pool, jobs);
-    batch->ahead = batch->pool.workers.size() * AHEAD_PER_JOB;
+    size_t workers = batch->pool.workers.size();
+    batch->run = std::max<size_t>(run, 1);
+    batch->ahead = workers * std::max(AHEAD_PER_JOB, 2 * batch->run);
+    for (size_t i = 0; i < workers; ++i)
+        work_pool_queue(&batch->pool, [batch] { batch_work(batch); });
 }
 
 size_t copy_batch_add(CopyBatch* batch, std::string source, std::string destination,
@@ -101,37 +152,35 @@ size_t copy_batch_add(CopyBatch* batch, std::string source, std::string destinat
     copy->on_owner = batch->pool.workers.empty() || options.cancel ||
                      drive_provider_find(copy->destination, &on);
     if (!copy->on_owner) copy->temporary = text_file_temporary_path(copy->destination);
-    BatchCopy* queued = copy.get();
-    {
-        std::lock_guard<std::mutex> held(batch->lock);
-        copy->ticket = batch->copies.size();
-        batch->copies.push_back(std::move(copy));
-    }
-    if (!queued->on_owner) work_pool_queue(&batch->pool, [queued] { batch_run(queued); });
-    return queued->ticket;
+    std::unique_lock<std::mutex> held(batch->lock, std::defer_lock);
+    work_lock(held);
+    copy->ticket = batch->copies.size();
+    batch->copies.push_back(std::move(copy));
+    batch_wake_workers(batch);
+    return batch->copies.back()->ticket;
 }
 
 unsigned copy_batch_door(CopyBatch* batch) {
-    std::lock_guard<std::mutex> held(batch->lock);
+    std::unique_lock<std::mutex> held(batch->lock, std::defer_lock);
+    work_lock(held);
     batch->doors.push_back(false);
     return unsigned(batch->doors.size());
 }
 
 void copy_batch_open(CopyBatch* batch, unsigned door) {
-    {
-        std::lock_guard<std::mutex> held(batch->lock);
-        if (door > 0 && door <= batch->doors.size()) batch->doors[door - 1] = true;
-    }
-    batch->changed.notify_all();
+    std::unique_lock<std::mutex> held(batch->lock, std::defer_lock);
+    work_lock(held);
+    if (door > 0 && door <= batch->doors.size()) batch->doors[door - 1] = true;
 }
 
-// Gives up the copies from `passed` up to `end`; the lock is held.
+// Gives up the copies from `passed` up to `end`; the lock is held. A copy
+// under way is given up by its worker when it ends.
 static void batch_abandon_before(CopyBatch* batch, size_t end) {
     for (size_t t = batch->passed; t < end && t < batch->copies.size(); ++t) {
         BatchCopy* copy = batch->copies[t].get();
         if (copy->abandoned) continue;
         copy->abandoned = true;
-        if (copy->on_owner) copy->state = BATCH_DONE;
+        if (copy->state == BATCH_WAITING) copy->state = BATCH_DONE;
         // A temporary file made whole and left for the owner is removed
         // here; no worker looks at the copy again.
         if (copy->state == BATCH_COPIED) {
@@ -139,76 +188,92 @@ static void batch_abandon_before(CopyBatch* batch, size_t end) {
             copy->state = BATCH_DONE;
         }
     }
-    batch->changed.notify_all();
+}
+
+// Passes on to the copy's own progress callback, on the owner's thread, the
+// bytes its worker has told of since last time; the lock is held, and let
+// go meanwhile.
+static void batch_tell(BatchCopy* copy, std::unique_lock<std::mutex>& held) {
+    uint64_t bytes = copy->moved - copy->told;
+    copy->told = copy->moved;
+    if (bytes == 0 || !copy->options.progress) return;
+    held.unlock();
+    while (bytes > 0) {
+        uint32_t part = bytes > UINT32_MAX ? UINT32_MAX : uint32_t(bytes);
+        copy->options.progress(copy->options.user, part);
+        bytes -= part;
+    }
+    work_lock(held);
 }
 
 ResultCode copy_batch_finish(CopyBatch* batch, size_t ticket) {
-    std::unique_lock<std::mutex> held(batch->lock);
+    std::unique_lock<std::mutex> held(batch->lock, std::defer_lock);
+    work_lock(held);
     if (ticket >= batch->copies.size() || ticket < batch->passed) return RC_NO_OBJECT;
     batch_abandon_before(batch, ticket);
     BatchCopy* copy = batch->copies[ticket].get();
-    if (copy->on_owner) {
-        held.unlock();
-        ResultCode code = copy_file_replacing(copy->source, copy->destination, copy->options);
-        held.lock();
-        copy->state = BATCH_DONE;
-        copy->code = code;
-        batch->passed = ticket + 1;
-        batch->changed.notify_all();
-        return code;
-    }
-    copy->granted = true;
-    batch->changed.notify_all();
+    ResultCode code = RC_OK;
     for (;;) {
-        batch->told.wait(held, [&] {
-            return copy->state == BATCH_DONE || copy->state == BATCH_COPIED ||
-                   copy->moved > copy->told;
-        });
-        if (copy->moved > copy->told && copy->options.progress) {
-            uint64_t bytes = copy->moved - copy->told;
-            copy->told = copy->moved;
-            held.unlock();
-            while (bytes > 0) {
-                uint32_t part = bytes > UINT32_MAX ? UINT32_MAX : uint32_t(bytes);
-                copy->options.progress(copy->options.user, part);
-                bytes -= part;
-            }
-            held.lock();
-            continue;
-        }
-        copy->told = copy->moved;
-        if (copy->state == BATCH_COPIED) {
-            // Made ahead and left for the owner: moved into place here.
+        if (copy->state == BATCH_WAITING) {
+            // No worker has begun it: made here, as one thread makes it.
             copy->state = BATCH_COPYING;
             held.unlock();
-            ResultCode code = batch_settle(copy, true);
-            held.lock();
-            batch_done(batch, copy, code);
+            code = copy_file_replacing(copy->source, copy->destination, copy->options);
+            work_lock(held);
+            break;
         }
-        if (copy->state == BATCH_DONE) break;
+        if (copy->state == BATCH_COPYING) {
+            // While a worker makes it, the owner makes one no worker has
+            // taken yet, rather than wait idle.
+            if (batch_help(batch, held)) continue;
+            batch->owner_waits = ticket;
+            batch->told.wait(
+                held, [&] { return copy->state != BATCH_COPYING || copy->moved > copy->told; });
+            batch->owner_waits = NOBODY;
+            batch_tell(copy, held);
+            continue;
+        }
+        batch_tell(copy, held);
+        if (copy->state == BATCH_DONE) {
+            code = copy->code;
+            break;
+        }
+        // Made ahead and left for the owner: moved into place here.
+        held.unlock();
+        code = batch_settle(copy, true);
+        work_lock(held);
+        break;
     }
+    copy->code = code;
+    copy->state = BATCH_DONE;
     batch->passed = ticket + 1;
-    batch->changed.notify_all();
-    return copy->code;
+    batch_wake_workers(batch);
+    return code;
 }
 
 void copy_batch_end(CopyBatch* batch) {
     {
-        std::unique_lock<std::mutex> held(batch->lock);
+        std::unique_lock<std::mutex> held(batch->lock, std::defer_lock);
+        work_lock(held);
         batch_abandon_before(batch, batch->copies.size());
-        // Every copy a worker has begun is seen through, so that nothing is
-        // written once the batch is gone.
+        // Every copy a worker has begun is seen through (and, given up,
+        // removed by its worker), so that nothing is written once the batch
+        // is gone.
+        batch->ending = true;
         batch->told.wait(held, [&] {
             for (size_t t = batch->passed; t < batch->copies.size(); ++t)
                 if (batch->copies[t]->state == BATCH_COPYING) return false;
             return true;
         });
-        // Those a worker finished meanwhile left their temporary files.
-        batch_abandon_before(batch, batch->copies.size());
         batch->passed = batch->copies.size();
+        batch->stopping = true;
+        batch->changed.notify_all();
     }
     work_pool_stop(&batch->pool);
     batch->copies.clear();
     batch->doors.clear();
     batch->passed = 0;
+    batch->next = 0;
+    batch->ending = false;
+    batch->stopping = false;
 }

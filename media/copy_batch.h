@@ -1,12 +1,15 @@
 // A batch of copies that replace their destinations, made ahead on a pool
 // of workers while their owner walks its files in order. Each copy is
-// written under a temporary name beside its destination by a worker as
-// soon as one is free, and takes its place only when the owner finishes
-// it, so that the destinations change in the owner's order and a walk that
-// stops at a failure leaves every later destination as it was. With one
-// job there are no workers: each copy is made when it is finished, on the
-// owner's thread, exactly as copy_file_replacing makes it. Needs the copy
-// engine and the worker pool.
+// written under a temporary name beside its destination by a worker, and
+// takes its place only when the owner finishes it, so that the
+// destinations change in the owner's order and a walk that stops at a
+// failure leaves every later destination as it was. Workers take the
+// copies in runs of consecutive tickets; a copy no worker has begun when
+// the owner comes to it is made by the owner, straight into place, so the
+// owner waits only for a copy under way. With one job there are no
+// workers: each copy is made when it is finished, on the owner's thread,
+// exactly as copy_file_replacing makes it. Needs the copy engine and the
+// worker pool.
 #pragma once
 
 #include <atomic>
@@ -24,7 +27,7 @@
 
 enum BatchCopyState : uint8_t {
     BATCH_WAITING,  // queued, not begun
-    BATCH_COPYING,  // a worker writes the temporary file
+    BATCH_COPYING,  // a worker writes the temporary file, or the owner the copy
     BATCH_COPIED,   // the temporary file is whole and waits to take its place
     BATCH_DONE,     // in place, failed or given up; `code` tells
 };
@@ -39,9 +42,8 @@ struct BatchCopy {
     std::string temporary;
     FileMove move;  // of the temporary into place, once made whole
     CopyOptions options;
-    unsigned door = 0;       // 0, or a door that must be open before it begins
+    unsigned door = 0;       // 0, or a door that must be open before a worker begins it
     bool on_owner = false;   // made by the owner when finished, never ahead
-    bool granted = false;    // the owner has come to it: it may take its place
     bool abandoned = false;  // the owner has passed it by: it must leave no trace
     BatchCopyState state = BATCH_WAITING;
     ResultCode code = RC_OK;
@@ -57,12 +59,21 @@ struct CopyBatch {
     std::vector<std::unique_ptr<BatchCopy>> copies;  // by ticket
     std::vector<bool> doors;                         // open or not, by door - 1
     size_t passed = 0;                               // tickets below this are finished or abandoned
-    size_t ahead = 0;  // how many tickets past `passed` workers may begin
+    size_t ahead = 0;               // how many tickets past `passed` workers may take
+    size_t run = 1;                 // how many consecutive tickets a worker takes at a time
+    size_t next = 0;                // the first ticket no worker has taken
+    size_t owner_waits = SIZE_MAX;  // the ticket the owner waits for, if any
+    unsigned idle = 0;              // workers waiting for tickets to take
+    bool ending = false;            // the owner waits for every copy under way
+    bool stopping = false;          // the workers are to end
 };
 
 // Makes a batch for `jobs` jobs (1 or 0: none ahead, everything on the owner's
-// thread).
-void copy_batch_start(CopyBatch* batch, unsigned jobs);
+// thread). A worker takes `run` consecutive tickets at a time: runs of many
+// tickets keep the owner from waiting on every copy where copies are quick
+// (a local disk), runs of one keep every worker busy where each copy waits
+// on the host (a file server).
+void copy_batch_start(CopyBatch* batch, unsigned jobs, size_t run = 1);
 // Queues a copy of `source` over `destination` (as copy_file_replacing
 // makes it) and gives its ticket, one more than the last. A copy with a
 // cancel callback, or onto a drive provider's disk, is made on the owner's

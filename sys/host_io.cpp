@@ -84,7 +84,18 @@ static std::mutex& faults_lock() {
 
 using FaultsHeld = std::lock_guard<std::mutex>;
 
+// True from the first switch set until the switches are cleared. A run with
+// none set (every run outside the tests) passes the switches by without
+// taking their lock, which every host call would otherwise take in turn on
+// every thread of a parallel pass.
+static std::atomic<bool> switches_set{false};
+
+static bool switches_in_use() {
+    return switches_set.load(std::memory_order_acquire);
+}
+
 static void fail_next_held(HostOp op, int error, unsigned after) {
+    switches_set.store(true, std::memory_order_release);
     faults().next_error[op] = error;
     faults().calls_before[op] = after;
     faults().path_part[op].clear();
@@ -123,6 +134,7 @@ static std::string directory_path(const DIR* directory) {
 
 void file_services_fail_writes_after(uint64_t bytes, int error) {
     FaultsHeld held(faults_lock());
+    switches_set.store(true, std::memory_order_release);
     faults().write_budget_set = true;
     faults().write_budget = bytes;
     faults().write_budget_error = error;
@@ -145,6 +157,7 @@ void file_services_faults_clear() {
     for (std::atomic<unsigned>& wait : round_trips) wait = 0;
     FaultsHeld held(faults_lock());
     faults() = FaultSwitches{};
+    switches_set.store(false, std::memory_order_release);
 }
 
 // The error that stands for a stop of the process rather than a failure.
@@ -172,6 +185,7 @@ static bool fault_take_held(HostOp op, const char* path) {
 
 static bool fault_take(HostOp op, const char* path = "") {
     round_trip_wait(op);
+    if (!switches_in_use()) return false;
     FaultsHeld held(faults_lock());
     return fault_take_held(op, path);
 }
@@ -180,12 +194,14 @@ static bool fault_take(HostOp op, const char* path = "") {
 // by the path it was opened with.
 static bool fault_take_fd(HostOp op, int fd) {
     round_trip_wait(op);
+    if (!switches_in_use()) return false;
     FaultsHeld held(faults_lock());
     return fault_take_held(op, descriptor_path(fd).c_str());
 }
 
 static bool fault_take_directory(HostOp op, const DIR* directory) {
     round_trip_wait(op);
+    if (!switches_in_use()) return false;
     FaultsHeld held(faults_lock());
     return fault_take_held(op, directory_path(directory).c_str());
 }
@@ -193,11 +209,13 @@ static bool fault_take_directory(HostOp op, const DIR* directory) {
 // Keeps the path a descriptor or directory stream was opened with while a
 // fault is aimed at one file; forgets it when it is closed.
 static void descriptor_opened(int fd, const char* path) {
+    if (!switches_in_use()) return;
     FaultsHeld held(faults_lock());
     if (paths_wanted()) faults().descriptor_paths[fd] = path;
 }
 
 static void descriptor_closed(int fd) {
+    if (!switches_in_use()) return;
     FaultsHeld held(faults_lock());
     faults().descriptor_paths.erase(fd);
 }
@@ -288,7 +306,7 @@ int host_fstat(int fd, struct stat* info) {
 int host_fstatat(int directory_fd, const char* name, struct stat* info) {
     bool strikes = false;
     round_trip_wait(HOST_OP_FSTAT);
-    {
+    if (switches_in_use()) {
         // Judged by the entry's own path, so that a failure can be aimed at
         // one entry of a directory whatever order its entries are asked in.
         FaultsHeld held(faults_lock());
@@ -361,7 +379,7 @@ int host_statvfs(const char* path, struct statvfs* info) {
 DIR* host_opendir(const char* path) {
     if (fault_take(HOST_OP_OPENDIR, path)) return nullptr;
     DIR* directory = opendir(path);
-    if (directory) {
+    if (directory && switches_in_use()) {
         FaultsHeld held(faults_lock());
         if (paths_wanted()) faults().directory_paths[directory] = path;
     }
@@ -375,7 +393,7 @@ dirent* host_readdir(DIR* directory) {
 }
 
 int host_closedir(DIR* directory) {
-    {
+    if (switches_in_use()) {
         FaultsHeld held(faults_lock());
         faults().directory_paths.erase(directory);
     }
@@ -385,6 +403,9 @@ int host_closedir(DIR* directory) {
 // How many of `size` bytes the write budget still allows (all when unset),
 // taken from the budget at once so that writes on several threads share it.
 static size_t write_allowance(size_t size, bool* budget_set, int* budget_error) {
+    *budget_set = false;
+    *budget_error = 0;
+    if (!switches_in_use()) return size;
     FaultsHeld held(faults_lock());
     FaultSwitches& f = faults();
     *budget_set = f.write_budget_set;
@@ -429,6 +450,7 @@ int host_pwrite_all(int fd, const char* data, size_t size, off_t offset) {
 // True when any failure is armed: the in-kernel copy then stands aside, so
 // that every armed failure strikes the reads and writes it is aimed at.
 static bool faults_armed() {
+    if (!switches_in_use()) return false;
     FaultsHeld held(faults_lock());
     const FaultSwitches& f = faults();
     if (f.write_budget_set) return true;

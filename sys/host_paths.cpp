@@ -16,6 +16,7 @@
 #include "sys/host_io.h"
 #include "sys/paths.h"
 #include "sys/text.h"
+#include "sys/work_pool.h"
 
 // The drive table: one host directory per letter, empty when unbound.
 struct DriveTable {
@@ -247,7 +248,17 @@ static std::recursive_mutex& listing_lock() {
     return lock;
 }
 
-using ListingHeld = std::lock_guard<std::recursive_mutex>;
+// Holds the cache's lock for a scope; a use of the cache is short.
+class ListingHeld {
+public:
+    explicit ListingHeld(std::recursive_mutex& lock) : lock_(lock) { work_lock(lock_); }
+    ~ListingHeld() { lock_.unlock(); }
+    ListingHeld(const ListingHeld&) = delete;
+    ListingHeld& operator=(const ListingHeld&) = delete;
+
+private:
+    std::recursive_mutex& lock_;
+};
 
 static int64_t nanoseconds_of(const struct timespec& t) {
     return int64_t(t.tv_sec) * NANOSECONDS + t.tv_nsec;

@@ -29,3 +29,18 @@ void work_pool_stop(WorkPool* pool);
 
 // The number of online processors, at least 1.
 unsigned work_pool_processors();
+
+// Takes `lock` (any lockable), trying a few times before sleeping on it: for
+// locks that several threads of a pass take for a few hundred nanoseconds
+// at a time, where sleeping and being woken would cost more than the wait.
+template <typename Lockable>
+void work_lock(Lockable& lock) {
+    constexpr int TRIES = 200;
+    for (int tries = 0; tries < TRIES; ++tries) {
+        if (lock.try_lock()) return;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    lock.lock();
+}

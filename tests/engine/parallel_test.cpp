@@ -220,6 +220,26 @@ TEST_F(ParallelTest, GeneratedKitOf2000FilesGivesTheSameBytesWithOneJobAndWithEi
     EXPECT_EQ(replicas, 2000u);
 }
 
+// A subdirectory of the copy first named well past the files copied one at
+// a time: the run's threads, which copy ahead, wait for the walk to make it
+// before they write into it. The report and the tree are those of one
+// thread, with every file of that subdirectory in place.
+TEST_F(ParallelTest, ASubdirectoryNamedLateIsMadeBeforeAnyThreadCopiesIntoIt) {
+    Outcome one = expect_same(
+        [](const std::string& kit) {
+            generated_kit(kit, 120, 0);
+            std::string map = read_host_file(kit + "/big/big.map");
+            for (unsigned n = 1; n <= 40; ++n) {
+                std::string name = "late" + std::to_string(n) + ".dat";
+                write_host_file(kit + "/big/late/" + name, demo_lines(n * 97, name));
+                map += map_row("G9", "late\\" + name, 0);
+            }
+            write_host_file(kit + "/big/big.map", map);
+        },
+        {{"KIT", "-o", "win95", "-f"}, {"KIT", "-o", "win95", "-j", "COPY"}});
+    EXPECT_EQ(one.tree["copy/big/late/late40.dat"], one.tree["kit/big/late/late40.dat"]);
+}
+
 // A product whose map is large enough for its folder to be walked while
 // the map is read: the checks report what one thread reports, odd entries
 // and all (a FIFO the map names, a second spelling of a file, files no row
