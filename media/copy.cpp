@@ -2,6 +2,7 @@
 #include "media/copy.h"
 
 #include "media/copy_names.h"
+#include "sys/binary_file.h"
 #include "sys/drive_providers.h"
 #include "sys/files.h"
 #include "sys/paths.h"
@@ -35,11 +36,45 @@ ResultCode copy_file_replacing(std::string_view source, std::string_view destina
     // in its place there.
     ProvidedPath on;
     if (drive_provider_find(destination, &on)) return copy_file(source, destination, options);
-    std::string temporary = text_file_temporary_path(destination);
-    ResultCode rc = copy_file(source, temporary, options);
-    if (rc == RC_OK) rc = file_rename(temporary, destination);
-    if (rc != RC_OK) (void)file_delete(temporary);
+    BinaryFile* made = nullptr;
+    std::string temporary;
+    ResultCode rc = copy_file_aside(source, destination, options, &made, &temporary);
+    if (rc != RC_OK) return rc;
+    return copy_aside_settle(made, temporary, destination, true);
+}
+
+ResultCode copy_file_aside(std::string_view source, std::string_view destination,
+                           const CopyOptions& options, BinaryFile** made, std::string* temporary) {
+    *made = nullptr;
+    *temporary = text_file_temporary_path(destination);
+    CopyOptions aside = options;
+    // A file read from a drive provider's disk takes its times by path,
+    // which a file without a name does not have.
+    ProvidedPath on;
+    if (!drive_provider_find(source, &on)) {
+        aside.unnamed = made;
+        aside.unnamed_place = std::string(destination);
+    }
+    ResultCode rc = copy_file(source, *temporary, aside);
+    if (rc == RC_OK) return RC_OK;
+    (void)copy_aside_settle(*made, *temporary, destination, false);
+    *made = nullptr;
     return rc;
+}
+
+ResultCode copy_aside_settle(BinaryFile* made, const std::string& temporary,
+                             std::string_view destination, bool keep) {
+    if (!made) {
+        ResultCode rc = keep ? file_rename(temporary, destination) : RC_OK;
+        if (!keep || rc != RC_OK) (void)file_delete(temporary);
+        return rc;
+    }
+    // The file is named before it is closed: a file system that makes files
+    // without a name reports a failed write when it is made, not at the
+    // close (no file server makes them).
+    ResultCode rc = keep ? binary_file_place(made) : RC_OK;
+    ResultCode closed = binary_file_close(made);
+    return rc != RC_OK ? rc : closed;
 }
 
 static DiskRequest disk_request(const CopyOptions& options) {
@@ -49,6 +84,8 @@ static DiskRequest disk_request(const CopyOptions& options) {
 
 static ResultCode job_start(CopyJob* job, const CopyOptions& options) {
     ResultCode rc = copy_job_setup(job, copy_mode_of(options));
+    job->unnamed = options.unnamed;
+    job->unnamed_place = options.unnamed_place;
     job->progress = options.progress;
     job->cancel = options.cancel;
     job->user = options.user;
@@ -136,6 +173,7 @@ ResultCode copy_to_disks(std::string_view source, std::string_view destination,
 
     CopyJob job;
     rc = job_start(&job, options);
+    if (pieces > 1 || options.start_disk != 0) job.unnamed = nullptr;
     if (rc == RC_OK && options.start_disk != 0)
         rc = copy_ask_for_disk(disk_request(options), options.start_disk, true, false);
     if (rc == RC_OK) rc = copy_job_open_source(&job, source);
@@ -215,6 +253,7 @@ ResultCode copy_from_disks(std::string_view source, std::string_view destination
     place.disk = options.start_disk;
     place.name = options.start_disk != 0 ? on_floppy(options, source) : std::string(source);
     ResultCode rc = job_start(&job, options);
+    if (options.start_disk != 0 || options.append) job.unnamed = nullptr;
     if (job.mode == COPY_DECOMPRESS) place.name = copy_compressed_name(place.name);
     if (rc == RC_OK && options.start_disk != 0)
         rc = copy_ask_for_disk(disk_request(options), options.start_disk, false, false);

@@ -35,6 +35,12 @@ struct CopyOptions {
     std::string* failure_detail = nullptr;  // reading: why a read of pieces failed, in words
     std::string* floppy_root = nullptr;     // with disks: the drive root, which a prompt may move
     void* user = nullptr;                   // given to prompt, progress, cancel and take
+    // A copy into one file from one file (no disks, no appending): made
+    // without a name beside `unnamed_place` where that can be done, and
+    // handed over here, open and whole, with its times, instead of writing
+    // the destination; left nullptr otherwise (see binary_file_make_unnamed).
+    BinaryFile** unnamed = nullptr;
+    std::string unnamed_place;
 };
 
 // Copies `source` to `destination`, writing pieces or reading as the
@@ -54,6 +60,20 @@ ResultCode copy_file(std::string_view source, std::string_view destination,
 // and no temporary file behind. The codes of copy_file; the rename's code.
 ResultCode copy_file_replacing(std::string_view source, std::string_view destination,
                                const CopyOptions& options);
+
+// The first step of copy_file_replacing: the copy is made, whole, either
+// without a name beside `destination` (*made, open, for binary_file_place)
+// or, where no such file can be made, under the temporary name *temporary
+// (which copy_file_replacing then renames). Nothing is left behind on
+// failure. The codes of copy_file.
+ResultCode copy_file_aside(std::string_view source, std::string_view destination,
+                           const CopyOptions& options, BinaryFile** made, std::string* temporary);
+// The second: gives the file `made` its place (or, when nullptr, renames
+// `temporary` over `destination`) and closes it; a file that is not kept,
+// or cannot be put in place, leaves nothing behind. RC_OK, or the code of
+// the rename, the placing or the close.
+ResultCode copy_aside_settle(BinaryFile* made, const std::string& temporary,
+                             std::string_view destination, bool keep);
 
 // Writes `source` as `disk_count` pieces: onto disks start_disk, start_disk
 // + 1, ... under the floppy root when a start disk is given (each disk

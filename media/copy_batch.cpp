@@ -12,7 +12,7 @@ namespace {
 
 // How many copies per job may be begun past the one the owner waits for,
 // at the least: enough to keep every worker busy while the owner takes its
-// turns, few enough that not many temporary files are about at once. A
+// turns, few enough that not many copies wait open at once. A
 // worker that takes runs of tickets may be two runs ahead.
 constexpr size_t AHEAD_PER_JOB = 4;
 
@@ -32,17 +32,16 @@ bool door_open(const CopyBatch* batch, unsigned door) {
     return door == 0 || batch->doors[door - 1];
 }
 
-// Moves the whole temporary file of `copy` into place (by the names its
-// worker found on the host), or removes it when it is not to be kept (or
-// cannot be moved).
+// Puts the whole copy a worker made in place, or gives it up when it is not
+// to be kept (or cannot be put in place), leaving nothing behind.
 ResultCode batch_settle(BatchCopy* copy, bool keep) {
-    ResultCode code = keep ? file_move_make(copy->move) : RC_OK;
-    if (!keep || code != RC_OK) (void)file_delete(copy->temporary);
+    ResultCode code = copy_aside_settle(copy->made, copy->temporary, copy->destination, keep);
+    copy->made = nullptr;
     return code;
 }
 
-// A worker's part of `copy`: its temporary file, left for the owner to put
-// in place; or nothing at all when the owner has passed it by meanwhile.
+// A worker's part of `copy`: the whole copy beside its destination, left
+// for the owner to put in place; or nothing at all when the owner has passed it by meanwhile.
 // The lock is held on entry and on return.
 void batch_make(CopyBatch* batch, BatchCopy* copy, std::unique_lock<std::mutex>& held) {
     copy->state = BATCH_COPYING;
@@ -52,10 +51,8 @@ void batch_make(CopyBatch* batch, BatchCopy* copy, std::unique_lock<std::mutex>&
         options.progress = batch_progress;
         options.user = copy;
     }
-    ResultCode code = copy_file(copy->source, copy->temporary, options);
-    // The names are found here, so that the owner's turn is the rename alone.
-    if (code == RC_OK) code = file_move_prepare(copy->temporary, copy->destination, &copy->move);
-    if (code != RC_OK) (void)file_delete(copy->temporary);
+    ResultCode code =
+        copy_file_aside(copy->source, copy->destination, options, &copy->made, &copy->temporary);
     work_lock(held);
     if (code == RC_OK && copy->abandoned) {
         held.unlock();
@@ -151,7 +148,6 @@ size_t copy_batch_add(CopyBatch* batch, std::string source, std::string destinat
     ProvidedPath on;
     copy->on_owner = batch->pool.workers.empty() || options.cancel ||
                      drive_provider_find(copy->destination, &on);
-    if (!copy->on_owner) copy->temporary = text_file_temporary_path(copy->destination);
     std::unique_lock<std::mutex> held(batch->lock, std::defer_lock);
     work_lock(held);
     copy->ticket = batch->copies.size();
@@ -181,8 +177,8 @@ static void batch_abandon_before(CopyBatch* batch, size_t end) {
         if (copy->abandoned) continue;
         copy->abandoned = true;
         if (copy->state == BATCH_WAITING) copy->state = BATCH_DONE;
-        // A temporary file made whole and left for the owner is removed
-        // here; no worker looks at the copy again.
+        // A copy made whole and left for the owner is given up here; no
+        // worker looks at it again.
         if (copy->state == BATCH_COPIED) {
             (void)batch_settle(copy, false);
             copy->state = BATCH_DONE;

@@ -1,7 +1,8 @@
 // A batch of copies that replace their destinations, made ahead on a pool
 // of workers while their owner walks its files in order. Each copy is
-// written under a temporary name beside its destination by a worker, and
-// takes its place only when the owner finishes it, so that the
+// written by a worker beside its destination, without a name (or under a
+// temporary name where the file system makes no unnamed files), and takes
+// its place only when the owner finishes it, so that the
 // destinations change in the owner's order and a walk that stops at a
 // failure leaves every later destination as it was. Workers take the
 // copies in runs of consecutive tickets; a copy no worker has begun when
@@ -39,8 +40,8 @@ struct BatchCopy {
     size_t ticket = 0;
     std::string source;
     std::string destination;
-    std::string temporary;
-    FileMove move;  // of the temporary into place, once made whole
+    BinaryFile* made = nullptr;  // the whole copy, open without a name, or
+    std::string temporary;       // the temporary name it was written under
     CopyOptions options;
     unsigned door = 0;       // 0, or a door that must be open before a worker begins it
     bool on_owner = false;   // made by the owner when finished, never ahead

@@ -57,8 +57,14 @@ void copy_job_close_source(CopyJob* job) {
 }
 
 ResultCode copy_job_open_destination(CopyJob* job, std::string_view path, bool append) {
+    if (job->unnamed && !append) {
+        if (binary_file_make_unnamed(&job->destination, job->unnamed_place) != RC_OK)
+            return RC_UNABLE_TO_WRITE;
+        job->destination_unnamed = job->destination != nullptr;
+    }
     // A file already there is replaced (a read-only one too), not written through.
-    if (binary_file_open(&job->destination, path, append ? BINARY_APPEND : BINARY_REPLACE) != RC_OK)
+    if (!job->destination &&
+        binary_file_open(&job->destination, path, append ? BINARY_APPEND : BINARY_REPLACE) != RC_OK)
         return RC_UNABLE_TO_WRITE;
     // An appended piece is written through the sink: the kernel's copy does
     // not write to a file opened for appending.
@@ -77,11 +83,14 @@ ResultCode copy_job_close_destination(CopyJob* job, bool last, bool times, bool*
     if (rc == RC_OK && closed == RC_OK && times && job->source && job->destination &&
         binary_file_copy_times(job->source, job->destination) == RC_OK && times_set)
         *times_set = true;
-    if (job->destination) {
+    if (job->destination_unnamed && last && rc == RC_OK && closed == RC_OK) {
+        *job->unnamed = job->destination;
+    } else if (job->destination) {
         ResultCode file_closed = binary_file_close(job->destination);
         if (closed == RC_OK) closed = file_closed;
     }
     job->destination = nullptr;
+    job->destination_unnamed = false;
     return rc != RC_OK ? rc : closed;
 }
 

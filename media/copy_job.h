@@ -33,6 +33,12 @@ struct CopyJob {
     BinaryFile* source = nullptr;
     BitReader reader;  // its byte source serves every mode
     BinaryFile* destination = nullptr;
+    // When set, the destination is made without a name beside
+    // `unnamed_place` where that can be done (else opened as named), and
+    // handed over here, open, once it is whole: see copy_job_close_destination.
+    BinaryFile** unnamed = nullptr;
+    std::string unnamed_place;
+    bool destination_unnamed = false;
     BitWriter writer;             // its byte sink serves every mode
     uint64_t written = 0;         // destination bytes of earlier pieces
     bool range_declined = false;  // this destination takes no in-kernel copy
@@ -55,14 +61,17 @@ void copy_job_release(CopyJob* job);
 ResultCode copy_job_open_source(CopyJob* job, std::string_view path);
 void copy_job_close_source(CopyJob* job);
 // Opens the destination, replacing it (made writable first) or appending to
-// it. RC_UNABLE_TO_WRITE when it cannot be opened, RC_NO_OBJECT without buffer memory.
+// it; a destination asked for without a name (`unnamed`) is made so when it
+// can be. RC_UNABLE_TO_WRITE when it cannot be opened, RC_NO_OBJECT without buffer memory.
 ResultCode copy_job_open_destination(CopyJob* job, std::string_view path, bool append);
 // Closes the destination; `last` writes out the pending bits of a
 // compressed stream. With `times`, the destination gets the open source's
 // times once its last bytes are out, and *times_set (may be null) tells
 // whether it did (not for a drive provider's files, whose times are set by
 // path). The code of the first write that failed, or of the close (RC_UNABLE_TO_WRITE when
-// the disk is full or fails).
+// the disk is full or fails). A destination without a name that is `last`
+// and whole is not closed but handed over in *job->unnamed; one that is not
+// whole vanishes as it is closed.
 ResultCode copy_job_close_destination(CopyJob* job, bool last, bool times = false,
                                       bool* times_set = nullptr);
 // Bytes written to destinations so far.

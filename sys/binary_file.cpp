@@ -12,6 +12,7 @@
 #include "sys/drive_providers.h"
 #include "sys/host_io.h"
 #include "sys/host_paths.h"
+#include "sys/text_file.h"
 
 // A host file (fd), or a file of a drive provider (drive_file).
 struct BinaryFile {
@@ -22,6 +23,8 @@ struct BinaryFile {
     // when it was opened, which a copy of it takes over.
     bool times_known = false;
     struct timespec times[2] = {};
+    // A file made without a name: the host path binary_file_place gives it.
+    std::string place;
 };
 
 static DriveOpenMode drive_mode(BinaryMode mode) {
@@ -40,15 +43,22 @@ static ResultCode provided_open(BinaryFile** file, const DriveProvider* provider
     DriveFile* drive_file = nullptr;
     ResultCode rc = provider->open(context, inner, drive_mode(mode), &drive_file);
     if (rc != RC_OK) return rc;
-    *file = new (std::nothrow) BinaryFile{-1, provider, drive_file};
-    if (*file) return RC_OK;
+    *file = new (std::nothrow) BinaryFile;
+    if (*file) {
+        (*file)->provider = provider;
+        (*file)->drive_file = drive_file;
+        return RC_OK;
+    }
     provider->close(drive_file);
     return RC_NO_OBJECT;
 }
 
 static ResultCode wrap_host_file(BinaryFile** file, int fd) {
-    *file = new (std::nothrow) BinaryFile{fd};
-    if (*file) return RC_OK;
+    *file = new (std::nothrow) BinaryFile;
+    if (*file) {
+        (*file)->fd = fd;
+        return RC_OK;
+    }
     host_close(fd);
     return RC_NO_OBJECT;
 }
@@ -109,6 +119,42 @@ ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode
     fd = host_open(host.c_str(), host_flags(mode) | O_CLOEXEC, 0666);
     if (fd < 0) return host_error_code(errno);
     return wrap_host_file(file, fd);
+}
+
+ResultCode binary_file_make_unnamed(BinaryFile** file, std::string_view place) {
+    if (!file) return RC_NO_OBJECT;
+    *file = nullptr;
+    ProvidedPath on;
+    if (drive_provider_find(place, &on)) return RC_OK;
+    std::string host;
+    bool found = true;
+    ResultCode rc = host_path_resolve(place, &host, &found);
+    if (rc != RC_OK) return rc;
+    size_t slash = host.rfind('/');
+    if (slash == std::string::npos) return RC_OK;
+    std::string directory = slash == 0 ? std::string("/") : host.substr(0, slash);
+    int fd = host_open_unnamed(directory.c_str(), host.c_str(), 0666);
+    if (fd < 0) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return RC_OK;
+        return host_error_code(errno);
+    }
+    rc = wrap_host_file(file, fd);
+    if (rc == RC_OK) (*file)->place = host;
+    return rc;
+}
+
+ResultCode binary_file_place(BinaryFile* file) {
+    if (!file || file->place.empty()) return RC_NO_OBJECT;
+    if (host_link_unnamed(file->fd, file->place.c_str()) == 0) return RC_OK;
+    if (errno != EEXIST) return host_error_code(errno);
+    size_t slash = file->place.rfind('/');
+    std::string temporary =
+        file->place.substr(0, slash + 1) + text_file_temporary_name(file->place.substr(slash + 1));
+    if (host_link_unnamed(file->fd, temporary.c_str()) != 0) return host_error_code(errno);
+    if (host_rename(temporary.c_str(), file->place.c_str()) == 0) return RC_OK;
+    int error = errno;
+    (void)host_unlink(temporary.c_str());
+    return host_error_code(error);
 }
 
 ResultCode binary_file_read(BinaryFile* file, void* buffer, size_t size, size_t* got) {

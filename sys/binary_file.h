@@ -25,6 +25,18 @@ enum BinaryMode {
 // on) or cannot be read, RC_OS_ERROR when it is a directory; RC_PERMISSION_DENIED without
 // permission; RC_INVALID_FILE_NAME for a path over 260 characters; the host error's code otherwise.
 ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode mode);
+// Makes a file without a name in the directory of the engine path `place`,
+// open for writing, which binary_file_place gives `place`'s name once it is
+// whole: until then a file of that name stays as it was, and a copy that
+// fails (or a run that is killed) leaves nothing behind. RC_OK with *file;
+// RC_OK with *file nullptr where no such file can be made (a drive
+// provider's disk, a file system or kernel that makes none); else the codes
+// of binary_file_open.
+ResultCode binary_file_make_unnamed(BinaryFile** file, std::string_view place);
+// Gives the unnamed file its name, replacing a file of that name (through
+// a temporary name beside it, so that the name never stands for a part of
+// a file). The file stays open. RC_OK, or the host error's code.
+ResultCode binary_file_place(BinaryFile* file);
 // Reads up to `size` bytes; *got is 0 at the end of the file. RC_OK or RC_UNABLE_TO_READ.
 ResultCode binary_file_read(BinaryFile* file, void* buffer, size_t size, size_t* got);
 // Writes all `size` bytes. RC_OK, or RC_UNABLE_TO_WRITE when the disk is full or fails, RC_OS_ERROR

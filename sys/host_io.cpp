@@ -262,6 +262,29 @@ int host_open(const char* path, int flags, mode_t mode) {
     }
 }
 
+int host_open_unnamed(const char* directory, const char* path, mode_t mode) {
+    if (fault_take(HOST_OP_OPEN, path)) return -1;
+    for (;;) {
+        int fd = open(directory, O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        if (fd >= 0) descriptor_opened(fd, path);
+        if (fd < 0 && errno == EINTR) continue;
+        return fd;
+    }
+}
+
+int host_link_unnamed(int fd, const char* path) {
+    if (fault_take(HOST_OP_RENAME, path)) return -1;
+    return names_change(nullptr, path, [&] {
+        if (linkat(fd, "", AT_FDCWD, path, AT_EMPTY_PATH) == 0) return 0;
+        // A kernel before 6.10 links a descriptor itself for a privileged
+        // process only; for the others its name under /proc serves.
+        if (errno != ENOENT) return -1;
+        char own[48];
+        std::snprintf(own, sizeof own, "/proc/self/fd/%d", fd);
+        return linkat(AT_FDCWD, own, AT_FDCWD, path, AT_SYMLINK_FOLLOW);
+    });
+}
+
 int host_close(int fd) {
     descriptor_closed(fd);
     if (fault_take(HOST_OP_CLOSE)) {

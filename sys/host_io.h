@@ -118,6 +118,18 @@ DIR* host_opendir(const char* path);
 dirent* host_readdir(DIR* directory);
 int host_closedir(DIR* directory);
 
+// Opens for writing a file without a name in the host directory
+// `directory`, which host_link_unnamed gives the name `path` in it once the
+// file is whole; until then nothing shows in the directory, and a file that
+// is never named vanishes when closed. A test's failures aimed at one file
+// judge it as an open of `path`. -1 with errno EOPNOTSUPP, EISDIR or EINVAL
+// where the file system or the kernel cannot make such a file.
+int host_open_unnamed(const char* directory, const char* path, mode_t mode);
+// Gives the unnamed file `fd` the name `path`: -1 with EEXIST when a file
+// has that name already. A test's failures judge it as a rename to `path`;
+// the observer is told of the name made.
+int host_link_unnamed(int fd, const char* path);
+
 // Writes all `size` bytes to `fd`, retrying short writes. Returns 0, or the
 // host error number of the failed write.
 int host_write_all(int fd, const char* data, size_t size);

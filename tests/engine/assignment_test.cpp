@@ -710,11 +710,15 @@ protected:
 }  // namespace
 
 TEST_F(InterruptedTest, AFirstAssignmentKilledAfterTheMapFileWasCopiedLeavesItOutOfDate) {
-    // Killed while compressing, after the lookup copied b.map to b.5ld.
+    // Killed while compressing, after the lookup copied b.map to b.5ld. The
+    // compressed copy under way has no name yet: it is gone with the run
+    // (where the file system makes no files without a name, it is left
+    // under a temporary name, which the next run removes).
     pid_t child = 0;
     ASSERT_TRUE(killed_run(assign_b, "b.dll", 0, &child));
-    std::string left = "._b.dll.~" + std::to_string(child) + "-";
-    EXPECT_EQ(work_names(child), (std::vector<std::string>{left, "b.5ld", "b.cdr"}));
+    std::vector<std::string> names = work_names(child);
+    std::erase(names, "._b.dll.~" + std::to_string(child) + "-");
+    EXPECT_EQ(names, (std::vector<std::string>{"b.5ld", "b.cdr"}));
     EXPECT_EQ(read("b/diskward/b.5ld"), read("b/b.map"));
     EXPECT_EQ(modified_ns("b/diskward/b.5ld"), modified_ns("b/b.map"));
 

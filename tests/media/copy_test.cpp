@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <map>
 #include <random>
 
 #include "media/fat_test_tools.h"
 #include "support/test_support.h"
+#include "sys/host_io.h"
 
 namespace {
 
@@ -248,6 +250,44 @@ TEST(Copy, FailuresGiveTheTableCodes) {
     EXPECT_EQ(copy_file(engine_path(dir.at("in.bin")), engine_path(dir.at("m/data.cab")), many),
               RC_INVALID_FILE_NAME);
     EXPECT_FALSE(host_exists(dir.at("m/1ata.cab")));
+}
+
+// A copy that replaces its destination writes the new file without a name
+// and names it once whole; where the file system makes no such file, it
+// goes through a temporary name instead. Either way a failure leaves the
+// former file, and nothing else, and a success only the new one.
+TEST(Copy, AReplacingCopyLeavesTheFormerFileUntilTheNewOneIsWhole) {
+    TempDir dir;
+    const std::string data = pattern_bytes(70000, 3);
+    write_host_file(dir.at("in.bin"), data);
+    make_old(dir.at("in.bin"));
+    std::string out = folder(dir, "out");
+    auto replace = [&] {
+        return copy_file_replacing(engine_path(dir.at("in.bin")), engine_path(out + "/Copy.bin"),
+                                   CopyOptions{});
+    };
+    for (int error : {0, EOPNOTSUPP}) {
+        write_host_file(out + "/Copy.bin", "former");
+        if (error) file_services_fail_on(HOST_OP_OPEN, "Copy.bin", error);
+        file_services_fail_on(HOST_OP_WRITE, "Copy.bin", ENOSPC, 1);
+        EXPECT_EQ(replace(), RC_UNABLE_TO_WRITE) << error;
+        if (error) file_services_fail_on(HOST_OP_OPEN, "Copy.bin", error);
+        file_services_fail_on(HOST_OP_RENAME, "Copy.bin", EIO);
+        EXPECT_EQ(replace(), RC_UNABLE_TO_WRITE) << error;
+        EXPECT_EQ(read_host_file(out + "/Copy.bin"), "former") << error;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out),
+                                std::filesystem::directory_iterator()),
+                  1);
+
+        if (error) file_services_fail_on(HOST_OP_OPEN, "Copy.bin", error);
+        EXPECT_EQ(replace(), RC_OK) << error;
+        file_services_faults_clear();
+        EXPECT_EQ(read_host_file(out + "/Copy.bin"), data) << error;
+        EXPECT_EQ(mtime_of(out + "/Copy.bin"), mtime_of(dir.at("in.bin"))) << error;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out),
+                                std::filesystem::directory_iterator()),
+                  1);
+    }
 }
 
 TEST(Copy, InstantiatedCopyReplacesReferencesAcrossChunks) {

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <set>
 
 #include "support/test_support.h"
 #include "sys/host_io.h"
@@ -89,6 +91,70 @@ TEST(BinaryFile, ReplacingMakesANewFileInsteadOfWritingThroughWhatIsThere) {
     // A new file is made.
     replace("fresh.txt", "fresh");
     EXPECT_EQ(read_host_file(dir.at("fresh.txt")), "fresh");
+}
+
+// The names in the host folder `folder`, sorted, each followed by ";".
+static std::string names_in(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    std::string out;
+    for (const std::string& name : names) out += name + ";";
+    return out;
+}
+
+TEST(BinaryFile, AFileMadeWithoutANameShowsOnlyOnceItIsPlaced) {
+    TempDir dir;
+    write_host_file(dir.at("Old.txt"), "old");
+    auto make = [&](const std::string& name, const std::string& bytes) {
+        BinaryFile* file = nullptr;
+        EXPECT_EQ(binary_file_make_unnamed(&file, engine_path(dir.at(name))), RC_OK);
+        if (file) {
+            EXPECT_EQ(binary_file_write(file, bytes.data(), bytes.size()), RC_OK);
+        }
+        return file;
+    };
+    // A new name appears with the whole file, not before.
+    BinaryFile* file = make("new.txt", "fresh");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(names_in(dir.path()), "Old.txt;");
+    EXPECT_EQ(binary_file_place(file), RC_OK);
+    EXPECT_EQ(binary_file_close(file), RC_OK);
+    EXPECT_EQ(names_in(dir.path()), "Old.txt;new.txt;");
+    EXPECT_EQ(read_host_file(dir.at("new.txt")), "fresh");
+
+    // A file of that name (in another letter case) keeps its bytes until
+    // the new one replaces it, with no temporary name left.
+    file = make("old.TXT", "second");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(read_host_file(dir.at("Old.txt")), "old");
+    EXPECT_EQ(binary_file_place(file), RC_OK);
+    EXPECT_EQ(binary_file_close(file), RC_OK);
+    EXPECT_EQ(names_in(dir.path()), "Old.txt;new.txt;");
+    EXPECT_EQ(read_host_file(dir.at("Old.txt")), "second");
+
+    // One never placed, or whose placing fails, leaves nothing and changes nothing.
+    file = make("gone.txt", "never");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(binary_file_close(file), RC_OK);
+    file = make("Old.txt", "third");
+    ASSERT_NE(file, nullptr);
+    file_services_fail_on(HOST_OP_RENAME, "Old.txt", EIO);
+    EXPECT_EQ(binary_file_place(file), RC_UNABLE_TO_WRITE);
+    EXPECT_EQ(binary_file_close(file), RC_OK);
+    EXPECT_EQ(names_in(dir.path()), "Old.txt;new.txt;");
+    EXPECT_EQ(read_host_file(dir.at("Old.txt")), "second");
+
+    // Where the file system makes no file without a name, none is given,
+    // and nothing fails; another failure is the open's.
+    file_services_fail_on(HOST_OP_OPEN, "other.txt", EOPNOTSUPP);
+    EXPECT_EQ(make("other.txt", ""), nullptr);
+    BinaryFile* refused = nullptr;
+    file_services_fail_on(HOST_OP_OPEN, "other.txt", EACCES);
+    EXPECT_EQ(binary_file_make_unnamed(&refused, engine_path(dir.at("other.txt"))),
+              RC_PERMISSION_DENIED);
+    file_services_faults_clear();
+    EXPECT_EQ(names_in(dir.path()), "Old.txt;new.txt;");
 }
 
 TEST(Volumes, HostDirectoriesHaveSpaceButNoLabel) {
