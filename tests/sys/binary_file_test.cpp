@@ -114,13 +114,18 @@ TEST(BinaryFile, AFileMadeWithoutANameShowsOnlyOnceItIsPlaced) {
         }
         return file;
     };
+    // Places `file` where the folder holds `before`; the folder then holds
+    // "Old.txt" and "new.txt", and nothing else.
+    auto place = [&](BinaryFile* file, const std::string& before) {
+        EXPECT_EQ(names_in(dir.path()), before);
+        EXPECT_EQ(binary_file_place(file), RC_OK);
+        EXPECT_EQ(binary_file_close(file), RC_OK);
+        EXPECT_EQ(names_in(dir.path()), "Old.txt;new.txt;");
+    };
     // A new name appears with the whole file, not before.
     BinaryFile* file = make("new.txt", "fresh");
     ASSERT_NE(file, nullptr);
-    EXPECT_EQ(names_in(dir.path()), "Old.txt;");
-    EXPECT_EQ(binary_file_place(file), RC_OK);
-    EXPECT_EQ(binary_file_close(file), RC_OK);
-    EXPECT_EQ(names_in(dir.path()), "Old.txt;new.txt;");
+    place(file, "Old.txt;");
     EXPECT_EQ(read_host_file(dir.at("new.txt")), "fresh");
 
     // A file of that name (in another letter case) keeps its bytes until
@@ -128,9 +133,7 @@ TEST(BinaryFile, AFileMadeWithoutANameShowsOnlyOnceItIsPlaced) {
     file = make("old.TXT", "second");
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(read_host_file(dir.at("Old.txt")), "old");
-    EXPECT_EQ(binary_file_place(file), RC_OK);
-    EXPECT_EQ(binary_file_close(file), RC_OK);
-    EXPECT_EQ(names_in(dir.path()), "Old.txt;new.txt;");
+    place(file, "Old.txt;new.txt;");
     EXPECT_EQ(read_host_file(dir.at("Old.txt")), "second");
 
     // One never placed, or whose placing fails, leaves nothing and changes nothing.
