@@ -381,8 +381,8 @@ ResultCode replica_directory_make(ReplicaCopy* copy, const ReplicaFile& file) {
 }
 
 // Hands the files from `first` on to the run's threads, each to be made
-// under a temporary name as soon as a thread is free and its subdirectory
-// made, and put in place when the walk comes to it; `slow` when the host
+// beside its place as soon as a thread is free and its subdirectory made,
+// and put in place when the walk comes to it; `slow` when the host
 // keeps each file waiting.
 void replica_copy_ahead(ReplicaCopy* copy, const std::vector<ReplicaFile>& files, size_t first,
                         bool slow) {

@@ -69,9 +69,8 @@ ResultCode copy_aside_settle(BinaryFile* made, const std::string& temporary,
         if (!keep || rc != RC_OK) (void)file_delete(temporary);
         return rc;
     }
-    // The file is named before it is closed: a file system that makes files
-    // without a name reports a failed write when it is made, not at the
-    // close (no file server makes them).
+    // A file without a name vanishes when closed, so it is named first; a
+    // failure of the close that follows leaves the new file in place.
     ResultCode rc = keep ? binary_file_place(made) : RC_OK;
     ResultCode closed = binary_file_close(made);
     return rc != RC_OK ? rc : closed;

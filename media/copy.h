@@ -54,10 +54,13 @@ ResultCode copy_file(std::string_view source, std::string_view destination,
                      const CopyOptions& options);
 
 // Copies `source` into the one file `destination` as copy_file does (a plain
-// copy, or a compressed one named as given), through a temporary file beside
-// it that takes its place only once it is whole, with the source's times: a
-// copy that fails, however it fails, leaves a former `destination` as it was
-// and no temporary file behind. The codes of copy_file; the rename's code.
+// copy, or a compressed one named as given), through a file beside it that
+// takes its place only once it is whole, with the source's times: one
+// without a name where the file system can make it, else a temporary file.
+// A copy that fails leaves a former `destination` as it was and nothing
+// else behind; only a failure to close the new file once it has its name
+// leaves the new file in place. The codes of copy_file; the code of the
+// rename, of the placing or of the close.
 ResultCode copy_file_replacing(std::string_view source, std::string_view destination,
                                const CopyOptions& options);
 

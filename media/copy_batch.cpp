@@ -4,26 +4,22 @@
 #include <algorithm>
 
 #include "sys/drive_providers.h"
-#include "sys/files.h"
-#include "sys/paths.h"
-#include "sys/text_file.h"
 
 namespace {
 
 // How many copies per job may be begun past the one the owner waits for,
 // at the least: enough to keep every worker busy while the owner takes its
-// turns, few enough that not many copies wait open at once. A
-// worker that takes runs of tickets may be two runs ahead.
+// turns. A worker that takes runs of tickets may be two runs ahead. A copy
+// made ahead holds a file open until it takes its place, so never more
+// than MOST_AHEAD are: far below the usual limit of 1024 open files.
 constexpr size_t AHEAD_PER_JOB = 4;
-
-constexpr size_t NOBODY = SIZE_MAX;
+constexpr size_t MOST_AHEAD = 256;
 
 // The progress of a copy on a worker: counted, and passed on by the owner.
 void batch_progress(void* user, uint32_t bytes) {
     BatchCopy* copy = static_cast<BatchCopy*>(user);
     CopyBatch* batch = copy->batch;
-    std::unique_lock<std::mutex> held(batch->lock, std::defer_lock);
-    work_lock(held);
+    auto held = work_held(batch->lock);
     copy->moved += bytes;
     if (batch->owner_waits == copy->ticket) batch->told.notify_all();
 }
@@ -61,44 +57,51 @@ void batch_make(CopyBatch* batch, BatchCopy* copy, std::unique_lock<std::mutex>&
     }
     copy->code = code;
     copy->state = code == RC_OK && !copy->abandoned ? BATCH_COPIED : BATCH_DONE;
-    if (batch->owner_waits == copy->ticket || batch->ending) batch->told.notify_all();
+    if (batch->owner_waits == copy->ticket) batch->told.notify_all();
 }
 
-// True when a worker has tickets to take: some not taken yet, within the
-// window past the owner.
+// The tickets a worker may take now, from `*first` to `*end`: the first not
+// taken yet, up to a run's length within the window past the owner, ending
+// before a copy whose door is still closed (the walk opens it when it comes
+// there, and the copies behind it are taken then). The lock is held.
+void batch_takeable(const CopyBatch* batch, size_t* first, size_t* end) {
+    *first = std::max(batch->next, batch->passed);
+    size_t last =
+        std::min({*first + batch->run, batch->copies.size(), batch->passed + batch->ahead});
+    *end = *first;
+    while (*end < last && door_open(batch, batch->copies[*end]->door)) ++*end;
+}
+
 bool batch_takeable(const CopyBatch* batch) {
-    size_t next = std::max(batch->next, batch->passed);
-    return next < batch->copies.size() && next < batch->passed + batch->ahead;
+    size_t first = 0, end = 0;
+    batch_takeable(batch, &first, &end);
+    return end > first;
 }
 
-// True when a whole run of tickets (or all that are left) can be taken: idle
-// workers are woken only then, so that each wakes for a run, not for every
-// copy queued or put in place.
-bool batch_run_ready(const CopyBatch* batch) {
-    size_t next = std::max(batch->next, batch->passed);
-    size_t end = std::min(batch->copies.size(), batch->passed + batch->ahead);
-    return end > next && (end - next >= batch->run || end == batch->copies.size());
+// Wakes the idle workers when a whole run of tickets is ready for them, so
+// that each wakes for a run, not for every copy queued or put in place (the
+// last few are made by the owner, or by a worker still awake). The lock is
+// held.
+void batch_wake_workers(CopyBatch* batch) {
+    size_t first = 0, end = 0;
+    batch_takeable(batch, &first, &end);
+    if (end - first >= batch->run) batch->changed.notify_all();
 }
 
 // A worker: takes runs of consecutive tickets and makes each copy of the
-// run that no one has begun, that is not the owner's own and whose door is
-// open. A copy passed by here is made by the owner when it comes to it.
+// run that no one has begun and that is not the owner's own. A copy passed
+// by here is made by the owner when it comes to it.
 void batch_work(CopyBatch* batch) {
-    std::unique_lock<std::mutex> held(batch->lock, std::defer_lock);
-    work_lock(held);
+    auto held = work_held(batch->lock);
     for (;;) {
-        ++batch->idle;
         batch->changed.wait(held, [&] { return batch->stopping || batch_takeable(batch); });
-        --batch->idle;
         if (batch->stopping) return;
-        size_t first = std::max(batch->next, batch->passed);
-        size_t end =
-            std::min({first + batch->run, batch->copies.size(), batch->passed + batch->ahead});
+        size_t first = 0, end = 0;
+        batch_takeable(batch, &first, &end);
         batch->next = end;
         for (size_t t = first; t < end; ++t) {
             BatchCopy* copy = batch->copies[t].get();
-            if (copy->state == BATCH_WAITING && !copy->abandoned && !copy->on_owner &&
-                door_open(batch, copy->door))
+            if (copy->state == BATCH_WAITING && !copy->abandoned && !copy->on_owner)
                 batch_make(batch, copy, held);
         }
     }
@@ -108,22 +111,15 @@ void batch_work(CopyBatch* batch) {
 // is one within the window; the lock is held on entry and on return. True
 // when one was made.
 bool batch_help(CopyBatch* batch, std::unique_lock<std::mutex>& held) {
-    while (batch_takeable(batch)) {
-        BatchCopy* copy = batch->copies[std::max(batch->next, batch->passed)].get();
-        batch->next = copy->ticket + 1;
-        if (copy->state != BATCH_WAITING || copy->abandoned || copy->on_owner ||
-            !door_open(batch, copy->door))
-            continue;
+    size_t first = 0, end = 0;
+    for (batch_takeable(batch, &first, &end); end > first; batch_takeable(batch, &first, &end)) {
+        BatchCopy* copy = batch->copies[first].get();
+        batch->next = first + 1;
+        if (copy->state != BATCH_WAITING || copy->abandoned || copy->on_owner) continue;
         batch_make(batch, copy, held);
         return true;
     }
     return false;
-}
-
-// Wakes the idle workers when a run of tickets is ready for them; the lock
-// is held.
-void batch_wake_workers(CopyBatch* batch) {
-    if (batch->idle > 0 && batch_run_ready(batch)) batch->changed.notify_all();
 }
 
 }  // namespace
@@ -132,7 +128,7 @@ void copy_batch_start(CopyBatch* batch, unsigned jobs, size_t run) {
     if (jobs > 1) work_pool_start(&batch->pool, jobs);
     size_t workers = batch->pool.workers.size();
     batch->run = std::max<size_t>(run, 1);
-    batch->ahead = workers * std::max(AHEAD_PER_JOB, 2 * batch->run);
+    batch->ahead = std::min(workers * std::max(AHEAD_PER_JOB, 2 * batch->run), MOST_AHEAD);
     for (size_t i = 0; i < workers; ++i)
         work_pool_queue(&batch->pool, [batch] { batch_work(batch); });
 }
@@ -148,8 +144,7 @@ size_t copy_batch_add(CopyBatch* batch, std::string source, std::string destinat
     ProvidedPath on;
     copy->on_owner = batch->pool.workers.empty() || options.cancel ||
                      drive_provider_find(copy->destination, &on);
-    std::unique_lock<std::mutex> held(batch->lock, std::defer_lock);
-    work_lock(held);
+    auto held = work_held(batch->lock);
     copy->ticket = batch->copies.size();
     batch->copies.push_back(std::move(copy));
     batch_wake_workers(batch);
@@ -157,16 +152,15 @@ size_t copy_batch_add(CopyBatch* batch, std::string source, std::string destinat
 }
 
 unsigned copy_batch_door(CopyBatch* batch) {
-    std::unique_lock<std::mutex> held(batch->lock, std::defer_lock);
-    work_lock(held);
+    auto held = work_held(batch->lock);
     batch->doors.push_back(false);
     return unsigned(batch->doors.size());
 }
 
 void copy_batch_open(CopyBatch* batch, unsigned door) {
-    std::unique_lock<std::mutex> held(batch->lock, std::defer_lock);
-    work_lock(held);
+    auto held = work_held(batch->lock);
     if (door > 0 && door <= batch->doors.size()) batch->doors[door - 1] = true;
+    batch_wake_workers(batch);
 }
 
 // Gives up the copies from `passed` up to `end`; the lock is held. A copy
@@ -203,8 +197,7 @@ static void batch_tell(BatchCopy* copy, std::unique_lock<std::mutex>& held) {
 }
 
 ResultCode copy_batch_finish(CopyBatch* batch, size_t ticket) {
-    std::unique_lock<std::mutex> held(batch->lock, std::defer_lock);
-    work_lock(held);
+    auto held = work_held(batch->lock);
     if (ticket >= batch->copies.size() || ticket < batch->passed) return RC_NO_OBJECT;
     batch_abandon_before(batch, ticket);
     BatchCopy* copy = batch->copies[ticket].get();
@@ -225,7 +218,7 @@ ResultCode copy_batch_finish(CopyBatch* batch, size_t ticket) {
             batch->owner_waits = ticket;
             batch->told.wait(
                 held, [&] { return copy->state != BATCH_COPYING || copy->moved > copy->told; });
-            batch->owner_waits = NOBODY;
+            batch->owner_waits = SIZE_MAX;
             batch_tell(copy, held);
             continue;
         }
@@ -249,27 +242,19 @@ ResultCode copy_batch_finish(CopyBatch* batch, size_t ticket) {
 
 void copy_batch_end(CopyBatch* batch) {
     {
-        std::unique_lock<std::mutex> held(batch->lock, std::defer_lock);
-        work_lock(held);
+        auto held = work_held(batch->lock);
         batch_abandon_before(batch, batch->copies.size());
-        // Every copy a worker has begun is seen through (and, given up,
-        // removed by its worker), so that nothing is written once the batch
-        // is gone.
-        batch->ending = true;
-        batch->told.wait(held, [&] {
-            for (size_t t = batch->passed; t < batch->copies.size(); ++t)
-                if (batch->copies[t]->state == BATCH_COPYING) return false;
-            return true;
-        });
         batch->passed = batch->copies.size();
         batch->stopping = true;
         batch->changed.notify_all();
     }
+    // A worker ends only between runs: a copy under way is seen through
+    // first (and, given up, removed by its worker), so nothing is written
+    // once the batch is gone.
     work_pool_stop(&batch->pool);
     batch->copies.clear();
     batch->doors.clear();
     batch->passed = 0;
     batch->next = 0;
-    batch->ending = false;
     batch->stopping = false;
 }

@@ -13,7 +13,6 @@
 // worker pool.
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -23,13 +22,13 @@
 #include <vector>
 
 #include "media/copy.h"
-#include "sys/files.h"
 #include "sys/work_pool.h"
 
 enum BatchCopyState : uint8_t {
     BATCH_WAITING,  // queued, not begun
     BATCH_COPYING,  // a worker writes the temporary file, or the owner the copy
-    BATCH_COPIED,   // the temporary file is whole and waits to take its place
+    BATCH_COPIED,   // the copy is whole (without a name, or under its temporary name) and
+                    // waits to take its place
     BATCH_DONE,     // in place, failed or given up; `code` tells
 };
 
@@ -55,7 +54,7 @@ struct BatchCopy {
 struct CopyBatch {
     WorkPool pool;
     std::mutex lock;
-    std::condition_variable changed;                 // for the workers: window, doors, grants
+    std::condition_variable changed;                 // for the workers: window, doors, new copies
     std::condition_variable told;                    // for the owner: progress, copies made
     std::vector<std::unique_ptr<BatchCopy>> copies;  // by ticket
     std::vector<bool> doors;                         // open or not, by door - 1
@@ -64,8 +63,6 @@ struct CopyBatch {
     size_t run = 1;                 // how many consecutive tickets a worker takes at a time
     size_t next = 0;                // the first ticket no worker has taken
     size_t owner_waits = SIZE_MAX;  // the ticket the owner waits for, if any
-    unsigned idle = 0;              // workers waiting for tickets to take
-    bool ending = false;            // the owner waits for every copy under way
     bool stopping = false;          // the workers are to end
 };
 

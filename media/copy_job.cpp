@@ -57,7 +57,7 @@ void copy_job_close_source(CopyJob* job) {
 }
 
 ResultCode copy_job_open_destination(CopyJob* job, std::string_view path, bool append) {
-    if (job->unnamed && !append) {
+    if (job->unnamed) {
         if (binary_file_make_unnamed(&job->destination, job->unnamed_place) != RC_OK)
             return RC_UNABLE_TO_WRITE;
         job->destination_unnamed = job->destination != nullptr;
@@ -80,9 +80,13 @@ ResultCode copy_job_close_destination(CopyJob* job, bool last, bool times, bool*
     job->written += byte_sink_total(&job->writer.sink);
     ResultCode closed = bit_writer_close(&job->writer);
     // Set through the open files, after the last write: no lookup by path.
-    if (rc == RC_OK && closed == RC_OK && times && job->source && job->destination &&
-        binary_file_copy_times(job->source, job->destination) == RC_OK && times_set)
-        *times_set = true;
+    // A file without a name has no path to set them by later: for it a
+    // failure here is the copy's.
+    if (rc == RC_OK && closed == RC_OK && times && job->source && job->destination) {
+        ResultCode timed = binary_file_copy_times(job->source, job->destination);
+        if (timed == RC_OK && times_set) *times_set = true;
+        if (timed != RC_OK && job->destination_unnamed) rc = timed;
+    }
     if (job->destination_unnamed && last && rc == RC_OK && closed == RC_OK) {
         *job->unnamed = job->destination;
     } else if (job->destination) {

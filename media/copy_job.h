@@ -33,9 +33,10 @@ struct CopyJob {
     BinaryFile* source = nullptr;
     BitReader reader;  // its byte source serves every mode
     BinaryFile* destination = nullptr;
-    // When set, the destination is made without a name beside
-    // `unnamed_place` where that can be done (else opened as named), and
-    // handed over here, open, once it is whole: see copy_job_close_destination.
+    // When set (never for an appended destination), the destination is
+    // made without a name beside `unnamed_place` where that can be done
+    // (else opened as named), and handed over here, open, once it is whole:
+    // see copy_job_close_destination.
     BinaryFile** unnamed = nullptr;
     std::string unnamed_place;
     bool destination_unnamed = false;

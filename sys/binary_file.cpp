@@ -23,7 +23,7 @@ struct BinaryFile {
     // when it was opened, which a copy of it takes over.
     bool times_known = false;
     struct timespec times[2] = {};
-    // A file made without a name: the host path binary_file_place gives it.
+    // A file made without a name: the engine path binary_file_place gives it.
     std::string place;
 };
 
@@ -127,8 +127,7 @@ ResultCode binary_file_make_unnamed(BinaryFile** file, std::string_view place) {
     ProvidedPath on;
     if (drive_provider_find(place, &on)) return RC_OK;
     std::string host;
-    bool found = true;
-    ResultCode rc = host_path_resolve(place, &host, &found);
+    ResultCode rc = host_path_resolve(place, &host);
     if (rc != RC_OK) return rc;
     size_t slash = host.rfind('/');
     if (slash == std::string::npos) return RC_OK;
@@ -139,19 +138,27 @@ ResultCode binary_file_make_unnamed(BinaryFile** file, std::string_view place) {
         return host_error_code(errno);
     }
     rc = wrap_host_file(file, fd);
-    if (rc == RC_OK) (*file)->place = host;
+    if (rc == RC_OK) (*file)->place = std::string(place);
     return rc;
 }
 
 ResultCode binary_file_place(BinaryFile* file) {
     if (!file || file->place.empty()) return RC_NO_OBJECT;
-    if (host_link_unnamed(file->fd, file->place.c_str()) == 0) return RC_OK;
+    // The name is looked up now, not when the file was made: a file put in
+    // place meanwhile under another letter case is the one replaced.
+    std::string host;
+    ResultCode rc = host_path_resolve(file->place, &host);
+    if (rc != RC_OK) return rc;
+    if (host_link_unnamed(file->fd, host.c_str()) == 0) return RC_OK;
     if (errno != EEXIST) return host_error_code(errno);
-    size_t slash = file->place.rfind('/');
-    std::string temporary =
-        file->place.substr(0, slash + 1) + text_file_temporary_name(file->place.substr(slash + 1));
-    if (host_link_unnamed(file->fd, temporary.c_str()) != 0) return host_error_code(errno);
-    if (host_rename(temporary.c_str(), file->place.c_str()) == 0) return RC_OK;
+    // A file has the name: the new one is renamed over it from a temporary
+    // name, so that the name never stands for no file or a part of one.
+    std::string temporary;
+    if (text_file_temporary_beside(host, &temporary, [&](const char* path) {
+            return host_link_unnamed(file->fd, path);
+        }) != 0)
+        return host_error_code(errno);
+    if (host_rename(temporary.c_str(), host.c_str()) == 0) return RC_OK;
     int error = errno;
     (void)host_unlink(temporary.c_str());
     return host_error_code(error);

@@ -248,18 +248,6 @@ static std::recursive_mutex& listing_lock() {
     return lock;
 }
 
-// Holds the cache's lock for a scope; a use of the cache is short.
-class ListingHeld {
-public:
-    explicit ListingHeld(std::recursive_mutex& lock) : lock_(lock) { work_lock(lock_); }
-    ~ListingHeld() { lock_.unlock(); }
-    ListingHeld(const ListingHeld&) = delete;
-    ListingHeld& operator=(const ListingHeld&) = delete;
-
-private:
-    std::recursive_mutex& lock_;
-};
-
 static int64_t nanoseconds_of(const struct timespec& t) {
     return int64_t(t.tv_sec) * NANOSECONDS + t.tv_nsec;
 }
@@ -299,7 +287,7 @@ static CachedListing* listing_find(const std::string& directory) {
 
 // True when the cache holds a listing of `directory`.
 static bool listing_known(const std::string& directory) {
-    ListingHeld held(listing_lock());
+    auto held = work_held(listing_lock());
     return listing_find(directory) != nullptr;
 }
 
@@ -346,7 +334,7 @@ static bool listing_place(const char* path, std::string* directory, std::string*
 static void listing_note(const std::string& directory, const std::string& gone,
                          const std::string& made) {
     {
-        ListingHeld held(listing_lock());
+        auto held = work_held(listing_lock());
         CachedListing* listing = listing_find(directory);
         if (!listing) return;
         if (listing_filled(directory)) {
@@ -358,7 +346,7 @@ static void listing_note(const std::string& directory, const std::string& gone,
     int64_t now = clock_now();
     struct stat info;
     bool stated = host_stat(directory.c_str(), &info) == 0;
-    ListingHeld held(listing_lock());
+    auto held = work_held(listing_lock());
     CachedListing* listing = listing_find(directory);
     if (!listing) return;
     if (!stated) return listing_drop(directory);
@@ -393,12 +381,12 @@ static bool count_under_way(std::map<std::string, unsigned>* counts, const std::
 
 // Counts a change of ours to `directory` under way (`begun`), or ended.
 static void listing_changing(const std::string& directory, bool begun) {
-    ListingHeld held(listing_lock());
+    auto held = work_held(listing_lock());
     count_under_way(&listing_cache().changing, directory, begun);
 }
 
 void host_tree_filling(const std::string& host_root, bool begun) {
-    ListingHeld held(listing_lock());
+    auto held = work_held(listing_lock());
     if (!count_under_way(&listing_cache().filling, host_root, begun)) return;
     // The listings the filling kept current without asking the host carry
     // a state from before it: they are read again when next needed.
@@ -515,7 +503,7 @@ static std::string listing_spelling(const CachedListing& listing, std::string_vi
 // not at hand.
 static bool filled_spelling(const std::string& directory, std::string_view name,
                             std::string* spelling) {
-    ListingHeld held(listing_lock());
+    auto held = work_held(listing_lock());
     CachedListing* listing = listing_find(directory);
     if (!listing || !listing_filled(directory)) return false;
     listing->last_use = ++listing_cache().uses;
@@ -535,14 +523,14 @@ static bool listed_spelling(const std::string& directory, std::string_view name,
     if (!known) {
         taken.taken_at = clock_now();
         if (host_stat(directory.c_str(), &taken.info) != 0) {
-            ListingHeld held(listing_lock());
+            auto held = work_held(listing_lock());
             listing_drop(directory);
             return false;
         }
         known = &taken;
     }
     {
-        ListingHeld held(listing_lock());
+        auto held = work_held(listing_lock());
         if (const CachedListing* listing = listing_valid(directory, *known)) {
             *spelling = listing_spelling(*listing, name);
             return true;
@@ -552,7 +540,7 @@ static bool listed_spelling(const std::string& directory, std::string_view name,
     // they are read shows as a new state at the next lookup.
     NameSet names;
     bool read = listing_read(directory, &names);
-    ListingHeld held(listing_lock());
+    auto held = work_held(listing_lock());
     if (!read) {
         listing_drop(directory);
         return false;

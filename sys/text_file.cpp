@@ -132,13 +132,23 @@ void text_file_remove_stale_host_temporaries(const std::string& host_directory) 
 // Returns the descriptor (or -1 with errno set) and the name in *temporary.
 static int temporary_create(const std::string& target, std::string* temporary) {
     size_t slash = target.rfind('/');
+    stale_temporaries_remove(target.substr(0, slash + 1),
+                             std::string_view(target).substr(slash + 1));
+    return text_file_temporary_beside(target, temporary, [](const char* path) {
+        return host_open(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
+    });
+}
+
+int text_file_temporary_beside(const std::string& target, std::string* temporary,
+                               const std::function<int(const char*)>& make) {
+    size_t slash = target.rfind('/');
     std::string directory = target.substr(0, slash + 1);
     std::string_view name = std::string_view(target).substr(slash + 1);
-    stale_temporaries_remove(directory, name);
+    // A name left by a process whose number has come round again is taken.
     for (int attempt = 0; attempt < 100; ++attempt) {
         *temporary = directory + text_file_temporary_name(name);
-        int fd = host_open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        int answer = make(temporary->c_str());
+        if (answer >= 0 || errno != EEXIST) return answer;
     }
     return -1;
 }

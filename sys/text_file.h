@@ -99,6 +99,12 @@ std::string text_file_temporary_name(std::string_view name);
 // The engine path of a fresh temporary file beside the file at the engine
 // path `path`, named as text_file_temporary_name names it.
 std::string text_file_temporary_path(std::string_view path);
+// Makes something new under a temporary name beside the host path `target`:
+// `make` (the host call, given the host path) is tried with fresh names
+// until one is free. Its answer (-1 with errno when it failed), with the
+// host path in *temporary.
+int text_file_temporary_beside(const std::string& target, std::string* temporary,
+                               const std::function<int(const char*)>& make);
 // Removes every temporary file of ours in the directory `directory` (an
 // engine path) whose process no longer runs, whatever file it was to
 // become: what a run that was killed while it wrote there left behind.

@@ -44,3 +44,10 @@ void work_lock(Lockable& lock) {
     }
     lock.lock();
 }
+
+// `lock` taken as work_lock takes it, held for the scope of the result.
+template <typename Lockable>
+std::unique_lock<Lockable> work_held(Lockable& lock) {
+    work_lock(lock);
+    return std::unique_lock<Lockable>(lock, std::adopt_lock);
+}

@@ -37,15 +37,6 @@ inline std::string product_row(int number, const std::string& name, const std::s
            "\" \"" + name + " label\" \"" + location + "\" 0 true false false \"\" \"V1\"\n";
 }
 
-// The names in host folder `folder`, sorted.
-inline std::vector<std::string> names_in(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class KitTest : public ::testing::Test {
 protected:
     TempDir kit;

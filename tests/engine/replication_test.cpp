@@ -436,8 +436,8 @@ TEST_F(ReplicationTest, AFailedCopyLeavesTheFormerCopyAsItWas) {
     file("win95/b/pb.txt", "y");
     std::map<std::string, std::string> source_before = tree(kit.path());
     std::map<std::string, std::string> expected = tree(target_dir.path());
-    file_services_fail_on(HOST_OP_WRITE, "a/pa.txt", ENOSPC, 1);
-    file_services_fail_on(HOST_OP_RENAME, "b/pb.txt", EIO);
+    file_services_fail_on(HOST_OP_WRITE, "pa.txt", ENOSPC, 1);
+    file_services_fail_on(HOST_OP_RENAME, "pb.txt", EIO);
     EXPECT_EQ(replicate(), RC_UNABLE_TO_WRITE);
     EXPECT_EQ(e.output, opening_lines() + "    " + source + "\\a\\pa.map: Unable to Write\r\n" +
                             "    " + source + "\\b\\pb.map: Unable to Write\r\n" +

@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -44,6 +45,14 @@ std::string read_host_file(const std::string& path) {
 bool host_exists(const std::string& path) {
     std::error_code ec;
     return fs::exists(path, ec);
+}
+
+std::vector<std::string> names_in(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string engine_path(const std::string& host_path) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // True in a build under the address or thread sanitizer, whose checks make
 // every call several times slower: tests leave their timing bounds out
@@ -35,6 +36,8 @@ void write_host_file(const std::string& path, const std::string& bytes);
 std::string read_host_file(const std::string& path);
 // True when the host path exists.
 bool host_exists(const std::string& path);
+// The names in host folder `folder`, sorted.
+std::vector<std::string> names_in(const std::string& folder);
 // The engine's form of a host absolute path: "/a/b" becomes "Z:\a\b".
 std::string engine_path(const std::string& host_path);
 // Bytes that do not compress, and text that does, as scripts/demo makes
