@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "sys/drive_providers.h"
+#include "sys/text.h"
 
 namespace {
 
@@ -144,6 +145,12 @@ size_t copy_batch_add(CopyBatch* batch, std::string source, std::string destinat
     ProvidedPath on;
     copy->on_owner = batch->pool.workers.empty() || options.cancel ||
                      drive_provider_find(copy->destination, &on);
+    // A copy made ahead takes the spelling its name has when it is made. A
+    // second copy to the same name (letter case aside) is made by the owner
+    // in its turn, once the first has its name, so that it replaces it as
+    // on one thread rather than standing beside it in another spelling.
+    if (!copy->on_owner && !batch->destinations.insert(text_fold(copy->destination)).second)
+        copy->on_owner = true;
     auto held = work_held(batch->lock);
     copy->ticket = batch->copies.size();
     batch->copies.push_back(std::move(copy));
@@ -254,6 +261,7 @@ void copy_batch_end(CopyBatch* batch) {
     work_pool_stop(&batch->pool);
     batch->copies.clear();
     batch->doors.clear();
+    batch->destinations.clear();
     batch->passed = 0;
     batch->next = 0;
     batch->stopping = false;

@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "media/copy.h"
@@ -58,6 +59,7 @@ struct CopyBatch {
     std::condition_variable told;                    // for the owner: progress, copies made
     std::vector<std::unique_ptr<BatchCopy>> copies;  // by ticket
     std::vector<bool> doors;                         // open or not, by door - 1
+    std::unordered_set<std::string> destinations;    // of the copies queued, letters folded
     size_t passed = 0;                               // tickets below this are finished or abandoned
     size_t ahead = 0;               // how many tickets past `passed` workers may take
     size_t run = 1;                 // how many consecutive tickets a worker takes at a time

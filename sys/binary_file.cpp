@@ -23,10 +23,8 @@ struct BinaryFile {
     // when it was opened, which a copy of it takes over.
     bool times_known = false;
     struct timespec times[2] = {};
-    // A file made without a name: the host directory it is to be named in,
-    // and the name binary_file_place looks up there.
-    std::string place_directory;
-    std::string place_name;
+    // A file made without a name: the host path binary_file_place gives it.
+    std::string place;
 };
 
 static DriveOpenMode drive_mode(BinaryMode mode) {
@@ -140,17 +138,13 @@ ResultCode binary_file_make_unnamed(BinaryFile** file, std::string_view place) {
         return host_error_code(errno);
     }
     rc = wrap_host_file(file, fd);
-    if (rc != RC_OK) return rc;
-    (*file)->place_directory = directory;
-    (*file)->place_name = host.substr(slash + 1);
-    return RC_OK;
+    if (rc == RC_OK) (*file)->place = host;
+    return rc;
 }
 
 ResultCode binary_file_place(BinaryFile* file) {
-    if (!file || file->place_name.empty()) return RC_NO_OBJECT;
-    // The name is looked up now, not when the file was made: a file put in
-    // place meanwhile under another letter case is the one replaced.
-    std::string host = host_entry_path(file->place_directory, file->place_name);
+    if (!file || file->place.empty()) return RC_NO_OBJECT;
+    const std::string& host = file->place;
     if (host_link_unnamed(file->fd, host.c_str()) == 0) return RC_OK;
     if (errno != EEXIST) return host_error_code(errno);
     // A file has the name: the new one is renamed over it from a temporary

@@ -33,10 +33,10 @@ ResultCode binary_file_open(BinaryFile** file, std::string_view path, BinaryMode
 // provider's disk, a file system or kernel that makes none); else the codes
 // of binary_file_open.
 ResultCode binary_file_make_unnamed(BinaryFile** file, std::string_view place);
-// Gives the unnamed file its name, looked up (without regard to case) now,
-// replacing a file of that name (through a temporary name beside it, so
-// that the name never stands for a part of a file). The file stays open.
-// RC_OK, or the host error's code.
+// Gives the unnamed file its name, spelled as it was looked up (without
+// regard to case) when the file was made, replacing a file of that name
+// (through a temporary name beside it, so that the name never stands for a
+// part of a file). The file stays open. RC_OK, or the host error's code.
 ResultCode binary_file_place(BinaryFile* file);
 // Reads up to `size` bytes; *got is 0 at the end of the file. RC_OK or RC_UNABLE_TO_READ.
 ResultCode binary_file_read(BinaryFile* file, void* buffer, size_t size, size_t* got);

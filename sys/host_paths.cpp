@@ -569,11 +569,6 @@ static std::string component_lookup(const std::string& directory, std::string_vi
     return case_lookup(directory, name);
 }
 
-std::string host_entry_path(const std::string& host_directory, std::string_view name) {
-    std::string spelling = component_lookup(host_directory, name);
-    return host_child(host_directory, spelling.empty() ? name : std::string_view(spelling));
-}
-
 // Strips the last component of `path`, never going above `floor`.
 static void host_parent(std::string* path, const std::string& floor) {
     size_t slash = path->rfind('/');

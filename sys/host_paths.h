@@ -80,12 +80,6 @@ std::string host_current_directory();
 // file system.
 bool host_name_before(const std::string& a, const std::string& b);
 
-// The host path of the entry `name` of the host directory `host_directory`,
-// spelled as host_path_resolve spells a last component: as written when it
-// is there so, else as the first entry equal to it without regard to case,
-// else as written.
-std::string host_entry_path(const std::string& host_directory, std::string_view name);
-
 // Reads the names in host directory `host_directory` ("." and ".." left
 // out) in delivery order. Returns 0, or the host error number.
 int host_directory_read(const std::string& host_directory, std::vector<std::string>* names);

@@ -148,16 +148,6 @@ TEST(BinaryFile, AFileMadeWithoutANameShowsOnlyOnceItIsPlaced) {
               RC_PERMISSION_DENIED);
     file_services_faults_clear();
     EXPECT_EQ(names_in(dir.path()), both);
-
-    // The name is looked up when the file is placed: one made meanwhile in
-    // another letter case is the one replaced.
-    file = make("late.txt", "late");
-    ASSERT_NE(file, nullptr);
-    write_host_file(dir.at("LATE.TXT"), "meanwhile");
-    EXPECT_EQ(binary_file_place(file), RC_OK);
-    EXPECT_EQ(binary_file_close(file), RC_OK);
-    EXPECT_EQ(names_in(dir.path()), (Names{"LATE.TXT", "Old.txt", "new.txt"}));
-    EXPECT_EQ(read_host_file(dir.at("LATE.TXT")), "late");
 }
 
 TEST(Volumes, HostDirectoriesHaveSpaceButNoLabel) {
