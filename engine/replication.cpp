@@ -94,8 +94,6 @@ void root_cut(std::string* root, std::string_view path) {
     root->resize(same);
 }
 
-// True when `path` can be read without waiting on it. A FIFO, a socket or a
-// device is never opened: it gets a line of its own and is not copied.
 // Whether the copy's directory `path` (made or yet to be made) lies, as the
 // host resolves it, inside one of the directories `sources` that the copy
 // reads from: a link inside an earlier copy's tree that leads back into the
@@ -128,6 +126,8 @@ ResultCode copy_directory_make(std::string_view path, const std::vector<std::str
     return code;
 }
 
+// True when `path` can be read without waiting on it. A FIFO, a socket or a
+// device is never opened: it gets a line of its own and is not copied.
 bool copyable(RunContext* run, const std::string& path, int depth) {
     FileStatus status;
     if (file_status(path, &status) != RC_OK || !status.is_other) return true;

@@ -58,21 +58,6 @@ bool file_time_not_before(const struct timespec& later, const struct timespec& e
                                           : later.tv_nsec >= earlier.tv_nsec;
 }
 
-ResultCode file_move_prepare(std::string_view from, std::string_view to, FileMove* move) {
-    PathTarget source, target;
-    ResultCode rc = path_target_find(from, &source);
-    if (rc == RC_OK) rc = path_target_find(to, &target);
-    if (rc != RC_OK) return rc;
-    if (source.provided || target.provided) return RC_OS_ERROR;
-    *move = FileMove{source.host, target.host};
-    return RC_OK;
-}
-
-ResultCode file_move_make(const FileMove& move) {
-    if (host_rename(move.from.c_str(), move.to.c_str()) == 0) return RC_OK;
-    return host_error_code(errno);
-}
-
 ResultCode directory_filling_begin(std::string_view path, DirectoryFilling* filling) {
     *filling = DirectoryFilling{};
     PathTarget at;
@@ -90,9 +75,13 @@ void directory_filling_end(DirectoryFilling* filling) {
 }
 
 ResultCode file_rename(std::string_view from, std::string_view to) {
-    FileMove move;
-    ResultCode rc = file_move_prepare(from, to, &move);
-    return rc == RC_OK ? file_move_make(move) : rc;
+    PathTarget source, target;
+    ResultCode rc = path_target_find(from, &source);
+    if (rc == RC_OK) rc = path_target_find(to, &target);
+    if (rc != RC_OK) return rc;
+    if (source.provided || target.provided) return RC_OS_ERROR;
+    if (host_rename(source.host.c_str(), target.host.c_str()) == 0) return RC_OK;
+    return host_error_code(errno);
 }
 
 ResultCode file_delete(std::string_view path) {

@@ -117,17 +117,6 @@ ResultCode file_copy_contents(std::string_view source, std::string_view destinat
 // error's code; RC_OS_ERROR for a file under a drive provider's root.
 ResultCode file_rename(std::string_view from, std::string_view to);
 
-// The same rename in two steps: the names found on the host first (which
-// asks the host about the directories on the way), the rename itself
-// later, perhaps on another thread, when nothing else renames there.
-struct FileMove {
-    std::string from;  // host paths
-    std::string to;
-};
-// RC_OK with *move ready; the codes of file_rename.
-ResultCode file_move_prepare(std::string_view from, std::string_view to, FileMove* move);
-// RC_OK, or the host error's code.
-ResultCode file_move_make(const FileMove& move);
 // A directory the run fills with files of its own (a copy it makes): while
 // the filling lasts, the names in it are looked up in the listing the file
 // services keep, brought up to date by the run's own changes, without

@@ -249,27 +249,28 @@ static int names_change(const char* gone, const char* made, Change change) {
     return answer;
 }
 
+// Opens `path`, again when a signal broke the call off; the descriptor is
+// kept as opened with `judged` for the failures aimed at one file.
+static int open_kept(const char* path, int flags, mode_t mode, const char* judged) {
+    for (;;) {
+        int fd = open(path, flags | O_CLOEXEC, mode);
+        if (fd >= 0) descriptor_opened(fd, judged);
+        if (fd >= 0 || errno != EINTR) return fd;
+    }
+}
+
 int host_open(const char* path, int flags, mode_t mode) {
     if (fault_take(HOST_OP_OPEN, path)) return -1;
     bool creates = (flags & O_CREAT) != 0;
     if (creates) names_tell(nullptr, path, NAMES_CHANGING);
-    for (;;) {
-        int fd = open(path, flags | O_CLOEXEC, mode);
-        if (fd >= 0) descriptor_opened(fd, path);
-        if (fd < 0 && errno == EINTR) continue;
-        if (creates) names_tell(nullptr, path, fd >= 0 ? NAMES_CHANGED : NAMES_UNCHANGED);
-        return fd;
-    }
+    int fd = open_kept(path, flags, mode, path);
+    if (creates) names_tell(nullptr, path, fd >= 0 ? NAMES_CHANGED : NAMES_UNCHANGED);
+    return fd;
 }
 
 int host_open_unnamed(const char* directory, const char* path, mode_t mode) {
     if (fault_take(HOST_OP_OPEN, path)) return -1;
-    for (;;) {
-        int fd = open(directory, O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-        if (fd >= 0) descriptor_opened(fd, path);
-        if (fd < 0 && errno == EINTR) continue;
-        return fd;
-    }
+    return open_kept(directory, O_TMPFILE | O_WRONLY, mode, path);
 }
 
 int host_link_unnamed(int fd, const char* path) {
